@@ -1,0 +1,69 @@
+// The registry calls the system makes, over one REGEDIT4-format text file.
+//
+// The file is $REELSMITH_REGISTRY, else ${XDG_CONFIG_HOME:-$HOME/.config}/reelsmith/registry.reg.
+// Every call reads the file afresh; every change rewrites it whole into a temporary
+// file renamed over the old one, under an exclusive lock on a companion lock file,
+// so concurrent writers lose nothing and a crash leaves the old or the new file.
+// A file that cannot be parsed is never overwritten: calls answer ERROR_BADDB.
+//
+// Results are Win32 error codes (ERROR_SUCCESS on success), as the published calls answer.
+// The functions have C linkage so callers can also find them at run time.
+#pragma once
+
+#include "platform/base/WinTypes.h"
+
+using HKEY = struct HKEY__*;
+using PHKEY = HKEY*;
+using REGSAM = DWORD;
+
+#define HKEY_CLASSES_ROOT (reinterpret_cast<HKEY>(static_cast<std::uintptr_t>(0x80000000u)))
+#define HKEY_CURRENT_USER (reinterpret_cast<HKEY>(static_cast<std::uintptr_t>(0x80000001u)))
+#define HKEY_LOCAL_MACHINE (reinterpret_cast<HKEY>(static_cast<std::uintptr_t>(0x80000002u)))
+
+// Value types.
+constexpr DWORD REG_NONE = 0;
+constexpr DWORD REG_SZ = 1;
+constexpr DWORD REG_BINARY = 3;
+constexpr DWORD REG_DWORD = 4;
+
+// Access rights (accepted and recorded; the file has no access control of its own).
+constexpr REGSAM KEY_QUERY_VALUE = 0x0001;
+constexpr REGSAM KEY_SET_VALUE = 0x0002;
+constexpr REGSAM KEY_CREATE_SUB_KEY = 0x0004;
+constexpr REGSAM KEY_ENUMERATE_SUB_KEYS = 0x0008;
+constexpr REGSAM KEY_READ = 0x20019;
+constexpr REGSAM KEY_WRITE = 0x20006;
+constexpr REGSAM KEY_ALL_ACCESS = 0xF003F;
+constexpr REGSAM MAXIMUM_ALLOWED = 0x02000000;
+
+constexpr DWORD REG_OPTION_NON_VOLATILE = 0;
+constexpr DWORD REG_CREATED_NEW_KEY = 1;
+constexpr DWORD REG_OPENED_EXISTING_KEY = 2;
+
+PLATFORM_API LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR keyClass, DWORD options,
+                                  REGSAM access, void* security, PHKEY result, LPDWORD disposition);
+PLATFORM_API LONG RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD reserved, LPWSTR keyClass, DWORD options,
+                                  REGSAM access, void* security, PHKEY result, LPDWORD disposition);
+PLATFORM_API LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM access, PHKEY result);
+PLATFORM_API LONG RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD options, REGSAM access, PHKEY result);
+PLATFORM_API LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD reserved, DWORD type, const BYTE* data,
+                                 DWORD size);
+PLATFORM_API LONG RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD reserved, DWORD type, const BYTE* data,
+                                 DWORD size);
+// size in and out in bytes; data may be null to ask only for type and size;
+// ERROR_MORE_DATA (with the needed size) when the buffer is too small.
+PLATFORM_API LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,
+                                   LPDWORD size);
+PLATFORM_API LONG RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,
+                                   LPDWORD size);
+// nameLength in and out in characters (without the terminator on output).
+PLATFORM_API LONG RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameLength, LPDWORD reserved,
+                                LPSTR keyClass, LPDWORD classLength, void* lastWriteTime);
+PLATFORM_API LONG RegEnumKeyExW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameLength, LPDWORD reserved,
+                                LPWSTR keyClass, LPDWORD classLength, void* lastWriteTime);
+// Deletes a key that has no sub-keys (ERROR_ACCESS_DENIED otherwise), as the published call does.
+PLATFORM_API LONG RegDeleteKeyA(HKEY key, LPCSTR subKey);
+PLATFORM_API LONG RegDeleteKeyW(HKEY key, LPCWSTR subKey);
+PLATFORM_API LONG RegDeleteValueA(HKEY key, LPCSTR valueName);
+PLATFORM_API LONG RegDeleteValueW(HKEY key, LPCWSTR valueName);
+PLATFORM_API LONG RegCloseKey(HKEY key);
