@@ -1,0 +1,207 @@
+#include "platform/registry/RegistryStore.h"
+
+#include "platform/registry/RegistryText.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <optional>
+#include <string_view>
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr std::string_view kDefaultRelativePath = "reelsmith/registry.reg";
+
+std::string HomeFolder()
+{
+    if (const char* home = std::getenv("HOME"); home && *home) return home;
+    struct passwd entry;
+    struct passwd* found = nullptr;
+    char buffer[4096];
+    if (getpwuid_r(getuid(), &entry, buffer, sizeof buffer, &found) == 0 && found && found->pw_dir)
+        return found->pw_dir;
+    return {};
+}
+
+// The XDG base-directory rules: only an absolute XDG_CONFIG_HOME counts.
+std::string ConfigFolder()
+{
+    if (const char* config = std::getenv("XDG_CONFIG_HOME"); config && config[0] == '/') return config;
+    const std::string home = HomeFolder();
+    return home.empty() ? std::string() : home + "/.config";
+}
+
+std::string FolderOf(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+
+// Creates the folder and its missing parents, private to the user as XDG asks.
+bool MakeFolders(const std::string& folder)
+{
+    struct stat status;
+    if (stat(folder.c_str(), &status) == 0) return S_ISDIR(status.st_mode);
+    const std::string parent = FolderOf(folder);
+    if (parent != folder && !MakeFolders(parent)) return false;
+    return mkdir(folder.c_str(), 0700) == 0 || errno == EEXIST;
+}
+
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd = -1) : fd_(fd) {}
+    FileDescriptor(FileDescriptor&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    ~FileDescriptor()
+    {
+        if (fd_ >= 0) close(fd_);
+    }
+    int Get() const { return fd_; }
+    bool Valid() const { return fd_ >= 0; }
+
+private:
+    int fd_;
+};
+
+// Opens the lock file and takes the lock, retrying when a signal interrupts the wait.
+FileDescriptor Lock(const std::string& path, int operation)
+{
+    const std::string lockPath = path + ".lock";
+    int fd = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0 && operation == LOCK_SH) fd = open(lockPath.c_str(), O_RDONLY | O_CLOEXEC);
+    FileDescriptor lock(fd);
+    if (!lock.Valid()) return lock;
+    while (flock(lock.Get(), operation) != 0) {
+        if (errno != EINTR) return FileDescriptor();
+    }
+    return lock;
+}
+
+bool ReadAll(int fd, std::string& text)
+{
+    char buffer[65536];
+    while (true) {
+        const ssize_t got = read(fd, buffer, sizeof buffer);
+        if (got == 0) return true;
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (text.size() + static_cast<std::size_t>(got) > RegistryStore::kMaxFileBytes) return false;
+        text.append(buffer, static_cast<std::size_t>(got));
+    }
+}
+
+// A missing file is an empty registry.
+LONG Load(const std::string& path, RegistryTree& tree)
+{
+    FileDescriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!file.Valid()) {
+        if (errno != ENOENT) return ERROR_CANTREAD;
+        tree = RegistryTree();
+        return ERROR_SUCCESS;
+    }
+    struct stat status;
+    if (fstat(file.Get(), &status) != 0) return ERROR_CANTREAD;
+    if (static_cast<std::size_t>(status.st_size) > RegistryStore::kMaxFileBytes) return ERROR_BADDB;
+    std::string text;
+    if (!ReadAll(file.Get(), text)) return ERROR_CANTREAD;
+    auto parsed = RegistryText::Parse(text);
+    if (!parsed) return ERROR_BADDB;
+    tree = std::move(*parsed);
+    return ERROR_SUCCESS;
+}
+
+bool WriteAll(int fd, std::string_view text)
+{
+    while (!text.empty()) {
+        const ssize_t put = write(fd, text.data(), text.size());
+        if (put < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        text.remove_prefix(static_cast<std::size_t>(put));
+    }
+    return true;
+}
+
+// The old file's permissions carry over; a new file is private to the user.
+mode_t ModeFor(const std::string& path)
+{
+    struct stat status;
+    return stat(path.c_str(), &status) == 0 ? (status.st_mode & 07777) : 0600;
+}
+
+void SyncFolder(const std::string& folder)
+{
+    FileDescriptor directory(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (directory.Valid()) fsync(directory.Get());
+}
+
+LONG Store(const std::string& path, const RegistryTree& tree)
+{
+    const std::string text = RegistryText::Format(tree);
+    if (text.size() > RegistryStore::kMaxFileBytes) return ERROR_CANTWRITE;
+    std::string temporary = path + ".XXXXXX";
+    const int fd = mkostemp(temporary.data(), O_CLOEXEC);
+    if (fd < 0) return ERROR_CANTWRITE;
+    {
+        FileDescriptor file(fd);
+        const bool written = fchmod(fd, ModeFor(path)) == 0 && WriteAll(fd, text) && fsync(fd) == 0;
+        if (!written) {
+            unlink(temporary.c_str());
+            return ERROR_CANTWRITE;
+        }
+    }
+    if (rename(temporary.c_str(), path.c_str()) != 0) {
+        unlink(temporary.c_str());
+        return ERROR_CANTWRITE;
+    }
+    SyncFolder(FolderOf(path));
+    return ERROR_SUCCESS;
+}
+
+} // namespace
+
+std::string RegistryStore::FilePath()
+{
+    if (const char* path = std::getenv("REELSMITH_REGISTRY"); path && *path) return path;
+    const std::string config = ConfigFolder();
+    return config.empty() ? std::string() : config + "/" + std::string(kDefaultRelativePath);
+}
+
+LONG RegistryStore::Read(const std::function<LONG(const RegistryTree&)>& read)
+{
+    const std::string path = FilePath();
+    if (path.empty()) return ERROR_CANTOPEN;
+    // Without a lock file (a folder not yet made, or read-only) the reader still sees a whole
+    // file: writers only ever rename complete files into place.
+    const FileDescriptor lock = Lock(path, LOCK_SH);
+    RegistryTree tree;
+    const LONG loaded = Load(path, tree);
+    if (loaded != ERROR_SUCCESS) return loaded;
+    return read(tree);
+}
+
+LONG RegistryStore::Modify(const std::function<LONG(RegistryTree&, bool& changed)>& change)
+{
+    const std::string path = FilePath();
+    if (path.empty()) return ERROR_CANTOPEN;
+    if (!MakeFolders(FolderOf(path))) return ERROR_CANTWRITE;
+    const FileDescriptor lock = Lock(path, LOCK_EX);
+    if (!lock.Valid()) return ERROR_LOCK_VIOLATION;
+    RegistryTree tree;
+    const LONG loaded = Load(path, tree);
+    if (loaded != ERROR_SUCCESS) return loaded;
+    bool changed = false;
+    const LONG result = change(tree, changed);
+    if (result != ERROR_SUCCESS || !changed) return result;
+    return Store(path, tree);
+}

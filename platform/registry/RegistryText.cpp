@@ -1,0 +1,312 @@
+#include "platform/registry/RegistryText.h"
+
+#include "platform/base/WideText.h"
+#include "platform/registry/Registry.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+constexpr std::string_view kHeader = "REGEDIT4";
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+constexpr std::string_view kWhiteSpace = " \t\r";
+
+std::string_view Trim(std::string_view text)
+{
+    const std::size_t first = text.find_first_not_of(kWhiteSpace);
+    if (first == std::string_view::npos) return {};
+    return text.substr(first, text.find_last_not_of(kWhiteSpace) - first + 1);
+}
+
+std::vector<std::string_view> SplitLines(std::string_view text)
+{
+    std::vector<std::string_view> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string_view::npos) end = text.size();
+        lines.push_back(Trim(text.substr(start, end - start)));
+        start = end + 1;
+    }
+    return lines;
+}
+
+bool HasControlCharacter(std::string_view text)
+{
+    for (char c : text) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return true;
+    }
+    return false;
+}
+
+bool IsWellFormedUtf8(std::string_view text) { return Utf8FromWide(WideFromUtf8(text)) == text; }
+
+int HexDigit(char c)
+{
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// 1 to 8 hex digits, nothing else.
+std::optional<DWORD> ParseHexNumber(std::string_view text)
+{
+    if (text.empty() || text.size() > 8) return std::nullopt;
+    DWORD number = 0;
+    for (char c : text) {
+        const int digit = HexDigit(c);
+        if (digit < 0) return std::nullopt;
+        number = number << 4 | static_cast<DWORD>(digit);
+    }
+    return number;
+}
+
+// "01,ab,ff": two hex digits per byte, optional blanks around the commas.
+std::optional<std::vector<BYTE>> ParseHexBytes(std::string_view text)
+{
+    std::vector<BYTE> bytes;
+    text = Trim(text);
+    if (text.empty()) return bytes;
+    std::size_t start = 0;
+    while (true) {
+        std::size_t end = text.find(',', start);
+        const std::string_view item = Trim(text.substr(start, end == std::string_view::npos ? end : end - start));
+        if (item.size() != 2) return std::nullopt;
+        const auto value = ParseHexNumber(item);
+        if (!value) return std::nullopt;
+        bytes.push_back(static_cast<BYTE>(*value));
+        if (end == std::string_view::npos) return bytes;
+        start = end + 1;
+    }
+}
+
+// Reads a quoted string at text[pos] ('"'), undoing the \\ and \" escapes; pos ends after
+// the closing quote.
+std::optional<std::string> ParseQuoted(std::string_view text, std::size_t& pos)
+{
+    if (pos >= text.size() || text[pos] != '"') return std::nullopt;
+    std::string out;
+    for (++pos; pos < text.size(); ++pos) {
+        const char c = text[pos];
+        if (c == '"') {
+            ++pos;
+            return out;
+        }
+        if (c == '\\') {
+            if (++pos >= text.size() || (text[pos] != '\\' && text[pos] != '"')) return std::nullopt;
+        }
+        out += text[pos];
+    }
+    return std::nullopt;
+}
+
+std::string Quote(std::string_view text)
+{
+    std::string out = "\"";
+    for (char c : text) {
+        if (c == '\\' || c == '"') out += '\\';
+        out += c;
+    }
+    out += '"';
+    return out;
+}
+
+std::string HexList(const std::vector<BYTE>& bytes)
+{
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(bytes.size() * 3);
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (i) out += ',';
+        out += kDigits[bytes[i] >> 4];
+        out += kDigits[bytes[i] & 0xF];
+    }
+    return out;
+}
+
+std::string HexTypeTag(DWORD type)
+{
+    char tag[24];
+    std::snprintf(tag, sizeof tag, "hex(%x):", static_cast<unsigned>(type));
+    return tag;
+}
+
+std::string FormatData(const RegistryValue& value)
+{
+    if (value.type == REG_SZ) {
+        const std::string_view text(reinterpret_cast<const char*>(value.data.data()), value.data.size());
+        if (RegistryText::IsWritableName(text)) return Quote(text);
+        std::vector<BYTE> terminated = value.data;
+        terminated.push_back(0);
+        return HexTypeTag(REG_SZ) + HexList(terminated);
+    }
+    if (value.type == REG_DWORD && value.data.size() == sizeof(DWORD)) {
+        DWORD number;
+        std::memcpy(&number, value.data.data(), sizeof number);
+        char text[20];
+        std::snprintf(text, sizeof text, "dword:%08x", static_cast<unsigned>(number));
+        return text;
+    }
+    if (value.type == REG_BINARY) return "hex:" + HexList(value.data);
+    return HexTypeTag(value.type) + HexList(value.data);
+}
+
+class Parser {
+public:
+    explicit Parser(std::string_view text) : lines_(SplitLines(text)) {}
+
+    std::optional<RegistryTree> Run();
+
+private:
+    bool ParseSection(std::string_view line);
+    bool ParseValue(std::string_view line);
+    std::optional<std::vector<BYTE>> ParseHexData(std::string_view first);
+    bool ParseData(std::string_view text, RegistryValue& value);
+
+    std::vector<std::string_view> lines_;
+    std::size_t next_ = 0;
+    RegistryTree tree_;
+    std::string section_;
+};
+
+std::optional<RegistryTree> Parser::Run()
+{
+    while (next_ < lines_.size() && lines_[next_].empty()) ++next_;
+    if (next_ == lines_.size()) return tree_;
+    if (lines_[next_++] != kHeader) return std::nullopt;
+    while (next_ < lines_.size()) {
+        const std::string_view line = lines_[next_++];
+        if (line.empty() || line.front() == ';') continue;
+        const bool ok = line.front() == '[' ? ParseSection(line) : ParseValue(line);
+        if (!ok) return std::nullopt;
+    }
+    return std::move(tree_);
+}
+
+bool Parser::ParseSection(std::string_view line)
+{
+    if (line.back() != ']') return false;
+    const std::string_view path = line.substr(1, line.size() - 2);
+    const std::size_t rootEnd = path.find(RegistryTree::kSeparator);
+    if (!RegistryTree::IsRoot(path.substr(0, rootEnd))) return false;
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        std::size_t end = path.find(RegistryTree::kSeparator, start);
+        if (end == std::string_view::npos) end = path.size();
+        const std::string_view name = path.substr(start, end - start);
+        if (name.empty() || !RegistryText::IsWritableName(name)) return false;
+        start = end + 1;
+    }
+    section_ = tree_.CreateKey(path);
+    return true;
+}
+
+bool Parser::ParseValue(std::string_view line)
+{
+    if (section_.empty()) return false;
+    RegistryValue value;
+    std::size_t pos = 0;
+    if (line.front() == '@') {
+        pos = 1;
+    } else {
+        auto name = ParseQuoted(line, pos);
+        if (!name || name->empty()) return false;
+        value.name = std::move(*name);
+    }
+    pos = line.find_first_not_of(kWhiteSpace, pos);
+    if (pos == std::string_view::npos || line[pos] != '=') return false;
+    if (!ParseData(Trim(line.substr(pos + 1)), value)) return false;
+    tree_.SetValue(section_, std::move(value));
+    return true;
+}
+
+// A hex list may go on over further lines, each line but the last ending in a backslash.
+std::optional<std::vector<BYTE>> Parser::ParseHexData(std::string_view first)
+{
+    std::string joined(first);
+    while (!joined.empty() && joined.back() == '\\') {
+        joined.pop_back();
+        if (next_ == lines_.size()) return std::nullopt;
+        joined.append(lines_[next_++]);
+    }
+    return ParseHexBytes(joined);
+}
+
+bool Parser::ParseData(std::string_view text, RegistryValue& value)
+{
+    if (text.starts_with('"')) {
+        std::size_t pos = 0;
+        auto string = ParseQuoted(text, pos);
+        if (!string || pos != text.size()) return false;
+        value.type = REG_SZ;
+        value.data.assign(string->begin(), string->end());
+        return true;
+    }
+    if (text.starts_with("dword:")) {
+        const auto number = ParseHexNumber(text.substr(6));
+        if (!number) return false;
+        value.type = REG_DWORD;
+        value.data.resize(sizeof(DWORD));
+        std::memcpy(value.data.data(), &*number, sizeof(DWORD));
+        return true;
+    }
+    std::string_view list;
+    if (text.starts_with("hex:")) {
+        value.type = REG_BINARY;
+        list = text.substr(4);
+    } else if (text.starts_with("hex(")) {
+        const std::size_t close = text.find("):");
+        if (close == std::string_view::npos) return false;
+        const auto type = ParseHexNumber(text.substr(4, close - 4));
+        if (!type) return false;
+        value.type = *type;
+        list = text.substr(close + 2);
+    } else {
+        return false;
+    }
+    auto bytes = ParseHexData(list);
+    if (!bytes) return false;
+    value.data = std::move(*bytes);
+    if (value.type == REG_SZ) {
+        const auto terminator = std::find(value.data.begin(), value.data.end(), BYTE{0});
+        value.data.erase(terminator, value.data.end());
+    }
+    return true;
+}
+
+} // namespace
+
+std::optional<RegistryTree> RegistryText::Parse(std::string_view text)
+{
+    if (text.starts_with(kByteOrderMark)) text.remove_prefix(kByteOrderMark.size());
+    return Parser(text).Run();
+}
+
+std::string RegistryText::Format(const RegistryTree& tree)
+{
+    std::string out(kHeader);
+    out += "\n\n";
+    for (const auto& [path, values] : tree.Keys()) {
+        if (RegistryTree::IsRoot(path) && values.empty()) continue;
+        out += '[';
+        out += path;
+        out += "]\n";
+        for (const RegistryValue& value : values) {
+            out += value.name.empty() ? std::string("@") : Quote(value.name);
+            out += '=';
+            out += FormatData(value);
+            out += '\n';
+        }
+        out += '\n';
+    }
+    return out;
+}
+
+bool RegistryText::IsWritableName(std::string_view name)
+{
+    return !HasControlCharacter(name) && IsWellFormedUtf8(name);
+}

@@ -1,0 +1,88 @@
+// regsvr: registers an in-process server library by calling its DllRegisterServer,
+// or unregisters it with -u through DllUnregisterServer.
+//
+// Exit status: 0 success, 1 wrong arguments, 3 library not loadable, 4 entry point missing,
+// 5 the entry point answered a failure code.
+#include "platform/com/Com.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include <dlfcn.h>
+
+namespace {
+
+constexpr int kExitUsage = 1;
+constexpr int kExitNotLoaded = 3;
+constexpr int kExitNoEntryPoint = 4;
+constexpr int kExitFailed = 5;
+
+void PrintUsage(std::FILE* out)
+{
+    std::fprintf(out,
+                 "usage: regsvr [-u] LIBRARY\n"
+                 "Calls DllRegisterServer of the in-process server LIBRARY (with -u: DllUnregisterServer)\n"
+                 "and prints the result code it answers.\n");
+}
+
+// A library named by an existing file is loaded by its full path (so the messages name it
+// exactly); any other name goes to the dynamic loader's own search.
+std::string LibraryPath(const char* argument)
+{
+    char* resolved = realpath(argument, nullptr);
+    if (!resolved) return argument;
+    std::string path = resolved;
+    std::free(resolved);
+    return path;
+}
+
+int CallEntryPoint(const std::string& library, const char* entryPoint)
+{
+    void* handle = dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!handle) {
+        std::fprintf(stderr, "regsvr: cannot load %s: %s\n", library.c_str(), dlerror());
+        return kExitNotLoaded;
+    }
+    const auto call = reinterpret_cast<DllRegisterServerFn>(dlsym(handle, entryPoint));
+    if (!call) {
+        std::fprintf(stderr, "regsvr: %s has no entry point %s\n", library.c_str(), entryPoint);
+        dlclose(handle);
+        return kExitNoEntryPoint;
+    }
+    const HRESULT result = call();
+    dlclose(handle);
+    std::FILE* out = SUCCEEDED(result) ? stdout : stderr;
+    std::fprintf(out, "regsvr: %s in %s answered 0x%08X\n", entryPoint, library.c_str(),
+                 static_cast<unsigned>(result));
+    return SUCCEEDED(result) ? EXIT_SUCCESS : kExitFailed;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    bool unregister = false;
+    const char* library = nullptr;
+    for (int i = 1; i < argc; ++i) {
+        const char* argument = argv[i];
+        if (std::strcmp(argument, "--help") == 0 || std::strcmp(argument, "-h") == 0) {
+            PrintUsage(stdout);
+            return EXIT_SUCCESS;
+        }
+        if (std::strcmp(argument, "-u") == 0) {
+            unregister = true;
+        } else if (argument[0] == '-' || library) {
+            std::fprintf(stderr, "regsvr: unexpected argument %s (see regsvr --help)\n", argument);
+            return kExitUsage;
+        } else {
+            library = argument;
+        }
+    }
+    if (!library) {
+        std::fprintf(stderr, "regsvr: no library named (see regsvr --help)\n");
+        return kExitUsage;
+    }
+    return CallEntryPoint(LibraryPath(library), unregister ? "DllUnregisterServer" : "DllRegisterServer");
+}
