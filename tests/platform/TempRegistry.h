@@ -1,0 +1,40 @@
+// Points the registry at a fresh temporary file for the life of a test.
+#pragma once
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <unistd.h>
+
+class TempRegistry {
+public:
+    TempRegistry()
+    {
+        char pattern[] = "/tmp/reelsmith-registry-XXXXXX";
+        folder = mkdtemp(pattern);
+        path = folder / "registry.reg";
+        setenv("REELSMITH_REGISTRY", path.c_str(), 1);
+    }
+    ~TempRegistry()
+    {
+        unsetenv("REELSMITH_REGISTRY");
+        std::error_code ignored;
+        std::filesystem::remove_all(folder, ignored);
+    }
+
+    std::string Text() const
+    {
+        std::ifstream in(path);
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+    void Write(const std::string& text) const { std::ofstream(path) << text; }
+    const std::filesystem::path& Path() const { return path; }
+
+private:
+    std::filesystem::path folder;
+    std::filesystem::path path;
+};
