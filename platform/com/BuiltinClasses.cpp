@@ -1,10 +1,15 @@
 #include "platform/com/BuiltinClasses.h"
 
+#include "platform/mediagraph/BuiltinFactories.h"
+#include "platform/mediagraph/MediaTypes.h"
+
 #include <vector>
 
 std::span<const BuiltinClass> BuiltinClasses()
 {
     static const std::vector<BuiltinClass> table = {
+        {CLSID_MemoryAllocator, CreateMemoryAllocator},
+        {CLSID_FilterMapper2, CreateFilterMapper2},
     };
     return table;
 }
