@@ -36,6 +36,16 @@ std::string ConfigFolder()
     return home.empty() ? std::string() : home + "/.config";
 }
 
+// A registry file reached through a symbolic link stays a link: changes go to its target.
+std::string ResolvedPath(const std::string& path)
+{
+    char* target = realpath(path.c_str(), nullptr);
+    if (!target) return path;
+    std::string resolved = target;
+    std::free(target);
+    return resolved;
+}
+
 std::string FolderOf(const std::string& path)
 {
     const std::size_t slash = path.rfind('/');
@@ -179,7 +189,7 @@ std::string RegistryStore::FilePath()
 
 LONG RegistryStore::Read(const std::function<LONG(const RegistryTree&)>& read)
 {
-    const std::string path = FilePath();
+    const std::string path = ResolvedPath(FilePath());
     if (path.empty()) return ERROR_CANTOPEN;
     // Without a lock file (a folder not yet made, or read-only) the reader still sees a whole
     // file: writers only ever rename complete files into place.
@@ -192,7 +202,7 @@ LONG RegistryStore::Read(const std::function<LONG(const RegistryTree&)>& read)
 
 LONG RegistryStore::Modify(const std::function<LONG(RegistryTree&, bool& changed)>& change)
 {
-    const std::string path = FilePath();
+    const std::string path = ResolvedPath(FilePath());
     if (path.empty()) return ERROR_CANTOPEN;
     if (!MakeFolders(FolderOf(path))) return ERROR_CANTWRITE;
     const FileDescriptor lock = Lock(path, LOCK_EX);

@@ -44,6 +44,9 @@ bool HasControlCharacter(std::string_view text)
 
 bool IsWellFormedUtf8(std::string_view text) { return Utf8FromWide(WideFromUtf8(text)) == text; }
 
+// Text values end at their first zero byte, as they do when set through the calls.
+void CutAtTerminator(std::vector<BYTE>& text) { text.erase(std::find(text.begin(), text.end(), BYTE{0}), text.end()); }
+
 int HexDigit(char c)
 {
     if (c >= '0' && c <= '9') return c - '0';
@@ -214,7 +217,7 @@ bool Parser::ParseValue(std::string_view line)
         pos = 1;
     } else {
         auto name = ParseQuoted(line, pos);
-        if (!name || name->empty()) return false;
+        if (!name || name->empty() || !RegistryText::IsWritableName(*name)) return false;
         value.name = std::move(*name);
     }
     pos = line.find_first_not_of(kWhiteSpace, pos);
@@ -244,6 +247,7 @@ bool Parser::ParseData(std::string_view text, RegistryValue& value)
         if (!string || pos != text.size()) return false;
         value.type = REG_SZ;
         value.data.assign(string->begin(), string->end());
+        CutAtTerminator(value.data);
         return true;
     }
     if (text.starts_with("dword:")) {
@@ -271,10 +275,7 @@ bool Parser::ParseData(std::string_view text, RegistryValue& value)
     auto bytes = ParseHexData(list);
     if (!bytes) return false;
     value.data = std::move(*bytes);
-    if (value.type == REG_SZ) {
-        const auto terminator = std::find(value.data.begin(), value.data.end(), BYTE{0});
-        value.data.erase(terminator, value.data.end());
-    }
+    if (value.type == REG_SZ) CutAtTerminator(value.data);
     return true;
 }
 

@@ -359,6 +359,18 @@ TEST_F(Registry, ChangesLeaveNoTemporaryFilesAndNoOpsDoNotRewrite)
     EXPECT_EQ(files, (std::vector<std::string>{"registry.reg", "registry.reg.lock"}));
 }
 
+TEST_F(Registry, FileReachedThroughALinkStaysALink)
+{
+    const std::filesystem::path target = registry.Path().parent_path() / "kept-elsewhere.reg";
+    std::filesystem::create_symlink(target, registry.Path());
+    registry.Write("REGEDIT4\n\n[HKEY_CLASSES_ROOT\\Before]\n\n");
+
+    RegCloseKey(Create(HKEY_CLASSES_ROOT, "After"));
+    EXPECT_TRUE(std::filesystem::is_symlink(registry.Path()));
+    EXPECT_TRUE(Exists(HKEY_CLASSES_ROOT, "Before"));
+    EXPECT_EQ(registry.Text(), "REGEDIT4\n\n[HKEY_CLASSES_ROOT\\After]\n\n[HKEY_CLASSES_ROOT\\Before]\n\n");
+}
+
 class CorruptFile : public Registry, public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(CorruptFile, IsRefusedAndLeftByteForByte)

@@ -13,3 +13,16 @@ target_compile_definitions(registry-tests PRIVATE
   PLATFORM_LIBRARY_PATH="$<TARGET_FILE:reelsmith-platform>")
 add_dependencies(registry-tests regsvr regsvr-test-server)
 gtest_discover_tests(registry-tests DISCOVERY_TIMEOUT 60)
+
+if(REELSMITH_FUZZ)
+  add_executable(registry-text-fuzz RegistryTextFuzz.cpp
+    ${PROJECT_SOURCE_DIR}/platform/registry/RegistryText.cpp
+    ${PROJECT_SOURCE_DIR}/platform/registry/RegistryTree.cpp
+    ${PROJECT_SOURCE_DIR}/platform/base/WideText.cpp)
+  target_include_directories(registry-text-fuzz PRIVATE ${PROJECT_SOURCE_DIR})
+  target_compile_options(registry-text-fuzz PRIVATE -fsanitize=fuzzer)
+  target_link_options(registry-text-fuzz PRIVATE -fsanitize=fuzzer)
+  # A short deterministic run keeps the suite quick; run it longer by hand.
+  add_test(NAME registry-text-fuzz COMMAND registry-text-fuzz -runs=30000 -seed=1
+    -dict=${CMAKE_CURRENT_SOURCE_DIR}/registry-text.dict)
+endif()
