@@ -83,6 +83,7 @@ HRESULT MemoryAllocator::Decommit()
     return S_OK;
 }
 
+// The times are hints for allocators of display surfaces; ordinary memory has no use for them.
 HRESULT MemoryAllocator::GetBuffer(IMediaSample** buffer, REFERENCE_TIME*, REFERENCE_TIME*, DWORD flags)
 {
     if (!buffer) return E_POINTER;
