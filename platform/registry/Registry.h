@@ -8,6 +8,15 @@
 //
 // Results are Win32 error codes (ERROR_SUCCESS on success), as the published calls answer.
 // The functions have C linkage so callers can also find them at run time.
+//
+// Key and value names compare without regard to the case of ASCII letters and keep their
+// first spelling. REG_SZ data is UTF-16 with a terminator in the W forms and UTF-8 with a
+// terminator in the A forms, and ends at its first terminator; every other type is kept as
+// the bytes given, in either form. Names with control characters cannot be stored in the
+// file: creating such a key or setting such a value answers ERROR_INVALID_PARAMETER.
+//
+// A handle names its key by path. When another handle or process deletes the key, calls on
+// the handle answer ERROR_KEY_DELETED.
 #pragma once
 
 #include "platform/base/WinTypes.h"
@@ -26,7 +35,10 @@ constexpr DWORD REG_SZ = 1;
 constexpr DWORD REG_BINARY = 3;
 constexpr DWORD REG_DWORD = 4;
 
-// Access rights (accepted and recorded; the file has no access control of its own).
+// Access rights. A handle allows the calls its rights cover (KEY_QUERY_VALUE to query,
+// KEY_SET_VALUE to set or delete values, KEY_CREATE_SUB_KEY to create sub-keys,
+// KEY_ENUMERATE_SUB_KEYS to enumerate), else ERROR_ACCESS_DENIED; MAXIMUM_ALLOWED and the
+// predefined roots allow everything. The file itself has no access control.
 constexpr REGSAM KEY_QUERY_VALUE = 0x0001;
 constexpr REGSAM KEY_SET_VALUE = 0x0002;
 constexpr REGSAM KEY_CREATE_SUB_KEY = 0x0004;
@@ -56,7 +68,9 @@ PLATFORM_API LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved,
                                    LPDWORD size);
 PLATFORM_API LONG RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,
                                    LPDWORD size);
-// nameLength in and out in characters (without the terminator on output).
+// nameLength in and out in characters (without the terminator on output); sub-keys come in
+// name order. A name that does not fit answers ERROR_MORE_DATA and leaves nameLength as it was.
+// Keys have no class (an empty one is returned) and no write time (zero is returned).
 PLATFORM_API LONG RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameLength, LPDWORD reserved,
                                 LPSTR keyClass, LPDWORD classLength, void* lastWriteTime);
 PLATFORM_API LONG RegEnumKeyExW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameLength, LPDWORD reserved,

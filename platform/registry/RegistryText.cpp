@@ -42,7 +42,11 @@ bool HasControlCharacter(std::string_view text)
     return false;
 }
 
-bool IsWellFormedUtf8(std::string_view text) { return Utf8FromWide(WideFromUtf8(text)) == text; }
+bool IsWellFormedUtf8(std::string_view text)
+{
+    const bool ascii = std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    return ascii || Utf8FromWide(WideFromUtf8(text)) == text;
+}
 
 // Text values end at their first zero byte, as they do when set through the calls.
 void CutAtTerminator(std::vector<BYTE>& text) { text.erase(std::find(text.begin(), text.end(), BYTE{0}), text.end()); }
@@ -291,12 +295,12 @@ std::string RegistryText::Format(const RegistryTree& tree)
 {
     std::string out(kHeader);
     out += "\n\n";
-    for (const auto& [path, values] : tree.Keys()) {
-        if (RegistryTree::IsRoot(path) && values.empty()) continue;
+    for (const auto& [folded, key] : tree.Keys()) {
+        if (RegistryTree::IsRoot(key.path) && key.values.empty()) continue;
         out += '[';
-        out += path;
+        out += key.path;
         out += "]\n";
-        for (const RegistryValue& value : values) {
+        for (const RegistryValue& value : key.values) {
             out += value.name.empty() ? std::string("@") : Quote(value.name);
             out += '=';
             out += FormatData(value);

@@ -4,20 +4,21 @@
 
 namespace {
 
-unsigned char Fold(char c)
+// Stands for the separator in folded paths: below every character a name can hold, so a
+// key's sub-keys follow it directly in the map.
+constexpr char kFoldedSeparator = '\x01';
+
+char FoldLetter(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+std::string Folded(std::string_view path)
 {
-    return (c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - 'a' + 'A') : static_cast<unsigned char>(c);
+    std::string folded(path.size(), '\0');
+    std::transform(path.begin(), path.end(), folded.begin(),
+                   [](char c) { return c == RegistryTree::kSeparator ? kFoldedSeparator : FoldLetter(c); });
+    return folded;
 }
 
-// The separator ranks below every character a name can hold.
-unsigned Rank(char c) { return c == RegistryTree::kSeparator ? 0u : Fold(c) + 1u; }
-
-bool StartsWithFolded(std::string_view text, std::string_view prefix)
-{
-    return text.size() >= prefix.size() && RegistryTree::NamesEqual(text.substr(0, prefix.size()), prefix);
-}
-
-std::string SubKeyPrefix(std::string_view path) { return std::string(path) + RegistryTree::kSeparator; }
+std::string SubKeyPrefix(std::string_view path) { return Folded(path) + kFoldedSeparator; }
 
 template <typename Values>
 auto FindNamed(Values& values, std::string_view name)
@@ -28,21 +29,15 @@ auto FindNamed(Values& values, std::string_view name)
 
 } // namespace
 
-bool RegistryTree::PathOrder::operator()(std::string_view a, std::string_view b) const
-{
-    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
-                                        [](char x, char y) { return Rank(x) < Rank(y); });
-}
-
 RegistryTree::RegistryTree()
 {
-    for (std::string_view root : kRoots) keys_.try_emplace(std::string(root));
+    for (std::string_view root : kRoots) keys_.try_emplace(Folded(root), Key{std::string(root), {}});
 }
 
 bool RegistryTree::NamesEqual(std::string_view a, std::string_view b)
 {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return Fold(x) == Fold(y);
+               return FoldLetter(x) == FoldLetter(y);
            });
 }
 
@@ -52,65 +47,82 @@ bool RegistryTree::IsRoot(std::string_view path)
                        [path](std::string_view root) { return NamesEqual(root, path); });
 }
 
-bool RegistryTree::HasKey(std::string_view path) const { return keys_.find(path) != keys_.end(); }
+RegistryTree::Key* RegistryTree::FindKey(std::string_view path)
+{
+    const auto it = keys_.find(Folded(path));
+    return it == keys_.end() ? nullptr : &it->second;
+}
+
+const RegistryTree::Key* RegistryTree::FindKey(std::string_view path) const
+{
+    const auto it = keys_.find(Folded(path));
+    return it == keys_.end() ? nullptr : &it->second;
+}
+
+bool RegistryTree::HasKey(std::string_view path) const { return FindKey(path) != nullptr; }
 
 std::string RegistryTree::CreateKey(std::string_view path, bool* created)
 {
     if (created) *created = false;
+    const std::string folded = Folded(path);
+    if (const auto it = keys_.find(folded); it != keys_.end()) return it->second.path;
+    // Find the deepest ancestor that exists, then add the missing keys below it.
     std::string kept;
     std::size_t start = 0;
+    for (std::size_t end = folded.rfind(kFoldedSeparator); end != std::string::npos && end > 0;
+         end = folded.rfind(kFoldedSeparator, end - 1)) {
+        if (const auto it = keys_.find(folded.substr(0, end)); it != keys_.end()) {
+            kept = it->second.path;
+            start = end + 1;
+            break;
+        }
+    }
     while (start <= path.size()) {
         std::size_t end = path.find(kSeparator, start);
         if (end == std::string_view::npos) end = path.size();
-        std::string candidate = kept.empty() ? std::string() : kept + kSeparator;
-        candidate.append(path.substr(start, end - start));
-        auto [it, inserted] = keys_.try_emplace(std::move(candidate));
-        kept = it->first;
-        if (created) *created = inserted;
+        if (start > 0) kept += kSeparator;
+        kept.append(path.substr(start, end - start));
+        keys_.try_emplace(folded.substr(0, end), Key{kept, {}});
         start = end + 1;
     }
+    if (created) *created = true;
     return kept;
 }
 
 bool RegistryTree::HasSubKeys(std::string_view path) const
 {
     const std::string prefix = SubKeyPrefix(path);
-    auto it = keys_.lower_bound(prefix);
-    return it != keys_.end() && StartsWithFolded(it->first, prefix);
+    const auto it = keys_.lower_bound(prefix);
+    return it != keys_.end() && it->first.starts_with(prefix);
 }
 
-void RegistryTree::DeleteKey(std::string_view path)
-{
-    auto it = keys_.find(path);
-    if (it != keys_.end()) keys_.erase(it);
-}
+void RegistryTree::DeleteKey(std::string_view path) { keys_.erase(Folded(path)); }
 
 std::optional<std::string> RegistryTree::SubKeyName(std::string_view path, std::size_t index) const
 {
     const std::string prefix = SubKeyPrefix(path);
-    for (auto it = keys_.lower_bound(prefix); it != keys_.end() && StartsWithFolded(it->first, prefix); ++it) {
-        const std::string_view name = std::string_view(it->first).substr(prefix.size());
-        if (name.find(kSeparator) != std::string_view::npos) continue;
-        if (index-- == 0) return std::string(name);
+    for (auto it = keys_.lower_bound(prefix); it != keys_.end() && it->first.starts_with(prefix); ++it) {
+        if (it->first.find(kFoldedSeparator, prefix.size()) != std::string::npos) continue;
+        if (index-- == 0) return it->second.path.substr(prefix.size());
     }
     return std::nullopt;
 }
 
 const RegistryValue* RegistryTree::FindValue(std::string_view path, std::string_view name) const
 {
-    auto key = keys_.find(path);
-    if (key == keys_.end()) return nullptr;
-    auto value = FindNamed(key->second, name);
-    return value == key->second.end() ? nullptr : &*value;
+    const Key* key = FindKey(path);
+    if (!key) return nullptr;
+    const auto value = FindNamed(key->values, name);
+    return value == key->values.end() ? nullptr : &*value;
 }
 
 void RegistryTree::SetValue(std::string_view path, RegistryValue value)
 {
-    auto key = keys_.find(path);
-    if (key == keys_.end()) return;
-    auto existing = FindNamed(key->second, value.name);
-    if (existing == key->second.end()) {
-        key->second.push_back(std::move(value));
+    Key* key = FindKey(path);
+    if (!key) return;
+    const auto existing = FindNamed(key->values, value.name);
+    if (existing == key->values.end()) {
+        key->values.push_back(std::move(value));
     } else {
         existing->type = value.type;
         existing->data = std::move(value.data);
@@ -119,10 +131,10 @@ void RegistryTree::SetValue(std::string_view path, RegistryValue value)
 
 bool RegistryTree::DeleteValue(std::string_view path, std::string_view name)
 {
-    auto key = keys_.find(path);
-    if (key == keys_.end()) return false;
-    auto value = FindNamed(key->second, name);
-    if (value == key->second.end()) return false;
-    key->second.erase(value);
+    Key* key = FindKey(path);
+    if (!key) return false;
+    const auto value = FindNamed(key->values, name);
+    if (value == key->values.end()) return false;
+    key->values.erase(value);
     return true;
 }

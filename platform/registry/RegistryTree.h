@@ -1,9 +1,8 @@
 // The keys and values of the registry file in memory.
 //
-// Keys are stored by their full path ("HKEY_CLASSES_ROOT\CLSID\{...}") and compared as Windows
-// compares them: case-insensitively (ASCII letters fold). The first spelling of every key and
-// value name is kept. The separator orders before every other character, so walking the keys
-// in order visits each key before its sub-keys and sub-keys in name order.
+// Keys are compared as Windows compares them: case-insensitively (ASCII letters fold). The
+// first spelling of every key and value name is kept. Walking the keys in order visits each
+// key before its sub-keys and sub-keys in name order.
 #pragma once
 
 #include "platform/base/WinTypes.h"
@@ -23,11 +22,12 @@ struct RegistryValue {
 
 class RegistryTree {
 public:
-    struct PathOrder {
-        using is_transparent = void;
-        bool operator()(std::string_view a, std::string_view b) const;
+    struct Key {
+        std::string path; // full path from its root, in its kept spelling
+        std::vector<RegistryValue> values;
     };
-    using KeyMap = std::map<std::string, std::vector<RegistryValue>, PathOrder>;
+    // By folded path: letters upper case, separators below every character a name can hold.
+    using KeyMap = std::map<std::string, Key>;
 
     static constexpr char kSeparator = '\\';
     static constexpr std::string_view kRoots[] = {"HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER", "HKEY_LOCAL_MACHINE"};
@@ -56,5 +56,8 @@ public:
     const KeyMap& Keys() const { return keys_; }
 
 private:
+    Key* FindKey(std::string_view path);
+    const Key* FindKey(std::string_view path) const;
+
     KeyMap keys_;
 };
