@@ -1,0 +1,54 @@
+// IPictureSourceConfig: how a client configures and watches the picture source
+// filter of libXTPPic.so. The filter (CLSID_PictureSource) and its output pin both
+// answer it; the filter's copy forwards every call to the pin's.
+//
+// Methods marked "stopped only" answer E_INVALIDARG and change nothing while the
+// filter is paused or running. Missing pointer arguments answer E_POINTER.
+#pragma once
+
+#include "platform/com/Com.h"
+#include "platform/mediagraph/MediaGraph.h"
+
+// {560DEE2B-87C0-49FC-8ACE-1E4D3547B73B}
+inline constexpr CLSID CLSID_PictureSource{
+    0x560DEE2B, 0x87C0, 0x49FC, {0x8A, 0xCE, 0x1E, 0x4D, 0x35, 0x47, 0xB7, 0x3B}};
+// {E627C41C-5B36-4326-852B-DB8FE22038DC}: the property page the filter names; this
+// library does not serve it.
+inline constexpr CLSID CLSID_PictureSourcePage{
+    0xE627C41C, 0x5B36, 0x4326, {0x85, 0x2B, 0xDB, 0x8F, 0xE2, 0x20, 0x38, 0xDC}};
+// {E58DFAD4-877E-440B-8693-F95E6E4A1B8D}
+inline constexpr IID IID_IPictureSourceConfig{
+    0xE58DFAD4, 0x877E, 0x440B, {0x86, 0x93, 0xF9, 0x5E, 0x6E, 0x4A, 0x1B, 0x8D}};
+
+struct IPictureSourceConfig : IUnknown {
+    // Stopped only. Lists the folder's "*.jpg" files (any case) and replaces the picture
+    // list; E_INVALIDARG also when none was found.
+    virtual HRESULT SetFolder(LPCWSTR folder) = 0;
+    // Stopped only. Milliseconds each picture stays on screen, 1 or more.
+    virtual HRESULT SetRepTime(LONG* milliseconds) = 0;
+    virtual HRESULT GetRepTime(LONG* milliseconds) = 0;
+    // Stopped only. The output frame size; reconnects the output pin when it is connected
+    // and answers the reconnection's result (the new size stays in force either way).
+    virtual HRESULT SetVideoSize(LONG* width, LONG* height) = 0;
+    virtual HRESULT GetVideoSize(LONG* width, LONG* height) = 0;
+    // Any state: index of the next picture to deliver.
+    virtual HRESULT GetCurrentPicture(LONG* index) = 0;
+    // Any state: the next frame is taken from this index (0 or more; at or past the end
+    // of the list the next frame request ends the stream).
+    virtual HRESULT SetCurrentPicture(LONG index) = 0;
+    virtual HRESULT GetPictureCount(LONG* count) = 0;
+    // Any state. Clamped to THREAD_PRIORITY_IDLE, -2..2, THREAD_PRIORITY_TIME_CRITICAL and
+    // stored; applied at once when the streaming thread exists. Answers 1 when applied,
+    // 0 when refused or when no thread exists (both success codes).
+    virtual HRESULT SetWorkerPriority(LONG priority) = 0;
+    // Any state: the output media type. The format block is task memory the caller frees;
+    // the record must be empty or valid.
+    virtual HRESULT GetOutputType(AM_MEDIA_TYPE* mediaType) = 0;
+    // Any state: folder and name of picture `index`, zero-filled to `capacity` characters.
+    // E_INVALIDARG (nothing written) for an index outside the list or a path that does not
+    // fit with its terminator.
+    virtual HRESULT GetPictureName(LONG index, LPWSTR buffer, LONG capacity) = 0;
+
+protected:
+    ~IPictureSourceConfig() = default;
+};

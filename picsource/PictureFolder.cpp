@@ -1,0 +1,80 @@
+#include "picsource/PictureFolder.h"
+
+#include "platform/base/WideText.h"
+
+#include <algorithm>
+#include <dirent.h>
+#include <sys/stat.h>
+
+namespace {
+
+// Upper case as Windows' file system compares names, for the scripts photographs are
+// commonly named in: ASCII, Latin-1, Latin Extended-A, Greek and Cyrillic. Independent
+// of the process's locale.
+char16_t UpperUnit(char16_t unit)
+{
+    const auto shifted = [unit](int by) { return static_cast<char16_t>(unit - by); };
+    if (unit >= u'a' && unit <= u'z') return shifted(0x20);
+    if (unit < 0xE0) return unit;
+    if (unit <= 0xFE) return unit == 0xF7 ? unit : shifted(0x20);
+    if (unit == 0xFF) return 0x178;
+    if (unit >= 0x100 && unit <= 0x137) return unit & 1 ? shifted(1) : unit;
+    if (unit >= 0x139 && unit <= 0x148) return unit & 1 ? unit : shifted(1);
+    if (unit >= 0x14A && unit <= 0x177) return unit & 1 ? shifted(1) : unit;
+    if (unit >= 0x179 && unit <= 0x17E) return unit & 1 ? unit : shifted(1);
+    if (unit >= 0x3B1 && unit <= 0x3CB && unit != 0x3C2) return shifted(0x20);
+    if (unit >= 0x430 && unit <= 0x44F) return shifted(0x20);
+    if (unit >= 0x450 && unit <= 0x45F) return shifted(0x50);
+    return unit;
+}
+
+bool IsFolder(const std::string& path)
+{
+    struct stat info{};
+    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+} // namespace
+
+std::u16string PictureFolder::WithSeparator(std::u16string_view folder)
+{
+    std::u16string result(folder);
+    if (result.empty() || result.back() != u'/') result += u'/';
+    return result;
+}
+
+bool PictureFolder::IsPictureName(std::u16string_view name)
+{
+    constexpr std::u16string_view extension = u".JPG";
+    if (name.size() < extension.size()) return false;
+    const auto tail = name.substr(name.size() - extension.size());
+    return std::equal(tail.begin(), tail.end(), extension.begin(),
+                      [](char16_t a, char16_t b) { return UpperUnit(a) == b; });
+}
+
+bool PictureFolder::ListsBefore(std::u16string_view a, std::u16string_view b)
+{
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+                                        [](char16_t x, char16_t y) { return UpperUnit(x) < UpperUnit(y); });
+}
+
+std::vector<std::u16string> PictureFolder::List(const std::u16string& folder)
+{
+    std::vector<std::u16string> names;
+    const std::string path = Utf8FromWide(folder);
+    DIR* directory = opendir(path.c_str());
+    if (!directory) return names;
+    while (const dirent* entry = readdir(directory)) {
+        std::u16string name = WideFromUtf8(entry->d_name);
+        // A name that is not UTF-8 could not be opened again from its wide form.
+        if (!IsPictureName(name) || Utf8FromWide(name) != entry->d_name) continue;
+        if (entry->d_type == DT_DIR || ((entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) &&
+                                        IsFolder(path + entry->d_name)))
+            continue;
+        names.push_back(std::move(name));
+    }
+    closedir(directory);
+    std::sort(names.begin(), names.end(),
+              [](const std::u16string& a, const std::u16string& b) { return ListsBefore(a, b); });
+    return names;
+}

@@ -1,0 +1,309 @@
+#include "picsource/PictureStream.h"
+
+#include "picsource/MediaTypeRecord.h"
+#include "picsource/PictureFolder.h"
+#include "picsource/PictureSource.h"
+#include "platform/base/WideText.h"
+#include "platform/thread/Threads.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+namespace {
+
+constexpr LONGLONG kUnitsPerMillisecond = 10000;
+constexpr std::size_t kPatternChars = 5; // "*.jpg"
+
+LONG ClampPriority(LONG priority)
+{
+    if (priority > THREAD_PRIORITY_HIGHEST) return THREAD_PRIORITY_TIME_CRITICAL;
+    if (priority < THREAD_PRIORITY_LOWEST) return THREAD_PRIORITY_IDLE;
+    return priority;
+}
+
+const VIDEOINFOHEADER* VideoHeader(const AM_MEDIA_TYPE& type)
+{
+    if (!type.pbFormat || type.cbFormat < sizeof(VIDEOINFOHEADER)) return nullptr;
+    return reinterpret_cast<const VIDEOINFOHEADER*>(type.pbFormat);
+}
+
+} // namespace
+
+PictureStream::PictureStream(PictureSource& owner)
+    : SourceStreamBase(owner, u"PicSource"), SeekingBase(streamLock), owner(owner)
+{
+}
+
+PictureStream::~PictureStream() { Close(); }
+
+HRESULT PictureStream::NonDelegatingQueryInterface(REFIID iid, void** object)
+{
+    if (!object) return E_POINTER;
+    if (iid == IID_IPictureSourceConfig) {
+        *object = static_cast<IPictureSourceConfig*>(this);
+    } else if (iid == IID_IMediaSeeking) {
+        *object = static_cast<IMediaSeeking*>(this);
+    } else {
+        return OutputPinBase::NonDelegatingQueryInterface(iid, object);
+    }
+    AddRef();
+    return S_OK;
+}
+
+HRESULT PictureStream::Notify(IBaseFilter*, Quality) { return E_INVALIDARG; }
+
+std::uint64_t PictureStream::FrameBytes() const
+{
+    return FrameBuilder::FrameStride(settings.width) * static_cast<std::uint64_t>(settings.height);
+}
+
+// ---- Configuration ----
+
+HRESULT PictureStream::SetFolder(LPCWSTR folder)
+{
+    if (!folder) return E_POINTER;
+    if (!owner.IsStopped()) return E_INVALIDARG;
+    std::u16string withSeparator = PictureFolder::WithSeparator(folder);
+    // The search pattern must fit a path buffer with its terminator.
+    if (withSeparator.size() + kPatternChars > MAX_PATH - 1) return E_INVALIDARG;
+    std::vector<std::u16string> pictures = PictureFolder::List(withSeparator);
+    std::lock_guard lock(streamLock);
+    settings.folder = std::move(withSeparator);
+    settings.pictures = std::move(pictures);
+    if (settings.pictures.empty()) return E_INVALIDARG;
+    seekStop = static_cast<LONGLONG>(settings.pictures.size()) * settings.repTime * kUnitsPerMillisecond;
+    return S_OK;
+}
+
+HRESULT PictureStream::SetRepTime(LONG* milliseconds)
+{
+    if (!milliseconds) return E_POINTER;
+    if (!owner.IsStopped() || *milliseconds < 1) return E_INVALIDARG;
+    std::lock_guard lock(streamLock);
+    settings.repTime = *milliseconds;
+    return S_OK;
+}
+
+HRESULT PictureStream::GetRepTime(LONG* milliseconds)
+{
+    if (!milliseconds) return E_POINTER;
+    if (!owner.IsStopped()) return E_INVALIDARG;
+    std::lock_guard lock(streamLock);
+    *milliseconds = settings.repTime;
+    return S_OK;
+}
+
+HRESULT PictureStream::SetVideoSize(LONG* width, LONG* height)
+{
+    if (!width || !height) return E_POINTER;
+    if (!owner.IsStopped()) return E_INVALIDARG;
+    if (*width < 1 || *height < 1 || *width > kMaxFrameSide || *height > kMaxFrameSide) return E_INVALIDARG;
+    {
+        std::lock_guard lock(Filter().StateLock());
+        settings.height = *height;
+        settings.width = *width;
+        BumpMediaTypeVersion();
+    }
+    if (!IsConnected()) return S_OK;
+    AM_MEDIA_TYPE type;
+    MediaTypeRecord::Blank(type);
+    HRESULT hr = GetMediaType(0, &type);
+    if (SUCCEEDED(hr)) hr = owner.ReconnectPin(this, &type);
+    MediaTypeRecord::Release(type);
+    return hr;
+}
+
+HRESULT PictureStream::GetVideoSize(LONG* width, LONG* height)
+{
+    if (!width || !height) return E_POINTER;
+    if (!owner.IsStopped()) return E_INVALIDARG;
+    std::lock_guard lock(Filter().StateLock());
+    *height = settings.height;
+    *width = settings.width;
+    return S_OK;
+}
+
+HRESULT PictureStream::GetCurrentPicture(LONG* index)
+{
+    if (!index) return E_POINTER;
+    *index = nextPicture.load();
+    return S_OK;
+}
+
+HRESULT PictureStream::SetCurrentPicture(LONG index)
+{
+    if (index < 0) return E_INVALIDARG;
+    std::lock_guard lock(streamLock);
+    nextPicture = index;
+    return S_OK;
+}
+
+HRESULT PictureStream::GetPictureCount(LONG* count)
+{
+    if (!count) return E_POINTER;
+    std::lock_guard lock(streamLock);
+    *count = static_cast<LONG>(settings.pictures.size());
+    return S_OK;
+}
+
+HRESULT PictureStream::SetWorkerPriority(LONG priority)
+{
+    settings.workerPriority = ClampPriority(priority);
+    return SetPriority(settings.workerPriority) ? 1 : 0;
+}
+
+HRESULT PictureStream::GetOutputType(AM_MEDIA_TYPE* mediaType)
+{
+    if (!mediaType) return E_POINTER;
+    return GetMediaType(0, mediaType);
+}
+
+HRESULT PictureStream::GetPictureName(LONG index, LPWSTR buffer, LONG capacity)
+{
+    if (!buffer) return E_POINTER;
+    std::lock_guard lock(streamLock);
+    if (index < 0 || static_cast<std::size_t>(index) >= settings.pictures.size() || capacity < 1)
+        return E_INVALIDARG;
+    const std::u16string path = settings.folder + settings.pictures[static_cast<std::size_t>(index)];
+    if (path.size() + 1 > static_cast<std::size_t>(capacity)) return E_INVALIDARG;
+    std::copy(path.begin(), path.end(), buffer);
+    std::fill(buffer + path.size(), buffer + capacity, u'\0');
+    return S_OK;
+}
+
+// ---- Media types and buffers ----
+
+HRESULT PictureStream::GetMediaType(int position, AM_MEDIA_TYPE* type)
+{
+    if (!type) return E_POINTER;
+    if (position < 0) return E_INVALIDARG;
+    if (position > 0) return VFW_S_NO_MORE_ITEMS;
+    std::lock_guard lock(Filter().StateLock());
+    BYTE* format = MediaTypeRecord::FormatBuffer(*type, sizeof(VIDEOINFO));
+    if (!format) return E_OUTOFMEMORY;
+    std::memset(format, 0, sizeof(VIDEOINFO));
+    auto* info = reinterpret_cast<VIDEOINFO*>(format);
+    BITMAPINFOHEADER& header = info->bmiHeader;
+    header.biSize = sizeof(BITMAPINFOHEADER);
+    header.biWidth = settings.width;
+    header.biHeight = settings.height;
+    header.biPlanes = 1;
+    header.biBitCount = 24;
+    header.biCompression = BI_RGB;
+    header.biSizeImage = static_cast<DWORD>(MediaTypeRecord::ImageSize(header));
+    type->majortype = MEDIATYPE_Video;
+    type->formattype = FORMAT_VideoInfo;
+    type->bTemporalCompression = FALSE;
+    type->subtype = MediaTypeRecord::SubtypeFromBitmap(header, nullptr);
+    MediaTypeRecord::SetSampleSize(*type, header.biSizeImage);
+    return S_OK;
+}
+
+HRESULT PictureStream::CheckMediaType(const AM_MEDIA_TYPE* type)
+{
+    if (!type) return E_POINTER;
+    constexpr LONGLONG kMinSide = 20;
+    if (type->majortype != MEDIATYPE_Video || !type->bFixedSizeSamples || type->subtype != MEDIASUBTYPE_RGB24)
+        return E_INVALIDARG;
+    const VIDEOINFOHEADER* video = VideoHeader(*type);
+    if (!video) return E_INVALIDARG;
+    const LONGLONG width = video->bmiHeader.biWidth;
+    const LONGLONG height = std::llabs(video->bmiHeader.biHeight);
+    if (width < kMinSide || height < kMinSide) return E_INVALIDARG;
+    std::lock_guard lock(Filter().StateLock());
+    return width == settings.width && height == settings.height ? S_OK : E_INVALIDARG;
+}
+
+HRESULT PictureStream::DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request)
+{
+    if (!allocator || !request) return E_POINTER;
+    std::lock_guard lock(Filter().StateLock());
+    const VIDEOINFOHEADER* video = VideoHeader(ConnectionType());
+    if (!video) return E_UNEXPECTED;
+    ALLOCATOR_PROPERTIES wanted{1, static_cast<LONG>(MediaTypeRecord::ImageSize(video->bmiHeader)), request->cbAlign,
+                                request->cbPrefix};
+    ALLOCATOR_PROPERTIES actual{};
+    const HRESULT hr = allocator->SetProperties(&wanted, &actual);
+    if (FAILED(hr)) return hr;
+    return actual.cbBuffer < wanted.cbBuffer ? E_FAIL : S_OK;
+}
+
+// ---- Streaming ----
+
+HRESULT PictureStream::OnThreadCreate()
+{
+    {
+        std::lock_guard lock(streamLock);
+        streamTime = 0;
+        nextPicture = 0;
+    }
+    return SetThreadPriority(GetCurrentThread(), settings.workerPriority) ? 1 : 0;
+}
+
+HRESULT PictureStream::OnThreadStartPlay()
+{
+    REFERENCE_TIME start, stop;
+    double rate;
+    {
+        std::lock_guard lock(streamLock);
+        start = seekStart;
+        stop = seekStop;
+        rate = seekRate;
+    }
+    return DeliverNewSegment(start, stop, rate);
+}
+
+HRESULT PictureStream::FillBuffer(IMediaSample* sample)
+{
+    if (!sample) return E_POINTER;
+    BYTE* buffer = nullptr;
+    const HRESULT got = sample->GetPointer(&buffer);
+    const LONG size = sample->GetSize();
+    if (FAILED(got) || !buffer || size < 0) return E_POINTER;
+    std::memset(buffer, 0, static_cast<std::size_t>(size));
+
+    std::lock_guard lock(streamLock);
+    const LONG index = nextPicture;
+    if (index < 0 || static_cast<std::size_t>(index) >= settings.pictures.size()) return S_FALSE;
+    // A sample too small for the frame is a broken agreement, not the end of the pictures.
+    if (FrameBytes() > static_cast<std::uint64_t>(size)) return VFW_E_BUFFER_OVERFLOW;
+    nextPicture = index + 1;
+    const std::string path = Utf8FromWide(settings.folder + settings.pictures[static_cast<std::size_t>(index)]);
+    if (!frameBuilder.ReadPicture(path, buffer, settings.width, settings.height)) return S_FALSE;
+    REFERENCE_TIME start = streamTime;
+    streamTime += static_cast<LONGLONG>(settings.repTime) * kUnitsPerMillisecond;
+    REFERENCE_TIME stop = streamTime;
+    sample->SetTime(&start, &stop);
+    sample->SetSyncPoint(TRUE);
+    return S_OK;
+}
+
+// ---- Seeking ----
+
+HRESULT PictureStream::ChangeStart()
+{
+    LONG target;
+    {
+        std::lock_guard lock(streamLock);
+        const LONGLONG picture = seekStart / kUnitsPerMillisecond / settings.repTime;
+        target = static_cast<LONG>(std::clamp<LONGLONG>(picture, 0, std::numeric_limits<LONG>::max()));
+    }
+    UpdateFromSeek(target);
+    return S_OK;
+}
+
+void PictureStream::UpdateFromSeek(LONG target)
+{
+    if (!ThreadExists()) {
+        nextPicture = target;
+        return;
+    }
+    DeliverBeginFlush();
+    CallWorker(CMD_STOP);
+    // Set only once the worker has stopped: a frame still in flight during the flush
+    // must not use up the picture sought.
+    nextPicture = target;
+    DeliverEndFlush();
+    CallWorker(CMD_RUN);
+}

@@ -1,0 +1,82 @@
+// The picture source's output pin: offers 24-bit RGB at the configured frame size,
+// produces one frame per picture of the folder on its worker thread, stamps each
+// with repTime milliseconds, seeks by picture, and carries the configuration
+// interface.
+#pragma once
+
+#include "picsource/FrameBuilder.h"
+#include "picsource/IPictureSourceConfig.h"
+#include "picsource/SeekingBase.h"
+#include "picsource/SourceStreamBase.h"
+
+#include <atomic>
+#include <mutex>
+#include <string>
+#include <vector>
+
+class PictureSource;
+
+struct PictureSettings {
+    LONG width = 320;
+    LONG height = 240;
+    LONG repTime = 1000;
+    std::u16string folder;
+    std::vector<std::u16string> pictures;
+    std::atomic<LONG> workerPriority{0};
+};
+
+class PictureStream final : public SourceStreamBase, public SeekingBase, public IPictureSourceConfig {
+public:
+    // Largest frame side SetVideoSize accepts.
+    static constexpr LONG kMaxFrameSide = 16384;
+
+    explicit PictureStream(PictureSource& owner);
+    ~PictureStream() override;
+
+    HRESULT QueryInterface(REFIID iid, void** object) override { return OutputPinBase::QueryInterface(iid, object); }
+    ULONG AddRef() override { return OutputPinBase::AddRef(); }
+    ULONG Release() override { return OutputPinBase::Release(); }
+    HRESULT NonDelegatingQueryInterface(REFIID iid, void** object) override;
+
+    // IQualityControl: quality messages are refused.
+    HRESULT Notify(IBaseFilter* self, Quality q) override;
+
+    // IPictureSourceConfig
+    HRESULT SetFolder(LPCWSTR folder) override;
+    HRESULT SetRepTime(LONG* milliseconds) override;
+    HRESULT GetRepTime(LONG* milliseconds) override;
+    HRESULT SetVideoSize(LONG* width, LONG* height) override;
+    HRESULT GetVideoSize(LONG* width, LONG* height) override;
+    HRESULT GetCurrentPicture(LONG* index) override;
+    HRESULT SetCurrentPicture(LONG index) override;
+    HRESULT GetPictureCount(LONG* count) override;
+    HRESULT SetWorkerPriority(LONG priority) override;
+    HRESULT GetOutputType(AM_MEDIA_TYPE* mediaType) override;
+    HRESULT GetPictureName(LONG index, LPWSTR buffer, LONG capacity) override;
+
+    HRESULT CheckMediaType(const AM_MEDIA_TYPE* type) override;
+    HRESULT GetMediaType(int position, AM_MEDIA_TYPE* type) override;
+    HRESULT DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request) override;
+
+protected:
+    HRESULT FillBuffer(IMediaSample* sample) override;
+    HRESULT OnThreadCreate() override;
+    HRESULT OnThreadStartPlay() override;
+    HRESULT ChangeStart() override;
+    HRESULT ChangeStop() override { return S_OK; }
+    HRESULT ChangeRate() override { return S_OK; }
+
+private:
+    // Moves to picture `target`; a running stream restarts there with one flush and a
+    // new segment.
+    void UpdateFromSeek(LONG target);
+    // Frame bytes at the configured size.
+    std::uint64_t FrameBytes() const;
+
+    PictureSource& owner;
+    std::mutex streamLock;
+    PictureSettings settings;
+    FrameBuilder frameBuilder;
+    REFERENCE_TIME streamTime = 0;
+    std::atomic<LONG> nextPicture{0};
+};
