@@ -1,0 +1,32 @@
+// The folder scan's naming rules, on their own.
+#include "picsource/PictureFolder.h"
+
+#include <gtest/gtest.h>
+
+TEST(PictureFolder, AddsOneSlashUnlessThereIsOne)
+{
+    EXPECT_EQ(PictureFolder::WithSeparator(u"/pics"), u"/pics/");
+    EXPECT_EQ(PictureFolder::WithSeparator(u"/pics/"), u"/pics/");
+    EXPECT_EQ(PictureFolder::WithSeparator(u""), u"/");
+}
+
+TEST(PictureFolder, MatchesTheJpgExtensionInAnyCase)
+{
+    for (const char16_t* name : {u"a.jpg", u"DSC0001.JPG", u"x.JpG", u".jpg"}) EXPECT_TRUE(PictureFolder::IsPictureName(name));
+    for (const char16_t* name : {u"a.jpeg", u"jpg", u"a.jpg.txt", u"a_jpg", u"a.pg"})
+        EXPECT_FALSE(PictureFolder::IsPictureName(name));
+}
+
+TEST(PictureFolder, OrdersNamesCaseInsensitivelyByCodeUnit)
+{
+    EXPECT_TRUE(PictureFolder::ListsBefore(u"a.jpg", u"B.JPG"));
+    EXPECT_FALSE(PictureFolder::ListsBefore(u"B.JPG", u"a.jpg"));
+    EXPECT_FALSE(PictureFolder::ListsBefore(u"A.JPG", u"a.jpg"));
+    // Upper-cased, "_" (0x5F) comes after the letters, as on Windows.
+    EXPECT_TRUE(PictureFolder::ListsBefore(u"z.jpg", u"_.jpg"));
+    EXPECT_TRUE(PictureFolder::ListsBefore(u"a.jpg", u"a1.jpg"));
+    // Beyond ASCII too, whatever the process's locale: é is É, before Ê; я is Я, after Ж.
+    EXPECT_TRUE(PictureFolder::ListsBefore(u"\u00e9.jpg", u"\u00ca.jpg"));
+    EXPECT_TRUE(PictureFolder::ListsBefore(u"\u0416.jpg", u"\u044f.jpg"));
+    EXPECT_FALSE(PictureFolder::ListsBefore(u"\u044f.jpg", u"\u0416.jpg"));
+}

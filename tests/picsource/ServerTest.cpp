@@ -1,0 +1,200 @@
+// The in-process server: its exports, class factory, aggregation, unloading and
+// registration through regsvr into a temporary registry.
+#include "tests/picsource/PicsourceFixture.h"
+
+#include "platform/base/WideText.h"
+#include "platform/registry/Registry.h"
+#include "tests/platform/TempRegistry.h"
+
+#include <atomic>
+#include <cstdlib>
+#include <dlfcn.h>
+
+namespace {
+
+// {7A3B1C2D-0000-4000-8000-00AA00BBCCDD}: not a class of the library.
+constexpr CLSID kOtherClass{0x7A3B1C2D, 0x0000, 0x4000, {0x80, 0x00, 0x00, 0xAA, 0x00, 0xBB, 0xCC, 0xDD}};
+
+IClassFactory* Factory(const XtpPicLibrary& library)
+{
+    IClassFactory* factory = nullptr;
+    EXPECT_EQ(library.GetClassObject(CLSID_PictureSource, IID_IClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
+    return factory;
+}
+
+// An aggregating object: it counts the references the inner object gives it.
+class Outer final : public IUnknown {
+public:
+    HRESULT QueryInterface(REFIID iid, void** object) override
+    {
+        if (iid == IID_IUnknown) {
+            *object = this;
+            AddRef();
+            return S_OK;
+        }
+        return inner ? inner->QueryInterface(iid, object) : E_NOINTERFACE;
+    }
+    ULONG AddRef() override { return ++references; }
+    ULONG Release() override { return --references; }
+
+    IUnknown* inner = nullptr;
+    std::atomic<ULONG> references{1};
+};
+
+int RunRegsvr(const std::string& arguments)
+{
+    const std::string command = std::string(REGSVR_PATH) + " " + arguments + " >/dev/null 2>&1";
+    return std::system(command.c_str());
+}
+
+bool KeyExists(const char16_t* path)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    RegCloseKey(key);
+    return true;
+}
+
+std::u16string TextValue(const char16_t* path, const char16_t* name)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return u"<no key>";
+    WCHAR text[MAX_PATH] = {};
+    DWORD size = sizeof text;
+    DWORD type = 0;
+    const LONG error = RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(text), &size);
+    RegCloseKey(key);
+    return error == ERROR_SUCCESS ? std::u16string(text) : u"<no value>";
+}
+
+constexpr const char16_t* kClassKey = u"CLSID\\{560DEE2B-87C0-49FC-8ACE-1E4D3547B73B}";
+constexpr const char16_t* kServerKey = u"CLSID\\{560DEE2B-87C0-49FC-8ACE-1E4D3547B73B}\\InprocServer32";
+constexpr const char16_t* kFilterKey =
+    u"CLSID\\{083863F1-70DE-11D0-BD40-00A0C911CE86}\\Instance\\{560DEE2B-87C0-49FC-8ACE-1E4D3547B73B}";
+
+} // namespace
+
+TEST(PicsourceServer, ExportsOnlyTheFourEntryPoints)
+{
+    void* handle = dlopen(XTPPIC_PATH, RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(handle, nullptr);
+    for (const char* name : {"DllGetClassObject", "DllCanUnloadNow", "DllRegisterServer", "DllUnregisterServer"})
+        EXPECT_NE(dlsym(handle, name), nullptr) << name;
+    for (const char* name : {"DllMain", "jpegInit", "_ZN12PictureSource14CreateInstanceEP8IUnknownPi"})
+        EXPECT_EQ(dlsym(handle, name), nullptr) << name;
+    dlclose(handle);
+}
+
+TEST(PicsourceServer, ClassObjectOnlyForTheFilterAndTheFactoryInterfaces)
+{
+    XtpPicLibrary library;
+    void* object = reinterpret_cast<void*>(1);
+    EXPECT_EQ(library.GetClassObject(kOtherClass, IID_IClassFactory, &object), CLASS_E_CLASSNOTAVAILABLE);
+    EXPECT_EQ(object, nullptr);
+    EXPECT_EQ(library.GetClassObject(CLSID_PictureSource, IID_IBaseFilter, &object), E_NOINTERFACE);
+    IUnknown* unknown = nullptr;
+    ASSERT_EQ(library.GetClassObject(CLSID_PictureSource, IID_IUnknown, reinterpret_cast<void**>(&unknown)), S_OK);
+    IClassFactory* factory = nullptr;
+    EXPECT_EQ(unknown->QueryInterface(IID_IClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
+    EXPECT_EQ(unknown->QueryInterface(IID_IBaseFilter, &object), E_NOINTERFACE);
+    factory->Release();
+    unknown->Release();
+    EXPECT_EQ(library.CanUnloadNow(), S_OK);
+}
+
+TEST(PicsourceServer, CanUnloadOnlyWithoutObjectsOrLocks)
+{
+    XtpPicLibrary library;
+    EXPECT_EQ(library.CanUnloadNow(), S_OK);
+    IClassFactory* factory = Factory(library);
+    ASSERT_NE(factory, nullptr);
+    EXPECT_EQ(library.CanUnloadNow(), S_FALSE);
+    IBaseFilter* filter = nullptr;
+    ASSERT_EQ(factory->CreateInstance(nullptr, IID_IBaseFilter, reinterpret_cast<void**>(&filter)), S_OK);
+    EXPECT_EQ(factory->LockServer(TRUE), S_OK);
+    factory->Release();
+    EXPECT_EQ(library.CanUnloadNow(), S_FALSE);
+    filter->Release();
+    EXPECT_EQ(library.CanUnloadNow(), S_FALSE);
+    factory = Factory(library);
+    EXPECT_EQ(factory->LockServer(FALSE), S_OK);
+    factory->Release();
+    EXPECT_EQ(library.CanUnloadNow(), S_OK);
+}
+
+TEST(PicsourceServer, CreateInstanceArguments)
+{
+    XtpPicLibrary library;
+    IClassFactory* factory = Factory(library);
+    ASSERT_NE(factory, nullptr);
+    EXPECT_EQ(factory->CreateInstance(nullptr, IID_IBaseFilter, nullptr), E_POINTER);
+    void* object = reinterpret_cast<void*>(1);
+    EXPECT_EQ(factory->CreateInstance(nullptr, IID_IClassFactory, &object), E_NOINTERFACE);
+    EXPECT_EQ(object, nullptr);
+    factory->Release();
+    EXPECT_EQ(library.CanUnloadNow(), S_OK);
+}
+
+TEST(PicsourceServer, AnAggregatedFilterDelegatesToItsOuterObject)
+{
+    XtpPicLibrary library;
+    IClassFactory* factory = Factory(library);
+    ASSERT_NE(factory, nullptr);
+    Outer outer;
+    void* object = nullptr;
+    EXPECT_EQ(factory->CreateInstance(&outer, IID_IBaseFilter, &object), E_NOINTERFACE);
+    EXPECT_EQ(object, nullptr);
+    ASSERT_EQ(factory->CreateInstance(&outer, IID_IUnknown, reinterpret_cast<void**>(&outer.inner)), S_OK);
+    factory->Release();
+
+    // Interfaces of the inner object count references on the outer one ...
+    IPictureSourceConfig* config = nullptr;
+    ASSERT_EQ(outer.inner->QueryInterface(IID_IPictureSourceConfig, reinterpret_cast<void**>(&config)), S_OK);
+    EXPECT_EQ(outer.references, 2u);
+    // ... and name the outer object as their identity.
+    IUnknown* identity = nullptr;
+    ASSERT_EQ(config->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&identity)), S_OK);
+    EXPECT_EQ(identity, &outer);
+    identity->Release();
+    LONG count = -1;
+    EXPECT_EQ(config->GetPictureCount(&count), S_OK);
+    EXPECT_EQ(count, 0);
+    config->Release();
+    EXPECT_EQ(outer.references, 1u);
+
+    // Releasing the inner unknown destroys the aggregated filter.
+    EXPECT_EQ(library.CanUnloadNow(), S_FALSE);
+    EXPECT_EQ(outer.inner->Release(), 0u);
+    EXPECT_EQ(library.CanUnloadNow(), S_OK);
+}
+
+TEST(PicsourceServer, RegistersThroughRegsvrAndIsCreatedThroughCom)
+{
+    TempRegistry registry;
+    // Unregistering a library that was never registered succeeds.
+    EXPECT_EQ(RunRegsvr(std::string("-u ") + XTPPIC_PATH), 0);
+    ASSERT_EQ(RunRegsvr(XTPPIC_PATH), 0);
+
+    EXPECT_EQ(TextValue(kClassKey, nullptr), u"XTP_Pic");
+    char* resolved = realpath(XTPPIC_PATH, nullptr);
+    ASSERT_NE(resolved, nullptr);
+    EXPECT_EQ(TextValue(kServerKey, nullptr), WideFromUtf8(resolved));
+    std::free(resolved);
+    EXPECT_EQ(TextValue(kServerKey, u"ThreadingModel"), u"Both");
+    EXPECT_EQ(TextValue(kFilterKey, u"FriendlyName"), u"XTP_Pic");
+
+    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+    IBaseFilter* filter = nullptr;
+    ASSERT_EQ(CoCreateInstance(CLSID_PictureSource, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                               reinterpret_cast<void**>(&filter)),
+              S_OK);
+    CLSID clsid{};
+    EXPECT_EQ(filter->GetClassID(&clsid), S_OK);
+    EXPECT_EQ(clsid, CLSID_PictureSource);
+    filter->Release();
+    CoUninitialize();
+
+    ASSERT_EQ(RunRegsvr(std::string("-u ") + XTPPIC_PATH), 0);
+    EXPECT_FALSE(KeyExists(kClassKey));
+    EXPECT_FALSE(KeyExists(kFilterKey));
+}

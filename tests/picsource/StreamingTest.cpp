@@ -1,0 +1,224 @@
+// Frames from real JPEG files through the real streaming thread: content, times,
+// end of stream, seeking, stopping while starved of samples, thread priority.
+#include "tests/picsource/PicsourceFixture.h"
+
+#include "platform/thread/Threads.h"
+
+#include <algorithm>
+
+namespace {
+
+std::vector<BYTE> Expected(const char* folder, const char* file, int width, int height)
+{
+    const DecodedPicture picture = DecodeJpeg(PictureFolderUtf8(folder) + "/" + file);
+    EXPECT_GT(picture.width, 0) << file;
+    return ExpectedFrame(picture, width, height);
+}
+
+long CountOf(const std::vector<std::string>& events, const std::string& name)
+{
+    return std::count(events.begin(), events.end(), name);
+}
+
+} // namespace
+
+TEST_F(PicsourceTest, FramesAreStretchedBottomUpBgrInListOrderWithTimes)
+{
+    PrepareFolder("photos", 320, 240, 500);
+    ASSERT_EQ(filter->Run(0), S_OK);
+    ASSERT_TRUE(sink.WaitForEndOfStream());
+    const auto frames = sink.Frames();
+    ASSERT_EQ(frames.size(), 3u);
+    // a.jpg 640x480 takes every second row and column, B.JPG 160x120 becomes 2x2
+    // blocks, c.Jpg 400x300 steps by 5/4.
+    EXPECT_TRUE(frames[0].bytes == Expected("photos", "a.jpg", 320, 240));
+    EXPECT_TRUE(frames[1].bytes == Expected("photos", "B.JPG", 320, 240));
+    EXPECT_TRUE(frames[2].bytes == Expected("photos", "c.Jpg", 320, 240));
+    for (std::size_t k = 0; k < frames.size(); ++k) {
+        EXPECT_EQ(frames[k].start, static_cast<REFERENCE_TIME>(k) * 5000000);
+        EXPECT_EQ(frames[k].stop, static_cast<REFERENCE_TIME>(k + 1) * 5000000);
+        EXPECT_TRUE(frames[k].syncPoint);
+    }
+    const auto events = sink.Events();
+    EXPECT_EQ(events.front(), "NewSegment 0");
+    EXPECT_EQ(events.back(), "EndOfStream");
+
+    IMediaSeeking* seeking = nullptr;
+    ASSERT_EQ(pin->QueryInterface(IID_IMediaSeeking, reinterpret_cast<void**>(&seeking)), S_OK);
+    LONGLONG stop = 0;
+    EXPECT_EQ(seeking->GetStopPosition(&stop), S_OK);
+    EXPECT_EQ(stop, 15000000);
+    seeking->Release();
+    LONG current = 0;
+    EXPECT_EQ(config->GetCurrentPicture(&current), S_OK);
+    EXPECT_EQ(current, 3);
+}
+
+TEST_F(PicsourceTest, ColourAndRowOrderMatchAnIndependentDecoder)
+{
+    // djpeg decodes independently: channel and row order must agree within the
+    // small differences two decoders may have.
+    PrepareFolder("exact", 320, 240);
+    ASSERT_EQ(filter->Pause(), S_OK);
+    ASSERT_TRUE(sink.WaitForFrames(1));
+    const auto frame = sink.Frames().at(0).bytes;
+    const DecodedPicture reference = ReadPpm(PictureFolderUtf8("exact") + "/e.ppm");
+    ASSERT_EQ(reference.width, 320);
+    int worst = 0;
+    for (int row = 0; row < 240; ++row) {
+        for (int column = 0; column < 320; ++column) {
+            const BYTE* bgr = &frame[static_cast<std::size_t>(239 - row) * 960 + column * 3];
+            const BYTE* rgb = &reference.rgb[(static_cast<std::size_t>(row) * 320 + column) * 3];
+            for (int c = 0; c < 3; ++c) worst = std::max(worst, std::abs(bgr[2 - c] - rgb[c]));
+        }
+    }
+    EXPECT_LE(worst, 8);
+    // An exact-size picture is copied unchanged.
+    EXPECT_TRUE(frame == Expected("exact", "e.jpg", 320, 240));
+}
+
+TEST_F(PicsourceTest, AGreyPictureIsDeliveredAsColour)
+{
+    PrepareFolder("grey", 320, 240);
+    ASSERT_EQ(filter->Pause(), S_OK);
+    ASSERT_TRUE(sink.WaitForFrames(1));
+    const auto frame = sink.Frames().at(0).bytes;
+    EXPECT_TRUE(frame == Expected("grey", "g.jpg", 320, 240));
+    EXPECT_EQ(frame[0], frame[1]);
+    EXPECT_EQ(frame[1], frame[2]);
+}
+
+TEST_F(PicsourceTest, PaddedRowsAndATopDownTypeStillGiveBottomUpFrames)
+{
+    VideoType topDown(322, -240);
+    sink.Offer(topDown.Get());
+    ASSERT_EQ(config->SetFolder(PictureFolderPath("photos").c_str()), S_OK);
+    LONG width = 322, height = 240;
+    ASSERT_EQ(config->SetVideoSize(&width, &height), S_OK);
+    ASSERT_EQ(ConnectSink(), S_OK);
+    ASSERT_EQ(filter->Pause(), S_OK);
+    ASSERT_TRUE(sink.WaitForFrames(1));
+    const auto frame = sink.Frames().at(0).bytes;
+    ASSERT_EQ(frame.size(), 968u * 240);
+    EXPECT_TRUE(frame == Expected("photos", "a.jpg", 322, 240));
+}
+
+TEST_F(PicsourceTest, AnUnreadablePictureEndsTheStreamThere)
+{
+    PrepareFolder("broken", 64, 48);
+    ASSERT_EQ(filter->Run(0), S_OK);
+    ASSERT_TRUE(sink.WaitForEndOfStream());
+    EXPECT_EQ(sink.Frames().size(), 1u);
+    LONG current = 0;
+    config->GetCurrentPicture(&current);
+    EXPECT_EQ(current, 2);
+    EXPECT_TRUE(graph.events.empty());
+}
+
+TEST_F(PicsourceTest, AFourChannelPictureEndsTheStreamThere)
+{
+    PrepareFolder("cmyk", 64, 48);
+    ASSERT_EQ(filter->Run(0), S_OK);
+    ASSERT_TRUE(sink.WaitForEndOfStream());
+    EXPECT_EQ(sink.Frames().size(), 1u);
+}
+
+TEST_F(PicsourceTest, SetCurrentPictureMovesAStreamThatRuns)
+{
+    PrepareFolder("tiny", 64, 48);
+    sink.HoldSamples(1);
+    ASSERT_EQ(filter->Run(0), S_OK);
+    ASSERT_TRUE(sink.WaitForFrames(1));
+    // The worker now waits for the one buffer, which the sink keeps.
+    ASSERT_EQ(config->SetCurrentPicture(3), S_OK);
+    sink.ReleaseHeldSamples();
+    ASSERT_TRUE(sink.WaitForEndOfStream());
+    EXPECT_EQ(sink.Frames().size(), 1u);
+}
+
+TEST_F(PicsourceTest, ASeekWhileRunningFlushesOnceAndStartsANewSegment)
+{
+    PrepareFolder("tiny", 64, 48, 1000);
+    sink.HoldSamples(1);
+    ASSERT_EQ(filter->Run(0), S_OK);
+    ASSERT_TRUE(sink.WaitForFrames(1));
+
+    IMediaSeeking* seeking = nullptr;
+    ASSERT_EQ(pin->QueryInterface(IID_IMediaSeeking, reinterpret_cast<void**>(&seeking)), S_OK);
+    LONGLONG start = 25000000;
+    ASSERT_EQ(seeking->SetPositions(&start, AM_SEEKING_AbsolutePositioning, nullptr, 0), S_OK);
+    seeking->Release();
+    ASSERT_TRUE(sink.WaitForEndOfStream());
+
+    const auto events = sink.Events();
+    EXPECT_EQ(CountOf(events, "BeginFlush"), 1);
+    EXPECT_EQ(CountOf(events, "EndFlush"), 1);
+    const auto newSegment = std::find(events.begin(), events.end(), "NewSegment 25000000");
+    ASSERT_NE(newSegment, events.end());
+    EXPECT_GT(newSegment - std::find(events.begin(), events.end(), "EndFlush"), 0);
+    // After the new segment only picture 2 (the third) is delivered.
+    EXPECT_EQ(std::count(newSegment, events.end(), std::string("Frame")), 1);
+    EXPECT_TRUE(sink.Frames().back().bytes == Expected("tiny", "3.jpg", 64, 48));
+}
+
+TEST_F(PicsourceTest, StopWhileTheWorkerWaitsForASampleNeverDeadlocks)
+{
+    PrepareFolder("tiny", 64, 48);
+    for (int cycle = 0; cycle < 200; ++cycle) {
+        sink.HoldSamples(1);
+        ASSERT_EQ(filter->Pause(), S_OK);
+        if (cycle % 2 == 0) {
+            ASSERT_TRUE(sink.WaitForFrames(static_cast<std::size_t>(cycle / 2 + 1)));
+        }
+        ASSERT_EQ(filter->Stop(), S_OK) << "cycle " << cycle;
+        sink.ReleaseHeldSamples();
+    }
+    EXPECT_EQ(State(), State_Stopped);
+}
+
+TEST_F(PicsourceTest, StateChanges)
+{
+    // Unconnected: Pause succeeds and nothing streams.
+    EXPECT_EQ(filter->Pause(), S_OK);
+    EXPECT_EQ(State(), State_Paused);
+    EXPECT_EQ(filter->Stop(), S_OK);
+
+    PrepareFolder("tiny", 64, 48);
+    // Run from Stopped pauses first and so starts the worker.
+    EXPECT_EQ(filter->Run(0), S_OK);
+    EXPECT_EQ(State(), State_Running);
+    ASSERT_TRUE(sink.WaitForEndOfStream());
+    EXPECT_EQ(filter->Pause(), S_OK);
+    EXPECT_EQ(filter->Pause(), S_OK);
+    EXPECT_EQ(State(), State_Paused);
+    EXPECT_EQ(filter->Stop(), S_OK);
+    EXPECT_EQ(filter->GetState(0, nullptr), E_POINTER);
+    // Each start plays the list again from the first picture.
+    EXPECT_EQ(filter->Run(0), S_OK);
+    ASSERT_TRUE(sink.WaitForFrames(6));
+    EXPECT_EQ(sink.Frames().size(), 6u);
+    EXPECT_EQ(sink.Frames()[3].start, 0);
+}
+
+TEST_F(PicsourceTest, WorkerPriorityIsClampedAndAppliedToTheStreamingThread)
+{
+    PrepareFolder("tiny", 64, 48);
+    EXPECT_EQ(config->SetWorkerPriority(-9), S_OK); // no thread yet: stored only
+    sink.HoldSamples(1);
+    ASSERT_EQ(filter->Pause(), S_OK);
+    ASSERT_TRUE(sink.WaitForFrames(1));
+    EXPECT_EQ(sink.Frames()[0].threadPriority, THREAD_PRIORITY_IDLE);
+    ASSERT_EQ(filter->Stop(), S_OK);
+    sink.ReleaseHeldSamples();
+
+    EXPECT_EQ(config->SetWorkerPriority(-2), S_OK);
+    sink.HoldSamples(1);
+    ASSERT_EQ(filter->Pause(), S_OK);
+    ASSERT_TRUE(sink.WaitForFrames(2));
+    EXPECT_EQ(sink.Frames()[1].threadPriority, THREAD_PRIORITY_LOWEST);
+    // Applied at once to the running thread (a lower priority is never refused).
+    EXPECT_EQ(config->SetWorkerPriority(-100), S_FALSE);
+    sink.ReleaseHeldSamples();
+    ASSERT_TRUE(sink.WaitForFrames(3));
+    EXPECT_EQ(sink.Frames()[2].threadPriority, THREAD_PRIORITY_IDLE);
+}
