@@ -1,0 +1,163 @@
+// picsource-bench: how fast the picture source turns photographs into 640x480
+// frames, and where the time goes (reading the file, decoding, converting to a
+// bottom-up BGR image, fitting it to the frame).
+//
+// The baseline is the same pipeline with libjpeg-turbo's TurboJPEG decoding the same
+// files in the same run; the ratio "ours / baseline" compares frames per second.
+//
+// Usage: picsource-bench [FOLDER] [ROUNDS]. Without a folder, a deterministic set of
+// photographs of 2 to 12 megapixels is made once with ImageMagick in
+// /tmp/picsource-bench-photos.
+#include "picsource/FrameBuilder.h"
+#include "picsource/PictureFolder.h"
+#include "platform/base/WideText.h"
+
+#include <turbojpeg.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr LONG kWidth = 640;
+constexpr LONG kHeight = 480;
+
+struct Photo {
+    const char* name;
+    const char* size;
+    int seed;
+};
+
+// 1.9, 3.1, 5.0, 8.0, 10.0 and 12.0 megapixels.
+constexpr Photo kPhotos[] = {{"p1.jpg", "1600x1200", 1}, {"p2.jpg", "2048x1536", 2}, {"p3.jpg", "2592x1944", 3},
+                             {"p4.jpg", "3264x2448", 4}, {"p5.jpg", "3648x2736", 5}, {"p6.jpg", "4000x3000", 6}};
+
+std::string MakePhotos()
+{
+    const std::string folder = "/tmp/picsource-bench-photos";
+    std::filesystem::create_directories(folder);
+    for (const Photo& photo : kPhotos) {
+        const std::string path = folder + "/" + photo.name;
+        if (std::filesystem::exists(path)) continue;
+        std::printf("making %s (%s)\n", path.c_str(), photo.size);
+        const std::string command = "convert -seed " + std::to_string(photo.seed) +
+                                    " -size 800x600 plasma:fractal -resize " + photo.size +
+                                    "! -attenuate 0.4 +noise Gaussian -quality 90 " + path;
+        if (std::system(command.c_str()) != 0) {
+            std::fprintf(stderr, "picsource-bench: ImageMagick failed for %s\n", path.c_str());
+            std::exit(1);
+        }
+    }
+    return folder;
+}
+
+double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+
+struct Times {
+    Clock::duration load{}, decode{}, convert{}, fit{};
+    int frames = 0;
+    Clock::duration Total() const { return load + decode + convert + fit; }
+};
+
+// Turns a decoded picture into the frame and books the times of all four steps.
+bool FinishFrame(FrameBuilder& builder, FrameBuilder::Picture& picture, BYTE* frame, Times& times,
+                 Clock::time_point started, Clock::time_point loaded, Clock::time_point decoded)
+{
+    if (!builder.ConvertToBottomUpBgr(picture)) return false;
+    picture.pixels.reset();
+    const auto converted = Clock::now();
+    builder.FitToFrame(picture.width, picture.height, frame, kWidth, kHeight);
+    const auto fitted = Clock::now();
+    times.load += loaded - started;
+    times.decode += decoded - loaded;
+    times.convert += converted - decoded;
+    times.fit += fitted - converted;
+    ++times.frames;
+    return true;
+}
+
+// One frame with our decoder.
+bool OurFrame(FrameBuilder& builder, const std::string& path, BYTE* frame, Times& times)
+{
+    const auto started = Clock::now();
+    if (!builder.LoadFile(path)) return false;
+    const auto loaded = Clock::now();
+    FrameBuilder::Picture picture;
+    if (!builder.DecodePicture(picture)) return false;
+    return FinishFrame(builder, picture, frame, times, started, loaded, Clock::now());
+}
+
+// The same pipeline with TurboJPEG in place of our decoder.
+bool BaselineFrame(tjhandle turbo, FrameBuilder& builder, const std::string& path, BYTE* frame, Times& times)
+{
+    const auto started = Clock::now();
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return false;
+    std::vector<unsigned char> bytes(static_cast<std::size_t>(std::filesystem::file_size(path)));
+    const bool read = std::fread(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    std::fclose(file);
+    if (!read) return false;
+    const auto loaded = Clock::now();
+    int width = 0, height = 0, subsampling = 0, colourspace = 0;
+    if (tjDecompressHeader3(turbo, bytes.data(), bytes.size(), &width, &height, &subsampling, &colourspace) != 0)
+        return false;
+    FrameBuilder::Picture picture;
+    picture.pixels.reset(new BYTE[static_cast<std::size_t>(width) * height * 3]);
+    if (tjDecompress2(turbo, bytes.data(), bytes.size(), picture.pixels.get(), width, 0, height, TJPF_RGB, 0) != 0)
+        return false;
+    picture.width = static_cast<std::uint32_t>(width);
+    picture.height = static_cast<std::uint32_t>(height);
+    return FinishFrame(builder, picture, frame, times, started, loaded, Clock::now());
+}
+
+void Print(const char* label, const Times& times)
+{
+    const double total = Seconds(times.Total());
+    std::printf("%-22s %6.2f frames/s  (%d frames, %.2f s)  read %4.1f%%  decode %4.1f%%  convert %4.1f%%  fit %4.1f%%\n",
+                label, times.frames / total, times.frames, total, 100 * Seconds(times.load) / total,
+                100 * Seconds(times.decode) / total, 100 * Seconds(times.convert) / total,
+                100 * Seconds(times.fit) / total);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const std::string folder = argc > 1 ? argv[1] : MakePhotos();
+    const int rounds = argc > 2 ? std::atoi(argv[2]) : 3;
+    const std::u16string wideFolder = PictureFolder::WithSeparator(WideFromUtf8(folder));
+    const std::vector<std::u16string> names = PictureFolder::List(wideFolder);
+    if (names.empty()) {
+        std::fprintf(stderr, "picsource-bench: no *.jpg in %s\n", folder.c_str());
+        return 1;
+    }
+    std::vector<BYTE> frame(FrameBuilder::FrameStride(kWidth) * kHeight);
+    FrameBuilder ours;
+    FrameBuilder baseline;
+    tjhandle turbo = tjInitDecompress();
+    Times ourTimes, baselineTimes;
+    // Alternate the two per picture so that both see the same machine load.
+    for (int round = 0; round < rounds; ++round) {
+        for (const std::u16string& name : names) {
+            const std::string path = Utf8FromWide(wideFolder + name);
+            if (!OurFrame(ours, path, frame.data(), ourTimes)) std::fprintf(stderr, "ours failed: %s\n", path.c_str());
+            if (!BaselineFrame(turbo, baseline, path, frame.data(), baselineTimes))
+                std::fprintf(stderr, "baseline failed: %s\n", path.c_str());
+        }
+    }
+    tjDestroy(turbo);
+    std::printf("%zu photographs in %s, %d rounds, frames of %dx%d\n", names.size(), folder.c_str(), rounds,
+                static_cast<int>(kWidth), static_cast<int>(kHeight));
+    Print("XTPPic (our decoder)", ourTimes);
+    Print("baseline (TurboJPEG)", baselineTimes);
+    const double ratio = (ourTimes.frames / Seconds(ourTimes.Total())) /
+                         (baselineTimes.frames / Seconds(baselineTimes.Total()));
+    std::printf("frames/s ratio ours / TurboJPEG baseline: %.2f\n", ratio);
+    return 0;
+}
