@@ -202,11 +202,8 @@ SourceStreamBase* SourceFilterBase::GetPin(int index)
 
 HRESULT SourceFilterBase::NotifyEvent(LONG eventCode, LONG_PTR param1, LONG_PTR param2)
 {
-    IMediaEventSink* sink = nullptr;
-    {
-        std::lock_guard lock(stateLock);
-        sink = eventSink;
-    }
+    // The worker reports here while Stop may hold the state lock waiting for it.
+    IMediaEventSink* sink = eventSink.load();
     if (!sink) return E_NOTIMPL;
     if (eventCode == EC_COMPLETE) param2 = reinterpret_cast<LONG_PTR>(static_cast<IBaseFilter*>(this));
     return sink->Notify(eventCode, param1, param2);

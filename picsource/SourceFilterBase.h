@@ -6,6 +6,7 @@
 #include "picsource/ObjectBase.h"
 #include "platform/mediagraph/MediaGraph.h"
 
+#include <atomic>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -70,7 +71,7 @@ private:
     const CLSID clsid;
     std::u16string name;
     IFilterGraph* graph = nullptr;
-    IMediaEventSink* eventSink = nullptr;
+    std::atomic<IMediaEventSink*> eventSink{nullptr};
     LONG pinVersion = 1;
     std::vector<SourceStreamBase*> pins;
 };

@@ -222,3 +222,23 @@ TEST_F(PicsourceTest, WorkerPriorityIsClampedAndAppliedToTheStreamingThread)
     ASSERT_TRUE(sink.WaitForFrames(3));
     EXPECT_EQ(sink.Frames()[2].threadPriority, THREAD_PRIORITY_IDLE);
 }
+
+TEST_F(PicsourceTest, ASampleTooSmallForTheFrameAbortsTheStreamWithAnEvent)
+{
+    sink.UseOwnAllocator();
+    PrepareFolder("tiny", 64, 48);
+    // The sink shrinks its buffers behind the agreement.
+    ALLOCATOR_PROPERTIES smaller{1, 100, 1, 0}, actual{};
+    ASSERT_EQ(sink.OwnAllocator()->SetProperties(&smaller, &actual), S_OK);
+    ASSERT_EQ(filter->Run(0), S_OK);
+    ASSERT_TRUE(sink.WaitForEndOfStream());
+    EXPECT_TRUE(sink.Frames().empty());
+    ASSERT_EQ(filter->Stop(), S_OK);
+    ASSERT_EQ(graph.events.size(), 1u);
+    EXPECT_EQ(graph.events[0].code, EC_ERRORABORT);
+    EXPECT_EQ(graph.events[0].param1, VFW_E_BUFFER_OVERFLOW);
+    // Nothing was taken from the list.
+    LONG current = -1;
+    config->GetCurrentPicture(&current);
+    EXPECT_EQ(current, 0);
+}
