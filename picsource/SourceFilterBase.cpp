@@ -171,16 +171,6 @@ HRESULT SourceFilterBase::JoinFilterGraph(IFilterGraph* newGraph, LPCWSTR newNam
 
 HRESULT SourceFilterBase::QueryVendorInfo(LPWSTR*) { return E_NOTIMPL; }
 
-HRESULT SourceFilterBase::StreamTime(REFERENCE_TIME* time)
-{
-    if (!time) return E_POINTER;
-    std::lock_guard lock(stateLock);
-    if (!clock) return VFW_E_NO_CLOCK;
-    const HRESULT hr = clock->GetTime(time);
-    if (SUCCEEDED(hr)) *time -= startTime;
-    return hr;
-}
-
 LONG SourceFilterBase::GetPinVersion()
 {
     std::lock_guard lock(stateLock);

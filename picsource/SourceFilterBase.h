@@ -41,13 +41,10 @@ public:
     HRESULT Register() override { return S_FALSE; }
     HRESULT Unregister() override { return S_FALSE; }
 
-    // Clock time minus the start time given to Run.
-    virtual HRESULT StreamTime(REFERENCE_TIME* time);
     virtual LONG GetPinVersion();
     virtual int GetPinCount();
     // The pin at `index` (no reference added), or null.
     virtual SourceStreamBase* GetPin(int index);
-    virtual const AMOVIESETUP_FILTER* GetSetupData() { return nullptr; }
 
     // Passes an event to the graph's event sink; EC_COMPLETE carries the filter itself.
     HRESULT NotifyEvent(LONG eventCode, LONG_PTR param1, LONG_PTR param2);
