@@ -12,9 +12,6 @@
 
 namespace {
 
-// The published limits on name lengths, in characters.
-constexpr std::size_t kMaxKeyNameChars = 255;
-constexpr std::size_t kMaxValueNameChars = 16383;
 constexpr std::size_t kFileTimeBytes = 8;
 
 std::string Utf8Name(const char* text) { return text ? std::string(text) : std::string(); }
@@ -82,24 +79,6 @@ LONG JoinPath(const std::string& base, std::string_view subKey, std::string& pat
     return ERROR_SUCCESS;
 }
 
-bool IsValidKeyPath(std::string_view path)
-{
-    std::size_t start = 0;
-    while (start <= path.size()) {
-        std::size_t end = path.find(RegistryTree::kSeparator, start);
-        if (end == std::string_view::npos) end = path.size();
-        const std::string_view name = path.substr(start, end - start);
-        if (WideFromUtf8(name).size() > kMaxKeyNameChars || !RegistryText::IsWritableName(name)) return false;
-        start = end + 1;
-    }
-    return true;
-}
-
-bool IsValidValueName(std::string_view name)
-{
-    return WideFromUtf8(name).size() <= kMaxValueNameChars && RegistryText::IsWritableName(name);
-}
-
 template <typename Char>
 LONG CreateKey(HKEY key, const Char* subKey, REGSAM access, PHKEY result, LPDWORD disposition)
 {
@@ -108,13 +87,13 @@ LONG CreateKey(HKEY key, const Char* subKey, REGSAM access, PHKEY result, LPDWOR
     if (const LONG error = FindHandle(key, 0, parent)) return error;
     std::string path;
     if (const LONG error = JoinPath(parent.path, Utf8Name(subKey), path)) return error;
-    if (!IsValidKeyPath(path)) return ERROR_INVALID_PARAMETER;
+    if (!RegistryText::IsWritableKeyPath(path)) return ERROR_INVALID_PARAMETER;
     bool created = false;
     const LONG error = RegistryStore::Modify([&](RegistryTree& tree, bool& changed) -> LONG {
         if (!tree.HasKey(parent.path)) return ERROR_KEY_DELETED;
         if (tree.HasKey(path)) return ERROR_SUCCESS;
         if (!(parent.access & KEY_CREATE_SUB_KEY)) return ERROR_ACCESS_DENIED;
-        tree.CreateKey(path, &created);
+        if (!tree.CreateKey(path, &created)) return ERROR_NOT_ENOUGH_MEMORY;
         changed = true;
         return ERROR_SUCCESS;
     });
@@ -148,7 +127,7 @@ LONG SetValue(HKEY key, const Char* valueName, DWORD type, const BYTE* data, DWO
     KeyHandle handle;
     if (const LONG error = FindHandle(key, KEY_SET_VALUE, handle)) return error;
     RegistryValue value{Utf8Name(valueName), type, ImportData<Char>(type, data, size)};
-    if (!IsValidValueName(value.name)) return ERROR_INVALID_PARAMETER;
+    if (!RegistryText::IsWritableValueName(value.name)) return ERROR_INVALID_PARAMETER;
     return RegistryStore::Modify([&](RegistryTree& tree, bool& changed) -> LONG {
         if (!tree.HasKey(handle.path)) return ERROR_KEY_DELETED;
         tree.SetValue(handle.path, std::move(value));

@@ -15,7 +15,7 @@
 class RegistryStore {
 public:
     // Reads and writes answer this for a larger file rather than load it.
-    static constexpr std::size_t kMaxFileBytes = 64u << 20;
+    static constexpr std::size_t kMaxFileBytes = 8u << 20;
 
     // Empty when neither the variables nor the user's home folder give a place.
     static std::string FilePath();

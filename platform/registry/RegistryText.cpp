@@ -51,6 +51,17 @@ bool IsWellFormedUtf8(std::string_view text)
 // Text values end at their first zero byte, as they do when set through the calls.
 void CutAtTerminator(std::vector<BYTE>& text) { text.erase(std::find(text.begin(), text.end(), BYTE{0}), text.end()); }
 
+constexpr std::size_t kMaxKeyNameChars = 255;
+constexpr std::size_t kMaxKeyLevels = 512;
+constexpr std::size_t kMaxValueNameChars = 16383;
+
+bool IsWritableText(std::string_view text) { return !HasControlCharacter(text) && IsWellFormedUtf8(text); }
+
+bool IsWritableName(std::string_view name, std::size_t maxChars)
+{
+    return !name.empty() && IsWritableText(name) && WideFromUtf8(name).size() <= maxChars;
+}
+
 int HexDigit(char c)
 {
     if (c >= '0' && c <= '9') return c - '0';
@@ -146,7 +157,7 @@ std::string FormatData(const RegistryValue& value)
 {
     if (value.type == REG_SZ) {
         const std::string_view text(reinterpret_cast<const char*>(value.data.data()), value.data.size());
-        if (RegistryText::IsWritableName(text)) return Quote(text);
+        if (IsWritableText(text)) return Quote(text);
         std::vector<BYTE> terminated = value.data;
         terminated.push_back(0);
         return HexTypeTag(REG_SZ) + HexList(terminated);
@@ -198,17 +209,11 @@ bool Parser::ParseSection(std::string_view line)
 {
     if (line.back() != ']') return false;
     const std::string_view path = line.substr(1, line.size() - 2);
-    const std::size_t rootEnd = path.find(RegistryTree::kSeparator);
-    if (!RegistryTree::IsRoot(path.substr(0, rootEnd))) return false;
-    std::size_t start = 0;
-    while (start <= path.size()) {
-        std::size_t end = path.find(RegistryTree::kSeparator, start);
-        if (end == std::string_view::npos) end = path.size();
-        const std::string_view name = path.substr(start, end - start);
-        if (name.empty() || !RegistryText::IsWritableName(name)) return false;
-        start = end + 1;
-    }
-    section_ = tree_.CreateKey(path);
+    if (!RegistryTree::IsRoot(path.substr(0, path.find(RegistryTree::kSeparator)))) return false;
+    if (!RegistryText::IsWritableKeyPath(path)) return false;
+    auto created = tree_.CreateKey(path);
+    if (!created) return false;
+    section_ = std::move(*created);
     return true;
 }
 
@@ -221,7 +226,7 @@ bool Parser::ParseValue(std::string_view line)
         pos = 1;
     } else {
         auto name = ParseQuoted(line, pos);
-        if (!name || name->empty() || !RegistryText::IsWritableName(*name)) return false;
+        if (!name || !RegistryText::IsWritableValueName(*name)) return false;
         value.name = std::move(*name);
     }
     pos = line.find_first_not_of(kWhiteSpace, pos);
@@ -311,7 +316,21 @@ std::string RegistryText::Format(const RegistryTree& tree)
     return out;
 }
 
-bool RegistryText::IsWritableName(std::string_view name)
+bool RegistryText::IsWritableKeyPath(std::string_view path)
 {
-    return !HasControlCharacter(name) && IsWellFormedUtf8(name);
+    std::size_t levels = 0;
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        std::size_t end = path.find(RegistryTree::kSeparator, start);
+        if (end == std::string_view::npos) end = path.size();
+        if (++levels > kMaxKeyLevels || !IsWritableName(path.substr(start, end - start), kMaxKeyNameChars))
+            return false;
+        start = end + 1;
+    }
+    return true;
+}
+
+bool RegistryText::IsWritableValueName(std::string_view name)
+{
+    return name.empty() || IsWritableName(name, kMaxValueNameChars);
 }

@@ -27,7 +27,9 @@ public:
     // well-formed answers nothing.
     static std::optional<RegistryTree> Parse(std::string_view text);
     static std::string Format(const RegistryTree& tree);
-    // Whether a key or value name can be written and read back (no control characters,
-    // well-formed UTF-8).
-    static bool IsWritableName(std::string_view name);
+    // Whether a full key path or a value name can be written and read back: names without
+    // control characters, in well-formed UTF-8, within the published limits (key names up to
+    // 255 characters, 512 levels; value names up to 16383 characters).
+    static bool IsWritableKeyPath(std::string_view path);
+    static bool IsWritableValueName(std::string_view name);
 };

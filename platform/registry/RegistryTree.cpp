@@ -61,7 +61,7 @@ const RegistryTree::Key* RegistryTree::FindKey(std::string_view path) const
 
 bool RegistryTree::HasKey(std::string_view path) const { return FindKey(path) != nullptr; }
 
-std::string RegistryTree::CreateKey(std::string_view path, bool* created)
+std::optional<std::string> RegistryTree::CreateKey(std::string_view path, bool* created)
 {
     if (created) *created = false;
     const std::string folded = Folded(path);
@@ -71,12 +71,19 @@ std::string RegistryTree::CreateKey(std::string_view path, bool* created)
     std::size_t start = 0;
     for (std::size_t end = folded.rfind(kFoldedSeparator); end != std::string::npos && end > 0;
          end = folded.rfind(kFoldedSeparator, end - 1)) {
-        if (const auto it = keys_.find(folded.substr(0, end)); it != keys_.end()) {
+        if (const auto it = keys_.find(std::string_view(folded).substr(0, end)); it != keys_.end()) {
             kept = it->second.path;
             start = end + 1;
             break;
         }
     }
+    std::size_t added = 0;
+    for (std::size_t end = folded.find(kFoldedSeparator, start); end != std::string::npos;
+         end = folded.find(kFoldedSeparator, end + 1))
+        added += end;
+    added += path.size();
+    if (pathBytes_ + added > kMaxPathBytes) return std::nullopt;
+    pathBytes_ += added;
     while (start <= path.size()) {
         std::size_t end = path.find(kSeparator, start);
         if (end == std::string_view::npos) end = path.size();
@@ -96,7 +103,10 @@ bool RegistryTree::HasSubKeys(std::string_view path) const
     return it != keys_.end() && it->first.starts_with(prefix);
 }
 
-void RegistryTree::DeleteKey(std::string_view path) { keys_.erase(Folded(path)); }
+void RegistryTree::DeleteKey(std::string_view path)
+{
+    if (keys_.erase(Folded(path)) == 1) pathBytes_ -= path.size();
+}
 
 std::optional<std::string> RegistryTree::SubKeyName(std::string_view path, std::size_t index) const
 {

@@ -7,6 +7,7 @@
 
 #include "platform/base/WinTypes.h"
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -27,7 +28,11 @@ public:
         std::vector<RegistryValue> values;
     };
     // By folded path: letters upper case, separators below every character a name can hold.
-    using KeyMap = std::map<std::string, Key>;
+    using KeyMap = std::map<std::string, Key, std::less<>>;
+
+    // Every key keeps its full path, so a deep key costs its depth times its length; this
+    // bounds what a hostile file can make the tree hold.
+    static constexpr std::size_t kMaxPathBytes = 8u << 20;
 
     static constexpr char kSeparator = '\\';
     static constexpr std::string_view kRoots[] = {"HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER", "HKEY_LOCAL_MACHINE"};
@@ -40,8 +45,9 @@ public:
 
     bool HasKey(std::string_view path) const;
     // Creates the key and every missing ancestor (the path must start with a root) and
-    // answers the key's full path in its kept spelling.
-    std::string CreateKey(std::string_view path, bool* created = nullptr);
+    // answers the key's full path in its kept spelling; nothing when the keys' paths would
+    // pass kMaxPathBytes.
+    std::optional<std::string> CreateKey(std::string_view path, bool* created = nullptr);
     bool HasSubKeys(std::string_view path) const;
     // Removes the key alone; callers check HasSubKeys first.
     void DeleteKey(std::string_view path);
@@ -60,4 +66,5 @@ private:
     const Key* FindKey(std::string_view path) const;
 
     KeyMap keys_;
+    std::size_t pathBytes_ = 0;
 };

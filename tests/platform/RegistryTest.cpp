@@ -371,6 +371,38 @@ TEST_F(Registry, FileReachedThroughALinkStaysALink)
     EXPECT_EQ(registry.Text(), "REGEDIT4\n\n[HKEY_CLASSES_ROOT\\After]\n\n[HKEY_CLASSES_ROOT\\Before]\n\n");
 }
 
+// "a\a\...": `levels` names below the root's sub-key.
+std::string DeepPath(std::string_view first, int levels)
+{
+    std::string path(first);
+    for (int level = 0; level < levels; ++level) path += "\\a";
+    return path;
+}
+
+TEST_F(Registry, KeysGoDownTo512LevelsAndNoFurther)
+{
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, DeepPath("Deep", 510).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                              nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+    EXPECT_TRUE(Exists(HKEY_CLASSES_ROOT, DeepPath("deep", 510).c_str())) << "a 512-level key reads back";
+    EXPECT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, DeepPath("Deep", 511).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                              nullptr, &key, nullptr),
+              ERROR_INVALID_PARAMETER);
+}
+
+TEST_F(Registry, FileWhoseKeysWouldFillMemoryIsRefusedAndKept)
+{
+    // Each line is small, but every one of its levels is a key holding its whole path.
+    std::string text = "REGEDIT4\n";
+    for (int line = 0; line < 40; ++line) text += "[" + DeepPath("HKEY_CLASSES_ROOT\\k" + std::to_string(line), 500) + "]\n";
+    registry.Write(text);
+    HKEY key = nullptr;
+    EXPECT_EQ(RegOpenKeyExA(HKEY_CLASSES_ROOT, "k0", 0, KEY_READ, &key), ERROR_BADDB);
+    EXPECT_EQ(registry.Text(), text);
+}
+
 class CorruptFile : public Registry, public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(CorruptFile, IsRefusedAndLeftByteForByte)
@@ -398,7 +430,8 @@ INSTANTIATE_TEST_SUITE_P(Registry, CorruptFile,
                                            "REGEDIT4\n[HKEY_CLASSES_ROOT\\Old]\n\"Hex\"=hex:1,02\n",
                                            "REGEDIT4\n[HKEY_CLASSES_ROOT\\Old]\n\"Hex\"=hex:01,\\\n",
                                            "REGEDIT4\n[HKEY_CLASSES_ROOT\\Old]\n\"Gone\"=-\n",
-                                           "REGEDIT4\n[HKEY_CLASSES_ROOT\\Old]\nstray text\n"));
+                                           "REGEDIT4\n[HKEY_CLASSES_ROOT\\Old]\nstray text\n",
+                                           "REGEDIT4\n[HKEY_CLASSES_ROOT\\Old]\n\"Tab\tName\"=\"x\"\n"));
 
 // Puts the variable back as it was when the test ends.
 class SavedVariable {
