@@ -44,7 +44,8 @@ bool HasControlCharacter(std::string_view text)
 
 bool IsWellFormedUtf8(std::string_view text)
 {
-    const bool ascii = std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    const bool ascii =
+        std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
     return ascii || Utf8FromWide(WideFromUtf8(text)) == text;
 }
 

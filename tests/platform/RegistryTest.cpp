@@ -396,7 +396,8 @@ TEST_F(Registry, FileWhoseKeysWouldFillMemoryIsRefusedAndKept)
 {
     // Each line is small, but every one of its levels is a key holding its whole path.
     std::string text = "REGEDIT4\n";
-    for (int line = 0; line < 40; ++line) text += "[" + DeepPath("HKEY_CLASSES_ROOT\\k" + std::to_string(line), 500) + "]\n";
+    for (int line = 0; line < 40; ++line)
+        text += "[" + DeepPath("HKEY_CLASSES_ROOT\\k" + std::to_string(line), 500) + "]\n";
     registry.Write(text);
     HKEY key = nullptr;
     EXPECT_EQ(RegOpenKeyExA(HKEY_CLASSES_ROOT, "k0", 0, KEY_READ, &key), ERROR_BADDB);
