@@ -320,6 +320,14 @@ TEST_F(Registry, UnwritableNamesAndMalformedPathsAreRefused)
     EXPECT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, std::string(256, 'k').c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
                               nullptr, &key, nullptr),
               ERROR_INVALID_PARAMETER);
+    std::string japanese;
+    for (int i = 0; i < 255; ++i) japanese += "\xE5\x86\x99";
+    EXPECT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, japanese.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                              nullptr),
+              ERROR_SUCCESS)
+        << "the limit counts characters, not bytes";
+    RegCloseKey(key);
+    EXPECT_EQ(RegDeleteKeyA(HKEY_CLASSES_ROOT, japanese.c_str()), ERROR_SUCCESS);
     EXPECT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, "Fine", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, nullptr, nullptr),
               ERROR_INVALID_PARAMETER);
     EXPECT_EQ(RegOpenKeyExA(HKEY_CLASSES_ROOT, "Missing", 0, KEY_READ, &key), ERROR_FILE_NOT_FOUND);
