@@ -24,7 +24,9 @@ void PrintUsage(std::FILE* out)
     std::fprintf(out,
                  "usage: regsvr [-u] LIBRARY\n"
                  "Calls DllRegisterServer of the in-process server LIBRARY (with -u: DllUnregisterServer)\n"
-                 "and prints the result code it answers.\n");
+                 "and prints the result code it answers.\n"
+                 "Exit status: 0 success, 1 wrong arguments, 3 library not loadable,\n"
+                 "4 entry point missing, 5 the entry point answered a failure code.\n");
 }
 
 // A library named by an existing file is loaded by its full path (so the messages name it
