@@ -10,6 +10,11 @@ std::span<const BuiltinClass> BuiltinClasses()
     static const std::vector<BuiltinClass> table = {
         {CLSID_MemoryAllocator, CreateMemoryAllocator},
         {CLSID_FilterMapper2, CreateFilterMapper2},
+        {CLSID_FilterGraph, CreateFilterGraph},
+        {CLSID_SystemClock, CreateSystemClock},
+        {CLSID_CaptureGraphBuilder2, CreateCaptureGraphBuilder2},
+        {CLSID_InfTee, CreateInfTee},
+        {CLSID_VideoRenderer, CreateVideoRenderer},
     };
     return table;
 }

@@ -1,5 +1,5 @@
 // Creation functions of the media-graph classes the platform carries itself,
-// for the COM run time's table of built-in classes. Neither class can be
+// for the COM run time's table of built-in classes. None of them can be
 // aggregated (CLASS_E_NOAGGREGATION).
 #pragma once
 
@@ -9,3 +9,13 @@
 HRESULT CreateMemoryAllocator(IUnknown* outer, REFIID iid, void** object);
 // CLSID_FilterMapper2.
 HRESULT CreateFilterMapper2(IUnknown* outer, REFIID iid, void** object);
+// CLSID_FilterGraph.
+HRESULT CreateFilterGraph(IUnknown* outer, REFIID iid, void** object);
+// CLSID_SystemClock.
+HRESULT CreateSystemClock(IUnknown* outer, REFIID iid, void** object);
+// CLSID_CaptureGraphBuilder2.
+HRESULT CreateCaptureGraphBuilder2(IUnknown* outer, REFIID iid, void** object);
+// CLSID_InfTee.
+HRESULT CreateInfTee(IUnknown* outer, REFIID iid, void** object);
+// CLSID_VideoRenderer.
+HRESULT CreateVideoRenderer(IUnknown* outer, REFIID iid, void** object);

@@ -1,0 +1,438 @@
+#include "platform/mediagraph/VideoRenderer.h"
+
+#include "platform/mediagraph/BuiltinFactories.h"
+#include "platform/mediagraph/UnaggregatedInstance.h"
+
+#include "platform/mediagraph/MediaTypes.h"
+#include "platform/window/WindowService.h"
+
+#include <algorithm>
+#include <chrono>
+
+namespace {
+
+// A clock that runs slower or faster than the machine is checked this often.
+constexpr REFERENCE_TIME LongestWait = 100 * 10'000;
+
+bool ShowsWindow(LONG showCommand)
+{
+    return showCommand == SW_SHOWNORMAL || showCommand == SW_SHOWMINIMIZED || showCommand == SW_SHOWMAXIMIZED ||
+           showCommand == SW_SHOW;
+}
+
+} // namespace
+
+VideoRenderer::VideoRenderer() : PlatformFilter(CLSID_VideoRenderer), input(*this) {}
+
+HRESULT CreateVideoRenderer(IUnknown* outer, REFIID iid, void** object)
+{
+    return CreateUnaggregatedInstance<VideoRenderer>(outer, iid, object);
+}
+
+HRESULT VideoRenderer::QueryOtherInterface(REFIID iid, void** object)
+{
+    if (iid == IID_IVideoWindow || iid == IID_IDispatch) {
+        *object = static_cast<IVideoWindow*>(this);
+    } else if (iid == IID_IBasicVideo) {
+        *object = static_cast<IBasicVideo*>(this);
+    } else {
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    AddRef();
+    return S_OK;
+}
+
+std::vector<PlatformPin*> VideoRenderer::Pins() { return {&input}; }
+
+// An empty layout: disconnected.
+void VideoRenderer::OnConnected(const VideoLayout& layout)
+{
+    {
+        std::lock_guard guard(streamLock);
+        streamLayout = layout;
+    }
+    std::lock_guard guard(windowLock);
+    if (placement.width == 0 && placement.height == 0) {
+        placement.width = layout.width;
+        placement.height = layout.height < 0 ? -layout.height : layout.height;
+    }
+}
+
+// ---- States ----
+
+HRESULT VideoRenderer::OnStop()
+{
+    {
+        std::lock_guard guard(streamLock);
+        streamState = State_Stopped;
+        cued = false;
+        endOfStream = false;
+        hasLastStop = false;
+    }
+    changed.notify_all();
+    return S_OK;
+}
+
+HRESULT VideoRenderer::OnPause()
+{
+    {
+        std::lock_guard window(windowLock);
+        if (autoShow == OATRUE) visible = true;
+    }
+    bool complete;
+    {
+        std::lock_guard guard(streamLock);
+        streamState = State_Paused;
+        complete = cued || streamLayout.width == 0;
+    }
+    changed.notify_all();
+    return complete ? S_OK : S_FALSE;
+}
+
+HRESULT VideoRenderer::OnRun(REFERENCE_TIME start)
+{
+    {
+        std::lock_guard guard(streamLock);
+        streamState = State_Running;
+        streamClock = clock;
+        runStart = start;
+    }
+    changed.notify_all();
+    return S_OK;
+}
+
+HRESULT VideoRenderer::StateCompletion(DWORD timeoutMs)
+{
+    std::unique_lock guard(streamLock);
+    const auto complete = [&] { return streamState != State_Paused || cued || streamLayout.width == 0; };
+    if (timeoutMs == INFINITE) {
+        changed.wait(guard, complete);
+    } else {
+        changed.wait_for(guard, std::chrono::milliseconds(timeoutMs), complete);
+    }
+    return complete() ? S_OK : VFW_S_STATE_INTERMEDIATE;
+}
+
+// ---- Streaming ----
+
+bool VideoRenderer::WaitUntilDue(std::unique_lock<std::mutex>& guard, bool hasTime, REFERENCE_TIME due)
+{
+    for (;;) {
+        if (StreamHalted()) return false;
+        if (streamState == State_Paused) {
+            changed.wait(guard);
+            continue;
+        }
+        REFERENCE_TIME now = 0;
+        if (!streamClock || !hasTime || FAILED(streamClock->GetTime(&now))) return true;
+        const REFERENCE_TIME left = runStart + due - now;
+        if (left <= 0) return true;
+        changed.wait_for(guard, std::chrono::microseconds(std::min(left, LongestWait) / 10 + 1));
+    }
+}
+
+HRESULT VideoRenderer::Render(IMediaSample* sample)
+{
+    std::unique_lock guard(streamLock);
+    if (streamState == State_Stopped) return VFW_E_WRONG_STATE;
+    if (flushing) return S_FALSE;
+    if (endOfStream) return VFW_E_SAMPLE_REJECTED_EOS;
+    // A short buffer would make the window read past the sample's end.
+    if (sample->GetActualDataLength() < 0 ||
+        static_cast<std::size_t>(sample->GetActualDataLength()) < streamLayout.FrameBytes()) {
+        return VFW_E_BUFFER_UNDERFLOW;
+    }
+    REFERENCE_TIME start = 0;
+    REFERENCE_TIME stop = 0;
+    const HRESULT timed = sample->GetTime(&start, &stop);
+    const bool hasTime = SUCCEEDED(timed);
+    if (hasTime) {
+        hasLastStop = true;
+        lastStop = timed == VFW_S_NO_STOP_TIME ? start : stop;
+    }
+    if (streamState == State_Paused && !cued) {
+        cued = true;
+        changed.notify_all();
+        Present(sample);
+    }
+    if (!WaitUntilDue(guard, hasTime, start)) return streamState == State_Stopped ? VFW_E_WRONG_STATE : S_FALSE;
+    Present(sample);
+    return S_OK;
+}
+
+HRESULT VideoRenderer::EndOfStream()
+{
+    {
+        std::unique_lock guard(streamLock);
+        if (streamState == State_Stopped || flushing) return S_OK;
+        endOfStream = true;
+        cued = true;
+        changed.notify_all();
+        if (!WaitUntilDue(guard, hasLastStop, lastStop)) return S_OK;
+    }
+    NotifyEvent(EC_COMPLETE, S_OK, reinterpret_cast<LONG_PTR>(static_cast<IBaseFilter*>(this)));
+    return S_OK;
+}
+
+HRESULT VideoRenderer::BeginFlush()
+{
+    {
+        std::lock_guard guard(streamLock);
+        flushing = true;
+    }
+    changed.notify_all();
+    return S_OK;
+}
+
+HRESULT VideoRenderer::EndFlush()
+{
+    std::lock_guard guard(streamLock);
+    flushing = false;
+    endOfStream = false;
+    cued = false;
+    hasLastStop = false;
+    return S_OK;
+}
+
+void VideoRenderer::Present(IMediaSample* sample)
+{
+    BYTE* pixels = nullptr;
+    if (FAILED(sample->GetPointer(&pixels)) || !pixels) return;
+    VideoFrame frame{streamLayout.width, streamLayout.height, streamLayout.bitCount, streamLayout.stride, pixels, {}};
+    HWND window;
+    {
+        std::lock_guard guard(windowLock);
+        if (!owner || !visible) return;
+        window = reinterpret_cast<HWND>(owner);
+        frame.position = {placement.left, placement.top, placement.left + placement.width,
+                          placement.top + placement.height};
+    }
+    PresentVideoFrame(window, frame);
+}
+
+// ---- IDispatch: automation is not carried ----
+
+HRESULT VideoRenderer::GetTypeInfoCount(UINT*) { return E_NOTIMPL; }
+HRESULT VideoRenderer::GetTypeInfo(UINT, LCID, ITypeInfo**) { return E_NOTIMPL; }
+HRESULT VideoRenderer::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) { return E_NOTIMPL; }
+HRESULT VideoRenderer::Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*)
+{
+    return E_NOTIMPL;
+}
+
+// ---- IVideoWindow ----
+
+HRESULT VideoRenderer::put_Caption(BSTR) { return E_NOTIMPL; }
+HRESULT VideoRenderer::get_Caption(BSTR*) { return E_NOTIMPL; }
+
+HRESULT VideoRenderer::put_WindowStyle(LONG style)
+{
+    // The styles the published window refuses: disabled, scroll bars, minimised, maximised.
+    constexpr LONG refused = 0x08000000 | 0x00100000 | 0x00200000 | 0x20000000 | 0x01000000;
+    if (style & refused) return E_INVALIDARG;
+    std::lock_guard guard(windowLock);
+    windowStyle = style;
+    return S_OK;
+}
+
+HRESULT VideoRenderer::get_WindowStyle(LONG* style)
+{
+    if (!style) return E_POINTER;
+    std::lock_guard guard(windowLock);
+    *style = windowStyle;
+    return S_OK;
+}
+
+HRESULT VideoRenderer::put_WindowStyleEx(LONG) { return E_NOTIMPL; }
+HRESULT VideoRenderer::get_WindowStyleEx(LONG*) { return E_NOTIMPL; }
+
+HRESULT VideoRenderer::put_AutoShow(LONG value)
+{
+    if (value != OATRUE && value != OAFALSE) return E_INVALIDARG;
+    std::lock_guard guard(windowLock);
+    autoShow = value;
+    return S_OK;
+}
+
+HRESULT VideoRenderer::get_AutoShow(LONG* value)
+{
+    if (!value) return E_POINTER;
+    std::lock_guard guard(windowLock);
+    *value = autoShow;
+    return S_OK;
+}
+
+HRESULT VideoRenderer::put_WindowState(LONG state)
+{
+    std::lock_guard guard(windowLock);
+    windowState = state;
+    if (state == SW_HIDE) visible = false;
+    if (ShowsWindow(state)) visible = true;
+    return S_OK;
+}
+
+HRESULT VideoRenderer::get_WindowState(LONG* state)
+{
+    if (!state) return E_POINTER;
+    std::lock_guard guard(windowLock);
+    *state = windowState;
+    return S_OK;
+}
+
+HRESULT VideoRenderer::put_BackgroundPalette(LONG) { return E_NOTIMPL; }
+HRESULT VideoRenderer::get_BackgroundPalette(LONG*) { return E_NOTIMPL; }
+
+HRESULT VideoRenderer::put_Visible(LONG value)
+{
+    if (value != OATRUE && value != OAFALSE) return E_INVALIDARG;
+    std::lock_guard guard(windowLock);
+    visible = value == OATRUE;
+    return S_OK;
+}
+
+HRESULT VideoRenderer::get_Visible(LONG* value)
+{
+    if (!value) return E_POINTER;
+    std::lock_guard guard(windowLock);
+    *value = visible ? OATRUE : OAFALSE;
+    return S_OK;
+}
+
+HRESULT VideoRenderer::SetPlacementPart(LONG Placement::*field, LONG value)
+{
+    const bool extent = field == &Placement::width || field == &Placement::height;
+    if (extent && value < 0) return E_INVALIDARG;
+    std::lock_guard guard(windowLock);
+    placement.*field = value;
+    return S_OK;
+}
+
+HRESULT VideoRenderer::GetPlacementPart(LONG Placement::*field, LONG* value)
+{
+    if (!value) return E_POINTER;
+    std::lock_guard guard(windowLock);
+    *value = placement.*field;
+    return S_OK;
+}
+
+HRESULT VideoRenderer::put_Left(LONG left) { return SetPlacementPart(&Placement::left, left); }
+HRESULT VideoRenderer::get_Left(LONG* left) { return GetPlacementPart(&Placement::left, left); }
+HRESULT VideoRenderer::put_Width(LONG width) { return SetPlacementPart(&Placement::width, width); }
+HRESULT VideoRenderer::get_Width(LONG* width) { return GetPlacementPart(&Placement::width, width); }
+HRESULT VideoRenderer::put_Top(LONG top) { return SetPlacementPart(&Placement::top, top); }
+HRESULT VideoRenderer::get_Top(LONG* top) { return GetPlacementPart(&Placement::top, top); }
+HRESULT VideoRenderer::put_Height(LONG height) { return SetPlacementPart(&Placement::height, height); }
+HRESULT VideoRenderer::get_Height(LONG* height) { return GetPlacementPart(&Placement::height, height); }
+
+HRESULT VideoRenderer::put_Owner(OAHWND newOwner)
+{
+    std::lock_guard guard(windowLock);
+    owner = newOwner;
+    return S_OK;
+}
+
+HRESULT VideoRenderer::get_Owner(OAHWND* result)
+{
+    if (!result) return E_POINTER;
+    std::lock_guard guard(windowLock);
+    *result = owner;
+    return S_OK;
+}
+
+HRESULT VideoRenderer::put_MessageDrain(OAHWND) { return E_NOTIMPL; }
+HRESULT VideoRenderer::get_MessageDrain(OAHWND*) { return E_NOTIMPL; }
+HRESULT VideoRenderer::get_BorderColor(LONG*) { return E_NOTIMPL; }
+HRESULT VideoRenderer::put_BorderColor(LONG) { return E_NOTIMPL; }
+HRESULT VideoRenderer::get_FullScreenMode(LONG*) { return E_NOTIMPL; }
+HRESULT VideoRenderer::put_FullScreenMode(LONG) { return E_NOTIMPL; }
+HRESULT VideoRenderer::SetWindowForeground(LONG) { return E_NOTIMPL; }
+HRESULT VideoRenderer::NotifyOwnerMessage(OAHWND, LONG, LONG_PTR, LONG_PTR) { return E_NOTIMPL; }
+
+HRESULT VideoRenderer::SetWindowPosition(LONG left, LONG top, LONG width, LONG height)
+{
+    if (width < 0 || height < 0) return E_INVALIDARG;
+    std::lock_guard guard(windowLock);
+    placement = {left, top, width, height};
+    return S_OK;
+}
+
+HRESULT VideoRenderer::GetWindowPosition(LONG* left, LONG* top, LONG* width, LONG* height)
+{
+    if (!left || !top || !width || !height) return E_POINTER;
+    std::lock_guard guard(windowLock);
+    *left = placement.left;
+    *top = placement.top;
+    *width = placement.width;
+    *height = placement.height;
+    return S_OK;
+}
+
+HRESULT VideoRenderer::GetMinIdealImageSize(LONG*, LONG*) { return E_NOTIMPL; }
+HRESULT VideoRenderer::GetMaxIdealImageSize(LONG*, LONG*) { return E_NOTIMPL; }
+HRESULT VideoRenderer::GetRestorePosition(LONG*, LONG*, LONG*, LONG*) { return E_NOTIMPL; }
+HRESULT VideoRenderer::HideCursor(LONG) { return E_NOTIMPL; }
+HRESULT VideoRenderer::IsCursorHidden(LONG*) { return E_NOTIMPL; }
+
+// ---- IBasicVideo ----
+
+HRESULT VideoRenderer::GetVideoSize(LONG* width, LONG* height)
+{
+    if (!width || !height) return E_POINTER;
+    std::lock_guard guard(filterLock);
+    if (!input.IsConnected()) return VFW_E_NOT_CONNECTED;
+    const VideoLayout& layout = input.Layout();
+    *width = layout.width;
+    *height = layout.height < 0 ? -layout.height : layout.height;
+    return S_OK;
+}
+
+HRESULT VideoRenderer::get_VideoWidth(LONG* width)
+{
+    LONG height;
+    return width ? GetVideoSize(width, &height) : E_POINTER;
+}
+
+HRESULT VideoRenderer::get_VideoHeight(LONG* height)
+{
+    LONG width;
+    return height ? GetVideoSize(&width, height) : E_POINTER;
+}
+
+HRESULT VideoRenderer::get_AvgTimePerFrame(REFTIME* time)
+{
+    if (!time) return E_POINTER;
+    std::lock_guard guard(filterLock);
+    if (!input.IsConnected()) return VFW_E_NOT_CONNECTED;
+    *time = static_cast<REFTIME>(input.Layout().frameTime) / 10'000'000.0;
+    return S_OK;
+}
+
+HRESULT VideoRenderer::get_BitRate(LONG*) { return E_NOTIMPL; }
+HRESULT VideoRenderer::get_BitErrorRate(LONG*) { return E_NOTIMPL; }
+HRESULT VideoRenderer::put_SourceLeft(LONG) { return E_NOTIMPL; }
+HRESULT VideoRenderer::get_SourceLeft(LONG*) { return E_NOTIMPL; }
+HRESULT VideoRenderer::put_SourceWidth(LONG) { return E_NOTIMPL; }
+HRESULT VideoRenderer::get_SourceWidth(LONG*) { return E_NOTIMPL; }
+HRESULT VideoRenderer::put_SourceTop(LONG) { return E_NOTIMPL; }
+HRESULT VideoRenderer::get_SourceTop(LONG*) { return E_NOTIMPL; }
+HRESULT VideoRenderer::put_SourceHeight(LONG) { return E_NOTIMPL; }
+HRESULT VideoRenderer::get_SourceHeight(LONG*) { return E_NOTIMPL; }
+HRESULT VideoRenderer::put_DestinationLeft(LONG) { return E_NOTIMPL; }
+HRESULT VideoRenderer::get_DestinationLeft(LONG*) { return E_NOTIMPL; }
+HRESULT VideoRenderer::put_DestinationWidth(LONG) { return E_NOTIMPL; }
+HRESULT VideoRenderer::get_DestinationWidth(LONG*) { return E_NOTIMPL; }
+HRESULT VideoRenderer::put_DestinationTop(LONG) { return E_NOTIMPL; }
+HRESULT VideoRenderer::get_DestinationTop(LONG*) { return E_NOTIMPL; }
+HRESULT VideoRenderer::put_DestinationHeight(LONG) { return E_NOTIMPL; }
+HRESULT VideoRenderer::get_DestinationHeight(LONG*) { return E_NOTIMPL; }
+HRESULT VideoRenderer::SetSourcePosition(LONG, LONG, LONG, LONG) { return E_NOTIMPL; }
+HRESULT VideoRenderer::GetSourcePosition(LONG*, LONG*, LONG*, LONG*) { return E_NOTIMPL; }
+HRESULT VideoRenderer::SetDefaultSourcePosition() { return E_NOTIMPL; }
+HRESULT VideoRenderer::SetDestinationPosition(LONG, LONG, LONG, LONG) { return E_NOTIMPL; }
+HRESULT VideoRenderer::GetDestinationPosition(LONG*, LONG*, LONG*, LONG*) { return E_NOTIMPL; }
+HRESULT VideoRenderer::SetDefaultDestinationPosition() { return E_NOTIMPL; }
+HRESULT VideoRenderer::GetVideoPaletteEntries(LONG, LONG, LONG*, LONG*) { return E_NOTIMPL; }
+HRESULT VideoRenderer::GetCurrentImage(LONG*, LONG*) { return E_NOTIMPL; }
+HRESULT VideoRenderer::IsUsingDefaultSource() { return E_NOTIMPL; }
+HRESULT VideoRenderer::IsUsingDefaultDestination() { return E_NOTIMPL; }

@@ -1,0 +1,241 @@
+#include "TestFilters.h"
+
+#include <cstring>
+
+namespace {
+
+const CLSID CLSID_TestSource{0x6D1C0001, 0x1111, 0x4222, {0x83, 0x33, 0x44, 0x44, 0x55, 0x55, 0x66, 0x01}};
+const CLSID CLSID_TestSink{0x6D1C0002, 0x1111, 0x4222, {0x83, 0x33, 0x44, 0x44, 0x55, 0x55, 0x66, 0x02}};
+
+std::u16string Wide(const std::string& text) { return std::u16string(text.begin(), text.end()); }
+
+} // namespace
+
+void StateLog::Add(const std::string& entry)
+{
+    std::lock_guard guard(lock);
+    entries.push_back(entry);
+}
+
+std::vector<std::string> StateLog::Entries()
+{
+    std::lock_guard guard(lock);
+    return entries;
+}
+
+void StateLog::Clear()
+{
+    std::lock_guard guard(lock);
+    entries.clear();
+}
+
+OwnedMediaType TestVideoType(LONG width, LONG height)
+{
+    VIDEOINFOHEADER info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    info.bmiHeader.biCompression = BI_RGB;
+    info.bmiHeader.biSizeImage = static_cast<DWORD>((width * 24 + 31) / 32 * 4 * height);
+    AM_MEDIA_TYPE type{};
+    type.majortype = MEDIATYPE_Video;
+    type.subtype = MEDIASUBTYPE_RGB24;
+    type.bFixedSizeSamples = TRUE;
+    type.lSampleSize = info.bmiHeader.biSizeImage;
+    type.formattype = FORMAT_VideoInfo;
+    type.cbFormat = sizeof info;
+    type.pbFormat = reinterpret_cast<BYTE*>(&info);
+    return OwnedMediaType(type);
+}
+
+// ---- Source ----
+
+TestOutputPin::TestOutputPin(TestSource& source, OwnedMediaType type)
+    : PlatformPin(source, u"Out", PINDIR_OUTPUT), type(std::move(type))
+{
+}
+
+HRESULT TestOutputPin::CheckMediaType(const AM_MEDIA_TYPE& candidate)
+{
+    return candidate.majortype == type.Record().majortype ? S_OK : S_FALSE;
+}
+
+HRESULT TestOutputPin::Connect(IPin* receivePin, const AM_MEDIA_TYPE* mediaType)
+{
+    if (!receivePin) return E_POINTER;
+    std::lock_guard guard(filter.Lock());
+    HRESULT hr = CheckConnectable();
+    if (FAILED(hr)) return hr;
+    if (mediaType && mediaType->majortype != GUID_NULL && mediaType->majortype != type.Record().majortype) {
+        return VFW_E_NO_ACCEPTABLE_TYPES;
+    }
+    ComPtr<IMemInputPin> memInput;
+    if (FAILED(receivePin->QueryInterface(IID_IMemInputPin, memInput.ReceiveVoid()))) return VFW_E_NO_TRANSPORT;
+    hr = receivePin->ReceiveConnection(this, &type.Record());
+    if (FAILED(hr)) return hr;
+    ComPtr<IMemAllocator> allocator;
+    if (FAILED(memInput->GetAllocator(allocator.Receive()))) {
+        hr = CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_IMemAllocator,
+                              allocator.ReceiveVoid());
+    }
+    ALLOCATOR_PROPERTIES request{1, static_cast<LONG>(type.Record().lSampleSize), 1, 0};
+    ALLOCATOR_PROPERTIES actual{};
+    if (SUCCEEDED(hr)) hr = allocator->SetProperties(&request, &actual);
+    if (SUCCEEDED(hr)) hr = memInput->NotifyAllocator(allocator.Get(), FALSE);
+    if (FAILED(hr)) {
+        receivePin->Disconnect();
+        return hr;
+    }
+    KeepConnection(receivePin, type.Record());
+    downstream = memInput;
+    static_cast<TestSource&>(filter).SetAllocator(allocator);
+    return S_OK;
+}
+
+void TestOutputPin::BreakConnect()
+{
+    downstream.Reset();
+    static_cast<TestSource&>(filter).SetAllocator(nullptr);
+}
+
+TestSource::TestSource(std::string name, StateLog* log, int frames, REFERENCE_TIME frameTime, LONG width,
+                       LONG height)
+    : PlatformFilter(CLSID_TestSource), name(std::move(name)), log(log), frames(frames), frameTime(frameTime),
+      output(*this, TestVideoType(width, height))
+{
+}
+
+TestSource::~TestSource()
+{
+    if (worker.joinable()) worker.join();
+}
+
+HRESULT TestSource::OnPause()
+{
+    log->Add(name + ":Pause");
+    if (worker.joinable() || !allocator) return S_OK;
+    const HRESULT hr = allocator->Commit();
+    if (FAILED(hr)) return hr;
+    worker = std::thread([this] { Stream(); });
+    return S_OK;
+}
+
+HRESULT TestSource::OnRun(REFERENCE_TIME)
+{
+    log->Add(name + ":Run");
+    return S_OK;
+}
+
+HRESULT TestSource::OnStop()
+{
+    log->Add(name + ":Stop");
+    if (allocator) allocator->Decommit();
+    if (worker.joinable()) worker.join();
+    return S_OK;
+}
+
+void TestSource::FillFrame(BYTE* pixels, LONG length, int index)
+{
+    std::memset(pixels, index & 0xFF, static_cast<std::size_t>(length));
+}
+
+void TestSource::Stream()
+{
+    const ComPtr<IMemInputPin> target = output.Downstream();
+    for (int index = 0; index < frames; ++index) {
+        IMediaSample* sample = nullptr;
+        if (FAILED(allocator->GetBuffer(&sample, nullptr, nullptr, 0))) return;
+        BYTE* pixels = nullptr;
+        sample->GetPointer(&pixels);
+        FillFrame(pixels, sample->GetSize(), index);
+        sample->SetActualDataLength(sample->GetSize());
+        REFERENCE_TIME start = index * frameTime;
+        REFERENCE_TIME stop = start + frameTime;
+        sample->SetTime(&start, &stop);
+        const HRESULT hr = target->Receive(sample);
+        sample->Release();
+        if (hr != S_OK) return;
+        ++delivered;
+    }
+    if (ComPtr<IPin> peer = output.Peer()) peer->EndOfStream();
+}
+
+// ---- Sink ----
+
+TestInputPin::TestInputPin(TestSink& sink, std::u16string name, GUID majorType)
+    : PlatformPin(sink, std::move(name), PINDIR_INPUT), sink(sink), majorType(majorType)
+{
+}
+
+HRESULT TestInputPin::CheckMediaType(const AM_MEDIA_TYPE& type) { return type.majortype == majorType ? S_OK : S_FALSE; }
+
+std::vector<OwnedMediaType> TestInputPin::OfferedTypes()
+{
+    AM_MEDIA_TYPE type{};
+    type.majortype = majorType;
+    return {OwnedMediaType(type)};
+}
+
+HRESULT TestInputPin::Receive(IMediaSample* sample)
+{
+    if (sink.Stopped()) return VFW_E_WRONG_STATE;
+    sink.lastSample = sample;
+    ++sink.received;
+    return S_OK;
+}
+
+HRESULT TestInputPin::EndOfStream()
+{
+    if (sink.Stopped()) return S_OK;
+    ++sink.endsOfStream;
+    sink.LogReceipt("EndOfStream");
+    if (FAILED(sink.failAtEnd)) return sink.NotifyEvent(EC_ERRORABORT, sink.failAtEnd, 0);
+    return sink.NotifyEvent(EC_COMPLETE, S_OK, reinterpret_cast<LONG_PTR>(static_cast<IBaseFilter*>(&sink)));
+}
+
+HRESULT TestInputPin::BeginFlush()
+{
+    ++sink.flushes;
+    return S_OK;
+}
+
+HRESULT TestInputPin::NewSegment(REFERENCE_TIME, REFERENCE_TIME, double)
+{
+    ++sink.segments;
+    return S_OK;
+}
+
+TestSink::TestSink(std::string name, StateLog* log, std::vector<GUID> majorTypes)
+    : PlatformFilter(CLSID_TestSink), name(std::move(name)), log(log)
+{
+    for (std::size_t i = 0; i < majorTypes.size(); ++i) {
+        inputs.push_back(std::make_unique<TestInputPin>(*this, u"In" + Wide(std::to_string(i)), majorTypes[i]));
+    }
+}
+
+std::vector<PlatformPin*> TestSink::Pins()
+{
+    std::vector<PlatformPin*> pins;
+    for (const auto& input : inputs) pins.push_back(input.get());
+    return pins;
+}
+
+HRESULT TestSink::OnStop()
+{
+    log->Add(name + ":Stop");
+    return S_OK;
+}
+
+HRESULT TestSink::OnPause()
+{
+    log->Add(name + ":Pause");
+    return S_OK;
+}
+
+HRESULT TestSink::OnRun(REFERENCE_TIME)
+{
+    log->Add(name + ":Run");
+    return S_OK;
+}
