@@ -61,7 +61,8 @@ protected:
     virtual HRESULT StateCompletion(DWORD) { return S_OK; }
 
     std::recursive_mutex filterLock;
-    FILTER_STATE state = State_Stopped;
+    // Changed under the filter lock; read by streaming threads without it.
+    std::atomic<FILTER_STATE> state{State_Stopped};
     REFERENCE_TIME startTime = 0;
     ComPtr<IReferenceClock> clock;
 

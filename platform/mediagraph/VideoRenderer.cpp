@@ -66,6 +66,7 @@ HRESULT VideoRenderer::OnStop()
     {
         std::lock_guard guard(streamLock);
         streamState = State_Stopped;
+        flushing = false;
         cued = false;
         endOfStream = false;
         hasLastStop = false;

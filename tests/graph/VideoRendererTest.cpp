@@ -173,3 +173,22 @@ TEST_F(RendererTest, WindowCallsAreForwardedOrRefusedAsPublished)
     EXPECT_EQ(videoWindow->put_Visible(OATRUE), E_NOINTERFACE);
     EXPECT_EQ(basicVideo->GetVideoSize(&width, &height), E_NOINTERFACE);
 }
+
+TEST_F(RendererTest, GetStateWaitsOnlyAsLongAsAskedForAPauseToComplete)
+{
+    // The first renderer holds the tee's only sample while paused, so the second never gets one.
+    auto source = AddSource("Source", 2);
+    auto tee = AddPlatformFilter(CLSID_InfTee, "Tee");
+    auto second = AddPlatformFilter(CLSID_VideoRenderer, "Second");
+    ASSERT_EQ(RenderStream(&MEDIATYPE_Video, source.Get(), tee.Get(), renderer.Get()), S_OK);
+    ASSERT_EQ(RenderStream(&MEDIATYPE_Video, tee.Get(), nullptr, second.Get()), S_OK);
+    ASSERT_EQ(mediaFilter->SetSyncSource(nullptr), S_OK);
+    EXPECT_EQ(control->Pause(), S_FALSE);
+    OAFilterState state = -1;
+    EXPECT_EQ(control->GetState(50, &state), VFW_S_STATE_INTERMEDIATE);
+    EXPECT_EQ(state, State_Paused);
+    ASSERT_EQ(control->Run(), S_OK);
+    EXPECT_TRUE(WaitForComplete(5000));
+    EXPECT_EQ(control->GetState(0, &state), S_OK);
+    EXPECT_EQ(state, State_Running);
+}
