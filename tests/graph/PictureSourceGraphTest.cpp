@@ -183,3 +183,20 @@ TEST_F(PictureSourceGraphTest, StoppingWhileStreamingNeverDeadlocks)
     }
     EXPECT_GT(writer->received, 0);
 }
+
+TEST_F(PictureSourceGraphTest, ANewVideoSizeReconnectsThroughTheGraph)
+{
+    auto sink = AddSink("Sink");
+    ASSERT_EQ(graph->AddFilter(source.Get(), u"JPEG Source Filter"), S_OK);
+    ASSERT_EQ(RenderStream(&MEDIATYPE_Video, source.Get(), nullptr, sink.Get()), S_OK);
+    LONG width = 32;
+    LONG height = 24;
+    ASSERT_EQ(config->SetVideoSize(&width, &height), S_OK);
+    AM_MEDIA_TYPE type{};
+    ASSERT_EQ(sink->Input().ConnectionMediaType(&type), S_OK);
+    ASSERT_GE(type.cbFormat, sizeof(VIDEOINFOHEADER));
+    const auto& info = *reinterpret_cast<const VIDEOINFOHEADER*>(type.pbFormat);
+    EXPECT_EQ(info.bmiHeader.biWidth, 32);
+    EXPECT_EQ(info.bmiHeader.biHeight, 24);
+    FreeMediaTypeFormat(type);
+}
