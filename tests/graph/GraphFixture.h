@@ -50,13 +50,27 @@ protected:
         EXPECT_EQ(graph->AddFilter(sink.Get(), Wide(name).c_str()), S_OK);
         return sink;
     }
-    ComPtr<IBaseFilter> AddPlatformFilter(const CLSID& clsid, const std::string& name)
+    static ComPtr<IBaseFilter> MakeFilter(const CLSID& clsid)
     {
         ComPtr<IBaseFilter> filter;
         EXPECT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, filter.ReceiveVoid()),
                   S_OK);
+        return filter;
+    }
+    ComPtr<IBaseFilter> AddPlatformFilter(const CLSID& clsid, const std::string& name)
+    {
+        ComPtr<IBaseFilter> filter = MakeFilter(clsid);
         EXPECT_EQ(graph->AddFilter(filter.Get(), Wide(name).c_str()), S_OK);
         return filter;
+    }
+    // Milliseconds from Run to EC_COMPLETE.
+    long long MillisecondsToComplete()
+    {
+        const auto started = std::chrono::steady_clock::now();
+        EXPECT_EQ(control->Run(), S_OK);
+        EXPECT_TRUE(WaitForComplete(10000));
+        return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started)
+            .count();
     }
     HRESULT RenderStream(const GUID* type, IUnknown* source, IBaseFilter* intermediate, IBaseFilter* sink)
     {

@@ -167,12 +167,8 @@ TEST_F(GraphTest, TheFirstRunPicksTheSystemClockUnlessNoneWasSet)
 
 TEST_F(GraphTest, EmptyingAndRebuildingAHundredTimesKeepsTheGraphWhole)
 {
-    auto tee = ComPtr<IBaseFilter>();
-    ASSERT_EQ(CoCreateInstance(CLSID_InfTee, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, tee.ReceiveVoid()), S_OK);
-    ComPtr<IBaseFilter> renderer;
-    ASSERT_EQ(CoCreateInstance(CLSID_VideoRenderer, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                               renderer.ReceiveVoid()),
-              S_OK);
+    ComPtr<IBaseFilter> tee = MakeFilter(CLSID_InfTee);
+    ComPtr<IBaseFilter> renderer = MakeFilter(CLSID_VideoRenderer);
     for (int round = 0; round < 100; ++round) {
         ClearGraph();
         auto source = AddSource("Source", 2);

@@ -42,9 +42,7 @@ protected:
     {
         ASSERT_TRUE(registered);
         GraphTest::SetUp();
-        ASSERT_EQ(CoCreateInstance(CLSID_PictureSource, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                                   source.ReceiveVoid()),
-                  S_OK);
+        source = MakeFilter(CLSID_PictureSource);
         ASSERT_EQ(source.As(IID_IPictureSourceConfig, config), S_OK);
         ASSERT_EQ(config->SetFolder(WideFromUtf8(PICTURES_DIR).c_str()), S_OK);
         LONG width = 64;
@@ -71,18 +69,8 @@ protected:
     }
     void MakeTee()
     {
-        ASSERT_EQ(CoCreateInstance(CLSID_InfTee, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, tee.ReceiveVoid()),
-                  S_OK);
+        tee = MakeFilter(CLSID_InfTee);
     }
-    long long MillisecondsToComplete()
-    {
-        const auto started = std::chrono::steady_clock::now();
-        EXPECT_EQ(control->Run(), S_OK);
-        EXPECT_TRUE(WaitForComplete(10000));
-        return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started)
-            .count();
-    }
-
     static inline std::unique_ptr<TempRegistry> registry;
     static inline bool registered = false;
     ComPtr<IBaseFilter> source;
@@ -150,10 +138,7 @@ TEST_F(PictureSourceGraphTest, FivePicturesAtTwoHundredMillisecondsTakeASecondWi
 TEST_F(PictureSourceGraphTest, RebuildingAHundredTimesReplacesEveryFilter)
 {
     MakeTee();
-    ComPtr<IBaseFilter> renderer;
-    ASSERT_EQ(CoCreateInstance(CLSID_VideoRenderer, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                               renderer.ReceiveVoid()),
-              S_OK);
+    ComPtr<IBaseFilter> renderer = MakeFilter(CLSID_VideoRenderer);
     for (int round = 0; round < 100; ++round) {
         ClearGraph();
         auto writer = AddSink("ASF Writer Filter", {MEDIATYPE_Audio, MEDIATYPE_Video});
@@ -171,10 +156,7 @@ TEST_F(PictureSourceGraphTest, StoppingWhileStreamingNeverDeadlocks)
 {
     MakeTee();
     auto writer = AddSink("ASF Writer Filter", {MEDIATYPE_Audio, MEDIATYPE_Video});
-    ComPtr<IBaseFilter> renderer;
-    ASSERT_EQ(CoCreateInstance(CLSID_VideoRenderer, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                               renderer.ReceiveVoid()),
-              S_OK);
+    ComPtr<IBaseFilter> renderer = MakeFilter(CLSID_VideoRenderer);
     BuildEncodeGraph(writer.Get(), renderer.Get());
     for (int cycle = 0; cycle < 200; ++cycle) {
         ASSERT_EQ(control->Run(), S_OK) << cycle;
