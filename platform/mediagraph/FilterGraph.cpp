@@ -281,7 +281,15 @@ HRESULT FilterGraph::GetEvent(LONG* code, LONG_PTR* param1, LONG_PTR* param2, LO
 {
     return events.GetEvent(code, param1, param2, msTimeout);
 }
-HRESULT FilterGraph::WaitForCompletion(LONG, LONG*) { return E_NOTIMPL; }
+HRESULT FilterGraph::WaitForCompletion(LONG msTimeout, LONG* eventCode)
+{
+    if (!eventCode) return E_POINTER;
+    {
+        std::lock_guard guard(graphLock);
+        if (state != State_Running) return VFW_E_WRONG_STATE;
+    }
+    return events.WaitForCompletion(msTimeout, eventCode);
+}
 HRESULT FilterGraph::CancelDefaultHandling(LONG code) { return events.CancelDefaultHandling(code); }
 HRESULT FilterGraph::RestoreDefaultHandling(LONG code) { return events.RestoreDefaultHandling(code); }
 // No event of this platform carries allocated parameters.

@@ -46,6 +46,21 @@ HRESULT GraphEventQueue::GetEvent(LONG* eventCode, LONG_PTR* param1, LONG_PTR* p
     return S_OK;
 }
 
+HRESULT GraphEventQueue::WaitForCompletion(LONG msTimeout, LONG* eventCode)
+{
+    if (!eventCode) return E_POINTER;
+    std::unique_lock guard(lock);
+    const auto ended = [&] { return runEnd != 0; };
+    if (msTimeout < 0) {
+        arrived.wait(guard, ended);
+    } else if (!arrived.wait_for(guard, std::chrono::milliseconds(msTimeout), ended)) {
+        *eventCode = 0;
+        return E_ABORT;
+    }
+    *eventCode = runEnd;
+    return S_OK;
+}
+
 HRESULT GraphEventQueue::CancelDefaultHandling(LONG eventCode)
 {
     if (eventCode != EC_COMPLETE) return E_INVALIDARG;
@@ -110,6 +125,10 @@ void GraphEventQueue::PostNotification()
 
 bool GraphEventQueue::Queue(const Event& event)
 {
+    if (running && runEnd == 0 &&
+        (event.code == EC_COMPLETE || event.code == EC_ERRORABORT || event.code == EC_USERABORT)) {
+        runEnd = event.code;
+    }
     if (events.size() >= MaxEvents) return false;
     events.push_back(event);
     if (signal) SetEvent(signal);
@@ -153,6 +172,7 @@ void GraphEventQueue::BeginRun(std::size_t renderers)
     renderersInRun = renderers;
     completedRenderers.clear();
     completionStatus = S_OK;
+    runEnd = 0;
 }
 
 void GraphEventQueue::EndRun()

@@ -7,6 +7,8 @@
 // are stale and dropped. With default handling cancelled, each report passes
 // through. Every other event passes through as it came.
 //
+// WaitForCompletion answers once the run has ended, without taking events.
+//
 // For every event queued, the notify window (if any) gets its message posted
 // through the window service, with wParam 0 and the instance data as lParam.
 // The queue holds at most MaxEvents events; a filter that floods it loses the
@@ -35,6 +37,9 @@ public:
 
     HRESULT GetEventHandle(OAEVENT* event);
     HRESULT GetEvent(LONG* eventCode, LONG_PTR* param1, LONG_PTR* param2, LONG msTimeout);
+    // Waits for the run to end: EC_COMPLETE, EC_ERRORABORT or EC_USERABORT queued
+    // since it began. Leaves the queue as it is.
+    HRESULT WaitForCompletion(LONG msTimeout, LONG* eventCode);
     HRESULT CancelDefaultHandling(LONG eventCode);
     HRESULT RestoreDefaultHandling(LONG eventCode);
     HRESULT SetNotifyWindow(OAHWND window, LONG message, LONG_PTR instanceData);
@@ -76,4 +81,6 @@ private:
     std::set<LONG_PTR> completedRenderers;
     LONG_PTR completionStatus = S_OK;
     LONG_PTR anonymousReports = 0;
+    // The event that ended the current run; 0 while it goes on.
+    LONG runEnd = 0;
 };

@@ -1,5 +1,6 @@
 #include "GraphFixture.h"
 
+#include "platform/thread/Threads.h"
 #include "platform/window/WindowDispatcher.h"
 
 #include <algorithm>
@@ -117,14 +118,22 @@ TEST_F(GraphTest, ErrorAbortPassesOnWithItsCode)
     auto sink = AddSink("Sink");
     sink->failAtEnd = E_OUTOFMEMORY;
     ASSERT_EQ(graph->Connect(&source->Output(), &sink->Input()), S_OK);
-    ASSERT_EQ(control->Run(), S_OK);
     LONG code = 0;
+    EXPECT_EQ(events->WaitForCompletion(0, &code), VFW_E_WRONG_STATE);
+    ASSERT_EQ(control->Run(), S_OK);
+    ASSERT_EQ(events->WaitForCompletion(5000, &code), S_OK);
+    EXPECT_EQ(code, EC_ERRORABORT);
+    // The queue's handle is set while events wait.
+    OAEVENT handle = 0;
+    ASSERT_EQ(events->GetEventHandle(&handle), S_OK);
+    EXPECT_EQ(WaitForSingleObject(reinterpret_cast<HANDLE>(handle), 0), WAIT_OBJECT_0);
     LONG_PTR param1 = 0;
     LONG_PTR param2 = 0;
     ASSERT_EQ(events->GetEvent(&code, &param1, &param2, 5000), S_OK);
     EXPECT_EQ(code, EC_ERRORABORT);
     EXPECT_EQ(param1, E_OUTOFMEMORY);
     EXPECT_EQ(events->GetEvent(&code, &param1, &param2, 0), E_ABORT);
+    EXPECT_EQ(WaitForSingleObject(reinterpret_cast<HANDLE>(handle), 0), WAIT_TIMEOUT);
 }
 
 TEST_F(GraphTest, CompletionReportedOutsideARunIsDropped)
