@@ -2,6 +2,7 @@
 
 #include "platform/mediagraph/BuiltinFactories.h"
 #include "platform/mediagraph/MediaTypes.h"
+#include "platform/wmformat/WMAsfWriter.h"
 
 #include <vector>
 
@@ -15,6 +16,7 @@ std::span<const BuiltinClass> BuiltinClasses()
         {CLSID_CaptureGraphBuilder2, CreateCaptureGraphBuilder2},
         {CLSID_InfTee, CreateInfTee},
         {CLSID_VideoRenderer, CreateVideoRenderer},
+        {CLSID_WMAsfWriter, CreateWMAsfWriter},
     };
     return table;
 }

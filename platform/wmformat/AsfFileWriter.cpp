@@ -1,0 +1,392 @@
+#include "platform/wmformat/AsfFileWriter.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/audio_fifo.h>
+#include <libavutil/channel_layout.h>
+#include <libavutil/opt.h>
+#include <libswresample/swresample.h>
+#include <libswscale/swscale.h>
+}
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <utility>
+
+namespace {
+
+constexpr LONG ERROR_HANDLE_DISK_FULL = 39;
+constexpr LONG ERROR_DISK_FULL = 112;
+constexpr REFERENCE_TIME UnitsPerMillisecond = 10'000;
+constexpr REFERENCE_TIME UnitsPerSecond = 10'000'000;
+// Sound is resampled in pieces of at most this many input frames.
+constexpr int AudioChunkFrames = 4096;
+
+HRESULT HresultFromAv(int error)
+{
+    switch (error) {
+    case AVERROR(ENOENT):
+    case AVERROR(ENOTDIR):
+        return HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
+    case AVERROR(EACCES):
+    case AVERROR(EPERM):
+    case AVERROR(EROFS):
+    case AVERROR(EISDIR):
+        return HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED);
+    case AVERROR(ENOSPC):
+    case AVERROR(EDQUOT):
+        return HRESULT_FROM_WIN32(ERROR_DISK_FULL);
+    case AVERROR(EFBIG):
+        return HRESULT_FROM_WIN32(ERROR_HANDLE_DISK_FULL);
+    case AVERROR(EIO):
+        return HRESULT_FROM_WIN32(ERROR_WRITE_FAULT);
+    case AVERROR(ENOMEM):
+        return E_OUTOFMEMORY;
+    default:
+        return E_FAIL;
+    }
+}
+
+int64_t Milliseconds(REFERENCE_TIME time) { return time / UnitsPerMillisecond; }
+
+} // namespace
+
+struct AsfFileWriter::Track {
+    ~Track()
+    {
+        avcodec_free_context(&codec);
+        av_frame_free(&frame);
+        av_packet_free(&packet);
+        sws_freeContext(scaler);
+        swr_free(&resampler);
+        if (fifo) av_audio_fifo_free(fifo);
+    }
+
+    ProfileStream stream;
+    AsfInputFormat input;
+    AVCodecContext* codec = nullptr;
+    AVStream* output = nullptr;
+    AVFrame* frame = nullptr;
+    AVPacket* packet = nullptr;
+    // Video: the scaler, the frame time the encoder was opened with, and the
+    // times of the frames sent and not yet written, in milliseconds.
+    SwsContext* scaler = nullptr;
+    REFERENCE_TIME frameTime = 0;
+    int64_t framesSent = 0;
+    int64_t lastStartMs = -1;
+    std::deque<std::pair<int64_t, int64_t>> pendingTimes;
+    // Audio: the resampler, the resampled sound not yet encoded, and the next frame's time in samples.
+    SwrContext* resampler = nullptr;
+    AVAudioFifo* fifo = nullptr;
+    bool audioStarted = false;
+    int64_t nextSample = 0;
+
+    bool IsVideo() const { return stream.IsVideo(); }
+};
+
+AsfFileWriter::AsfFileWriter() = default;
+
+AsfFileWriter::~AsfFileWriter() { Abandon(); }
+
+std::size_t AsfFileWriter::FrameBytes(LONG width, LONG height)
+{
+    const std::size_t stride = (static_cast<std::size_t>(width) * 3 + 3) & ~std::size_t{3};
+    return stride * static_cast<std::size_t>(height < 0 ? -static_cast<long long>(height) : height);
+}
+
+HRESULT AsfFileWriter::Open(const std::string& path, const std::vector<ProfileStream>& streams,
+                            const std::vector<AsfInputFormat>& inputs)
+{
+    Abandon();
+    if (streams.empty() || streams.size() != inputs.size()) return E_INVALIDARG;
+    finalPath = path;
+    temporaryPath = path + ".part";
+    int error = avformat_alloc_output_context2(&context, nullptr, "asf", temporaryPath.c_str());
+    if (error < 0 || !context) return E_OUTOFMEMORY;
+    for (std::size_t i = 0; i < streams.size(); ++i) {
+        const HRESULT hr = AddTrack(streams[i], inputs[i]);
+        if (FAILED(hr)) {
+            Abandon();
+            return hr;
+        }
+    }
+    error = avio_open(&context->pb, temporaryPath.c_str(), AVIO_FLAG_WRITE);
+    temporaryCreated = error >= 0;
+    if (error >= 0) {
+        error = avformat_write_header(context, nullptr);
+        headerWritten = error >= 0;
+    }
+    const HRESULT hr = error < 0 ? HresultFromAv(error) : CheckOutput();
+    if (FAILED(hr)) Abandon();
+    return hr;
+}
+
+HRESULT AsfFileWriter::AddTrack(const ProfileStream& stream, const AsfInputFormat& input)
+{
+    HRESULT hr = stream.CheckCodec();
+    if (FAILED(hr)) return hr;
+    auto track = std::make_unique<Track>();
+    track->stream = stream;
+    track->input = input;
+    track->frame = av_frame_alloc();
+    track->packet = av_packet_alloc();
+    track->output = avformat_new_stream(context, nullptr);
+    if (!track->frame || !track->packet || !track->output) return E_OUTOFMEMORY;
+    if (track->IsVideo()) {
+        if (input.width <= 0 || input.height == 0) return VFW_E_INVALIDMEDIATYPE;
+        const VIDEOINFOHEADER& video = *stream.VideoHeader();
+        const REFERENCE_TIME frameTime = input.frameTime > 0 ? input.frameTime : video.AvgTimePerFrame;
+        hr = OpenVideoEncoder(*track, frameTime > 0 ? frameTime : UnitsPerSecond / 30);
+        if (FAILED(hr)) return hr;
+        const LONG inputHeight = input.height < 0 ? -input.height : input.height;
+        track->scaler = sws_getContext(input.width, inputHeight, AV_PIX_FMT_BGR24, track->codec->width,
+                                       track->codec->height, AV_PIX_FMT_YUV420P, SWS_BICUBIC, nullptr, nullptr,
+                                       nullptr);
+        if (!track->scaler) return E_OUTOFMEMORY;
+    } else {
+        if (input.sampleRate <= 0 || input.channels <= 0) return VFW_E_INVALIDMEDIATYPE;
+        const WAVEFORMATEX& wave = *stream.WaveFormat();
+        const AVCodec* encoder = avcodec_find_encoder(AV_CODEC_ID_WMAV2);
+        if (!encoder) return NS_E_INVALID_INPUT_FORMAT;
+        AVCodecContext* codec = track->codec = avcodec_alloc_context3(encoder);
+        if (!codec) return E_OUTOFMEMORY;
+        codec->sample_fmt = encoder->sample_fmts ? encoder->sample_fmts[0] : AV_SAMPLE_FMT_FLTP;
+        codec->sample_rate = static_cast<int>(wave.nSamplesPerSec);
+        av_channel_layout_default(&codec->ch_layout, wave.nChannels);
+        codec->bit_rate = stream.bitrate;
+        codec->time_base = AVRational{1, codec->sample_rate};
+        if (context->oformat->flags & AVFMT_GLOBALHEADER) codec->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+        if (avcodec_open2(codec, encoder, nullptr) < 0) return NS_E_INVALID_INPUT_FORMAT;
+        AVChannelLayout inputLayout;
+        av_channel_layout_default(&inputLayout, input.channels);
+        if (swr_alloc_set_opts2(&track->resampler, &codec->ch_layout, codec->sample_fmt, codec->sample_rate,
+                                &inputLayout, AV_SAMPLE_FMT_S16, input.sampleRate, 0, nullptr) < 0 ||
+            swr_init(track->resampler) < 0)
+            return E_OUTOFMEMORY;
+        track->fifo = av_audio_fifo_alloc(codec->sample_fmt, codec->ch_layout.nb_channels, codec->frame_size);
+        if (!track->fifo) return E_OUTOFMEMORY;
+    }
+    if (avcodec_parameters_from_context(track->output->codecpar, track->codec) < 0) return E_OUTOFMEMORY;
+    track->output->time_base = track->codec->time_base;
+    tracks.push_back(std::move(track));
+    return S_OK;
+}
+
+// The encoder's rate control shares the bit rate out over frames of this length.
+HRESULT AsfFileWriter::OpenVideoEncoder(Track& track, REFERENCE_TIME frameTime)
+{
+    const AVCodec* encoder = avcodec_find_encoder(AV_CODEC_ID_WMV1);
+    if (!encoder) return NS_E_INVALID_INPUT_FORMAT;
+    avcodec_free_context(&track.codec);
+    AVCodecContext* codec = track.codec = avcodec_alloc_context3(encoder);
+    if (!codec) return E_OUTOFMEMORY;
+    const BITMAPINFOHEADER& bitmap = track.stream.VideoHeader()->bmiHeader;
+    codec->width = EncodedSide(bitmap.biWidth);
+    codec->height = EncodedSide(bitmap.biHeight < 0 ? -bitmap.biHeight : bitmap.biHeight);
+    codec->pix_fmt = AV_PIX_FMT_YUV420P;
+    codec->bit_rate = track.stream.bitrate;
+    const int64_t frameMs = std::clamp<int64_t>(Milliseconds(frameTime), 1, 60'000);
+    av_reduce(&codec->time_base.num, &codec->time_base.den, frameMs, 1000, 1 << 30);
+    codec->framerate = AVRational{codec->time_base.den, codec->time_base.num};
+    const REFERENCE_TIME spacing = track.stream.maxKeyFrameSpacing;
+    codec->gop_size = static_cast<int>(std::clamp<REFERENCE_TIME>(spacing / (frameMs * UnitsPerMillisecond), 1, 600));
+    codec->max_b_frames = 0;
+    if (context->oformat->flags & AVFMT_GLOBALHEADER) codec->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    if (avcodec_open2(codec, encoder, nullptr) < 0) return NS_E_INVALID_INPUT_FORMAT;
+    track.frameTime = frameTime;
+    track.frame->format = codec->pix_fmt;
+    track.frame->width = codec->width;
+    track.frame->height = codec->height;
+    if (!track.frame->buf[0] && av_frame_get_buffer(track.frame, 0) < 0) return E_OUTOFMEMORY;
+    return S_OK;
+}
+
+HRESULT AsfFileWriter::WriteVideo(std::size_t index, const BYTE* data, std::size_t size, REFERENCE_TIME start,
+                                  REFERENCE_TIME stop)
+{
+    if (!headerWritten || index >= tracks.size() || !tracks[index]->IsVideo()) return E_UNEXPECTED;
+    Track& track = *tracks[index];
+    const AsfInputFormat& input = track.input;
+    if (!data || size < FrameBytes(input.width, input.height)) return VFW_E_BUFFER_UNDERFLOW;
+    // The first frame tells the real frame time, which the rate control needs.
+    const REFERENCE_TIME length = stop - start;
+    if (track.framesSent == 0 && length > 0 && Milliseconds(length) != Milliseconds(track.frameTime)) {
+        const HRESULT hr = OpenVideoEncoder(track, length);
+        if (FAILED(hr)) return hr;
+    }
+    if (av_frame_make_writable(track.frame) < 0) return E_OUTOFMEMORY;
+    const LONG rows = input.height < 0 ? -input.height : input.height;
+    const int stride = static_cast<int>(FrameBytes(input.width, 1));
+    // Bottom-up rows are read from the last row upwards.
+    const uint8_t* first = input.height > 0 ? data + static_cast<std::size_t>(stride) * (rows - 1) : data;
+    const int step = input.height > 0 ? -stride : stride;
+    sws_scale(track.scaler, &first, &step, 0, rows, track.frame->data, track.frame->linesize);
+
+    const int64_t startMs = std::max(Milliseconds(std::max<REFERENCE_TIME>(start, 0)), track.lastStartMs + 1);
+    track.lastStartMs = startMs;
+    track.pendingTimes.emplace_back(startMs, std::max<int64_t>(Milliseconds(length), 0));
+    track.frame->pts = track.framesSent++;
+    track.frame->pict_type = AV_PICTURE_TYPE_NONE;
+    if (avcodec_send_frame(track.codec, track.frame) < 0) return E_FAIL;
+    return WritePackets(track);
+}
+
+HRESULT AsfFileWriter::WriteAudio(std::size_t index, const BYTE* data, std::size_t size, REFERENCE_TIME start)
+{
+    if (!headerWritten || index >= tracks.size() || tracks[index]->IsVideo()) return E_UNEXPECTED;
+    Track& track = *tracks[index];
+    if (!track.audioStarted) {
+        track.audioStarted = true;
+        track.nextSample = av_rescale(std::max<REFERENCE_TIME>(start, 0), track.codec->sample_rate, UnitsPerSecond);
+    }
+    const std::size_t frameBytes = static_cast<std::size_t>(track.input.channels) * 2;
+    std::size_t frames = data ? size / frameBytes : 0;
+    while (frames > 0) {
+        const int piece = static_cast<int>(std::min<std::size_t>(frames, AudioChunkFrames));
+        const int capacity = swr_get_out_samples(track.resampler, piece);
+        uint8_t** converted = nullptr;
+        if (capacity < 0 || av_samples_alloc_array_and_samples(&converted, nullptr, track.codec->ch_layout.nb_channels,
+                                                               std::max(capacity, 1), track.codec->sample_fmt, 0) < 0)
+            return E_OUTOFMEMORY;
+        const uint8_t* in = data;
+        const int made = swr_convert(track.resampler, converted, capacity, &in, piece);
+        const int written = made > 0 ? av_audio_fifo_write(track.fifo, reinterpret_cast<void**>(converted), made) : 0;
+        av_freep(&converted[0]);
+        av_freep(&converted);
+        if (made < 0 || written < made) return E_OUTOFMEMORY;
+        data += static_cast<std::size_t>(piece) * frameBytes;
+        frames -= static_cast<std::size_t>(piece);
+        const HRESULT hr = EncodeAudioFrames(track, false);
+        if (FAILED(hr)) return hr;
+    }
+    return S_OK;
+}
+
+// Encodes every whole frame of the sound kept; with `drain`, the rest too, padded with silence.
+HRESULT AsfFileWriter::EncodeAudioFrames(Track& track, bool drain)
+{
+    const int frameSize = track.codec->frame_size;
+    while (av_audio_fifo_size(track.fifo) >= frameSize || (drain && av_audio_fifo_size(track.fifo) > 0)) {
+        AVFrame* frame = track.frame;
+        av_frame_unref(frame);
+        frame->nb_samples = frameSize;
+        frame->format = track.codec->sample_fmt;
+        frame->sample_rate = track.codec->sample_rate;
+        if (av_channel_layout_copy(&frame->ch_layout, &track.codec->ch_layout) < 0 ||
+            av_frame_get_buffer(frame, 0) < 0)
+            return E_OUTOFMEMORY;
+        av_samples_set_silence(frame->extended_data, 0, frameSize, frame->ch_layout.nb_channels,
+                               track.codec->sample_fmt);
+        if (av_audio_fifo_read(track.fifo, reinterpret_cast<void**>(frame->extended_data), frameSize) < 0)
+            return E_FAIL;
+        frame->pts = track.nextSample;
+        track.nextSample += frameSize;
+        if (avcodec_send_frame(track.codec, frame) < 0) return E_FAIL;
+        const HRESULT hr = WritePackets(track);
+        if (FAILED(hr)) return hr;
+    }
+    return S_OK;
+}
+
+HRESULT AsfFileWriter::WritePackets(Track& track)
+{
+    for (;;) {
+        const int received = avcodec_receive_packet(track.codec, track.packet);
+        if (received == AVERROR(EAGAIN) || received == AVERROR_EOF) return S_OK;
+        if (received < 0) return E_FAIL;
+        AVPacket* packet = track.packet;
+        if (track.IsVideo()) {
+            // One packet per frame, in order: the frame's own times go with it.
+            if (!track.pendingTimes.empty()) {
+                const auto [startMs, lengthMs] = track.pendingTimes.front();
+                track.pendingTimes.pop_front();
+                packet->pts = packet->dts = startMs;
+                packet->duration = lengthMs;
+            }
+            av_packet_rescale_ts(packet, AVRational{1, 1000}, track.output->time_base);
+        } else {
+            // ASF has no negative times for the encoder's lead-in: the sound
+            // starts that much later instead of moving every picture.
+            packet->pts += track.codec->initial_padding;
+            packet->dts += track.codec->initial_padding;
+            av_packet_rescale_ts(packet, track.codec->time_base, track.output->time_base);
+        }
+        packet->stream_index = track.output->index;
+        const int error = av_interleaved_write_frame(context, packet);
+        if (error < 0) return HresultFromAv(error);
+        const HRESULT hr = CheckOutput();
+        if (FAILED(hr)) return hr;
+    }
+}
+
+HRESULT AsfFileWriter::Encode(Track& track, bool endOfStream)
+{
+    if (!track.IsVideo()) {
+        uint8_t** converted = nullptr;
+        const int capacity = std::max(swr_get_out_samples(track.resampler, 0), 1);
+        if (av_samples_alloc_array_and_samples(&converted, nullptr, track.codec->ch_layout.nb_channels, capacity,
+                                               track.codec->sample_fmt, 0) < 0)
+            return E_OUTOFMEMORY;
+        const int made = swr_convert(track.resampler, converted, capacity, nullptr, 0);
+        if (made > 0) av_audio_fifo_write(track.fifo, reinterpret_cast<void**>(converted), made);
+        av_freep(&converted[0]);
+        av_freep(&converted);
+        const HRESULT hr = EncodeAudioFrames(track, true);
+        if (FAILED(hr)) return hr;
+    }
+    if (endOfStream && avcodec_send_frame(track.codec, nullptr) < 0) return E_FAIL;
+    return WritePackets(track);
+}
+
+HRESULT AsfFileWriter::Finish()
+{
+    if (!headerWritten) return E_UNEXPECTED;
+    for (auto& track : tracks) {
+        const HRESULT hr = Encode(*track, true);
+        if (FAILED(hr)) {
+            Abandon();
+            return hr;
+        }
+    }
+    int error = av_write_trailer(context);
+    HRESULT hr = error < 0 ? HresultFromAv(error) : CheckOutput();
+    if (SUCCEEDED(hr)) {
+        error = avio_closep(&context->pb);
+        if (error < 0) hr = HresultFromAv(error);
+    }
+    if (SUCCEEDED(hr) && std::rename(temporaryPath.c_str(), finalPath.c_str()) != 0) hr = HresultFromAv(AVERROR(errno));
+    if (FAILED(hr)) {
+        Abandon();
+        return hr;
+    }
+    headerWritten = false;
+    temporaryCreated = false;
+    Close();
+    return S_OK;
+}
+
+HRESULT AsfFileWriter::CheckOutput()
+{
+    if (context && context->pb && context->pb->error < 0) return HresultFromAv(context->pb->error);
+    return S_OK;
+}
+
+void AsfFileWriter::Abandon()
+{
+    Close();
+    if (temporaryCreated) std::remove(temporaryPath.c_str());
+    temporaryCreated = false;
+    headerWritten = false;
+}
+
+void AsfFileWriter::Close()
+{
+    tracks.clear();
+    if (context) {
+        if (context->pb) avio_closep(&context->pb);
+        avformat_free_context(context);
+        context = nullptr;
+    }
+}

@@ -1,0 +1,63 @@
+#include "platform/wmformat/AsfInputPin.h"
+
+#include "platform/wmformat/WMAsfWriter.h"
+
+#include <cstring>
+
+namespace {
+
+// The PCM record without its trailing size field, as older sources send it.
+constexpr ULONG PcmFormatBytes = 16;
+
+} // namespace
+
+AsfInputPin::AsfInputPin(WMAsfWriter& writer, std::u16string name, const GUID& majorType)
+    : PlatformPin(writer, std::move(name), PINDIR_INPUT), writer(writer), majorType(majorType)
+{
+}
+
+bool AsfInputPin::AcceptsVideo(const AM_MEDIA_TYPE& type)
+{
+    if (type.majortype != MEDIATYPE_Video || type.subtype != MEDIASUBTYPE_RGB24 ||
+        type.formattype != FORMAT_VideoInfo || !type.pbFormat || type.cbFormat < sizeof(VIDEOINFOHEADER))
+        return false;
+    VIDEOINFOHEADER video;
+    std::memcpy(&video, type.pbFormat, sizeof video);
+    const BITMAPINFOHEADER& bitmap = video.bmiHeader;
+    const LONG height = bitmap.biHeight < 0 ? -bitmap.biHeight : bitmap.biHeight;
+    return bitmap.biBitCount == 24 && bitmap.biCompression == BI_RGB && bitmap.biWidth > 0 &&
+           bitmap.biWidth <= MaxSide && height > 0 && height <= MaxSide;
+}
+
+bool AsfInputPin::AcceptsAudio(const AM_MEDIA_TYPE& type)
+{
+    if (type.majortype != MEDIATYPE_Audio || type.subtype != MEDIASUBTYPE_PCM ||
+        type.formattype != FORMAT_WaveFormatEx || !type.pbFormat || type.cbFormat < PcmFormatBytes)
+        return false;
+    WAVEFORMATEX wave{};
+    std::memcpy(&wave, type.pbFormat, PcmFormatBytes);
+    return wave.wFormatTag == WAVE_FORMAT_PCM && wave.wBitsPerSample == 16 && wave.nChannels >= 1 &&
+           wave.nChannels <= 8 && wave.nSamplesPerSec >= 1000 && wave.nSamplesPerSec <= 384000 &&
+           wave.nBlockAlign == wave.nChannels * 2;
+}
+
+HRESULT AsfInputPin::CheckMediaType(const AM_MEDIA_TYPE& type)
+{
+    const bool accepted = majorType == MEDIATYPE_Video ? AcceptsVideo(type) : AcceptsAudio(type);
+    return accepted ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
+}
+
+HRESULT AsfInputPin::Receive(IMediaSample* sample)
+{
+    if (!sample) return E_POINTER;
+    return writer.Deliver(*this, sample);
+}
+
+// Encoding happens on the calling thread.
+HRESULT AsfInputPin::ReceiveCanBlock() { return S_OK; }
+
+HRESULT AsfInputPin::EndOfStream() { return writer.EndOfInput(*this); }
+
+// Nothing is queued: a flush has nothing to drop.
+HRESULT AsfInputPin::BeginFlush() { return S_OK; }
+HRESULT AsfInputPin::EndFlush() { return S_OK; }

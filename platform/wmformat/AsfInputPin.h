@@ -1,0 +1,36 @@
+// An input of the ASF writer, for one stream of its profile: uncompressed
+// RGB24 video in a video-info format (rows either way up), or 16-bit PCM
+// sound. Samples and end-of-stream go to the writer with the stream's index.
+#pragma once
+
+#include "platform/mediagraph/PlatformPin.h"
+
+class WMAsfWriter;
+
+class AsfInputPin final : public PlatformPin {
+public:
+    static constexpr LONG MaxSide = 16384;
+
+    AsfInputPin(WMAsfWriter& writer, std::u16string name, const GUID& majorType);
+
+    const GUID& MajorType() const { return majorType; }
+    // The profile stream the pin feeds; set while the writer is stopped.
+    void SetStreamIndex(std::size_t index) { streamIndex = index; }
+    std::size_t StreamIndex() const { return streamIndex; }
+
+    HRESULT Receive(IMediaSample* sample) override;
+    HRESULT ReceiveCanBlock() override;
+    HRESULT EndOfStream() override;
+    HRESULT BeginFlush() override;
+    HRESULT EndFlush() override;
+
+    static bool AcceptsVideo(const AM_MEDIA_TYPE& type);
+    static bool AcceptsAudio(const AM_MEDIA_TYPE& type);
+
+private:
+    HRESULT CheckMediaType(const AM_MEDIA_TYPE& type) override;
+
+    WMAsfWriter& writer;
+    const GUID majorType;
+    std::size_t streamIndex = 0;
+};

@@ -1,0 +1,77 @@
+// CLSID_WMAsfWriter: writes the streams of a Windows Media profile into a
+// .wmv file. IConfigAsfWriter::ConfigureFilterUsingProfile makes one input
+// pin per profile stream; IFileSinkFilter names the file.
+//
+// A run starts when the filter leaves the stopped state: every input must be
+// connected and a file named, else the pause fails. The file is written on
+// the streaming threads, one frame per video sample at the sample's time.
+// When every input has had end-of-stream the file is finished and EC_COMPLETE
+// follows; a failure to write raises EC_ERRORABORT with its code, refuses the
+// later samples with it and leaves no file under the name. Stopping before the
+// end abandons the file.
+#pragma once
+
+#include "platform/com/ComPtr.h"
+#include "platform/mediagraph/PlatformFilter.h"
+#include "platform/wmformat/AsfFileWriter.h"
+#include "platform/wmformat/AsfInputPin.h"
+
+#include <memory>
+#include <mutex>
+
+HRESULT CreateWMAsfWriter(IUnknown* outer, REFIID iid, void** object);
+
+class WMAsfWriter final : public PlatformFilter, public IConfigAsfWriter, public IFileSinkFilter {
+public:
+    WMAsfWriter();
+
+    HRESULT QueryInterface(REFIID iid, void** object) override { return PlatformFilter::QueryInterface(iid, object); }
+    ULONG AddRef() override { return PlatformFilter::AddRef(); }
+    ULONG Release() override { return PlatformFilter::Release(); }
+
+    HRESULT ConfigureFilterUsingProfileId(DWORD profileId) override;
+    HRESULT GetCurrentProfileId(DWORD* profileId) override;
+    HRESULT ConfigureFilterUsingProfileGuid(REFGUID profile) override;
+    HRESULT GetCurrentProfileGuid(GUID* profile) override;
+    HRESULT ConfigureFilterUsingProfile(IWMProfile* profile) override;
+    HRESULT GetCurrentProfile(IWMProfile** profile) override;
+    HRESULT SetIndexMode(BOOL indexFile) override;
+    HRESULT GetIndexMode(BOOL* indexFile) override;
+
+    HRESULT SetFileName(LPCOLESTR fileName, const AM_MEDIA_TYPE* type) override;
+    HRESULT GetCurFile(LPOLESTR* fileName, AM_MEDIA_TYPE* type) override;
+
+    // The input pins' calls, on the streaming threads.
+    HRESULT Deliver(AsfInputPin& pin, IMediaSample* sample);
+    HRESULT EndOfInput(AsfInputPin& pin);
+
+private:
+    ~WMAsfWriter() override = default;
+
+    HRESULT QueryOtherInterface(REFIID iid, void** object) override;
+    std::vector<PlatformPin*> Pins() override;
+    HRESULT OnStop() override;
+    HRESULT OnPause() override;
+
+    HRESULT StartFile();
+    AsfInputPin* PinFor(const GUID& majorType, std::size_t ordinal);
+    // Gives up the file after a failure; under the write lock.
+    void Fail(HRESULT hr);
+
+    // Under the filter lock. Pins once made live as long as the filter: a new
+    // profile reuses them by major type and order.
+    std::vector<std::unique_ptr<AsfInputPin>> madePins;
+    std::vector<AsfInputPin*> inputs;
+    std::vector<ProfileStream> streams;
+    ComPtr<IWMProfile> profile;
+    std::u16string fileName;
+    BOOL indexMode = TRUE;
+
+    // The run's file, under the write lock.
+    enum class Session { Idle, Writing, Finished, Failed };
+    std::mutex writeLock;
+    AsfFileWriter file;
+    Session session = Session::Idle;
+    HRESULT failure = S_OK;
+    std::vector<bool> ended;
+};

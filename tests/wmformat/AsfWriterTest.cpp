@@ -1,0 +1,213 @@
+// Movies written by the ASF writer from the picture source's frames, read
+// back with ffprobe; the writer's configuration; write failures.
+#include "WriterFixture.h"
+
+#include "MovieProbe.h"
+
+#include <csignal>
+#include <sys/resource.h>
+
+namespace {
+
+// The five test pictures, shown 500 ms each.
+constexpr int Pictures = 5;
+constexpr LONG RepTime = 500;
+constexpr double MovieSeconds = Pictures * RepTime / 1000.0;
+constexpr double FrameSeconds = RepTime / 1000.0;
+
+bool Exists(const std::filesystem::path& path) { return std::filesystem::exists(path); }
+
+void ExpectOneFramePerPicture(const MovieProbe& probe)
+{
+    ASSERT_EQ(probe.videoTimes.size(), static_cast<std::size_t>(Pictures));
+    for (int i = 0; i < Pictures; ++i) EXPECT_NEAR(probe.videoTimes[i], i * FrameSeconds, 0.002) << i;
+    EXPECT_NEAR(probe.Duration(), MovieSeconds, FrameSeconds);
+}
+
+} // namespace
+
+TEST_F(WriterTest, AMovieHasOneWmv1FramePerPictureAtItsTime)
+{
+    ConfigurePictures(64, 48, RepTime);
+    const ComPtr<IWMProfile> profile = EditedProfile(VideoOnlyProfileText(), 160, 120, 185000);
+    const std::filesystem::path file = folder / "movie.wmv";
+    BuildGraph(profile.Get(), file);
+    const std::vector<GraphEvent> seen = RunToEnd();
+    ASSERT_TRUE(Has(seen, EC_COMPLETE));
+    EXPECT_FALSE(Has(seen, EC_ERRORABORT));
+    ASSERT_EQ(control->Stop(), S_OK);
+
+    const MovieProbe probe = MovieProbe::Of(file);
+    ASSERT_TRUE(probe.readable);
+    EXPECT_EQ(probe.Field("format.format_name"), "asf");
+    const int video = probe.StreamOf("video");
+    ASSERT_GE(video, 0);
+    EXPECT_EQ(probe.StreamOf("audio"), -1);
+    EXPECT_EQ(probe.StreamField(video, "codec_name"), "wmv1");
+    EXPECT_EQ(probe.StreamField(video, "width"), "160");
+    EXPECT_EQ(probe.StreamField(video, "height"), "120");
+    ExpectOneFramePerPicture(probe);
+    EXPECT_FALSE(Exists(file.string() + ".part"));
+}
+
+TEST_F(WriterTest, SoundIsWrittenAsWma2At22050HzStereo)
+{
+    ConfigurePictures(64, 48, RepTime);
+    const ComPtr<IWMProfile> profile = EditedProfile(AudioVideoProfileText(), 64, 48, 185000);
+    const std::filesystem::path file = folder / "sound.wmv";
+    BuildGraph(profile.Get(), file);
+    AddSound(44100, 1, static_cast<REFERENCE_TIME>(MovieSeconds * 1000) * Milliseconds);
+    ASSERT_TRUE(Has(RunToEnd(), EC_COMPLETE));
+    ASSERT_EQ(control->Stop(), S_OK);
+
+    const MovieProbe probe = MovieProbe::Of(file);
+    ASSERT_TRUE(probe.readable);
+    const int audio = probe.StreamOf("audio");
+    ASSERT_GE(audio, 0);
+    EXPECT_EQ(probe.StreamField(audio, "codec_name"), "wmav2");
+    EXPECT_EQ(probe.StreamField(audio, "sample_rate"), "22050");
+    EXPECT_EQ(probe.StreamField(audio, "channels"), "2");
+    EXPECT_EQ(probe.StreamField(probe.StreamOf("video"), "codec_name"), "wmv1");
+    ExpectOneFramePerPicture(probe);
+}
+
+TEST_F(WriterTest, AnOddFrameSizeIsEncodedOnePixelShorter)
+{
+    ConfigurePictures(321, 241, RepTime);
+    const ComPtr<IWMProfile> profile = EditedProfile(VideoOnlyProfileText(), 321, 241, 185000);
+    const std::filesystem::path file = folder / "odd.wmv";
+    BuildGraph(profile.Get(), file);
+    ASSERT_TRUE(Has(RunToEnd(), EC_COMPLETE));
+    ASSERT_EQ(control->Stop(), S_OK);
+
+    const MovieProbe probe = MovieProbe::Of(file);
+    const int video = probe.StreamOf("video");
+    ASSERT_GE(video, 0);
+    EXPECT_EQ(probe.StreamField(video, "width"), "320");
+    EXPECT_EQ(probe.StreamField(video, "height"), "240");
+    ExpectOneFramePerPicture(probe);
+}
+
+TEST_F(WriterTest, AFolderThatDoesNotExistAbortsTheRunAndWritesNothing)
+{
+    ConfigurePictures(64, 48, RepTime);
+    const ComPtr<IWMProfile> profile = EditedProfile(VideoOnlyProfileText(), 64, 48, 185000);
+    const std::filesystem::path file = folder / "missing" / "movie.wmv";
+    BuildGraph(profile.Get(), file);
+    const std::vector<GraphEvent> seen = RunToEnd(5000);
+    LONG_PTR code = 0;
+    ASSERT_TRUE(Has(seen, EC_ERRORABORT, &code));
+    EXPECT_EQ(static_cast<HRESULT>(code), HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND));
+    EXPECT_FALSE(Has(seen, EC_COMPLETE));
+    ASSERT_EQ(control->Stop(), S_OK);
+    EXPECT_FALSE(Exists(file));
+}
+
+TEST_F(WriterTest, AFullDiskMidMovieAbortsAndLeavesNoFile)
+{
+    ConfigurePictures(320, 240, RepTime);
+    const ComPtr<IWMProfile> profile = EditedProfile(VideoOnlyProfileText(), 320, 240, 185000);
+    const std::filesystem::path file = folder / "full.wmv";
+    BuildGraph(profile.Get(), file);
+    // Files of this process may not grow past 16 KiB: writes past it fail with EFBIG.
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 16 * 1024;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const std::vector<GraphEvent> seen = RunToEnd(10000);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+
+    LONG_PTR code = 0;
+    ASSERT_TRUE(Has(seen, EC_ERRORABORT, &code));
+    EXPECT_TRUE(FAILED(static_cast<HRESULT>(code)));
+    EXPECT_FALSE(Has(seen, EC_COMPLETE));
+    ASSERT_EQ(control->Stop(), S_OK);
+    EXPECT_FALSE(Exists(file));
+    EXPECT_FALSE(Exists(file.string() + ".part"));
+}
+
+TEST_F(WriterTest, StoppingBeforeTheEndLeavesNoFile)
+{
+    ConfigurePictures(64, 48, RepTime);
+    const ComPtr<IWMProfile> profile = EditedProfile(AudioVideoProfileText(), 64, 48, 185000);
+    const std::filesystem::path file = folder / "stopped.wmv";
+    BuildGraph(profile.Get(), file);
+    // An hour of sound: the run is still writing when it is stopped.
+    AddSound(22050, 2, 3600LL * 1000 * Milliseconds);
+    ASSERT_TRUE(SUCCEEDED(control->Run()));
+    LONG code;
+    LONG_PTR param1;
+    LONG_PTR param2;
+    EXPECT_EQ(events->GetEvent(&code, &param1, &param2, 300), E_ABORT);
+    ASSERT_EQ(control->Stop(), S_OK);
+    EXPECT_FALSE(Exists(file));
+    EXPECT_FALSE(Exists(file.string() + ".part"));
+}
+
+TEST_F(WriterTest, TheProfileDecidesThePinsWhileTheWriterIsUnconnected)
+{
+    const ComPtr<IWMProfile> audioVideo = EditedProfile(AudioVideoProfileText(), 64, 48, 185000);
+    const ComPtr<IWMProfile> videoOnly = EditedProfile(VideoOnlyProfileText(), 64, 48, 185000);
+    ASSERT_EQ(writerConfig->ConfigureFilterUsingProfile(audioVideo.Get()), S_OK);
+    IPin* pin = nullptr;
+    EXPECT_EQ(writer->FindPin(u"Video Input 01", &pin), S_OK);
+    if (pin) pin->Release();
+    EXPECT_EQ(writer->FindPin(u"Audio Input 01", &pin), S_OK);
+    if (pin) pin->Release();
+
+    ASSERT_EQ(writerConfig->ConfigureFilterUsingProfile(videoOnly.Get()), S_OK);
+    EXPECT_EQ(writer->FindPin(u"Audio Input 01", &pin), VFW_E_NOT_FOUND);
+    ComPtr<IWMProfile> current;
+    ASSERT_EQ(writerConfig->GetCurrentProfile(current.Receive()), S_OK);
+    EXPECT_EQ(current.Get(), videoOnly.Get());
+
+    // Once connected the pins stay as they are.
+    ConfigurePictures(64, 48, RepTime);
+    BuildGraph(videoOnly.Get(), (folder / "pins.wmv").string());
+    EXPECT_EQ(writerConfig->ConfigureFilterUsingProfile(audioVideo.Get()), VFW_E_ALREADY_CONNECTED);
+}
+
+TEST_F(WriterTest, TheFileNameIsKeptAndARunNeedsOne)
+{
+    LPOLESTR name = nullptr;
+    EXPECT_EQ(writerSink->GetCurFile(&name, nullptr), E_FAIL);
+    const ComPtr<IWMProfile> profile = EditedProfile(VideoOnlyProfileText(), 64, 48, 185000);
+    ASSERT_EQ(writerConfig->ConfigureFilterUsingProfile(profile.Get()), S_OK);
+    EXPECT_EQ(writer->Pause(), VFW_E_NOT_CONNECTED);
+
+    EXPECT_EQ(writerSink->SetFileName(nullptr, nullptr), E_POINTER);
+    EXPECT_EQ(writerSink->SetFileName(u"", nullptr), E_INVALIDARG);
+    ASSERT_EQ(writerSink->SetFileName(u"/tmp/名前.wmv", nullptr), S_OK);
+    AM_MEDIA_TYPE type{};
+    ASSERT_EQ(writerSink->GetCurFile(&name, &type), S_OK);
+    EXPECT_EQ(std::u16string(name), u"/tmp/名前.wmv");
+    CoTaskMemFree(name);
+}
+
+TEST_F(WriterTest, TheVideoInputTakesOnlyRgb24)
+{
+    const ComPtr<IWMProfile> profile = EditedProfile(VideoOnlyProfileText(), 64, 48, 185000);
+    ASSERT_EQ(writerConfig->ConfigureFilterUsingProfile(profile.Get()), S_OK);
+    IPin* input = WriterPin(u"Video Input 01");
+    ASSERT_NE(input, nullptr);
+    VIDEOINFOHEADER video{};
+    video.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    video.bmiHeader.biWidth = 64;
+    video.bmiHeader.biHeight = 48;
+    video.bmiHeader.biPlanes = 1;
+    video.bmiHeader.biBitCount = 24;
+    AM_MEDIA_TYPE type{MEDIATYPE_Video, MEDIASUBTYPE_RGB24, TRUE, FALSE, 64 * 48 * 3, FORMAT_VideoInfo,
+                       nullptr, sizeof video, reinterpret_cast<BYTE*>(&video)};
+    EXPECT_EQ(input->QueryAccept(&type), S_OK);
+    type.subtype = MEDIASUBTYPE_RGB32;
+    EXPECT_NE(input->QueryAccept(&type), S_OK);
+    type.subtype = MEDIASUBTYPE_RGB24;
+    video.bmiHeader.biWidth = 0;
+    EXPECT_NE(input->QueryAccept(&type), S_OK);
+    type.cbFormat = sizeof video - 1;
+    video.bmiHeader.biWidth = 64;
+    EXPECT_NE(input->QueryAccept(&type), S_OK);
+}

@@ -1,0 +1,120 @@
+#include "PcmSource.h"
+
+#include <cmath>
+#include <cstdint>
+
+namespace {
+
+const CLSID CLSID_PcmSource{0x5A3E9C21, 0x7B14, 0x4F0D, {0x9A, 0x61, 0x2C, 0x83, 0x15, 0xE7, 0x40, 0x0B}};
+constexpr REFERENCE_TIME BlockTime = 1'000'000;
+constexpr REFERENCE_TIME UnitsPerSecond = 10'000'000;
+
+OwnedMediaType PcmType(int sampleRate, int channels)
+{
+    WAVEFORMATEX wave{};
+    wave.wFormatTag = WAVE_FORMAT_PCM;
+    wave.nChannels = static_cast<WORD>(channels);
+    wave.nSamplesPerSec = static_cast<DWORD>(sampleRate);
+    wave.wBitsPerSample = 16;
+    wave.nBlockAlign = static_cast<WORD>(channels * 2);
+    wave.nAvgBytesPerSec = wave.nSamplesPerSec * wave.nBlockAlign;
+    AM_MEDIA_TYPE type{};
+    type.majortype = MEDIATYPE_Audio;
+    type.subtype = MEDIASUBTYPE_PCM;
+    type.bFixedSizeSamples = TRUE;
+    type.lSampleSize = wave.nBlockAlign;
+    type.formattype = FORMAT_WaveFormatEx;
+    type.cbFormat = sizeof wave;
+    type.pbFormat = reinterpret_cast<BYTE*>(&wave);
+    return OwnedMediaType(type);
+}
+
+} // namespace
+
+PcmOutputPin::PcmOutputPin(PcmSource& source, OwnedMediaType type)
+    : PlatformPin(source, u"Audio", PINDIR_OUTPUT), type(std::move(type))
+{
+}
+
+HRESULT PcmOutputPin::CheckMediaType(const AM_MEDIA_TYPE& candidate)
+{
+    return candidate.majortype == MEDIATYPE_Audio ? S_OK : S_FALSE;
+}
+
+HRESULT PcmOutputPin::Connect(IPin* receivePin, const AM_MEDIA_TYPE*)
+{
+    if (!receivePin) return E_POINTER;
+    std::lock_guard guard(filter.Lock());
+    HRESULT hr = CheckConnectable();
+    if (FAILED(hr)) return hr;
+    hr = receivePin->ReceiveConnection(this, &type.Record());
+    if (FAILED(hr)) return hr;
+    KeepConnection(receivePin, type.Record());
+    return S_OK;
+}
+
+PcmSource::PcmSource(int sampleRate, int channels, REFERENCE_TIME length)
+    : PlatformFilter(CLSID_PcmSource), sampleRate(sampleRate), channels(channels), length(length),
+      output(*this, PcmType(sampleRate, channels))
+{
+}
+
+PcmSource::~PcmSource()
+{
+    if (player.joinable()) player.join();
+}
+
+HRESULT PcmSource::OnPause()
+{
+    if (State() != State_Stopped || !output.IsConnected()) return S_OK;
+    ComPtr<IMemInputPin> target;
+    HRESULT hr = output.Peer().As(IID_IMemInputPin, target);
+    if (SUCCEEDED(hr)) {
+        hr = CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_IMemAllocator,
+                              allocator.ReceiveVoid());
+    }
+    const LONG blockBytes = static_cast<LONG>(sampleRate * BlockTime / UnitsPerSecond) * channels * 2;
+    ALLOCATOR_PROPERTIES request{2, blockBytes, 1, 0};
+    ALLOCATOR_PROPERTIES actual{};
+    if (SUCCEEDED(hr)) hr = allocator->SetProperties(&request, &actual);
+    if (SUCCEEDED(hr)) hr = target->NotifyAllocator(allocator.Get(), FALSE);
+    if (SUCCEEDED(hr)) hr = allocator->Commit();
+    if (FAILED(hr)) return hr;
+    player = std::thread([this, target] { Play(target); });
+    return S_OK;
+}
+
+HRESULT PcmSource::OnStop()
+{
+    // The player's GetBuffer fails once the allocator is decommitted.
+    if (allocator) allocator->Decommit();
+    if (player.joinable()) player.join();
+    allocator.Reset();
+    return S_OK;
+}
+
+void PcmSource::Play(ComPtr<IMemInputPin> target)
+{
+    const int64_t total = length * sampleRate / UnitsPerSecond;
+    for (int64_t frame = 0; frame < total;) {
+        IMediaSample* sample = nullptr;
+        if (FAILED(allocator->GetBuffer(&sample, nullptr, nullptr, 0))) return;
+        BYTE* data = nullptr;
+        sample->GetPointer(&data);
+        const int64_t frames = std::min<int64_t>(sample->GetSize() / (channels * 2), total - frame);
+        auto* pcm = reinterpret_cast<int16_t*>(data);
+        for (int64_t i = 0; i < frames; ++i) {
+            const auto level = static_cast<int16_t>(8000 * std::sin(2 * M_PI * 440.0 * double(frame + i) / sampleRate));
+            for (int c = 0; c < channels; ++c) *pcm++ = level;
+        }
+        sample->SetActualDataLength(static_cast<LONG>(frames * channels * 2));
+        REFERENCE_TIME start = frame * UnitsPerSecond / sampleRate;
+        REFERENCE_TIME stop = (frame + frames) * UnitsPerSecond / sampleRate;
+        sample->SetTime(&start, &stop);
+        const HRESULT hr = target->Receive(sample);
+        sample->Release();
+        if (hr != S_OK) return;
+        frame += frames;
+    }
+    if (ComPtr<IPin> peer = output.Peer()) peer->EndOfStream();
+}

@@ -1,0 +1,60 @@
+// Encode graphs as the engine builds them: the picture source of libXTPPic.so
+// (registered into a temporary registry) feeding the ASF writer, optionally
+// with a PCM source of the tests' own on the writer's audio input.
+#pragma once
+
+#include "ProfileTexts.h"
+
+#include "picsource/IPictureSourceConfig.h"
+#include "platform/com/ComPtr.h"
+#include "platform/mediagraph/GraphControl.h"
+#include "tests/platform/TempRegistry.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+constexpr REFERENCE_TIME Milliseconds = 10'000;
+
+struct GraphEvent {
+    LONG code;
+    LONG_PTR param1;
+};
+
+class WriterTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite();
+    static void TearDownTestSuite() { registry.reset(); }
+    void SetUp() override;
+    void TearDown() override;
+
+    // The picture source at this frame size and time per picture.
+    void ConfigurePictures(LONG width, LONG height, LONG repTime);
+    // A profile from its text with its video stream edited as the engine does.
+    ComPtr<IWMProfile> EditedProfile(const std::u16string& text, LONG width, LONG height, DWORD bitrate);
+    // Source and writer in the graph, the writer configured and connected.
+    void BuildGraph(IWMProfile* profile, const std::string& file);
+    // A PCM source on the writer's audio input.
+    void AddSound(int sampleRate, int channels, REFERENCE_TIME length);
+    // The events that arrive until EC_COMPLETE or EC_ERRORABORT, or the time runs out.
+    std::vector<GraphEvent> RunToEnd(LONG milliseconds = 20000);
+    static bool Has(const std::vector<GraphEvent>& events, LONG code, LONG_PTR* param1 = nullptr);
+    IPin* WriterPin(const char16_t* name);
+
+    std::filesystem::path folder;
+    ComPtr<IGraphBuilder> graph;
+    ComPtr<IMediaControl> control;
+    ComPtr<IMediaEventEx> events;
+    ComPtr<IBaseFilter> source;
+    ComPtr<IPictureSourceConfig> sourceConfig;
+    ComPtr<IBaseFilter> writer;
+    ComPtr<IConfigAsfWriter> writerConfig;
+    ComPtr<IFileSinkFilter> writerSink;
+
+private:
+    static inline std::unique_ptr<TempRegistry> registry;
+    static inline bool registered = false;
+};
