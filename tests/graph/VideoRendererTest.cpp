@@ -102,7 +102,8 @@ TEST_F(RendererTest, TheClockPacesSamplesAndWithoutItTheyRunFree)
     EXPECT_GE(MillisecondsToComplete(), 1000);
     ASSERT_EQ(control->Stop(), S_OK);
     ASSERT_EQ(mediaFilter->SetSyncSource(nullptr), S_OK);
-    EXPECT_LT(MillisecondsToComplete(), 800);
+    // Unpaced, it finishes before the paced run could have.
+    EXPECT_LT(MillisecondsToComplete(), 1000);
 }
 
 TEST_F(RendererTest, PauseHoldsTheFirstSampleUntilRun)
