@@ -1,0 +1,722 @@
+// Entropy decoding (Part 5.3): the bit reader, Huffman tables and symbol decoding,
+// sequential and progressive scans with restart handling, and progressive rendering.
+#include "jpeg/JpegInternal.h"
+
+#include <algorithm>
+
+namespace xtpjpeg {
+
+const std::uint8_t kZigzagToNatural[80] = {
+    0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,
+    12, 19, 26, 33, 40, 48, 41, 34, 27, 20, 13, 6,  7,  14, 21, 28,
+    35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23, 30, 37, 44, 51,
+    58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63,
+    // Past the end: never stored (the decoders stop at position 63).
+    63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63};
+
+// ---- Huffman tables --------------------------------------------------------------------
+
+int buildHuffTable(HuffTable& t, const std::uint8_t counts[16], const std::uint8_t* values) {
+  int total = 0;
+  for (int i = 0; i < 16; ++i) total += counts[i];
+  if (total > 257) return kErrHuffman;
+  // Code sizes in order of length, canonical codes (T.81 C.1, C.2).
+  std::uint8_t sizes[258];
+  std::uint16_t codes[257];
+  int n = 0;
+  for (int len = 1; len <= 16; ++len)
+    for (int i = 0; i < counts[len - 1]; ++i) sizes[n++] = static_cast<std::uint8_t>(len);
+  sizes[n] = 0;
+  std::uint32_t code = 0;
+  int k = 0;
+  int si = n > 0 ? sizes[0] : 0;
+  while (k < n) {
+    while (k < n && sizes[k] == si) {
+      codes[k++] = static_cast<std::uint16_t>(code);
+      ++code;
+    }
+    // A code space that overflows its length cannot form a decode table.
+    if (code > (1u << si)) return kErrHuffman;
+    code <<= 1;
+    ++si;
+  }
+  // Per-length arrays (T.81 F.2.2.3).
+  int p = 0;
+  for (int len = 1; len <= 16; ++len) {
+    if (counts[len - 1]) {
+      t.valptr[len] = p;
+      t.mincode[len] = codes[p];
+      p += counts[len - 1];
+      t.maxcode[len] = codes[p - 1];
+    } else {
+      t.valptr[len] = 0;
+      t.mincode[len] = 0;
+      t.maxcode[len] = -1;
+    }
+  }
+  t.maxcode[0] = -1;
+  t.maxcode[17] = 0x7FFFFFFF;
+  std::copy(values, values + n, t.values);
+  std::fill(t.values + n, t.values + 257, 0);
+  t.valueCount = n;
+  // Lookahead: every 8-bit prefix of each code of length 1 to 8.
+  std::fill(t.look, t.look + 256, 0);
+  for (int i = 0; i < n; ++i) {
+    const int len = sizes[i];
+    if (len > 8) break;
+    const int shift = 8 - len;
+    const int first = codes[i] << shift;
+    const int last = first + (1 << shift);
+    for (int v = first; v < last; ++v)
+      t.look[v] = static_cast<std::uint16_t>((len << 8) | t.values[i]);
+  }
+  // Combined AC lookup.
+  constexpr int kFast = HuffTable::kFastAcBits;
+  std::fill(t.fastAc, t.fastAc + (1 << kFast), 0);
+  for (int i = 0; i < n; ++i) {
+    const int len = sizes[i];
+    if (len > kFast) break;
+    const int rs = t.values[i];
+    const int run = rs >> 4, size = rs & 15;
+    if (size == 0 || len + size > kFast) continue;
+    const int freeBits = kFast - len - size;
+    for (int bits = 0; bits < (1 << size); ++bits) {
+      const int value = bits < (1 << (size - 1)) ? bits - (1 << size) + 1 : bits;
+      const int base = ((codes[i] << size) | bits) << freeBits;
+      const std::int32_t entry = static_cast<std::int32_t>(static_cast<std::uint32_t>(value) << 16) |
+                                 (run << 8) | (len + size);
+      for (int f = 0; f < (1 << freeBits); ++f) t.fastAc[base + f] = entry;
+    }
+  }
+  t.defined = true;
+  return kOk;
+}
+
+// ---- Bit reader --------------------------------------------------------------------------
+
+void resetBitReader(InputReader& in) {
+  in.bitBuffer = 0;
+  in.bitCount = 0;
+  in.error = 0;
+}
+
+namespace {
+
+inline void padZeros(InputReader& in) {
+  while (in.bitCount <= 56) {
+    in.bitBuffer <<= 8;
+    in.bitCount += 8;
+  }
+}
+
+inline void fail(InputReader& in, int code) {
+  if (!in.error) in.error = code;
+  padZeros(in);
+}
+
+// Fills the bit buffer with entropy-coded bytes (T.81 F.2.2.5): greedily up to 57 bits or
+// more, stopping at a marker (latched as pending). Exhausted buffer input supplies zero
+// bits. The failures of Part 5.3 (-21 for buffer input ending right after an 0xFF, -23
+// for a file read of no bytes) are raised only when fewer than 25 bits are buffered, that
+// is, exactly when a reader that refills below 25 bits would have raised them.
+void fillBitsSlow(InputReader& in) {
+  if (in.error) {
+    padZeros(in);
+    return;
+  }
+  while (in.bitCount <= 56) {
+    if (in.pendingMarker) return;
+    if (in.pos >= in.end) {
+      if (!in.fileInput) {
+        padZeros(in);
+        return;
+      }
+      if (in.bitCount >= 25) return;  // read on when the bits are needed
+      if (refillInput(in) <= 0) {
+        fail(in, kErrFile);
+        return;
+      }
+      continue;
+    }
+    const std::uint8_t c = *in.pos;
+    if (c != 0xFF) {
+      ++in.pos;
+      in.bitBuffer = (in.bitBuffer << 8) | c;
+      in.bitCount += 8;
+      continue;
+    }
+    if (in.end - in.pos < 2) {
+      if (in.fileInput && in.bitCount < 25) {
+        if (refillInput(in) <= 0) {
+          fail(in, kErrFile);
+          return;
+        }
+        continue;
+      }
+      if (in.bitCount >= 25) return;
+      fail(in, in.fileInput ? kErrFile : kErrData);
+      return;
+    }
+    const std::uint8_t next = in.pos[1];
+    if (next == 0xFF) {  // fill byte: skip it, the loop sees the next 0xFF
+      ++in.pos;
+      continue;
+    }
+    in.pos += 2;
+    if (next == 0x00) {
+      in.bitBuffer = (in.bitBuffer << 8) | 0xFF;
+      in.bitCount += 8;
+      continue;
+    }
+    in.pendingMarker = next;
+    return;
+  }
+}
+
+inline void fillBits(InputReader& in) {
+  if (in.bitCount > 56) return;
+  // Fast path for buffer input far from its end with no marker pending: load 8 bytes at
+  // once and take as many whole bytes as fit when none of them is 0xFF.
+  if (in.pendingMarker == 0 && in.end - in.pos >= 8) {
+    std::uint64_t word;
+    std::memcpy(&word, in.pos, 8);
+    word = __builtin_bswap64(word);  // first byte in the high end
+    const std::uint64_t inverted = ~word;
+    const bool anyFF = ((inverted - 0x0101010101010101ull) & ~inverted & 0x8080808080808080ull) != 0;
+    if (!anyFF) {
+      const int bytes = (63 - in.bitCount) >> 3;  // whole bytes that fit: bitCount ends in 57..63
+      in.bitBuffer = bytes == 8 ? word : (in.bitBuffer << (bytes * 8)) | (word >> (64 - bytes * 8));
+      in.bitCount += bytes * 8;
+      in.pos += bytes;
+      return;
+    }
+    while (in.bitCount <= 56) {
+      const std::uint8_t c = *in.pos;
+      if (c == 0xFF) break;
+      ++in.pos;
+      in.bitBuffer = (in.bitBuffer << 8) | c;
+      in.bitCount += 8;
+    }
+    if (in.bitCount > 56) return;
+  }
+  fillBitsSlow(in);
+}
+
+inline std::uint32_t peekBits(const InputReader& in, int n) {
+  return static_cast<std::uint32_t>(in.bitBuffer >> (in.bitCount - n)) & ((1u << n) - 1);
+}
+
+// Huffman decode with at least 16 bits buffered, the code longer than 8 bits (T.81
+// F.2.2.3 from length 9); a code that reaches length 17 yields 0.
+int huffSlow(InputReader& in, const HuffTable& t) {
+  for (int len = 9; len <= 16; ++len) {
+    const std::int32_t code = static_cast<std::int32_t>(peekBits(in, len));
+    if (code <= t.maxcode[len]) {
+      in.bitCount -= len;
+      const int idx = t.valptr[len] + code - t.mincode[len];
+      return (idx >= 0 && idx < t.valueCount) ? t.values[idx] : 0;
+    }
+  }
+  in.bitCount -= 16;
+  return 0;
+}
+
+// Huffman decode with fewer than 16 bits buffered and a marker pending: -1 when the code
+// needs more bits than remain ("a marker was reached").
+int huffCareful(InputReader& in, const HuffTable& t) {
+  if (in.bitCount >= 8) {
+    const std::uint32_t e = t.look[peekBits(in, 8)];
+    if (e >> 8) {
+      in.bitCount -= static_cast<int>(e >> 8);
+      return static_cast<int>(e & 0xFF);
+    }
+  }
+  // Bit by bit from length 1.
+  for (int len = 1; len <= 16; ++len) {
+    if (in.bitCount < len) return -1;
+    const std::int32_t code = static_cast<std::int32_t>(peekBits(in, len));
+    if (code <= t.maxcode[len]) {
+      in.bitCount -= len;
+      const int idx = t.valptr[len] + code - t.mincode[len];
+      return (idx >= 0 && idx < t.valueCount) ? t.values[idx] : 0;
+    }
+  }
+  in.bitCount -= 16;
+  return 0;
+}
+
+// One Huffman symbol, or -1 when a marker was reached.
+inline int huffDecode(InputReader& in, const HuffTable& t) {
+  if (in.bitCount < 16) fillBits(in);
+  if (in.bitCount >= 16) {
+    const std::uint32_t e = t.look[peekBits(in, 8)];
+    if (e >> 8) {
+      in.bitCount -= static_cast<int>(e >> 8);
+      return static_cast<int>(e & 0xFF);
+    }
+    return huffSlow(in, t);
+  }
+  return huffCareful(in, t);
+}
+
+// Receives s bits (1..16); false when a marker was reached first.
+inline bool getBits(InputReader& in, int s, std::uint32_t& v) {
+  if (in.bitCount < s) {
+    fillBits(in);
+    if (in.bitCount < s) return false;
+  }
+  v = peekBits(in, s);
+  in.bitCount -= s;
+  return true;
+}
+
+// Receive and EXTEND (T.81 F.2.2.1).
+inline bool receiveExtend(InputReader& in, int s, std::int32_t& value) {
+  std::uint32_t v;
+  if (!getBits(in, s, v)) return false;
+  value = v < (1u << (s - 1)) ? static_cast<std::int32_t>(v) - (1 << s) + 1 : static_cast<std::int32_t>(v);
+  return true;
+}
+
+// ---- Sequential blocks ------------------------------------------------------------------
+
+// The two dequantisers of one value (Part 5.3), as the block routines compute them.
+struct DequantOne1 {
+  std::int16_t operator()(std::int16_t c, std::int16_t q) const {
+    return static_cast<std::int16_t>(static_cast<std::uint16_t>(
+        static_cast<std::uint32_t>(static_cast<std::int32_t>(c)) * static_cast<std::uint16_t>(q)));
+  }
+};
+struct DequantOne0 {
+  std::int16_t operator()(std::int16_t c, std::int16_t q) const {
+    const std::int64_t product = static_cast<std::int64_t>(c) * static_cast<std::uint16_t>(q) + 64;
+    return static_cast<std::int16_t>(static_cast<std::uint16_t>(static_cast<std::uint64_t>(product >> 7)));
+  }
+};
+
+// One 8x8 block (T.81 F.2.2): coefficients in natural order, dequantised as they are
+// stored (dequantisation of a zero coefficient gives zero in both families, so this equals
+// clearing, decoding, then dequantising the block). `dq` is the dequantiser of one value.
+template <class Dequant>
+void decodeBlockSequential(InputReader& in, const HuffTable& dc, const HuffTable& ac,
+                           std::int16_t& pred, std::int16_t* blk, const std::int16_t* q, Dequant dq) {
+  std::memset(blk, 0, 64 * sizeof(std::int16_t));
+  int s = huffDecode(in, dc);
+  if (s < 0) return;
+  std::int32_t diff = 0;
+  if (s > 0) {
+    if (s > 16) s = 16;
+    if (!receiveExtend(in, s, diff)) return;
+  }
+  pred = static_cast<std::int16_t>(static_cast<std::uint16_t>(pred + diff));
+  blk[0] = dq(pred, q[0]);
+  for (int k = 1; k < 64; ++k) {
+    int rs;
+    std::int32_t v;
+    if (in.bitCount < 32) fillBits(in);
+    if (in.bitCount >= 32) {
+      // Enough bits for any code (16) and any value (15): no further checks.
+      const std::int32_t fast = ac.fastAc[peekBits(in, HuffTable::kFastAcBits)];
+      if (fast != 0) {
+        in.bitCount -= fast & 0xFF;
+        k += (fast >> 8) & 0xFF;
+        if (k > 63) return;
+        const int pos = kZigzagToNatural[k];
+        blk[pos] = dq(static_cast<std::int16_t>(fast >> 16), q[pos]);
+        continue;
+      }
+      const std::uint32_t e = ac.look[peekBits(in, 8)];
+      if (e >> 8) {
+        in.bitCount -= static_cast<int>(e >> 8);
+        rs = static_cast<int>(e & 0xFF);
+      } else {
+        rs = huffSlow(in, ac);
+      }
+      s = rs & 15;
+      if (s == 0) {
+        if ((rs >> 4) != 15) return;  // end of block
+        k += 15;
+        continue;
+      }
+      k += rs >> 4;
+      const std::uint32_t bits = peekBits(in, s);
+      in.bitCount -= s;
+      v = bits < (1u << (s - 1)) ? static_cast<std::int32_t>(bits) - (1 << s) + 1
+                                 : static_cast<std::int32_t>(bits);
+    } else {
+      rs = huffCareful(in, ac);
+      if (rs < 0) return;
+      s = rs & 15;
+      if (s == 0) {
+        if ((rs >> 4) != 15) return;
+        k += 15;
+        continue;
+      }
+      k += rs >> 4;
+      if (!receiveExtend(in, s, v)) return;
+    }
+    if (k > 63) return;  // a run past coefficient 63 ends the block
+    const int pos = kZigzagToNatural[k];
+    blk[pos] = dq(static_cast<std::int16_t>(v), q[pos]);
+  }
+}
+
+// ---- Progressive blocks (T.81 G.1.2) ------------------------------------------------------
+
+inline std::int16_t shl16(std::int32_t v, int al) {
+  return static_cast<std::int16_t>(static_cast<std::uint16_t>(static_cast<std::uint32_t>(v) << al));
+}
+
+void decodeDcFirst(InputReader& in, const HuffTable& dc, std::int16_t& pred, std::int16_t* coef, int al) {
+  int s = huffDecode(in, dc);
+  if (s < 0) return;
+  std::int32_t diff = 0;
+  if (s > 0) {
+    if (s > 16) s = 16;
+    if (!receiveExtend(in, s, diff)) return;
+  }
+  pred = static_cast<std::int16_t>(static_cast<std::uint16_t>(pred + diff));
+  coef[0] = shl16(pred, al);
+}
+
+void decodeDcRefine(InputReader& in, std::int16_t* coef, int al) {
+  std::uint32_t bit;
+  if (!getBits(in, 1, bit)) return;
+  if (bit) coef[0] = static_cast<std::int16_t>(static_cast<std::uint16_t>(coef[0]) | (1u << al));
+}
+
+void decodeAcFirst(InputReader& in, const HuffTable& ac, std::uint32_t& eobrun, std::int16_t* coef,
+                   int ss, int se, int al) {
+  if (eobrun > 0) {
+    --eobrun;
+    return;
+  }
+  for (int k = ss; k <= se; ++k) {
+    const int rs = huffDecode(in, ac);
+    if (rs < 0) return;
+    const int r = rs >> 4;
+    const int s = rs & 15;
+    if (s) {
+      k += r;
+      std::int32_t v;
+      if (!receiveExtend(in, s, v)) return;
+      if (k > 63) return;
+      coef[kZigzagToNatural[k]] = shl16(v, al);
+    } else if (r == 15) {
+      k += 15;
+    } else {
+      eobrun = 1u << r;
+      if (r) {
+        std::uint32_t extra;
+        if (!getBits(in, r, extra)) return;
+        eobrun += extra;
+      }
+      --eobrun;
+      return;
+    }
+  }
+}
+
+// Refines one nonzero coefficient with a correction bit; false when a marker was reached.
+inline bool refineCoef(InputReader& in, std::int16_t& c, std::int32_t p1) {
+  std::uint32_t bit;
+  if (!getBits(in, 1, bit)) return false;
+  if (bit && (c & p1) == 0) {
+    const std::int32_t v = c >= 0 ? c + p1 : c - p1;
+    c = static_cast<std::int16_t>(static_cast<std::uint16_t>(static_cast<std::uint32_t>(v)));
+  }
+  return true;
+}
+
+void decodeAcRefine(InputReader& in, const HuffTable& ac, std::uint32_t& eobrun, std::int16_t* coef,
+                    int ss, int se, int al) {
+  const std::int32_t p1 = static_cast<std::int32_t>(1u << al);  // al <= 15
+  int k = ss;
+  if (eobrun == 0) {
+    for (; k <= se; ++k) {
+      const int rs = huffDecode(in, ac);
+      if (rs < 0) return;
+      int r = rs >> 4;
+      const int s = rs & 15;
+      std::int32_t newValue = 0;
+      if (s) {
+        std::uint32_t bit;
+        if (!getBits(in, 1, bit)) return;
+        newValue = bit ? p1 : -p1;
+      } else if (r != 15) {
+        eobrun = 1u << r;
+        if (r) {
+          std::uint32_t extra;
+          if (!getBits(in, r, extra)) return;
+          eobrun += extra;
+        }
+        break;  // the rest of the band is handled as an end-of-band run
+      }
+      // Advance over already-nonzero coefficients (refining them) and r zero ones.
+      while (k <= se) {
+        std::int16_t& c = coef[kZigzagToNatural[k]];
+        if (c != 0) {
+          if (!refineCoef(in, c, p1)) return;
+        } else {
+          if (r == 0) break;
+          --r;
+        }
+        ++k;
+      }
+      if (newValue != 0 && k <= se && k <= 63)
+        coef[kZigzagToNatural[k]] = static_cast<std::int16_t>(newValue);
+    }
+  }
+  if (eobrun > 0) {
+    for (; k <= se; ++k) {
+      std::int16_t& c = coef[kZigzagToNatural[k]];
+      if (c != 0 && !refineCoef(in, c, p1)) return;
+    }
+    --eobrun;
+  }
+}
+
+// ---- Scans ------------------------------------------------------------------------------
+
+// Restart check after an MCU (Part 5.3): false and `code` set when the marker cannot be read.
+bool restartCheck(JpegDecoderState& s, std::int64_t mcuNumber, std::int64_t totalMcus, int& code) {
+  Scan& scan = s.scan;
+  const std::int32_t r = scan.restartInterval;
+  if (r == 0 || mcuNumber % r != 0 || mcuNumber == totalMcus) return true;
+  for (int i = 0; i < scan.ns; ++i) scan.comp[i].pred = 0;
+  scan.eobrun = 0;
+  InputReader& in = s.input;
+  in.bitCount = 0;
+  in.bitBuffer = 0;
+  if (in.error) {
+    code = in.error;
+    return false;
+  }
+  int marker;
+  const int rc = nextMarker(in, marker);  // returns the pending marker if one was latched
+  if (rc != kOk) {
+    code = rc;
+    return false;
+  }
+  return true;
+}
+
+void selectTransforms(JPEG_PROPERTIES& p, JpegDecoderState& s) {
+  RoutineTable& rt = *s.routines;
+  const int family = p.dctType == 0 ? 0 : 1;
+  for (int i = 0; i < 4; ++i) rt.currentIdct[i] = rt.idct[family][i];
+  rt.currentDequant = rt.dequant[family];
+  const std::uint32_t type = family;
+  for (int q = 0; q < 4; ++q) {
+    if (s.quantPreparedType[q] != type) {
+      prepareQuantTable(s.quant[q].natural, type, s.quantPrepared[q]);
+      s.quantPreparedType[q] = type;
+    }
+  }
+}
+
+// Whether the scan holds every frame component exactly once (then its MCUs are whole
+// frame MCUs handed to the MCU output routine).
+bool scanCoversFrame(const JpegDecoderState& s) {
+  if (s.scan.ns != s.frame.componentCount) return false;
+  std::uint32_t seen = 0;
+  for (int i = 0; i < s.scan.ns; ++i) seen |= 1u << s.scan.comp[i].frameIndex;
+  return seen == (1u << s.frame.componentCount) - 1;
+}
+
+inline bool mcuVisible(const JpegDecoderState& s, std::int32_t mx, std::int32_t my) {
+  return static_cast<std::int64_t>(mx) * s.frame.mcuWidth < s.out.width &&
+         static_cast<std::int64_t>(my) * s.frame.mcuHeight < s.out.height;
+}
+
+// Dequantises, transforms and outputs the MCU held in s.mcu (frame-component order).
+void outputFrameMcu(JPEG_PROPERTIES& p, JpegDecoderState& s, std::int32_t mx, std::int32_t my,
+                    bool dequantised) {
+  RoutineTable& rt = *s.routines;
+  int b = 0;
+  for (int c = 0; c < s.frame.componentCount; ++c) {
+    const FrameComponent& fc = s.frame.comp[c];
+    const std::int16_t* q = s.quantPrepared[fc.tq & 3];
+    for (int i = 0; i < fc.h * fc.v; ++i, ++b) {
+      if (!dequantised) rt.currentDequant(s.mcu[b], q);
+      rt.currentIdct[0](s.mcu[b]);
+    }
+  }
+  McuOutputArgs args{&p, &s, s.mcu, mx, my};
+  rt.mcuOutput(args);
+}
+
+}  // namespace
+
+int decodeSequentialScan(JPEG_PROPERTIES& p, JpegDecoderState& s) {
+  selectTransforms(p, s);
+  Scan& scan = s.scan;
+  const Frame& f = s.frame;
+  InputReader& in = s.input;
+  RoutineTable& rt = *s.routines;
+  const bool whole = scanCoversFrame(s);
+  const int family = p.dctType == 0 ? 0 : 1;
+
+  std::int32_t mcusX, mcusY;
+  if (scan.ns == 1) {
+    const FrameComponent& fc = f.comp[scan.comp[0].frameIndex];
+    mcusX = fc.widthInBlocks;
+    mcusY = fc.heightInBlocks;
+  } else {
+    mcusX = f.mcusAcross;
+    mcusY = f.mcusDown;
+  }
+  const std::int64_t total = static_cast<std::int64_t>(mcusX) * mcusY;
+
+  // Block slots of each scan component inside s.mcu: frame order for whole MCUs.
+  int base[kMaxComponents];
+  {
+    int frameBase[kMaxComponents];
+    int acc = 0;
+    for (int c = 0; c < f.componentCount; ++c) {
+      frameBase[c] = acc;
+      acc += f.comp[c].h * f.comp[c].v;
+    }
+    int n = 0;
+    for (int i = 0; i < scan.ns; ++i) {
+      const ScanComponent& sc = scan.comp[i];
+      base[i] = whole ? frameBase[sc.frameIndex] : n;
+      n += scan.ns == 1 ? 1 : sc.h * sc.v;
+    }
+  }
+
+  for (std::int32_t my = scan.mcuY; my < mcusY; ++my) {
+    for (std::int32_t mx = (my == scan.mcuY ? scan.mcuX : 0); mx < mcusX; ++mx) {
+      // Decode every block of the MCU.
+      for (int i = 0; i < scan.ns; ++i) {
+        ScanComponent& sc = scan.comp[i];
+        const int blocks = scan.ns == 1 ? 1 : sc.h * sc.v;
+        const std::int16_t* q = s.quantPrepared[f.comp[sc.frameIndex].tq & 3];
+        for (int b = 0; b < blocks; ++b) {
+          if (family == 1)
+            decodeBlockSequential(in, *sc.dc, *sc.ac, sc.pred, s.mcu[base[i] + b], q, DequantOne1{});
+          else
+            decodeBlockSequential(in, *sc.dc, *sc.ac, sc.pred, s.mcu[base[i] + b], q, DequantOne0{});
+        }
+      }
+      if (in.error) return in.error;
+      int code = kOk;
+      const std::int64_t number = static_cast<std::int64_t>(my) * mcusX + mx + 1;
+      if (!restartCheck(s, number, total, code)) return code;
+
+      // Output.
+      if (whole) {
+        if (mcuVisible(s, mx, my)) outputFrameMcu(p, s, mx, my, true);
+      } else {
+        for (int i = 0; i < scan.ns; ++i) {
+          const ScanComponent& sc = scan.comp[i];
+          const FrameComponent& fc = f.comp[sc.frameIndex];
+          const int bw = scan.ns == 1 ? 1 : sc.h;
+          const int bh = scan.ns == 1 ? 1 : sc.v;
+          for (int by = 0; by < bh; ++by) {
+            for (int bx = 0; bx < bw; ++bx) {
+              std::int16_t* blk = s.mcu[base[i] + by * bw + bx];
+              const std::int32_t blockX = scan.ns == 1 ? mx : mx * sc.h + bx;
+              const std::int32_t blockY = scan.ns == 1 ? my : my * sc.v + by;
+              // Blocks past the component's edge (MCU padding) are decoded but not shown.
+              if (blockX >= fc.widthInBlocks || blockY >= fc.heightInBlocks) continue;
+              rt.currentIdct[0](blk);  // dequantised while decoded
+              writeComponentBlock(p, s, sc.frameIndex, blk, blockX, blockY);
+            }
+          }
+        }
+      }
+    }
+  }
+  scan.mcuX = 0;
+  scan.mcuY = mcusY;
+  return kOk;
+}
+
+int decodeProgressiveScan(JPEG_PROPERTIES& /*p*/, JpegDecoderState& s) {
+  Scan& scan = s.scan;
+  const Frame& f = s.frame;
+  InputReader& in = s.input;
+  const int ss = scan.ss, se = scan.se, ah = scan.ah, al = scan.al;
+
+  std::int32_t mcusX, mcusY;
+  if (scan.ns == 1) {
+    const FrameComponent& fc = f.comp[scan.comp[0].frameIndex];
+    mcusX = fc.widthInBlocks;
+    mcusY = fc.heightInBlocks;
+  } else {
+    mcusX = f.mcusAcross;
+    mcusY = f.mcusDown;
+  }
+  const std::int64_t total = static_cast<std::int64_t>(mcusX) * mcusY;
+
+  for (std::int32_t my = scan.mcuY; my < mcusY; ++my) {
+    for (std::int32_t mx = (my == scan.mcuY ? scan.mcuX : 0); mx < mcusX; ++mx) {
+      for (int i = 0; i < scan.ns; ++i) {
+        ScanComponent& sc = scan.comp[i];
+        const FrameComponent& fc = f.comp[sc.frameIndex];
+        const int bw = scan.ns == 1 ? 1 : fc.h;
+        const int bh = scan.ns == 1 ? 1 : fc.v;
+        for (int by = 0; by < bh; ++by) {
+          for (int bx = 0; bx < bw; ++bx) {
+            const std::size_t blockX = scan.ns == 1 ? mx : static_cast<std::size_t>(mx) * fc.h + bx;
+            const std::size_t blockY = scan.ns == 1 ? my : static_cast<std::size_t>(my) * fc.v + by;
+            std::int16_t* coef = s.coefficients + s.compOffset[sc.frameIndex] +
+                                 (blockY * static_cast<std::size_t>(fc.blocksPerMcuRow) + blockX) * 64;
+            if (ss == 0) {
+              if (ah == 0)
+                decodeDcFirst(in, *sc.dc, sc.pred, coef, al);
+              else
+                decodeDcRefine(in, coef, al);
+            }
+            const int first = ss == 0 ? 1 : ss;
+            if (se >= first) {
+              if (ah == 0)
+                decodeAcFirst(in, *sc.ac, scan.eobrun, coef, first, se, al);
+              else
+                decodeAcRefine(in, *sc.ac, scan.eobrun, coef, first, se, al);
+            }
+          }
+        }
+      }
+      if (in.error) return in.error;
+      int code = kOk;
+      const std::int64_t number = static_cast<std::int64_t>(my) * mcusX + mx + 1;
+      if (!restartCheck(s, number, total, code)) return kErrBadRst;
+    }
+  }
+  scan.mcuX = 0;
+  scan.mcuY = mcusY;
+  return kOk;
+}
+
+// Renders every visible frame MCU from the coefficient buffer (Part 5.3, step 3 of the
+// progressive scans: the rendering that the last scans meeting the condition perform).
+void renderProgressive(JPEG_PROPERTIES& p, JpegDecoderState& s) {
+  s.renderPending = false;
+  if (!s.coefficients || !s.routines->mcuOutput) return;
+  selectTransforms(p, s);
+  const Frame& f = s.frame;
+  for (std::int32_t my = 0; my < f.mcusDown; ++my) {
+    if (static_cast<std::int64_t>(my) * f.mcuHeight >= s.out.height) break;
+    for (std::int32_t mx = 0; mx < f.mcusAcross; ++mx) {
+      if (static_cast<std::int64_t>(mx) * f.mcuWidth >= s.out.width) break;
+      int b = 0;
+      for (int c = 0; c < f.componentCount; ++c) {
+        const FrameComponent& fc = f.comp[c];
+        for (int by = 0; by < fc.v; ++by) {
+          for (int bx = 0; bx < fc.h; ++bx, ++b) {
+            const std::size_t blockX = static_cast<std::size_t>(mx) * fc.h + bx;
+            const std::size_t blockY = static_cast<std::size_t>(my) * fc.v + by;
+            const std::int16_t* coef = s.coefficients + s.compOffset[c] +
+                                       (blockY * static_cast<std::size_t>(fc.blocksPerMcuRow) + blockX) * 64;
+            std::memcpy(s.mcu[b], coef, 64 * sizeof(std::int16_t));
+          }
+        }
+      }
+      outputFrameMcu(p, s, mx, my, false);
+    }
+  }
+}
+
+}  // namespace xtpjpeg

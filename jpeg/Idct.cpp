@@ -1,0 +1,245 @@
+// Dequantisation and inverse DCT (Part 5.3), plain versions.
+//
+// dctType 1 is the reference: its 8x8 transform follows the formulas of Part 5.3 to the
+// bit, in 32-bit two's-complement arithmetic (wrapping on overflow, which only corrupt
+// streams reach) with arithmetic right shifts. dctType 0 is the AAN family with the
+// constants of Part 5.3; its fixed-point data flow is left to the implementer.
+#include "jpeg/JpegInternal.h"
+
+#include <cmath>
+
+namespace xtpjpeg {
+
+namespace {
+
+// Wrapping 32-bit arithmetic: operands are carried as uint32_t, and a right shift
+// reinterprets the bits as int32_t (an arithmetic shift in C++20).
+using W = std::uint32_t;
+inline std::int32_t sra(W v, int n) { return static_cast<std::int32_t>(v) >> n; }
+inline W w(std::int32_t v) { return static_cast<W>(v); }
+
+inline std::int16_t clampSample(std::int32_t v) {
+  return static_cast<std::int16_t>(v < 0 ? 0 : (v > 255 ? 255 : v));
+}
+
+// One 1-D pass of the dctType 1 transform (steps 1 to 4 of Part 5.3): hands each output
+// i = 0..7, before descaling, to store(i, value). With Half, x4..x7 are zero and their
+// terms are left out (the same result in wrapping arithmetic).
+template <bool Half, class Store>
+inline void transform1(W x0, W x1, W x2, W x3, W x4, W x5, W x6, W x7, Store store) {
+  W a1, a3, b1, b3, t0, t1, h1, h2;
+  if (Half) {
+    a1 = 32138u * x1;
+    a3 = 6393u * x1;
+    b1 = 27246u * x3;
+    b3 = 0u - 18205u * x3;
+    t0 = x0 * 32768u;
+    t1 = t0;
+    h1 = 42813u * x2;
+    h2 = 17734u * x2;
+  } else {
+    a1 = 32138u * x1 + 6393u * x7;
+    a3 = 6393u * x1 - 32138u * x7;
+    b1 = 18205u * x5 + 27246u * x3;
+    b3 = 27246u * x5 - 18205u * x3;
+    t0 = (x0 + x4) * 32768u;
+    t1 = (x0 - x4) * 32768u;
+    h1 = 42813u * x2 + 17734u * x6;
+    h2 = 17734u * x2 - 42813u * x6;
+  }
+  const W d = a1 - b1;
+  const W e = a3 - b3;
+  const W f = d + e;
+  const W g = d - e;
+  const W p = w(sra(a1 + b1 + 2048u, 12));
+  const W q = w(sra(a3 + b3 + 2048u, 12));
+  const W u0 = t0 + h1;
+  const W u3 = t0 - h1;
+  const W u1 = t1 + h2;
+  const W u2 = t1 - h2;
+  store(0, u0 + 5793u * p);
+  store(1, u1 + f);
+  store(2, u2 + g);
+  store(3, u3 + 5793u * q);
+  store(4, u3 - 5793u * q);
+  store(5, u2 - g);
+  store(6, u1 - f);
+  store(7, u0 - 5793u * p);
+}
+
+// The column pass over all 8 columns: one straight loop without branches, so that the
+// compiler may run the columns in parallel lanes (wrapping lanes give the same result).
+template <bool Half>
+inline void columns1(const W* ws, std::int16_t* block) {
+  for (int c = 0; c < 8; ++c) {
+    auto store = [&](int r, W v) {
+      std::int32_t s = sra(v + (1u << 20), 21) + 128;
+      s = s < 0 ? 0 : s;
+      s = s > 255 ? 255 : s;
+      block[r * 8 + c] = static_cast<std::int16_t>(s);
+    };
+    if (Half)
+      transform1<true>(ws[c], ws[8 + c], ws[16 + c], ws[24 + c], 0, 0, 0, 0, store);
+    else
+      transform1<false>(ws[c], ws[8 + c], ws[16 + c], ws[24 + c], ws[32 + c], ws[40 + c], ws[48 + c],
+                        ws[56 + c], store);
+  }
+}
+
+// dctType 0 (AAN) multiply: Q15 constant, rounding 16384.
+inline std::int32_t mulq15(std::int32_t x, std::int32_t c) {
+  return static_cast<std::int32_t>((static_cast<std::int64_t>(x) * c + 16384) >> 15);
+}
+constexpr std::int32_t kSqrt2 = 46341;        // 1.414213562
+constexpr std::int32_t k1_082 = 35468;        // 1.082392200
+constexpr std::int32_t k0_765 = 25080;        // 0.765366865
+constexpr std::int32_t k2_613 = 85627;        // 2.613125930
+
+// One 1-D AAN pass (the butterfly network of Arai, Agui and Nakajima, as in the IJG's
+// "fast" transform; 1.847759065 is formed as 1.082392200 + 0.765366865).
+inline void aan(std::int32_t x0, std::int32_t x1, std::int32_t x2, std::int32_t x3, std::int32_t x4,
+                std::int32_t x5, std::int32_t x6, std::int32_t x7, std::int32_t o[8]) {
+  std::int32_t tmp10 = x0 + x4;
+  std::int32_t tmp11 = x0 - x4;
+  std::int32_t tmp13 = x2 + x6;
+  std::int32_t tmp12 = mulq15(x2 - x6, kSqrt2) - tmp13;
+  const std::int32_t e0 = tmp10 + tmp13;
+  const std::int32_t e3 = tmp10 - tmp13;
+  const std::int32_t e1 = tmp11 + tmp12;
+  const std::int32_t e2 = tmp11 - tmp12;
+
+  const std::int32_t z13 = x5 + x3;
+  const std::int32_t z10 = x5 - x3;
+  const std::int32_t z11 = x1 + x7;
+  const std::int32_t z12 = x1 - x7;
+  const std::int32_t t7 = z11 + z13;
+  const std::int32_t t11 = mulq15(z11 - z13, kSqrt2);
+  const std::int32_t z5 = mulq15(z10 + z12, k1_082) + mulq15(z10 + z12, k0_765);
+  const std::int32_t t10 = mulq15(z12, k1_082) - z5;
+  const std::int32_t t12 = z5 - mulq15(z10, k2_613);
+  const std::int32_t t6 = t12 - t7;
+  const std::int32_t t5 = t11 - t6;
+  const std::int32_t t4 = t10 + t5;
+
+  o[0] = e0 + t7;
+  o[7] = e0 - t7;
+  o[1] = e1 + t6;
+  o[6] = e1 - t6;
+  o[2] = e2 + t5;
+  o[5] = e2 - t5;
+  o[4] = e3 + t4;
+  o[3] = e3 - t4;
+}
+
+}  // namespace
+
+void prepareQuantTable(const std::uint16_t natural[64], std::uint32_t dctType, std::int16_t out[64]) {
+  if (dctType == 0) {
+    // trunc(q x s(u) x s(v) x 256 + 0.5), s(0) = 1, s(k) = sqrt(2) cos(k pi / 16); 16 bits.
+    struct Scales {
+      double s[8];
+      Scales() {
+        for (int k = 0; k < 8; ++k) s[k] = k == 0 ? 1.0 : std::sqrt(2.0) * std::cos(k * M_PI / 16.0);
+      }
+    };
+    static const Scales scales;  // initialised once, thread-safe
+    const double* s = scales.s;
+    for (int v = 0; v < 8; ++v) {
+      for (int u = 0; u < 8; ++u) {
+        const double value = natural[v * 8 + u] * s[u] * s[v] * 256.0 + 0.5;
+        const auto t = static_cast<std::int64_t>(value);  // trunc (value is positive)
+        out[v * 8 + u] = static_cast<std::int16_t>(static_cast<std::uint16_t>(t));
+      }
+    }
+  } else {
+    for (int i = 0; i < 64; ++i) out[i] = static_cast<std::int16_t>(natural[i]);
+  }
+}
+
+void dequantType1(std::int16_t* block, const std::int16_t* table) {
+  // 16-bit product: the low 16 bits of coefficient x value (the table's 16 bits are the
+  // stream's unsigned value; the low half of the product does not depend on the sign).
+  for (int i = 0; i < 64; ++i) {
+    block[i] = static_cast<std::int16_t>(static_cast<std::uint16_t>(
+        static_cast<std::uint32_t>(static_cast<std::int32_t>(block[i])) *
+        static_cast<std::uint16_t>(table[i])));
+  }
+}
+
+void dequantType0(std::int16_t* block, const std::int16_t* table) {
+  for (int i = 0; i < 64; ++i) {
+    const std::int64_t product =
+        static_cast<std::int64_t>(block[i]) * static_cast<std::uint16_t>(table[i]) + 64;
+    block[i] = static_cast<std::int16_t>(static_cast<std::uint16_t>(
+        static_cast<std::uint64_t>(product >> 7)));
+  }
+}
+
+void idct8x8Type1(std::int16_t* block) {
+  // Row pass: 8 rows of 16-bit coefficients into 32-bit intermediates.
+  alignas(16) W ws[64];
+  int lastRow = -1;  // the last row whose intermediates may be nonzero
+  for (int r = 0; r < 8; ++r) {
+    const std::int16_t* x = block + r * 8;
+    W* o = ws + r * 8;
+    auto store = [o](int i, W v) { o[i] = w(sra(v + 2048u, 12)); };
+    if ((x[1] | x[2] | x[3] | x[4] | x[5] | x[6] | x[7]) == 0) {
+      // Every output equals (x0 x 32768 + 2048) >> 12 (no overflow: |x0| <= 32768).
+      const std::int32_t v = (static_cast<std::int32_t>(x[0]) * 32768 + 2048) >> 12;
+      if (v != 0) lastRow = r;
+      for (int i = 0; i < 8; ++i) o[i] = w(v);
+      continue;
+    }
+    lastRow = r;
+    if ((x[4] | x[5] | x[6] | x[7]) == 0)
+      transform1<true>(w(x[0]), w(x[1]), w(x[2]), w(x[3]), 0, 0, 0, 0, store);
+    else
+      transform1<false>(w(x[0]), w(x[1]), w(x[2]), w(x[3]), w(x[4]), w(x[5]), w(x[6]), w(x[7]), store);
+  }
+  if (lastRow <= 0) {
+    // Every column is (v, 0, ..., 0): each output is ((v x 32768 + 2^20) >> 21) + 128.
+    for (int c = 0; c < 8; ++c) {
+      const std::int16_t s = clampSample(sra(ws[c] * 32768u + (1u << 20), 21) + 128);
+      for (int r = 0; r < 8; ++r) block[r * 8 + c] = s;
+    }
+    return;
+  }
+  // Column pass; rows 4 to 7 of zeros make the last four inputs of every column zero.
+  if (lastRow <= 3)
+    columns1<true>(ws, block);
+  else
+    columns1<false>(ws, block);
+}
+
+void idct8x8Type0(std::int16_t* block) {
+  // The dequantised coefficients carry the AAN scale factors and one extra bit (Part 5.3),
+  // so the two passes leave 16 x the sample: descale by (v + 8) >> 4 at the end.
+  std::int32_t ws[64];
+  for (int r = 0; r < 8; ++r) {
+    const std::int16_t* x = block + r * 8;
+    std::int32_t* o = ws + r * 8;
+    if ((x[1] | x[2] | x[3] | x[4] | x[5] | x[6] | x[7]) == 0) {
+      for (int i = 0; i < 8; ++i) o[i] = x[0];
+      continue;
+    }
+    aan(x[0], x[1], x[2], x[3], x[4], x[5], x[6], x[7], o);
+  }
+  for (int c = 0; c < 8; ++c) {
+    const std::int32_t* x = ws + c;
+    std::int32_t o[8];
+    aan(x[0], x[8], x[16], x[24], x[32], x[40], x[48], x[56], o);
+    for (int r = 0; r < 8; ++r) block[r * 8 + c] = clampSample(((o[r] + 8) >> 4) + 128);
+  }
+}
+
+// The 1/8-scale transforms (one sample per block); the scaled operations that use them
+// come with [jpeg-full], which adds the 4x4 and 2x2 sizes beside them.
+void idct1x1Type1(std::int16_t* block) {
+  block[0] = clampSample(((static_cast<std::int32_t>(block[0]) + 4) >> 3) + 128);
+}
+
+void idct1x1Type0(std::int16_t* block) {
+  block[0] = clampSample(((static_cast<std::int32_t>(block[0]) + 8) >> 4) + 128);
+}
+
+}  // namespace xtpjpeg

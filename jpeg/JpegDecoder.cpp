@@ -1,0 +1,389 @@
+// JpegDecoder interface (Part 5.1): initialisation, validation, the steps of jpegRead,
+// release, messages and the version record.
+#include "jpeg/JpegInternal.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <new>
+
+using namespace xtpjpeg;
+
+namespace {
+
+bool isFileOperation(int op) { return (op & 1) == 0; }
+
+bool writesPixels(int op) { return op == 2 || op == 3 || op == 6 || op == 7 || (op >= 14 && op <= 21); }
+
+bool pairAllowed(JpegColor ic, std::uint32_t ichannels, JpegColor oc, std::uint32_t och) {
+  auto is = [&](JpegColor c, std::uint32_t n) { return oc == c && och == n; };
+  switch (ic) {
+    case ColorGray:
+      return ichannels == 1 && (is(ColorGray, 1) || is(ColorRgb, 3) || is(ColorBgr, 3) || is(ColorRgba, 4));
+    case ColorRgb:
+      return ichannels == 3 && (is(ColorRgb, 3) || is(ColorBgr, 3) || is(ColorRgba, 4));
+    case ColorYcbcr:
+      return ichannels == 3 && (is(ColorGray, 1) || is(ColorRgb, 3) || is(ColorBgr, 3) ||
+                                is(ColorRgba, 4) || oc == ColorYcbcr);
+    case ColorRgba:
+    case ColorYcbcra:
+      return ichannels == 4 && is(ColorRgba, 4);
+    case ColorOther:
+      return oc == ColorOther;
+    default:
+      return false;
+  }
+}
+
+// Validation (Part 5.1); the first failing rule decides the code.
+int validate(const JpegContext& c, int op) {
+  if (c.useWorkingRecord) return kOk;
+  if (op < 0 || op > 21) return kErrProps;
+  const JPEG_PROPERTIES& p = c.props;
+  if (p.coefficientSink && p.interpolatedUpsampling) return kErrProps;
+  if (writesPixels(op) && !p.coefficientSink) {
+    if (!c.outBuffer || c.outWidth < 1 || c.outWidth > 65535 || c.outHeight < -65535 || c.outHeight > 65535)
+      return kErrProps;
+    if ((op == ReadThumbnailFile || op == ReadThumbnailBuffer) && c.outColor != ColorRgb && c.outColor != ColorBgr)
+      return -27;
+    if (c.outPadBytes < 0 || c.outChannels < 1 || c.outChannels > 255) return kErrProps;
+    if (!(c.outSubsampling == SubsampleNone || (c.outSubsampling == Subsample2x1 && c.outColor == ColorYcbcr)))
+      return -3;
+  }
+  if (isFileOperation(op)) {
+    if (!c.inFileName) return kErrProps;
+  } else if (!c.inBuffer || c.inBufferSize == 0) {
+    return kErrProps;
+  }
+  if (c.imageChannels < 1 || c.imageChannels > 256) return kErrProps;
+  if (!pairAllowed(c.imageColor, c.imageChannels, c.outColor, c.outChannels)) return kErrProps;
+  if (p.dctType > 1) return kErrProps;
+  return kOk;
+}
+
+JpegSubsampling classify(const JpegDecoderState& s) {
+  const int n = s.frame.componentCount;
+  auto is = [&](int c, int h, int v) { return s.rawH[c] == h && s.rawV[c] == v; };
+  if (n == 1) return SubsampleNone;
+  if (n < 1 || n > 4) return SubsampleOther;
+  bool all1 = true;
+  for (int c = 0; c < n; ++c) all1 = all1 && is(c, 1, 1);
+  if (all1) return SubsampleNone;
+  if (n == 3 && is(1, 1, 1) && is(2, 1, 1)) {
+    if (is(0, 2, 2)) return Subsample2x2;
+    if (is(0, 2, 1)) return Subsample2x1;
+  }
+  if (n == 4 && is(1, 1, 1) && is(2, 1, 1)) {
+    if (is(0, 2, 2) && is(3, 2, 2)) return Subsample2x2Alpha;
+    if (is(0, 2, 1) && is(3, 2, 1)) return Subsample2x1Alpha;
+  }
+  return SubsampleOther;
+}
+
+void closeInput(JpegDecoderState& s, int& rc) {
+  if (s.input.fd >= 0) {
+    const int r = ::close(s.input.fd);
+    s.input.fd = -1;
+    if (r != 0 && rc >= 0) rc = kErrClose;
+  }
+}
+
+void resetTableCounters(JpegDecoderState& s) {
+  s.quantCount = s.quantHighest = s.dcCount = s.acCount = s.huffHighest = 0;
+  for (int i = 0; i < 4; ++i) {
+    s.quant[i].defined = false;
+    s.dcTables[i].defined = false;
+    s.acTables[i].defined = false;
+  }
+}
+
+int readSteps(JpegContext& c, JpegDecoderState& s, int op) {
+  JPEG_PROPERTIES& p = c.props;
+  if (op >= 8 && op <= 13) return -2;              // the encoder is not built
+  if (op > ReadImageBuffer) return kErrNotSupported;  // [jpeg-full]
+
+  // 1. A params operation loads the stream's tables afresh and needs a frame; an image
+  //    operation starts a new image.
+  const bool paramsOp = op == ReadParamsFile || op == ReadParamsBuffer;
+  if (paramsOp) {
+    s.needFrame = true;
+    resetTableCounters(s);
+  }
+  s.progressiveScans = 0;
+  s.dcDoneMask = 0;
+  s.fullAcScans = 0;
+  s.renderPending = false;
+  s.nonInterleavedSeen = false;
+  if (s.needFrame) {
+    s.adobeSeen = false;
+    s.jfifSeen = false;
+  }
+
+  // 2. Open the input file unless a handle is held.
+  const bool fileOp = isFileOperation(op);
+  const char* fileName = c.useWorkingRecord ? p.inFileName : c.inFileName;
+  if (fileOp && s.input.fd < 0) {
+    if (!fileName) return kErrFileName;
+    int fd;
+    do {
+      fd = ::open(fileName, O_RDONLY | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) return kErrFileName;
+    s.input.fd = fd;
+    s.input.pos = s.input.end = s.input.fileBuffer;
+  }
+
+  // 3. Copy the public request fields into the working record.
+  if (!c.useWorkingRecord) {
+    p.outBuffer = c.outBuffer;
+    p.outWidth = c.outWidth;
+    p.outHeight = c.outHeight;
+    p.outPadBytes = c.outPadBytes;
+    p.outChannels = c.outChannels;
+    p.outColor = c.outColor;
+    p.outSubsampling = c.outSubsampling;
+    p.inFileName = c.inFileName;
+    p.inBuffer = c.inBuffer;
+    p.inBufferSize = c.inBufferSize;
+    p.imageWidth = c.imageWidth;
+    p.imageHeight = c.imageHeight;
+    p.imageChannels = c.imageChannels;
+    p.imageColor = c.imageColor;
+    p.imageSubsampling = c.imageSubsampling;
+    p.thumbWidth = c.thumbWidth;
+    p.thumbHeight = c.thumbHeight;
+    p.colorConversion = c.colorConversion;
+    p.upsampling = c.upsampling;
+    p.quality = c.quality;
+    const std::int64_t line = static_cast<std::int64_t>(c.outWidth) * c.outChannels + c.outPadBytes;
+    if (line > INT32_MAX) return kErrProps;  // a stride the 32-bit field cannot hold
+    p.outLineBytes = static_cast<std::int32_t>(c.outHeight < 0 ? -line : line);
+  }
+
+  // 4. Restart the input reader.
+  InputReader& in = s.input;
+  in.pendingMarker = 0;
+  in.consumed = 0;
+  resetBitReader(in);
+  if (fileOp) {
+    in.fileInput = true;
+    if (!paramsOp) {
+      if (::lseek(in.fd, 0, SEEK_SET) < 0) return kErrFile;
+      in.pos = in.end = in.fileBuffer;
+    } else {
+      in.pos = in.end = in.fileBuffer;  // the buffer restarts where the file stands
+    }
+    in.remaining = 0;
+  } else {
+    in.fileInput = false;
+    in.pos = p.inBuffer;
+    in.end = p.inBuffer ? p.inBuffer + p.inBufferSize : p.inBuffer;
+    in.remaining = static_cast<std::int32_t>(p.inBuffer ? p.inBufferSize : 0);
+  }
+
+  // 5 and 6. Row addressing (chosen with the output routine) and the parse and decode.
+  int rc = runOperation(p, s);
+  if (rc != kOk) return rc;
+
+  // 8. Colour results.
+  const std::uint32_t n = p.imageChannels;
+  if (s.adobeSeen) {
+    if (paramsOp) {
+      p.outChannels = n;
+      if (n == 1) {
+        p.imageColor = ColorGray;
+      } else if (n == 3) {
+        p.imageColor = s.adobeTransform ? ColorYcbcr : ColorRgb;
+      } else if (n == 4) {
+        p.imageColor = s.adobeTransform ? ColorYcbcra : ColorRgba;
+        p.outColor = ColorRgba;
+      }
+    }
+  } else if (n == 1) {
+    p.imageColor = ColorGray;
+  } else if (n == 3 && s.jfifSeen) {
+    p.imageColor = ColorYcbcr;
+  }
+  p.imageSubsampling = classify(s);
+
+  // 9. Results back to the public fields.
+  c.imageWidth = p.imageWidth;
+  c.imageHeight = p.imageHeight;
+  c.imageChannels = p.imageChannels;
+  c.thumbWidth = p.thumbWidth;
+  c.thumbHeight = p.thumbHeight;
+  c.colorConversion = p.colorConversion;
+  c.upsampling = p.upsampling;
+  c.imageColor = p.imageColor;
+  c.outColor = p.outColor;
+  c.outChannels = p.outChannels;
+  c.imageSubsampling = p.imageSubsampling;
+
+  // 10. An image read from a file closes it.
+  if (op == ReadImageFile) closeInput(s, rc);
+  return rc;
+}
+
+constexpr JpegLibraryVersionInfo kVersion = {
+    1, 51, 12, "xtpjpeg.lib", "1.51.12", "[1.51.12.44]", "May 30 2001", "Microsoft",
+};
+
+}  // namespace
+
+int jpegInit(JpegContext* c) {
+  if (!c) return -1;
+  auto* s = new (std::nothrow) JpegDecoderState();
+  if (!s) return kErrMemory;
+  auto* rt = new (std::nothrow) RoutineTable();
+  if (!rt) {
+    delete s;
+    return kErrMemory;
+  }
+  fillPlainRoutineTable(*rt);
+  s->routines = rt;
+  s->cpuClass = dispatchProcessor();
+  s->needFrame = true;
+  s->frame.componentCount = 4;
+  const int selectors[4] = {0, 1, 1, 1};
+  for (int i = 0; i < 4; ++i) {
+    s->frame.comp[i] = FrameComponent{};
+    s->frame.comp[i].tq = selectors[i];
+    s->frame.comp[i].h = s->frame.comp[i].v = 0;
+    s->quantPreparedType[i] = 0xFFFFFFFFu;
+  }
+  s->input.fd = -1;
+
+  c->useWorkingRecord = 0;
+  c->outBuffer = nullptr;
+  c->outWidth = 0;
+  c->outHeight = 0;
+  c->outPadBytes = 0;
+  c->outChannels = 3;
+  c->outColor = ColorBgr;
+  c->outSubsampling = SubsampleNone;
+  c->inFileName = nullptr;
+  c->inBuffer = nullptr;
+  c->inBufferSize = 0;
+  c->imageWidth = 0;
+  c->imageHeight = 0;
+  c->imageChannels = 3;
+  c->imageColor = ColorYcbcr;
+  c->imageSubsampling = Subsample2x2;
+  c->thumbWidth = 0;
+  c->thumbHeight = 0;
+  c->colorConversion = 1;
+  c->upsampling = 1;
+  c->quality = 75;
+
+  JPEG_PROPERTIES& p = c->props;
+  p.operation = Setup;
+  for (auto& r : p.roi) r = 0;
+  p.dctType = 1;
+  p.fastPath = 0;
+  p.interrupt = 0;
+  p.outBuffer = nullptr;
+  p.outWidth = 0;
+  p.outHeight = 0;
+  p.outPadBytes = 0;
+  p.outChannels = 3;
+  p.outColor = ColorBgr;
+  p.outSubsampling = SubsampleNone;
+  p.outLineBytes = 0;
+  p.inFileName = nullptr;
+  p.inBuffer = nullptr;
+  p.inBufferSize = 0;
+  p.imageWidth = 0;
+  p.imageHeight = 0;
+  p.imageChannels = 3;
+  p.imageColor = ColorYcbcr;
+  p.imageSubsampling = Subsample2x2;
+  p.thumbWidth = 0;
+  p.thumbHeight = 0;
+  p.colorConversion = 1;
+  p.upsampling = 1;
+  p.quality = 75;
+  p.nonInterleaved = 0;
+  p.mcusAcross = 0;
+  p.mcusDown = 0;
+  p.coefficientSink = nullptr;
+  p.interpolatedUpsampling = 0;
+  p.state = s;
+  p.jpeg_comment = nullptr;
+  p.jpeg_comment_length = 0;
+  return kOk;
+}
+
+int jpegRead(JpegContext* c, JpegOperation operation) {
+  if (!c || !c->props.state) return -1;
+  JpegDecoderState& s = *c->props.state;
+  c->props.operation = operation;
+  const int op = static_cast<int>(operation);
+  int rc = validate(*c, op);
+  if (rc == kOk && (op < 0 || op > 21)) rc = kErrProps;  // useWorkingRecord cannot run these
+  if (rc == kOk) rc = readSteps(*c, s, op);
+  if (s.routines->endOfCall) s.routines->endOfCall();
+  if (rc < 0) {
+    int ignored = rc;
+    closeInput(s, ignored);
+  }
+  return rc;
+}
+
+int jpegFree(JpegContext* c) {
+  if (!c) return -1;
+  JpegDecoderState* s = c->props.state;
+  if (!s) return kOk;
+  int rc = kOk;
+  closeInput(*s, rc);
+  // The component array holds at most 4 components (Part 5.2), so the "-8 for a count of
+  // 256 or more" of Part 5.1 cannot arise here.
+  std::free(s->coefficients);
+  delete s->routines;
+  delete s;
+  c->props.state = nullptr;
+  return rc;
+}
+
+const char* jpegErrorString(int code) {
+  switch (code) {
+    case 2: return "ROI Success";
+    case 1: return "Interrupt Success";
+    case 0: return "Success";
+    case -1: return "Exception detected";
+    case -2: return "Invalid Encoder";
+    case -3: return "Unsupported subsampling";
+    case -4: return "Unsupported bytes per pixel";
+    case -5: return "Memory error";
+    case -6: return "Bad Huffman table";
+    case -7: return "Bad Quantization table";
+    case -8: return "Invalid JPEG_PROPERTIES";
+    case -9: return "Error close file";
+    case -10: return "Invalid file name";
+    case -11: return "Error EOF";
+    case -12: return "Not supported";
+    case -13: return "Not JPEG";
+    case -14: return "Error COMP";
+    case -15: return "Error SOF";
+    case -16: return "Error DNL";
+    case -17: return "No Huffman table";
+    case -18: return "No Quantization table";
+    case -19: return "No frame";
+    case -20: return "Multiply frame";
+    case -21: return "Data error";
+    case -22: return "No image";
+    case -23: return "File error";
+    case -24: return "Internal error";
+    case -25: return "Bad RST marker";
+    case -26: return "Thumbnail too small";
+    case -27: return "Thumbnail has wrong color";
+    case -28: return "Output buffer too small";
+    case -29: return "Unsupported frame was found";
+    case -30: return "Error access to jpeg_comment buffer";
+    case -99: return "Reserved";
+    default: return "Unknown error code";
+  }
+}
+
+const JpegLibraryVersionInfo* jpegLibraryVersion() { return &kVersion; }

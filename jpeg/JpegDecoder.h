@@ -1,0 +1,233 @@
+// JpegDecoder: the still-image decoder of XTPPic (spec Parts 5.1 to 5.5).
+//
+// A library of plain functions around one caller-owned record, the JpegContext: the
+// caller fills the public fields, names an operation with jpegRead, and reads the
+// results back from the same record. Every operation returns a small signed result
+// code (0 success, 1 and 2 partial successes, negative failures, see JpegResult) whose
+// fixed message jpegErrorString gives.
+//
+// Usage for one picture (what the picture source filter does, Part 5.1):
+//   JpegContext c;                       // need not be zeroed
+//   if (jpegInit(&c) != 0) fail;
+//   c.inBuffer = bytes; c.inBufferSize = n;
+//   jpegRead(&c, ReadParamsBuffer);      // imageWidth, imageHeight, imageChannels ...
+//   c.imageColor = ColorYcbcr; c.outColor = ColorRgb; c.outChannels = 3;
+//   c.outBuffer = pixels; c.outWidth = c.imageWidth; c.outHeight = c.imageHeight;
+//   jpegRead(&c, ReadImageBuffer);       // tightly packed top-down RGB rows
+//   jpegFree(&c);
+//
+// This header is self-contained (standard headers only) with C++ linkage; the library's
+// internal symbols live in the namespace xtpjpeg.
+//
+// Memory. The decoder never reads outside [inBuffer, inBuffer + inBufferSize) nor writes
+// outside the output declared by outBuffer, outWidth, |outHeight|, outChannels and
+// outPadBytes (rows of outWidth * outChannels + outPadBytes bytes; the pad bytes of a row
+// are never written, and nothing is written below the first or above the last row).
+// Its only working buffer that grows with the picture is the progressive coefficient
+// buffer (16-bit coefficients for every block of every component of the frame). A frame
+// whose coefficient buffer would exceed kJpegMaxCoefficientBytes fails with -5
+// "Memory error" before anything is allocated. 256 MiB admits progressive photographs of
+// about 44 megapixels at 4:4:4, 89 megapixels at 4:2:0 and 32 megapixels for
+// four-component images. Sequential (baseline) decoding needs no buffer that grows with
+// the picture: it decodes straight into outBuffer.
+//
+// Structured exceptions are not emulated: every case that the specification answers with
+// -1 "Exception detected" is prevented by checks instead (a null context, a context used
+// after jpegFree, reads and writes that would leave the declared buffers).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// Operation codes (Part 5.1). Even codes read from inFileName, odd codes from inBuffer.
+enum JpegOperation : std::int32_t {
+  Setup = -1,
+  ReadParamsFile = 0,
+  ReadParamsBuffer = 1,
+  ReadImageFile = 2,
+  ReadImageBuffer = 3,
+  ReadTablesFile = 4,
+  ReadTablesBuffer = 5,
+  ReadAbbreviatedFile = 6,
+  ReadAbbreviatedBuffer = 7,
+  // 8..13: the encoder's codes, which this library does not build (-2 "Invalid Encoder").
+  ReadHalfFile = 14,
+  ReadHalfBuffer = 15,
+  ReadQuarterFile = 16,
+  ReadQuarterBuffer = 17,
+  ReadEighthFile = 18,
+  ReadEighthBuffer = 19,
+  ReadThumbnailFile = 20,
+  ReadThumbnailBuffer = 21,
+};
+
+enum JpegColor : std::int32_t {
+  ColorRgb = 1,
+  ColorBgr = 2,
+  ColorYcbcr = 3,
+  ColorGray = 4,
+  ColorRgba = 5,
+  ColorYcbcra = 6,
+  ColorOther = 255,
+};
+
+enum JpegSubsampling : std::int32_t {
+  SubsampleNone = 0,
+  Subsample2x2 = 1,
+  Subsample2x1 = 2,
+  Subsample2x2Alpha = 3,
+  Subsample2x1Alpha = 4,
+  SubsampleOther = 255,
+};
+
+// Result codes (Part 5.1); jpegErrorString gives their messages.
+enum JpegResult : std::int32_t {
+  JpegRoiSuccess = 2,
+  JpegInterruptSuccess = 1,
+  JpegSuccess = 0,
+  JpegExceptionDetected = -1,
+  JpegInvalidEncoder = -2,
+  JpegUnsupportedSubsampling = -3,
+  JpegUnsupportedBytesPerPixel = -4,
+  JpegMemoryError = -5,
+  JpegBadHuffmanTable = -6,
+  JpegBadQuantizationTable = -7,
+  JpegInvalidProperties = -8,
+  JpegErrorCloseFile = -9,
+  JpegInvalidFileName = -10,
+  JpegErrorEof = -11,
+  JpegNotSupported = -12,
+  JpegNotJpeg = -13,
+  JpegErrorComp = -14,
+  JpegErrorSof = -15,
+  JpegErrorDnl = -16,
+  JpegNoHuffmanTable = -17,
+  JpegNoQuantizationTable = -18,
+  JpegNoFrame = -19,
+  JpegMultiplyFrame = -20,
+  JpegDataError = -21,
+  JpegNoImage = -22,
+  JpegFileError = -23,
+  JpegInternalError = -24,
+  JpegBadRstMarker = -25,
+  JpegThumbnailTooSmall = -26,
+  JpegThumbnailWrongColor = -27,
+  JpegOutputBufferTooSmall = -28,
+  JpegUnsupportedFrame = -29,
+  JpegCommentAccessError = -30,
+  JpegReserved = -99,
+};
+
+// Cap on the progressive coefficient buffer, see the top of this file.
+constexpr std::uint64_t kJpegMaxCoefficientBytes = std::uint64_t{256} << 20;
+
+// Decoder state behind the working record (tables, frame, scan, input reader,
+// RoutineTable, coefficient buffer); allocated by jpegInit, released by jpegFree.
+struct JpegDecoderState;
+
+// The JPEG_PROPERTIES working record (Part 5.1). Its leading fields keep the order of the
+// specification; jpegRead copies the public request fields here unless useWorkingRecord
+// is set, in which case the caller fills them directly.
+struct JPEG_PROPERTIES {
+  JpegOperation operation;        // -1 (Setup) after jpegInit
+  std::int32_t roi[4];            // left, top, right, bottom; all zero: whole image
+  std::uint32_t dctType;          // inverse-DCT family, 0 or 1 (default 1)
+  std::uint32_t fastPath;         // result: code of the chosen MCU output routine (Part 5.4)
+  std::uint32_t interrupt;        // reserved for interrupt and resume ([jpeg-full])
+  // Mirror of outBuffer .. outSubsampling.
+  std::uint8_t* outBuffer;
+  std::uint32_t outWidth;
+  std::int32_t outHeight;
+  std::int32_t outPadBytes;
+  std::uint32_t outChannels;
+  JpegColor outColor;
+  JpegSubsampling outSubsampling;
+  std::int32_t outLineBytes;      // signed stride between output rows, computed by jpegRead
+  // Mirror of inFileName .. quality.
+  const char* inFileName;
+  const std::uint8_t* inBuffer;
+  std::uint32_t inBufferSize;
+  std::uint32_t imageWidth;
+  std::uint32_t imageHeight;
+  std::uint32_t imageChannels;
+  JpegColor imageColor;
+  JpegSubsampling imageSubsampling;
+  std::uint32_t thumbWidth;
+  std::uint32_t thumbHeight;
+  std::uint32_t colorConversion;
+  std::uint32_t upsampling;
+  std::uint32_t quality;
+  std::uint32_t nonInterleaved;   // 1 while the current scan holds fewer components than the frame
+  std::uint32_t mcusAcross;
+  std::uint32_t mcusDown;
+  // The two options "left to the implementer" (Part 5.1), zero after jpegInit; validation
+  // rejects the two together with -8. Nothing in this issue implements them further:
+  // the coefficient sink is not called and upsampling always replicates.
+  void* coefficientSink;
+  std::uint32_t interpolatedUpsampling;
+  JpegDecoderState* state;        // owned by the library
+  // Comment capture (Part 5.2): a caller-owned destination and its size; after a COM
+  // segment read while needFrame is set, the comment's length.
+  std::uint8_t* jpeg_comment;
+  std::uint16_t jpeg_comment_length;
+};
+
+// The caller-owned request and result record (Part 5.1).
+struct JpegContext {
+  std::uint32_t useWorkingRecord;   // nonzero: jpegRead trusts `props` as filled by the caller
+  std::uint8_t* outBuffer;
+  std::uint32_t outWidth;           // 1..65535
+  std::int32_t outHeight;           // -65535..65535; negative: bottom-up rows
+  std::int32_t outPadBytes;         // bytes skipped after each row, >= 0
+  std::uint32_t outChannels;        // bytes per output pixel, 1..255 (default 3)
+  JpegColor outColor;               // default ColorBgr
+  JpegSubsampling outSubsampling;   // 0, or 2 with ColorYcbcr (packed luma/chroma pairs)
+  const char* inFileName;           // file operations (even codes)
+  const std::uint8_t* inBuffer;     // buffer operations (odd codes)
+  std::uint32_t inBufferSize;
+  std::uint32_t imageWidth;         // results ...
+  std::uint32_t imageHeight;
+  std::uint32_t imageChannels;      // must be 1..256 on entry (default 3)
+  JpegColor imageColor;             // in: colour of the coded components (default ColorYcbcr)
+  JpegSubsampling imageSubsampling;
+  std::uint32_t thumbWidth;
+  std::uint32_t thumbHeight;
+  std::uint32_t colorConversion;
+  std::uint32_t upsampling;
+  std::uint32_t quality;            // encoder only (default 75)
+  JPEG_PROPERTIES props;            // the working record
+};
+
+// The constant version record returned by jpegLibraryVersion.
+struct JpegLibraryVersionInfo {
+  std::int32_t major;               // 1
+  std::int32_t minor;               // 51
+  std::int32_t build;               // 12
+  const char* name;                 // "xtpjpeg.lib"
+  const char* version;              // "1.51.12"
+  const char* internalVersion;      // "[1.51.12.44]"
+  const char* buildDate;            // "May 30 2001"
+  const char* callingConvention;    // "Microsoft"
+};
+
+// Fills every default, allocates the decoder state and the RoutineTable. The record's
+// previous contents are not read (so a record still holding state from an earlier jpegInit
+// must go through jpegFree first, or that state is lost). 0, or -5 when an allocation
+// fails, -1 for a null context.
+int jpegInit(JpegContext* context);
+
+// Runs one JpegOperation (validation, then parse and decode). Operations 0 to 3 are
+// built; 4 to 7 and 14 to 21 pass validation and then answer -12 "Not supported" until
+// [jpeg-full]; the encoder's 8 to 13 answer -2 "Invalid Encoder". -1 for a null context
+// or one without state (released by jpegFree). A record that jpegInit never saw cannot be
+// told apart from a prepared one: the caller must run jpegInit first.
+int jpegRead(JpegContext* context, JpegOperation operation);
+
+// Closes an input file left open (-9 if that fails) and releases everything the decoder
+// allocated. A record without state (already freed) gives 0. -1 for a null context.
+int jpegFree(JpegContext* context);
+
+// The constant message of a result code; never fails.
+const char* jpegErrorString(int code);
+
+const JpegLibraryVersionInfo* jpegLibraryVersion();

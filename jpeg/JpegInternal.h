@@ -1,0 +1,289 @@
+// Internal state of the JPEG decoder: everything behind JPEG_PROPERTIES::state.
+#pragma once
+
+#include "jpeg/JpegDecoder.h"
+
+#include <cstdint>
+#include <cstring>
+
+struct JpegDecoderState;
+
+namespace xtpjpeg {
+
+constexpr int kMaxComponents = 4;     // capacity of the frame's component array
+constexpr int kMaxMcuBlocks = 64;     // 4 components of up to 4x4 blocks each
+constexpr int kFileBufferSize = 4096;
+
+// Result codes used inside the library (same values as JpegResult).
+enum : int {
+  kOk = 0,
+  kErrMemory = -5,
+  kErrHuffman = -6,
+  kErrQuant = -7,
+  kErrProps = -8,
+  kErrClose = -9,
+  kErrFileName = -10,
+  kErrNotSupported = -12,
+  kErrNotJpeg = -13,
+  kErrComp = -14,
+  kErrDnl = -16,
+  kErrNoHuffman = -17,
+  kErrNoQuant = -18,
+  kErrNoFrame = -19,
+  kErrData = -21,
+  kErrNoImage = -22,
+  kErrFile = -23,
+  kErrInternal = -24,
+  kErrBadRst = -25,
+  kErrUnsupportedFrame = -29,
+  kErrComment = -30,
+};
+
+constexpr int kMarkerEndOfInput = 256;  // the pseudo-marker "end of input" (Part 5.2)
+
+// The natural (row-major) position of each zigzag index; entries 64..79 catch runs that
+// would carry the position past coefficient 63 (they are never stored, see the decoders).
+extern const std::uint8_t kZigzagToNatural[80];
+
+// Huffman decode table (Part 5.3).
+struct HuffTable {
+  bool defined = false;
+  std::uint8_t tableClass = 0;
+  std::uint8_t id = 0;
+  // Lookahead by the next 8 bits: (length << 8) | value; length 0: code longer than 8 bits.
+  std::uint16_t look[256];
+  std::int32_t maxcode[18];   // largest code of each length 1..16, -1 when none; [17] sentinel
+  std::int32_t mincode[17];
+  std::int32_t valptr[17];    // index of the first value of each length
+  std::uint8_t values[257];
+  int valueCount = 0;
+  // Combined lookup for AC coefficients (an implementation detail beside the lookahead of
+  // Part 5.3, with the same results): indexed by the next kFastAcBits bits, an entry is
+  // (coefficient << 16) | (run << 8) | total bits, for a code with a nonzero size whose
+  // code and value bits together fit; 0 otherwise.
+  static constexpr int kFastAcBits = 10;
+  std::int32_t fastAc[1 << kFastAcBits];
+};
+
+struct QuantTable {
+  bool defined = false;
+  std::uint8_t precision = 0;
+  std::uint16_t natural[64];  // the stream's values in natural order
+};
+
+struct FrameComponent {
+  std::int32_t id = 0;
+  std::int32_t h = 1;
+  std::int32_t v = 1;
+  std::int32_t tq = 0;
+  // Derived geometry (frame MCU grid).
+  std::int32_t blocksPerMcuRow = 0;  // blocks across the whole padded frame (mcusAcross * h)
+  std::int32_t blocksPerMcuCol = 0;  // blocks down the padded frame (mcusDown * v)
+  std::int32_t widthInBlocks = 0;    // ceil(ceil(X * h / Hmax) / 8): a non-interleaved scan's blocks
+  std::int32_t heightInBlocks = 0;
+};
+
+struct Frame {
+  std::int32_t precision = 8;
+  std::int32_t height = 0;           // Y
+  std::int32_t width = 0;            // X
+  std::int32_t componentCount = 4;   // Nf
+  FrameComponent comp[kMaxComponents];
+  std::int32_t hmax = 1, vmax = 1;
+  std::int32_t mcuWidth = 8, mcuHeight = 8;
+  std::int32_t mcusAcross = 0, mcusDown = 0;
+  std::int64_t totalMcus = 0;
+};
+
+struct ScanComponent {
+  std::int32_t frameIndex = 0;
+  std::int32_t h = 1, v = 1;
+  const HuffTable* dc = nullptr;
+  const HuffTable* ac = nullptr;
+  std::int32_t quant = 0;            // quantisation table index
+  std::int16_t pred = 0;             // DC predictor
+};
+
+struct Scan {
+  bool active = false;
+  std::int32_t ns = 0;
+  ScanComponent comp[kMaxComponents];
+  std::int32_t ss = 0, se = 63, ah = 0, al = 0;
+  std::int32_t restartInterval = 0;
+  std::int32_t mcuX = 0, mcuY = 0;   // position of the next MCU
+  std::uint32_t eobrun = 0;
+};
+
+// The InputReader (Part 5.2) with the bit reader of Part 5.3.
+struct InputReader {
+  const std::uint8_t* pos = nullptr;
+  const std::uint8_t* end = nullptr;
+  std::int32_t remaining = 0;
+  std::uint32_t consumed = 0;
+  int pendingMarker = 0;             // 0: none
+  int fd = -1;                       // input file, -1 for buffer input
+  bool fileInput = false;
+  // Bit reader.
+  std::uint64_t bitBuffer = 0;
+  std::int32_t bitCount = 0;
+  int error = 0;                     // sticky negative status of the bit reader
+  std::uint8_t fileBuffer[kFileBufferSize];
+};
+
+struct RoutineTable;
+
+// How the output rectangle of the caller is addressed.
+struct OutputTarget {
+  std::uint8_t* firstRow = nullptr;  // where image row 0 goes
+  std::ptrdiff_t lineBytes = 0;      // signed stride
+  std::int32_t width = 0;            // columns that may be written: min(outWidth, image width)
+  std::int32_t height = 0;           // rows that may be written: min(|outHeight|, image height)
+  std::int32_t channels = 0;
+};
+
+}  // namespace xtpjpeg
+
+struct JpegDecoderState {
+  // Table stores (Part 5.2).
+  xtpjpeg::QuantTable quant[4];
+  std::int16_t quantPrepared[4][64];     // the tables in the form dctType selects
+  std::uint32_t quantPreparedType[4];
+  xtpjpeg::HuffTable dcTables[4];
+  xtpjpeg::HuffTable acTables[4];
+  std::int32_t quantCount = 0, quantHighest = 0, dcCount = 0, acCount = 0, huffHighest = 0;
+
+  xtpjpeg::Frame frame;
+  std::int32_t rawH[xtpjpeg::kMaxComponents] = {};  // the frame's sampling factors as coded
+  std::int32_t rawV[xtpjpeg::kMaxComponents] = {};  // (frame.comp holds them as decoded)
+  bool needFrame = true;
+  xtpjpeg::Scan scan;
+  xtpjpeg::InputReader input;
+  xtpjpeg::RoutineTable* routines = nullptr;
+  std::int32_t restartInterval = 0;
+
+  // Progressive decoding (Parts 5.2, 5.3).
+  std::int32_t progressiveScans = 0;
+  std::uint32_t dcDoneMask = 0;          // frame components that had a DC scan with Al = 0
+  std::int32_t fullAcScans = 0;          // scans with Se = 63 and Al = 0
+  std::int16_t* coefficients = nullptr;  // progressive coefficient buffer
+  std::size_t coefficientCount = 0;
+  std::size_t compOffset[xtpjpeg::kMaxComponents] = {};  // offset of each component's blocks
+  bool renderPending = false;            // the coefficient buffer holds an unrendered state
+
+  // Multi-scan (non-interleaved) sequential image awaiting colour conversion at EOI.
+  bool nonInterleavedSeen = false;
+
+  // Adobe APP14 and JFIF APP0 captures.
+  bool adobeSeen = false;
+  std::uint8_t adobeTransform = 0;
+  std::uint16_t adobeVersion = 100;
+  std::uint16_t adobeFlags0 = 0, adobeFlags1 = 0;
+  bool jfifSeen = false;
+  std::uint16_t jfifVersion = 0x0101;
+  std::uint8_t jfifUnits = 0;
+  std::uint16_t jfifXDensity = 1, jfifYDensity = 1;
+
+  std::int32_t cpuClass = 0;
+  xtpjpeg::OutputTarget out;
+
+  // One MCU's blocks (coefficients, then 8-bit samples as 16-bit values).
+  alignas(32) std::int16_t mcu[xtpjpeg::kMaxMcuBlocks][64];
+};
+
+namespace xtpjpeg {
+
+// ---- Routine signatures (Part 5.5) -------------------------------------------------------
+using IdctRoutine = void (*)(std::int16_t* block);
+using DequantRoutine = void (*)(std::int16_t* block, const std::int16_t* table);
+using EndOfCallRoutine = void (*)();
+
+// The context handed to MCU output routines.
+struct McuOutputArgs {
+  const JPEG_PROPERTIES* props;
+  const JpegDecoderState* state;
+  const std::int16_t (*blocks)[64];     // the MCU's blocks in scan-component order
+  std::int32_t mcuX, mcuY;               // MCU column and row (in the scan's MCU grid)
+};
+using McuOutputRoutine = void (*)(const McuOutputArgs& args);
+
+// Whole-MCU inner conversion (a fast path's body for an MCU wholly inside the output).
+using InnerConversionRoutine = void (*)(const std::int16_t (*blocks)[64], std::uint8_t* dst,
+                                        std::ptrdiff_t lineBytes, std::int32_t cols,
+                                        std::int32_t rows);
+
+struct RoutineTable {
+  // 1. System library handles and registry functions: filled by [jpeg-full] (USECPU).
+  void* uiLibrary = nullptr;
+  void* registryLibrary = nullptr;
+  void* regOpenKeyEx = nullptr;
+  void* regQueryValueEx = nullptr;
+  void* regCloseKey = nullptr;
+  // 2. End-of-call routine.
+  EndOfCallRoutine endOfCall = nullptr;
+  // 3. Inverse DCTs by family [dctType] and size [0: 8x8, 1: 4x4, 2: 2x2, 3: 1x1].
+  IdctRoutine idct[2][4] = {};
+  // 4. The current set.
+  IdctRoutine currentIdct[4] = {};
+  // 5. The MCU output routine chosen for the frame.
+  McuOutputRoutine mcuOutput = nullptr;
+  // 6. Inner whole-MCU conversions by fastPath code.
+  InnerConversionRoutine inner[20] = {};
+  // 7. Entropy decoding: the sequential block decoder (the region decoder's block skip
+  //    decoder comes with regions of interest in [jpeg-full]).
+  void* blockDecoder = nullptr;
+  void* blockSkipDecoder = nullptr;
+  // 8. Dequantisation by dctType, and the current one.
+  DequantRoutine dequant[2] = {};
+  DequantRoutine currentDequant = nullptr;
+};
+
+// ---- Functions shared between the library's files ----------------------------------------
+
+// Routines.cpp
+// The processor description of Part 5.5 (identification leaves 0 and 1).
+struct ProcessorDescription {
+  char vendor[13];
+  std::uint32_t brandIndex = 0, type = 0, family = 0, model = 0, stepping = 0, features = 0;
+};
+using BlockCopyRoutine = void (*)(void* dst, const void* src, std::size_t n);
+using BlockClearRoutine = void (*)(void* dst, std::size_t n);
+ProcessorDescription readProcessor();
+// The CpuClass (0..6) of a family and leaf-1 EDX feature flags (bits 23 MMX, 25 SSE, 26 SSE2).
+int classifyCpu(std::uint32_t family, std::uint32_t features);
+// Step 3, 5 and 6 of processor dispatch: the description, the process-wide copy and clear
+// routines, and the class ("USECPU", step 4, comes with [jpeg-full]).
+int dispatchProcessor();
+BlockCopyRoutine blockCopyRoutine();
+BlockClearRoutine blockClearRoutine();
+void fillPlainRoutineTable(RoutineTable& table);
+
+// Huffman.cpp
+int buildHuffTable(HuffTable& table, const std::uint8_t counts[16], const std::uint8_t* values);
+void resetBitReader(InputReader& in);
+int decodeSequentialScan(JPEG_PROPERTIES& p, JpegDecoderState& s);
+int decodeProgressiveScan(JPEG_PROPERTIES& p, JpegDecoderState& s);
+void renderProgressive(JPEG_PROPERTIES& p, JpegDecoderState& s);
+
+// Idct.cpp
+void prepareQuantTable(const std::uint16_t natural[64], std::uint32_t dctType, std::int16_t out[64]);
+void dequantType1(std::int16_t* block, const std::int16_t* table);
+void dequantType0(std::int16_t* block, const std::int16_t* table);
+void idct8x8Type1(std::int16_t* block);
+void idct8x8Type0(std::int16_t* block);
+void idct1x1Type1(std::int16_t* block);
+void idct1x1Type0(std::int16_t* block);
+
+// Output.cpp
+int chooseOutputRoutine(JPEG_PROPERTIES& p, JpegDecoderState& s);
+void convertNonInterleavedAtEoi(JPEG_PROPERTIES& p, JpegDecoderState& s);
+void writeComponentBlock(const JPEG_PROPERTIES& p, const JpegDecoderState& s, int frameIndex,
+                         const std::int16_t* samples, std::int32_t blockX, std::int32_t blockY);
+void fillInnerRoutines(RoutineTable& table);
+
+// Parse.cpp
+int runOperation(JPEG_PROPERTIES& p, JpegDecoderState& s);
+int nextMarker(InputReader& in, int& marker);
+int readInputBytes(InputReader& in, std::size_t n, const std::uint8_t*& out);
+long refillInput(InputReader& in);  // file input: keeps unread bytes, reads up to 4096
+
+}  // namespace xtpjpeg

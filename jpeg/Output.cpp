@@ -1,0 +1,462 @@
+// Upsampling, colour conversion and output layouts (Part 5.4), plain versions.
+//
+// Every MCU output routine places the MCU in column m, row n at pixel (m x W, n x H) of
+// the output and writes only min(W, width - x) columns and min(H, height - y) rows, where
+// width and height are the output's, cut to the image's (so output beyond the image is
+// left untouched). Dedicated routines convert the common cases (YCbCr 4:4:4, 4:2:2 and
+// 4:2:0 to RGB or BGR, fastPath 1 to 6) without per-pixel tests; one general row-wise
+// routine handles every other sampling and colour pairing with the same formulas, so that
+// results never depend on which routine ran.
+#include "jpeg/JpegInternal.h"
+
+#include <algorithm>
+
+namespace xtpjpeg {
+
+namespace {
+
+// ---- Colour conversion (Part 5.4) ---------------------------------------------------------
+
+// Clamp to 0..255 by table: index v + 512 for v in -512..767.
+struct ClampTable {
+  std::uint8_t t[1280];
+  ClampTable() {
+    for (int i = 0; i < 1280; ++i) {
+      const int v = i - 512;
+      t[i] = static_cast<std::uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v));
+    }
+  }
+};
+const ClampTable kClamp;
+inline std::uint8_t clamp8(int v) { return kClamp.t[v + 512]; }
+
+// Per chroma sample: dR = (359 Cr - 45813) >> 8; dG = (88 Cb + 183 Cr - 34806) >> 8;
+// dB = (454 Cb - 57937) >> 8. Per pixel: R = Y + dR, G = Y - dG, B = Y + dB, clamped.
+inline int chromaR(int cr) { return (359 * cr - 45813) >> 8; }
+inline int chromaG(int cb, int cr) { return (88 * cb + 183 * cr - 34806) >> 8; }
+inline int chromaB(int cb) { return (454 * cb - 57937) >> 8; }
+
+// ---- Output plan ----------------------------------------------------------------------------
+
+enum class Mode : std::uint8_t { Convert, Copy, Packed };
+
+struct Plan {
+  Mode mode = Mode::Copy;
+  // Copy: for each of the first four channels, the component it takes (0..3), 4 for the
+  // constant 255, -1 for none (left untouched).
+  std::int8_t map[4] = {-1, -1, -1, -1};
+  // Convert: byte offsets of R, G, B (-1: not written) and the fourth byte's source.
+  std::int8_t offR = 0, offG = 1, offB = 2;
+  std::int8_t fourth = -1;  // -1 none, 4 constant 255, 3 component 3
+};
+
+// The plan lives in the state's routine table slot for inner routines? No: it is derived
+// from the working record each time it is needed (cheap) so the routines stay stateless.
+Plan makePlan(const JPEG_PROPERTIES& p, const JpegDecoderState& s) {
+  Plan plan;
+  const int nc = s.frame.componentCount;
+  const int ch = static_cast<int>(std::min<std::uint32_t>(p.outChannels, 4));
+  const JpegColor oc = p.outColor;
+  if (p.outColor == ColorYcbcr && p.outSubsampling == Subsample2x1 && nc == 3 && ch >= 2) {
+    plan.mode = Mode::Packed;
+    return plan;
+  }
+  if (p.colorConversion && nc >= 3) {
+    plan.mode = Mode::Convert;
+    if (oc == ColorBgr) {
+      plan.offR = 2;
+      plan.offB = 0;
+    }
+    if (plan.offR >= ch) plan.offR = -1;
+    if (plan.offG >= ch) plan.offG = -1;
+    if (plan.offB >= ch) plan.offB = -1;
+    if (ch >= 4 && oc == ColorRgba) plan.fourth = nc >= 4 ? 3 : 4;
+    return plan;
+  }
+  plan.mode = Mode::Copy;
+  for (int k = 0; k < std::min(nc, ch); ++k) plan.map[k] = static_cast<std::int8_t>(k);
+  if (nc == 1 && (oc == ColorRgb || oc == ColorBgr || oc == ColorRgba) && ch >= 3) {
+    plan.map[0] = plan.map[1] = plan.map[2] = 0;
+    if (oc == ColorRgba && ch >= 4) plan.map[3] = 4;
+  } else if (nc == 3 && oc == ColorBgr && ch >= 3) {
+    plan.map[0] = 2;
+    plan.map[2] = 0;
+  } else if (nc == 3 && oc == ColorRgba && ch >= 4) {
+    plan.map[3] = 4;
+  }
+  return plan;
+}
+
+// Pixel rectangle of an MCU after clipping; false when nothing is visible.
+struct Rect {
+  std::uint8_t* dst;
+  std::int32_t cols, rows;
+};
+
+inline bool mcuRect(const JpegDecoderState& s, std::int32_t mx, std::int32_t my, Rect& r) {
+  const OutputTarget& o = s.out;
+  const std::int64_t x0 = static_cast<std::int64_t>(mx) * s.frame.mcuWidth;
+  const std::int64_t y0 = static_cast<std::int64_t>(my) * s.frame.mcuHeight;
+  if (x0 >= o.width || y0 >= o.height || !o.firstRow) return false;
+  r.cols = static_cast<std::int32_t>(std::min<std::int64_t>(s.frame.mcuWidth, o.width - x0));
+  r.rows = static_cast<std::int32_t>(std::min<std::int64_t>(s.frame.mcuHeight, o.height - y0));
+  r.dst = o.firstRow + y0 * o.lineBytes + x0 * o.channels;
+  return true;
+}
+
+// ---- Dedicated whole-MCU conversions: YCbCr with luma HxV, chroma 1x1 -----------------------
+//
+// Blocks: H x V luma blocks (row-major), then Cb, then Cr. Three bytes per pixel, R at
+// offset oR and B at 2 - oR.
+
+// One row of up to 8 x H pixels: the chroma terms once per chroma sample, then clamped
+// channels in straight loops (which the compiler may run in parallel lanes), then the
+// pixels packed into the row.
+template <int H, bool Bgr>
+inline void yccRow(const std::int16_t* yLeft, const std::int16_t* yRight, const std::int16_t* cbRow,
+                   const std::int16_t* crRow, std::uint8_t* d, int n) {
+  constexpr int W = 8 * H;
+  alignas(16) std::int16_t dr[8], dg[8], db[8];
+  for (int i = 0; i < 8; ++i) {
+    const std::int32_t cb = cbRow[i], cr = crRow[i];
+    dr[i] = static_cast<std::int16_t>((359 * cr - 45813) >> 8);
+    dg[i] = static_cast<std::int16_t>((88 * cb + 183 * cr - 34806) >> 8);
+    db[i] = static_cast<std::int16_t>((454 * cb - 57937) >> 8);
+  }
+  // Chroma terms replicated to the pixels (the luma samples are copied beside them).
+  alignas(16) std::int16_t yy[W], er[W], eg[W], eb[W];
+  for (int i = 0; i < 8; ++i) yy[i] = yLeft[i];
+  if (H == 2) {
+    for (int i = 0; i < 8; ++i) yy[8 + i] = yRight[i];
+    for (int i = 0; i < 8; ++i) {
+      er[2 * i] = er[2 * i + 1] = dr[i];
+      eg[2 * i] = eg[2 * i + 1] = dg[i];
+      eb[2 * i] = eb[2 * i + 1] = db[i];
+    }
+  } else {
+    for (int i = 0; i < 8; ++i) {
+      er[i] = dr[i];
+      eg[i] = dg[i];
+      eb[i] = db[i];
+    }
+  }
+  alignas(16) std::uint8_t r8[W], g8[W], b8[W];
+  for (int x = 0; x < W; ++x) {
+    std::int16_t r = static_cast<std::int16_t>(yy[x] + er[x]);
+    std::int16_t g = static_cast<std::int16_t>(yy[x] - eg[x]);
+    std::int16_t b = static_cast<std::int16_t>(yy[x] + eb[x]);
+    r = std::min<std::int16_t>(std::max<std::int16_t>(r, 0), 255);
+    g = std::min<std::int16_t>(std::max<std::int16_t>(g, 0), 255);
+    b = std::min<std::int16_t>(std::max<std::int16_t>(b, 0), 255);
+    r8[x] = static_cast<std::uint8_t>(Bgr ? b : r);
+    g8[x] = static_cast<std::uint8_t>(g);
+    b8[x] = static_cast<std::uint8_t>(Bgr ? r : b);
+  }
+  for (int x = 0; x < n; ++x) {
+    d[3 * x] = r8[x];
+    d[3 * x + 1] = g8[x];
+    d[3 * x + 2] = b8[x];
+  }
+}
+
+template <int H, int V, bool Bgr>
+void convertYcc(const std::int16_t (*b)[64], std::uint8_t* dst, std::ptrdiff_t lineBytes,
+                std::int32_t cols, std::int32_t rows) {
+  const std::int16_t* cbBlock = b[H * V];
+  const std::int16_t* crBlock = b[H * V + 1];
+  for (std::int32_t y = 0; y < rows; ++y) {
+    const std::int16_t* yLeft = b[(y >> 3) * H] + (y & 7) * 8;
+    const std::int16_t* yRight = H == 2 ? b[(y >> 3) * H + 1] + (y & 7) * 8 : yLeft;
+    yccRow<H, Bgr>(yLeft, yRight, cbBlock + (y / V) * 8, crBlock + (y / V) * 8, dst + y * lineBytes,
+                   cols);
+  }
+}
+
+template <int H, int V, bool Bgr>
+void mcuYcc(const McuOutputArgs& a) {
+  Rect r;
+  if (!mcuRect(*a.state, a.mcuX, a.mcuY, r)) return;
+  convertYcc<H, V, Bgr>(a.blocks, r.dst, a.state->out.lineBytes, r.cols, r.rows);
+}
+
+// Gray to one channel.
+void mcuGrayCopy(const McuOutputArgs& a) {
+  Rect r;
+  if (!mcuRect(*a.state, a.mcuX, a.mcuY, r)) return;
+  const std::int16_t* blk = a.blocks[0];
+  for (std::int32_t y = 0; y < r.rows; ++y) {
+    std::uint8_t* d = r.dst + y * a.state->out.lineBytes;
+    const std::int16_t* src = blk + y * 8;
+    for (std::int32_t x = 0; x < r.cols; ++x) d[x] = static_cast<std::uint8_t>(src[x]);
+  }
+}
+
+// ---- The general routine ------------------------------------------------------------------
+
+// Writes one row of n pixels from the components' sample rows (already upsampled).
+void writeRow(const Plan& plan, int nc, const std::uint8_t* const comp[kMaxComponents],
+              std::uint8_t* d, std::int32_t n, std::int32_t channels, std::int64_t xAbs) {
+  switch (plan.mode) {
+    case Mode::Convert: {
+      const std::uint8_t* yy = comp[0];
+      const std::uint8_t* cb = comp[1];
+      const std::uint8_t* cr = comp[2];
+      for (std::int32_t x = 0; x < n; ++x, d += channels) {
+        const int Y = yy[x];
+        if (plan.offR >= 0) d[plan.offR] = clamp8(Y + chromaR(cr[x]));
+        if (plan.offG >= 0) d[plan.offG] = clamp8(Y - chromaG(cb[x], cr[x]));
+        if (plan.offB >= 0) d[plan.offB] = clamp8(Y + chromaB(cb[x]));
+        if (plan.fourth == 4)
+          d[3] = 255;
+        else if (plan.fourth == 3 && nc >= 4)
+          d[3] = comp[3][x];
+      }
+      break;
+    }
+    case Mode::Copy: {
+      for (std::int32_t x = 0; x < n; ++x, d += channels) {
+        for (int k = 0; k < 4; ++k) {
+          const int m = plan.map[k];
+          if (m < 0) continue;
+          d[k] = m == 4 ? 255 : comp[m][x];
+        }
+      }
+      break;
+    }
+    case Mode::Packed: {
+      // Two bytes per pixel: luma, then Cb on even and Cr on odd columns.
+      for (std::int32_t x = 0; x < n; ++x, d += channels) {
+        d[0] = comp[0][x];
+        d[1] = ((xAbs + x) & 1) ? comp[2][x] : comp[1][x];
+      }
+      break;
+    }
+  }
+}
+
+void mcuGeneral(const McuOutputArgs& a) {
+  const JpegDecoderState& s = *a.state;
+  Rect r;
+  if (!mcuRect(s, a.mcuX, a.mcuY, r)) return;
+  const Plan plan = makePlan(*a.props, s);
+  const Frame& f = s.frame;
+  const int nc = f.componentCount;
+  int base[kMaxComponents];
+  int acc = 0;
+  for (int c = 0; c < nc; ++c) {
+    base[c] = acc;
+    acc += f.comp[c].h * f.comp[c].v;
+  }
+  std::uint8_t rows[kMaxComponents][32];
+  const std::uint8_t* comp[kMaxComponents] = {rows[0], rows[1], rows[2], rows[3]};
+  const std::int64_t xAbs = static_cast<std::int64_t>(a.mcuX) * f.mcuWidth;
+  for (std::int32_t y = 0; y < r.rows; ++y) {
+    for (int c = 0; c < nc; ++c) {
+      const FrameComponent& fc = f.comp[c];
+      const int sy = y * fc.v / f.vmax;
+      const int blockRow = base[c] + (sy >> 3) * fc.h;
+      const int rowOff = (sy & 7) * 8;
+      for (std::int32_t x = 0; x < r.cols; ++x) {
+        const int sx = x * fc.h / f.hmax;
+        rows[c][x] = static_cast<std::uint8_t>(a.blocks[blockRow + (sx >> 3)][rowOff + (sx & 7)]);
+      }
+    }
+    writeRow(plan, nc, comp, r.dst + y * s.out.lineBytes, r.cols, s.out.channels, xAbs);
+  }
+}
+
+}  // namespace
+
+// ---- Choice of the MCU output routine (Part 5.4) ---------------------------------------------
+
+int chooseOutputRoutine(JPEG_PROPERTIES& p, JpegDecoderState& s) {
+  const Frame& f = s.frame;
+  const int nc = f.componentCount;
+  const JpegColor ic = p.imageColor;
+  const JpegColor oc = p.outColor;
+  const std::uint32_t ch = p.outChannels;
+
+  // Flags.
+  if (ic == ColorRgb || ic == ColorGray || ic == ColorRgba || ic == ColorOther)
+    p.colorConversion = 0;
+  else
+    p.colorConversion = (oc == ColorGray || oc == ColorYcbcr) ? 0 : 1;
+  bool anyFactor = false;
+  for (int c = 0; c < nc; ++c)
+    if (s.rawH[c] != 1 || s.rawV[c] != 1) anyFactor = true;
+  p.upsampling = (anyFactor && oc != ColorYcbcr) ? 1 : 0;
+
+  auto factors = [&](int c, int h, int v) { return f.comp[c].h == h && f.comp[c].v == v; };
+  const bool luma2x2 = nc >= 3 && factors(0, 2, 2) && factors(1, 1, 1) && factors(2, 1, 1);
+  const bool luma2x1 = nc >= 3 && factors(0, 2, 1) && factors(1, 1, 1) && factors(2, 1, 1);
+  const bool all1x1 = [&] {
+    for (int c = 0; c < nc; ++c)
+      if (!factors(c, 1, 1)) return false;
+    return true;
+  }();
+
+  if (nc == 3 && ic == ColorYcbcr && oc == ColorYcbcr && !luma2x1) return kErrProps;
+
+  // MCU counts.
+  if (p.nonInterleaved) {
+    p.mcusAcross = static_cast<std::uint32_t>((f.width + 7) / 8);
+    p.mcusDown = static_cast<std::uint32_t>((f.height + 7) / 8);
+  } else {
+    p.mcusAcross = static_cast<std::uint32_t>(f.mcusAcross);
+    p.mcusDown = static_cast<std::uint32_t>(f.mcusDown);
+  }
+
+  // Output rectangle: the caller's output cut to the image.
+  OutputTarget& o = s.out;
+  if (p.outBuffer && !p.coefficientSink) {
+    const std::int64_t absHeight = p.outHeight < 0 ? -static_cast<std::int64_t>(p.outHeight) : p.outHeight;
+    o.width = static_cast<std::int32_t>(std::min<std::int64_t>(p.outWidth, f.width));
+    o.height = static_cast<std::int32_t>(std::min<std::int64_t>(absHeight, f.height));
+    o.channels = static_cast<std::int32_t>(p.outChannels);
+    o.lineBytes = p.outLineBytes;
+    const std::ptrdiff_t stride = o.lineBytes < 0 ? -o.lineBytes : o.lineBytes;
+    o.firstRow = p.outHeight < 0 && absHeight > 0 ? p.outBuffer + (absHeight - 1) * stride : p.outBuffer;
+    if (o.channels <= 0) o.width = 0;
+  } else {
+    o = OutputTarget{};
+  }
+
+  RoutineTable& rt = *s.routines;
+  std::uint32_t fast = 0;
+  McuOutputRoutine routine = mcuGeneral;
+  const bool conv = p.colorConversion != 0;
+  const bool ups = p.upsampling != 0;
+  if (p.nonInterleaved) {
+    // Per-component routine (writeComponentBlock); the frame routine is not called.
+    fast = 0;
+  } else if (ups && conv) {
+    if (nc == 3 && ch == 3 && oc == ColorRgb) {
+      if (luma2x2) fast = 3, routine = mcuYcc<2, 2, false>;
+      else if (luma2x1) fast = 5, routine = mcuYcc<2, 1, false>;
+    } else if (nc == 3 && ch == 3 && oc == ColorBgr) {
+      if (luma2x2) fast = 4, routine = mcuYcc<2, 2, true>;
+      else if (luma2x1) fast = 6, routine = mcuYcc<2, 1, true>;
+    } else if (nc == 3 && ch == 4 && oc == ColorRgba) {
+      if (luma2x2) fast = 8;
+      else if (luma2x1) fast = 9;
+    } else if (nc == 4 && ch == 4 && oc == ColorRgba) {
+      if (luma2x1 && factors(3, 2, 1)) fast = 12;
+      else if (luma2x2 && factors(3, 2, 2)) fast = 11;
+    }
+  } else if (ups) {
+    if (nc == 3 && ch == 3 && oc != ColorBgr) {
+      if (luma2x2) fast = 16;
+      else if (luma2x1) fast = 17;
+    }
+  } else if (conv) {
+    if (nc == 3 && ch == 3 && oc == ColorRgb) fast = 1, routine = all1x1 ? mcuYcc<1, 1, false> : mcuGeneral;
+    else if (nc == 3 && ch == 3 && oc == ColorBgr) fast = 2, routine = all1x1 ? mcuYcc<1, 1, true> : mcuGeneral;
+    else if (nc == 3 && ch == 4 && oc == ColorRgba) fast = 7;
+    else if (nc == 4 && ch == 4 && oc == ColorRgba) fast = 10;
+  } else {
+    if (nc == 1 && ch == 1) routine = mcuGrayCopy;
+    else if (nc == 3 && ch == 2 && oc == ColorYcbcr && p.outSubsampling == Subsample2x1 && luma2x1) fast = 19;
+    else if (nc == 3 && ch == 3 && oc != ColorBgr) fast = 15;
+    else if (nc == 3 && ch == 4 && oc == ColorRgba) fast = 13;
+    else if (nc == 4 && ch == 4) fast = 14;
+  }
+  p.fastPath = fast;
+  rt.mcuOutput = routine;
+  return kOk;
+}
+
+// ---- Non-interleaved scans (Part 5.4) --------------------------------------------------------
+
+void writeComponentBlock(const JPEG_PROPERTIES& p, const JpegDecoderState& s, int c,
+                         const std::int16_t* samples, std::int32_t blockX, std::int32_t blockY) {
+  const OutputTarget& o = s.out;
+  if (!o.firstRow || o.width <= 0 || o.height <= 0) return;
+  const Frame& f = s.frame;
+  const FrameComponent& fc = f.comp[c];
+  const Plan plan = makePlan(p, s);
+  // The channels this component goes to.
+  int channels[4];
+  int count = 0;
+  bool packedOdd = false, packedEven = false;
+  const int ch = static_cast<int>(std::min<std::uint32_t>(p.outChannels, 4));
+  switch (plan.mode) {
+    case Mode::Convert:  // natural order now, converted at EOI
+      if (c < ch) channels[count++] = c;
+      break;
+    case Mode::Copy:
+      for (int k = 0; k < 4; ++k)
+        if (plan.map[k] == c) channels[count++] = k;
+      break;
+    case Mode::Packed:
+      if (c == 0) {
+        channels[count++] = 0;
+        packedEven = packedOdd = true;
+      } else {
+        channels[count++] = 1;
+        packedEven = c == 1;
+        packedOdd = c == 2;
+      }
+      break;
+  }
+  if (count == 0) return;
+  if (plan.mode != Mode::Packed) packedEven = packedOdd = true;
+
+  // Pixels whose sample falls in this block: sample = floor(pixel x h / hmax).
+  const std::int64_t sx0 = static_cast<std::int64_t>(blockX) * 8;
+  const std::int64_t sy0 = static_cast<std::int64_t>(blockY) * 8;
+  const std::int64_t px0 = (sx0 * f.hmax + fc.h - 1) / fc.h;
+  const std::int64_t px1 = std::min<std::int64_t>(((sx0 + 8) * f.hmax + fc.h - 1) / fc.h, o.width);
+  const std::int64_t py0 = (sy0 * f.vmax + fc.v - 1) / fc.v;
+  const std::int64_t py1 = std::min<std::int64_t>(((sy0 + 8) * f.vmax + fc.v - 1) / fc.v, o.height);
+  for (std::int64_t y = py0; y < py1; ++y) {
+    const std::int64_t sy = y * fc.v / f.vmax - sy0;
+    const std::int16_t* src = samples + sy * 8;
+    std::uint8_t* row = o.firstRow + y * o.lineBytes;
+    for (std::int64_t x = px0; x < px1; ++x) {
+      if (!((x & 1) ? packedOdd : packedEven)) continue;
+      const std::int64_t sx = x * fc.h / f.hmax - sx0;
+      const auto v = static_cast<std::uint8_t>(src[sx]);
+      std::uint8_t* d = row + x * o.channels;
+      for (int i = 0; i < count; ++i) d[channels[i]] = v;
+    }
+  }
+  // The constant fourth byte of a 3-component image in RGBA (copy plans): written with
+  // the first component so that every visible pixel gets it once.
+  if (plan.mode == Mode::Copy && c == 0 && ch >= 4 && plan.map[3] == 4) {
+    for (std::int64_t y = py0; y < py1; ++y) {
+      std::uint8_t* row = o.firstRow + y * o.lineBytes;
+      for (std::int64_t x = px0; x < px1; ++x) row[x * o.channels + 3] = 255;
+    }
+  }
+}
+
+void convertNonInterleavedAtEoi(JPEG_PROPERTIES& p, JpegDecoderState& s) {
+  const OutputTarget& o = s.out;
+  if (!o.firstRow || o.channels < 3) return;
+  const Plan plan = makePlan(p, s);
+  if (plan.mode != Mode::Convert) return;
+  for (std::int32_t y = 0; y < o.height; ++y) {
+    std::uint8_t* d = o.firstRow + static_cast<std::ptrdiff_t>(y) * o.lineBytes;
+    for (std::int32_t x = 0; x < o.width; ++x, d += o.channels) {
+      const int Y = d[0], cb = d[1], cr = d[2];
+      const int r = clamp8(Y + chromaR(cr));
+      const int g = clamp8(Y + ((34806 - 88 * cb - 183 * cr) >> 8));
+      const int b = clamp8(Y + chromaB(cb));
+      if (plan.offR >= 0) d[plan.offR] = static_cast<std::uint8_t>(r);
+      if (plan.offG >= 0) d[plan.offG] = static_cast<std::uint8_t>(g);
+      if (plan.offB >= 0) d[plan.offB] = static_cast<std::uint8_t>(b);
+      if (plan.fourth == 4) d[3] = 255;
+    }
+  }
+}
+
+void fillInnerRoutines(RoutineTable& table) {
+  table.inner[1] = convertYcc<1, 1, false>;
+  table.inner[2] = convertYcc<1, 1, true>;
+  table.inner[3] = convertYcc<2, 2, false>;
+  table.inner[4] = convertYcc<2, 2, true>;
+  table.inner[5] = convertYcc<2, 1, false>;
+  table.inner[6] = convertYcc<2, 1, true>;
+}
+
+}  // namespace xtpjpeg

@@ -1,0 +1,633 @@
+// JPEG stream parsing (Part 5.2): the input reader, marker search, marker segments, and
+// the marker-driven loop of one jpegRead operation.
+#include "jpeg/JpegInternal.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <bit>
+#include <cerrno>
+#include <memory>
+#include <new>
+
+namespace xtpjpeg {
+
+// ---- Input ---------------------------------------------------------------------------------
+
+long refillInput(InputReader& in) {
+  const std::size_t left = static_cast<std::size_t>(in.end - in.pos);
+  if (left > 0 && in.pos != in.fileBuffer) std::memmove(in.fileBuffer, in.pos, left);
+  in.pos = in.fileBuffer;
+  in.end = in.fileBuffer + left;
+  if (left >= sizeof(in.fileBuffer)) return 0;
+  ssize_t r;
+  do {
+    r = ::read(in.fd, in.fileBuffer + left, sizeof(in.fileBuffer) - left);
+  } while (r < 0 && errno == EINTR);
+  if (r > 0) in.end += r;
+  in.remaining = static_cast<std::int32_t>(in.end - in.pos);
+  return r;
+}
+
+int readInputBytes(InputReader& in, std::size_t n, const std::uint8_t*& out) {
+  if (static_cast<std::size_t>(in.end - in.pos) < n) {
+    if (!in.fileInput) return kErrMemory;
+    const long r = refillInput(in);
+    if (r <= 0) return kErrFile;
+    if (static_cast<std::size_t>(in.end - in.pos) < n) return kErrInternal;
+  }
+  out = in.pos;
+  in.pos += n;
+  in.consumed += static_cast<std::uint32_t>(n);
+  in.remaining = static_cast<std::int32_t>(in.end - in.pos);
+  return kOk;
+}
+
+namespace {
+
+// One byte for the marker search: 1 read, 0 end of input, negative a read error.
+inline int getByte(InputReader& in, std::uint8_t& b) {
+  if (in.pos >= in.end) {
+    if (!in.fileInput) return 0;
+    const long r = refillInput(in);
+    if (r < 0) return kErrFile;
+    if (r == 0) return 0;
+  }
+  b = *in.pos++;
+  ++in.consumed;
+  return 1;
+}
+
+}  // namespace
+
+int nextMarker(InputReader& in, int& marker) {
+  if (in.pendingMarker) {
+    marker = in.pendingMarker;
+    in.pendingMarker = 0;
+    return kOk;
+  }
+  for (;;) {
+    // Skip up to and including a 0xFF.
+    if (!in.fileInput) {
+      const void* ff = std::memchr(in.pos, 0xFF, static_cast<std::size_t>(in.end - in.pos));
+      if (!ff) {
+        in.pos = in.end;
+        return kErrMemory;  // buffer input ended during the search
+      }
+      in.pos = static_cast<const std::uint8_t*>(ff) + 1;
+    } else {
+      std::uint8_t b = 0;
+      do {
+        const int r = getByte(in, b);
+        if (r <= 0) return kErrFile;  // a file refill that reads no bytes
+      } while (b != 0xFF);
+    }
+    // Further 0xFF bytes, then the code.
+    std::uint8_t code = 0xFF;
+    while (code == 0xFF) {
+      const int r = getByte(in, code);
+      if (r < 0) return r;
+      if (r == 0) {
+        marker = kMarkerEndOfInput;  // the code byte cannot be read
+        return kOk;
+      }
+    }
+    if (code == 0x00) continue;  // stuffed byte
+    marker = code;
+    return kOk;
+  }
+}
+
+namespace {
+
+// A marker segment's body: in place, or gathered into a temporary allocation.
+struct Body {
+  const std::uint8_t* data = nullptr;
+  std::size_t size = 0;
+  std::unique_ptr<std::uint8_t[]> copy;
+};
+
+int readLength(InputReader& in, int& length) {
+  const std::uint8_t* b;
+  const int rc = readInputBytes(in, 2, b);
+  if (rc != kOk) return rc;
+  length = (b[0] << 8) | b[1];
+  return kOk;
+}
+
+int readBody(InputReader& in, std::size_t n, Body& body) {
+  body.size = n;
+  const std::size_t avail = static_cast<std::size_t>(in.end - in.pos);
+  if (avail >= n) {
+    body.data = in.pos;
+    in.pos += n;
+    in.consumed += static_cast<std::uint32_t>(n);
+    in.remaining = static_cast<std::int32_t>(in.end - in.pos);
+    return kOk;
+  }
+  if (!in.fileInput) return kErrData;  // runs past the end of the input
+  body.copy.reset(new (std::nothrow) std::uint8_t[n]);
+  if (!body.copy) return kErrMemory;
+  std::size_t got = avail;
+  std::memcpy(body.copy.get(), in.pos, avail);
+  in.pos = in.end;
+  while (got < n) {
+    if (refillInput(in) <= 0) return kErrData;
+    const std::size_t take = std::min<std::size_t>(static_cast<std::size_t>(in.end - in.pos), n - got);
+    std::memcpy(body.copy.get() + got, in.pos, take);
+    in.pos += take;
+    got += take;
+  }
+  in.consumed += static_cast<std::uint32_t>(n);
+  body.data = body.copy.get();
+  return kOk;
+}
+
+int skipBody(InputReader& in, std::size_t n) {
+  std::size_t avail = static_cast<std::size_t>(in.end - in.pos);
+  if (avail >= n) {
+    in.pos += n;
+    in.consumed += static_cast<std::uint32_t>(n);
+    return kOk;
+  }
+  if (!in.fileInput) return kErrData;
+  std::size_t left = n - avail;
+  in.pos = in.end;
+  while (left > 0) {
+    if (refillInput(in) <= 0) return kErrData;
+    avail = static_cast<std::size_t>(in.end - in.pos);
+    const std::size_t take = std::min(avail, left);
+    in.pos += take;
+    left -= take;
+  }
+  in.consumed += static_cast<std::uint32_t>(n);
+  return kOk;
+}
+
+// Reads a segment whose length must be at least 2.
+int readSegment(InputReader& in, Body& body) {
+  int length = 0;
+  int rc = readLength(in, length);
+  if (rc != kOk) return rc;
+  if (length < 2) return kErrData;
+  return readBody(in, static_cast<std::size_t>(length - 2), body);
+}
+
+int skipSegment(InputReader& in) {
+  int length = 0;
+  const int rc = readLength(in, length);
+  if (rc != kOk) return rc;
+  if (length < 2) return kErrData;
+  return skipBody(in, static_cast<std::size_t>(length - 2));
+}
+
+inline int be16(const std::uint8_t* b) { return (b[0] << 8) | b[1]; }
+
+// ---- Frame ---------------------------------------------------------------------------------
+
+void computeGeometry(JpegDecoderState& s) {
+  Frame& f = s.frame;
+  if (f.componentCount == 1) {
+    // A single-component frame is decoded one block per MCU whatever its factors
+    // (T.81 A.2.2); the component is treated as 1x1 (Part 5.4, left to the implementer).
+    f.comp[0].h = f.comp[0].v = 1;
+  }
+  f.hmax = f.vmax = 1;
+  for (int c = 0; c < f.componentCount; ++c) {
+    f.hmax = std::max(f.hmax, f.comp[c].h);
+    f.vmax = std::max(f.vmax, f.comp[c].v);
+  }
+  f.mcuWidth = 8 * f.hmax;
+  f.mcuHeight = 8 * f.vmax;
+  f.mcusAcross = (f.width + f.mcuWidth - 1) / f.mcuWidth;
+  f.mcusDown = (f.height + f.mcuHeight - 1) / f.mcuHeight;
+  f.totalMcus = static_cast<std::int64_t>(f.mcusAcross) * f.mcusDown;
+  for (int c = 0; c < f.componentCount; ++c) {
+    FrameComponent& fc = f.comp[c];
+    fc.blocksPerMcuRow = f.mcusAcross * fc.h;
+    fc.blocksPerMcuCol = f.mcusDown * fc.v;
+    const std::int64_t cw = (static_cast<std::int64_t>(f.width) * fc.h + f.hmax - 1) / f.hmax;
+    const std::int64_t chgt = (static_cast<std::int64_t>(f.height) * fc.v + f.vmax - 1) / f.vmax;
+    fc.widthInBlocks = static_cast<std::int32_t>((cw + 7) / 8);
+    fc.heightInBlocks = static_cast<std::int32_t>((chgt + 7) / 8);
+  }
+}
+
+void resetProgressive(JpegDecoderState& s) {
+  s.progressiveScans = 0;
+  s.dcDoneMask = 0;
+  s.fullAcScans = 0;
+  s.renderPending = false;
+  s.nonInterleavedSeen = false;
+}
+
+int parseFrame(JPEG_PROPERTIES& p, JpegDecoderState& s) {
+  Body body;
+  int rc = readSegment(s.input, body);
+  if (rc != kOk) return rc;
+  const std::uint8_t* b = body.data;
+  if (body.size < 6) return kErrData;
+  if (b[0] != 8) return kErrUnsupportedFrame;
+  const int height = be16(b + 1);
+  const int width = be16(b + 3);
+  const int nf = b[5];
+  if (height == 0) return kErrDnl;
+  if (nf == 0 || nf > kMaxComponents) return kErrComp;
+  if (body.size < static_cast<std::size_t>(6 + 3 * nf)) return kErrData;
+  Frame f;
+  f.precision = 8;
+  f.height = height;
+  f.width = width;
+  f.componentCount = nf;
+  for (int c = 0; c < nf; ++c) {
+    const std::uint8_t* e = b + 6 + 3 * c;
+    FrameComponent& fc = f.comp[c];
+    fc.id = e[0];
+    fc.h = e[1] >> 4;
+    fc.v = e[1] & 15;
+    fc.tq = e[2];
+    if (fc.h < 1 || fc.h > 4 || fc.v < 1 || fc.v > 4) return kErrData;
+  }
+  // A frame that replaces one whose progressive rendering is pending renders it first.
+  if (s.renderPending) renderProgressive(p, s);
+  s.frame = f;
+  for (int c = 0; c < nf; ++c) {
+    s.rawH[c] = f.comp[c].h;
+    s.rawV[c] = f.comp[c].v;
+  }
+  computeGeometry(s);
+  resetProgressive(s);
+  s.needFrame = false;
+  p.imageWidth = static_cast<std::uint32_t>(width);
+  p.imageHeight = static_cast<std::uint32_t>(height);
+  p.imageChannels = static_cast<std::uint32_t>(nf);
+  p.nonInterleaved = 0;
+  return chooseOutputRoutine(p, s);
+}
+
+// ---- Tables --------------------------------------------------------------------------------
+
+int parseDht(JpegDecoderState& s) {
+  int length = 0;
+  int rc = readLength(s.input, length);
+  if (rc != kOk) return rc;
+  if (length < 2 || length - 2 > 1091) return kErrData;
+  Body body;
+  rc = readBody(s.input, static_cast<std::size_t>(length - 2), body);
+  if (rc != kOk) return rc;
+  const std::uint8_t* b = body.data;
+  std::size_t off = 0;
+  while (off < body.size) {
+    const int tcth = b[off++];
+    const int tc = tcth >> 4;
+    const int th = tcth & 15;
+    if (tcth >= 32 || th > 3) return kErrHuffman;
+    if (off + 16 > body.size) return kErrHuffman;
+    const std::uint8_t* counts = b + off;
+    off += 16;
+    std::size_t total = 0;
+    for (int i = 0; i < 16; ++i) total += counts[i];
+    if (total > 257 || off + total > body.size) return kErrHuffman;
+    HuffTable table;
+    rc = buildHuffTable(table, counts, b + off);
+    if (rc != kOk) return rc;
+    off += total;
+    table.tableClass = static_cast<std::uint8_t>(tc);
+    table.id = static_cast<std::uint8_t>(th);
+    if (tc == 0) {
+      s.dcTables[th] = table;
+      s.dcCount = std::min(s.dcCount + 1, 4);
+    } else {
+      s.acTables[th] = table;
+      s.acCount = std::min(s.acCount + 1, 4);
+    }
+    s.huffHighest = std::max(s.huffHighest, th + 1);
+  }
+  return kOk;
+}
+
+int parseDqt(JPEG_PROPERTIES& p, JpegDecoderState& s) {
+  int length = 0;
+  int rc = readLength(s.input, length);
+  if (rc != kOk) return rc;
+  if (length < 2 || length - 2 > 516) return kErrData;
+  Body body;
+  rc = readBody(s.input, static_cast<std::size_t>(length - 2), body);
+  if (rc != kOk) return rc;
+  const std::uint8_t* b = body.data;
+  std::size_t off = 0;
+  while (off < body.size) {
+    const int pq = b[off] >> 4;
+    const int tq = b[off] & 15;
+    ++off;
+    if (tq > 3) return kErrQuant;
+    const std::size_t n = pq ? 128 : 64;
+    if (off + n > body.size) return kErrQuant;  // a table running past the segment end
+    QuantTable& q = s.quant[tq];
+    for (int k = 0; k < 64; ++k) {
+      const std::uint16_t v = pq ? static_cast<std::uint16_t>(be16(b + off + 2 * k)) : b[off + k];
+      q.natural[kZigzagToNatural[k]] = v;
+    }
+    off += n;
+    q.precision = static_cast<std::uint8_t>(pq);
+    q.defined = true;
+    const std::uint32_t type = p.dctType == 0 ? 0 : 1;
+    prepareQuantTable(q.natural, type, s.quantPrepared[tq]);
+    s.quantPreparedType[tq] = type;
+    s.quantHighest = std::max(s.quantHighest, tq + 1);
+    s.quantCount = std::min(s.quantCount + 1, 4);
+  }
+  return kOk;
+}
+
+// ---- Scan ----------------------------------------------------------------------------------
+
+constexpr int kScanParsedOnly = 1;  // params operations end at the first scan header
+
+int allocateCoefficients(JpegDecoderState& s) {
+  const Frame& f = s.frame;
+  std::uint64_t blocks = 0;
+  for (int c = 0; c < f.componentCount; ++c) {
+    s.compOffset[c] = static_cast<std::size_t>(blocks * 64);
+    blocks += static_cast<std::uint64_t>(f.comp[c].h) * f.comp[c].v * static_cast<std::uint64_t>(f.totalMcus);
+  }
+  const std::uint64_t count = blocks * 64;
+  if (count * sizeof(std::int16_t) > kJpegMaxCoefficientBytes) return kErrMemory;
+  if (s.coefficients && s.coefficientCount == count) {
+    std::memset(s.coefficients, 0, count * sizeof(std::int16_t));
+    return kOk;
+  }
+  std::free(s.coefficients);
+  s.coefficients = nullptr;
+  s.coefficientCount = 0;
+  if (count == 0) return kOk;
+  s.coefficients = static_cast<std::int16_t*>(std::calloc(count, sizeof(std::int16_t)));
+  if (!s.coefficients) return kErrMemory;
+  s.coefficientCount = count;
+  return kOk;
+}
+
+int parseSos(JPEG_PROPERTIES& p, JpegDecoderState& s, bool paramsOnly) {
+  if (s.needFrame) return kErrNoFrame;
+  Body body;
+  int rc = readSegment(s.input, body);
+  if (rc != kOk) return rc;
+  const std::uint8_t* b = body.data;
+  if (body.size < 1) return kErrData;
+  const int ns = b[0];
+  if (ns < 1 || ns > kMaxComponents) return kErrData;
+  if (body.size < static_cast<std::size_t>(1 + 2 * ns + 3)) return kErrData;
+  Scan scan;
+  scan.ns = ns;
+  int td[kMaxComponents], ta[kMaxComponents];
+  for (int i = 0; i < ns; ++i) {
+    const int cs = b[1 + 2 * i];
+    td[i] = b[2 + 2 * i] >> 4;
+    ta[i] = b[2 + 2 * i] & 15;
+    if (td[i] > 3 || ta[i] > 3) return kErrData;
+    int index = -1;
+    for (int c = 0; c < s.frame.componentCount; ++c) {
+      if (s.frame.comp[c].id == cs) {
+        index = c;
+        break;
+      }
+    }
+    if (index < 0) return kErrData;
+    const FrameComponent& fc = s.frame.comp[index];
+    if (fc.tq < 0 || fc.tq > 3) return kErrData;
+    ScanComponent& sc = scan.comp[i];
+    sc.frameIndex = index;
+    sc.h = fc.h;
+    sc.v = fc.v;
+    sc.dc = &s.dcTables[td[i]];
+    sc.ac = &s.acTables[ta[i]];
+    sc.quant = fc.tq;
+    sc.pred = 0;
+  }
+  const std::uint8_t* tail = b + 1 + 2 * ns;
+  scan.ss = tail[0];
+  scan.se = tail[1];
+  scan.ah = tail[2] >> 4;
+  scan.al = tail[2] & 15;
+
+  const bool progressive =
+      !(scan.ss == 0 && scan.se == 63 && scan.ah == 0 && scan.al == 0) || s.progressiveScans > 0;
+  // Tables: a scan needs the Huffman tables its decoding uses (a progressive DC scan
+  // needs no AC table, an AC scan no DC table) and every component's quantisation table.
+  for (int i = 0; i < ns; ++i) {
+    const bool needDc = !progressive || (scan.ss == 0 && scan.ah == 0);
+    const bool needAc = !progressive || scan.se >= std::max(scan.ss, 1);
+    if ((needDc && !scan.comp[i].dc->defined) || (needAc && !scan.comp[i].ac->defined))
+      return kErrNoHuffman;
+    if (!s.quant[scan.comp[i].quant].defined) return kErrNoQuant;
+  }
+  if (paramsOnly) return kScanParsedOnly;
+
+  if (scan.se > 63) scan.se = 63;
+  scan.restartInterval = s.restartInterval;
+  scan.active = true;
+  std::uint32_t covered = 0;
+  for (int i = 0; i < ns; ++i) covered |= 1u << scan.comp[i].frameIndex;
+  const bool whole = ns == s.frame.componentCount &&
+                     covered == (1u << s.frame.componentCount) - 1;
+  p.nonInterleaved = (!progressive && !whole) ? 1 : 0;
+  s.scan = scan;
+  rc = chooseOutputRoutine(p, s);
+  if (rc != kOk) return rc;
+
+  resetBitReader(s.input);
+  if (!progressive) {
+    if (p.nonInterleaved) s.nonInterleavedSeen = true;
+    rc = decodeSequentialScan(p, s);
+  } else {
+    ++s.progressiveScans;
+    if (s.progressiveScans == 1) {
+      rc = allocateCoefficients(s);
+      if (rc != kOk) return rc;
+    }
+    if (!s.coefficients) {
+      s.scan.active = false;
+      return kOk;  // an empty frame (width 0): nothing to decode
+    }
+    if (scan.ss == 0 && scan.al == 0)
+      for (int i = 0; i < ns; ++i) s.dcDoneMask |= 1u << scan.comp[i].frameIndex;
+    if (scan.se == 63 && scan.al == 0) ++s.fullAcScans;
+    rc = decodeProgressiveScan(p, s);
+    if (rc == kOk && std::popcount(s.dcDoneMask) >= s.frame.componentCount &&
+        s.fullAcScans >= s.frame.componentCount)
+      s.renderPending = true;
+  }
+  s.scan.active = false;
+  return rc;
+}
+
+// ---- Application segments and comments -----------------------------------------------------
+
+int parseApp0(JPEG_PROPERTIES& p, JpegDecoderState& s) {
+  InputReader& in = s.input;
+  const std::uint8_t* lb;
+  if (readInputBytes(in, 2, lb) != kOk) return kOk;  // not reported
+  const int length = be16(lb);
+  if (length < 2 || length - 2 < 14) return kOk;  // body left unread
+  Body body;
+  const int rc = readBody(in, static_cast<std::size_t>(length - 2), body);
+  if (rc == kErrMemory) return rc;
+  if (rc != kOk) return kErrData;
+  if (!s.needFrame) return kOk;
+  const std::uint8_t* b = body.data;
+  if (std::memcmp(b, "JFIF\0", 5) == 0) {
+    s.jfifSeen = true;
+    s.jfifVersion = static_cast<std::uint16_t>(be16(b + 5));
+    s.jfifUnits = b[7];
+    s.jfifXDensity = static_cast<std::uint16_t>(be16(b + 8));
+    s.jfifYDensity = static_cast<std::uint16_t>(be16(b + 10));
+    if (b[12] && b[13]) {
+      p.thumbWidth = b[12];
+      p.thumbHeight = b[13];
+    }
+  } else if (std::memcmp(b, "JFXX\0", 5) == 0) {
+    if (b[5] == 0x13 && b[6] && b[7]) {
+      p.thumbWidth = b[6];
+      p.thumbHeight = b[7];
+    }
+    // 0x11 (palette) sets the size only for thumbnail operations ([jpeg-full]); other
+    // codes, 0x10 (a JPEG-coded thumbnail) among them, are ignored.
+  }
+  return kOk;
+}
+
+int parseApp14(JPEG_PROPERTIES& p, JpegDecoderState& s) {
+  InputReader& in = s.input;
+  int length = 0;
+  int rc = readLength(in, length);
+  if (rc != kOk) return rc;
+  if (length < 2) return kErrData;
+  if (length - 2 < 12) return kOk;  // body left unread
+  Body body;
+  rc = readBody(in, static_cast<std::size_t>(length - 2), body);
+  if (rc != kOk) return rc;
+  const std::uint8_t* b = body.data;
+  if (std::memcmp(b, "Adobe", 5) == 0) {
+    s.adobeVersion = static_cast<std::uint16_t>(be16(b + 5));
+    s.adobeFlags0 = static_cast<std::uint16_t>(be16(b + 7));
+    s.adobeFlags1 = static_cast<std::uint16_t>(be16(b + 9));
+    s.adobeTransform = b[11];
+    s.adobeSeen = true;
+  }
+  if (!s.needFrame) return chooseOutputRoutine(p, s);
+  return kOk;
+}
+
+int parseComment(JPEG_PROPERTIES& p, JpegDecoderState& s) {
+  Body body;
+  const int rc = readSegment(s.input, body);
+  if (rc != kOk) return rc;
+  if (!s.needFrame || !p.jpeg_comment) return kOk;
+  const auto size = static_cast<std::uint16_t>(body.size);
+  if (p.jpeg_comment_length >= size) {
+    if (size) std::memcpy(p.jpeg_comment, body.data, size);
+    p.jpeg_comment_length = size;
+    return kOk;
+  }
+  if (p.jpeg_comment_length) std::memcpy(p.jpeg_comment, body.data, p.jpeg_comment_length);
+  p.jpeg_comment_length = size;
+  return kErrComment;
+}
+
+}  // namespace
+
+// ---- The operation loop ----------------------------------------------------------------------
+
+int runOperation(JPEG_PROPERTIES& p, JpegDecoderState& s) {
+  InputReader& in = s.input;
+  const int op = p.operation;
+  const bool paramsOp = op == ReadParamsFile || op == ReadParamsBuffer;
+
+  int marker = 0;
+  int rc = nextMarker(in, marker);
+  if (rc != kOk) return rc;
+  if (paramsOp && marker != 0xD8) return kErrNotJpeg;
+  if (marker == 0xD8) s.restartInterval = 0;
+
+  for (;;) {
+    rc = nextMarker(in, marker);
+    if (rc != kOk) return rc;
+    switch (marker) {
+      case 0xD8:  // SOI
+        s.restartInterval = 0;
+        break;
+      case 0xC0:
+      case 0xC1:
+      case 0xC2:
+        if (marker != 0xC0 && !s.needFrame) {
+          rc = skipSegment(in);  // the frame of an earlier operation stays in force
+        } else {
+          rc = parseFrame(p, s);
+        }
+        if (rc != kOk) return rc;
+        break;
+      case 0xC3: case 0xC5: case 0xC6: case 0xC7: case 0xC9: case 0xCA: case 0xCB:
+      case 0xCD: case 0xCE: case 0xCF:
+        return kErrUnsupportedFrame;
+      case 0xC4:
+        rc = parseDht(s);
+        if (rc != kOk) return rc;
+        break;
+      case 0xDB:
+        if (s.renderPending) renderProgressive(p, s);
+        rc = parseDqt(p, s);
+        if (rc != kOk) return rc;
+        break;
+      case 0xDD: {  // DRI
+        Body body;
+        rc = readSegment(in, body);
+        if (rc != kOk) return rc;
+        if (body.size < 2) return kErrData;
+        s.restartInterval = be16(body.data);
+        break;
+      }
+      case 0xDA:
+        rc = parseSos(p, s, paramsOp);
+        if (rc == kScanParsedOnly) return kOk;
+        if (rc != kOk) return rc;
+        break;
+      case 0xD9:  // EOI
+        if (paramsOp) return kOk;
+        if (s.needFrame) {
+          int next = 0;
+          if (nextMarker(in, next) == kOk && next == 0xD8) {
+            s.restartInterval = 0;
+            break;
+          }
+          return kErrNoImage;
+        }
+        if (s.renderPending) renderProgressive(p, s);
+        if (s.nonInterleavedSeen && p.colorConversion && s.progressiveScans == 0)
+          convertNonInterleavedAtEoi(p, s);
+        return kOk;
+      case 0xE0:
+        rc = parseApp0(p, s);
+        if (rc != kOk) return rc;
+        break;
+      case 0xEE:
+        rc = parseApp14(p, s);
+        if (rc != kOk) return rc;
+        break;
+      case 0xFE:
+        rc = parseComment(p, s);
+        if (rc != kOk) return rc;
+        break;
+      case 0xD0: case 0xD1: case 0xD2: case 0xD3: case 0xD4: case 0xD5: case 0xD6: case 0xD7:
+        break;
+      case kMarkerEndOfInput:
+        if (s.renderPending) renderProgressive(p, s);
+        return kOk;
+      default:
+        rc = skipSegment(in);
+        if (rc != kOk) return rc;
+        break;
+    }
+  }
+}
+
+}  // namespace xtpjpeg

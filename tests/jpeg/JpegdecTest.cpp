@@ -1,0 +1,99 @@
+// The jpegdec command-line decoder.
+#include "JpegTestSupport.h"
+
+#include <gtest/gtest.h>
+
+using namespace jpegtest;
+
+namespace {
+
+std::string jpegdec(const std::string& args, int* status, bool captureStderr = false) {
+  std::string out;
+  *status = run(std::string(JPEGDEC_PATH) + " " + args + (captureStderr ? " 2>&1" : " 2>/dev/null"), &out);
+  return out;
+}
+
+}  // namespace
+
+TEST(Jpegdec, Info) {
+  int status;
+  const std::string out = jpegdec("--info " + fixture("s420.jpg"), &status);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(out, "width: 61\nheight: 47\nchannels: 3\ncolor: ycbcr\nsubsampling: 2x2\nthumbnail: 0x0\n");
+  EXPECT_EQ(jpegdec("--buffer --info " + fixture("gray.jpg"), &status),
+            "width: 61\nheight: 47\nchannels: 1\ncolor: gray\nsubsampling: none\nthumbnail: 0x0\n");
+}
+
+TEST(Jpegdec, PpmPgmAndBmpAgreeWithTheLibrary) {
+  for (const char* name : {"s420.jpg", "gray.jpg", "prog444.jpg", "adobe-rgb.jpg"}) {
+    SCOPED_TRACE(name);
+    const std::string in = fixture(name);
+    Request rq;
+    rq.keepReportedColor = true;
+    const Result ref = decode(readFile(in), rq);
+    ASSERT_EQ(ref.imageRc, 0);
+    int status;
+    for (const char* mode : {"", "--buffer "}) {
+      const std::string ppm = tempPath("out.ppm");
+      jpegdec(std::string(mode) + in + " " + ppm, &status);
+      ASSERT_EQ(status, 0);
+      Picture p;
+      ASSERT_TRUE(parsePnm(readFile(ppm), p));
+      EXPECT_EQ(p.channels, 3u);
+      EXPECT_EQ(p.pixels, ref.pixels);
+    }
+    // BMP: 24-bit, bottom-up, BGR, rows padded to 4 bytes.
+    const std::string bmp = tempPath("out.bmp");
+    jpegdec(in + " " + bmp, &status);
+    ASSERT_EQ(status, 0);
+    const Bytes b = readFile(bmp);
+    ASSERT_GE(b.size(), 54u);
+    EXPECT_EQ(b[0], 'B');
+    EXPECT_EQ(b[1], 'M');
+    const std::uint32_t w = ref.width, h = ref.rows;
+    const std::size_t stride = (w * 3 + 3) / 4 * 4;
+    ASSERT_EQ(b.size(), 54 + stride * h);
+    for (std::uint32_t y = 0; y < h; ++y)
+      for (std::uint32_t x = 0; x < w; ++x)
+        for (int c = 0; c < 3; ++c)
+          ASSERT_EQ(b[54 + (h - 1 - y) * stride + x * 3 + c], ref.pixels[(y * w + x) * 3 + 2 - c]);
+  }
+  // PGM of a colour picture: the luma plane.
+  int status;
+  const std::string pgm = tempPath("out.pgm");
+  jpegdec(fixture("s444.jpg") + " " + pgm, &status);
+  ASSERT_EQ(status, 0);
+  Picture g;
+  ASSERT_TRUE(parsePnm(readFile(pgm), g));
+  EXPECT_EQ(g.channels, 1u);
+  EXPECT_EQ(g.width, 61u);
+}
+
+TEST(Jpegdec, DctFamilies) {
+  int status;
+  const std::string a = tempPath("a.ppm"), b = tempPath("b.ppm");
+  jpegdec("--dct 0 " + fixture("s444.jpg") + " " + a, &status);
+  ASSERT_EQ(status, 0);
+  jpegdec("--dct 1 " + fixture("s444.jpg") + " " + b, &status);
+  ASSERT_EQ(status, 0);
+  Picture pa, pb;
+  ASSERT_TRUE(parsePnm(readFile(a), pa));
+  ASSERT_TRUE(parsePnm(readFile(b), pb));
+  EXPECT_NE(pa.pixels, pb.pixels);
+  EXPECT_LE(compare(pa.pixels, pb.pixels).max, 6);
+}
+
+TEST(Jpegdec, Failures) {
+  int status;
+  const std::string notJpeg = tempPath("not.jpg");
+  writeFile(notJpeg, {'h', 'e', 'l', 'l', 'o', 0xFF, 0xE1});
+  EXPECT_EQ(jpegdec(notJpeg + " " + tempPath("x.ppm"), &status, true), "jpegdec: error -13: Not JPEG\n");
+  EXPECT_EQ(status, 1);
+  EXPECT_EQ(jpegdec("--buffer " + notJpeg + " " + tempPath("x.ppm"), &status, true), "jpegdec: error -13: Not JPEG\n");
+  EXPECT_EQ(status, 1);
+  EXPECT_EQ(jpegdec(tempPath("missing.jpg") + " " + tempPath("x.ppm"), &status, true),
+            "jpegdec: error -10: Invalid file name\n");
+  EXPECT_EQ(status, 1);
+  jpegdec("", &status);
+  EXPECT_EQ(status, 2);  // usage
+}

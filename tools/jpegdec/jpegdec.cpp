@@ -1,0 +1,208 @@
+// jpegdec: decodes a JPEG file with the JpegDecoder library.
+//
+//   jpegdec [--dct 0|1] [--buffer] IN.jpg OUT.ppm|OUT.pgm|OUT.bmp
+//   jpegdec [--buffer] --info IN.jpg
+//
+// OUT.ppm: binary PPM, RGB, top row first (a grey picture gives equal triples).
+// OUT.pgm: binary PGM, grey. OUT.bmp: 24-bit bottom-up BMP, decoded as BGR with a
+// negative outHeight into rows padded to 4 bytes. --buffer reads the file into memory and
+// uses the buffer operations instead of the file ones. On failure: "jpegdec: error CODE:
+// MESSAGE" on standard error and exit status 1.
+#include "jpeg/JpegDecoder.h"
+
+#include <cstdio>
+#include <cctype>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace {
+
+int usage() {
+  std::fprintf(stderr,
+               "usage: jpegdec [--dct 0|1] [--buffer] IN.jpg OUT.ppm|OUT.pgm|OUT.bmp\n"
+               "       jpegdec [--buffer] --info IN.jpg\n");
+  return 2;
+}
+
+int fail(int code) {
+  std::fprintf(stderr, "jpegdec: error %d: %s\n", code, jpegErrorString(code));
+  return 1;
+}
+
+bool endsWith(const std::string& s, const char* suffix) {
+  const std::size_t n = std::strlen(suffix);
+  if (s.size() < n) return false;
+  for (std::size_t i = 0; i < n; ++i)
+    if (std::tolower(static_cast<unsigned char>(s[s.size() - n + i])) != suffix[i]) return false;
+  return true;
+}
+
+const char* colorName(JpegColor c) {
+  switch (c) {
+    case ColorRgb: return "rgb";
+    case ColorBgr: return "bgr";
+    case ColorYcbcr: return "ycbcr";
+    case ColorGray: return "gray";
+    case ColorRgba: return "rgba";
+    case ColorYcbcra: return "ycbcra";
+    case ColorOther: return "other";
+  }
+  return "unknown";
+}
+
+const char* subsamplingName(JpegSubsampling s) {
+  switch (s) {
+    case SubsampleNone: return "none";
+    case Subsample2x2: return "2x2";
+    case Subsample2x1: return "2x1";
+    case Subsample2x2Alpha: return "2x2-alpha";
+    case Subsample2x1Alpha: return "2x1-alpha";
+    case SubsampleOther: return "other";
+  }
+  return "unknown";
+}
+
+void put16(std::vector<unsigned char>& v, unsigned x) {
+  v.push_back(static_cast<unsigned char>(x));
+  v.push_back(static_cast<unsigned char>(x >> 8));
+}
+void put32(std::vector<unsigned char>& v, unsigned x) {
+  put16(v, x & 0xFFFF);
+  put16(v, x >> 16);
+}
+
+// Closes the context on every path.
+struct Context {
+  JpegContext c;
+  bool live = false;
+  ~Context() {
+    if (live) jpegFree(&c);
+  }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  bool info = false, buffer = false;
+  int dct = 1;
+  std::vector<std::string> files;
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    if (a == "--info") {
+      info = true;
+    } else if (a == "--buffer") {
+      buffer = true;
+    } else if (a == "--dct") {
+      if (++i >= argc) return usage();
+      const std::string v = argv[i];
+      if (v != "0" && v != "1") return usage();
+      dct = v == "0" ? 0 : 1;
+    } else if (a.size() > 1 && a[0] == '-') {
+      return usage();
+    } else {
+      files.push_back(a);
+    }
+  }
+  if (files.size() != (info ? 1u : 2u)) return usage();
+
+  std::vector<unsigned char> bytes;
+  if (buffer) {
+    std::ifstream f(files[0], std::ios::binary);
+    if (!f) return fail(JpegInvalidFileName);
+    bytes.assign(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+  }
+
+  Context ctx;
+  int rc = jpegInit(&ctx.c);
+  if (rc != 0) return fail(rc);
+  ctx.live = true;
+  JpegContext& c = ctx.c;
+  c.props.dctType = static_cast<std::uint32_t>(dct);
+  if (buffer) {
+    c.inBuffer = bytes.data();
+    c.inBufferSize = static_cast<std::uint32_t>(bytes.size());
+  } else {
+    c.inFileName = files[0].c_str();
+  }
+  rc = jpegRead(&c, buffer ? ReadParamsBuffer : ReadParamsFile);
+  if (rc != 0) return fail(rc);
+
+  if (info) {
+    std::printf("width: %u\nheight: %u\nchannels: %u\ncolor: %s\nsubsampling: %s\nthumbnail: %ux%u\n",
+                c.imageWidth, c.imageHeight, c.imageChannels, colorName(c.imageColor),
+                subsamplingName(c.imageSubsampling), c.thumbWidth, c.thumbHeight);
+    return 0;
+  }
+
+  const std::string& out = files[1];
+  enum { Ppm, Pgm, Bmp } kind;
+  if (endsWith(out, ".ppm")) kind = Ppm;
+  else if (endsWith(out, ".pgm")) kind = Pgm;
+  else if (endsWith(out, ".bmp")) kind = Bmp;
+  else return usage();
+
+  const std::uint32_t w = c.imageWidth, h = c.imageHeight;
+  // The image's own colour as the params read reported it; for more than 3 or fewer
+  // than 3 components other than grey, the picture source's "other" pairing.
+  const JpegColor image = c.imageColor;
+  const std::uint32_t n = c.imageChannels;
+  if (kind == Pgm) {
+    if (!(n == 1 || (n == 3 && image == ColorYcbcr))) return fail(JpegInvalidProperties);
+    c.outColor = ColorGray;
+    c.outChannels = 1;
+  } else {
+    if (n == 1) c.imageColor = ColorGray;
+    else if (n == 3 && image != ColorRgb) c.imageColor = ColorYcbcr;
+    else if (n != 3) return fail(JpegInvalidProperties);
+    c.outColor = kind == Bmp ? ColorBgr : ColorRgb;
+    c.outChannels = 3;
+  }
+  const std::size_t rowBytes = static_cast<std::size_t>(w) * c.outChannels;
+  const std::size_t pad = kind == Bmp ? (4 - rowBytes % 4) % 4 : 0;
+  std::vector<unsigned char> pixels((rowBytes + pad) * h);
+  c.outBuffer = pixels.data();
+  c.outWidth = w;
+  c.outHeight = kind == Bmp ? -static_cast<std::int32_t>(h) : static_cast<std::int32_t>(h);
+  c.outPadBytes = static_cast<std::int32_t>(pad);
+  c.outSubsampling = SubsampleNone;
+  rc = jpegRead(&c, buffer ? ReadImageBuffer : ReadImageFile);
+  if (rc != 0) return fail(rc);
+
+  std::FILE* f = std::fopen(out.c_str(), "wb");
+  if (!f) {
+    std::fprintf(stderr, "jpegdec: cannot write %s\n", out.c_str());
+    return 1;
+  }
+  if (kind == Bmp) {
+    std::vector<unsigned char> head;
+    const std::uint32_t imageSize = static_cast<std::uint32_t>(pixels.size());
+    head.push_back('B');
+    head.push_back('M');
+    put32(head, 54 + imageSize);
+    put32(head, 0);
+    put32(head, 54);
+    put32(head, 40);
+    put32(head, w);
+    put32(head, h);  // positive: bottom-up
+    put16(head, 1);
+    put16(head, 24);
+    put32(head, 0);
+    put32(head, imageSize);
+    put32(head, 2835);
+    put32(head, 2835);
+    put32(head, 0);
+    put32(head, 0);
+    std::fwrite(head.data(), 1, head.size(), f);
+  } else {
+    std::fprintf(f, "P%c\n%u %u\n255\n", kind == Ppm ? '6' : '5', w, h);
+  }
+  const bool ok = std::fwrite(pixels.data(), 1, pixels.size(), f) == pixels.size();
+  if (std::fclose(f) != 0 || !ok) {
+    std::fprintf(stderr, "jpegdec: cannot write %s\n", out.c_str());
+    return 1;
+  }
+  return 0;
+}
