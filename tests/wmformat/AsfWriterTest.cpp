@@ -4,6 +4,8 @@
 
 #include "MovieProbe.h"
 
+#include "platform/base/WideText.h"
+
 #include <csignal>
 #include <sys/resource.h>
 
@@ -68,6 +70,36 @@ TEST_F(WriterTest, SoundIsWrittenAsWma2At22050HzStereo)
     EXPECT_EQ(probe.StreamField(audio, "sample_rate"), "22050");
     EXPECT_EQ(probe.StreamField(audio, "channels"), "2");
     EXPECT_EQ(probe.StreamField(probe.StreamOf("video"), "codec_name"), "wmv1");
+    ExpectOneFramePerPicture(probe);
+}
+
+TEST_F(WriterTest, ASecondRunWritesASecondWholeMovie)
+{
+    ConfigurePictures(64, 48, RepTime);
+    const ComPtr<IWMProfile> profile = EditedProfile(VideoOnlyProfileText(), 64, 48, 185000);
+    BuildGraph(profile.Get(), folder / "first.wmv");
+    ASSERT_TRUE(Has(RunToEnd(), EC_COMPLETE));
+    ASSERT_EQ(control->Stop(), S_OK);
+    const std::filesystem::path second = folder / "second.wmv";
+    ASSERT_EQ(writerSink->SetFileName(WideFromUtf8(second.string()).c_str(), nullptr), S_OK);
+    ASSERT_TRUE(Has(RunToEnd(), EC_COMPLETE));
+    ASSERT_EQ(control->Stop(), S_OK);
+    ExpectOneFramePerPicture(MovieProbe::Of(folder / "first.wmv"));
+    ExpectOneFramePerPicture(MovieProbe::Of(second));
+}
+
+TEST_F(WriterTest, ASoundInputThatEndsAtOnceStillGivesTheWholeMovie)
+{
+    ConfigurePictures(64, 48, RepTime);
+    const ComPtr<IWMProfile> profile = EditedProfile(AudioVideoProfileText(), 64, 48, 185000);
+    const std::filesystem::path file = folder / "silent.wmv";
+    BuildGraph(profile.Get(), file);
+    AddSound(22050, 2, 0);
+    ASSERT_TRUE(Has(RunToEnd(), EC_COMPLETE));
+    ASSERT_EQ(control->Stop(), S_OK);
+    const MovieProbe probe = MovieProbe::Of(file);
+    ASSERT_TRUE(probe.readable);
+    EXPECT_GE(probe.StreamOf("audio"), 0);
     ExpectOneFramePerPicture(probe);
 }
 
