@@ -1,5 +1,8 @@
 #include "platform/com/BuiltinClasses.h"
 
+#include "platform/editing/MediaDet.h"
+#include "platform/editing/RenderEngine.h"
+#include "platform/editing/Timeline.h"
 #include "platform/mediagraph/BuiltinFactories.h"
 #include "platform/mediagraph/MediaTypes.h"
 #include "platform/wmformat/WMAsfWriter.h"
@@ -16,6 +19,9 @@ std::span<const BuiltinClass> BuiltinClasses()
         {CLSID_CaptureGraphBuilder2, CreateCaptureGraphBuilder2},
         {CLSID_InfTee, CreateInfTee},
         {CLSID_VideoRenderer, CreateVideoRenderer},
+        {CLSID_AMTimeline, Timeline::Create},
+        {CLSID_RenderEngine, RenderEngine::Create},
+        {CLSID_MediaDet, MediaDet::Create},
         {CLSID_WMAsfWriter, CreateWMAsfWriter},
     };
     return table;
