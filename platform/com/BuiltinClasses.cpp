@@ -1,5 +1,6 @@
 #include "platform/com/BuiltinClasses.h"
 
+#include "platform/audio/AudioRenderer.h"
 #include "platform/editing/MediaDet.h"
 #include "platform/editing/RenderEngine.h"
 #include "platform/editing/Timeline.h"
@@ -22,6 +23,7 @@ std::span<const BuiltinClass> BuiltinClasses()
         {CLSID_AMTimeline, Timeline::Create},
         {CLSID_RenderEngine, RenderEngine::Create},
         {CLSID_MediaDet, MediaDet::Create},
+        {CLSID_AudioRender, AudioRenderer::Create},
         {CLSID_WMAsfWriter, CreateWMAsfWriter},
     };
     return table;
