@@ -132,7 +132,8 @@ void TimelineAudioSource::Stream(ComPtr<IMemInputPin> target, ComPtr<IMemAllocat
         sample->SetDiscontinuity(first == 0);
         const HRESULT hr = target->Receive(sample.Get());
         if (hr != S_OK) {
-            if (FAILED(hr) && !stopping) NotifyEvent(EC_ERRORABORT, hr, 0);
+            // A stopped downstream filter refuses samples while the graph stops this one: no error.
+            if (FAILED(hr) && hr != VFW_E_WRONG_STATE && !stopping) NotifyEvent(EC_ERRORABORT, hr, 0);
             return;
         }
         first += frames;

@@ -7,8 +7,11 @@
 
 #include "platform/editing/EditingServices.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <thread>
 
 namespace {
 
@@ -262,8 +265,16 @@ TEST_F(RenderEngineTest, StopsInTheMiddleOfALongSound)
     ASSERT_EQ(control->Run(), S_OK);
     ASSERT_EQ(control->Stop(), S_OK);
     ASSERT_EQ(control->Run(), S_OK);
+    const auto started = std::chrono::steady_clock::now();
+    while (sink->Stamps().empty() && std::chrono::steady_clock::now() - started < std::chrono::seconds(5)) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ASSERT_FALSE(sink->Stamps().empty()) << "a second run streams again";
     ASSERT_EQ(control->Stop(), S_OK);
     EXPECT_EQ(sink->endsOfStream, 0);
+    // The sink stops first and refuses what is still on its way: no error for that.
+    const std::vector<LONG> codes = EventsWithin(50);
+    EXPECT_EQ(std::count(codes.begin(), codes.end(), EC_ERRORABORT), 0);
 }
 
 } // namespace
