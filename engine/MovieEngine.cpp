@@ -1,0 +1,303 @@
+#include "engine/MovieEngine.h"
+
+#include "config/IniFile.h"
+#include "platform/base/WideText.h"
+#include "platform/mediagraph/MediaTypes.h"
+#include "platform/resource/MessageBox.h"
+
+#include <cstdio>
+#include <tuple>
+#include <utility>
+
+namespace {
+
+// Path buffers of the settings reader hold this many bytes with the terminator.
+constexpr std::size_t MaxSettingsPath = 260;
+constexpr LONG InfiniteWait = -1;
+
+template <typename T>
+HRESULT CreateInProcess(const CLSID& clsid, const IID& iid, ComPtr<T>& object)
+{
+    return CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, iid, object.ReceiveVoid());
+}
+
+} // namespace
+
+MovieEngine::MovieEngine()
+{
+    ready = Construct();
+}
+
+// Each step that fails is reported; a missing component ends construction,
+// except the audio renderer, which a machine without sound output lacks.
+bool MovieEngine::Construct()
+{
+    HRESULT hr = CreateInProcess(CLSID_PictureSource, IID_IBaseFilter, sourceFilter);
+    if (FAILED(hr)) {
+        ReportError(hr);
+        return false;
+    }
+    hr = sourceFilter.As(IID_IPictureSourceConfig, sourceConfig);
+    if (FAILED(hr)) {
+        ReportError(hr);
+        return false;
+    }
+    LONG width = settings.width;
+    LONG height = settings.height;
+    hr = sourceConfig->SetVideoSize(&width, &height);
+    if (FAILED(hr)) {
+        ReportError(hr);
+        return false;
+    }
+    for (auto [clsid, iid, target] : {std::tuple{&CLSID_FilterGraph, &IID_IGraphBuilder, graph.ReceiveVoid()},
+                                      std::tuple{&CLSID_WMAsfWriter, &IID_IBaseFilter, asfWriter.ReceiveVoid()},
+                                      std::tuple{&CLSID_VideoRenderer, &IID_IBaseFilter, videoRenderer.ReceiveVoid()}}) {
+        hr = CoCreateInstance(*clsid, nullptr, CLSCTX_INPROC_SERVER, *iid, target);
+        if (FAILED(hr)) {
+            ReportError(hr);
+            return false;
+        }
+    }
+    hr = CreateInProcess(CLSID_AudioRender, IID_IBaseFilter, audioRenderer);
+    if (FAILED(hr)) ReportError(hr);
+    hr = CreateInProcess(CLSID_CaptureGraphBuilder2, IID_ICaptureGraphBuilder2, captureBuilder);
+    if (SUCCEEDED(hr)) hr = captureBuilder->SetFiltergraph(graph.Get());
+    if (SUCCEEDED(hr)) hr = CreateInProcess(CLSID_InfTee, IID_IBaseFilter, tee);
+    if (SUCCEEDED(hr)) hr = CreateInProcess(CLSID_RenderEngine, IID_IRenderEngine, renderEngine);
+    if (FAILED(hr)) {
+        ReportError(hr);
+        return false;
+    }
+    videoOnlyProfile = LoadProfile(VideoOnlyProfileId);
+    if (!videoOnlyProfile) return false;
+    hr = ApplyProfileSettings(videoOnlyProfile.Get());
+    if (FAILED(hr)) {
+        ReportError(hr);
+        return false;
+    }
+    audioVideoProfile = LoadProfile(AudioVideoProfileId);
+    if (!audioVideoProfile) return false;
+    hr = ApplyProfileSettings(audioVideoProfile.Get());
+    if (FAILED(hr)) ReportError(hr);
+    return true;
+}
+
+MovieEngine::~MovieEngine()
+{
+    if (ready) ClearGraph();
+    audioFile.clear();
+    pictureFolder.clear();
+    renderEngine.Reset();
+    audioRenderer.Reset();
+    audioTimeline.Reset();
+    audioVideoProfile.Reset();
+    videoOnlyProfile.Reset();
+    tee.Reset();
+    videoRenderer.Reset();
+    asfWriter.Reset();
+    sourceFilter.Reset();
+    sourceConfig.Reset();
+    captureBuilder.Reset();
+    graph.Reset();
+}
+
+HRESULT MovieEngine::SetNotifyWindow(HWND window, UINT message, LONG_PTR parameter)
+{
+    ownerWindow = window;
+    if (!ready) return E_UNEXPECTED;
+    ComPtr<IMediaEventEx> events;
+    HRESULT hr = graph.As(IID_IMediaEventEx, events);
+    if (FAILED(hr)) return hr;
+    return events->SetNotifyWindow(reinterpret_cast<OAHWND>(window), static_cast<LONG>(message), parameter);
+}
+
+bool MovieEngine::LoadSettings(const std::u16string& path)
+{
+    const std::string narrowPath = Utf8FromWide(path);
+    if (narrowPath.size() >= MaxSettingsPath) return false;
+    IniFile file(narrowPath);
+    if (!file.Load()) return false;
+    const std::pair<const char*, const char*> keys[] = {
+        {"Screen", "width"}, {"Screen", "height"}, {"Screen", "FrameSpeed"}, {"Screen", "Quality"},
+        {"System", "WorkThreadPriority"}};
+    std::int32_t values[5];
+    for (std::size_t i = 0; i < 5; ++i) {
+        values[i] = file.GetInt(keys[i].first, keys[i].second, -1);
+        if (values[i] == -1) return false;
+    }
+    MovieSettings loaded;
+    loaded.width = values[0];
+    loaded.height = values[1];
+    loaded.frameSpeed = values[2];
+    loaded.quality = values[3];
+    loaded.workThreadPriority = values[4];
+    return ApplySettings(loaded);
+}
+
+bool MovieEngine::ApplySettings(const MovieSettings& values)
+{
+    if (!ready) return false;
+    LONG width = values.width;
+    LONG height = values.height;
+    LONG frameSpeed = values.frameSpeed;
+    if (FAILED(sourceConfig->SetVideoSize(&width, &height))) return false;
+    if (FAILED(sourceConfig->SetRepTime(&frameSpeed))) return false;
+    if (FAILED(sourceConfig->SetWorkerPriority(values.workThreadPriority))) return false;
+    settings = values;
+    if (FAILED(ApplyProfileSettings(videoOnlyProfile.Get()))) return false;
+    return SUCCEEDED(ApplyProfileSettings(audioVideoProfile.Get()));
+}
+
+void MovieEngine::SetPictureFolder(const std::u16string& path)
+{
+    if (!ready) return;
+    if (!pictureFolder.empty()) {
+        audioTimeline.Reset();
+        audioFile.clear();
+    }
+    const HRESULT hr = sourceConfig->SetFolder(path.c_str());
+    if (hr == E_INVALIDARG) return;
+    // Another failure leaves the old list in place: the folder is refused too, but said.
+    if (FAILED(hr)) {
+        ReportError(hr);
+        return;
+    }
+    if (!audioFile.empty()) RebuildAudioTimeline();
+    pictureFolder = path;
+}
+
+void MovieEngine::SetAudioFile(const std::u16string& path)
+{
+    if (!ready) return;
+    audioFile = path;
+    if (!pictureFolder.empty()) RebuildAudioTimeline();
+}
+
+// The movie's length from what the picture source holds; false (reported)
+// when either query fails.
+bool MovieEngine::MovieDuration(REFERENCE_TIME& duration)
+{
+    LONG count = 0;
+    LONG repTime = 0;
+    HRESULT hr = sourceConfig->GetPictureCount(&count);
+    if (FAILED(hr)) {
+        ReportError(hr);
+        return false;
+    }
+    hr = sourceConfig->GetRepTime(&repTime);
+    if (FAILED(hr)) {
+        ReportError(hr);
+        return false;
+    }
+    // In 64 bits throughout: a long folder at a long picture time overflows 32.
+    duration = static_cast<REFERENCE_TIME>(count) * repTime * 10'000;
+    return true;
+}
+
+void MovieEngine::RebuildAudioTimeline()
+{
+    REFERENCE_TIME duration = 0;
+    if (!MovieDuration(duration)) return;
+    const HRESULT hr = BuildAudioTimeline(audioFile, duration);
+    if (FAILED(hr)) ReportError(hr);
+}
+
+int MovieEngine::PictureCount()
+{
+    if (!ready) return 0;
+    LONG count = 0;
+    const HRESULT hr = sourceConfig->GetPictureCount(&count);
+    if (FAILED(hr)) {
+        ReportError(hr);
+        return 0;
+    }
+    return count;
+}
+
+int MovieEngine::CurrentPicture()
+{
+    if (!ready) return 0;
+    LONG index = 0;
+    const HRESULT hr = sourceConfig->GetCurrentPicture(&index);
+    if (FAILED(hr)) {
+        ReportError(hr);
+        return 0;
+    }
+    return index;
+}
+
+void MovieEngine::SetCurrentPicture(int index)
+{
+    if (!ready) return;
+    const HRESULT hr = sourceConfig->SetCurrentPicture(index);
+    if (FAILED(hr)) ReportError(hr);
+}
+
+void MovieEngine::PictureFileName(int index, WCHAR* buffer, LONG capacity)
+{
+    if (!ready) return;
+    sourceConfig->GetPictureName(index, buffer, capacity);
+}
+
+int MovieEngine::GraphState()
+{
+    if (!ready) return -1;
+    ComPtr<IMediaControl> control;
+    OAFilterState state = 0;
+    if (FAILED(graph.As(IID_IMediaControl, control)) || FAILED(control->GetState(InfiniteWait, &state))) return -1;
+    return state;
+}
+
+void MovieEngine::SetPaused(bool pause)
+{
+    if (!ready) return;
+    ComPtr<IMediaControl> control;
+    if (FAILED(graph.As(IID_IMediaControl, control))) return;
+    if (pause) {
+        control->Pause();
+    } else {
+        control->Run();
+    }
+}
+
+void MovieEngine::Stop()
+{
+    if (!ready) return;
+    ComPtr<IMediaControl> control;
+    if (SUCCEEDED(graph.As(IID_IMediaControl, control))) control->Stop();
+}
+
+ComPtr<IMediaEvent> MovieEngine::GraphEvents()
+{
+    ComPtr<IMediaEvent> events;
+    if (ready) graph.As(IID_IMediaEvent, events);
+    return events;
+}
+
+// Stops the graph, removes every filter and scraps the render engine's front
+// end, so that no graph inherits filters from the one before.
+HRESULT MovieEngine::ClearGraph()
+{
+    ComPtr<IMediaControl> control;
+    HRESULT hr = graph.As(IID_IMediaControl, control);
+    if (SUCCEEDED(hr)) hr = control->Stop();
+    if (FAILED(hr)) return hr;
+    ComPtr<IEnumFilters> filters;
+    hr = graph->EnumFilters(filters.Receive());
+    if (FAILED(hr)) return hr;
+    IBaseFilter* filter = nullptr;
+    while (filters->Next(1, &filter, nullptr) == S_OK) {
+        hr = graph->RemoveFilter(filter);
+        filter->Release();
+        if (FAILED(hr)) return hr;
+        filters->Reset();
+    }
+    return renderEngine->ScrapIt();
+}
+
+void MovieEngine::ReportError(HRESULT hr, std::source_location)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "Error code: 0x%x.", static_cast<unsigned>(hr));
+    MessageBoxW(ownerWindow, WideFromUtf8(text).c_str(), u"Reelsmith", MB_OK | MB_ICONERROR);
+}

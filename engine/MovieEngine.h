@@ -1,0 +1,104 @@
+// MovieEngine: the one object through which a front end makes and plays
+// movies. It owns the filter graph, the picture source of libXTPPic.so, the
+// ASF writer, the renderers, both Windows Media profiles and the sound
+// timeline for the whole life of the program.
+//
+// Every call comes from the front end's thread. Each failing platform call is
+// shown at once through ReportError ("Error code: 0x%x." in a message box,
+// see platform/resource/MessageBox.h) and ends the operation.
+#pragma once
+
+#include "engine/MovieSettings.h"
+#include "picsource/IPictureSourceConfig.h"
+#include "platform/com/ComPtr.h"
+#include "platform/editing/EditingServices.h"
+#include "platform/mediagraph/GraphControl.h"
+#include "platform/wmformat/WMFormat.h"
+
+#include <source_location>
+#include <string>
+
+// The window message by which graph events reach the front end.
+inline constexpr UINT WM_GRAPHNOTIFY = 0x8000 + 100;
+
+class MovieEngine {
+public:
+    // Resource numbers of the two profiles (type "PROFILE").
+    static constexpr int VideoOnlyProfileId = 148;
+    static constexpr int AudioVideoProfileId = 149;
+
+    MovieEngine();
+    MovieEngine(const MovieEngine&) = delete;
+    MovieEngine& operator=(const MovieEngine&) = delete;
+    virtual ~MovieEngine();
+
+    // False when construction ended early at a reported failure; every
+    // operation then refuses to run (E_UNEXPECTED, false, 0 or -1).
+    bool IsReady() const { return ready; }
+
+    HRESULT SetNotifyWindow(HWND window, UINT message, LONG_PTR parameter);
+    bool LoadSettings(const std::u16string& path);
+    bool ApplySettings(const MovieSettings& values);
+    const MovieSettings& Settings() const { return settings; }
+
+    void SetPictureFolder(const std::u16string& path);
+    void SetAudioFile(const std::u16string& path);
+    bool HasPictureFolder() const { return !pictureFolder.empty(); }
+    bool HasAudioTimeline() const { return static_cast<bool>(audioTimeline); }
+    int PictureCount();
+    int CurrentPicture();
+    void SetCurrentPicture(int index);
+    void PictureFileName(int index, WCHAR* buffer, LONG capacity);
+
+    // Builds the encode graph (through a tee and the video renderer when a
+    // preview window is given) and runs it; completion arrives as EC_COMPLETE.
+    void MakeMovie(const std::u16string& outputPath, HWND previewWindow);
+    HRESULT Play(HWND previewWindow);
+    // 0 stopped, 1 paused, 2 running, -1 on failure.
+    int GraphState();
+    void SetPaused(bool pause);
+    void Stop();
+    // The graph's event queue (a new reference), empty when the engine is not ready.
+    ComPtr<IMediaEvent> GraphEvents();
+
+    // The profiles in force, for inspection.
+    IWMProfile* VideoOnlyProfile() const { return videoOnlyProfile.Get(); }
+    IWMProfile* AudioVideoProfile() const { return audioVideoProfile.Get(); }
+
+private:
+    bool Construct();
+    HRESULT ClearGraph();
+    ComPtr<IWMProfile> LoadProfile(int resourceId);
+    HRESULT ApplyProfileSettings(IWMProfile* profile);
+    HRESULT EditVideoStream(IWMVideoMediaProps* props);
+    bool MovieDuration(REFERENCE_TIME& duration);
+    void RebuildAudioTimeline();
+    HRESULT BuildAudioTimeline(const std::u16string& soundPath, REFERENCE_TIME movieDuration);
+    HRESULT AddAudioClips(IAMTimeline* timeline, const std::u16string& soundPath, REFERENCE_TIME movieDuration,
+                          IAMTimelineObj* track);
+    HRESULT AudioLength(const std::u16string& soundPath, REFERENCE_TIME& length);
+    HRESULT ConnectAudioFrontEnd();
+    HRESULT RenderAudioTo(IBaseFilter* sink);
+    HRESULT SetupVideoWindow(IGraphBuilder* graphBuilder, HWND window);
+    HRESULT RenderVideo(IBaseFilter* sink, HWND previewWindow);
+    HRESULT AddPlaybackAudio();
+    void ReportError(HRESULT hr, std::source_location where = std::source_location::current());
+
+    ComPtr<IGraphBuilder> graph;
+    ComPtr<ICaptureGraphBuilder2> captureBuilder;
+    ComPtr<IPictureSourceConfig> sourceConfig;
+    ComPtr<IBaseFilter> sourceFilter;
+    ComPtr<IBaseFilter> asfWriter;
+    ComPtr<IBaseFilter> videoRenderer;
+    ComPtr<IBaseFilter> tee;
+    ComPtr<IWMProfile> videoOnlyProfile;
+    ComPtr<IWMProfile> audioVideoProfile;
+    ComPtr<IAMTimeline> audioTimeline;
+    ComPtr<IBaseFilter> audioRenderer;
+    ComPtr<IRenderEngine> renderEngine;
+    MovieSettings settings;
+    std::u16string pictureFolder;
+    std::u16string audioFile;
+    HWND ownerWindow = nullptr;
+    bool ready = false;
+};
