@@ -1,0 +1,74 @@
+// What the main dialog's workflow needs from the window that hosts it. The Qt
+// window implements it with real widgets and dialogs; tests script it.
+#pragma once
+
+#include "platform/base/WinTypes.h"
+
+#include <cstdint>
+#include <string>
+
+// Message-box buttons, icons and answers, with MessageBoxW's values.
+inline constexpr UINT MessageOk = 0x00000000;
+inline constexpr UINT MessageYesNo = 0x00000004;
+inline constexpr UINT MessageIconQuestion = 0x00000020;
+inline constexpr UINT MessageIconExclamation = 0x00000030;
+inline constexpr UINT MessageDefaultSecond = 0x00000100;
+inline constexpr int AnswerOk = 1;
+inline constexpr int AnswerYes = 6;
+inline constexpr int AnswerNo = 7;
+
+// The dialog's controls.
+enum ControlId : int {
+    SkinControl = 1000,
+    StartControl = 1001,
+    PlayControl = 1002,
+    AnimateControl = 1003,
+    ExitControl = 1004,
+    HelpControl = 1005,
+    PreviewControl = 1011,
+    ProgressControl = 1012,
+    AudioControl = 1013,
+};
+
+// One file-type choice of a file chooser: "AUDIO (*.mp3;*.wav)" and "*.mp3;*.wav".
+struct FileFilter {
+    std::u16string description;
+    std::u16string patterns;
+};
+
+class DialogHost {
+public:
+    // The pressed button (AnswerYes, AnswerNo, AnswerOk).
+    virtual int ShowMessage(const std::u16string& text, const std::u16string& caption, UINT type) = 0;
+    // Empty when cancelled.
+    virtual std::u16string ChooseFolder(const std::u16string& title) = 0;
+    virtual std::u16string ChooseOpenFile(const FileFilter* filters, int filterCount) = 0;
+    // Asks before replacing an existing file; adds defaultExtension when none is given.
+    virtual std::u16string ChooseSaveFile(const FileFilter* filters, int filterCount,
+                                          const std::u16string& defaultExtension) = 0;
+    // Starting a running timer restarts it.
+    virtual void StartTimer(int id, int periodMs) = 0;
+    virtual void StopTimer(int id) = 0;
+    virtual void ShowControl(int id, bool show) = 0;
+    virtual void EnableControl(int id, bool enable) = 0;
+    // Loads the images by resource number, sizes the button to the normal one, redraws it.
+    virtual void SetButtonImages(int id, int normal, int pressed, int disabled) = 0;
+    // Puts the button on the slot of another: the Start button takes the AUDIO button's place.
+    virtual void MoveButtonTo(int id, int slotOf) = 0;
+    virtual void SetProgressRange(std::int32_t lower, std::int32_t upper) = 0;
+    virtual void SetProgressPos(std::int32_t position) = 0;
+    virtual void SetProgressLabel(const std::u16string& label) = 0;
+    virtual void SetProgressColours(std::uint32_t text, std::uint32_t background) = 0;
+    virtual HWND MainWindow() = 0;
+    virtual HWND PreviewWindow() = 0;
+    // Stretches a bottom-up frame into the preview area once, rows dropped.
+    virtual void DrawFrameToWindow(HWND window, const BYTE* pixels, LONG width, LONG height, WORD bitsPerPixel) = 0;
+    virtual void RunHelp() = 0;
+    // Ends the modal run of the dialog.
+    virtual void EndDialog() = 0;
+    // The program file's name without extension.
+    virtual std::u16string ApplicationTitle() = 0;
+
+protected:
+    ~DialogHost() = default;
+};

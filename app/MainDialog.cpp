@@ -1,0 +1,232 @@
+#include "app/MainDialog.h"
+
+#include "app/PreviewFrame.h"
+#include "platform/com/Com.h"
+#include "platform/mediagraph/MediaResults.h"
+#include "platform/mediagraph/MediaTypes.h"
+
+#include <array>
+#include <string>
+
+namespace {
+
+constexpr int MaxPath = 260;
+const std::u16string ProductCaption = u"Reelsmith";
+constexpr std::array ProgressControls{static_cast<int>(ProgressControl)};
+
+std::u16string ToWide(const std::string& text)
+{
+    return std::u16string(text.begin(), text.end());
+}
+
+} // namespace
+
+MainDialog::MainDialog(DialogHost& dialogHost, EngineFactory engineFactory)
+    : host(dialogHost), createEngine(std::move(engineFactory))
+{
+}
+
+void MainDialog::OnInitDialog()
+{
+    host.SetButtonImages(StartControl, 132, 131, 0);
+    host.SetButtonImages(PlayControl, 130, 129, 0);
+    host.SetButtonImages(AnimateControl, 135, 134, 0);
+    host.SetButtonImages(ExitControl, 137, 136, 0);
+    host.SetButtonImages(AudioControl, 140, 141, 145);
+    host.ShowControl(AudioControl, false);
+    host.MoveButtonTo(StartControl, AudioControl);
+    host.SetButtonImages(HelpControl, 150, 151, 0);
+    host.ShowControl(HelpControl, false);
+
+    engine = createEngine();
+    if (engine) {
+        engine->SetNotifyWindow(host.MainWindow(), WM_GRAPHNOTIFY_MESSAGE, 0);
+        engine->LoadSettings(u"config.ini");
+    }
+    host.SetProgressColours(0x7FFF00, 0xFFFFFF);
+    SetProgressView(ProgressView::Hidden);
+    ProbeAudioHardware();
+}
+
+void MainDialog::SetProgressView(ProgressView view)
+{
+    for (const int control : ProgressControls) {
+        switch (view) {
+        case ProgressView::Shown:
+            host.ShowControl(control, true);
+            host.EnableControl(control, true);
+            break;
+        case ProgressView::Hidden:
+            host.ShowControl(control, false);
+            break;
+        case ProgressView::ShownDisabled:
+            host.ShowControl(control, true);
+            host.EnableControl(control, false);
+            break;
+        }
+    }
+}
+
+void MainDialog::ProbeAudioHardware()
+{
+    IBaseFilter* renderer = nullptr;
+    const HRESULT hr = CoCreateInstance(CLSID_AudioRender, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                                        reinterpret_cast<void**>(&renderer));
+    if (hr == VFW_E_NO_AUDIO_HARDWARE) host.EnableControl(AudioControl, false);
+    if (renderer) renderer->Release();
+}
+
+void MainDialog::OnExit()
+{
+    const int answer = host.ShowMessage(u"本当にReelsmithを終了させますか？", u"終了確認",
+                                        MessageYesNo | MessageIconQuestion | MessageDefaultSecond);
+    if (answer != AnswerYes) return;
+    engine.reset();
+    host.EndDialog();
+}
+
+void MainDialog::ShowInfo(const std::u16string& text)
+{
+    host.ShowMessage(text, ProductCaption, MessageOk);
+}
+
+void MainDialog::OnStart()
+{
+    const std::u16string folder = ChoosePictureFolder();
+    if (folder.empty() || !engine) return;
+    engine->Stop();
+    engine->SetPictureFolder(folder);
+    const int count = engine->PictureCount();
+    if (count == 0) {
+        ShowInfo(u"このディレクトリでjpgファイルは見つかりませんでした。");
+        return;
+    }
+    ShowInfo(ToWide(std::to_string(count)) + u" 個JPGファイルはロードされています。");
+    RefreshAfterSelection();
+}
+
+std::u16string MainDialog::ChoosePictureFolder()
+{
+    return host.ChooseFolder(u"写真ディレクトリを選択してください");
+}
+
+void MainDialog::OnAudio()
+{
+    const std::u16string file = ChooseAudioFile();
+    if (file.empty() || !engine) return;
+    engine->Stop();
+    engine->SetAudioFile(file);
+    host.ShowMessage(u"Add Audio File", host.ApplicationTitle(), MessageOk | MessageIconExclamation);
+    RefreshAfterSelection();
+}
+
+std::u16string MainDialog::ChooseAudioFile()
+{
+    const FileFilter filters[] = {{u"AUDIO (*.mp3;*.wav)", u"*.mp3;*.wav"}, {u"All(*.*)", u"*.*"}};
+    return host.ChooseOpenFile(filters, 2);
+}
+
+std::u16string MainDialog::ChooseMovieFile()
+{
+    const FileFilter filters[] = {{u"WMV (*.WMV)", u"*.WMV"}, {u"All(*.*)", u"*.*"}};
+    return host.ChooseSaveFile(filters, 2, u".wmv");
+}
+
+void MainDialog::RefreshAfterSelection()
+{
+    const int count = engine->PictureCount();
+    if (count == 0) return;
+    host.StopTimer(ProgressTimer);
+    host.SetProgressRange(0, count);
+    host.SetProgressPos(0);
+    engine->SetCurrentPicture(0);
+    WCHAR name[MaxPath] = {};
+    engine->PictureFileName(0, name, MaxPath);
+    PreviewFrame::Show(name, host.PreviewWindow(), host);
+    SetProgressView(ProgressView::Shown);
+}
+
+void MainDialog::OnAnimate()
+{
+    if (!engine || !engine->HasPictureFolder()) {
+        ShowInfo(u"まだイメージを選んでいません。");
+        return;
+    }
+    const std::u16string file = ChooseMovieFile();
+    if (file.empty()) return;
+    engine->MakeMovie(file, host.PreviewWindow());
+    SetProgressView(ProgressView::ShownDisabled);
+    host.StartTimer(ProgressTimer, ProgressPeriodMs);
+    mode = DialogMode::Making;
+}
+
+void MainDialog::ShowPlayingLook(bool playing)
+{
+    if (playing)
+        host.SetButtonImages(PlayControl, 139, 138, 0);
+    else
+        host.SetButtonImages(PlayControl, 130, 129, 0);
+}
+
+void MainDialog::OnPlay()
+{
+    if (!engine || !engine->HasPictureFolder()) {
+        ShowInfo(u"まず、JPGファイルを選択してください。");
+        return;
+    }
+    switch (engine->GraphState()) {
+    case 0:
+        if (engine->Play(host.PreviewWindow()) >= 0) {
+            host.StartTimer(ProgressTimer, ProgressPeriodMs);
+            mode = DialogMode::Playing;
+            ShowPlayingLook(true);
+        }
+        break;
+    case 1:
+        engine->SetPaused(false);
+        ShowPlayingLook(true);
+        break;
+    case 2:
+        engine->SetPaused(true);
+        ShowPlayingLook(false);
+        break;
+    default:
+        break;
+    }
+    SetProgressView(ProgressView::Shown);
+}
+
+void MainDialog::OnHelp()
+{
+    host.RunHelp();
+}
+
+void MainDialog::OnTimer()
+{
+    if (!engine || mode == DialogMode::Idle) return;
+    const int picture = engine->CurrentPicture();
+    host.SetProgressLabel(mode == DialogMode::Playing ? u"再生中" : u"動画作成中");
+    host.SetProgressPos(picture);
+}
+
+void MainDialog::OnGraphNotify()
+{
+    if (!engine) return;
+    const ComPtr<IMediaEvent> events = engine->GraphEvents();
+    if (!events) return;
+    LONG code = 0;
+    LONG_PTR param1 = 0;
+    LONG_PTR param2 = 0;
+    while (events->GetEvent(&code, &param1, &param2, 0) >= 0) {
+        events->FreeEventParams(code, param1, param2);
+        if (code == EC_COMPLETE) OnMovieComplete();
+    }
+}
+
+void MainDialog::OnMovieComplete()
+{
+    host.StopTimer(ProgressTimer);
+    engine->Stop();
+    ShowPlayingLook(false);
+    ShowInfo(u"データの処理は終了しました!");
+}

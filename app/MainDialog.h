@@ -1,0 +1,61 @@
+// The main dialog's workflow: turns the user's button presses into engine
+// operations, choosers and messages, polls the engine on a timer to move the
+// progress bar, and reacts to the graph's completion event. It is toolkit
+// free: everything visible goes through the DialogHost.
+#pragma once
+
+#include "app/DialogHost.h"
+#include "app/WorkflowEngine.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+// The window message by which graph events reach the dialog (WM_APP + 100).
+inline constexpr UINT WM_GRAPHNOTIFY_MESSAGE = 0x8000 + 100;
+
+enum class DialogMode : std::int32_t { Idle = 0, Playing = 1, Making = 2 };
+enum class ProgressView : int { Shown = 0, Hidden = 1, ShownDisabled = 2 };
+
+class MainDialog {
+public:
+    using EngineFactory = std::function<std::unique_ptr<WorkflowEngine>()>;
+
+    static constexpr int ProgressTimer = 1;
+    static constexpr int ProgressPeriodMs = 100;
+
+    MainDialog(DialogHost& host, EngineFactory createEngine);
+
+    void OnInitDialog();
+    void OnExit();
+    void OnStart();
+    void OnAudio();
+    void OnAnimate();
+    void OnPlay();
+    void OnHelp();
+    void OnTimer();
+    void OnGraphNotify();
+    // Enter, Escape and the window manager's close request: the Exit button
+    // is the only way out.
+    void OnOk() {}
+    void OnCancel() {}
+
+    DialogMode Mode() const { return mode; }
+    bool HasEngine() const { return engine != nullptr; }
+
+private:
+    std::u16string ChoosePictureFolder();
+    std::u16string ChooseAudioFile();
+    std::u16string ChooseMovieFile();
+    void RefreshAfterSelection();
+    void SetProgressView(ProgressView view);
+    void ProbeAudioHardware();
+    void ShowPlayingLook(bool playing);
+    void OnMovieComplete();
+    void ShowInfo(const std::u16string& text);
+
+    DialogHost& host;
+    EngineFactory createEngine;
+    std::unique_ptr<WorkflowEngine> engine;
+    DialogMode mode = DialogMode::Idle;
+};

@@ -1,0 +1,30 @@
+// The movie-engine operations the main dialog calls, so that the workflow can
+// be driven by the real engine in the window and by a scripted one in tests.
+#pragma once
+
+#include "platform/com/ComPtr.h"
+#include "platform/mediagraph/GraphControl.h"
+
+#include <string>
+
+class WorkflowEngine {
+public:
+    virtual ~WorkflowEngine() = default;
+
+    virtual HRESULT SetNotifyWindow(HWND window, UINT message, LONG_PTR parameter) = 0;
+    virtual bool LoadSettings(const std::u16string& path) = 0;
+    virtual void SetPictureFolder(const std::u16string& path) = 0;
+    virtual void SetAudioFile(const std::u16string& path) = 0;
+    virtual bool HasPictureFolder() const = 0;
+    virtual int PictureCount() = 0;
+    virtual int CurrentPicture() = 0;
+    virtual void SetCurrentPicture(int index) = 0;
+    virtual void PictureFileName(int index, WCHAR* buffer, LONG capacity) = 0;
+    virtual void MakeMovie(const std::u16string& outputPath, HWND previewWindow) = 0;
+    virtual HRESULT Play(HWND previewWindow) = 0;
+    // 0 stopped, 1 paused, 2 running, anything else when unreadable.
+    virtual int GraphState() = 0;
+    virtual void SetPaused(bool pause) = 0;
+    virtual void Stop() = 0;
+    virtual ComPtr<IMediaEvent> GraphEvents() = 0;
+};

@@ -1,0 +1,62 @@
+#!/bin/sh
+# Draws the window's artwork with ImageMagick: the 800x600 skin (133), the
+# button images in their states, and the application icon (128).
+# Usage: resources/artwork/make-artwork.sh  (writes beside this script)
+set -eu
+out=$(dirname "$0")
+font=$(fc-match -f '%{file}' 'Liberation Sans:bold')
+im() { convert "$@"; }
+bmp() { im "$@" -type TrueColor -depth 8 "BMP3:$last"; }
+
+# Skin: a deep blue gradient, a framed panel for the buttons and a frame round
+# the preview area (179,114 318x201 dialog units, that is 269,200 478x352 px).
+last="$out/133.bmp"
+bmp -size 800x600 gradient:'#1b2a49'-'#0b1020' \
+  -fill '#22345a' -stroke '#4a6fa5' -strokewidth 2 -draw 'roundrectangle 60,90 260,560 14,14' \
+  -fill none -stroke '#6c8fc7' -strokewidth 3 -draw 'rectangle 264,195 752,557' \
+  -font "$font" -pointsize 40 -fill '#e8eefc' -stroke none -annotate +290,70 'Reelsmith' \
+  -pointsize 16 -fill '#9fb4da' -annotate +292,96 'photos into movies' \
+  -fill '#ffb347' -draw 'circle 720,60 736,60'
+
+# 161x53 buttons: a rounded face with its caption; pressed is darker and shifted.
+button() { # name normal-id pressed-id colour
+  last="$out/$2.bmp"
+  bmp -size 161x53 xc:'#22345a' -fill "$4" -stroke '#e8eefc' -strokewidth 2 \
+    -draw 'roundrectangle 3,3 157,49 12,12' -font "$font" -pointsize 22 -fill white -stroke none \
+    -gravity center -annotate +0+0 "$1"
+  last="$out/$3.bmp"
+  bmp -size 161x53 xc:'#22345a' -fill "$4" -stroke '#ffb347' -strokewidth 3 \
+    -draw 'roundrectangle 3,3 157,49 12,12' -fill '#00000060' -draw 'roundrectangle 3,3 157,49 12,12' \
+    -font "$font" -pointsize 22 -fill '#ffe2b8' -stroke none -gravity center -annotate +1+2 "$1"
+}
+button Start 132 131 '#3b6fd8'
+button Play 130 129 '#2e9c6a'
+button Pause 139 138 '#c77a1e'
+button Animate 135 134 '#8a4fd0'
+button Exit 137 136 '#b8404a'
+
+# AUDIO 90x90: normal, pressed, disabled (grey).
+square() { # id face caption-colour
+  last="$out/$1.bmp"
+  bmp -size 90x90 xc:'#22345a' -fill "$2" -stroke '#e8eefc' -strokewidth 2 -draw 'circle 45,45 45,4' \
+    -font "$font" -pointsize 16 -fill "$3" -stroke none -gravity center -annotate +0+0 AUDIO
+}
+square 140 '#2e8cb8' white
+square 141 '#1d5f7e' '#ffe2b8'
+square 145 '#6b6f78' '#b0b3ba'
+
+# Help 48x48: normal and pressed.
+help() {
+  last="$out/$1.bmp"
+  bmp -size 48x48 xc:'#22345a' -fill "$2" -stroke '#e8eefc' -strokewidth 2 -draw 'circle 24,24 24,3' \
+    -font "$font" -pointsize 26 -fill white -stroke none -gravity center -annotate +0+0 '?'
+}
+help 150 '#3b6fd8'
+help 151 '#24478f'
+
+# Icon 128: a film frame with a sun over hills.
+im -size 128x128 xc:none -fill '#1b2a49' -draw 'roundrectangle 4,14 123,113 12,12' \
+  -fill '#87b5ff' -draw 'rectangle 20,28 107,99' -fill '#ffb347' -draw 'circle 84,46 94,46' \
+  -fill '#2e9c6a' -draw 'polygon 20,99 50,58 72,84 86,70 107,99' \
+  -fill '#e8eefc' -draw 'rectangle 10,20 14,26' -draw 'rectangle 10,104 14,110' \
+  -draw 'rectangle 113,20 117,26' -draw 'rectangle 113,104 117,110' "PNG32:$out/128.png"

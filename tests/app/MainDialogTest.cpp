@@ -1,0 +1,490 @@
+#include "app/MainDialog.h"
+
+#include "platform/com/Com.h"
+#include "platform/mediagraph/GraphControl.h"
+#include "platform/mediagraph/MediaResults.h"
+
+#include <QImage>
+#include <cstdlib>
+#include <deque>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string Narrow(const std::u16string& text)
+{
+    return QString::fromStdU16String(text).toStdString();
+}
+
+// Records what the dialog does to the window; answers the choosers and
+// message boxes from a script.
+class ScriptedHost : public DialogHost {
+public:
+    struct Message {
+        std::string text;
+        std::string caption;
+        UINT type;
+    };
+
+    int ShowMessage(const std::u16string& text, const std::u16string& caption, UINT type) override
+    {
+        messages.push_back({Narrow(text), Narrow(caption), type});
+        if (onMessage) onMessage();
+        return answer;
+    }
+    std::u16string ChooseFolder(const std::u16string& title) override
+    {
+        folderTitle = Narrow(title);
+        return folder;
+    }
+    std::u16string ChooseOpenFile(const FileFilter* filters, int count) override
+    {
+        openFilters.assign(filters, filters + count);
+        return openFile;
+    }
+    std::u16string ChooseSaveFile(const FileFilter* filters, int count, const std::u16string& extension) override
+    {
+        saveFilters.assign(filters, filters + count);
+        saveExtension = Narrow(extension);
+        return saveFile;
+    }
+    void StartTimer(int id, int period) override
+    {
+        timerRunning = id == 1 && period == 100;
+        ++timerStarts;
+    }
+    void StopTimer(int) override { timerRunning = false; }
+    void ShowControl(int id, bool show) override { visible[id] = show; }
+    void EnableControl(int id, bool enable) override { enabled[id] = enable; }
+    void SetButtonImages(int id, int normal, int pressed, int disabled) override
+    {
+        images[id] = {normal, pressed, disabled};
+    }
+    void MoveButtonTo(int id, int slotOf) override { movedTo[id] = slotOf; }
+    void SetProgressRange(std::int32_t lower, std::int32_t upper) override { range = {lower, upper}; }
+    void SetProgressPos(std::int32_t position) override { progress = position; }
+    void SetProgressLabel(const std::u16string& text) override { label = Narrow(text); }
+    void SetProgressColours(std::uint32_t text, std::uint32_t background) override
+    {
+        colours = {text, background};
+    }
+    HWND MainWindow() override { return reinterpret_cast<HWND>(0x100); }
+    HWND PreviewWindow() override { return reinterpret_cast<HWND>(0x200); }
+    void DrawFrameToWindow(HWND window, const BYTE* pixels, LONG width, LONG height, WORD bits) override
+    {
+        drawnTo = window;
+        frameSize = {width, height, bits};
+        // Bottom-up: the first row is the picture's bottom one.
+        firstPixel = {pixels[0], pixels[1], pixels[2]};
+    }
+    void RunHelp() override { ++helpRuns; }
+    void EndDialog() override { ended = true; }
+    std::u16string ApplicationTitle() override { return u"reelsmith"; }
+
+    int answer = AnswerOk;
+    std::function<void()> onMessage;
+    std::u16string folder;
+    std::u16string openFile;
+    std::u16string saveFile;
+    std::string folderTitle;
+    std::vector<FileFilter> openFilters;
+    std::vector<FileFilter> saveFilters;
+    std::string saveExtension;
+    std::vector<Message> messages;
+    bool timerRunning = false;
+    int timerStarts = 0;
+    std::map<int, bool> visible;
+    std::map<int, bool> enabled;
+    std::map<int, std::vector<int>> images;
+    std::map<int, int> movedTo;
+    std::pair<int, int> range{-1, -1};
+    int progress = -1;
+    std::string label;
+    std::pair<std::uint32_t, std::uint32_t> colours{};
+    HWND drawnTo = nullptr;
+    std::vector<LONG> frameSize;
+    std::vector<int> firstPixel;
+    int helpRuns = 0;
+    bool ended = false;
+};
+
+// The engine as the dialog sees it, with a real graph event queue.
+class ScriptedEngine : public WorkflowEngine {
+public:
+    explicit ScriptedEngine(std::vector<std::string>& callLog) : log(callLog)
+    {
+        if (CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IMediaEventEx,
+                             events.ReceiveVoid()) >= 0) {
+            events->CancelDefaultHandling(EC_COMPLETE);
+            events.As(IID_IMediaEventSink, sink);
+        }
+    }
+    ~ScriptedEngine() override { log.push_back("destroyed"); }
+
+    HRESULT SetNotifyWindow(HWND window, UINT message, LONG_PTR parameter) override
+    {
+        log.push_back("SetNotifyWindow " + std::to_string(reinterpret_cast<std::uintptr_t>(window)) + " " +
+                      std::to_string(message) + " " + std::to_string(parameter));
+        return S_OK;
+    }
+    bool LoadSettings(const std::u16string& path) override
+    {
+        log.push_back("LoadSettings " + Narrow(path));
+        return false;
+    }
+    void SetPictureFolder(const std::u16string& path) override
+    {
+        log.push_back("SetPictureFolder " + Narrow(path));
+        hasFolder = true;
+    }
+    void SetAudioFile(const std::u16string& path) override { log.push_back("SetAudioFile " + Narrow(path)); }
+    bool HasPictureFolder() const override { return hasFolder; }
+    int PictureCount() override { return count; }
+    int CurrentPicture() override { return current; }
+    void SetCurrentPicture(int index) override { log.push_back("SetCurrentPicture " + std::to_string(index)); }
+    void PictureFileName(int, WCHAR* buffer, LONG capacity) override
+    {
+        const std::u16string name = firstPicture.substr(0, capacity - 1);
+        std::copy(name.begin(), name.end(), buffer);
+        buffer[name.size()] = 0;
+    }
+    void MakeMovie(const std::u16string& path, HWND preview) override
+    {
+        log.push_back("MakeMovie " + Narrow(path) + " " + std::to_string(reinterpret_cast<std::uintptr_t>(preview)));
+    }
+    HRESULT Play(HWND) override
+    {
+        log.push_back("Play");
+        if (playResult >= 0) state = 2;
+        return playResult;
+    }
+    int GraphState() override { return state; }
+    void SetPaused(bool pause) override
+    {
+        log.push_back(pause ? "Pause" : "Run");
+        state = pause ? 1 : 2;
+    }
+    void Stop() override
+    {
+        log.push_back("Stop");
+        state = 0;
+    }
+    ComPtr<IMediaEvent> GraphEvents() override
+    {
+        ComPtr<IMediaEvent> queue;
+        events.As(IID_IMediaEvent, queue);
+        return queue;
+    }
+    void Raise(LONG code) { sink->Notify(code, 0, 0); }
+
+    std::vector<std::string>& log;
+    bool hasFolder = false;
+    int count = 0;
+    int current = 0;
+    int state = 0;
+    HRESULT playResult = S_OK;
+    std::u16string firstPicture = u"/nonexistent/first.jpg";
+    ComPtr<IMediaEventEx> events;
+    ComPtr<IMediaEventSink> sink;
+};
+
+class MainDialogTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
+    }
+    void TearDown() override { CoUninitialize(); }
+
+    void Init()
+    {
+        dialog.OnInitDialog();
+        ASSERT_NE(engine, nullptr);
+    }
+    // Accepts a folder of `pictures` through Start.
+    void AcceptFolder(int pictures)
+    {
+        engine->count = pictures;
+        host.folder = u"/photos";
+        dialog.OnStart();
+    }
+    const ScriptedHost::Message& LastMessage() const { return host.messages.back(); }
+
+    ScriptedHost host;
+    std::vector<std::string> log;
+    ScriptedEngine* engine = nullptr;
+    MainDialog dialog{host, [this] {
+                          auto created = std::make_unique<ScriptedEngine>(log);
+                          engine = created.get();
+                          return created;
+                      }};
+};
+
+TEST_F(MainDialogTest, InitialisationLaysOutTheWindowAndPreparesTheEngine)
+{
+    Init();
+    EXPECT_EQ(host.images[StartControl], (std::vector<int>{132, 131, 0}));
+    EXPECT_EQ(host.images[PlayControl], (std::vector<int>{130, 129, 0}));
+    EXPECT_EQ(host.images[AnimateControl], (std::vector<int>{135, 134, 0}));
+    EXPECT_EQ(host.images[ExitControl], (std::vector<int>{137, 136, 0}));
+    EXPECT_EQ(host.images[AudioControl], (std::vector<int>{140, 141, 145}));
+    EXPECT_EQ(host.images[HelpControl], (std::vector<int>{150, 151, 0}));
+    EXPECT_FALSE(host.visible[AudioControl]);
+    EXPECT_FALSE(host.visible[HelpControl]);
+    EXPECT_FALSE(host.visible[ProgressControl]);
+    EXPECT_EQ(host.movedTo[StartControl], AudioControl);
+    EXPECT_EQ(host.colours, (std::pair<std::uint32_t, std::uint32_t>{0x7FFF00, 0xFFFFFF}));
+    ASSERT_GE(log.size(), 2u);
+    EXPECT_EQ(log[0], "SetNotifyWindow 256 32868 0");
+    EXPECT_EQ(log[1], "LoadSettings config.ini");
+    EXPECT_TRUE(host.messages.empty());
+    EXPECT_TRUE(host.enabled.find(AudioControl) == host.enabled.end()) << "audio hardware present";
+}
+
+TEST_F(MainDialogTest, NoAudioHardwareDisablesTheAudioButton)
+{
+    setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+    Init();
+    EXPECT_FALSE(host.enabled.at(AudioControl));
+    EXPECT_FALSE(host.visible[AudioControl]);
+    EXPECT_TRUE(host.messages.empty());
+}
+
+TEST_F(MainDialogTest, ExitAsksAndOnlyYesEndsTheDialog)
+{
+    Init();
+    host.answer = AnswerNo;
+    dialog.OnExit();
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_EQ(LastMessage().text, "本当にReelsmithを終了させますか？");
+    EXPECT_EQ(LastMessage().caption, "終了確認");
+    EXPECT_EQ(LastMessage().type, MessageYesNo | MessageIconQuestion | MessageDefaultSecond);
+    EXPECT_FALSE(host.ended);
+    EXPECT_TRUE(dialog.HasEngine());
+
+    host.answer = AnswerYes;
+    dialog.OnExit();
+    EXPECT_TRUE(host.ended);
+    EXPECT_FALSE(dialog.HasEngine());
+    EXPECT_EQ(log.back(), "destroyed");
+}
+
+TEST_F(MainDialogTest, EnterAndEscapeLeaveEverythingAlone)
+{
+    Init();
+    const auto before = log.size();
+    dialog.OnOk();
+    dialog.OnCancel();
+    EXPECT_FALSE(host.ended);
+    EXPECT_TRUE(dialog.HasEngine());
+    EXPECT_EQ(log.size(), before);
+    EXPECT_TRUE(host.messages.empty());
+}
+
+TEST_F(MainDialogTest, PlayAndAnimateWithoutAFolderOnlySayWhy)
+{
+    Init();
+    dialog.OnPlay();
+    EXPECT_EQ(LastMessage().text, "まず、JPGファイルを選択してください。");
+    EXPECT_EQ(LastMessage().caption, "Reelsmith");
+    EXPECT_EQ(LastMessage().type, MessageOk);
+    dialog.OnAnimate();
+    EXPECT_EQ(LastMessage().text, "まだイメージを選んでいません。");
+    EXPECT_EQ(host.timerStarts, 0);
+    EXPECT_EQ(dialog.Mode(), DialogMode::Idle);
+    EXPECT_FALSE(host.visible[ProgressControl]);
+}
+
+TEST_F(MainDialogTest, CancelledChoosersChangeNothing)
+{
+    Init();
+    const auto before = log.size();
+    dialog.OnStart();
+    dialog.OnAudio();
+    EXPECT_EQ(log.size(), before) << "the graph is stopped only after a choice";
+    EXPECT_EQ(host.folderTitle, "写真ディレクトリを選択してください");
+    ASSERT_EQ(host.openFilters.size(), 2u);
+    EXPECT_EQ(Narrow(host.openFilters[0].patterns), "*.mp3;*.wav");
+    EXPECT_TRUE(host.messages.empty());
+}
+
+TEST_F(MainDialogTest, FolderWithoutPicturesSaysSoAndLeavesTheBar)
+{
+    Init();
+    AcceptFolder(0);
+    EXPECT_EQ(LastMessage().text, "このディレクトリでjpgファイルは見つかりませんでした。");
+    EXPECT_EQ(LastMessage().caption, "Reelsmith");
+    EXPECT_FALSE(host.visible[ProgressControl]);
+    EXPECT_EQ(host.range, (std::pair<int, int>{-1, -1}));
+}
+
+TEST_F(MainDialogTest, AcceptedFolderShowsCountResetsBarAndDrawsThePreview)
+{
+    const std::filesystem::path picture =
+        std::filesystem::temp_directory_path() / ("reelsmith-preview-" + std::to_string(getpid()) + ".jpg");
+    QImage image(64, 32, QImage::Format_RGB32);
+    image.fill(QColor(0, 0, 255));
+    ASSERT_TRUE(image.save(QString::fromStdString(picture.string()), "JPG"));
+    Init();
+    engine->firstPicture = picture.u16string();
+    host.timerRunning = true;
+    AcceptFolder(12);
+    std::filesystem::remove(picture);
+
+    EXPECT_EQ(LastMessage().text, "12 個JPGファイルはロードされています。");
+    EXPECT_EQ(log[2], "Stop");
+    EXPECT_EQ(log[3], "SetPictureFolder /photos");
+    EXPECT_EQ(log[4], "SetCurrentPicture 0");
+    EXPECT_FALSE(host.timerRunning);
+    EXPECT_EQ(host.range, (std::pair<int, int>{0, 12}));
+    EXPECT_EQ(host.progress, 0);
+    EXPECT_TRUE(host.visible[ProgressControl]);
+    EXPECT_TRUE(host.enabled[ProgressControl]);
+    EXPECT_EQ(host.drawnTo, host.PreviewWindow());
+    EXPECT_EQ(host.frameSize, (std::vector<LONG>{640, 480, 24}));
+    ASSERT_EQ(host.firstPixel.size(), 3u);
+    EXPECT_GT(host.firstPixel[0], 200) << "blue first in each pixel";
+    EXPECT_LT(host.firstPixel[2], 60);
+}
+
+TEST_F(MainDialogTest, UnreadablePictureDrawsNothingAndSaysNothingMore)
+{
+    Init();
+    AcceptFolder(3);
+    EXPECT_EQ(host.drawnTo, nullptr);
+    EXPECT_EQ(host.messages.size(), 1u);
+    EXPECT_TRUE(host.visible[ProgressControl]);
+}
+
+TEST_F(MainDialogTest, AudioFileIsHandedOverAndAnnounced)
+{
+    Init();
+    AcceptFolder(2);
+    host.openFile = u"/music/song.mp3";
+    dialog.OnAudio();
+    EXPECT_EQ(LastMessage().text, "Add Audio File");
+    EXPECT_EQ(LastMessage().caption, "reelsmith");
+    EXPECT_EQ(LastMessage().type, MessageOk | MessageIconExclamation);
+    EXPECT_NE(std::find(log.begin(), log.end(), "SetAudioFile /music/song.mp3"), log.end());
+}
+
+TEST_F(MainDialogTest, AnimateMakesTheMovieAndTheTimerReportsMaking)
+{
+    Init();
+    AcceptFolder(4);
+    host.saveFile = u"/out/movie.wmv";
+    dialog.OnAnimate();
+    EXPECT_EQ(log.back(), "MakeMovie /out/movie.wmv 512");
+    EXPECT_EQ(host.saveExtension, ".wmv");
+    ASSERT_EQ(host.saveFilters.size(), 2u);
+    EXPECT_EQ(Narrow(host.saveFilters[0].description), "WMV (*.WMV)");
+    EXPECT_TRUE(host.timerRunning);
+    EXPECT_EQ(dialog.Mode(), DialogMode::Making);
+    EXPECT_TRUE(host.visible[ProgressControl]);
+    EXPECT_FALSE(host.enabled[ProgressControl]);
+
+    engine->current = 3;
+    dialog.OnTimer();
+    EXPECT_EQ(host.label, "動画作成中");
+    EXPECT_EQ(host.progress, 3);
+}
+
+TEST_F(MainDialogTest, TimerDoesNothingWhileIdle)
+{
+    Init();
+    AcceptFolder(4);
+    engine->current = 2;
+    dialog.OnTimer();
+    EXPECT_EQ(host.progress, 0);
+    EXPECT_EQ(host.label, "");
+}
+
+TEST_F(MainDialogTest, PlayTogglesBetweenRunAndPauseWithTheButtonLook)
+{
+    Init();
+    AcceptFolder(4);
+    dialog.OnPlay();
+    EXPECT_EQ(log.back(), "Play");
+    EXPECT_EQ(host.images[PlayControl], (std::vector<int>{139, 138, 0}));
+    EXPECT_EQ(dialog.Mode(), DialogMode::Playing);
+    EXPECT_TRUE(host.timerRunning);
+    engine->current = 1;
+    dialog.OnTimer();
+    EXPECT_EQ(host.label, "再生中");
+
+    const int startsBefore = host.timerStarts;
+    dialog.OnPlay();
+    EXPECT_EQ(log.back(), "Pause");
+    EXPECT_EQ(host.images[PlayControl], (std::vector<int>{130, 129, 0}));
+    dialog.OnPlay();
+    EXPECT_EQ(log.back(), "Run");
+    EXPECT_EQ(host.images[PlayControl], (std::vector<int>{139, 138, 0}));
+    EXPECT_EQ(host.timerStarts, startsBefore) << "pause and resume leave the timer alone";
+}
+
+TEST_F(MainDialogTest, FailedPlayOnlyShowsTheBar)
+{
+    Init();
+    AcceptFolder(4);
+    host.visible[ProgressControl] = false;
+    engine->playResult = E_FAIL;
+    dialog.OnPlay();
+    EXPECT_EQ(dialog.Mode(), DialogMode::Idle);
+    EXPECT_FALSE(host.timerRunning);
+    EXPECT_EQ(host.images[PlayControl], (std::vector<int>{130, 129, 0}));
+    EXPECT_TRUE(host.visible[ProgressControl]);
+
+    engine->state = -1;
+    host.visible[ProgressControl] = false;
+    dialog.OnPlay();
+    EXPECT_TRUE(host.visible[ProgressControl]);
+}
+
+TEST_F(MainDialogTest, CompletionAfterPlayingStopsAndFreezesTheBar)
+{
+    Init();
+    AcceptFolder(4);
+    dialog.OnPlay();
+    engine->current = 4;
+    dialog.OnTimer();
+    engine->Raise(EC_PAUSED);
+    engine->Raise(EC_COMPLETE);
+    dialog.OnGraphNotify();
+    EXPECT_FALSE(host.timerRunning);
+    EXPECT_EQ(engine->state, 0);
+    EXPECT_EQ(host.images[PlayControl], (std::vector<int>{130, 129, 0}));
+    EXPECT_EQ(LastMessage().text, "データの処理は終了しました!");
+    EXPECT_EQ(host.messages.size(), 2u) << "the other event is ignored";
+    EXPECT_EQ(host.label, "再生中");
+    EXPECT_EQ(host.progress, 4);
+    EXPECT_EQ(dialog.Mode(), DialogMode::Playing);
+
+    dialog.OnGraphNotify();
+    EXPECT_EQ(host.messages.size(), 2u) << "the queue was drained";
+}
+
+TEST_F(MainDialogTest, CompletionAfterMakingSaysTheSame)
+{
+    Init();
+    AcceptFolder(4);
+    host.saveFile = u"/out/movie.wmv";
+    dialog.OnAnimate();
+    engine->Raise(EC_COMPLETE);
+    dialog.OnGraphNotify();
+    EXPECT_EQ(LastMessage().text, "データの処理は終了しました!");
+    EXPECT_FALSE(host.timerRunning);
+    EXPECT_EQ(log.back(), "Stop");
+}
+
+TEST_F(MainDialogTest, HelpRunsTheHelpDialog)
+{
+    Init();
+    dialog.OnHelp();
+    EXPECT_EQ(host.helpRuns, 1);
+}
+
+} // namespace
