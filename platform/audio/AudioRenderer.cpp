@@ -11,7 +11,6 @@
 
 namespace {
 
-constexpr CLSID CLSID_AudioRendererSelf = CLSID_AudioRender;
 constexpr REFERENCE_TIME Second = 10'000'000;
 // How far ahead of the device sound is queued.
 constexpr REFERENCE_TIME QueueAhead = Second / 3;
@@ -54,7 +53,7 @@ HRESULT AudioRenderer::Create(IUnknown* outer, REFIID iid, void** object)
     return hr;
 }
 
-AudioRenderer::AudioRenderer() : PlatformFilter(CLSID_AudioRendererSelf), input(*this)
+AudioRenderer::AudioRenderer() : PlatformFilter(CLSID_AudioRender), input(*this)
 {
     CoCreateInstance(CLSID_SystemClock, nullptr, CLSCTX_INPROC_SERVER, IID_IReferenceClock,
                      systemClock.ReceiveVoid());

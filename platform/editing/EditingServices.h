@@ -28,9 +28,6 @@ protected:                            \
 struct IAMTimelineObj;
 struct IMediaLocator;
 struct IPropertySetter;
-struct IGrfCache;
-struct IRenderEngineCallback;
-using IFindCompressorCB = IUnknown;
 
 struct IAMTimeline : IUnknown {
     virtual HRESULT CreateEmptyNode(IAMTimelineObj** object, TIMELINE_MAJOR_TYPE type) = 0;
