@@ -525,8 +525,8 @@ bool scanCoversFrame(const JpegDecoderState& s) {
 }
 
 inline bool mcuVisible(const JpegDecoderState& s, std::int32_t mx, std::int32_t my) {
-  return static_cast<std::int64_t>(mx) * s.frame.mcuWidth < s.out.width &&
-         static_cast<std::int64_t>(my) * s.frame.mcuHeight < s.out.height;
+  return static_cast<std::int64_t>(mx) * s.outMcuWidth < s.out.width &&
+         static_cast<std::int64_t>(my) * s.outMcuHeight < s.out.height;
 }
 
 // Dequantises, transforms and outputs the MCU held in s.mcu (frame-component order).
@@ -537,9 +537,10 @@ void outputFrameMcu(JPEG_PROPERTIES& p, JpegDecoderState& s, std::int32_t mx, st
   for (int c = 0; c < s.frame.componentCount; ++c) {
     const FrameComponent& fc = s.frame.comp[c];
     const std::int16_t* q = s.quantPrepared[fc.tq & 3];
+    const IdctRoutine idct = rt.currentIdct[s.idctSize[c]];
     for (int i = 0; i < fc.h * fc.v; ++i, ++b) {
       if (!dequantised) rt.currentDequant(s.mcu[b], q);
-      rt.currentIdct[0](s.mcu[b]);
+      idct(s.mcu[b]);
     }
   }
   McuOutputArgs args{&p, &s, s.mcu, mx, my};
@@ -620,7 +621,7 @@ int decodeSequentialScan(JPEG_PROPERTIES& p, JpegDecoderState& s) {
               const std::int32_t blockY = scan.ns == 1 ? my : my * sc.v + by;
               // Blocks past the component's edge (MCU padding) are decoded but not shown.
               if (blockX >= fc.widthInBlocks || blockY >= fc.heightInBlocks) continue;
-              rt.currentIdct[0](blk);  // dequantised while decoded
+              rt.currentIdct[s.idctSize[sc.frameIndex]](blk);  // dequantised while decoded
               writeComponentBlock(p, s, sc.frameIndex, blk, blockX, blockY);
             }
           }
@@ -698,9 +699,9 @@ void renderProgressive(JPEG_PROPERTIES& p, JpegDecoderState& s) {
   selectTransforms(p, s);
   const Frame& f = s.frame;
   for (std::int32_t my = 0; my < f.mcusDown; ++my) {
-    if (static_cast<std::int64_t>(my) * f.mcuHeight >= s.out.height) break;
+    if (static_cast<std::int64_t>(my) * s.outMcuHeight >= s.out.height) break;
     for (std::int32_t mx = 0; mx < f.mcusAcross; ++mx) {
-      if (static_cast<std::int64_t>(mx) * f.mcuWidth >= s.out.width) break;
+      if (static_cast<std::int64_t>(mx) * s.outMcuWidth >= s.out.width) break;
       int b = 0;
       for (int c = 0; c < f.componentCount; ++c) {
         const FrameComponent& fc = f.comp[c];

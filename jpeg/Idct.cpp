@@ -232,8 +232,131 @@ void idct8x8Type0(std::int16_t* block) {
   }
 }
 
-// The 1/8-scale transforms (one sample per block); the scaled operations that use them
-// come with [jpeg-full], which adds the 4x4 and 2x2 sizes beside them.
+// ---- Reduced sizes: the samples land in the top-left corner of the block, 8 apart -----------
+
+// dctType 1 at 1/2: the Independent JPEG Group's reduced-size 4x4 transform (13-bit
+// constants, two fractional bits between the passes). Column 4 does not take part.
+namespace {
+struct Odd4 {
+  W even0, even1;  // tmp10, tmp12
+  W odd0, odd2;    // tmp0, tmp2
+};
+inline Odd4 reduced4(W x0, W x1, W x2, W x3, W x5, W x6, W x7, int shift0) {
+  const W t0 = x0 << shift0;
+  const W t2 = x2 * 15137u - x6 * 6270u;
+  Odd4 r;
+  r.even0 = t0 + t2;
+  r.even1 = t0 - t2;
+  r.odd0 = 0u - x7 * 1730u + x5 * 11893u - x3 * 17799u + x1 * 8697u;
+  r.odd2 = 0u - x7 * 4176u - x5 * 4926u + x3 * 7373u + x1 * 20995u;
+  return r;
+}
+inline W odd2x2(W x1, W x3, W x5, W x7) {
+  return 0u - x7 * 5906u + x5 * 6967u - x3 * 10426u + x1 * 29692u;
+}
+}  // namespace
+
+void idct4x4Type1(std::int16_t* block) {
+  W ws[4 * 8];
+  for (int c = 0; c < 8; ++c) {
+    if (c == 4) continue;
+    const std::int16_t* x = block + c;
+    const Odd4 r = reduced4(w(x[0]), w(x[8]), w(x[16]), w(x[24]), w(x[40]), w(x[48]), w(x[56]), 14);
+    ws[0 * 8 + c] = w(sra(r.even0 + r.odd2 + (1u << 11), 12));
+    ws[3 * 8 + c] = w(sra(r.even0 - r.odd2 + (1u << 11), 12));
+    ws[1 * 8 + c] = w(sra(r.even1 + r.odd0 + (1u << 11), 12));
+    ws[2 * 8 + c] = w(sra(r.even1 - r.odd0 + (1u << 11), 12));
+  }
+  for (int row = 0; row < 4; ++row) {
+    const W* x = ws + row * 8;
+    const Odd4 r = reduced4(x[0], x[1], x[2], x[3], x[5], x[6], x[7], 14);
+    std::int16_t* o = block + row * 8;
+    o[0] = clampSample(sra(r.even0 + r.odd2 + (1u << 18), 19) + 128);
+    o[3] = clampSample(sra(r.even0 - r.odd2 + (1u << 18), 19) + 128);
+    o[1] = clampSample(sra(r.even1 + r.odd0 + (1u << 18), 19) + 128);
+    o[2] = clampSample(sra(r.even1 - r.odd0 + (1u << 18), 19) + 128);
+  }
+}
+
+// dctType 1 at 1/4: the Independent JPEG Group's reduced-size 2x2 transform; only the
+// DC and the odd frequencies take part.
+void idct2x2Type1(std::int16_t* block) {
+  W ws[2 * 8];
+  for (int c = 0; c < 8; ++c) {
+    if (c == 2 || c == 4 || c == 6) continue;
+    const std::int16_t* x = block + c;
+    const W t10 = w(x[0]) << 15;
+    const W t0 = odd2x2(w(x[8]), w(x[24]), w(x[40]), w(x[56]));
+    ws[c] = w(sra(t10 + t0 + (1u << 12), 13));
+    ws[8 + c] = w(sra(t10 - t0 + (1u << 12), 13));
+  }
+  for (int row = 0; row < 2; ++row) {
+    const W* x = ws + row * 8;
+    const W t10 = x[0] << 15;
+    const W t0 = odd2x2(x[1], x[3], x[5], x[7]);
+    std::int16_t* o = block + row * 8;
+    o[0] = clampSample(sra(t10 + t0 + (1u << 19), 20) + 128);
+    o[1] = clampSample(sra(t10 - t0 + (1u << 19), 20) + 128);
+  }
+}
+
+// dctType 0 at 1/2 and 1/4. The AAN scale factors make the reduction simple: averaging
+// the 8-point basis over pixel pairs turns each AAN-scaled coefficient D(u, v) into
+// D(u, v) cos((2n + 1) u pi / 8) cos((2m + 1) v pi / 8) / 16 (u, v < 4), a plain 4-point
+// transform with Q16 cos(pi/8), sin(pi/8) and sqrt(2)/2. Averaging once more gives the
+// 2-point form with cos(pi/8) sqrt(2)/2 and (cos(pi/8) - sin(pi/8)) / 2.
+namespace {
+constexpr std::int64_t kC1 = 60547, kS1 = 25080, kR2 = 46341;
+constexpr std::int64_t kK1 = (kC1 * kR2) >> 16, kK3 = (kC1 - kS1) / 2;
+template <class In, class Out>
+inline void aan4(In x, Out out) {
+  const std::int64_t e0 = x(0) * 65536 + x(2) * kR2;
+  const std::int64_t e1 = x(0) * 65536 - x(2) * kR2;
+  const std::int64_t o0 = x(1) * kC1 + x(3) * kS1;
+  const std::int64_t o1 = x(1) * kS1 - x(3) * kC1;
+  out(0, e0 + o0);
+  out(1, e1 + o1);
+  out(2, e1 - o1);
+  out(3, e0 - o0);
+}
+template <class In, class Out>
+inline void aan2(In x, Out out) {
+  const std::int64_t o = x(1) * kK1 - x(3) * kK3;
+  out(0, x(0) * 65536 + o);
+  out(1, x(0) * 65536 - o);
+}
+}  // namespace
+
+void idct4x4Type0(std::int16_t* block) {
+  std::int64_t ws[16];  // Q2 after the first pass
+  for (int r = 0; r < 4; ++r)
+    aan4([&](int u) { return std::int64_t{block[r * 8 + u]}; },
+         [&](int n, std::int64_t v) { ws[r * 4 + n] = (v + (1 << 13)) >> 14; });
+  for (int c = 0; c < 4; ++c)
+    aan4([&](int v) { return ws[v * 4 + c]; },
+         [&](int n, std::int64_t v) {
+           block[n * 8 + c] = clampSample(static_cast<std::int32_t>((v + (1 << 21)) >> 22) + 128);
+         });
+}
+
+void idct2x2Type0(std::int16_t* block) {
+  std::int64_t ws[4];
+  // Rows 0, 1 and 3 carry the coefficients the 2-point form uses.
+  std::int64_t rows[4][2];
+  for (int r = 0; r < 4; ++r) {
+    if (r == 2) continue;
+    aan2([&](int u) { return std::int64_t{block[r * 8 + u]}; },
+         [&](int n, std::int64_t v) { rows[r][n] = (v + (1 << 13)) >> 14; });
+  }
+  for (int c = 0; c < 2; ++c)
+    aan2([&](int v) { return v == 2 ? 0 : rows[v][c]; },
+         [&](int n, std::int64_t v) { ws[n * 2 + c] = v; });
+  for (int n = 0; n < 2; ++n)
+    for (int c = 0; c < 2; ++c)
+      block[n * 8 + c] = clampSample(static_cast<std::int32_t>((ws[n * 2 + c] + (1 << 21)) >> 22) + 128);
+}
+
+// The 1/8-scale transforms (one sample per block).
 void idct1x1Type1(std::int16_t* block) {
   block[0] = clampSample(((static_cast<std::int32_t>(block[0]) + 4) >> 3) + 128);
 }

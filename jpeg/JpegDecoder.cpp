@@ -102,7 +102,8 @@ void resetTableCounters(JpegDecoderState& s) {
 int readSteps(JpegContext& c, JpegDecoderState& s, int op) {
   JPEG_PROPERTIES& p = c.props;
   if (op >= 8 && op <= 13) return -2;              // the encoder is not built
-  if (op > ReadImageBuffer) return kErrNotSupported;  // [jpeg-full]
+  if (op > ReadImageBuffer && (op < ReadHalfFile || op > ReadEighthBuffer)) return kErrNotSupported;
+  s.scaleShift = op >= ReadHalfFile ? (op - ReadHalfFile) / 2 + 1 : 0;
 
   // 1. A params operation loads the stream's tables afresh and needs a frame; an image
   //    operation starts a new image.
@@ -222,7 +223,7 @@ int readSteps(JpegContext& c, JpegDecoderState& s, int op) {
   c.imageSubsampling = p.imageSubsampling;
 
   // 10. An image read from a file closes it.
-  if (op == ReadImageFile) closeInput(s, rc);
+  if (isFileOperation(op) && writesPixels(op)) closeInput(s, rc);
   return rc;
 }
 

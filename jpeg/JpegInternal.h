@@ -186,6 +186,12 @@ struct JpegDecoderState {
   std::int32_t cpuClass = 0;
   xtpjpeg::OutputTarget out;
 
+  // Scaled reads: log2 of the operation's scale, each component's transform size (an
+  // index into RoutineTable::currentIdct) and the MCU's size in output pixels.
+  std::int32_t scaleShift = 0;
+  std::int32_t idctSize[xtpjpeg::kMaxComponents] = {};
+  std::int32_t outMcuWidth = 8, outMcuHeight = 8;
+
   // One MCU's blocks (coefficients, then 8-bit samples as 16-bit values).
   alignas(32) std::int16_t mcu[xtpjpeg::kMaxMcuBlocks][64];
 };
@@ -270,6 +276,10 @@ void dequantType1(std::int16_t* block, const std::int16_t* table);
 void dequantType0(std::int16_t* block, const std::int16_t* table);
 void idct8x8Type1(std::int16_t* block);
 void idct8x8Type0(std::int16_t* block);
+void idct4x4Type1(std::int16_t* block);
+void idct4x4Type0(std::int16_t* block);
+void idct2x2Type1(std::int16_t* block);
+void idct2x2Type0(std::int16_t* block);
 void idct1x1Type1(std::int16_t* block);
 void idct1x1Type0(std::int16_t* block);
 

@@ -95,11 +95,11 @@ struct Rect {
 
 inline bool mcuRect(const JpegDecoderState& s, std::int32_t mx, std::int32_t my, Rect& r) {
   const OutputTarget& o = s.out;
-  const std::int64_t x0 = static_cast<std::int64_t>(mx) * s.frame.mcuWidth;
-  const std::int64_t y0 = static_cast<std::int64_t>(my) * s.frame.mcuHeight;
+  const std::int64_t x0 = static_cast<std::int64_t>(mx) * s.outMcuWidth;
+  const std::int64_t y0 = static_cast<std::int64_t>(my) * s.outMcuHeight;
   if (x0 >= o.width || y0 >= o.height || !o.firstRow) return false;
-  r.cols = static_cast<std::int32_t>(std::min<std::int64_t>(s.frame.mcuWidth, o.width - x0));
-  r.rows = static_cast<std::int32_t>(std::min<std::int64_t>(s.frame.mcuHeight, o.height - y0));
+  r.cols = static_cast<std::int32_t>(std::min<std::int64_t>(s.outMcuWidth, o.width - x0));
+  r.rows = static_cast<std::int32_t>(std::min<std::int64_t>(s.outMcuHeight, o.height - y0));
   r.dst = o.firstRow + y0 * o.lineBytes + x0 * o.channels;
   return true;
 }
@@ -234,6 +234,9 @@ void writeRow(const Plan& plan, int nc, const std::uint8_t* const comp[kMaxCompo
   }
 }
 
+// Any sampling at any scale: a component's blocks carry n = 8 >> idctSize samples a side
+// (8 apart in the block), and output pixel x of the MCU takes sample x * h * n / (MCU
+// width in output pixels), which at full size is x * h / hmax.
 void mcuGeneral(const McuOutputArgs& a) {
   const JpegDecoderState& s = *a.state;
   Rect r;
@@ -249,20 +252,41 @@ void mcuGeneral(const McuOutputArgs& a) {
   }
   std::uint8_t rows[kMaxComponents][32];
   const std::uint8_t* comp[kMaxComponents] = {rows[0], rows[1], rows[2], rows[3]};
-  const std::int64_t xAbs = static_cast<std::int64_t>(a.mcuX) * f.mcuWidth;
+  const std::int64_t xAbs = static_cast<std::int64_t>(a.mcuX) * s.outMcuWidth;
   for (std::int32_t y = 0; y < r.rows; ++y) {
     for (int c = 0; c < nc; ++c) {
       const FrameComponent& fc = f.comp[c];
-      const int sy = y * fc.v / f.vmax;
-      const int blockRow = base[c] + (sy >> 3) * fc.h;
-      const int rowOff = (sy & 7) * 8;
+      const int n = 8 >> s.idctSize[c];
+      const int sy = y * fc.v * n / s.outMcuHeight;
+      const int blockRow = base[c] + (sy / n) * fc.h;
+      const int rowOff = (sy % n) * 8;
       for (std::int32_t x = 0; x < r.cols; ++x) {
-        const int sx = x * fc.h / f.hmax;
-        rows[c][x] = static_cast<std::uint8_t>(a.blocks[blockRow + (sx >> 3)][rowOff + (sx & 7)]);
+        const int sx = x * fc.h * n / s.outMcuWidth;
+        rows[c][x] = static_cast<std::uint8_t>(a.blocks[blockRow + sx / n][rowOff + sx % n]);
       }
     }
     writeRow(plan, nc, comp, r.dst + y * s.out.lineBytes, r.cols, s.out.channels, xAbs);
   }
+}
+
+// Transform sizes of a scaled read: the operation's size, one larger for components
+// sampled 1x1 when every component has H = V in {1, 2} (chroma then comes out at the
+// reduced luma size without upsampling).
+void chooseTransformSizes(JpegDecoderState& s) {
+  const Frame& f = s.frame;
+  const int shift = s.scaleShift;
+  bool square = true;
+  for (int c = 0; c < f.componentCount; ++c) {
+    const FrameComponent& fc = f.comp[c];
+    square = square && fc.h == fc.v && (fc.h == 1 || fc.h == 2);
+  }
+  for (int c = 0; c < f.componentCount; ++c) {
+    const FrameComponent& fc = f.comp[c];
+    const bool larger = shift > 0 && square && f.hmax == 2 && fc.h == 1;
+    s.idctSize[c] = larger ? shift - 1 : shift;
+  }
+  s.outMcuWidth = f.mcuWidth >> shift;
+  s.outMcuHeight = f.mcuHeight >> shift;
 }
 
 }  // namespace
@@ -306,12 +330,14 @@ int chooseOutputRoutine(JPEG_PROPERTIES& p, JpegDecoderState& s) {
     p.mcusDown = static_cast<std::uint32_t>(f.mcusDown);
   }
 
-  // Output rectangle: the caller's output cut to the image.
+  // Output rectangle: the caller's output cut to the (scaled) image.
+  chooseTransformSizes(s);
   OutputTarget& o = s.out;
   if (p.outBuffer && !p.coefficientSink) {
     const std::int64_t absHeight = p.outHeight < 0 ? -static_cast<std::int64_t>(p.outHeight) : p.outHeight;
-    o.width = static_cast<std::int32_t>(std::min<std::int64_t>(p.outWidth, f.width));
-    o.height = static_cast<std::int32_t>(std::min<std::int64_t>(absHeight, f.height));
+    const std::int64_t unit = std::int64_t{1} << s.scaleShift;
+    o.width = static_cast<std::int32_t>(std::min<std::int64_t>(p.outWidth, (f.width + unit - 1) / unit));
+    o.height = static_cast<std::int32_t>(std::min<std::int64_t>(absHeight, (f.height + unit - 1) / unit));
     o.channels = static_cast<std::int32_t>(p.outChannels);
     o.lineBytes = p.outLineBytes;
     const std::ptrdiff_t stride = o.lineBytes < 0 ? -o.lineBytes : o.lineBytes;
@@ -361,7 +387,8 @@ int chooseOutputRoutine(JPEG_PROPERTIES& p, JpegDecoderState& s) {
     else if (nc == 4 && ch == 4) fast = 14;
   }
   p.fastPath = fast;
-  rt.mcuOutput = routine;
+  // The dedicated routines work on whole 8x8 blocks.
+  rt.mcuOutput = s.scaleShift > 0 ? mcuGeneral : routine;
   return kOk;
 }
 
@@ -401,20 +428,25 @@ void writeComponentBlock(const JPEG_PROPERTIES& p, const JpegDecoderState& s, in
   if (count == 0) return;
   if (plan.mode != Mode::Packed) packedEven = packedOdd = true;
 
-  // Pixels whose sample falls in this block: sample = floor(pixel x h / hmax).
-  const std::int64_t sx0 = static_cast<std::int64_t>(blockX) * 8;
-  const std::int64_t sy0 = static_cast<std::int64_t>(blockY) * 8;
-  const std::int64_t px0 = (sx0 * f.hmax + fc.h - 1) / fc.h;
-  const std::int64_t px1 = std::min<std::int64_t>(((sx0 + 8) * f.hmax + fc.h - 1) / fc.h, o.width);
-  const std::int64_t py0 = (sy0 * f.vmax + fc.v - 1) / fc.v;
-  const std::int64_t py1 = std::min<std::int64_t>(((sy0 + 8) * f.vmax + fc.v - 1) / fc.v, o.height);
+  // Pixels whose sample falls in this block: sample = floor(pixel x h n / (hmax m)), with
+  // n samples a side in this component's blocks and m in a block at the operation's scale.
+  const std::int64_t n = 8 >> s.idctSize[c];
+  const std::int64_t m = 8 >> s.scaleShift;
+  const std::int64_t numX = fc.h * n, denX = f.hmax * m;
+  const std::int64_t numY = fc.v * n, denY = f.vmax * m;
+  const std::int64_t sx0 = static_cast<std::int64_t>(blockX) * n;
+  const std::int64_t sy0 = static_cast<std::int64_t>(blockY) * n;
+  const std::int64_t px0 = (sx0 * denX + numX - 1) / numX;
+  const std::int64_t px1 = std::min<std::int64_t>(((sx0 + n) * denX + numX - 1) / numX, o.width);
+  const std::int64_t py0 = (sy0 * denY + numY - 1) / numY;
+  const std::int64_t py1 = std::min<std::int64_t>(((sy0 + n) * denY + numY - 1) / numY, o.height);
   for (std::int64_t y = py0; y < py1; ++y) {
-    const std::int64_t sy = y * fc.v / f.vmax - sy0;
+    const std::int64_t sy = y * numY / denY - sy0;
     const std::int16_t* src = samples + sy * 8;
     std::uint8_t* row = o.firstRow + y * o.lineBytes;
     for (std::int64_t x = px0; x < px1; ++x) {
       if (!((x & 1) ? packedOdd : packedEven)) continue;
-      const std::int64_t sx = x * fc.h / f.hmax - sx0;
+      const std::int64_t sx = x * numX / denX - sx0;
       const auto v = static_cast<std::uint8_t>(src[sx]);
       std::uint8_t* d = row + x * o.channels;
       for (int i = 0; i < count; ++i) d[channels[i]] = v;

@@ -89,12 +89,12 @@ BlockClearRoutine blockClearRoutine() { return gBlockClear.load(std::memory_orde
 void fillPlainRoutineTable(RoutineTable& t) {
   t.endOfCall = nullptr;  // nothing to do at the end of a call in the plain table
   t.idct[0][0] = idct8x8Type0;
-  t.idct[0][1] = nullptr;  // 4x4 and 2x2: the scaled operations of [jpeg-full]
-  t.idct[0][2] = nullptr;
+  t.idct[0][1] = idct4x4Type0;
+  t.idct[0][2] = idct2x2Type0;
   t.idct[0][3] = idct1x1Type0;
   t.idct[1][0] = idct8x8Type1;
-  t.idct[1][1] = nullptr;
-  t.idct[1][2] = nullptr;
+  t.idct[1][1] = idct4x4Type1;
+  t.idct[1][2] = idct2x2Type1;
   t.idct[1][3] = idct1x1Type1;
   for (int i = 0; i < 4; ++i) t.currentIdct[i] = t.idct[1][i];
   t.mcuOutput = nullptr;

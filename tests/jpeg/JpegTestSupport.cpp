@@ -72,9 +72,10 @@ bool parsePnm(const Bytes& data, Picture& out) {
   return true;
 }
 
-bool djpeg(const std::string& file, Picture& out, bool fastDct) {
+bool djpeg(const std::string& file, Picture& out, bool fastDct, int scale) {
   const std::string result = tempPath("djpeg.pnm");
-  const std::string cmd = std::string(DJPEG_PATH) + " -nosmooth -pnm" + (fastDct ? " -dct fast" : "") +
+  const std::string scaling = scale > 1 ? " -scale 1/" + std::to_string(scale) : "";
+  const std::string cmd = std::string(DJPEG_PATH) + " -nosmooth -pnm" + (fastDct ? " -dct fast" : "") + scaling +
                           " -outfile " + result + " " + file;
   if (run(cmd) != 0) return false;
   if (!parsePnm(readFile(result), out)) return false;
@@ -115,8 +116,10 @@ Result decode(const Bytes& jpeg, const Request& rq) {
   c.outColor = rq.outColor;
   c.outChannels = rq.outChannels;
   c.outSubsampling = rq.outSubsampling;
-  r.width = rq.outWidth < 0 ? c.imageWidth : static_cast<std::uint32_t>(rq.outWidth);
-  const std::int32_t h = rq.outHeight == 0 ? static_cast<std::int32_t>(c.imageHeight) : rq.outHeight;
+  const std::uint32_t unit = static_cast<std::uint32_t>(rq.scale);
+  r.width = rq.outWidth < 0 ? (c.imageWidth + unit - 1) / unit : static_cast<std::uint32_t>(rq.outWidth);
+  const std::int32_t h =
+      rq.outHeight == 0 ? static_cast<std::int32_t>((c.imageHeight + unit - 1) / unit) : rq.outHeight;
   r.rows = static_cast<std::uint32_t>(h < 0 ? -h : h);
   const std::size_t stride = static_cast<std::size_t>(r.width) * rq.outChannels + rq.outPad;
   r.pixels.assign(stride * r.rows + 1, rq.fill);  // +1: never null
@@ -124,7 +127,11 @@ Result decode(const Bytes& jpeg, const Request& rq) {
   c.outWidth = r.width;
   c.outHeight = h;
   c.outPadBytes = rq.outPad;
-  r.imageRc = jpegRead(&c, rq.useFile ? ReadImageFile : ReadImageBuffer);
+  int op = rq.useFile ? ReadImageFile : ReadImageBuffer;
+  if (rq.scale == 2) op = rq.useFile ? ReadHalfFile : ReadHalfBuffer;
+  if (rq.scale == 4) op = rq.useFile ? ReadQuarterFile : ReadQuarterBuffer;
+  if (rq.scale == 8) op = rq.useFile ? ReadEighthFile : ReadEighthBuffer;
+  r.imageRc = jpegRead(&c, static_cast<JpegOperation>(op));
   r.image = c;
   jpegFree(&c);
   r.pixels.resize(stride * r.rows);

@@ -28,7 +28,8 @@ struct Picture {
 bool parsePnm(const Bytes& data, Picture& out);
 // djpeg -nosmooth (replicating upsampling, accurate integer transform, or "fast" for
 // dctType 0) of a file, as a picture with 3 channels (grey expanded to triples).
-bool djpeg(const std::string& file, Picture& out, bool fastDct = false);
+// With scale N (2, 4 or 8): djpeg -scale 1/N.
+bool djpeg(const std::string& file, Picture& out, bool fastDct = false, int scale = 1);
 
 // The whole four-step sequence of Part 4.3: params, then image as the request asks.
 struct Request {
@@ -45,6 +46,7 @@ struct Request {
   std::uint8_t fill = 0;           // initial value of every output byte
   bool useFile = false;
   std::string fileName;
+  int scale = 1;  // 2, 4, 8: the half, quarter and eighth reads (default size ceil(n / scale))
 };
 struct Result {
   int paramsRc = 0, imageRc = 0;

@@ -1,12 +1,13 @@
 // jpegdec: decodes a JPEG file with the JpegDecoder library.
 //
-//   jpegdec [--dct 0|1] [--buffer] IN.jpg OUT.ppm|OUT.pgm|OUT.bmp
+//   jpegdec [--dct 0|1] [--buffer] [--scale 2|4|8] IN.jpg OUT.ppm|OUT.pgm|OUT.bmp
 //   jpegdec [--buffer] --info IN.jpg
 //
 // OUT.ppm: binary PPM, RGB, top row first (a grey picture gives equal triples).
 // OUT.pgm: binary PGM, grey. OUT.bmp: 24-bit bottom-up BMP, decoded as BGR with a
 // negative outHeight into rows padded to 4 bytes. --buffer reads the file into memory and
-// uses the buffer operations instead of the file ones. On failure: "jpegdec: error CODE:
+// uses the buffer operations instead of the file ones. --scale N writes the picture reduced
+// to 1/N in each direction (ceil(width / N) x ceil(height / N)). On failure: "jpegdec: error CODE:
 // MESSAGE" on standard error and exit status 1.
 #include "jpeg/JpegDecoder.h"
 
@@ -22,7 +23,7 @@ namespace {
 
 int usage() {
   std::fprintf(stderr,
-               "usage: jpegdec [--dct 0|1] [--buffer] IN.jpg OUT.ppm|OUT.pgm|OUT.bmp\n"
+               "usage: jpegdec [--dct 0|1] [--buffer] [--scale 2|4|8] IN.jpg OUT.ppm|OUT.pgm|OUT.bmp\n"
                "       jpegdec [--buffer] --info IN.jpg\n");
   return 2;
 }
@@ -88,6 +89,7 @@ struct Context {
 int main(int argc, char** argv) {
   bool info = false, buffer = false;
   int dct = 1;
+  std::uint32_t scale = 1;
   std::vector<std::string> files;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
@@ -100,6 +102,11 @@ int main(int argc, char** argv) {
       const std::string v = argv[i];
       if (v != "0" && v != "1") return usage();
       dct = v == "0" ? 0 : 1;
+    } else if (a == "--scale") {
+      if (++i >= argc) return usage();
+      const std::string v = argv[i];
+      if (v != "2" && v != "4" && v != "8") return usage();
+      scale = static_cast<std::uint32_t>(std::stoul(v));
     } else if (a.size() > 1 && a[0] == '-') {
       return usage();
     } else {
@@ -144,7 +151,7 @@ int main(int argc, char** argv) {
   else if (endsWith(out, ".bmp")) kind = Bmp;
   else return usage();
 
-  const std::uint32_t w = c.imageWidth, h = c.imageHeight;
+  const std::uint32_t w = (c.imageWidth + scale - 1) / scale, h = (c.imageHeight + scale - 1) / scale;
   // The image's own colour as the params read reported it; for more than 3 or fewer
   // than 3 components other than grey, the picture source's "other" pairing.
   const JpegColor image = c.imageColor;
@@ -168,7 +175,11 @@ int main(int argc, char** argv) {
   c.outHeight = kind == Bmp ? -static_cast<std::int32_t>(h) : static_cast<std::int32_t>(h);
   c.outPadBytes = static_cast<std::int32_t>(pad);
   c.outSubsampling = SubsampleNone;
-  rc = jpegRead(&c, buffer ? ReadImageBuffer : ReadImageFile);
+  JpegOperation op = buffer ? ReadImageBuffer : ReadImageFile;
+  if (scale == 2) op = buffer ? ReadHalfBuffer : ReadHalfFile;
+  else if (scale == 4) op = buffer ? ReadQuarterBuffer : ReadQuarterFile;
+  else if (scale == 8) op = buffer ? ReadEighthBuffer : ReadEighthFile;
+  rc = jpegRead(&c, op);
   if (rc != 0) return fail(rc);
 
   std::FILE* f = std::fopen(out.c_str(), "wb");

@@ -1,0 +1,150 @@
+// The half, quarter and eighth reads: exact values on hand-built pictures, the output
+// rectangle, and djpeg -scale 1/N as an oracle.
+//
+// Tolerance against djpeg -nosmooth -scale 1/N (dctType 1): libjpeg-turbo's reduced
+// transforms are the same published algorithms as ours, so luma agrees to the bit on the
+// grey fixtures; colour adds the conversion differences of the full-size oracle test (max
+// 4, mean 1.0). Where chroma is subsampled but not square (4:2:2, 4:4:0, 4:1:1), djpeg
+// scales chroma with a transform of another size where we replicate: those stay within
+// a mean of 1.0 but may differ further at colour edges, so only the mean is bounded there.
+#include "JpegTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+using namespace jpegtest;
+
+namespace {
+
+const std::vector<Component> kGrayComp = {{1, 1, 1, 0}};
+const std::vector<Component> k420 = {{1, 2, 2, 0}, {2, 1, 1, 1}, {3, 1, 1, 1}};
+const std::vector<Component> k422 = {{1, 2, 1, 0}, {2, 1, 1, 1}, {3, 1, 1, 1}};
+const std::vector<Component> k444 = {{1, 1, 1, 0}, {2, 1, 1, 1}, {3, 1, 1, 1}};
+
+// Every block flat, with a DC that changes from block to block.
+Bytes blocky(int width, int height, const std::vector<Component>& comps) {
+  std::vector<Block> blocks;
+  const int perMcu = blocksPerMcu(comps);
+  const int mcus = mcuCount(width, height, comps);
+  for (int i = 0; i < mcus * perMcu; ++i) blocks.push_back({((i * 37) % 61 - 30) * 8, {}});
+  return JpegWriter::baseline(width, height, comps, blocks, 2);
+}
+
+std::uint32_t scaled(std::uint32_t n, int scale) { return (n + scale - 1) / scale; }
+
+}  // namespace
+
+TEST(JpegScaled, FlatBlocksGiveTheFullSizePixelsAtEveryScale) {
+  // A flat block has the same value at every transform size, so pixel (x, y) of a 1/N
+  // read equals pixel (N x, N y) of the full read, whatever the sampling (the larger
+  // transform for 1x1 chroma of 4:2:0 included) and at the clipped right and bottom edges.
+  for (const auto* comps : {&kGrayComp, &k420, &k422, &k444}) {
+    const Bytes jpeg = blocky(45, 27, *comps);
+    for (std::uint32_t dct : {1u, 0u}) {
+      Request rq;
+      rq.dctType = dct;
+      const Result full = decode(jpeg, rq);
+      ASSERT_EQ(full.imageRc, 0);
+      for (int scale : {2, 4, 8}) {
+        SCOPED_TRACE(::testing::Message() << comps->size() << " components, h " << (*comps)[0].h
+                                          << " v " << (*comps)[0].v << ", dctType " << dct << ", 1/" << scale);
+        rq.scale = scale;
+        const Result r = decode(jpeg, rq);
+        ASSERT_EQ(r.imageRc, 0);
+        ASSERT_EQ(r.width, scaled(45, scale));
+        ASSERT_EQ(r.rows, scaled(27, scale));
+        int mismatches = 0;
+        for (std::uint32_t y = 0; y < r.rows; ++y)
+          for (std::uint32_t x = 0; x < r.width; ++x)
+            for (int k = 0; k < 3; ++k)
+              mismatches += r.pixels[(y * r.width + x) * 3 + k] !=
+                            full.pixels[(y * scale * full.width + x * scale) * 3 + k];
+        EXPECT_EQ(mismatches, 0);
+      }
+    }
+  }
+}
+
+TEST(JpegScaled, EighthOfAZeroBlockIs128InBothFamilies) {
+  const Bytes jpeg = JpegWriter::baseline(8, 8, kGrayComp, {{0, {{0, 0}}}});
+  for (std::uint32_t dct : {0u, 1u}) {
+    Request rq;
+    rq.dctType = dct;
+    rq.scale = 8;
+    rq.outColor = ColorGray;
+    rq.outChannels = 1;
+    const Result r = decode(jpeg, rq);
+    ASSERT_EQ(r.imageRc, 0);
+    ASSERT_EQ(r.pixels.size(), 1u);
+    EXPECT_EQ(r.pixels[0], 128) << dct;
+  }
+}
+
+TEST(JpegScaled, NothingIsWrittenBeyondTheScaledPicture) {
+  // A full-size buffer under a half read: only the top-left ceil(w/2) x ceil(h/2) changes;
+  // a narrower output crops the scaled picture instead.
+  const Bytes jpeg = blocky(45, 27, k420);
+  for (int scale : {2, 4, 8}) {
+    Request rq;
+    rq.scale = scale;
+    rq.outWidth = 45;
+    rq.outHeight = 27;
+    rq.fill = 7;
+    rq.dctType = 1;
+    const Result r = decode(jpeg, rq);
+    ASSERT_EQ(r.imageRc, 0);
+    for (std::uint32_t y = 0; y < 27; ++y)
+      for (std::uint32_t x = 0; x < 45; ++x)
+        if (x >= scaled(45, scale) || y >= scaled(27, scale)) {
+          ASSERT_EQ(r.pixels[(y * 45 + x) * 3], 7) << scale << " at " << x << "," << y;
+        }
+    Request narrow = rq;
+    narrow.outWidth = 3;
+    narrow.outHeight = 2;
+    const Result n = decode(jpeg, narrow);
+    ASSERT_EQ(n.imageRc, 0);
+    for (std::uint32_t y = 0; y < 2; ++y)
+      for (std::uint32_t x = 0; x < 9; ++x)
+        EXPECT_EQ(n.pixels[y * 9 + x], r.pixels[y * 45 * 3 + x]) << scale;
+  }
+}
+
+TEST(JpegScaled, MatchesDjpegScaleWithinTolerance) {
+  struct stat st;
+  if (std::string(DJPEG_PATH).empty() || stat(DJPEG_PATH, &st) != 0) GTEST_SKIP() << "djpeg not installed";
+  struct Case {
+    const char* name;
+    bool squareOrNone;  // gray, 4:4:4 or 4:2:0: also the per-sample bound
+  };
+  const Case cases[] = {{"gray.jpg", true},        {"proggray.jpg", true},   {"s444.jpg", true},
+                        {"s420.jpg", true},        {"big420.jpg", true},     {"prog420.jpg", true},
+                        {"progrst.jpg", true},     {"rst-each.jpg", true},   {"tiny17x9.jpg", true},
+                        {"noninterleaved.jpg", true}, {"noninterleaved-mixed.jpg", true},
+                        {"s422.jpg", false},       {"s440.jpg", false},      {"s411.jpg", false}};
+  for (const Case& c : cases) {
+    const std::string path = fixture(c.name);
+    const Bytes jpeg = readFile(path);
+    for (int scale : {2, 4, 8}) {
+      for (bool file : {false, true}) {
+        SCOPED_TRACE(::testing::Message() << c.name << " 1/" << scale << (file ? " file" : " buffer"));
+        Picture oracle;
+        ASSERT_TRUE(djpeg(path, oracle, false, scale));
+        Request rq;
+        rq.scale = scale;
+        rq.keepReportedColor = true;
+        rq.useFile = file;
+        rq.fileName = path;
+        const Result r = decode(jpeg, rq);
+        ASSERT_EQ(r.imageRc, 0);
+        ASSERT_EQ(r.width, oracle.width);
+        ASSERT_EQ(r.rows, oracle.height);
+        const Diff d = compare(r.pixels, oracle.pixels);
+        if (c.squareOrNone) {
+          EXPECT_LE(d.max, 4);
+        }
+        EXPECT_LE(d.mean, 1.0);
+      }
+    }
+  }
+}
