@@ -1,0 +1,277 @@
+#include "EngineFixture.h"
+
+#include "platform/mediagraph/MediaResults.h"
+
+#include <thread>
+
+namespace {
+
+constexpr double Tolerance = 0.12; // seconds: ASF durations are stamped to the millisecond plus a frame
+
+const char* const SmallConfig = "[Screen]\nwidth=160\nheight=120\nFrameSpeed=200\nQuality=150000\n"
+                                "[System]\nWorkThreadPriority=1\n";
+
+// Width, height and bit rate of a profile's video stream.
+void VideoFormat(IWMProfile* profile, LONG& width, LONG& height, DWORD& bitRate, REFERENCE_TIME& frameTime)
+{
+    ComPtr<IWMStreamConfig> stream;
+    ComPtr<IWMMediaProps> props;
+    ASSERT_EQ(profile->GetStream(0, stream.Receive()), S_OK);
+    ASSERT_EQ(stream.As(IID_IWMMediaProps, props), S_OK);
+    DWORD size = 0;
+    ASSERT_EQ(props->GetMediaType(nullptr, &size), S_OK);
+    std::vector<std::uint64_t> buffer(size / 8 + 1);
+    auto* type = reinterpret_cast<WM_MEDIA_TYPE*>(buffer.data());
+    ASSERT_EQ(props->GetMediaType(type, &size), S_OK);
+    const auto* header = reinterpret_cast<const VIDEOINFOHEADER*>(type->pbFormat);
+    width = header->bmiHeader.biWidth;
+    height = header->bmiHeader.biHeight;
+    frameTime = header->AvgTimePerFrame;
+    ASSERT_EQ(type->lSampleSize, header->bmiHeader.biSizeImage);
+    ASSERT_EQ(header->bmiHeader.biSizeImage, DWORD((width * 3 + 3) / 4 * 4 * height));
+    ASSERT_EQ(stream->GetBitrate(&bitRate), S_OK);
+}
+
+class MovieEngineTest : public EngineTest {
+protected:
+    void UseSmallConfig()
+    {
+        WriteConfig(SmallConfig);
+        ASSERT_TRUE(engine->LoadSettings(WideFromUtf8((folder / "config.ini").string())));
+    }
+    std::string Output(const std::string& name) const { return (folder / name).string(); }
+};
+
+TEST_F(MovieEngineTest, ProfilesCarryTheDefaultsAndTheirOwnFrameRates)
+{
+    LONG width = 0, height = 0;
+    DWORD bitRate = 0;
+    REFERENCE_TIME frameTime = 0;
+    VideoFormat(engine->VideoOnlyProfile(), width, height, bitRate, frameTime);
+    EXPECT_EQ(width, 640);
+    EXPECT_EQ(height, 480);
+    EXPECT_EQ(bitRate, 185000u);
+    EXPECT_EQ(frameTime, 333333);
+    VideoFormat(engine->AudioVideoProfile(), width, height, bitRate, frameTime);
+    EXPECT_EQ(width, 640);
+    EXPECT_EQ(frameTime, 666666);
+    DWORD streams = 0;
+    ASSERT_EQ(engine->AudioVideoProfile()->GetStreamCount(&streams), S_OK);
+    EXPECT_EQ(streams, 2u);
+    ComPtr<IWMStreamConfig> audio;
+    ASSERT_EQ(engine->AudioVideoProfile()->GetStream(1, audio.Receive()), S_OK);
+    DWORD audioRate = 0;
+    ASSERT_EQ(audio->GetBitrate(&audioRate), S_OK);
+    EXPECT_EQ(audioRate, 32024u);
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(MovieEngineTest, SettingsApplyOnlyWhenAllFiveKeysAreThere)
+{
+    const MovieSettings defaults;
+    WriteConfig("[Screen]\nwidth=320\nheight=240\nFrameSpeed=100\nQuality=90000\n");
+    EXPECT_FALSE(engine->LoadSettings(WideFromUtf8(Output("config.ini"))));
+    EXPECT_EQ(engine->Settings().width, defaults.width);
+    WriteConfig("[screen]\nWIDTH=320\nheight=240\nFrameSpeed=-1\nQuality=90000\n[System]\nWorkThreadPriority=0\n");
+    EXPECT_FALSE(engine->LoadSettings(WideFromUtf8(Output("config.ini"))));
+    EXPECT_EQ(engine->Settings().width, defaults.width);
+    EXPECT_FALSE(engine->LoadSettings(WideFromUtf8(Output("missing.ini"))));
+    EXPECT_FALSE(engine->LoadSettings(std::u16string(300, u'a')));
+
+    UseSmallConfig();
+    EXPECT_EQ(engine->Settings().width, 160);
+    EXPECT_EQ(engine->Settings().frameSpeed, 200);
+    LONG width = 0, height = 0;
+    DWORD bitRate = 0;
+    REFERENCE_TIME frameTime = 0;
+    VideoFormat(engine->AudioVideoProfile(), width, height, bitRate, frameTime);
+    EXPECT_EQ(width, 160);
+    EXPECT_EQ(height, 120);
+    EXPECT_EQ(bitRate, 150000u);
+    // An odd width: the image size counts rows padded to four bytes (checked in VideoFormat).
+    MovieSettings odd = engine->Settings();
+    odd.width = 321;
+    ASSERT_TRUE(engine->ApplySettings(odd));
+    VideoFormat(engine->VideoOnlyProfile(), width, height, bitRate, frameTime);
+    EXPECT_EQ(width, 321);
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(MovieEngineTest, MovieOfMixedPicturesHasTheConfiguredSizeAndLength)
+{
+    UseSmallConfig();
+    engine->SetPictureFolder(WideFromUtf8(Media("mixed")));
+    ASSERT_TRUE(engine->HasPictureFolder());
+    ASSERT_EQ(engine->PictureCount(), 6);
+    WCHAR name[260];
+    engine->PictureFileName(0, name, 260);
+    EXPECT_EQ(Utf8FromWide(name), Media("mixed") + "/a420.jpg");
+    MakeMovie(Output("mixed.wmv"));
+    EXPECT_EQ(engine->CurrentPicture(), 6);
+    const auto streams = ProbeStreams(Output("mixed.wmv"));
+    ASSERT_EQ(streams.size(), 1u);
+    EXPECT_EQ(streams[0].codec, "wmv1");
+    EXPECT_EQ(streams[0].width, 160);
+    EXPECT_EQ(streams[0].height, 120);
+    EXPECT_NEAR(streams[0].duration, 1.2, Tolerance);
+}
+
+TEST_F(MovieEngineTest, PreviewShowsThePicturesWhileTheMovieIsWritten)
+{
+    UseSmallConfig();
+    engine->SetPictureFolder(WideFromUtf8(Media("mixed")));
+    MakeMovie(Output("preview.wmv"), PreviewWindow);
+    EXPECT_GT(preview.frames, 0);
+    const auto streams = ProbeStreams(Output("preview.wmv"));
+    ASSERT_EQ(streams.size(), 1u);
+    EXPECT_NEAR(streams[0].duration, 1.2, Tolerance);
+}
+
+TEST_F(MovieEngineTest, UnreadablePictureEndsTheMovieThere)
+{
+    UseSmallConfig();
+    engine->SetPictureFolder(WideFromUtf8(Media("broken")));
+    ASSERT_EQ(engine->PictureCount(), 3);
+    MakeMovie(Output("broken.wmv"));
+    const auto streams = ProbeStreams(Output("broken.wmv"));
+    ASSERT_EQ(streams.size(), 1u);
+    EXPECT_LT(streams[0].duration, 0.5);
+}
+
+TEST_F(MovieEngineTest, TwelveMegapixelPictureIsStretchedToTheFrame)
+{
+    UseSmallConfig();
+    engine->SetPictureFolder(WideFromUtf8(Media("large")));
+    MakeMovie(Output("large.wmv"));
+    const auto streams = ProbeStreams(Output("large.wmv"));
+    ASSERT_EQ(streams.size(), 1u);
+    EXPECT_EQ(streams[0].width, 160);
+    EXPECT_NEAR(streams[0].duration, 0.2, Tolerance);
+}
+
+TEST_F(MovieEngineTest, ShortWavIsRepeatedToTheMoviesEnd)
+{
+    UseSmallConfig();
+    engine->SetPictureFolder(WideFromUtf8(Media("mixed")));
+    engine->SetAudioFile(WideFromUtf8(Media("short.wav")));
+    ASSERT_TRUE(engine->HasAudioTimeline());
+    MakeMovie(Output("wav.wmv"));
+    const auto streams = ProbeStreams(Output("wav.wmv"));
+    ASSERT_EQ(streams.size(), 2u);
+    EXPECT_EQ(streams[1].codec, "wmav2");
+    EXPECT_EQ(streams[1].sampleRate, 22050);
+    EXPECT_EQ(streams[1].channels, 2);
+    EXPECT_NEAR(streams[1].duration, 1.2, Tolerance); // 0.7 s laid twice, the second cut
+}
+
+TEST_F(MovieEngineTest, SoundChosenBeforeTheFolderIsCutAtTheMoviesEnd)
+{
+    UseSmallConfig();
+    engine->SetAudioFile(WideFromUtf8(Media("long.mp3")));
+    EXPECT_FALSE(engine->HasAudioTimeline());
+    engine->SetPictureFolder(WideFromUtf8(Media("mixed")));
+    ASSERT_TRUE(engine->HasAudioTimeline());
+    MakeMovie(Output("mp3.wmv"));
+    const auto streams = ProbeStreams(Output("mp3.wmv"));
+    ASSERT_EQ(streams.size(), 2u);
+    EXPECT_NEAR(streams[1].duration, 1.2, Tolerance);
+}
+
+TEST_F(MovieEngineTest, AnotherFolderDropsTheSoundEvenWhenRefused)
+{
+    engine->SetPictureFolder(WideFromUtf8(Media("mixed")));
+    engine->SetAudioFile(WideFromUtf8(Media("short.wav")));
+    ASSERT_TRUE(engine->HasAudioTimeline());
+    engine->SetPictureFolder(WideFromUtf8(Media("empty")));
+    EXPECT_FALSE(engine->HasAudioTimeline());
+    EXPECT_EQ(engine->PictureCount(), 0);
+    EXPECT_TRUE(engine->HasPictureFolder()); // the refused folder leaves the old one in place
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(MovieEngineTest, SecondMovieReplacesEveryFilterOfTheFirst)
+{
+    UseSmallConfig();
+    engine->SetPictureFolder(WideFromUtf8(Media("mixed")));
+    engine->SetAudioFile(WideFromUtf8(Media("short.wav")));
+    MakeMovie(Output("first.wmv"), PreviewWindow);
+    engine->SetPictureFolder(WideFromUtf8(Media("second")));
+    MakeMovie(Output("second.wmv"));
+    const auto first = ProbeStreams(Output("first.wmv"));
+    const auto second = ProbeStreams(Output("second.wmv"));
+    EXPECT_EQ(first.size(), 2u);
+    ASSERT_EQ(second.size(), 1u);
+    EXPECT_NEAR(second[0].duration, 0.4, Tolerance);
+}
+
+TEST_F(MovieEngineTest, PlayPausesResumesAndCompletes)
+{
+    UseSmallConfig();
+    engine->SetPictureFolder(WideFromUtf8(Media("second")));
+    MakeMovie(Output("before-play.wmv"), PreviewWindow);
+    preview.frames = 0;
+    const auto started = std::chrono::steady_clock::now();
+    ASSERT_EQ(engine->Play(PreviewWindow), S_OK);
+    EXPECT_EQ(engine->GraphState(), 2);
+    engine->SetPaused(true);
+    EXPECT_EQ(engine->GraphState(), 1);
+    engine->SetPaused(false);
+    EXPECT_EQ(engine->GraphState(), 2);
+    EXPECT_EQ(WaitForRun(), EC_COMPLETE);
+    // The default clock is back after the encode run switched it off: two
+    // pictures of 200 ms take their time instead of passing at once.
+    EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(300));
+    EXPECT_GT(preview.frames, 0);
+    engine->Stop();
+    EXPECT_EQ(engine->GraphState(), 0);
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(MovieEngineTest, PlayWithSoundCompletes)
+{
+    UseSmallConfig();
+    engine->SetPictureFolder(WideFromUtf8(Media("second")));
+    engine->SetAudioFile(WideFromUtf8(Media("short.wav")));
+    ASSERT_EQ(engine->Play(PreviewWindow), S_OK);
+    EXPECT_EQ(WaitForRun(), EC_COMPLETE);
+    engine->Stop();
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(MovieEngineTest, VideoOnlyFileAsSoundIsRefusedWithMinusOne)
+{
+    engine->SetPictureFolder(WideFromUtf8(Media("mixed")));
+    engine->SetAudioFile(WideFromUtf8(Media("video.avi")));
+    EXPECT_EQ(ErrorTexts(), std::vector<std::string>{"Error code: 0xffffffff."});
+    ASSERT_FALSE(errors.empty());
+    EXPECT_EQ(errors[0].caption, "Reelsmith");
+    EXPECT_EQ(errors[0].type, MB_ICONERROR);
+    EXPECT_FALSE(engine->HasAudioTimeline());
+}
+
+// The writer opens its file when the graph starts, so the failure arrives as
+// the run's abort event rather than as a report.
+TEST_F(MovieEngineTest, UnwritableOutputAbortsTheRun)
+{
+    engine->SetPictureFolder(WideFromUtf8(Media("mixed")));
+    engine->MakeMovie(u"/nonexistent-folder/movie.wmv", nullptr);
+    EXPECT_TRUE(errors.empty());
+    EXPECT_EQ(WaitForRun(), EC_ERRORABORT);
+    engine->Stop();
+    EXPECT_FALSE(std::filesystem::exists("/nonexistent-folder/movie.wmv"));
+}
+
+TEST_F(MovieEngineTest, MissingAudioDeviceIsReportedOnceAtConstruction)
+{
+    engine.reset();
+    setenv("SDL_AUDIODRIVER", "reelsmith-no-such-driver", 1);
+    engine = std::make_unique<MovieEngine>();
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    EXPECT_TRUE(engine->IsReady());
+    EXPECT_EQ(ErrorTexts(), std::vector<std::string>{"Error code: 0x80040256."});
+    engine->SetPictureFolder(WideFromUtf8(Media("second")));
+    engine->SetAudioFile(WideFromUtf8(Media("short.wav")));
+    EXPECT_EQ(engine->Play(PreviewWindow), VFW_E_NO_AUDIO_HARDWARE);
+}
+
+} // namespace
