@@ -102,13 +102,14 @@ void resetTableCounters(JpegDecoderState& s) {
 int readSteps(JpegContext& c, JpegDecoderState& s, int op) {
   JPEG_PROPERTIES& p = c.props;
   if (op >= 8 && op <= 13) return -2;              // the encoder is not built
-  if (op > ReadImageBuffer && (op < ReadHalfFile || op > ReadEighthBuffer)) return kErrNotSupported;
-  s.scaleShift = op >= ReadHalfFile ? (op - ReadHalfFile) / 2 + 1 : 0;
+  s.scaleShift = op >= ReadHalfFile && op <= ReadEighthBuffer ? (op - ReadHalfFile) / 2 + 1 : 0;
 
-  // 1. A params operation loads the stream's tables afresh and needs a frame; an image
-  //    operation starts a new image.
+  // 1. A params, tables or thumbnail operation loads the stream's tables afresh and needs
+  //    a frame; an image operation starts a new image with the tables in store.
   const bool paramsOp = op == ReadParamsFile || op == ReadParamsBuffer;
-  if (paramsOp) {
+  const bool headerOp = paramsOp || op == ReadTablesFile || op == ReadTablesBuffer ||
+                        op == ReadThumbnailFile || op == ReadThumbnailBuffer;
+  if (headerOp) {
     s.needFrame = true;
     resetTableCounters(s);
   }
@@ -223,7 +224,8 @@ int readSteps(JpegContext& c, JpegDecoderState& s, int op) {
   c.imageSubsampling = p.imageSubsampling;
 
   // 10. An image read from a file closes it.
-  if (isFileOperation(op) && writesPixels(op)) closeInput(s, rc);
+  // (The scaled reads are image reads; the thumbnail read keeps the file, as params do.)
+  if (isFileOperation(op) && op != ReadParamsFile && op != ReadThumbnailFile) closeInput(s, rc);
   return rc;
 }
 

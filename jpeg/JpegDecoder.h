@@ -216,9 +216,9 @@ struct JpegLibraryVersionInfo {
 // fails, -1 for a null context.
 int jpegInit(JpegContext* context);
 
-// Runs one JpegOperation (validation, then parse and decode). Operations 0 to 3 are
-// built; 4 to 7 and 14 to 21 pass validation and then answer -12 "Not supported" until
-// [jpeg-full]; the encoder's 8 to 13 answer -2 "Invalid Encoder". -1 for a null context
+// Runs one JpegOperation (validation, then parse and decode); the encoder's 8 to 13
+// answer -2 "Invalid Encoder". A thumbnail larger than the declared output (or an output
+// of fewer than 3 channels) is refused with -26 "Thumbnail too small". -1 for a null context
 // or one without state (released by jpegFree). A record that jpegInit never saw cannot be
 // told apart from a prepared one: the caller must run jpegInit first.
 int jpegRead(JpegContext* context, JpegOperation operation);

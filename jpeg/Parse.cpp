@@ -463,6 +463,32 @@ int parseSos(JPEG_PROPERTIES& p, JpegDecoderState& s, bool paramsOnly) {
 
 // ---- Application segments and comments -----------------------------------------------------
 
+bool isThumbnailOperation(int op) { return op == ReadThumbnailFile || op == ReadThumbnailBuffer; }
+
+// Copies a thumbnail of w x h pixels, each an RGB triple (or a palette index when
+// palette is set), into the caller's output: R, G, B for ColorRgb, B, G, R for ColorBgr.
+// A thumbnail that does not fit the declared output is refused with -26.
+int writeThumbnail(const JPEG_PROPERTIES& p, int w, int h, const std::uint8_t* pixels,
+                   const std::uint8_t* palette) {
+  const std::int64_t rows = p.outHeight < 0 ? -static_cast<std::int64_t>(p.outHeight) : p.outHeight;
+  if (static_cast<std::uint32_t>(w) > p.outWidth || h > rows || p.outChannels < 3)
+    return JpegThumbnailTooSmall;
+  const std::ptrdiff_t stride = p.outLineBytes < 0 ? -p.outLineBytes : p.outLineBytes;
+  std::uint8_t* first = p.outHeight < 0 ? p.outBuffer + (rows - 1) * stride : p.outBuffer;
+  const bool bgr = p.outColor == ColorBgr;
+  for (int y = 0; y < h; ++y) {
+    std::uint8_t* d = first + static_cast<std::ptrdiff_t>(y) * p.outLineBytes;
+    for (int x = 0; x < w; ++x, d += p.outChannels) {
+      const std::size_t i = static_cast<std::size_t>(y) * w + x;
+      const std::uint8_t* rgb = palette ? palette + 3 * pixels[i] : pixels + 3 * i;
+      d[0] = rgb[bgr ? 2 : 0];
+      d[1] = rgb[1];
+      d[2] = rgb[bgr ? 0 : 2];
+    }
+  }
+  return kOk;
+}
+
 int parseApp0(JPEG_PROPERTIES& p, JpegDecoderState& s) {
   InputReader& in = s.input;
   const std::uint8_t* lb;
@@ -474,6 +500,7 @@ int parseApp0(JPEG_PROPERTIES& p, JpegDecoderState& s) {
   if (rc == kErrMemory) return rc;
   if (rc != kOk) return kErrData;
   if (!s.needFrame) return kOk;
+  const bool thumbnailOp = isThumbnailOperation(p.operation);
   const std::uint8_t* b = body.data;
   if (std::memcmp(b, "JFIF\0", 5) == 0) {
     s.jfifSeen = true;
@@ -481,17 +508,28 @@ int parseApp0(JPEG_PROPERTIES& p, JpegDecoderState& s) {
     s.jfifUnits = b[7];
     s.jfifXDensity = static_cast<std::uint16_t>(be16(b + 8));
     s.jfifYDensity = static_cast<std::uint16_t>(be16(b + 10));
-    if (b[12] && b[13]) {
-      p.thumbWidth = b[12];
-      p.thumbHeight = b[13];
+    const int w = b[12], h = b[13];
+    if (w && h) {
+      p.thumbWidth = static_cast<std::uint32_t>(w);
+      p.thumbHeight = static_cast<std::uint32_t>(h);
     }
+    if (thumbnailOp && body.size >= 14 + static_cast<std::size_t>(w) * h * 3)
+      return writeThumbnail(p, w, h, b + 14, nullptr);
   } else if (std::memcmp(b, "JFXX\0", 5) == 0) {
-    if (b[5] == 0x13 && b[6] && b[7]) {
-      p.thumbWidth = b[6];
-      p.thumbHeight = b[7];
+    const int w = b[6], h = b[7];
+    if (b[5] == 0x13) {
+      if (w && h) {
+        p.thumbWidth = static_cast<std::uint32_t>(w);
+        p.thumbHeight = static_cast<std::uint32_t>(h);
+      }
+      if (thumbnailOp && body.size >= 8 + static_cast<std::size_t>(w) * h * 3)
+        return writeThumbnail(p, w, h, b + 8, nullptr);
+    } else if (b[5] == 0x11 && thumbnailOp && body.size >= 776 + static_cast<std::size_t>(w) * h) {
+      p.thumbWidth = static_cast<std::uint32_t>(w);
+      p.thumbHeight = static_cast<std::uint32_t>(h);
+      return writeThumbnail(p, w, h, b + 776, b + 8);
     }
-    // 0x11 (palette) sets the size only for thumbnail operations ([jpeg-full]); other
-    // codes, 0x10 (a JPEG-coded thumbnail) among them, are ignored.
+    // Other codes, 0x10 (a JPEG-coded thumbnail) among them, are ignored.
   }
   return kOk;
 }
@@ -541,12 +579,14 @@ int parseComment(JPEG_PROPERTIES& p, JpegDecoderState& s) {
 int runOperation(JPEG_PROPERTIES& p, JpegDecoderState& s) {
   InputReader& in = s.input;
   const int op = p.operation;
-  const bool paramsOp = op == ReadParamsFile || op == ReadParamsBuffer;
+  const bool tablesOp = op == ReadTablesFile || op == ReadTablesBuffer;
+  // Params, tables and thumbnail operations read headers only.
+  const bool headerOp = op == ReadParamsFile || op == ReadParamsBuffer || tablesOp || isThumbnailOperation(op);
 
   int marker = 0;
   int rc = nextMarker(in, marker);
   if (rc != kOk) return rc;
-  if (paramsOp && marker != 0xD8) return kErrNotJpeg;
+  if (headerOp && marker != 0xD8) return kErrNotJpeg;
   if (marker == 0xD8) s.restartInterval = 0;
 
   for (;;) {
@@ -559,6 +599,7 @@ int runOperation(JPEG_PROPERTIES& p, JpegDecoderState& s) {
       case 0xC0:
       case 0xC1:
       case 0xC2:
+        if (tablesOp && (marker == 0xC0 || s.needFrame)) return kOk;  // the tables end here
         if (marker != 0xC0 && !s.needFrame) {
           rc = skipSegment(in);  // the frame of an earlier operation stays in force
         } else {
@@ -587,12 +628,12 @@ int runOperation(JPEG_PROPERTIES& p, JpegDecoderState& s) {
         break;
       }
       case 0xDA:
-        rc = parseSos(p, s, paramsOp);
+        rc = parseSos(p, s, headerOp);
         if (rc == kScanParsedOnly) return kOk;
         if (rc != kOk) return rc;
         break;
       case 0xD9:  // EOI
-        if (paramsOp) return kOk;
+        if (headerOp) return kOk;
         if (s.needFrame) {
           int next = 0;
           if (nextMarker(in, next) == kOk && next == 0xD8) {

@@ -138,6 +138,25 @@ Result decode(const Bytes& jpeg, const Request& rq) {
   return r;
 }
 
+// Splits a complete stream into a tables-only stream (SOI, every DQT and DHT before the
+// first scan, EOI) and the abbreviated rest (the same stream without those segments).
+void splitTables(const Bytes& full, Bytes& tables, Bytes& abbreviated) {
+  tables = {0xFF, 0xD8};
+  abbreviated = {0xFF, 0xD8};
+  std::size_t i = 2;
+  while (i + 4 <= full.size() && full[i] == 0xFF) {
+    const int code = full[i + 1];
+    const std::size_t length = (full[i + 2] << 8) | full[i + 3];
+    Bytes& to = code == 0xDB || code == 0xC4 ? tables : abbreviated;
+    if (code == 0xDA) break;
+    to.insert(to.end(), full.begin() + i, full.begin() + i + 2 + length);
+    i += 2 + length;
+  }
+  abbreviated.insert(abbreviated.end(), full.begin() + i, full.end());
+  tables.push_back(0xFF);
+  tables.push_back(0xD9);
+}
+
 Diff compare(const Bytes& a, const Bytes& b) {
   Diff d;
   if (a.size() != b.size() || a.empty()) {

@@ -57,6 +57,10 @@ struct Result {
 };
 Result decode(const Bytes& jpeg, const Request& request = Request());
 
+// Splits a complete stream into a tables-only stream (SOI, every DQT and DHT before the
+// first scan, EOI) and the abbreviated rest (the same stream without those segments).
+void splitTables(const Bytes& full, Bytes& tables, Bytes& abbreviated);
+
 // Difference statistics between two pictures of the same geometry.
 struct Diff {
   int max = 0;

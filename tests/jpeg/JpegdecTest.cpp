@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 using namespace jpegtest;
 
 namespace {
@@ -96,4 +98,54 @@ TEST(Jpegdec, Failures) {
   EXPECT_EQ(status, 1);
   jpegdec("", &status);
   EXPECT_EQ(status, 2);  // usage
+}
+
+TEST(Jpegdec, ScaleTablesAndThumbnailOptions) {
+  int status;
+  const std::string in = fixture("s420.jpg");
+  const Bytes full = readFile(in);
+  auto ppmOf = [&](const std::string& args) {
+    const std::string out = tempPath("opt.ppm");
+    std::remove(out.c_str());
+    jpegdec(args + " " + out, &status);
+    Picture p;
+    parsePnm(readFile(out), p);
+    return p;
+  };
+  Request half;
+  half.scale = 2;
+  const Result ref = decode(full, half);
+  ASSERT_EQ(ref.imageRc, 0);
+  const Picture scaled = ppmOf("--scale 2 " + in);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(scaled.width, 31u);
+  EXPECT_EQ(scaled.pixels, ref.pixels);
+
+  // Tables-only stream and abbreviated stream: the DQT and DHT segments go to the first.
+  Bytes tables, abbreviated;
+  splitTables(full, tables, abbreviated);
+  writeFile(tempPath("tables.jpg"), tables);
+  writeFile(tempPath("abbreviated.jpg"), abbreviated);
+  const Result whole = decode(full);
+  for (const char* mode : {"", "--buffer "}) {
+    const Picture p = ppmOf(std::string(mode) + "--tables " + tempPath("tables.jpg") + " " + tempPath("abbreviated.jpg"));
+    EXPECT_EQ(status, 0) << mode;
+    EXPECT_EQ(p.pixels, whole.pixels) << mode;
+  }
+
+  // Thumbnail: none in the fixture; a JFIF one inserted after SOI.
+  ppmOf("--thumbnail " + in);
+  EXPECT_EQ(status, 1);
+  JpegWriter w;
+  w.soi();
+  w.app0Jfif(2, 3);
+  w.out.insert(w.out.end(), full.begin() + 2, full.end());
+  writeFile(tempPath("thumb.jpg"), w.out);
+  const Picture t = ppmOf("--thumbnail " + tempPath("thumb.jpg"));
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(t.width, 2u);
+  EXPECT_EQ(t.height, 3u);
+  Bytes expect;
+  for (int k = 0; k < 18; ++k) expect.push_back(static_cast<std::uint8_t>(k));  // app0Jfif's pixels
+  EXPECT_EQ(t.pixels, expect);
 }

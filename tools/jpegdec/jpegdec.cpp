@@ -2,11 +2,15 @@
 //
 //   jpegdec [--dct 0|1] [--buffer] [--scale 2|4|8] IN.jpg OUT.ppm|OUT.pgm|OUT.bmp
 //   jpegdec [--buffer] --info IN.jpg
+//   jpegdec [--buffer] --thumbnail IN.jpg OUT.ppm|OUT.bmp
+//   jpegdec [--dct 0|1] [--buffer] [--scale 2|4|8] --tables TABLES.jpg ABBREVIATED.jpg OUT...
 //
 // OUT.ppm: binary PPM, RGB, top row first (a grey picture gives equal triples).
 // OUT.pgm: binary PGM, grey. OUT.bmp: 24-bit bottom-up BMP, decoded as BGR with a
 // negative outHeight into rows padded to 4 bytes. --buffer reads the file into memory and
-// uses the buffer operations instead of the file ones. --scale N writes the picture reduced
+// uses the buffer operations instead of the file ones. --thumbnail writes the JFIF or JFXX
+// thumbnail (an error when there is none). --tables loads the tables of a tables-only stream
+// first and decodes an abbreviated stream with them. --scale N writes the picture reduced
 // to 1/N in each direction (ceil(width / N) x ceil(height / N)). On failure: "jpegdec: error CODE:
 // MESSAGE" on standard error and exit status 1.
 #include "jpeg/JpegDecoder.h"
@@ -24,7 +28,9 @@ namespace {
 int usage() {
   std::fprintf(stderr,
                "usage: jpegdec [--dct 0|1] [--buffer] [--scale 2|4|8] IN.jpg OUT.ppm|OUT.pgm|OUT.bmp\n"
-               "       jpegdec [--buffer] --info IN.jpg\n");
+               "       jpegdec [--buffer] --info IN.jpg\n"
+               "       jpegdec [--buffer] --thumbnail IN.jpg OUT.ppm|OUT.bmp\n"
+               "       jpegdec [--dct 0|1] [--buffer] [--scale 2|4|8] --tables TABLES.jpg ABBREVIATED.jpg OUT\n");
   return 2;
 }
 
@@ -75,6 +81,22 @@ void put32(std::vector<unsigned char>& v, unsigned x) {
   put16(v, x >> 16);
 }
 
+bool readAll(const std::string& name, std::vector<unsigned char>& out) {
+  std::ifstream f(name, std::ios::binary);
+  if (!f) return false;
+  out.assign(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+  return true;
+}
+
+// The frame of an abbreviated stream, read as a complete one: the tables stream without
+// its EOI, then the abbreviated stream after its SOI.
+std::vector<unsigned char> joinTables(const std::vector<unsigned char>& tables,
+                                      const std::vector<unsigned char>& abbreviated) {
+  std::vector<unsigned char> joined(tables.begin(), tables.end() - (tables.size() >= 2 ? 2 : 0));
+  if (abbreviated.size() >= 2) joined.insert(joined.end(), abbreviated.begin() + 2, abbreviated.end());
+  return joined;
+}
+
 // Closes the context on every path.
 struct Context {
   JpegContext c;
@@ -87,7 +109,8 @@ struct Context {
 }  // namespace
 
 int main(int argc, char** argv) {
-  bool info = false, buffer = false;
+  bool info = false, buffer = false, thumbnail = false;
+  std::string tablesFile;
   int dct = 1;
   std::uint32_t scale = 1;
   std::vector<std::string> files;
@@ -95,6 +118,11 @@ int main(int argc, char** argv) {
     const std::string a = argv[i];
     if (a == "--info") {
       info = true;
+    } else if (a == "--thumbnail") {
+      thumbnail = true;
+    } else if (a == "--tables") {
+      if (++i >= argc) return usage();
+      tablesFile = argv[i];
     } else if (a == "--buffer") {
       buffer = true;
     } else if (a == "--dct") {
@@ -115,12 +143,11 @@ int main(int argc, char** argv) {
   }
   if (files.size() != (info ? 1u : 2u)) return usage();
 
-  std::vector<unsigned char> bytes;
-  if (buffer) {
-    std::ifstream f(files[0], std::ios::binary);
-    if (!f) return fail(JpegInvalidFileName);
-    bytes.assign(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
-  }
+  if (info && (thumbnail || !tablesFile.empty())) return usage();
+
+  std::vector<unsigned char> bytes, tables;
+  if (buffer && !readAll(files[0], bytes)) return fail(JpegInvalidFileName);
+  if (!tablesFile.empty() && !readAll(tablesFile, tables)) return fail(JpegInvalidFileName);
 
   Context ctx;
   int rc = jpegInit(&ctx.c);
@@ -128,13 +155,21 @@ int main(int argc, char** argv) {
   ctx.live = true;
   JpegContext& c = ctx.c;
   c.props.dctType = static_cast<std::uint32_t>(dct);
-  if (buffer) {
+  std::vector<unsigned char> joined;
+  if (!tablesFile.empty()) {
+    if (!buffer && !readAll(files[0], bytes)) return fail(JpegInvalidFileName);
+    joined = joinTables(tables, bytes);
+    c.inBuffer = joined.data();
+    c.inBufferSize = static_cast<std::uint32_t>(joined.size());
+    rc = jpegRead(&c, ReadParamsBuffer);
+  } else if (buffer) {
     c.inBuffer = bytes.data();
     c.inBufferSize = static_cast<std::uint32_t>(bytes.size());
+    rc = jpegRead(&c, ReadParamsBuffer);
   } else {
     c.inFileName = files[0].c_str();
+    rc = jpegRead(&c, ReadParamsFile);
   }
-  rc = jpegRead(&c, buffer ? ReadParamsBuffer : ReadParamsFile);
   if (rc != 0) return fail(rc);
 
   if (info) {
@@ -151,7 +186,12 @@ int main(int argc, char** argv) {
   else if (endsWith(out, ".bmp")) kind = Bmp;
   else return usage();
 
-  const std::uint32_t w = (c.imageWidth + scale - 1) / scale, h = (c.imageHeight + scale - 1) / scale;
+  if (thumbnail && (kind == Pgm || c.thumbWidth == 0 || c.thumbHeight == 0)) {
+    std::fprintf(stderr, "jpegdec: %s\n", kind == Pgm ? "a thumbnail is written as PPM or BMP" : "no thumbnail");
+    return 1;
+  }
+  const std::uint32_t w = thumbnail ? c.thumbWidth : (c.imageWidth + scale - 1) / scale;
+  const std::uint32_t h = thumbnail ? c.thumbHeight : (c.imageHeight + scale - 1) / scale;
   // The image's own colour as the params read reported it; for more than 3 or fewer
   // than 3 components other than grey, the picture source's "other" pairing.
   const JpegColor image = c.imageColor;
@@ -179,6 +219,26 @@ int main(int argc, char** argv) {
   if (scale == 2) op = buffer ? ReadHalfBuffer : ReadHalfFile;
   else if (scale == 4) op = buffer ? ReadQuarterBuffer : ReadQuarterFile;
   else if (scale == 8) op = buffer ? ReadEighthBuffer : ReadEighthFile;
+  if (thumbnail) op = buffer ? ReadThumbnailBuffer : ReadThumbnailFile;
+  if (!tablesFile.empty()) {
+    // The tables first, then the abbreviated stream with them (scaled reads keep the
+    // tables too; the full-size read is the abbreviated operation itself).
+    if (buffer) {
+      c.inBuffer = tables.data();
+      c.inBufferSize = static_cast<std::uint32_t>(tables.size());
+    } else {
+      c.inFileName = tablesFile.c_str();
+    }
+    rc = jpegRead(&c, buffer ? ReadTablesBuffer : ReadTablesFile);
+    if (rc != 0) return fail(rc);
+    if (buffer) {
+      c.inBuffer = bytes.data();
+      c.inBufferSize = static_cast<std::uint32_t>(bytes.size());
+    } else {
+      c.inFileName = files[0].c_str();
+    }
+    if (scale == 1) op = buffer ? ReadAbbreviatedBuffer : ReadAbbreviatedFile;
+  }
   rc = jpegRead(&c, op);
   if (rc != 0) return fail(rc);
 
