@@ -1,6 +1,7 @@
 #include "picsource/ServerRegistration.h"
 
 #include "platform/base/WideText.h"
+#include "platform/com/ComPtr.h"
 #include "platform/registry/Registry.h"
 
 #include <cerrno>
@@ -44,21 +45,6 @@ void RemoveKeyTree(HKEY parent, const std::u16string& name)
     RegCloseKey(key);
     RegDeleteKeyW(parent, name.c_str());
 }
-
-// Releases a COM interface pointer at the end of a scope.
-template <typename T>
-class Held {
-public:
-    ~Held()
-    {
-        if (pointer) pointer->Release();
-    }
-    T** Out() { return &pointer; }
-    T* Get() const { return pointer; }
-
-private:
-    T* pointer = nullptr;
-};
 
 } // namespace
 
@@ -136,13 +122,13 @@ HRESULT ServerRegistration::RegisterThroughMapper(IFilterMapper* mapper, const F
 
 HRESULT ServerRegistration::RegisterFilters(bool registering)
 {
-    Held<IFilterMapper2> mapper2;
-    Held<IFilterMapper> mapper;
+    ComPtr<IFilterMapper2> mapper2;
+    ComPtr<IFilterMapper> mapper;
     HRESULT hr = CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterMapper2,
-                                  reinterpret_cast<void**>(mapper2.Out()));
+                                  mapper2.ReceiveVoid());
     if (FAILED(hr))
         hr = CoCreateInstance(CLSID_FilterMapper, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterMapper,
-                              reinterpret_cast<void**>(mapper.Out()));
+                              mapper.ReceiveVoid());
     if (FAILED(hr)) return hr;
     for (const FactoryTemplate& entry : ClassFactory::Templates()) {
         if (!entry.setupData) continue;
