@@ -59,8 +59,8 @@ public:
     virtual void SetProgressPos(std::int32_t position) = 0;
     virtual void SetProgressLabel(const std::u16string& label) = 0;
     virtual void SetProgressColours(std::uint32_t text, std::uint32_t background) = 0;
-    virtual HWND MainWindow() = 0;
-    virtual HWND PreviewWindow() = 0;
+    virtual HWND MainWindowHandle() = 0;
+    virtual HWND PreviewHandle() = 0;
     // Stretches a bottom-up frame into the preview area once, rows dropped.
     virtual void DrawFrameToWindow(HWND window, const BYTE* pixels, LONG width, LONG height, WORD bitsPerPixel) = 0;
     virtual void RunHelp() = 0;

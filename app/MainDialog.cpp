@@ -40,7 +40,7 @@ void MainDialog::OnInitDialog()
 
     engine = createEngine();
     if (engine) {
-        engine->SetNotifyWindow(host.MainWindow(), WM_GRAPHNOTIFY_MESSAGE, 0);
+        engine->SetNotifyWindow(host.MainWindowHandle(), WM_GRAPHNOTIFY_MESSAGE, 0);
         engine->LoadSettings(u"config.ini");
     }
     host.SetProgressColours(0x7FFF00, 0xFFFFFF);
@@ -142,7 +142,7 @@ void MainDialog::RefreshAfterSelection()
     engine->SetCurrentPicture(0);
     WCHAR name[MaxPath] = {};
     engine->PictureFileName(0, name, MaxPath);
-    PreviewFrame::Show(name, host.PreviewWindow(), host);
+    PreviewFrame::Show(name, host.PreviewHandle(), host);
     SetProgressView(ProgressView::Shown);
 }
 
@@ -154,7 +154,7 @@ void MainDialog::OnAnimate()
     }
     const std::u16string file = ChooseMovieFile();
     if (file.empty()) return;
-    engine->MakeMovie(file, host.PreviewWindow());
+    engine->MakeMovie(file, host.PreviewHandle());
     SetProgressView(ProgressView::ShownDisabled);
     host.StartTimer(ProgressTimer, ProgressPeriodMs);
     mode = DialogMode::Making;
@@ -176,7 +176,7 @@ void MainDialog::OnPlay()
     }
     switch (engine->GraphState()) {
     case 0:
-        if (engine->Play(host.PreviewWindow()) >= 0) {
+        if (engine->Play(host.PreviewHandle()) >= 0) {
             host.StartTimer(ProgressTimer, ProgressPeriodMs);
             mode = DialogMode::Playing;
             ShowPlayingLook(true);

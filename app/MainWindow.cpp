@@ -1,0 +1,317 @@
+#include "app/MainWindow.h"
+
+#include "app/Artwork.h"
+#include "app/HelpDialog.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QScreen>
+
+namespace {
+
+QString ToQt(const std::u16string& text)
+{
+    return QString::fromStdU16String(text);
+}
+
+QString FilterText(const FileFilter* filters, int count)
+{
+    QStringList parts;
+    for (int i = 0; i < count; ++i) {
+        QString patterns = ToQt(filters[i].patterns);
+        parts << ToQt(filters[i].description).section(QLatin1Char('('), 0, 0).trimmed() + QStringLiteral(" (") +
+                     patterns.replace(QLatin1Char(';'), QLatin1Char(' ')) + QLatin1Char(')');
+    }
+    return parts.join(QStringLiteral(";;"));
+}
+
+} // namespace
+
+// The main window as the window service sees it: graph messages.
+class MainWindow::MainClient final : public WindowClient {
+public:
+    explicit MainClient(MainWindow& owner) : window(owner) {}
+    void OnMessage(UINT message, WPARAM, LPARAM) override
+    {
+        if (message == WM_GRAPHNOTIFY_MESSAGE) window.dialog.OnGraphNotify();
+    }
+    void OnVideoFrame(const StoredFrame&) override {}
+    RECT WindowRect() override { return {0, 0, Width, Height}; }
+
+private:
+    MainWindow& window;
+};
+
+// The preview area as the window service sees it: the video renderer's frames.
+class MainWindow::PreviewClient final : public WindowClient {
+public:
+    explicit PreviewClient(PreviewArea& area) : preview(area) {}
+    void OnMessage(UINT, WPARAM, LPARAM) override {}
+    void OnVideoFrame(const StoredFrame& frame) override
+    {
+        preview.ShowFrame(frame.pixels.data(), frame.width, frame.height, frame.bitCount, frame.stride);
+    }
+    RECT WindowRect() override { return {0, 0, preview.width(), preview.height()}; }
+
+private:
+    PreviewArea& preview;
+};
+
+MainWindow::MainWindow(MainDialog::EngineFactory createEngine)
+    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint),
+      dialog(*this, std::move(createEngine)),
+      skin(new QLabel(this)),
+      preview(new PreviewArea(this)),
+      progress(new SkinProgress(this)),
+      dispatcher([this] { ScheduleDispatch(); })
+{
+    setWindowTitle(QStringLiteral("Reelsmith"));
+    setWindowIcon(Artwork::Icon(128));
+    setFixedSize(Width, Height);
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSize(8);
+    setFont(font);
+
+    skin->setPixmap(QPixmap::fromImage(Artwork::Bitmap(133)));
+    skin->setGeometry(FromDialogUnits(0, 0, 533, 440));
+    skin->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    skin->setAttribute(Qt::WA_TransparentForMouseEvents);
+    preview->setGeometry(FromDialogUnits(179, 114, 318, 201));
+    progress->setGeometry(FromDialogUnits(179, 316, 318, 6));
+
+    AddButton(StartControl, FromDialogUnits(54, 63, 69, 45), &MainDialog::OnStart);
+    AddButton(AudioControl, FromDialogUnits(54, 115, 69, 45), &MainDialog::OnAudio);
+    AddButton(PlayControl, FromDialogUnits(54, 167, 69, 45), &MainDialog::OnPlay);
+    AddButton(AnimateControl, FromDialogUnits(54, 219, 69, 45), &MainDialog::OnAnimate);
+    AddButton(ExitControl, FromDialogUnits(54, 271, 69, 45), &MainDialog::OnExit);
+    AddButton(HelpControl, FromDialogUnits(488, 64, 30, 25), &MainDialog::OnHelp);
+
+    progressTimer.setInterval(MainDialog::ProgressPeriodMs);
+    connect(&progressTimer, &QTimer::timeout, this, [this] { dialog.OnTimer(); });
+
+    mainClient = std::make_unique<MainClient>(*this);
+    previewClient = std::make_unique<PreviewClient>(*preview);
+    dispatcher.RegisterWindow(MainWindowHandle(), mainClient.get());
+    dispatcher.RegisterWindow(PreviewHandle(), previewClient.get());
+    InstallWindowService(&dispatcher);
+}
+
+MainWindow::~MainWindow()
+{
+    InstallWindowService(nullptr);
+}
+
+void MainWindow::Start()
+{
+    dialog.OnInitDialog();
+    CentreOnScreen();
+    show();
+    raise();
+}
+
+QRect MainWindow::FromDialogUnits(int x, int y, int width, int height)
+{
+    const auto across = [](int units) { return units * Width / 532; };
+    const auto down = [](int units) { return units * Height / 342; };
+    return QRect(across(x), down(y), across(width), down(height));
+}
+
+void MainWindow::AddButton(int id, const QRect& place, void (MainDialog::*handler)())
+{
+    auto* button = new SkinButton(this);
+    button->setGeometry(place);
+    connect(button, &QAbstractButton::clicked, this, [this, handler] { (dialog.*handler)(); });
+    buttons[id] = button;
+}
+
+SkinButton* MainWindow::Button(int id) const
+{
+    const auto found = buttons.find(id);
+    return found == buttons.end() ? nullptr : found->second;
+}
+
+QWidget* MainWindow::Control(int id) const
+{
+    if (id == ProgressControl) return progress;
+    if (id == PreviewControl) return preview;
+    if (id == SkinControl) return skin;
+    return Button(id);
+}
+
+void MainWindow::CentreOnScreen()
+{
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - QPoint(Width / 2, Height / 2));
+}
+
+void MainWindow::ScheduleDispatch()
+{
+    QMetaObject::invokeMethod(this, [this] { dispatcher.DispatchPending(); }, Qt::QueuedConnection);
+}
+
+int MainWindow::ShowMessage(const std::u16string& text, const std::u16string& caption, UINT type)
+{
+    QMessageBox box(this);
+    box.setText(ToQt(text));
+    box.setWindowTitle(ToQt(caption));
+    if ((type & 0xF0) == MessageIconQuestion) box.setIcon(QMessageBox::Question);
+    if ((type & 0xF0) == MessageIconExclamation) box.setIcon(QMessageBox::Warning);
+    if ((type & 0xF0) == 0x10) box.setIcon(QMessageBox::Critical);
+    if ((type & 0x0F) == MessageYesNo) {
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton((type & MessageDefaultSecond) ? QMessageBox::No : QMessageBox::Yes);
+        return box.exec() == QMessageBox::Yes ? AnswerYes : AnswerNo;
+    }
+    box.setStandardButtons(QMessageBox::Ok);
+    box.exec();
+    return AnswerOk;
+}
+
+std::u16string MainWindow::ChooseFolder(const std::u16string& title)
+{
+    return QFileDialog::getExistingDirectory(this, ToQt(title)).toStdU16String();
+}
+
+std::u16string MainWindow::ChooseOpenFile(const FileFilter* filters, int filterCount)
+{
+    return QFileDialog::getOpenFileName(this, QString(), QString(), FilterText(filters, filterCount))
+        .toStdU16String();
+}
+
+std::u16string MainWindow::ChooseSaveFile(const FileFilter* filters, int filterCount,
+                                          const std::u16string& defaultExtension)
+{
+    QFileDialog chooser(this, QString(), QString(), FilterText(filters, filterCount));
+    chooser.setAcceptMode(QFileDialog::AcceptSave);
+    chooser.setDefaultSuffix(ToQt(defaultExtension).mid(1));
+    if (chooser.exec() != QDialog::Accepted || chooser.selectedFiles().isEmpty()) return {};
+    return chooser.selectedFiles().first().toStdU16String();
+}
+
+void MainWindow::StartTimer(int, int periodMs)
+{
+    progressTimer.start(periodMs);
+}
+
+void MainWindow::StopTimer(int)
+{
+    progressTimer.stop();
+}
+
+void MainWindow::ShowControl(int id, bool show)
+{
+    if (QWidget* control = Control(id)) control->setVisible(show);
+}
+
+void MainWindow::EnableControl(int id, bool enable)
+{
+    if (QWidget* control = Control(id)) control->setEnabled(enable);
+}
+
+void MainWindow::SetButtonImages(int id, int normal, int pressed, int disabled)
+{
+    SkinButton* button = Button(id);
+    if (!button) return;
+    button->LoadImages(normal, pressed, 0, disabled);
+    button->SizeToImage();
+    button->update();
+}
+
+void MainWindow::MoveButtonTo(int id, int slotOf)
+{
+    SkinButton* button = Button(id);
+    const SkinButton* slot = Button(slotOf);
+    if (!button || !slot) return;
+    button->move(slot->pos());
+    button->SizeToImage();
+}
+
+void MainWindow::SetProgressRange(std::int32_t lower, std::int32_t upper)
+{
+    progress->SetRange(lower, upper);
+}
+
+void MainWindow::SetProgressPos(std::int32_t position)
+{
+    progress->SetPos(position);
+}
+
+void MainWindow::SetProgressLabel(const std::u16string& label)
+{
+    progress->label = ToQt(label);
+    progress->update();
+}
+
+void MainWindow::SetProgressColours(std::uint32_t text, std::uint32_t background)
+{
+    progress->textColour = text;
+    progress->backgroundColour = background;
+    progress->update();
+}
+
+HWND MainWindow::MainWindowHandle()
+{
+    return reinterpret_cast<HWND>(static_cast<QWidget*>(this));
+}
+
+HWND MainWindow::PreviewHandle()
+{
+    return reinterpret_cast<HWND>(static_cast<QWidget*>(preview));
+}
+
+void MainWindow::DrawFrameToWindow(HWND window, const BYTE* pixels, LONG width, LONG height, WORD bitsPerPixel)
+{
+    if (window != PreviewHandle()) return;
+    const LONG stride = (width * bitsPerPixel + 31) / 32 * 4;
+    preview->ShowFrame(pixels, width, height, bitsPerPixel, stride);
+}
+
+void MainWindow::RunHelp()
+{
+    HelpDialog help(this);
+    help.exec();
+}
+
+void MainWindow::EndDialog()
+{
+    ended = true;
+    close();
+}
+
+std::u16string MainWindow::ApplicationTitle()
+{
+    return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName().toStdU16String();
+}
+
+void MainWindow::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) dialog.OnOk();
+    else if (event->key() == Qt::Key_Escape) dialog.OnCancel();
+    else QWidget::keyPressEvent(event);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    if (ended) {
+        event->accept();
+        return;
+    }
+    dialog.OnCancel();
+    event->ignore();
+}
+
+void MainWindow::mousePressEvent(QMouseEvent* event)
+{
+    dragOffset = event->globalPosition().toPoint() - frameGeometry().topLeft();
+}
+
+void MainWindow::mouseMoveEvent(QMouseEvent* event)
+{
+    if (event->buttons() & Qt::LeftButton) move(event->globalPosition().toPoint() - dragOffset);
+}

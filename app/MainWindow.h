@@ -1,0 +1,85 @@
+// The Qt window that hosts the main dialog: a frameless 800x600 skin with
+// the skinned buttons, the preview area and the progress bar placed by the
+// dialog template's units, dragged by any point. It carries the graph's
+// messages and the video frames from the window service to the workflow.
+#pragma once
+
+#include "app/DialogHost.h"
+#include "app/MainDialog.h"
+#include "app/PreviewArea.h"
+#include "app/SkinButton.h"
+#include "app/SkinProgress.h"
+#include "platform/window/WindowDispatcher.h"
+
+#include <QLabel>
+#include <QTimer>
+#include <QWidget>
+
+#include <map>
+
+class MainWindow : public QWidget, public DialogHost {
+public:
+    static constexpr int Width = 800;
+    static constexpr int Height = 600;
+
+    explicit MainWindow(MainDialog::EngineFactory createEngine);
+    ~MainWindow() override;
+
+    // Runs the dialog's initialisation and shows the window centred.
+    void Start();
+    bool Ended() const { return ended; }
+    SkinButton* Button(int id) const;
+    SkinProgress& Progress() { return *progress; }
+    PreviewArea& Preview() { return *preview; }
+    MainDialog& Dialog() { return dialog; }
+
+    int ShowMessage(const std::u16string& text, const std::u16string& caption, UINT type) override;
+    std::u16string ChooseFolder(const std::u16string& title) override;
+    std::u16string ChooseOpenFile(const FileFilter* filters, int filterCount) override;
+    std::u16string ChooseSaveFile(const FileFilter* filters, int filterCount,
+                                  const std::u16string& defaultExtension) override;
+    void StartTimer(int id, int periodMs) override;
+    void StopTimer(int id) override;
+    void ShowControl(int id, bool show) override;
+    void EnableControl(int id, bool enable) override;
+    void SetButtonImages(int id, int normal, int pressed, int disabled) override;
+    void MoveButtonTo(int id, int slotOf) override;
+    void SetProgressRange(std::int32_t lower, std::int32_t upper) override;
+    void SetProgressPos(std::int32_t position) override;
+    void SetProgressLabel(const std::u16string& label) override;
+    void SetProgressColours(std::uint32_t text, std::uint32_t background) override;
+    HWND MainWindowHandle() override;
+    HWND PreviewHandle() override;
+    void DrawFrameToWindow(HWND window, const BYTE* pixels, LONG width, LONG height, WORD bitsPerPixel) override;
+    void RunHelp() override;
+    void EndDialog() override;
+    std::u16string ApplicationTitle() override;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+
+private:
+    class MainClient;
+    class PreviewClient;
+
+    static QRect FromDialogUnits(int x, int y, int width, int height);
+    QWidget* Control(int id) const;
+    void AddButton(int id, const QRect& place, void (MainDialog::*handler)());
+    void CentreOnScreen();
+    void ScheduleDispatch();
+
+    MainDialog dialog;
+    QLabel* skin;
+    PreviewArea* preview;
+    SkinProgress* progress;
+    std::map<int, SkinButton*> buttons;
+    QTimer progressTimer;
+    QPoint dragOffset;
+    bool ended = false;
+    std::unique_ptr<MainClient> mainClient;
+    std::unique_ptr<PreviewClient> previewClient;
+    WindowDispatcher dispatcher;
+};

@@ -1,0 +1,36 @@
+// The real movie engine behind the workflow's engine interface.
+#pragma once
+
+#include "app/WorkflowEngine.h"
+#include "engine/MovieEngine.h"
+
+class MovieEngineAdapter final : public WorkflowEngine {
+public:
+    HRESULT SetNotifyWindow(HWND window, UINT message, LONG_PTR parameter) override
+    {
+        return engine.SetNotifyWindow(window, message, parameter);
+    }
+    bool LoadSettings(const std::u16string& path) override { return engine.LoadSettings(path); }
+    void SetPictureFolder(const std::u16string& path) override { engine.SetPictureFolder(path); }
+    void SetAudioFile(const std::u16string& path) override { engine.SetAudioFile(path); }
+    bool HasPictureFolder() const override { return engine.HasPictureFolder(); }
+    int PictureCount() override { return engine.PictureCount(); }
+    int CurrentPicture() override { return engine.CurrentPicture(); }
+    void SetCurrentPicture(int index) override { engine.SetCurrentPicture(index); }
+    void PictureFileName(int index, WCHAR* buffer, LONG capacity) override
+    {
+        engine.PictureFileName(index, buffer, capacity);
+    }
+    void MakeMovie(const std::u16string& outputPath, HWND previewWindow) override
+    {
+        engine.MakeMovie(outputPath, previewWindow);
+    }
+    HRESULT Play(HWND previewWindow) override { return engine.Play(previewWindow); }
+    int GraphState() override { return engine.GraphState(); }
+    void SetPaused(bool pause) override { engine.SetPaused(pause); }
+    void Stop() override { engine.Stop(); }
+    ComPtr<IMediaEvent> GraphEvents() override { return engine.GraphEvents(); }
+
+private:
+    MovieEngine engine;
+};
