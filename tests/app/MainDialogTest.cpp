@@ -71,8 +71,8 @@ public:
     {
         colours = {text, background};
     }
-    HWND MainWindow() override { return reinterpret_cast<HWND>(0x100); }
-    HWND PreviewWindow() override { return reinterpret_cast<HWND>(0x200); }
+    HWND MainWindowHandle() override { return reinterpret_cast<HWND>(0x100); }
+    HWND PreviewHandle() override { return reinterpret_cast<HWND>(0x200); }
     void DrawFrameToWindow(HWND window, const BYTE* pixels, LONG width, LONG height, WORD bits) override
     {
         drawnTo = window;
@@ -344,7 +344,7 @@ TEST_F(MainDialogTest, AcceptedFolderShowsCountResetsBarAndDrawsThePreview)
     EXPECT_EQ(host.progress, 0);
     EXPECT_TRUE(host.visible[ProgressControl]);
     EXPECT_TRUE(host.enabled[ProgressControl]);
-    EXPECT_EQ(host.drawnTo, host.PreviewWindow());
+    EXPECT_EQ(host.drawnTo, host.PreviewHandle());
     EXPECT_EQ(host.frameSize, (std::vector<LONG>{640, 480, 24}));
     ASSERT_EQ(host.firstPixel.size(), 3u);
     EXPECT_GT(host.firstPixel[0], 200) << "blue first in each pixel";
