@@ -244,9 +244,8 @@ int jpegInit(JpegContext* c) {
     delete s;
     return kErrMemory;
   }
-  fillPlainRoutineTable(*rt);
   s->routines = rt;
-  s->cpuClass = dispatchProcessor();
+  s->cpuClass = dispatchProcessor(*rt);
   s->needFrame = true;
   s->frame.componentCount = 4;
   const int selectors[4] = {0, 1, 1, 1};
@@ -343,10 +342,26 @@ int jpegFree(JpegContext* c) {
   // The component array holds at most 4 components (Part 5.2), so the "-8 for a count of
   // 256 or more" of Part 5.1 cannot arise here.
   std::free(s->coefficients);
+  releaseRegistry(*s->routines);
   delete s->routines;
   delete s;
   c->props.state = nullptr;
   return rc;
+}
+
+int jpegSetCpuClass(JpegContext* c, int cpuClass) {
+  if (!c) return -1;
+  JpegDecoderState* s = c->props.state;
+  if (!s) return -1;
+  if (cpuClass < 0 || cpuClass > 6) return kErrProps;
+  s->cpuClass = cpuClass;
+  fillRoutineTable(*s->routines, cpuClass);
+  return kOk;
+}
+
+int jpegCpuClass(const JpegContext* c) {
+  if (!c || !c->props.state) return -1;
+  return c->props.state->cpuClass;
 }
 
 const char* jpegErrorString(int code) {

@@ -256,12 +256,15 @@ using BlockClearRoutine = void (*)(void* dst, std::size_t n);
 ProcessorDescription readProcessor();
 // The CpuClass (0..6) of a family and leaf-1 EDX feature flags (bits 23 MMX, 25 SSE, 26 SSE2).
 int classifyCpu(std::uint32_t family, std::uint32_t features);
-// Step 3, 5 and 6 of processor dispatch: the description, the process-wide copy and clear
-// routines, and the class ("USECPU", step 4, comes with [jpeg-full]).
-int dispatchProcessor();
+// Processor dispatch for a new context: the registry functions, the description, the
+// process-wide copy and clear routines, the class ("USECPU" or detected) and the table of
+// that class. Returns the class.
+int dispatchProcessor(RoutineTable& table);
+void releaseRegistry(RoutineTable& table);
 BlockCopyRoutine blockCopyRoutine();
 BlockClearRoutine blockClearRoutine();
-void fillPlainRoutineTable(RoutineTable& table);
+// The routine versions of a class (0..6).
+void fillRoutineTable(RoutineTable& table, int cpuClass);
 
 // Huffman.cpp
 int buildHuffTable(HuffTable& table, const std::uint8_t counts[16], const std::uint8_t* values);

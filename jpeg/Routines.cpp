@@ -1,10 +1,14 @@
-// Processor dispatch (Part 5.5): the processor description, the processor's class, the
-// process-wide block copy and clear routines, and the plain RoutineTable.
+// Processor dispatch: the processor description, the processor's class (or the "USECPU"
+// registry override), the process-wide block copy and clear routines, and the
+// RoutineTable of the class.
 //
-// This issue builds the plain routines only: every context gets the plain table whatever
-// its class. The class is still worked out from the processor's identification, so that
-// [jpeg-full] can add the "USECPU" registry override and the SIMD tables beside it.
+// The registry calls come from the platform library when the process has loaded it; the
+// decoder does not link it, so they are looked up at run time, and a missing library or
+// function disables the override.
 #include "jpeg/JpegInternal.h"
+#include "platform/registry/Registry.h"
+
+#include <dlfcn.h>
 
 #include <atomic>
 
@@ -65,7 +69,51 @@ ProcessorDescription readProcessor() {
   return d;
 }
 
-int dispatchProcessor() {
+namespace {
+
+using RegOpenKeyExFn = LONG (*)(HKEY, LPCSTR, DWORD, REGSAM, PHKEY);
+using RegQueryValueExFn = LONG (*)(HKEY, LPCSTR, LPDWORD, LPDWORD, LPBYTE, LPDWORD);
+using RegCloseKeyFn = LONG (*)(HKEY);
+
+// "USECPU" under HKEY_LOCAL_MACHINE\Software\XTP\JpegDecoder: 0..6, or -1 when the
+// value, the key or a function is missing, or the value does not fit in 4 bytes.
+int registryCpuClass(const RoutineTable& t) {
+  if (!t.regOpenKeyEx || !t.regQueryValueEx || !t.regCloseKey) return -1;
+  const auto open = reinterpret_cast<RegOpenKeyExFn>(t.regOpenKeyEx);
+  const auto query = reinterpret_cast<RegQueryValueExFn>(t.regQueryValueEx);
+  const auto close = reinterpret_cast<RegCloseKeyFn>(t.regCloseKey);
+  HKEY key = nullptr;
+  if (open(HKEY_LOCAL_MACHINE, "Software\\XTP\\JpegDecoder", 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+    return -1;
+  std::int32_t value = -1;
+  DWORD size = sizeof value;
+  const LONG rc = query(key, "USECPU", nullptr, nullptr, reinterpret_cast<LPBYTE>(&value), &size);
+  close(key);
+  if (rc != ERROR_SUCCESS || value < 0 || value > 6) return -1;
+  return value;
+}
+
+}  // namespace
+
+void lookUpRegistry(RoutineTable& t) {
+  t.registryLibrary = dlopen("libreelsmith-platform.so", RTLD_NOW | RTLD_NOLOAD);
+  void* scope = t.registryLibrary ? t.registryLibrary : RTLD_DEFAULT;
+  void** slots[3] = {&t.regOpenKeyEx, &t.regQueryValueEx, &t.regCloseKey};
+  const char* names[3] = {"RegOpenKeyExA", "RegQueryValueExA", "RegCloseKey"};
+  for (int i = 0; i < 3; ++i) {
+    *slots[i] = dlsym(scope, names[i]);
+    if (!*slots[i]) return;  // the lookups stop at the first missing name
+  }
+}
+
+void releaseRegistry(RoutineTable& t) {
+  if (t.registryLibrary) dlclose(t.registryLibrary);
+  t.registryLibrary = nullptr;
+  t.regOpenKeyEx = t.regQueryValueEx = t.regCloseKey = nullptr;
+}
+
+int dispatchProcessor(RoutineTable& table) {
+  lookUpRegistry(table);
   const ProcessorDescription d = readProcessor();
   for (int i = 0; i < 3; ++i) {
     std::uint32_t word;
@@ -80,13 +128,16 @@ int dispatchProcessor() {
   gProcessor.features.store(d.features, std::memory_order_relaxed);
   gBlockCopy.store(moveBlock, std::memory_order_relaxed);
   gBlockClear.store(clearBlock, std::memory_order_relaxed);
-  return classifyCpu(d.family, d.features);
+  const int forced = registryCpuClass(table);
+  const int cpuClass = forced >= 0 ? forced : classifyCpu(d.family, d.features);
+  fillRoutineTable(table, cpuClass);
+  return cpuClass;
 }
 
 BlockCopyRoutine blockCopyRoutine() { return gBlockCopy.load(std::memory_order_relaxed); }
 BlockClearRoutine blockClearRoutine() { return gBlockClear.load(std::memory_order_relaxed); }
 
-void fillPlainRoutineTable(RoutineTable& t) {
+void fillRoutineTable(RoutineTable& t, int /*cpuClass*/) {
   t.endOfCall = nullptr;  // nothing to do at the end of a call in the plain table
   t.idct[0][0] = idct8x8Type0;
   t.idct[0][1] = idct4x4Type0;

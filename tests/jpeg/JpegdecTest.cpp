@@ -116,10 +116,14 @@ TEST(Jpegdec, ScaleTablesAndThumbnailOptions) {
   half.scale = 2;
   const Result ref = decode(full, half);
   ASSERT_EQ(ref.imageRc, 0);
-  const Picture scaled = ppmOf("--scale 2 " + in);
-  EXPECT_EQ(status, 0);
-  EXPECT_EQ(scaled.width, 31u);
-  EXPECT_EQ(scaled.pixels, ref.pixels);
+  for (const char* cpu : {"", "--cpu 0 ", "--cpu 6 "}) {
+    const Picture scaled = ppmOf(std::string(cpu) + "--scale 2 " + in);
+    EXPECT_EQ(status, 0) << cpu;
+    EXPECT_EQ(scaled.width, 31u) << cpu;
+    EXPECT_EQ(scaled.pixels, ref.pixels) << cpu;
+  }
+  ppmOf("--cpu 7 " + in);
+  EXPECT_EQ(status, 2);  // usage
 
   // Tables-only stream and abbreviated stream: the DQT and DHT segments go to the first.
   Bytes tables, abbreviated;

@@ -1,6 +1,6 @@
 // jpegdec: decodes a JPEG file with the JpegDecoder library.
 //
-//   jpegdec [--dct 0|1] [--buffer] [--scale 2|4|8] IN.jpg OUT.ppm|OUT.pgm|OUT.bmp
+//   jpegdec [--dct 0|1] [--buffer] [--scale 2|4|8] [--cpu CLASS] IN.jpg OUT.ppm|OUT.pgm|OUT.bmp
 //   jpegdec [--buffer] --info IN.jpg
 //   jpegdec [--buffer] --thumbnail IN.jpg OUT.ppm|OUT.bmp
 //   jpegdec [--dct 0|1] [--buffer] [--scale 2|4|8] --tables TABLES.jpg ABBREVIATED.jpg OUT...
@@ -10,7 +10,8 @@
 // negative outHeight into rows padded to 4 bytes. --buffer reads the file into memory and
 // uses the buffer operations instead of the file ones. --thumbnail writes the JFIF or JFXX
 // thumbnail (an error when there is none). --tables loads the tables of a tables-only stream
-// first and decodes an abbreviated stream with them. --scale N writes the picture reduced
+// first and decodes an abbreviated stream with them. --cpu CLASS (0..6) uses the routines
+// of that processor class for this run. --scale N writes the picture reduced
 // to 1/N in each direction (ceil(width / N) x ceil(height / N)). On failure: "jpegdec: error CODE:
 // MESSAGE" on standard error and exit status 1.
 #include "jpeg/JpegDecoder.h"
@@ -27,7 +28,7 @@ namespace {
 
 int usage() {
   std::fprintf(stderr,
-               "usage: jpegdec [--dct 0|1] [--buffer] [--scale 2|4|8] IN.jpg OUT.ppm|OUT.pgm|OUT.bmp\n"
+               "usage: jpegdec [--dct 0|1] [--buffer] [--scale 2|4|8] [--cpu CLASS] IN.jpg OUT.ppm|OUT.pgm|OUT.bmp\n"
                "       jpegdec [--buffer] --info IN.jpg\n"
                "       jpegdec [--buffer] --thumbnail IN.jpg OUT.ppm|OUT.bmp\n"
                "       jpegdec [--dct 0|1] [--buffer] [--scale 2|4|8] --tables TABLES.jpg ABBREVIATED.jpg OUT\n");
@@ -113,11 +114,17 @@ int main(int argc, char** argv) {
   std::string tablesFile;
   int dct = 1;
   std::uint32_t scale = 1;
+  int cpuClass = -1;
   std::vector<std::string> files;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     if (a == "--info") {
       info = true;
+    } else if (a == "--cpu") {
+      if (++i >= argc) return usage();
+      const std::string v = argv[i];
+      if (v.size() != 1 || v[0] < '0' || v[0] > '6') return usage();
+      cpuClass = v[0] - '0';
     } else if (a == "--thumbnail") {
       thumbnail = true;
     } else if (a == "--tables") {
@@ -155,6 +162,7 @@ int main(int argc, char** argv) {
   ctx.live = true;
   JpegContext& c = ctx.c;
   c.props.dctType = static_cast<std::uint32_t>(dct);
+  if (cpuClass >= 0 && (rc = jpegSetCpuClass(&c, cpuClass)) != 0) return fail(rc);
   std::vector<unsigned char> joined;
   if (!tablesFile.empty()) {
     if (!buffer && !readAll(files[0], bytes)) return fail(JpegInvalidFileName);
