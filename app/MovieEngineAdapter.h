@@ -1,8 +1,11 @@
 // The real movie engine behind the workflow's engine interface.
 #pragma once
 
+#include "app/MainDialog.h"
 #include "app/WorkflowEngine.h"
 #include "engine/MovieEngine.h"
+
+static_assert(WM_GRAPHNOTIFY == WM_GRAPHNOTIFY_MESSAGE, "the dialog listens for the engine's message");
 
 class MovieEngineAdapter final : public WorkflowEngine {
 public:
