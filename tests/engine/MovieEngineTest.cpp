@@ -11,25 +11,34 @@ constexpr double Tolerance = 0.12; // seconds: ASF durations are stamped to the 
 const char* const SmallConfig = "[Screen]\nwidth=160\nheight=120\nFrameSpeed=200\nQuality=150000\n"
                                 "[System]\nWorkThreadPriority=1\n";
 
-// Width, height and bit rate of a profile's video stream.
-void VideoFormat(IWMProfile* profile, LONG& width, LONG& height, DWORD& bitRate, REFERENCE_TIME& frameTime)
+struct VideoStreamFormat {
+    LONG width = 0;
+    LONG height = 0;
+    DWORD bitRate = 0;
+    REFERENCE_TIME frameTime = 0;
+};
+
+// The video stream of a profile, checking that its image size counts rows padded to four bytes.
+VideoStreamFormat VideoFormat(IWMProfile* profile)
 {
+    VideoStreamFormat format;
     ComPtr<IWMStreamConfig> stream;
     ComPtr<IWMMediaProps> props;
-    ASSERT_EQ(profile->GetStream(0, stream.Receive()), S_OK);
-    ASSERT_EQ(stream.As(IID_IWMMediaProps, props), S_OK);
     DWORD size = 0;
-    ASSERT_EQ(props->GetMediaType(nullptr, &size), S_OK);
+    EXPECT_EQ(profile->GetStream(0, stream.Receive()), S_OK);
+    EXPECT_EQ(stream.As(IID_IWMMediaProps, props), S_OK);
+    if (!props || FAILED(props->GetMediaType(nullptr, &size))) return format;
     std::vector<std::uint64_t> buffer(size / 8 + 1);
     auto* type = reinterpret_cast<WM_MEDIA_TYPE*>(buffer.data());
-    ASSERT_EQ(props->GetMediaType(type, &size), S_OK);
+    EXPECT_EQ(props->GetMediaType(type, &size), S_OK);
     const auto* header = reinterpret_cast<const VIDEOINFOHEADER*>(type->pbFormat);
-    width = header->bmiHeader.biWidth;
-    height = header->bmiHeader.biHeight;
-    frameTime = header->AvgTimePerFrame;
-    ASSERT_EQ(type->lSampleSize, header->bmiHeader.biSizeImage);
-    ASSERT_EQ(header->bmiHeader.biSizeImage, DWORD((width * 3 + 3) / 4 * 4 * height));
-    ASSERT_EQ(stream->GetBitrate(&bitRate), S_OK);
+    format.width = header->bmiHeader.biWidth;
+    format.height = header->bmiHeader.biHeight;
+    format.frameTime = header->AvgTimePerFrame;
+    EXPECT_EQ(type->lSampleSize, header->bmiHeader.biSizeImage);
+    EXPECT_EQ(header->bmiHeader.biSizeImage, DWORD((format.width * 3 + 3) / 4 * 4 * format.height));
+    EXPECT_EQ(stream->GetBitrate(&format.bitRate), S_OK);
+    return format;
 }
 
 class MovieEngineTest : public EngineTest {
@@ -44,17 +53,14 @@ protected:
 
 TEST_F(MovieEngineTest, ProfilesCarryTheDefaultsAndTheirOwnFrameRates)
 {
-    LONG width = 0, height = 0;
-    DWORD bitRate = 0;
-    REFERENCE_TIME frameTime = 0;
-    VideoFormat(engine->VideoOnlyProfile(), width, height, bitRate, frameTime);
-    EXPECT_EQ(width, 640);
-    EXPECT_EQ(height, 480);
-    EXPECT_EQ(bitRate, 185000u);
-    EXPECT_EQ(frameTime, 333333);
-    VideoFormat(engine->AudioVideoProfile(), width, height, bitRate, frameTime);
-    EXPECT_EQ(width, 640);
-    EXPECT_EQ(frameTime, 666666);
+    const VideoStreamFormat videoOnly = VideoFormat(engine->VideoOnlyProfile());
+    EXPECT_EQ(videoOnly.width, 640);
+    EXPECT_EQ(videoOnly.height, 480);
+    EXPECT_EQ(videoOnly.bitRate, 185000u);
+    EXPECT_EQ(videoOnly.frameTime, 333333);
+    const VideoStreamFormat audioVideo = VideoFormat(engine->AudioVideoProfile());
+    EXPECT_EQ(audioVideo.width, 640);
+    EXPECT_EQ(audioVideo.frameTime, 666666);
     DWORD streams = 0;
     ASSERT_EQ(engine->AudioVideoProfile()->GetStreamCount(&streams), S_OK);
     EXPECT_EQ(streams, 2u);
@@ -81,19 +87,15 @@ TEST_F(MovieEngineTest, SettingsApplyOnlyWhenAllFiveKeysAreThere)
     UseSmallConfig();
     EXPECT_EQ(engine->Settings().width, 160);
     EXPECT_EQ(engine->Settings().frameSpeed, 200);
-    LONG width = 0, height = 0;
-    DWORD bitRate = 0;
-    REFERENCE_TIME frameTime = 0;
-    VideoFormat(engine->AudioVideoProfile(), width, height, bitRate, frameTime);
-    EXPECT_EQ(width, 160);
-    EXPECT_EQ(height, 120);
-    EXPECT_EQ(bitRate, 150000u);
+    const VideoStreamFormat loaded = VideoFormat(engine->AudioVideoProfile());
+    EXPECT_EQ(loaded.width, 160);
+    EXPECT_EQ(loaded.height, 120);
+    EXPECT_EQ(loaded.bitRate, 150000u);
     // An odd width: the image size counts rows padded to four bytes (checked in VideoFormat).
     MovieSettings odd = engine->Settings();
     odd.width = 321;
     ASSERT_TRUE(engine->ApplySettings(odd));
-    VideoFormat(engine->VideoOnlyProfile(), width, height, bitRate, frameTime);
-    EXPECT_EQ(width, 321);
+    EXPECT_EQ(VideoFormat(engine->VideoOnlyProfile()).width, 321);
     EXPECT_TRUE(errors.empty());
 }
 
