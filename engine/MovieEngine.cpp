@@ -295,7 +295,7 @@ HRESULT MovieEngine::ClearGraph()
     return renderEngine->ScrapIt();
 }
 
-void MovieEngine::ReportError(HRESULT hr, std::source_location)
+void MovieEngine::ReportError(HRESULT hr, const char*, int)
 {
     char text[32];
     std::snprintf(text, sizeof text, "Error code: 0x%x.", static_cast<unsigned>(hr));

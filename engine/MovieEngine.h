@@ -15,7 +15,6 @@
 #include "platform/mediagraph/GraphControl.h"
 #include "platform/wmformat/WMFormat.h"
 
-#include <source_location>
 #include <string>
 
 // The window message by which graph events reach the front end.
@@ -82,7 +81,8 @@ private:
     HRESULT SetupVideoWindow(IGraphBuilder* graphBuilder, HWND window);
     HRESULT RenderVideo(IBaseFilter* sink, HWND previewWindow);
     HRESULT AddPlaybackAudio();
-    void ReportError(HRESULT hr, std::source_location where = std::source_location::current());
+    // The call site's file and line travel with the code; they are not shown.
+    void ReportError(HRESULT hr, const char* file = __builtin_FILE(), int line = __builtin_LINE());
 
     ComPtr<IGraphBuilder> graph;
     ComPtr<ICaptureGraphBuilder2> captureBuilder;
