@@ -286,6 +286,12 @@ void idct2x2Type0(std::int16_t* block);
 void idct1x1Type1(std::int16_t* block);
 void idct1x1Type0(std::int16_t* block);
 
+// IdctSse2.cpp (x86 builds with SSE2): the same results as dequantType1 and idct8x8Type1.
+#if defined(__SSE2__)
+void idct8x8Type1Sse2(std::int16_t* block);
+void dequantType1Sse2(std::int16_t* block, const std::int16_t* table);
+#endif
+
 // Output.cpp
 int chooseOutputRoutine(JPEG_PROPERTIES& p, JpegDecoderState& s);
 void convertNonInterleavedAtEoi(JPEG_PROPERTIES& p, JpegDecoderState& s);

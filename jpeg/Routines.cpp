@@ -137,7 +137,10 @@ int dispatchProcessor(RoutineTable& table) {
 BlockCopyRoutine blockCopyRoutine() { return gBlockCopy.load(std::memory_order_relaxed); }
 BlockClearRoutine blockClearRoutine() { return gBlockClear.load(std::memory_order_relaxed); }
 
-void fillRoutineTable(RoutineTable& t, int /*cpuClass*/) {
+// Classes 3 to 6 get the SIMD routines where the processor has SSE2 (always on x86-64);
+// a class forced through "USECPU" on a processor without it keeps the plain routines
+// rather than faulting.
+void fillRoutineTable(RoutineTable& t, int cpuClass) {
   t.endOfCall = nullptr;  // nothing to do at the end of a call in the plain table
   t.idct[0][0] = idct8x8Type0;
   t.idct[0][1] = idct4x4Type0;
@@ -153,6 +156,16 @@ void fillRoutineTable(RoutineTable& t, int /*cpuClass*/) {
   t.dequant[0] = dequantType0;
   t.dequant[1] = dequantType1;
   t.currentDequant = dequantType1;
+#if defined(__SSE2__)
+  if (cpuClass >= 3) {
+    t.idct[1][0] = idct8x8Type1Sse2;
+    t.currentIdct[0] = idct8x8Type1Sse2;
+    t.dequant[1] = dequantType1Sse2;
+    t.currentDequant = dequantType1Sse2;
+  }
+#else
+  (void)cpuClass;
+#endif
 }
 
 }  // namespace xtpjpeg

@@ -1,18 +1,17 @@
-// Processor classes: the table from made-up identification values, and the "USECPU"
-// override read through the registry stand-in.
+// Processor classes: the "USECPU" override read through the registry stand-in, and the
+// SIMD routines of the classes that use them, which must give the plain routines' bytes.
 #include "JpegTestSupport.h"
 #include "jpeg/JpegInternal.h"
 #include "platform/registry/Registry.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 using namespace jpegtest;
 
 namespace {
-
-constexpr std::uint32_t kMmx = 1u << 23, kSse = 1u << 25, kSse2 = 1u << 26, kTsc = 1u << 4;
 
 // Points the registry stand-in at a fresh file for this test process.
 class JpegCpuRegistry : public ::testing::Test {
@@ -50,20 +49,6 @@ class JpegCpuRegistry : public ::testing::Test {
 
 }  // namespace
 
-TEST(JpegCpu, ClassTableFromMadeUpIdentification) {
-  using xtpjpeg::classifyCpu;
-  EXPECT_EQ(classifyCpu(4, kMmx | kSse | kSse2), 0);
-  EXPECT_EQ(classifyCpu(5, kTsc), 1);
-  EXPECT_EQ(classifyCpu(5, kMmx), 3);
-  EXPECT_EQ(classifyCpu(6, kTsc), 2);
-  EXPECT_EQ(classifyCpu(6, kMmx), 4);
-  EXPECT_EQ(classifyCpu(6, kMmx | kSse), 5);
-  EXPECT_EQ(classifyCpu(6, kMmx | kSse | kSse2), 5);
-  EXPECT_EQ(classifyCpu(15, kMmx | kSse), 0);  // family 15 without SSE2: plain
-  EXPECT_EQ(classifyCpu(15, kMmx | kSse | kSse2), 6);
-  EXPECT_EQ(classifyCpu(7, kMmx | kSse | kSse2), 0);
-}
-
 TEST_F(JpegCpuRegistry, UseCpuOverridesTheDetectedClass) {
   const xtpjpeg::ProcessorDescription d = xtpjpeg::readProcessor();
   const int detected = xtpjpeg::classifyCpu(d.family, d.features);
@@ -83,8 +68,51 @@ TEST_F(JpegCpuRegistry, UseCpuOverridesTheDetectedClass) {
   EXPECT_EQ(classOfNewContext(), 2);
 }
 
-TEST(JpegCpu, ForcedClassesDecodeAlike) {
-  const Bytes jpeg = readFile(fixture("big420.jpg"));
+#if defined(__SSE2__)
+TEST(JpegCpu, Sse2RoutinesEqualThePlainOnesOnRandomAndExtremeBlocks) {
+  std::uint32_t seed = 12345;
+  auto next = [&] {
+    seed = seed * 1664525u + 1013904223u;
+    return seed >> 8;
+  };
+  const std::int16_t extremes[] = {0, 1, -1, 32767, -32768, 2047, -2048, 1023, -1024};
+  for (int round = 0; round < 4000; ++round) {
+    alignas(16) std::int16_t a[64], b[64], q[64];
+    for (int i = 0; i < 64; ++i) {
+      const std::uint32_t r = next();
+      switch (round % 4) {
+        case 0: a[i] = static_cast<std::int16_t>((r % 2048) - 1024); break;               // typical range
+        case 1: a[i] = static_cast<std::int16_t>(r);  break;                             // any 16 bits
+        case 2: a[i] = extremes[r % 9]; break;                                            // extremes
+        default: a[i] = (r % 8 == 0) ? static_cast<std::int16_t>((r >> 4) % 512 - 256) : 0;  // sparse
+      }
+      q[i] = static_cast<std::int16_t>(next() % (round % 3 == 0 ? 65536 : 256));
+    }
+    std::copy(a, a + 64, b);
+    xtpjpeg::dequantType1(a, q);
+    xtpjpeg::dequantType1Sse2(b, q);
+    ASSERT_TRUE(std::equal(a, a + 64, b)) << "dequantisation, round " << round;
+    xtpjpeg::idct8x8Type1(a);
+    xtpjpeg::idct8x8Type1Sse2(b);
+    ASSERT_TRUE(std::equal(a, a + 64, b)) << "inverse DCT, round " << round;
+  }
+  // Every coefficient at its extremes alone.
+  for (int i = 0; i < 64; ++i) {
+    for (std::int16_t v : {std::int16_t{32767}, std::int16_t{-32768}}) {
+      alignas(16) std::int16_t a[64] = {}, b[64] = {};
+      a[i] = b[i] = v;
+      xtpjpeg::idct8x8Type1(a);
+      xtpjpeg::idct8x8Type1Sse2(b);
+      ASSERT_TRUE(std::equal(a, a + 64, b)) << i << " " << v;
+    }
+  }
+}
+#endif
+
+TEST(JpegCpu, EveryClassDecodesTheSameBytes) {
+  for (const char* name : {"big420.jpg", "prog420.jpg", "s444.jpg", "noninterleaved.jpg"}) {
+  SCOPED_TRACE(name);
+  const Bytes jpeg = readFile(fixture(name));
   Bytes reference;
   for (int k = 0; k <= 6; ++k) {
     JpegContext c;
@@ -105,5 +133,6 @@ TEST(JpegCpu, ForcedClassesDecodeAlike) {
     EXPECT_EQ(jpegCpuClass(&c), -1);
     if (k == 0) reference = pixels;
     EXPECT_EQ(pixels, reference) << k;
+  }
   }
 }

@@ -124,12 +124,15 @@ TEST(JpegInterface, InitDefaults) {
 
 TEST(JpegInterface, PlainRoutineTableIsFilled) {
   Ctx x;
+  ASSERT_EQ(jpegSetCpuClass(&x.c, 0), 0);
   const xtpjpeg::RoutineTable& t = *x.c.props.state->routines;
   EXPECT_EQ(t.endOfCall, nullptr);  // the plain table's end-of-call does nothing
   EXPECT_EQ(t.idct[0][0], &xtpjpeg::idct8x8Type0);
   EXPECT_EQ(t.idct[1][0], &xtpjpeg::idct8x8Type1);
   EXPECT_EQ(t.idct[0][3], &xtpjpeg::idct1x1Type0);
   EXPECT_EQ(t.idct[1][3], &xtpjpeg::idct1x1Type1);
+  EXPECT_EQ(t.idct[0][1], &xtpjpeg::idct4x4Type0);
+  EXPECT_EQ(t.idct[1][2], &xtpjpeg::idct2x2Type1);
   EXPECT_EQ(t.dequant[0], &xtpjpeg::dequantType0);
   EXPECT_EQ(t.dequant[1], &xtpjpeg::dequantType1);
   for (int i = 1; i <= 6; ++i) EXPECT_NE(t.inner[i], nullptr) << i;
