@@ -3,22 +3,29 @@
 
 #include <QApplication>
 #include <gtest/gtest.h>
+#include <memory>
 
 namespace {
 
-QApplication& App()
-{
-    static int argc = 1;
-    static char name[] = "app-tests";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = new QApplication(argc, argv);
-    return *app;
-}
+// One application for the whole run, destroyed before exit so that the font
+// database it loaded is released.
+class QtEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override { app = std::make_unique<QApplication>(argc, argv); }
+    void TearDown() override { app.reset(); }
+
+private:
+    int argc = 1;
+    char name[10] = "app-tests";
+    char* argv[2] = {name, nullptr};
+    std::unique_ptr<QApplication> app;
+};
+
+const ::testing::Environment* const qtEnvironment = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
 
 // A bar 510 pixels wide: 255 bands of exactly two pixels each with the defaults.
 class SkinProgressTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { App(); }
     void SetUp() override
     {
         bar.backgroundColour = 0x00FF00; // green, unlike any band
@@ -120,7 +127,6 @@ TEST_F(SkinProgressTest, EqualColoursDrawNoBandButStillPaint)
 
 TEST(SkinButtonTest, StateChoosesTheImageAndSizeFollowsTheNormalOne)
 {
-    App();
     SkinButton audio;
     EXPECT_TRUE(audio.LoadImages(140, 141, 0, 145));
     audio.SizeToImage();
@@ -147,7 +153,6 @@ TEST(SkinButtonTest, StateChoosesTheImageAndSizeFollowsTheNormalOne)
 
 TEST(SkinButtonTest, MissingImagesReportFailure)
 {
-    App();
     SkinButton button;
     EXPECT_FALSE(button.LoadImages(9999, 131));
     EXPECT_TRUE(button.CurrentImage().isNull());
@@ -158,7 +163,6 @@ TEST(SkinButtonTest, MissingImagesReportFailure)
 
 TEST(ArtworkTest, SkinIsTheWholeWindow)
 {
-    App();
     SkinButton skin;
     ASSERT_TRUE(skin.LoadImages(133, 0));
     EXPECT_EQ(skin.CurrentImage().size(), QSize(800, 600));
