@@ -218,9 +218,21 @@ void MainDialog::OnGraphNotify()
     LONG_PTR param1 = 0;
     LONG_PTR param2 = 0;
     while (events->GetEvent(&code, &param1, &param2, 0) >= 0) {
+        const auto abortCode = static_cast<HRESULT>(param1);
         events->FreeEventParams(code, param1, param2);
         if (code == EC_COMPLETE) OnMovieComplete();
+        if (code == EC_ERRORABORT) OnMovieAborted(abortCode);
     }
+}
+
+// A run that the graph gave up on (a full disk, an unwritable file) never
+// completes: without this the timer would run on and the user would never learn.
+void MainDialog::OnMovieAborted(HRESULT hr)
+{
+    host.StopTimer(ProgressTimer);
+    engine->Stop();
+    ShowPlayingLook(false);
+    engine->ReportError(hr);
 }
 
 void MainDialog::OnMovieComplete()

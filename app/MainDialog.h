@@ -52,6 +52,7 @@ private:
     void ProbeAudioHardware();
     void ShowPlayingLook(bool playing);
     void OnMovieComplete();
+    void OnMovieAborted(HRESULT hr);
     void ShowInfo(const std::u16string& text);
 
     DialogHost& host;

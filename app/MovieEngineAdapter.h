@@ -33,6 +33,7 @@ public:
     void SetPaused(bool pause) override { engine.SetPaused(pause); }
     void Stop() override { engine.Stop(); }
     ComPtr<IMediaEvent> GraphEvents() override { return engine.GraphEvents(); }
+    void ReportError(HRESULT hr) override { engine.ReportError(hr); }
 
 private:
     MovieEngine engine;

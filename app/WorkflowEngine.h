@@ -27,4 +27,6 @@ public:
     virtual void SetPaused(bool pause) = 0;
     virtual void Stop() = 0;
     virtual ComPtr<IMediaEvent> GraphEvents() = 0;
+    // Shows a failure the way the engine shows its own ("Error code: 0x%x.").
+    virtual void ReportError(HRESULT hr) = 0;
 };

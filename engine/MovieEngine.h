@@ -64,6 +64,10 @@ public:
     IWMProfile* VideoOnlyProfile() const { return videoOnlyProfile.Get(); }
     IWMProfile* AudioVideoProfile() const { return audioVideoProfile.Get(); }
 
+    // Shows "Error code: 0x%x." for a failure; front ends use it for a run the graph aborted.
+    // The call site's file and line travel with the code; they are not shown.
+    void ReportError(HRESULT hr, const char* file = __builtin_FILE(), int line = __builtin_LINE());
+
 private:
     bool Construct();
     HRESULT ClearGraph();
@@ -81,8 +85,6 @@ private:
     HRESULT SetupVideoWindow(IGraphBuilder* graphBuilder, HWND window);
     HRESULT RenderVideo(IBaseFilter* sink, HWND previewWindow);
     HRESULT AddPlaybackAudio();
-    // The call site's file and line travel with the code; they are not shown.
-    void ReportError(HRESULT hr, const char* file = __builtin_FILE(), int line = __builtin_LINE());
 
     ComPtr<IGraphBuilder> graph;
     ComPtr<ICaptureGraphBuilder2> captureBuilder;

@@ -5,6 +5,7 @@
 #include "platform/mediagraph/MediaResults.h"
 
 #include <QImage>
+#include <cstdio>
 #include <cstdlib>
 #include <deque>
 #include <filesystem>
@@ -178,7 +179,13 @@ public:
         events.As(IID_IMediaEvent, queue);
         return queue;
     }
-    void Raise(LONG code) { sink->Notify(code, 0, 0); }
+    void ReportError(HRESULT hr) override
+    {
+        char text[32];
+        std::snprintf(text, sizeof text, "ReportError 0x%x", static_cast<unsigned>(hr));
+        log.push_back(text);
+    }
+    void Raise(LONG code, LONG_PTR param1 = 0) { sink->Notify(code, param1, 0); }
 
     std::vector<std::string>& log;
     bool hasFolder = false;
@@ -478,6 +485,22 @@ TEST_F(MainDialogTest, CompletionAfterMakingSaysTheSame)
     EXPECT_EQ(LastMessage().text, "データの処理は終了しました!");
     EXPECT_FALSE(host.timerRunning);
     EXPECT_EQ(log.back(), "Stop");
+}
+
+TEST_F(MainDialogTest, AnAbortedMovieStopsAndReportsItsCode)
+{
+    Init();
+    AcceptFolder(4);
+    host.saveFile = u"/out/movie.wmv";
+    dialog.OnAnimate();
+    const std::size_t messagesBefore = host.messages.size();
+    engine->Raise(EC_ERRORABORT, static_cast<LONG_PTR>(static_cast<HRESULT>(0x80070070)));
+    dialog.OnGraphNotify();
+    EXPECT_FALSE(host.timerRunning);
+    ASSERT_GE(log.size(), 2u);
+    EXPECT_EQ(log[log.size() - 2], "Stop");
+    EXPECT_EQ(log.back(), "ReportError 0x80070070");
+    EXPECT_EQ(host.messages.size(), messagesBefore) << "no word of success";
 }
 
 TEST_F(MainDialogTest, HelpRunsTheHelpDialog)
