@@ -1,4 +1,4 @@
-// Entropy decoding (Part 5.3): the bit reader, Huffman tables and symbol decoding,
+// Entropy decoding: the bit reader, Huffman tables and symbol decoding,
 // sequential and progressive scans with restart handling, and progressive rendering.
 #include "jpeg/JpegInternal.h"
 
@@ -116,7 +116,7 @@ inline void fail(InputReader& in, int code) {
 
 // Fills the bit buffer with entropy-coded bytes (T.81 F.2.2.5): greedily up to 57 bits or
 // more, stopping at a marker (latched as pending). Exhausted buffer input supplies zero
-// bits. The failures of Part 5.3 (-21 for buffer input ending right after an 0xFF, -23
+// bits. The reader's failures (-21 for buffer input ending right after an 0xFF, -23
 // for a file read of no bytes) are raised only when fewer than 25 bits are buffered, that
 // is, exactly when a reader that refills below 25 bits would have raised them.
 void fillBitsSlow(InputReader& in) {
@@ -280,7 +280,7 @@ inline bool receiveExtend(InputReader& in, int s, std::int32_t& value) {
 
 // ---- Sequential blocks ------------------------------------------------------------------
 
-// The two dequantisers of one value (Part 5.3), as the block routines compute them.
+// The two dequantisers of one value, as the block routines compute them.
 struct DequantOne1 {
   std::int16_t operator()(std::int16_t c, std::int16_t q) const {
     return static_cast<std::int16_t>(static_cast<std::uint16_t>(
@@ -478,7 +478,7 @@ void decodeAcRefine(InputReader& in, const HuffTable& ac, std::uint32_t& eobrun,
 
 // ---- Scans ------------------------------------------------------------------------------
 
-// Restart check after an MCU (Part 5.3): false and `code` set when the marker cannot be read.
+// Restart check after an MCU: false and `code` set when the marker cannot be read.
 bool restartCheck(JpegDecoderState& s, std::int64_t mcuNumber, std::int64_t totalMcus, int& code) {
   Scan& scan = s.scan;
   const std::int32_t r = scan.restartInterval;
@@ -691,8 +691,8 @@ int decodeProgressiveScan(JPEG_PROPERTIES& /*p*/, JpegDecoderState& s) {
   return kOk;
 }
 
-// Renders every visible frame MCU from the coefficient buffer (Part 5.3, step 3 of the
-// progressive scans: the rendering that the last scans meeting the condition perform).
+// Renders every visible frame MCU from the coefficient buffer: the rendering that the
+// last progressive scans meeting the condition perform.
 void renderProgressive(JPEG_PROPERTIES& p, JpegDecoderState& s) {
   s.renderPending = false;
   if (!s.coefficients || !s.routines->mcuOutput) return;

@@ -1,9 +1,9 @@
-// Dequantisation and inverse DCT (Part 5.3), plain versions.
+// Dequantisation and inverse DCT, plain versions.
 //
-// dctType 1 is the reference: its 8x8 transform follows the formulas of Part 5.3 to the
+// dctType 1 is the reference: its 8x8 transform follows the decoder's defined formulas to the
 // bit, in 32-bit two's-complement arithmetic (wrapping on overflow, which only corrupt
 // streams reach) with arithmetic right shifts. dctType 0 is the AAN family with the
-// constants of Part 5.3; its fixed-point data flow is left to the implementer.
+// defined constants; its fixed-point data flow is our own.
 #include "jpeg/JpegInternal.h"
 
 #include <cmath>
@@ -22,7 +22,7 @@ inline std::int16_t clampSample(std::int32_t v) {
   return static_cast<std::int16_t>(v < 0 ? 0 : (v > 255 ? 255 : v));
 }
 
-// One 1-D pass of the dctType 1 transform (steps 1 to 4 of Part 5.3): hands each output
+// One 1-D pass of the dctType 1 transform (its four steps): hands each output
 // i = 0..7, before descaling, to store(i, value). With Half, x4..x7 are zero and their
 // terms are left out (the same result in wrapping arithmetic).
 template <bool Half, class Store>
@@ -212,7 +212,7 @@ void idct8x8Type1(std::int16_t* block) {
 }
 
 void idct8x8Type0(std::int16_t* block) {
-  // The dequantised coefficients carry the AAN scale factors and one extra bit (Part 5.3),
+  // The dequantised coefficients carry the AAN scale factors and one extra bit,
   // so the two passes leave 16 x the sample: descale by (v + 8) >> 4 at the end.
   std::int32_t ws[64];
   for (int r = 0; r < 8; ++r) {

@@ -1,4 +1,4 @@
-// JpegDecoder interface (Part 5.1): initialisation, validation, the steps of jpegRead,
+// JpegDecoder interface: initialisation, validation, the steps of jpegRead,
 // release, messages and the version record.
 #include "jpeg/JpegInternal.h"
 
@@ -37,7 +37,7 @@ bool pairAllowed(JpegColor ic, std::uint32_t ichannels, JpegColor oc, std::uint3
   }
 }
 
-// Validation (Part 5.1); the first failing rule decides the code.
+// Validation; the first failing rule decides the code.
 int validate(const JpegContext& c, int op) {
   if (c.useWorkingRecord) return kOk;
   if (op < 0 || op > 21) return kErrProps;
@@ -339,8 +339,8 @@ int jpegFree(JpegContext* c) {
   if (!s) return kOk;
   int rc = kOk;
   closeInput(*s, rc);
-  // The component array holds at most 4 components (Part 5.2), so the "-8 for a count of
-  // 256 or more" of Part 5.1 cannot arise here.
+  // The component array holds at most 4 components, so the "-8 for a count of
+  // 256 or more" cannot arise here.
   std::free(s->coefficients);
   releaseRegistry(*s->routines);
   delete s->routines;

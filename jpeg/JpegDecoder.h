@@ -1,4 +1,4 @@
-// JpegDecoder: the still-image decoder of XTPPic (spec Parts 5.1 to 5.5).
+// JpegDecoder: the still-image decoder of XTPPic.
 //
 // A library of plain functions around one caller-owned record, the JpegContext: the
 // caller fills the public fields, names an operation with jpegRead, and reads the
@@ -6,7 +6,7 @@
 // code (0 success, 1 and 2 partial successes, negative failures, see JpegResult) whose
 // fixed message jpegErrorString gives.
 //
-// Usage for one picture (what the picture source filter does, Part 5.1):
+// Usage for one picture (what the picture source filter does):
 //   JpegContext c;                       // need not be zeroed
 //   if (jpegInit(&c) != 0) fail;
 //   c.inBuffer = bytes; c.inBufferSize = n;
@@ -31,7 +31,7 @@
 // four-component images. Sequential (baseline) decoding needs no buffer that grows with
 // the picture: it decodes straight into outBuffer.
 //
-// Structured exceptions are not emulated: every case that the specification answers with
+// Structured exceptions are not emulated: every case that the Windows decoder answered with
 // -1 "Exception detected" is prevented by checks instead (a null context, a context used
 // after jpegFree, reads and writes that would leave the declared buffers).
 #pragma once
@@ -39,7 +39,7 @@
 #include <cstddef>
 #include <cstdint>
 
-// Operation codes (Part 5.1). Even codes read from inFileName, odd codes from inBuffer.
+// Operation codes. Even codes read from inFileName, odd codes from inBuffer.
 enum JpegOperation : std::int32_t {
   Setup = -1,
   ReadParamsFile = 0,
@@ -80,7 +80,7 @@ enum JpegSubsampling : std::int32_t {
   SubsampleOther = 255,
 };
 
-// Result codes (Part 5.1); jpegErrorString gives their messages.
+// Result codes; jpegErrorString gives their messages.
 enum JpegResult : std::int32_t {
   JpegRoiSuccess = 2,
   JpegInterruptSuccess = 1,
@@ -125,14 +125,14 @@ constexpr std::uint64_t kJpegMaxCoefficientBytes = std::uint64_t{256} << 20;
 // RoutineTable, coefficient buffer); allocated by jpegInit, released by jpegFree.
 struct JpegDecoderState;
 
-// The JPEG_PROPERTIES working record (Part 5.1). Its leading fields keep the order of the
-// specification; jpegRead copies the public request fields here unless useWorkingRecord
+// The JPEG_PROPERTIES working record. Its leading fields keep the order of the
+// Windows record; jpegRead copies the public request fields here unless useWorkingRecord
 // is set, in which case the caller fills them directly.
 struct JPEG_PROPERTIES {
   JpegOperation operation;        // -1 (Setup) after jpegInit
   std::int32_t roi[4];            // left, top, right, bottom; all zero: whole image
   std::uint32_t dctType;          // inverse-DCT family, 0 or 1 (default 1)
-  std::uint32_t fastPath;         // result: code of the chosen MCU output routine (Part 5.4)
+  std::uint32_t fastPath;         // result: code of the chosen MCU output routine
   std::uint32_t interrupt;        // reserved for interrupt and resume ([jpeg-full])
   // Mirror of outBuffer .. outSubsampling.
   std::uint8_t* outBuffer;
@@ -160,19 +160,19 @@ struct JPEG_PROPERTIES {
   std::uint32_t nonInterleaved;   // 1 while the current scan holds fewer components than the frame
   std::uint32_t mcusAcross;
   std::uint32_t mcusDown;
-  // The two options "left to the implementer" (Part 5.1), zero after jpegInit; validation
+  // The two options "left to the implementer", zero after jpegInit; validation
   // rejects the two together with -8. Nothing in this issue implements them further:
   // the coefficient sink is not called and upsampling always replicates.
   void* coefficientSink;
   std::uint32_t interpolatedUpsampling;
   JpegDecoderState* state;        // owned by the library
-  // Comment capture (Part 5.2): a caller-owned destination and its size; after a COM
+  // Comment capture: a caller-owned destination and its size; after a COM
   // segment read while needFrame is set, the comment's length.
   std::uint8_t* jpeg_comment;
   std::uint16_t jpeg_comment_length;
 };
 
-// The caller-owned request and result record (Part 5.1).
+// The caller-owned request and result record.
 struct JpegContext {
   std::uint32_t useWorkingRecord;   // nonzero: jpegRead trusts `props` as filled by the caller
   std::uint8_t* outBuffer;

@@ -39,13 +39,13 @@ enum : int {
   kErrComment = -30,
 };
 
-constexpr int kMarkerEndOfInput = 256;  // the pseudo-marker "end of input" (Part 5.2)
+constexpr int kMarkerEndOfInput = 256;  // the pseudo-marker "end of input"
 
 // The natural (row-major) position of each zigzag index; entries 64..79 catch runs that
 // would carry the position past coefficient 63 (they are never stored, see the decoders).
 extern const std::uint8_t kZigzagToNatural[80];
 
-// Huffman decode table (Part 5.3).
+// Huffman decode table.
 struct HuffTable {
   bool defined = false;
   std::uint8_t tableClass = 0;
@@ -57,8 +57,8 @@ struct HuffTable {
   std::int32_t valptr[17];    // index of the first value of each length
   std::uint8_t values[257];
   int valueCount = 0;
-  // Combined lookup for AC coefficients (an implementation detail beside the lookahead of
-  // Part 5.3, with the same results): indexed by the next kFastAcBits bits, an entry is
+  // Combined lookup for AC coefficients (an implementation detail beside the lookahead
+  // table, with the same results): indexed by the next kFastAcBits bits, an entry is
   // (coefficient << 16) | (run << 8) | total bits, for a code with a nonzero size whose
   // code and value bits together fit; 0 otherwise.
   static constexpr int kFastAcBits = 10;
@@ -114,7 +114,7 @@ struct Scan {
   std::uint32_t eobrun = 0;
 };
 
-// The InputReader (Part 5.2) with the bit reader of Part 5.3.
+// The InputReader with the bit reader.
 struct InputReader {
   const std::uint8_t* pos = nullptr;
   const std::uint8_t* end = nullptr;
@@ -144,7 +144,7 @@ struct OutputTarget {
 }  // namespace xtpjpeg
 
 struct JpegDecoderState {
-  // Table stores (Part 5.2).
+  // Table stores.
   xtpjpeg::QuantTable quant[4];
   std::int16_t quantPrepared[4][64];     // the tables in the form dctType selects
   std::uint32_t quantPreparedType[4];
@@ -161,7 +161,7 @@ struct JpegDecoderState {
   xtpjpeg::RoutineTable* routines = nullptr;
   std::int32_t restartInterval = 0;
 
-  // Progressive decoding (Parts 5.2, 5.3).
+  // Progressive decoding.
   std::int32_t progressiveScans = 0;
   std::uint32_t dcDoneMask = 0;          // frame components that had a DC scan with Al = 0
   std::int32_t fullAcScans = 0;          // scans with Se = 63 and Al = 0
@@ -198,7 +198,7 @@ struct JpegDecoderState {
 
 namespace xtpjpeg {
 
-// ---- Routine signatures (Part 5.5) -------------------------------------------------------
+// ---- Routine signatures -------------------------------------------------------
 using IdctRoutine = void (*)(std::int16_t* block);
 using DequantRoutine = void (*)(std::int16_t* block, const std::int16_t* table);
 using EndOfCallRoutine = void (*)();
@@ -246,7 +246,7 @@ struct RoutineTable {
 // ---- Functions shared between the library's files ----------------------------------------
 
 // Routines.cpp
-// The processor description of Part 5.5 (identification leaves 0 and 1).
+// The processor description (identification leaves 0 and 1).
 struct ProcessorDescription {
   char vendor[13];
   std::uint32_t brandIndex = 0, type = 0, family = 0, model = 0, stepping = 0, features = 0;

@@ -1,4 +1,4 @@
-// Upsampling, colour conversion and output layouts (Part 5.4), plain versions.
+// Upsampling, colour conversion and output layouts, plain versions.
 //
 // Every MCU output routine places the MCU in column m, row n at pixel (m x W, n x H) of
 // the output and writes only min(W, width - x) columns and min(H, height - y) rows, where
@@ -15,7 +15,7 @@ namespace xtpjpeg {
 
 namespace {
 
-// ---- Colour conversion (Part 5.4) ---------------------------------------------------------
+// ---- Colour conversion ---------------------------------------------------------
 
 // Clamp to 0..255 by table: index v + 512 for v in -512..767.
 struct ClampTable {
@@ -291,7 +291,7 @@ void chooseTransformSizes(JpegDecoderState& s) {
 
 }  // namespace
 
-// ---- Choice of the MCU output routine (Part 5.4) ---------------------------------------------
+// ---- Choice of the MCU output routine ---------------------------------------------
 
 int chooseOutputRoutine(JPEG_PROPERTIES& p, JpegDecoderState& s) {
   const Frame& f = s.frame;
@@ -392,7 +392,7 @@ int chooseOutputRoutine(JPEG_PROPERTIES& p, JpegDecoderState& s) {
   return kOk;
 }
 
-// ---- Non-interleaved scans (Part 5.4) --------------------------------------------------------
+// ---- Non-interleaved scans --------------------------------------------------------
 
 void writeComponentBlock(const JPEG_PROPERTIES& p, const JpegDecoderState& s, int c,
                          const std::int16_t* samples, std::int32_t blockX, std::int32_t blockY) {

@@ -1,4 +1,4 @@
-// JPEG stream parsing (Part 5.2): the input reader, marker search, marker segments, and
+// JPEG stream parsing: the input reader, marker search, marker segments, and
 // the marker-driven loop of one jpegRead operation.
 #include "jpeg/JpegInternal.h"
 
@@ -189,7 +189,7 @@ void computeGeometry(JpegDecoderState& s) {
   Frame& f = s.frame;
   if (f.componentCount == 1) {
     // A single-component frame is decoded one block per MCU whatever its factors
-    // (T.81 A.2.2); the component is treated as 1x1 (Part 5.4, left to the implementer).
+    // (T.81 A.2.2); the component is treated as 1x1.
     f.comp[0].h = f.comp[0].v = 1;
   }
   f.hmax = f.vmax = 1;

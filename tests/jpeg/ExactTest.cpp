@@ -1,4 +1,4 @@
-// Exact values where Parts 5.3 and 5.4 give formulas: the dctType 1 transform and
+// Exact values where the decoder's results are defined by formulas: the dctType 1 transform and
 // dequantisation bit for bit against an independent reference, colour conversion (neutral
 // grey 128, 129, 128; the clamping cases; the non-interleaved formula at EOI), Huffman
 // decoding details (EOB, ZRL, restart intervals), placement, cropping, row order, padding,
@@ -17,7 +17,7 @@ using namespace jpegtest;
 
 namespace {
 
-// ---- Reference: Part 5.3's formulas in 32-bit two's-complement arithmetic --------------------
+// ---- Reference: the transform's formulas in 32-bit two's-complement arithmetic --------------------
 
 struct I32 {
   std::int32_t v;

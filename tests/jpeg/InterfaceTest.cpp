@@ -1,4 +1,4 @@
-// Part 5.1: the interface, defaults, validation of every operation code, result codes and
+// The interface, defaults, validation of every operation code, result codes and
 // messages, and the version record.
 #include "JpegTestSupport.h"
 #include "jpeg/JpegInternal.h"

@@ -31,7 +31,7 @@ bool parsePnm(const Bytes& data, Picture& out);
 // With scale N (2, 4 or 8): djpeg -scale 1/N.
 bool djpeg(const std::string& file, Picture& out, bool fastDct = false, int scale = 1);
 
-// The whole four-step sequence of Part 4.3: params, then image as the request asks.
+// The whole four-step sequence the picture source runs: params, then image as the request asks.
 struct Request {
   JpegColor outColor = ColorRgb;
   std::uint32_t outChannels = 3;

@@ -1,16 +1,16 @@
 // libjpeg-turbo's djpeg as an independent oracle on the committed fixtures.
 //
-// Tolerance. Our results follow Parts 5.3 and 5.4 to the bit, which libjpeg-turbo does not:
+// Tolerance. Our results follow the decoder's defined formulas to the bit, which libjpeg-turbo does not:
 //  - its accurate integer transform ("islow") uses 13-bit constants and other roundings
-//    than the Q15 dctType 1 transform of Part 5.3 (about +-1 per sample);
-//  - its YCbCr-to-RGB conversion works with 16-bit fractions and rounds, where Part 5.4
+//    than the Q15 dctType 1 transform (about +-1 per sample);
+//  - its YCbCr-to-RGB conversion works with 16-bit fractions and rounds, where ours
 //    uses 8-bit factors (359, 88, 183, 454) and floors; chroma errors are amplified by
 //    up to 1.77 (the Cb factor of blue);
 //  - the non-interleaved conversion at EOI uses a G formula that may differ by one more.
 // Together these stay within 4 per channel with a mean below 1; we allow max 4, mean 1.0.
 // dctType 0 (the AAN family) carries coarser fixed-point constants and only one fraction
 // bit in its dequantised coefficients; it is compared with the same accurate djpeg output
-// (djpeg's own "fast" AAN transform strays up to 10 from it, ours up to 5): max 6, mean 1.5; its tables are kept in 16 bits (Part 5.3), so
+// (djpeg's own "fast" AAN transform strays up to 10 from it, ours up to 5): max 6, mean 1.5; its tables are kept in 16 bits, so
 // quantisation tables with values far above 255 overflow them, as in the original, and
 // quant16.jpg is left out of that comparison. Upsampling is replication on both sides
 // (djpeg -nosmooth).

@@ -1,4 +1,4 @@
-// Part 5.2 (and the stream-driven codes of 5.1 and 5.3): hand-built byte streams for every
+// Stream parsing (and the stream-driven codes of the interface and the entropy decoder): hand-built byte streams for every
 // parse error and result code that the decoder raises.
 #include "JpegTestSupport.h"
 #include "jpeg/JpegInternal.h"
