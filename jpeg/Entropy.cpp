@@ -524,6 +524,19 @@ bool scanCoversFrame(const JpegDecoderState& s) {
   return seen == (1u << s.frame.componentCount) - 1;
 }
 
+// The scan's MCU grid: a single-component scan walks that component's blocks
+// (T.81 A.2.2), an interleaved one the frame's MCUs.
+void scanMcuGrid(const Scan& scan, const Frame& f, std::int32_t& mcusX, std::int32_t& mcusY) {
+  if (scan.ns == 1) {
+    const FrameComponent& fc = f.comp[scan.comp[0].frameIndex];
+    mcusX = fc.widthInBlocks;
+    mcusY = fc.heightInBlocks;
+  } else {
+    mcusX = f.mcusAcross;
+    mcusY = f.mcusDown;
+  }
+}
+
 inline bool mcuVisible(const JpegDecoderState& s, std::int32_t mx, std::int32_t my) {
   return static_cast<std::int64_t>(mx) * s.outMcuWidth < s.out.width &&
          static_cast<std::int64_t>(my) * s.outMcuHeight < s.out.height;
@@ -559,14 +572,7 @@ int decodeSequentialScan(JPEG_PROPERTIES& p, JpegDecoderState& s) {
   const int family = p.dctType == 0 ? 0 : 1;
 
   std::int32_t mcusX, mcusY;
-  if (scan.ns == 1) {
-    const FrameComponent& fc = f.comp[scan.comp[0].frameIndex];
-    mcusX = fc.widthInBlocks;
-    mcusY = fc.heightInBlocks;
-  } else {
-    mcusX = f.mcusAcross;
-    mcusY = f.mcusDown;
-  }
+  scanMcuGrid(scan, f, mcusX, mcusY);
   const std::int64_t total = static_cast<std::int64_t>(mcusX) * mcusY;
 
   // Block slots of each scan component inside s.mcu: frame order for whole MCUs.
@@ -641,14 +647,7 @@ int decodeProgressiveScan(JPEG_PROPERTIES& /*p*/, JpegDecoderState& s) {
   const int ss = scan.ss, se = scan.se, ah = scan.ah, al = scan.al;
 
   std::int32_t mcusX, mcusY;
-  if (scan.ns == 1) {
-    const FrameComponent& fc = f.comp[scan.comp[0].frameIndex];
-    mcusX = fc.widthInBlocks;
-    mcusY = fc.heightInBlocks;
-  } else {
-    mcusX = f.mcusAcross;
-    mcusY = f.mcusDown;
-  }
+  scanMcuGrid(scan, f, mcusX, mcusY);
   const std::int64_t total = static_cast<std::int64_t>(mcusX) * mcusY;
 
   for (std::int32_t my = scan.mcuY; my < mcusY; ++my) {
