@@ -3,7 +3,7 @@
 // dctType 1 is the reference: its 8x8 transform follows the decoder's defined formulas to the
 // bit, in 32-bit two's-complement arithmetic (wrapping on overflow, which only corrupt
 // streams reach) with arithmetic right shifts. dctType 0 is the AAN family with the
-// defined constants; its fixed-point data flow is our own.
+// defined constants in 16-bit fixed point; its data flow is our own.
 #include "jpeg/JpegInternal.h"
 
 #include <cmath>
@@ -86,9 +86,14 @@ inline void columns1(const W* ws, std::int16_t* block) {
   }
 }
 
-// dctType 0 (AAN) multiply: Q15 constant, rounding 16384.
-inline std::int32_t mulq15(std::int32_t x, std::int32_t c) {
-  return static_cast<std::int32_t>((static_cast<std::int64_t>(x) * c + 16384) >> 15);
+// dctType 0 (AAN) works in 16-bit fixed point: every sum and product wraps to 16 bits
+// (only corrupt streams reach the wrap), so that versions with eight 16-bit lanes per
+// instruction give the same bits. A multiply takes the full product of the 16-bit value
+// and a Q15 constant, rounds with 16384 and keeps the low 16 bits of the result.
+using S = std::int16_t;
+inline S s16(std::int32_t v) { return static_cast<S>(v); }  // modular in C++20
+inline S mulq15(S x, std::int32_t c) {
+  return s16(static_cast<std::int32_t>((static_cast<std::int64_t>(x) * c + 16384) >> 15));
 }
 constexpr std::int32_t kSqrt2 = 46341;        // 1.414213562
 constexpr std::int32_t k1_082 = 35468;        // 1.082392200
@@ -97,38 +102,38 @@ constexpr std::int32_t k2_613 = 85627;        // 2.613125930
 
 // One 1-D AAN pass (the butterfly network of Arai, Agui and Nakajima, as in the IJG's
 // "fast" transform; 1.847759065 is formed as 1.082392200 + 0.765366865).
-inline void aan(std::int32_t x0, std::int32_t x1, std::int32_t x2, std::int32_t x3, std::int32_t x4,
-                std::int32_t x5, std::int32_t x6, std::int32_t x7, std::int32_t o[8]) {
-  std::int32_t tmp10 = x0 + x4;
-  std::int32_t tmp11 = x0 - x4;
-  std::int32_t tmp13 = x2 + x6;
-  std::int32_t tmp12 = mulq15(x2 - x6, kSqrt2) - tmp13;
-  const std::int32_t e0 = tmp10 + tmp13;
-  const std::int32_t e3 = tmp10 - tmp13;
-  const std::int32_t e1 = tmp11 + tmp12;
-  const std::int32_t e2 = tmp11 - tmp12;
+inline void aan(S x0, S x1, S x2, S x3, S x4, S x5, S x6, S x7, S o[8]) {
+  const S tmp10 = s16(x0 + x4);
+  const S tmp11 = s16(x0 - x4);
+  const S tmp13 = s16(x2 + x6);
+  const S tmp12 = s16(mulq15(s16(x2 - x6), kSqrt2) - tmp13);
+  const S e0 = s16(tmp10 + tmp13);
+  const S e3 = s16(tmp10 - tmp13);
+  const S e1 = s16(tmp11 + tmp12);
+  const S e2 = s16(tmp11 - tmp12);
 
-  const std::int32_t z13 = x5 + x3;
-  const std::int32_t z10 = x5 - x3;
-  const std::int32_t z11 = x1 + x7;
-  const std::int32_t z12 = x1 - x7;
-  const std::int32_t t7 = z11 + z13;
-  const std::int32_t t11 = mulq15(z11 - z13, kSqrt2);
-  const std::int32_t z5 = mulq15(z10 + z12, k1_082) + mulq15(z10 + z12, k0_765);
-  const std::int32_t t10 = mulq15(z12, k1_082) - z5;
-  const std::int32_t t12 = z5 - mulq15(z10, k2_613);
-  const std::int32_t t6 = t12 - t7;
-  const std::int32_t t5 = t11 - t6;
-  const std::int32_t t4 = t10 + t5;
+  const S z13 = s16(x5 + x3);
+  const S z10 = s16(x5 - x3);
+  const S z11 = s16(x1 + x7);
+  const S z12 = s16(x1 - x7);
+  const S t7 = s16(z11 + z13);
+  const S t11 = mulq15(s16(z11 - z13), kSqrt2);
+  const S z1012 = s16(z10 + z12);
+  const S z5 = s16(mulq15(z1012, k1_082) + mulq15(z1012, k0_765));
+  const S t10 = s16(mulq15(z12, k1_082) - z5);
+  const S t12 = s16(z5 - mulq15(z10, k2_613));
+  const S t6 = s16(t12 - t7);
+  const S t5 = s16(t11 - t6);
+  const S t4 = s16(t10 + t5);
 
-  o[0] = e0 + t7;
-  o[7] = e0 - t7;
-  o[1] = e1 + t6;
-  o[6] = e1 - t6;
-  o[2] = e2 + t5;
-  o[5] = e2 - t5;
-  o[4] = e3 + t4;
-  o[3] = e3 - t4;
+  o[0] = s16(e0 + t7);
+  o[7] = s16(e0 - t7);
+  o[1] = s16(e1 + t6);
+  o[6] = s16(e1 - t6);
+  o[2] = s16(e2 + t5);
+  o[5] = s16(e2 - t5);
+  o[4] = s16(e3 + t4);
+  o[3] = s16(e3 - t4);
 }
 
 }  // namespace
@@ -214,10 +219,10 @@ void idct8x8Type1(std::int16_t* block) {
 void idct8x8Type0(std::int16_t* block) {
   // The dequantised coefficients carry the AAN scale factors and one extra bit,
   // so the two passes leave 16 x the sample: descale by (v + 8) >> 4 at the end.
-  std::int32_t ws[64];
+  S ws[64];
   for (int r = 0; r < 8; ++r) {
-    const std::int16_t* x = block + r * 8;
-    std::int32_t* o = ws + r * 8;
+    const S* x = block + r * 8;
+    S* o = ws + r * 8;
     if ((x[1] | x[2] | x[3] | x[4] | x[5] | x[6] | x[7]) == 0) {
       for (int i = 0; i < 8; ++i) o[i] = x[0];
       continue;
@@ -225,10 +230,10 @@ void idct8x8Type0(std::int16_t* block) {
     aan(x[0], x[1], x[2], x[3], x[4], x[5], x[6], x[7], o);
   }
   for (int c = 0; c < 8; ++c) {
-    const std::int32_t* x = ws + c;
-    std::int32_t o[8];
+    const S* x = ws + c;
+    S o[8];
     aan(x[0], x[8], x[16], x[24], x[32], x[40], x[48], x[56], o);
-    for (int r = 0; r < 8; ++r) block[r * 8 + c] = clampSample(((o[r] + 8) >> 4) + 128);
+    for (int r = 0; r < 8; ++r) block[r * 8 + c] = clampSample((s16(o[r] + 8) >> 4) + 128);
   }
 }
 

@@ -1,10 +1,13 @@
-// SSE2 versions of the dctType 1 dequantisation and 8x8 inverse DCT. They compute the
-// plain versions' 32-bit wrapping arithmetic lane by lane, four rows or columns at once,
-// so their results are the plain versions' to the bit.
+// SSE2 versions of the dctType 1 dequantisation and the 8x8 inverse DCTs of both families.
+// They compute the plain versions' wrapping arithmetic lane by lane (32-bit lanes for
+// dctType 1, 16-bit lanes for the AAN transform of dctType 0), so their results are the
+// plain versions' to the bit.
 #include "jpeg/JpegInternal.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
+
+#include <algorithm>
 
 namespace xtpjpeg {
 
@@ -35,23 +38,19 @@ inline void transpose4(__m128i& a, __m128i& b, __m128i& c, __m128i& d) {
   d = _mm_unpackhi_epi64(t1, t3);
 }
 
-// Steps 1 to 4 of the dctType 1 transform on four lanes; x and o may not alias.
-inline void transform(const __m128i x[8], __m128i o[8]) {
-  const __m128i a1 = add(mul32(x[1], 32138), mul32(x[7], 6393));
-  const __m128i a3 = sub(mul32(x[1], 6393), mul32(x[7], 32138));
-  const __m128i b1 = add(mul32(x[5], 18205), mul32(x[3], 27246));
-  const __m128i b3 = sub(mul32(x[5], 27246), mul32(x[3], 18205));
-  const __m128i d = sub(a1, b1);
-  const __m128i e = sub(a3, b3);
+// Steps 2 to 4 of the dctType 1 transform on four lanes, from the products of step 1 and
+// the even part's terms.
+struct Terms {
+  __m128i a1, a3, b1, b3, t0, t1, h1, h2;
+};
+inline void combine(const Terms& t, __m128i o[8]) {
+  const __m128i d = sub(t.a1, t.b1);
+  const __m128i e = sub(t.a3, t.b3);
   const __m128i f = add(d, e);
   const __m128i g = sub(d, e);
-  const __m128i p = descale(add(a1, b1), 12);
-  const __m128i q = descale(add(a3, b3), 12);
-  const __m128i t0 = _mm_slli_epi32(add(x[0], x[4]), 15);
-  const __m128i t1 = _mm_slli_epi32(sub(x[0], x[4]), 15);
-  const __m128i h1 = add(mul32(x[2], 42813), mul32(x[6], 17734));
-  const __m128i h2 = sub(mul32(x[2], 17734), mul32(x[6], 42813));
-  const __m128i u0 = add(t0, h1), u3 = sub(t0, h1), u1 = add(t1, h2), u2 = sub(t1, h2);
+  const __m128i p = descale(add(t.a1, t.b1), 12);
+  const __m128i q = descale(add(t.a3, t.b3), 12);
+  const __m128i u0 = add(t.t0, t.h1), u3 = sub(t.t0, t.h1), u1 = add(t.t1, t.h2), u2 = sub(t.t1, t.h2);
   const __m128i p5 = mul32(p, 5793), q5 = mul32(q, 5793);
   o[0] = add(u0, p5);
   o[1] = add(u1, f);
@@ -63,14 +62,28 @@ inline void transform(const __m128i x[8], __m128i o[8]) {
   o[7] = sub(u0, p5);
 }
 
+// The dctType 1 transform on four lanes of 32-bit inputs.
+inline void transform(const __m128i x[8], __m128i o[8]) {
+  Terms t;
+  t.a1 = add(mul32(x[1], 32138), mul32(x[7], 6393));
+  t.a3 = sub(mul32(x[1], 6393), mul32(x[7], 32138));
+  t.b1 = add(mul32(x[5], 18205), mul32(x[3], 27246));
+  t.b3 = sub(mul32(x[5], 27246), mul32(x[3], 18205));
+  t.t0 = _mm_slli_epi32(add(x[0], x[4]), 15);
+  t.t1 = _mm_slli_epi32(sub(x[0], x[4]), 15);
+  t.h1 = add(mul32(x[2], 42813), mul32(x[6], 17734));
+  t.h2 = sub(mul32(x[2], 17734), mul32(x[6], 42813));
+  combine(t, o);
+}
+
 inline __m128i widen(__m128i v16, bool high) {
   const __m128i half = high ? _mm_unpackhi_epi16(v16, v16) : _mm_unpacklo_epi16(v16, v16);
   return _mm_srai_epi32(half, 16);
 }
 
-}  // namespace
-
-void idct8x8Type1Sse2(std::int16_t* block) {
+// The dctType 1 transform with 32-bit intermediates throughout, for blocks whose row
+// pass leaves values outside 16 bits.
+void idct8x8Type1Wide(std::int16_t* block) {
   alignas(16) std::int32_t ws[64];
   // Row pass, four rows per lane group: the inputs are transposed so that lane r holds row r.
   for (int g = 0; g < 2; ++g) {
@@ -108,6 +121,188 @@ void idct8x8Type1Sse2(std::int16_t* block) {
       const __m128i w16 = _mm_unpacklo_epi8(u8, _mm_setzero_si128());
       _mm_storel_epi64(reinterpret_cast<__m128i*>(block + r * 8 + 4 * h), w16);
     }
+  }
+}
+
+inline __m128i load8(const std::int16_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+inline void store8(std::int16_t* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
+
+// 8x8 transpose of 16-bit values: r[i] becomes what was column i.
+inline void transpose8(__m128i r[8]) {
+  const __m128i a0 = _mm_unpacklo_epi16(r[0], r[1]);
+  const __m128i a1 = _mm_unpackhi_epi16(r[0], r[1]);
+  const __m128i a2 = _mm_unpacklo_epi16(r[2], r[3]);
+  const __m128i a3 = _mm_unpackhi_epi16(r[2], r[3]);
+  const __m128i a4 = _mm_unpacklo_epi16(r[4], r[5]);
+  const __m128i a5 = _mm_unpackhi_epi16(r[4], r[5]);
+  const __m128i a6 = _mm_unpacklo_epi16(r[6], r[7]);
+  const __m128i a7 = _mm_unpackhi_epi16(r[6], r[7]);
+  const __m128i b0 = _mm_unpacklo_epi32(a0, a2);
+  const __m128i b1 = _mm_unpackhi_epi32(a0, a2);
+  const __m128i b2 = _mm_unpacklo_epi32(a1, a3);
+  const __m128i b3 = _mm_unpackhi_epi32(a1, a3);
+  const __m128i b4 = _mm_unpacklo_epi32(a4, a6);
+  const __m128i b5 = _mm_unpackhi_epi32(a4, a6);
+  const __m128i b6 = _mm_unpacklo_epi32(a5, a7);
+  const __m128i b7 = _mm_unpackhi_epi32(a5, a7);
+  r[0] = _mm_unpacklo_epi64(b0, b4);
+  r[1] = _mm_unpackhi_epi64(b0, b4);
+  r[2] = _mm_unpacklo_epi64(b1, b5);
+  r[3] = _mm_unpackhi_epi64(b1, b5);
+  r[4] = _mm_unpacklo_epi64(b2, b6);
+  r[5] = _mm_unpackhi_epi64(b2, b6);
+  r[6] = _mm_unpacklo_epi64(b3, b7);
+  r[7] = _mm_unpackhi_epi64(b3, b7);
+}
+
+inline __m128i pair(std::int16_t a, std::int16_t b) {
+  return _mm_set_epi16(b, a, b, a, b, a, b, a);
+}
+
+// The dctType 1 transform for four lanes whose inputs are 16-bit: pmaddwd
+// forms each sum of two products exactly in 32 bits. `lo` picks lanes 0-3 or 4-7 of the
+// eight 16-bit inputs. 42813 does not fit a signed 16-bit factor: 42813 x = -22723 x + 65536 x,
+// and 65536 x is x in the upper half of a 32-bit lane.
+inline void transform16(const __m128i x[8], bool lo, __m128i o[8]) {
+  auto mix = [lo](__m128i a, __m128i b) { return lo ? _mm_unpacklo_epi16(a, b) : _mm_unpackhi_epi16(a, b); };
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i x17 = mix(x[1], x[7]);
+  const __m128i x53 = mix(x[5], x[3]);
+  const __m128i x26 = mix(x[2], x[6]);
+  const __m128i x04 = mix(x[0], x[4]);
+  Terms t;
+  t.a1 = _mm_madd_epi16(x17, pair(32138, 6393));
+  t.a3 = _mm_madd_epi16(x17, pair(6393, -32138));
+  t.b1 = _mm_madd_epi16(x53, pair(18205, 27246));
+  t.b3 = _mm_madd_epi16(x53, pair(27246, -18205));
+  t.t0 = _mm_slli_epi32(_mm_madd_epi16(x04, pair(16384, 16384)), 1);
+  t.t1 = _mm_slli_epi32(_mm_madd_epi16(x04, pair(16384, -16384)), 1);
+  t.h1 = add(_mm_madd_epi16(x26, pair(-22723, 17734)), mix(zero, x[2]));
+  t.h2 = sub(_mm_madd_epi16(x26, pair(17734, 22723)), mix(zero, x[6]));
+  combine(t, o);
+}
+
+// Nonzero in each 32-bit lane of v that does not fit a signed 16-bit value.
+inline __m128i outside16(__m128i v) {
+  return _mm_srli_epi32(_mm_add_epi32(v, _mm_set1_epi32(0x8000)), 16);
+}
+
+// (x c + 16384) >> 15 in 16-bit lanes for a constant c = k x 65536 + c16 with c16 a signed
+// 16-bit factor: the high and low halves of x c16 give the rounded Q15 product exactly
+// ((p + 16384) >> 15 = 2 hi + ((lo >> 14) + 1) >> 1 for p = hi x 65536 + lo), and k x 65536 x
+// adds 2 k x; the result wraps to 16 bits like the plain version's.
+template <int C>
+inline __m128i mulq15(__m128i x) {
+  constexpr int k = C >= 32768 ? (C + 32768) / 65536 : 0;
+  constexpr int c16 = C - k * 65536;
+  const __m128i f = _mm_set1_epi16(static_cast<std::int16_t>(c16));
+  const __m128i hi = _mm_mulhi_epi16(x, f);
+  const __m128i lo = _mm_mullo_epi16(x, f);
+  const __m128i round = _mm_srli_epi16(_mm_add_epi16(_mm_srli_epi16(lo, 14), _mm_set1_epi16(1)), 1);
+  __m128i r = _mm_add_epi16(_mm_add_epi16(hi, hi), round);
+  for (int i = 0; i < k; ++i) r = _mm_add_epi16(r, _mm_add_epi16(x, x));
+  return r;
+}
+
+// One 1-D AAN pass on eight lanes, the plain version's network step by step.
+inline void aan(const __m128i x[8], __m128i o[8]) {
+  auto a = [](__m128i u, __m128i v) { return _mm_add_epi16(u, v); };
+  auto s = [](__m128i u, __m128i v) { return _mm_sub_epi16(u, v); };
+  const __m128i tmp10 = a(x[0], x[4]);
+  const __m128i tmp11 = s(x[0], x[4]);
+  const __m128i tmp13 = a(x[2], x[6]);
+  const __m128i tmp12 = s(mulq15<46341>(s(x[2], x[6])), tmp13);
+  const __m128i e0 = a(tmp10, tmp13);
+  const __m128i e3 = s(tmp10, tmp13);
+  const __m128i e1 = a(tmp11, tmp12);
+  const __m128i e2 = s(tmp11, tmp12);
+  const __m128i z13 = a(x[5], x[3]);
+  const __m128i z10 = s(x[5], x[3]);
+  const __m128i z11 = a(x[1], x[7]);
+  const __m128i z12 = s(x[1], x[7]);
+  const __m128i t7 = a(z11, z13);
+  const __m128i t11 = mulq15<46341>(s(z11, z13));
+  const __m128i z1012 = a(z10, z12);
+  const __m128i z5 = a(mulq15<35468>(z1012), mulq15<25080>(z1012));
+  const __m128i t10 = s(mulq15<35468>(z12), z5);
+  const __m128i t12 = s(z5, mulq15<85627>(z10));
+  const __m128i t6 = s(t12, t7);
+  const __m128i t5 = s(t11, t6);
+  const __m128i t4 = a(t10, t5);
+  o[0] = a(e0, t7);
+  o[7] = s(e0, t7);
+  o[1] = a(e1, t6);
+  o[6] = s(e1, t6);
+  o[2] = a(e2, t5);
+  o[5] = s(e2, t5);
+  o[4] = a(e3, t4);
+  o[3] = s(e3, t4);
+}
+
+}  // namespace
+
+// Rows first on the transposed block (lane = row), then, when the row pass leaves 16-bit
+// values (every real picture), the column pass on 16-bit inputs; otherwise the 32-bit one.
+void idct8x8Type1Sse2(std::int16_t* block) {
+  __m128i x[8];
+  for (int r = 0; r < 8; ++r) x[r] = load8(block + r * 8);
+  const __m128i ac = _mm_or_si128(
+      _mm_or_si128(_mm_or_si128(_mm_slli_si128(_mm_srli_si128(x[0], 2), 2), x[1]), _mm_or_si128(x[2], x[3])),
+      _mm_or_si128(_mm_or_si128(x[4], x[5]), _mm_or_si128(x[6], x[7])));
+  if (_mm_movemask_epi8(_mm_cmpeq_epi8(ac, _mm_setzero_si128())) == 0xFFFF) {
+    // DC only: every row pass output of row 0 is v, the others 0 (the plain version's
+    // shortcut), and every sample ((v x 32768 + 2^20) >> 21) + 128.
+    const std::int32_t v = (static_cast<std::int32_t>(block[0]) * 32768 + 2048) >> 12;
+    std::int32_t sample = static_cast<std::int32_t>(static_cast<std::uint32_t>(v) * 32768u + (1u << 20)) >> 21;
+    sample = std::clamp(sample + 128, 0, 255);
+    const __m128i fill = _mm_set1_epi16(static_cast<std::int16_t>(sample));
+    for (int r = 0; r < 8; ++r) store8(block + r * 8, fill);
+    return;
+  }
+  transpose8(x);
+  __m128i lo[8], hi[8];
+  transform16(x, true, lo);
+  transform16(x, false, hi);
+  __m128i range = _mm_setzero_si128();
+  for (int i = 0; i < 8; ++i) {
+    lo[i] = descale(lo[i], 12);
+    hi[i] = descale(hi[i], 12);
+    range = _mm_or_si128(range, _mm_or_si128(outside16(lo[i]), outside16(hi[i])));
+  }
+  if (_mm_movemask_epi8(_mm_cmpeq_epi32(range, _mm_setzero_si128())) != 0xFFFF) {
+    idct8x8Type1Wide(block);
+    return;
+  }
+  // Packed, x[i] holds output column i of rows 0..7; transposed, x[r] is row r.
+  for (int i = 0; i < 8; ++i) x[i] = _mm_packs_epi32(lo[i], hi[i]);
+  transpose8(x);
+  transform16(x, true, lo);
+  transform16(x, false, hi);
+  const __m128i bias = _mm_set1_epi16(128);
+  const __m128i top = _mm_set1_epi16(255);
+  for (int r = 0; r < 8; ++r) {
+    // ((v + 2^20) >> 21) fits 16 bits for any 32-bit v, so the pack does not saturate.
+    __m128i v = _mm_add_epi16(_mm_packs_epi32(descale(lo[r], 21), descale(hi[r], 21)), bias);
+    v = _mm_min_epi16(_mm_max_epi16(v, _mm_setzero_si128()), top);
+    store8(block + r * 8, v);
+  }
+}
+
+// The row pass on the transposed block (lane = row; a row whose coefficients 1..7 are zero
+// gives x0 everywhere, as the network does), then the column pass with lane = column.
+void idct8x8Type0Sse2(std::int16_t* block) {
+  __m128i x[8], o[8];
+  for (int r = 0; r < 8; ++r) x[r] = load8(block + r * 8);
+  transpose8(x);
+  aan(x, o);
+  transpose8(o);
+  aan(o, x);
+  const __m128i bias = _mm_set1_epi16(128);
+  const __m128i top = _mm_set1_epi16(255);
+  for (int r = 0; r < 8; ++r) {
+    __m128i v = _mm_add_epi16(_mm_srai_epi16(_mm_add_epi16(x[r], _mm_set1_epi16(8)), 4), bias);
+    v = _mm_min_epi16(_mm_max_epi16(v, _mm_setzero_si128()), top);
+    store8(block + r * 8, v);
   }
 }
 

@@ -286,9 +286,11 @@ void idct2x2Type0(std::int16_t* block);
 void idct1x1Type1(std::int16_t* block);
 void idct1x1Type0(std::int16_t* block);
 
-// IdctSse2.cpp (x86 builds with SSE2): the same results as dequantType1 and idct8x8Type1.
+// IdctSse2.cpp (x86 builds with SSE2): the same results as dequantType1, idct8x8Type1 and
+// idct8x8Type0.
 #if defined(__SSE2__)
 void idct8x8Type1Sse2(std::int16_t* block);
+void idct8x8Type0Sse2(std::int16_t* block);
 void dequantType1Sse2(std::int16_t* block, const std::int16_t* table);
 #endif
 

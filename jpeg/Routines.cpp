@@ -15,6 +15,9 @@
 #if defined(__x86_64__) || defined(__i386__)
 #include <cpuid.h>
 #endif
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace xtpjpeg {
 
@@ -27,6 +30,13 @@ struct ProcessorRecord {
   std::atomic<std::uint32_t> brandIndex, type, family, model, stepping, features;
 };
 ProcessorRecord gProcessor;
+
+#if defined(__SSE2__)
+// The end-of-call routine of the SIMD classes: EMMS, so that x87 code after the call finds
+// the floating-point registers free (the compiler's SSE2 code never touches MMX state, but
+// the routine keeps that promise whatever the routines use).
+void clearMmxState() { _mm_empty(); }
+#endif
 
 void moveBlock(void* dst, const void* src, std::size_t n) { std::memmove(dst, src, n); }
 void clearBlock(void* dst, std::size_t n) { std::memset(dst, 0, n); }
@@ -158,6 +168,8 @@ void fillRoutineTable(RoutineTable& t, int cpuClass) {
   t.currentDequant = dequantType1;
 #if defined(__SSE2__)
   if (cpuClass >= 3) {
+    t.endOfCall = clearMmxState;
+    t.idct[0][0] = idct8x8Type0Sse2;
     t.idct[1][0] = idct8x8Type1Sse2;
     t.currentIdct[0] = idct8x8Type1Sse2;
     t.dequant[1] = dequantType1Sse2;

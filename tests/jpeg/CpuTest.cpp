@@ -69,42 +69,85 @@ TEST_F(JpegCpuRegistry, UseCpuOverridesTheDetectedClass) {
 }
 
 #if defined(__SSE2__)
-TEST(JpegCpu, Sse2RoutinesEqualThePlainOnesOnRandomAndExtremeBlocks) {
+namespace {
+
+// Blocks of four kinds by round: typical coefficients, any 16 bits, extremes (saturating
+// and wrapping cases), and sparse blocks (most coefficients zero, some DC-only).
+struct BlockSource {
   std::uint32_t seed = 12345;
-  auto next = [&] {
+  std::uint32_t next() {
     seed = seed * 1664525u + 1013904223u;
     return seed >> 8;
-  };
-  const std::int16_t extremes[] = {0, 1, -1, 32767, -32768, 2047, -2048, 1023, -1024};
-  for (int round = 0; round < 4000; ++round) {
-    alignas(16) std::int16_t a[64], b[64], q[64];
+  }
+  void fill(int round, std::int16_t* a) {
+    static const std::int16_t extremes[] = {0, 1, -1, 32767, -32768, 2047, -2048, 1023, -1024};
     for (int i = 0; i < 64; ++i) {
       const std::uint32_t r = next();
       switch (round % 4) {
-        case 0: a[i] = static_cast<std::int16_t>((r % 2048) - 1024); break;               // typical range
-        case 1: a[i] = static_cast<std::int16_t>(r);  break;                             // any 16 bits
-        case 2: a[i] = extremes[r % 9]; break;                                            // extremes
-        default: a[i] = (r % 8 == 0) ? static_cast<std::int16_t>((r >> 4) % 512 - 256) : 0;  // sparse
+        case 0: a[i] = static_cast<std::int16_t>((r % 2048) - 1024); break;
+        case 1: a[i] = static_cast<std::int16_t>(r); break;
+        case 2: a[i] = extremes[r % 9]; break;
+        default: a[i] = (i == 0 || r % (round % 3 == 0 ? 64 : 8) == 0) ? static_cast<std::int16_t>((r >> 4) % 512 - 256) : 0;
       }
-      q[i] = static_cast<std::int16_t>(next() % (round % 3 == 0 ? 65536 : 256));
     }
+  }
+};
+
+using Transform = void (*)(std::int16_t*);
+
+// The SIMD transform against the plain one over the four kinds of blocks, every single
+// coefficient at its extremes, and every DC value alone.
+void expectSameTransform(Transform plain, Transform simd) {
+  BlockSource src;
+  for (int round = 0; round < 4000; ++round) {
+    alignas(16) std::int16_t a[64], b[64];
+    src.fill(round, a);
+    std::copy(a, a + 64, b);
+    plain(a);
+    simd(b);
+    ASSERT_TRUE(std::equal(a, a + 64, b)) << "round " << round;
+  }
+  for (int i = 0; i < 64; ++i) {
+    for (std::int16_t v : {std::int16_t{32767}, std::int16_t{-32768}, std::int16_t{-1}}) {
+      alignas(16) std::int16_t a[64] = {}, b[64] = {};
+      a[i] = b[i] = v;
+      plain(a);
+      simd(b);
+      ASSERT_TRUE(std::equal(a, a + 64, b)) << i << " " << v;
+    }
+  }
+  for (std::int32_t dc = -32768; dc <= 32767; dc += 3) {
+    alignas(16) std::int16_t a[64] = {}, b[64] = {};
+    a[0] = b[0] = static_cast<std::int16_t>(dc);
+    plain(a);
+    simd(b);
+    ASSERT_TRUE(std::equal(a, a + 64, b)) << "DC " << dc;
+  }
+}
+
+}  // namespace
+
+TEST(JpegCpu, Sse2TransformsEqualThePlainOnes) {
+  {
+    SCOPED_TRACE("dctType 1");
+    expectSameTransform(xtpjpeg::idct8x8Type1, xtpjpeg::idct8x8Type1Sse2);
+  }
+  {
+    SCOPED_TRACE("dctType 0");
+    expectSameTransform(xtpjpeg::idct8x8Type0, xtpjpeg::idct8x8Type0Sse2);
+  }
+}
+
+TEST(JpegCpu, Sse2DequantisationEqualsThePlainOne) {
+  BlockSource src;
+  for (int round = 0; round < 4000; ++round) {
+    alignas(16) std::int16_t a[64], b[64], q[64];
+    src.fill(round, a);
+    for (auto& v : q) v = static_cast<std::int16_t>(src.next() % (round % 3 == 0 ? 65536 : 256));
     std::copy(a, a + 64, b);
     xtpjpeg::dequantType1(a, q);
     xtpjpeg::dequantType1Sse2(b, q);
-    ASSERT_TRUE(std::equal(a, a + 64, b)) << "dequantisation, round " << round;
-    xtpjpeg::idct8x8Type1(a);
-    xtpjpeg::idct8x8Type1Sse2(b);
-    ASSERT_TRUE(std::equal(a, a + 64, b)) << "inverse DCT, round " << round;
-  }
-  // Every coefficient at its extremes alone.
-  for (int i = 0; i < 64; ++i) {
-    for (std::int16_t v : {std::int16_t{32767}, std::int16_t{-32768}}) {
-      alignas(16) std::int16_t a[64] = {}, b[64] = {};
-      a[i] = b[i] = v;
-      xtpjpeg::idct8x8Type1(a);
-      xtpjpeg::idct8x8Type1Sse2(b);
-      ASSERT_TRUE(std::equal(a, a + 64, b)) << i << " " << v;
-    }
+    ASSERT_TRUE(std::equal(a, a + 64, b)) << "round " << round;
   }
 }
 #endif
