@@ -292,6 +292,9 @@ void idct1x1Type0(std::int16_t* block);
 void idct8x8Type1Sse2(std::int16_t* block);
 void idct8x8Type0Sse2(std::int16_t* block);
 void dequantType1Sse2(std::int16_t* block, const std::int16_t* table);
+// ColorSse2.cpp: the inner whole-MCU conversions of fastPath 1 to 6, the same bytes as the
+// plain ones for samples 0..255.
+void fillInnerRoutinesSse2(RoutineTable& table);
 #endif
 
 // Output.cpp

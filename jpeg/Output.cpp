@@ -172,11 +172,19 @@ void convertYcc(const std::int16_t (*b)[64], std::uint8_t* dst, std::ptrdiff_t l
   }
 }
 
+// The fastPath code of the dedicated conversion of luma HxV to RGB or BGR.
+constexpr int yccFastPath(int h, int v, bool bgr) { return (h == 1 ? 1 : (v == 2 ? 3 : 5)) + (bgr ? 1 : 0); }
+
+// A whole MCU goes to the class's inner routine, a clipped one to the plain conversion.
 template <int H, int V, bool Bgr>
 void mcuYcc(const McuOutputArgs& a) {
   Rect r;
   if (!mcuRect(*a.state, a.mcuX, a.mcuY, r)) return;
-  convertYcc<H, V, Bgr>(a.blocks, r.dst, a.state->out.lineBytes, r.cols, r.rows);
+  const std::ptrdiff_t lineBytes = a.state->out.lineBytes;
+  if (r.cols == 8 * H && r.rows == 8 * V)
+    a.state->routines->inner[yccFastPath(H, V, Bgr)](a.blocks, r.dst, lineBytes, r.cols, r.rows);
+  else
+    convertYcc<H, V, Bgr>(a.blocks, r.dst, lineBytes, r.cols, r.rows);
 }
 
 // Gray to one channel.
@@ -483,12 +491,12 @@ void convertNonInterleavedAtEoi(JPEG_PROPERTIES& p, JpegDecoderState& s) {
 }
 
 void fillInnerRoutines(RoutineTable& table) {
-  table.inner[1] = convertYcc<1, 1, false>;
-  table.inner[2] = convertYcc<1, 1, true>;
-  table.inner[3] = convertYcc<2, 2, false>;
-  table.inner[4] = convertYcc<2, 2, true>;
-  table.inner[5] = convertYcc<2, 1, false>;
-  table.inner[6] = convertYcc<2, 1, true>;
+  table.inner[yccFastPath(1, 1, false)] = convertYcc<1, 1, false>;
+  table.inner[yccFastPath(1, 1, true)] = convertYcc<1, 1, true>;
+  table.inner[yccFastPath(2, 2, false)] = convertYcc<2, 2, false>;
+  table.inner[yccFastPath(2, 2, true)] = convertYcc<2, 2, true>;
+  table.inner[yccFastPath(2, 1, false)] = convertYcc<2, 1, false>;
+  table.inner[yccFastPath(2, 1, true)] = convertYcc<2, 1, true>;
 }
 
 }  // namespace xtpjpeg

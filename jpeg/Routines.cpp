@@ -170,6 +170,7 @@ void fillRoutineTable(RoutineTable& t, int cpuClass) {
   if (cpuClass >= 3) {
     t.endOfCall = clearMmxState;
     t.idct[0][0] = idct8x8Type0Sse2;
+    fillInnerRoutinesSse2(t);
     t.idct[1][0] = idct8x8Type1Sse2;
     t.currentIdct[0] = idct8x8Type1Sse2;
     t.dequant[1] = dequantType1Sse2;

@@ -11,7 +11,7 @@
 // and per kind the same decode with the routines of each processor class (jpegSetCpuClass).
 //
 //   jpeg-bench [--seconds S] [--quality Q] [--width W --height H] [--only ours|turbo]
-//              [--classes 0|1]
+//              [--classes 0|1] [--kind NAME]   (one kind only, for profiling)
 #include "jpeg/JpegDecoder.h"
 
 #include <turbojpeg.h>
@@ -215,7 +215,7 @@ int main(int argc, char** argv) {
   double seconds = 3.0;
   int quality = 85, w = 2048, h = 1536;
   bool classes = true;
-  std::string only;
+  std::string only, onlyKind;
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string a = argv[i];
     if (a == "--seconds") seconds = std::atof(argv[i + 1]);
@@ -224,6 +224,7 @@ int main(int argc, char** argv) {
     else if (a == "--height") h = std::atoi(argv[i + 1]);
     else if (a == "--only") only = argv[i + 1];
     else if (a == "--classes") classes = std::atoi(argv[i + 1]) != 0;
+    else if (a == "--kind") onlyKind = argv[i + 1];
   }
   std::printf("jpeg-bench: %dx%d (%.2f MP), quality %d, ~%.1f s per decoder and kind\n", w, h,
               w * h / 1e6, quality, seconds);
@@ -255,6 +256,7 @@ int main(int argc, char** argv) {
   for (std::size_t i = 0; i < std::size(kinds); ++i) {
     const Kind& k = kinds[i];
     Input& in = inputs[i];
+    if (!onlyKind.empty() && onlyKind != k.name) continue;
     // A fresh handle per stream: TurboJPEG 2.1 keeps the progressive mode of an earlier
     // TJFLAG_PROGRESSIVE compression on the same handle.
     tjhandle enc = tjInitCompress();
@@ -295,6 +297,7 @@ int main(int argc, char** argv) {
     std::printf(" %12s\n", "plain/class6");
     for (std::size_t i = 0; i < std::size(kinds); ++i) {
       const Kind& k = kinds[i];
+      if (!inputs[i].jpeg) continue;
       const int sw = (w + k.scale - 1) / k.scale, sh = (h + k.scale - 1) / k.scale;
       double t[7], unused;
       for (int cls = 0; cls <= 6; ++cls) {

@@ -1,0 +1,125 @@
+// SSE2 versions of the whole-MCU conversions of the fast output paths: YCbCr with luma
+// 1x1, 2x1 or 2x2 and chroma 1x1 to RGB or BGR, three bytes per pixel, chroma replicated.
+// They are called only for an MCU that lies wholly inside the output, and give the plain
+// routines' bytes for samples 0..255 (what the transforms leave): the chroma terms are
+// formed exactly in 32-bit lanes, and the sums of luma and chroma terms in 16-bit lanes
+// clamp through unsigned saturation.
+#include "jpeg/JpegInternal.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+
+namespace xtpjpeg {
+
+namespace {
+
+inline __m128i load8(const std::int16_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+inline void store16(std::uint8_t* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
+
+// The terms dR, dG, dB of eight chroma samples: (k_cb Cb + k_cr Cr - bias) >> 8.
+struct ChromaTerms {
+  __m128i r, g, b;
+};
+inline __m128i chromaTerm(__m128i lo, __m128i hi, std::int16_t kcb, std::int16_t kcr, std::int32_t bias) {
+  const __m128i k = _mm_set_epi16(kcr, kcb, kcr, kcb, kcr, kcb, kcr, kcb);
+  const __m128i b = _mm_set1_epi32(bias);
+  return _mm_packs_epi32(_mm_srai_epi32(_mm_sub_epi32(_mm_madd_epi16(lo, k), b), 8),
+                         _mm_srai_epi32(_mm_sub_epi32(_mm_madd_epi16(hi, k), b), 8));
+}
+inline ChromaTerms chromaTerms(const std::int16_t* cb, const std::int16_t* cr) {
+  const __m128i vcb = load8(cb), vcr = load8(cr);
+  const __m128i lo = _mm_unpacklo_epi16(vcb, vcr), hi = _mm_unpackhi_epi16(vcb, vcr);
+  return {chromaTerm(lo, hi, 0, 359, 45813), chromaTerm(lo, hi, 88, 183, 34806), chromaTerm(lo, hi, 454, 0, 57937)};
+}
+
+// Four pixels held as 32-bit lanes of bytes (c0, c1, c2, 0) into the low 12 bytes.
+inline __m128i packTriples(__m128i v) {
+  const __m128i even = _mm_and_si128(v, _mm_set_epi32(0, -1, 0, -1));
+  const __m128i odd = _mm_slli_epi64(_mm_srli_epi64(v, 32), 24);
+  const __m128i w = _mm_or_si128(even, odd);  // each 64-bit lane: 6 bytes, then 2 zero bytes
+  const __m128i lowLane = _mm_set_epi32(0, 0, -1, -1);
+  return _mm_or_si128(_mm_and_si128(w, lowLane), _mm_srli_si128(_mm_andnot_si128(lowLane, w), 2));
+}
+
+// Sixteen pixels of three channels, interleaved into 48 bytes.
+struct Triples {
+  __m128i v[3];
+};
+inline Triples interleave(__m128i c0, __m128i c1, __m128i c2) {
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i lo01 = _mm_unpacklo_epi8(c0, c1), hi01 = _mm_unpackhi_epi8(c0, c1);
+  const __m128i lo2 = _mm_unpacklo_epi8(c2, zero), hi2 = _mm_unpackhi_epi8(c2, zero);
+  const __m128i p0 = packTriples(_mm_unpacklo_epi16(lo01, lo2));
+  const __m128i p1 = packTriples(_mm_unpackhi_epi16(lo01, lo2));
+  const __m128i p2 = packTriples(_mm_unpacklo_epi16(hi01, hi2));
+  const __m128i p3 = packTriples(_mm_unpackhi_epi16(hi01, hi2));
+  return {{_mm_or_si128(p0, _mm_slli_si128(p1, 12)), _mm_or_si128(_mm_srli_si128(p1, 4), _mm_slli_si128(p2, 8)),
+           _mm_or_si128(_mm_srli_si128(p2, 8), _mm_slli_si128(p3, 4))}};
+}
+
+// Sixteen pixels from two vectors of eight luma samples each and the chroma terms of
+// each pixel (also two vectors each).
+template <bool Bgr>
+inline Triples convert16(__m128i y0, __m128i y1, const ChromaTerms& t0, const ChromaTerms& t1) {
+  const __m128i r = _mm_packus_epi16(_mm_add_epi16(y0, t0.r), _mm_add_epi16(y1, t1.r));
+  const __m128i g = _mm_packus_epi16(_mm_sub_epi16(y0, t0.g), _mm_sub_epi16(y1, t1.g));
+  const __m128i b = _mm_packus_epi16(_mm_add_epi16(y0, t0.b), _mm_add_epi16(y1, t1.b));
+  return Bgr ? interleave(b, g, r) : interleave(r, g, b);
+}
+
+// Each chroma term of four samples doubled: the terms of pixels 0-7 (low) or 8-15.
+inline ChromaTerms doubled(const ChromaTerms& t, bool high) {
+  auto twice = [high](__m128i v) { return high ? _mm_unpackhi_epi16(v, v) : _mm_unpacklo_epi16(v, v); };
+  return {twice(t.r), twice(t.g), twice(t.b)};
+}
+
+// Luma 2x1 or 2x2: 16 pixels a row, the left and right luma blocks side by side.
+template <int V, bool Bgr>
+void convertYcc2xV(const std::int16_t (*b)[64], std::uint8_t* dst, std::ptrdiff_t lineBytes, std::int32_t,
+                   std::int32_t) {
+  const std::int16_t* cb = b[2 * V];
+  const std::int16_t* cr = b[2 * V + 1];
+  for (int cy = 0; cy < 8; ++cy) {
+    const ChromaTerms t = chromaTerms(cb + cy * 8, cr + cy * 8);
+    const ChromaTerms left = doubled(t, false), right = doubled(t, true);
+    for (int k = 0; k < V; ++k) {
+      const int y = cy * V + k;
+      const std::int16_t* row = b[(y >> 3) * 2] + (y & 7) * 8;
+      const Triples px = convert16<Bgr>(load8(row), load8(row + 64), left, right);
+      std::uint8_t* d = dst + y * lineBytes;
+      for (int i = 0; i < 3; ++i) store16(d + 16 * i, px.v[i]);
+    }
+  }
+}
+
+// Luma 1x1: 8 pixels a row, two rows at a time.
+template <bool Bgr>
+void convertYcc1x1(const std::int16_t (*b)[64], std::uint8_t* dst, std::ptrdiff_t lineBytes, std::int32_t,
+                   std::int32_t) {
+  for (int y = 0; y < 8; y += 2) {
+    const ChromaTerms t0 = chromaTerms(b[1] + y * 8, b[2] + y * 8);
+    const ChromaTerms t1 = chromaTerms(b[1] + y * 8 + 8, b[2] + y * 8 + 8);
+    const Triples px = convert16<Bgr>(load8(b[0] + y * 8), load8(b[0] + y * 8 + 8), t0, t1);
+    std::uint8_t* d0 = dst + y * lineBytes;
+    std::uint8_t* d1 = d0 + lineBytes;
+    store16(d0, px.v[0]);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(d0 + 16), px.v[1]);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(d1), _mm_srli_si128(px.v[1], 8));
+    store16(d1 + 8, px.v[2]);
+  }
+}
+
+}  // namespace
+
+void fillInnerRoutinesSse2(RoutineTable& table) {
+  table.inner[1] = convertYcc1x1<false>;
+  table.inner[2] = convertYcc1x1<true>;
+  table.inner[3] = convertYcc2xV<2, false>;
+  table.inner[4] = convertYcc2xV<2, true>;
+  table.inner[5] = convertYcc2xV<1, false>;
+  table.inner[6] = convertYcc2xV<1, true>;
+}
+
+}  // namespace xtpjpeg
+
+#endif
