@@ -4,6 +4,10 @@
 
 #include <algorithm>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace xtpjpeg {
 
 const std::uint8_t kZigzagToNatural[80] = {
@@ -173,32 +177,35 @@ void fillBitsSlow(InputReader& in) {
   }
 }
 
+// Fast path of the fill for buffer input far from its end with no marker pending: loads
+// 8 bytes at once and takes as many whole bytes as fit when none of them is 0xFF, else
+// bytes up to the first 0xFF. True when the buffer holds more than 56 bits afterwards.
+inline bool fillWholeBytes(std::uint64_t& buffer, std::int32_t& count, const std::uint8_t*& pos) {
+  std::uint64_t word;
+  std::memcpy(&word, pos, 8);
+  word = __builtin_bswap64(word);  // first byte in the high end
+  const std::uint64_t inverted = ~word;
+  const bool anyFF = ((inverted - 0x0101010101010101ull) & ~inverted & 0x8080808080808080ull) != 0;
+  if (!anyFF) {
+    const int bytes = (63 - count) >> 3;  // whole bytes that fit: count ends in 57..63
+    buffer = bytes == 8 ? word : (buffer << (bytes * 8)) | (word >> (64 - bytes * 8));
+    count += bytes * 8;
+    pos += bytes;
+    return true;
+  }
+  while (count <= 56) {
+    const std::uint8_t c = *pos;
+    if (c == 0xFF) return false;
+    ++pos;
+    buffer = (buffer << 8) | c;
+    count += 8;
+  }
+  return true;
+}
+
 inline void fillBits(InputReader& in) {
   if (in.bitCount > 56) return;
-  // Fast path for buffer input far from its end with no marker pending: load 8 bytes at
-  // once and take as many whole bytes as fit when none of them is 0xFF.
-  if (in.pendingMarker == 0 && in.end - in.pos >= 8) {
-    std::uint64_t word;
-    std::memcpy(&word, in.pos, 8);
-    word = __builtin_bswap64(word);  // first byte in the high end
-    const std::uint64_t inverted = ~word;
-    const bool anyFF = ((inverted - 0x0101010101010101ull) & ~inverted & 0x8080808080808080ull) != 0;
-    if (!anyFF) {
-      const int bytes = (63 - in.bitCount) >> 3;  // whole bytes that fit: bitCount ends in 57..63
-      in.bitBuffer = bytes == 8 ? word : (in.bitBuffer << (bytes * 8)) | (word >> (64 - bytes * 8));
-      in.bitCount += bytes * 8;
-      in.pos += bytes;
-      return;
-    }
-    while (in.bitCount <= 56) {
-      const std::uint8_t c = *in.pos;
-      if (c == 0xFF) break;
-      ++in.pos;
-      in.bitBuffer = (in.bitBuffer << 8) | c;
-      in.bitCount += 8;
-    }
-    if (in.bitCount > 56) return;
-  }
+  if (in.pendingMarker == 0 && in.end - in.pos >= 8 && fillWholeBytes(in.bitBuffer, in.bitCount, in.pos)) return;
   fillBitsSlow(in);
 }
 
@@ -270,11 +277,16 @@ inline bool getBits(InputReader& in, int s, std::uint32_t& v) {
   return true;
 }
 
-// Receive and EXTEND (T.81 F.2.2.1).
+// EXTEND (T.81 F.2.2.1) of s received bits.
+inline std::int32_t extend(std::uint32_t v, int s) {
+  return v < (1u << (s - 1)) ? static_cast<std::int32_t>(v) - (1 << s) + 1 : static_cast<std::int32_t>(v);
+}
+
+// Receive and EXTEND.
 inline bool receiveExtend(InputReader& in, int s, std::int32_t& value) {
   std::uint32_t v;
   if (!getBits(in, s, v)) return false;
-  value = v < (1u << (s - 1)) ? static_cast<std::int32_t>(v) - (1 << s) + 1 : static_cast<std::int32_t>(v);
+  value = extend(v, s);
   return true;
 }
 
@@ -294,43 +306,133 @@ struct DequantOne0 {
   }
 };
 
+// The identity: coefficients stored as decoded, dequantised afterwards.
+struct KeepCoefficient {
+  std::int16_t operator()(std::int16_t c, std::int16_t) const { return c; }
+};
+
+struct ClearBlock {
+  void operator()(std::int16_t* blk) const { std::memset(blk, 0, 64 * sizeof(std::int16_t)); }
+};
+
+// The bit reader's hot state in locals for the length of one block, so that it stays in
+// registers while coefficients are stored. It is written back before any step that works
+// on the InputReader itself (the slow fill, long codes, the careful decode near a marker)
+// and at the end.
+class LocalBits {
+ public:
+  explicit LocalBits(InputReader& in) : in_(in) { load(); }
+  ~LocalBits() { store(); }
+  LocalBits(const LocalBits&) = delete;
+  LocalBits& operator=(const LocalBits&) = delete;
+
+  std::int32_t count() const { return count_; }
+  std::uint32_t peek(int n) const { return static_cast<std::uint32_t>(buffer_ >> (count_ - n)) & ((1u << n) - 1); }
+  void skip(int n) { count_ -= n; }
+  void fill() {
+    if (count_ > 56) return;
+    if (in_.pendingMarker == 0 && in_.end - pos_ >= 8 && fillWholeBytes(buffer_, count_, pos_)) return;
+    store();
+    fillBitsSlow(in_);
+    load();
+  }
+  template <class Step>
+  auto onReader(Step step) {
+    store();
+    const auto r = step(in_);
+    load();
+    return r;
+  }
+
+ private:
+  void load() {
+    buffer_ = in_.bitBuffer;
+    count_ = in_.bitCount;
+    pos_ = in_.pos;
+  }
+  void store() {
+    in_.bitBuffer = buffer_;
+    in_.bitCount = count_;
+    in_.pos = pos_;
+  }
+  InputReader& in_;
+  std::uint64_t buffer_ = 0;
+  std::int32_t count_ = 0;
+  const std::uint8_t* pos_ = nullptr;
+};
+
+// One AC symbol and its value with fewer than 32 bits at hand (a marker or the end of the
+// input is near), from position k: status 1 with the advanced position and the value, 0
+// after a ZRL, -1 when the block ends (end of block, or a marker reached).
+struct AcStep {
+  int status;
+  int k;
+  std::int32_t value;
+};
+AcStep acStepCareful(InputReader& in, const HuffTable& ac, int k) {
+  const int rs = huffCareful(in, ac);
+  if (rs < 0) return {-1, k, 0};
+  const int s = rs & 15;
+  if (s == 0) return {(rs >> 4) == 15 ? 0 : -1, k + 15, 0};
+  AcStep step{1, k + (rs >> 4), 0};
+  if (!receiveExtend(in, s, step.value)) step.status = -1;
+  return step;
+}
+
 // One 8x8 block (T.81 F.2.2): coefficients in natural order, dequantised as they are
 // stored (dequantisation of a zero coefficient gives zero in both families, so this equals
-// clearing, decoding, then dequantising the block). `dq` is the dequantiser of one value.
-template <class Dequant>
-void decodeBlockSequential(InputReader& in, const HuffTable& dc, const HuffTable& ac,
-                           std::int16_t& pred, std::int16_t* blk, const std::int16_t* q, Dequant dq) {
-  std::memset(blk, 0, 64 * sizeof(std::int16_t));
-  int s = huffDecode(in, dc);
-  if (s < 0) return;
+// clearing, decoding, then dequantising the block). `dq` is the dequantiser of one value,
+// `clear` clears the block.
+template <class Dequant, class Clear>
+inline __attribute__((always_inline)) void decodeBlockSequential(InputReader& in, const HuffTable& dc, const HuffTable& ac, std::int16_t& pred,
+                           std::int16_t* blk, const std::int16_t* q, Dequant dq, Clear clear) {
+  clear(blk);
+  LocalBits bits(in);
+  if (bits.count() < 16) bits.fill();
+  int s;
+  const std::uint32_t e = bits.count() >= 16 ? dc.look[bits.peek(8)] : 0;
+  if (e >> 8) {
+    bits.skip(static_cast<int>(e >> 8));
+    s = static_cast<int>(e & 0xFF);
+  } else if (bits.count() >= 16) {
+    s = bits.onReader([&dc](InputReader& r) { return huffSlow(r, dc); });
+  } else {
+    s = bits.onReader([&dc](InputReader& r) { return huffCareful(r, dc); });
+    if (s < 0) return;
+  }
   std::int32_t diff = 0;
   if (s > 0) {
     if (s > 16) s = 16;
-    if (!receiveExtend(in, s, diff)) return;
+    if (bits.count() < s) {
+      bits.fill();
+      if (bits.count() < s) return;
+    }
+    diff = extend(bits.peek(s), s);
+    bits.skip(s);
   }
   pred = static_cast<std::int16_t>(static_cast<std::uint16_t>(pred + diff));
   blk[0] = dq(pred, q[0]);
   for (int k = 1; k < 64; ++k) {
-    int rs;
     std::int32_t v;
-    if (in.bitCount < 32) fillBits(in);
-    if (in.bitCount >= 32) {
+    if (bits.count() < 32) bits.fill();
+    if (bits.count() >= 32) {
       // Enough bits for any code (16) and any value (15): no further checks.
-      const std::int32_t fast = ac.fastAc[peekBits(in, HuffTable::kFastAcBits)];
+      const std::int32_t fast = ac.fastAc[bits.peek(HuffTable::kFastAcBits)];
       if (fast != 0) {
-        in.bitCount -= fast & 0xFF;
+        bits.skip(fast & 0xFF);
         k += (fast >> 8) & 0xFF;
         if (k > 63) return;
         const int pos = kZigzagToNatural[k];
         blk[pos] = dq(static_cast<std::int16_t>(fast >> 16), q[pos]);
         continue;
       }
-      const std::uint32_t e = ac.look[peekBits(in, 8)];
-      if (e >> 8) {
-        in.bitCount -= static_cast<int>(e >> 8);
-        rs = static_cast<int>(e & 0xFF);
+      const std::uint32_t look = ac.look[bits.peek(8)];
+      int rs;
+      if (look >> 8) {
+        bits.skip(static_cast<int>(look >> 8));
+        rs = static_cast<int>(look & 0xFF);
       } else {
-        rs = huffSlow(in, ac);
+        rs = bits.onReader([&ac](InputReader& r) { return huffSlow(r, ac); });
       }
       s = rs & 15;
       if (s == 0) {
@@ -339,27 +441,86 @@ void decodeBlockSequential(InputReader& in, const HuffTable& dc, const HuffTable
         continue;
       }
       k += rs >> 4;
-      const std::uint32_t bits = peekBits(in, s);
-      in.bitCount -= s;
-      v = bits < (1u << (s - 1)) ? static_cast<std::int32_t>(bits) - (1 << s) + 1
-                                 : static_cast<std::int32_t>(bits);
+      v = extend(bits.peek(s), s);
+      bits.skip(s);
     } else {
-      rs = huffCareful(in, ac);
-      if (rs < 0) return;
-      s = rs & 15;
-      if (s == 0) {
-        if ((rs >> 4) != 15) return;
-        k += 15;
-        continue;
-      }
-      k += rs >> 4;
-      if (!receiveExtend(in, s, v)) return;
+      const AcStep step = bits.onReader([&ac, k](InputReader& r) { return acStepCareful(r, ac, k); });
+      if (step.status < 0) return;
+      k = step.k;
+      if (step.status == 0) continue;
+      v = step.value;
     }
     if (k > 63) return;  // a run past coefficient 63 ends the block
     const int pos = kZigzagToNatural[k];
     blk[pos] = dq(static_cast<std::int16_t>(v), q[pos]);
   }
 }
+
+// ---- Block decoders by processor class --------------------------------------------------
+
+template <class Dequant>
+void decodeBlockPlain(InputReader& in, const HuffTable& dc, const HuffTable& ac, std::int16_t& pred,
+                      std::int16_t* blk, const std::int16_t* q) {
+  decodeBlockSequential(in, dc, ac, pred, blk, q, Dequant{}, ClearBlock{});
+}
+
+#if defined(__SSE2__)
+struct ClearBlockSse2 {
+  void operator()(std::int16_t* blk) const {
+    const __m128i zero = _mm_setzero_si128();
+    for (int i = 0; i < 64; i += 8) _mm_storeu_si128(reinterpret_cast<__m128i*>(blk + i), zero);
+  }
+};
+
+// The block decoders of the SIMD classes answer a file read of no bytes inside the block
+// with "Error EOF" rather than the bit reader's "File error".
+inline void reportEofAsErrorEof(InputReader& in, bool hadError) {
+  if (!hadError && in.error == kErrFile) in.error = kErrEof;
+}
+
+// Variant A (class 3): the coefficients as decoded, then the whole block dequantised by
+// the family's block routine.
+template <int Family>
+void decodeBlockVariantA(InputReader& in, const HuffTable& dc, const HuffTable& ac, std::int16_t& pred,
+                         std::int16_t* blk, const std::int16_t* q) {
+  const bool hadError = in.error != 0;
+  decodeBlockSequential(in, dc, ac, pred, blk, q, KeepCoefficient{}, ClearBlockSse2{});
+  if (Family == 1)
+    dequantType1Sse2(blk, q);
+  else
+    dequantType0(blk, q);
+  reportEofAsErrorEof(in, hadError);
+}
+
+// Variant B (classes 4 to 6): dequantised while decoded.
+template <class Dequant>
+void decodeBlockVariantB(InputReader& in, const HuffTable& dc, const HuffTable& ac, std::int16_t& pred,
+                         std::int16_t* blk, const std::int16_t* q) {
+  const bool hadError = in.error != 0;
+  decodeBlockSequential(in, dc, ac, pred, blk, q, Dequant{}, ClearBlockSse2{});
+  reportEofAsErrorEof(in, hadError);
+}
+#endif
+
+}  // namespace
+
+void fillBlockDecoders(RoutineTable& t, int cpuClass) {
+  t.blockDecoder[0] = decodeBlockPlain<DequantOne0>;
+  t.blockDecoder[1] = decodeBlockPlain<DequantOne1>;
+#if defined(__SSE2__)
+  if (cpuClass == 3) {
+    t.blockDecoder[0] = decodeBlockVariantA<0>;
+    t.blockDecoder[1] = decodeBlockVariantA<1>;
+  } else if (cpuClass >= 4) {
+    t.blockDecoder[0] = decodeBlockVariantB<DequantOne0>;
+    t.blockDecoder[1] = decodeBlockVariantB<DequantOne1>;
+  }
+#else
+  (void)cpuClass;
+#endif
+}
+
+namespace {
 
 // ---- Progressive blocks (T.81 G.1.2) ------------------------------------------------------
 
@@ -599,12 +760,7 @@ int decodeSequentialScan(JPEG_PROPERTIES& p, JpegDecoderState& s) {
         ScanComponent& sc = scan.comp[i];
         const int blocks = scan.ns == 1 ? 1 : sc.h * sc.v;
         const std::int16_t* q = s.quantPrepared[f.comp[sc.frameIndex].tq & 3];
-        for (int b = 0; b < blocks; ++b) {
-          if (family == 1)
-            decodeBlockSequential(in, *sc.dc, *sc.ac, sc.pred, s.mcu[base[i] + b], q, DequantOne1{});
-          else
-            decodeBlockSequential(in, *sc.dc, *sc.ac, sc.pred, s.mcu[base[i] + b], q, DequantOne0{});
-        }
+        for (int b = 0; b < blocks; ++b) rt.blockDecoder[family](in, *sc.dc, *sc.ac, sc.pred, s.mcu[base[i] + b], q);
       }
       if (in.error) return in.error;
       int code = kOk;

@@ -23,6 +23,7 @@ enum : int {
   kErrProps = -8,
   kErrClose = -9,
   kErrFileName = -10,
+  kErrEof = -11,
   kErrNotSupported = -12,
   kErrNotJpeg = -13,
   kErrComp = -14,
@@ -202,6 +203,8 @@ namespace xtpjpeg {
 using IdctRoutine = void (*)(std::int16_t* block);
 using DequantRoutine = void (*)(std::int16_t* block, const std::int16_t* table);
 using EndOfCallRoutine = void (*)();
+using BlockDecoderRoutine = void (*)(InputReader& in, const HuffTable& dc, const HuffTable& ac, std::int16_t& pred,
+                                     std::int16_t* block, const std::int16_t* quant);
 
 // The context handed to MCU output routines.
 struct McuOutputArgs {
@@ -234,9 +237,9 @@ struct RoutineTable {
   McuOutputRoutine mcuOutput = nullptr;
   // 6. Inner whole-MCU conversions by fastPath code.
   InnerConversionRoutine inner[20] = {};
-  // 7. Entropy decoding: the sequential block decoder (the region decoder's block skip
-  //    decoder comes with regions of interest in [jpeg-full]).
-  void* blockDecoder = nullptr;
+  // 7. Entropy decoding: the sequential block decoder by dctType family (it dequantises
+  //    the block) and the region decoder's block skip decoder.
+  BlockDecoderRoutine blockDecoder[2] = {};
   void* blockSkipDecoder = nullptr;
   // 8. Dequantisation by dctType, and the current one.
   DequantRoutine dequant[2] = {};
@@ -269,6 +272,8 @@ void fillRoutineTable(RoutineTable& table, int cpuClass);
 // Huffman.cpp
 int buildHuffTable(HuffTable& table, const std::uint8_t counts[16], const std::uint8_t* values);
 void resetBitReader(InputReader& in);
+// The sequential block decoders of a class (0..6).
+void fillBlockDecoders(RoutineTable& table, int cpuClass);
 int decodeSequentialScan(JPEG_PROPERTIES& p, JpegDecoderState& s);
 int decodeProgressiveScan(JPEG_PROPERTIES& p, JpegDecoderState& s);
 void renderProgressive(JPEG_PROPERTIES& p, JpegDecoderState& s);

@@ -166,6 +166,7 @@ void fillRoutineTable(RoutineTable& t, int cpuClass) {
   t.dequant[0] = dequantType0;
   t.dequant[1] = dequantType1;
   t.currentDequant = dequantType1;
+  fillBlockDecoders(t, cpuClass);
 #if defined(__SSE2__)
   if (cpuClass >= 3) {
     t.endOfCall = clearMmxState;

@@ -450,7 +450,8 @@ TEST(JpegStream, MissingEoiAndCutData) {
   EXPECT_EQ(image(b, &px), -5);
   EXPECT_EQ(px[0], 138);
   EXPECT_EQ(px[3 * 63], 138);
-  // ... and -23 from a file.
+  // ... and from a file the bit reader's failed refill: -23, or -11 from the block decoders
+  // of the SIMD classes.
   const std::string path = tempPath("no-eoi.jpg");
   writeFile(path, b);
   Request rq;
@@ -458,7 +459,11 @@ TEST(JpegStream, MissingEoiAndCutData) {
   rq.fileName = path;
   const Result r = decode({}, rq);
   EXPECT_EQ(r.paramsRc, 0);
-  EXPECT_EQ(r.imageRc, -23);
+  JpegContext probe;
+  ASSERT_EQ(jpegInit(&probe), 0);
+  const bool simdClass = jpegCpuClass(&probe) >= 3;
+  jpegFree(&probe);
+  EXPECT_EQ(r.imageRc, simdClass ? -11 : -23);
   // Cut inside the entropy data: the remaining MCUs decode from what is left, then -5.
   Bytes big = JpegWriter::baseline(64, 8, kGray, std::vector<Block>(8, Block{80, {{0, 5}, {3, -7}}}));
   big.resize(big.size() - 8);

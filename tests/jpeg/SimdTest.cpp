@@ -1,0 +1,188 @@
+// The SIMD routines of processor classes 3 to 6 against the plain ones: the whole-MCU
+// colour conversions routine by routine, the block decoders through whole decodes of
+// hand-built streams with extreme coefficients, every fixture in every class, and the
+// block decoders' code for a file that ends inside the entropy data.
+#include "JpegTestSupport.h"
+#include "jpeg/JpegInternal.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+using namespace jpegtest;
+
+namespace {
+
+struct Lcg {
+  std::uint32_t seed;
+  std::uint32_t next() {
+    seed = seed * 1664525u + 1013904223u;
+    return seed >> 8;
+  }
+};
+
+// One image read with the routines of a class; the whole output buffer (pad bytes and
+// rows prefilled) and the result code.
+struct ClassDecode {
+  int rc = -1000;
+  Bytes pixels;
+};
+ClassDecode decodeInClass(const Bytes& jpeg, int cpuClass, JpegColor color, std::uint32_t dctType, bool bottomUp) {
+  ClassDecode d;
+  JpegContext c;
+  if (jpegInit(&c) != 0) return d;
+  if (jpegSetCpuClass(&c, cpuClass) == 0) {
+    c.inBuffer = jpeg.data();
+    c.inBufferSize = static_cast<std::uint32_t>(jpeg.size());
+    c.props.dctType = dctType;
+    d.rc = jpegRead(&c, ReadParamsBuffer);
+    if (d.rc == 0) {
+      const bool four = c.imageChannels == 4;
+      c.outColor = four ? ColorRgba : color;
+      c.outChannels = four ? 4 : 3;
+      c.outPadBytes = 5;
+      const std::size_t stride = static_cast<std::size_t>(c.imageWidth) * c.outChannels + 5;
+      d.pixels.assign(stride * c.imageHeight, 0xA5);
+      c.outBuffer = d.pixels.data();
+      c.outWidth = c.imageWidth;
+      c.outHeight = static_cast<std::int32_t>(bottomUp ? -static_cast<std::int64_t>(c.imageHeight) : c.imageHeight);
+      d.rc = jpegRead(&c, ReadImageBuffer);
+    }
+  }
+  jpegFree(&c);
+  return d;
+}
+
+// Every class gives class 0's bytes and result for this stream.
+void expectEveryClassAgrees(const Bytes& jpeg) {
+  for (std::uint32_t dct : {0u, 1u}) {
+    for (JpegColor color : {ColorRgb, ColorBgr}) {
+      const bool bottomUp = color == ColorBgr;
+      const ClassDecode plain = decodeInClass(jpeg, 0, color, dct, bottomUp);
+      ASSERT_EQ(plain.rc, 0) << "dctType " << dct;
+      for (int k = 1; k <= 6; ++k) {
+        const ClassDecode other = decodeInClass(jpeg, k, color, dct, bottomUp);
+        EXPECT_EQ(other.rc, plain.rc) << "class " << k << ", dctType " << dct;
+        EXPECT_TRUE(other.pixels == plain.pixels) << "class " << k << ", dctType " << dct << ", colour " << color;
+      }
+    }
+  }
+}
+
+const std::vector<Component> k420 = {{1, 2, 2, 0}, {2, 1, 1, 1}, {3, 1, 1, 1}};
+const std::vector<Component> k422 = {{1, 2, 1, 0}, {2, 1, 1, 1}, {3, 1, 1, 1}};
+const std::vector<Component> k444 = {{1, 1, 1, 0}, {2, 1, 1, 1}, {3, 1, 1, 1}};
+
+// Blocks with extreme DC steps and AC values of every size at random runs, some blocks
+// dense to coefficient 63, some with long zero runs (ZRL).
+std::vector<Block> extremeBlocks(int count, Lcg& rng) {
+  std::vector<Block> blocks(static_cast<std::size_t>(count));
+  for (Block& b : blocks) {
+    const std::uint32_t kind = rng.next() % 4;
+    b.dc = kind == 0 ? (rng.next() % 2 ? 2047 : -2047) : static_cast<int>(rng.next() % 1024) - 512;
+    int k = 1;
+    while (k <= 63 && rng.next() % 6 != 0) {
+      const int run = kind == 1 ? 0 : static_cast<int>(rng.next() % (kind == 2 ? 40 : 6));
+      if (k + run > 63) break;
+      const int size = 1 + static_cast<int>(rng.next() % 10);
+      int value = (1 << (size - 1)) + static_cast<int>(rng.next() % (1u << (size - 1)));
+      if (rng.next() % 2) value = -value;
+      b.ac.push_back({run, value});
+      k += run + 1;
+    }
+  }
+  return blocks;
+}
+
+}  // namespace
+
+#if defined(__SSE2__)
+TEST(JpegSimd, InnerConversionsEqualThePlainOnes) {
+  xtpjpeg::RoutineTable plain, simd;
+  xtpjpeg::fillRoutineTable(plain, 0);
+  xtpjpeg::fillRoutineTable(simd, 6);
+  Lcg rng{2024};
+  struct Geometry {
+    int fastPath, h, v;
+  };
+  for (const Geometry g : {Geometry{1, 1, 1}, {2, 1, 1}, {3, 2, 2}, {4, 2, 2}, {5, 2, 1}, {6, 2, 1}}) {
+    SCOPED_TRACE(g.fastPath);
+    ASSERT_NE(plain.inner[g.fastPath], simd.inner[g.fastPath]);
+    const int cols = 8 * g.h, rows = 8 * g.v, blocks = g.h * g.v + 2;
+    const std::ptrdiff_t stride = cols * 3 + 7;
+    for (int round = 0; round < 300; ++round) {
+      alignas(16) std::int16_t mcu[6][64];
+      for (int b = 0; b < blocks; ++b) {
+        for (std::int16_t& v : mcu[b]) {
+          const std::uint32_t r = rng.next();
+          switch (round % 3) {
+            case 0: v = static_cast<std::int16_t>(r % 256); break;    // any sample
+            case 1: v = (r & 1) ? 255 : 0; break;                     // clamping at both ends
+            default: v = r % 16 == 0 ? static_cast<std::int16_t>((r >> 4) % 2 * 255) : 128;  // mostly neutral
+          }
+        }
+      }
+      Bytes a(static_cast<std::size_t>(stride) * rows + 16, 0x5A), b = a;
+      plain.inner[g.fastPath](mcu, a.data(), stride, cols, rows);
+      simd.inner[g.fastPath](mcu, b.data(), stride, cols, rows);
+      ASSERT_TRUE(a == b) << "round " << round;
+    }
+  }
+}
+#endif
+
+TEST(JpegSimd, EveryFixtureDecodesTheSameInEveryClass) {
+  for (const char* name : {"adobe-rgb.jpg", "big420.jpg", "cmyk.jpg", "gray.jpg", "noninterleaved.jpg",
+                           "optimized.jpg", "prog420.jpg", "quant16.jpg", "rst-each.jpg", "s411.jpg", "s420.jpg",
+                           "s422.jpg", "s440.jpg", "s444.jpg", "tiny17x9.jpg", "tiny1x1.jpg"}) {
+    SCOPED_TRACE(name);
+    expectEveryClassAgrees(readFile(fixture(name)));
+  }
+}
+
+TEST(JpegSimd, ExtremeCoefficientsDecodeTheSameInEveryClass) {
+  Lcg rng{77};
+  // Quantisation 1 keeps the row pass within 16 bits for most blocks; 255 overflows it
+  // and wraps the 16-bit products of the dequantisation.
+  for (int quant : {1, 255}) {
+    for (const auto* comps : {&k420, &k422, &k444}) {
+      SCOPED_TRACE(::testing::Message() << "quant " << quant << ", H " << (*comps)[0].h << " V " << (*comps)[0].v);
+      const int width = 40, height = 24;
+      const int blocks = mcuCount(width, height, *comps) * blocksPerMcu(*comps);
+      expectEveryClassAgrees(JpegWriter::baseline(width, height, *comps, extremeBlocks(blocks, rng), quant));
+    }
+  }
+}
+
+// A file that ends inside the entropy data: the plain bit reader reports "File error",
+// the block decoders of the SIMD classes "Error EOF"; progressive scans use the plain
+// decoders in every class.
+TEST(JpegSimd, FileEndingInsideEntropyData) {
+  Lcg rng{5};
+  const std::vector<Component> gray = {{1, 1, 1, 0}};
+  Bytes sequential = JpegWriter::baseline(64, 64, gray, extremeBlocks(64, rng));
+  sequential.resize(sequential.size() / 2);
+  Bytes progressive = readFile(fixture("prog420.jpg"));
+  progressive.resize(progressive.size() - 200);
+  const std::string seqPath = tempPath("cut-sequential.jpg"), progPath = tempPath("cut-progressive.jpg");
+  writeFile(seqPath, sequential);
+  writeFile(progPath, progressive);
+  for (int k = 0; k <= 6; ++k) {
+    for (const std::string* path : {&seqPath, &progPath}) {
+      JpegContext c;
+      ASSERT_EQ(jpegInit(&c), 0);
+      ASSERT_EQ(jpegSetCpuClass(&c, k), 0);
+      c.inFileName = path->c_str();
+      ASSERT_EQ(jpegRead(&c, ReadParamsFile), 0);
+      Bytes px(static_cast<std::size_t>(c.imageWidth) * c.imageHeight * 3);
+      c.outBuffer = px.data();
+      c.outWidth = c.imageWidth;
+      c.outHeight = static_cast<std::int32_t>(c.imageHeight);
+      c.outColor = ColorRgb;
+      const int expected = path == &seqPath && k >= 3 ? JpegErrorEof : JpegFileError;
+      EXPECT_EQ(jpegRead(&c, ReadImageFile), expected) << "class " << k << " " << *path;
+      jpegFree(&c);
+    }
+  }
+}
