@@ -315,124 +315,49 @@ struct ClearBlock {
   void operator()(std::int16_t* blk) const { std::memset(blk, 0, 64 * sizeof(std::int16_t)); }
 };
 
-// The bit reader's hot state in locals for the length of one block, so that it stays in
-// registers while coefficients are stored. It is written back before any step that works
-// on the InputReader itself (the slow fill, long codes, the careful decode near a marker)
-// and at the end.
-class LocalBits {
- public:
-  explicit LocalBits(InputReader& in) : in_(in) { load(); }
-  ~LocalBits() { store(); }
-  LocalBits(const LocalBits&) = delete;
-  LocalBits& operator=(const LocalBits&) = delete;
-
-  std::int32_t count() const { return count_; }
-  std::uint32_t peek(int n) const { return static_cast<std::uint32_t>(buffer_ >> (count_ - n)) & ((1u << n) - 1); }
-  void skip(int n) { count_ -= n; }
-  void fill() {
-    if (count_ > 56) return;
-    if (in_.pendingMarker == 0 && in_.end - pos_ >= 8 && fillWholeBytes(buffer_, count_, pos_)) return;
-    store();
-    fillBitsSlow(in_);
-    load();
-  }
-  template <class Step>
-  auto onReader(Step step) {
-    store();
-    const auto r = step(in_);
-    load();
-    return r;
-  }
-
- private:
-  void load() {
-    buffer_ = in_.bitBuffer;
-    count_ = in_.bitCount;
-    pos_ = in_.pos;
-  }
-  void store() {
-    in_.bitBuffer = buffer_;
-    in_.bitCount = count_;
-    in_.pos = pos_;
-  }
-  InputReader& in_;
-  std::uint64_t buffer_ = 0;
-  std::int32_t count_ = 0;
-  const std::uint8_t* pos_ = nullptr;
-};
-
-// One AC symbol and its value with fewer than 32 bits at hand (a marker or the end of the
-// input is near), from position k: status 1 with the advanced position and the value, 0
-// after a ZRL, -1 when the block ends (end of block, or a marker reached).
-struct AcStep {
-  int status;
-  int k;
-  std::int32_t value;
-};
-AcStep acStepCareful(InputReader& in, const HuffTable& ac, int k) {
-  const int rs = huffCareful(in, ac);
-  if (rs < 0) return {-1, k, 0};
-  const int s = rs & 15;
-  if (s == 0) return {(rs >> 4) == 15 ? 0 : -1, k + 15, 0};
-  AcStep step{1, k + (rs >> 4), 0};
-  if (!receiveExtend(in, s, step.value)) step.status = -1;
-  return step;
-}
-
 // One 8x8 block (T.81 F.2.2): coefficients in natural order, dequantised as they are
 // stored (dequantisation of a zero coefficient gives zero in both families, so this equals
 // clearing, decoding, then dequantising the block). `dq` is the dequantiser of one value,
-// `clear` clears the block.
-template <class Dequant, class Clear>
-inline __attribute__((always_inline)) void decodeBlockSequential(InputReader& in, const HuffTable& dc, const HuffTable& ac, std::int16_t& pred,
-                           std::int16_t* blk, const std::int16_t* q, Dequant dq, Clear clear) {
-  clear(blk);
-  LocalBits bits(in);
-  if (bits.count() < 16) bits.fill();
-  int s;
-  const std::uint32_t e = bits.count() >= 16 ? dc.look[bits.peek(8)] : 0;
-  if (e >> 8) {
-    bits.skip(static_cast<int>(e >> 8));
-    s = static_cast<int>(e & 0xFF);
-  } else if (bits.count() >= 16) {
-    s = bits.onReader([&dc](InputReader& r) { return huffSlow(r, dc); });
-  } else {
-    s = bits.onReader([&dc](InputReader& r) { return huffCareful(r, dc); });
-    if (s < 0) return;
-  }
+// `clear` clears the block. Without Ac the AC coefficients are decoded but neither stored
+// nor cleared, for blocks of which only the DC coefficient is used (1/8-scale reads).
+template <bool Ac, class Dequant, class Clear>
+inline void decodeBlockSequential(InputReader& in, const HuffTable& dc,
+                                                                 const HuffTable& ac, std::int16_t& pred,
+                                                                 std::int16_t* blk, const std::int16_t* q,
+                                                                 Dequant dq, Clear clear) {
+  if (Ac) clear(blk);
+  int s = huffDecode(in, dc);
+  if (s < 0) return;
   std::int32_t diff = 0;
   if (s > 0) {
     if (s > 16) s = 16;
-    if (bits.count() < s) {
-      bits.fill();
-      if (bits.count() < s) return;
-    }
-    diff = extend(bits.peek(s), s);
-    bits.skip(s);
+    if (!receiveExtend(in, s, diff)) return;
   }
   pred = static_cast<std::int16_t>(static_cast<std::uint16_t>(pred + diff));
   blk[0] = dq(pred, q[0]);
   for (int k = 1; k < 64; ++k) {
+    int rs;
     std::int32_t v;
-    if (bits.count() < 32) bits.fill();
-    if (bits.count() >= 32) {
+    if (in.bitCount < 32) fillBits(in);
+    if (in.bitCount >= 32) {
       // Enough bits for any code (16) and any value (15): no further checks.
-      const std::int32_t fast = ac.fastAc[bits.peek(HuffTable::kFastAcBits)];
+      const std::int32_t fast = ac.fastAc[peekBits(in, HuffTable::kFastAcBits)];
       if (fast != 0) {
-        bits.skip(fast & 0xFF);
+        in.bitCount -= fast & 0xFF;
         k += (fast >> 8) & 0xFF;
         if (k > 63) return;
-        const int pos = kZigzagToNatural[k];
-        blk[pos] = dq(static_cast<std::int16_t>(fast >> 16), q[pos]);
+        if (Ac) {
+          const int pos = kZigzagToNatural[k];
+          blk[pos] = dq(static_cast<std::int16_t>(fast >> 16), q[pos]);
+        }
         continue;
       }
-      const std::uint32_t look = ac.look[bits.peek(8)];
-      int rs;
-      if (look >> 8) {
-        bits.skip(static_cast<int>(look >> 8));
-        rs = static_cast<int>(look & 0xFF);
+      const std::uint32_t e = ac.look[peekBits(in, 8)];
+      if (e >> 8) {
+        in.bitCount -= static_cast<int>(e >> 8);
+        rs = static_cast<int>(e & 0xFF);
       } else {
-        rs = bits.onReader([&ac](InputReader& r) { return huffSlow(r, ac); });
+        rs = huffSlow(in, ac);
       }
       s = rs & 15;
       if (s == 0) {
@@ -441,27 +366,34 @@ inline __attribute__((always_inline)) void decodeBlockSequential(InputReader& in
         continue;
       }
       k += rs >> 4;
-      v = extend(bits.peek(s), s);
-      bits.skip(s);
+      v = extend(peekBits(in, s), s);
+      in.bitCount -= s;
     } else {
-      const AcStep step = bits.onReader([&ac, k](InputReader& r) { return acStepCareful(r, ac, k); });
-      if (step.status < 0) return;
-      k = step.k;
-      if (step.status == 0) continue;
-      v = step.value;
+      rs = huffCareful(in, ac);
+      if (rs < 0) return;
+      s = rs & 15;
+      if (s == 0) {
+        if ((rs >> 4) != 15) return;
+        k += 15;
+        continue;
+      }
+      k += rs >> 4;
+      if (!receiveExtend(in, s, v)) return;
     }
     if (k > 63) return;  // a run past coefficient 63 ends the block
-    const int pos = kZigzagToNatural[k];
-    blk[pos] = dq(static_cast<std::int16_t>(v), q[pos]);
+    if (Ac) {
+      const int pos = kZigzagToNatural[k];
+      blk[pos] = dq(static_cast<std::int16_t>(v), q[pos]);
+    }
   }
 }
 
 // ---- Block decoders by processor class --------------------------------------------------
 
-template <class Dequant>
+template <class Dequant, bool Ac>
 void decodeBlockPlain(InputReader& in, const HuffTable& dc, const HuffTable& ac, std::int16_t& pred,
                       std::int16_t* blk, const std::int16_t* q) {
-  decodeBlockSequential(in, dc, ac, pred, blk, q, Dequant{}, ClearBlock{});
+  decodeBlockSequential<Ac>(in, dc, ac, pred, blk, q, Dequant{}, ClearBlock{});
 }
 
 #if defined(__SSE2__)
@@ -479,25 +411,31 @@ inline void reportEofAsErrorEof(InputReader& in, bool hadError) {
 }
 
 // Variant A (class 3): the coefficients as decoded, then the whole block dequantised by
-// the family's block routine.
-template <int Family>
+// the family's block routine (a DC-only block: its DC alone).
+template <int Family, bool Ac>
 void decodeBlockVariantA(InputReader& in, const HuffTable& dc, const HuffTable& ac, std::int16_t& pred,
                          std::int16_t* blk, const std::int16_t* q) {
   const bool hadError = in.error != 0;
-  decodeBlockSequential(in, dc, ac, pred, blk, q, KeepCoefficient{}, ClearBlockSse2{});
-  if (Family == 1)
-    dequantType1Sse2(blk, q);
-  else
-    dequantType0(blk, q);
+  if (Ac) {
+    decodeBlockSequential<true>(in, dc, ac, pred, blk, q, KeepCoefficient{}, ClearBlockSse2{});
+    if (Family == 1)
+      dequantType1Sse2(blk, q);
+    else
+      dequantType0(blk, q);
+  } else if (Family == 1) {
+    decodeBlockSequential<false>(in, dc, ac, pred, blk, q, DequantOne1{}, ClearBlockSse2{});
+  } else {
+    decodeBlockSequential<false>(in, dc, ac, pred, blk, q, DequantOne0{}, ClearBlockSse2{});
+  }
   reportEofAsErrorEof(in, hadError);
 }
 
 // Variant B (classes 4 to 6): dequantised while decoded.
-template <class Dequant>
+template <class Dequant, bool Ac>
 void decodeBlockVariantB(InputReader& in, const HuffTable& dc, const HuffTable& ac, std::int16_t& pred,
                          std::int16_t* blk, const std::int16_t* q) {
   const bool hadError = in.error != 0;
-  decodeBlockSequential(in, dc, ac, pred, blk, q, Dequant{}, ClearBlockSse2{});
+  decodeBlockSequential<Ac>(in, dc, ac, pred, blk, q, Dequant{}, ClearBlockSse2{});
   reportEofAsErrorEof(in, hadError);
 }
 #endif
@@ -505,15 +443,21 @@ void decodeBlockVariantB(InputReader& in, const HuffTable& dc, const HuffTable& 
 }  // namespace
 
 void fillBlockDecoders(RoutineTable& t, int cpuClass) {
-  t.blockDecoder[0] = decodeBlockPlain<DequantOne0>;
-  t.blockDecoder[1] = decodeBlockPlain<DequantOne1>;
+  t.blockDecoder[0][0] = decodeBlockPlain<DequantOne0, true>;
+  t.blockDecoder[0][1] = decodeBlockPlain<DequantOne0, false>;
+  t.blockDecoder[1][0] = decodeBlockPlain<DequantOne1, true>;
+  t.blockDecoder[1][1] = decodeBlockPlain<DequantOne1, false>;
 #if defined(__SSE2__)
   if (cpuClass == 3) {
-    t.blockDecoder[0] = decodeBlockVariantA<0>;
-    t.blockDecoder[1] = decodeBlockVariantA<1>;
+    t.blockDecoder[0][0] = decodeBlockVariantA<0, true>;
+    t.blockDecoder[0][1] = decodeBlockVariantA<0, false>;
+    t.blockDecoder[1][0] = decodeBlockVariantA<1, true>;
+    t.blockDecoder[1][1] = decodeBlockVariantA<1, false>;
   } else if (cpuClass >= 4) {
-    t.blockDecoder[0] = decodeBlockVariantB<DequantOne0>;
-    t.blockDecoder[1] = decodeBlockVariantB<DequantOne1>;
+    t.blockDecoder[0][0] = decodeBlockVariantB<DequantOne0, true>;
+    t.blockDecoder[0][1] = decodeBlockVariantB<DequantOne0, false>;
+    t.blockDecoder[1][0] = decodeBlockVariantB<DequantOne1, true>;
+    t.blockDecoder[1][1] = decodeBlockVariantB<DequantOne1, false>;
   }
 #else
   (void)cpuClass;
@@ -760,7 +704,9 @@ int decodeSequentialScan(JPEG_PROPERTIES& p, JpegDecoderState& s) {
         ScanComponent& sc = scan.comp[i];
         const int blocks = scan.ns == 1 ? 1 : sc.h * sc.v;
         const std::int16_t* q = s.quantPrepared[f.comp[sc.frameIndex].tq & 3];
-        for (int b = 0; b < blocks; ++b) rt.blockDecoder[family](in, *sc.dc, *sc.ac, sc.pred, s.mcu[base[i] + b], q);
+        // Only the DC coefficient of a block that the 1x1 transform turns into one sample counts.
+        const BlockDecoderRoutine decode = rt.blockDecoder[family][s.idctSize[sc.frameIndex] == 3 ? 1 : 0];
+        for (int b = 0; b < blocks; ++b) decode(in, *sc.dc, *sc.ac, sc.pred, s.mcu[base[i] + b], q);
       }
       if (in.error) return in.error;
       int code = kOk;

@@ -13,13 +13,12 @@ namespace xtpjpeg {
 
 namespace {
 
-// Low 32 bits of the lane-wise product (what SSE4.1's pmulld gives).
+// Low 32 bits of the lane-wise product with a constant below 65536 (what SSE4.1's pmulld
+// gives): for a = hi x 65536 + lo, the low halves of lo k and hi k, and the high half of lo k
+// shifted up, added modulo 2^32.
 inline __m128i mul32(__m128i a, std::int32_t k) {
-  const __m128i b = _mm_set1_epi32(k);
-  const __m128i even = _mm_mul_epu32(a, b);
-  const __m128i odd = _mm_mul_epu32(_mm_srli_epi64(a, 32), b);
-  return _mm_unpacklo_epi32(_mm_shuffle_epi32(even, _MM_SHUFFLE(0, 0, 2, 0)),
-                            _mm_shuffle_epi32(odd, _MM_SHUFFLE(0, 0, 2, 0)));
+  const __m128i f = _mm_set1_epi16(static_cast<std::int16_t>(k));
+  return _mm_add_epi32(_mm_mullo_epi16(a, f), _mm_slli_epi32(_mm_mulhi_epu16(a, f), 16));
 }
 inline __m128i add(__m128i a, __m128i b) { return _mm_add_epi32(a, b); }
 inline __m128i sub(__m128i a, __m128i b) { return _mm_sub_epi32(a, b); }

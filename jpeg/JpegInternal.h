@@ -238,8 +238,10 @@ struct RoutineTable {
   // 6. Inner whole-MCU conversions by fastPath code.
   InnerConversionRoutine inner[20] = {};
   // 7. Entropy decoding: the sequential block decoder by dctType family (it dequantises
-  //    the block) and the region decoder's block skip decoder.
-  BlockDecoderRoutine blockDecoder[2] = {};
+  //    the block), whole [0] or DC-only [1] (for blocks that the 1x1 transform reduces to one
+  //    sample: the AC coefficients are decoded and passed over), and the region decoder's
+  //    block skip decoder.
+  BlockDecoderRoutine blockDecoder[2][2] = {};
   void* blockSkipDecoder = nullptr;
   // 8. Dequantisation by dctType, and the current one.
   DequantRoutine dequant[2] = {};
