@@ -277,6 +277,44 @@ void mcuGeneral(const McuOutputArgs& a) {
   }
 }
 
+// Scaled reads of YCbCr to RGB or BGR whose every component has exactly one sample per
+// output pixel (4:4:4, and 4:2:0 where the chroma's larger transform makes up for its
+// sampling): each pixel converts its own samples, found without division.
+bool oneSamplePerPixel(const JpegDecoderState& s) {
+  const Frame& f = s.frame;
+  if (f.comp[1].h != 1 || f.comp[1].v != 1 || f.comp[2].h != 1 || f.comp[2].v != 1) return false;
+  for (int c = 0; c < f.componentCount; ++c) {
+    const int n = 8 >> s.idctSize[c];
+    if (f.comp[c].h * n != s.outMcuWidth || f.comp[c].v * n != s.outMcuHeight) return false;
+  }
+  return true;
+}
+
+template <bool Bgr>
+void mcuYccScaled(const McuOutputArgs& a) {
+  const JpegDecoderState& s = *a.state;
+  Rect r;
+  if (!mcuRect(s, a.mcuX, a.mcuY, r)) return;
+  const Frame& f = s.frame;
+  const int lumaN = 8 >> s.idctSize[0], chromaN = 8 >> s.idctSize[1];
+  const int h = f.comp[0].h, blocks = f.comp[0].h * f.comp[0].v;
+  const std::int16_t* cb = a.blocks[blocks];
+  const std::int16_t* cr = a.blocks[blocks + 1];
+  for (std::int32_t y = 0; y < r.rows; ++y) {
+    std::uint8_t* d = r.dst + y * s.out.lineBytes;
+    const int by = y / lumaN, ly = y % lumaN;
+    for (std::int32_t x = 0; x < r.cols; ++x, d += s.out.channels) {
+      const int Y = a.blocks[by * h + x / lumaN][ly * 8 + x % lumaN];
+      const int i = (y % chromaN) * 8 + x % chromaN;
+      const std::uint8_t red = clamp8(Y + chromaR(cr[i]));
+      const std::uint8_t blue = clamp8(Y + chromaB(cb[i]));
+      d[0] = Bgr ? blue : red;
+      d[1] = clamp8(Y - chromaG(cb[i], cr[i]));
+      d[2] = Bgr ? red : blue;
+    }
+  }
+}
+
 // Transform sizes of a scaled read: the operation's size, one larger for components
 // sampled 1x1 when every component has H = V in {1, 2} (chroma then comes out at the
 // reduced luma size without upsampling).
@@ -395,8 +433,15 @@ int chooseOutputRoutine(JPEG_PROPERTIES& p, JpegDecoderState& s) {
     else if (nc == 4 && ch == 4) fast = 14;
   }
   p.fastPath = fast;
-  // The dedicated routines work on whole 8x8 blocks.
-  rt.mcuOutput = s.scaleShift > 0 ? mcuGeneral : routine;
+  // The dedicated routines work on whole 8x8 blocks; scaled reads have their own.
+  if (s.scaleShift > 0) {
+    const bool rgbConversion = conv && nc == 3 && ch == 3 && (oc == ColorRgb || oc == ColorBgr);
+    if (rgbConversion && !p.nonInterleaved && oneSamplePerPixel(s))
+      routine = oc == ColorBgr ? mcuYccScaled<true> : mcuYccScaled<false>;
+    else
+      routine = mcuGeneral;
+  }
+  rt.mcuOutput = routine;
   return kOk;
 }
 
