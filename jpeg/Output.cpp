@@ -296,16 +296,18 @@ void mcuYccScaled(const McuOutputArgs& a) {
   Rect r;
   if (!mcuRect(s, a.mcuX, a.mcuY, r)) return;
   const Frame& f = s.frame;
-  const int lumaN = 8 >> s.idctSize[0], chromaN = 8 >> s.idctSize[1];
+  // Samples a side of a block: 8 >> idctSize, a power of two.
+  const int lumaShift = 3 - s.idctSize[0], lumaMask = (1 << lumaShift) - 1;
   const int h = f.comp[0].h, blocks = f.comp[0].h * f.comp[0].v;
   const std::int16_t* cb = a.blocks[blocks];
   const std::int16_t* cr = a.blocks[blocks + 1];
   for (std::int32_t y = 0; y < r.rows; ++y) {
     std::uint8_t* d = r.dst + y * s.out.lineBytes;
-    const int by = y / lumaN, ly = y % lumaN;
+    const std::int16_t (*lumaBlocks)[64] = a.blocks + (y >> lumaShift) * h;
+    const int lumaRow = (y & lumaMask) * 8;
     for (std::int32_t x = 0; x < r.cols; ++x, d += s.out.channels) {
-      const int Y = a.blocks[by * h + x / lumaN][ly * 8 + x % lumaN];
-      const int i = (y % chromaN) * 8 + x % chromaN;
+      const int Y = lumaBlocks[x >> lumaShift][lumaRow + (x & lumaMask)];
+      const int i = y * 8 + x;  // the chroma's one block holds the MCU's samples
       const std::uint8_t red = clamp8(Y + chromaR(cr[i]));
       const std::uint8_t blue = clamp8(Y + chromaB(cb[i]));
       d[0] = Bgr ? blue : red;
