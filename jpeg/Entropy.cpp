@@ -18,6 +18,15 @@ const std::uint8_t kZigzagToNatural[80] = {
     // Past the end: never stored (the decoders stop at position 63).
     63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63};
 
+namespace {
+
+// EXTEND (T.81 F.2.2.1) of s received bits.
+inline std::int32_t extend(std::uint32_t v, int s) {
+  return v < (1u << (s - 1)) ? static_cast<std::int32_t>(v) - (1 << s) + 1 : static_cast<std::int32_t>(v);
+}
+
+}  // namespace
+
 // ---- Huffman tables --------------------------------------------------------------------
 
 int buildHuffTable(HuffTable& t, const std::uint8_t counts[16], const std::uint8_t* values) {
@@ -81,11 +90,15 @@ int buildHuffTable(HuffTable& t, const std::uint8_t counts[16], const std::uint8
     const int len = sizes[i];
     if (len > kFast) break;
     const int rs = t.values[i];
-    const int run = rs >> 4, size = rs & 15;
-    if (size == 0 || len + size > kFast) continue;
+    int run = rs >> 4;
+    const int size = rs & 15;
+    if (len + size > kFast) continue;
+    // A ZRL stores a zero 15 positions on (the block is clear there); any other code of
+    // size 0 ends the block, as a run past coefficient 63 does.
+    if (size == 0 && run != 15) run = 64;
     const int freeBits = kFast - len - size;
     for (int bits = 0; bits < (1 << size); ++bits) {
-      const int value = bits < (1 << (size - 1)) ? bits - (1 << size) + 1 : bits;
+      const int value = size == 0 ? 0 : extend(static_cast<std::uint32_t>(bits), size);
       const int base = ((codes[i] << size) | bits) << freeBits;
       const std::int32_t entry = static_cast<std::int32_t>(static_cast<std::uint32_t>(value) << 16) |
                                  (run << 8) | (len + size);
@@ -275,11 +288,6 @@ inline bool getBits(InputReader& in, int s, std::uint32_t& v) {
   v = peekBits(in, s);
   in.bitCount -= s;
   return true;
-}
-
-// EXTEND (T.81 F.2.2.1) of s received bits.
-inline std::int32_t extend(std::uint32_t v, int s) {
-  return v < (1u << (s - 1)) ? static_cast<std::int32_t>(v) - (1 << s) + 1 : static_cast<std::int32_t>(v);
 }
 
 // Receive and EXTEND.

@@ -60,8 +60,8 @@ struct HuffTable {
   int valueCount = 0;
   // Combined lookup for AC coefficients (an implementation detail beside the lookahead
   // table, with the same results): indexed by the next kFastAcBits bits, an entry is
-  // (coefficient << 16) | (run << 8) | total bits, for a code with a nonzero size whose
-  // code and value bits together fit; 0 otherwise.
+  // (coefficient << 16) | (run << 8) | total bits, for a code whose code and value bits
+  // together fit (a ZRL: run 15, coefficient 0; end of block: run 64); 0 otherwise.
   static constexpr int kFastAcBits = 10;
   std::int32_t fastAc[1 << kFastAcBits];
 };
