@@ -2,8 +2,8 @@
 // 1x1, 2x1 or 2x2 and chroma 1x1 to RGB or BGR, three bytes per pixel, chroma replicated.
 // They are called only for an MCU that lies wholly inside the output, and give the plain
 // routines' bytes for samples 0..255 (what the transforms leave): the chroma terms are
-// formed exactly in 32-bit lanes, and the sums of luma and chroma terms in 16-bit lanes
-// clamp through unsigned saturation.
+// formed exactly in 16-bit lanes, and the sums of luma and chroma terms clamp through
+// unsigned saturation.
 #include "jpeg/JpegInternal.h"
 
 #if defined(__SSE2__)
@@ -16,20 +16,24 @@ namespace {
 inline __m128i load8(const std::int16_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
 inline void store16(std::uint8_t* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
 
-// The terms dR, dG, dB of eight chroma samples: (k_cb Cb + k_cr Cr - bias) >> 8.
+// The terms dR, dG, dB of eight chroma samples in 16-bit lanes. For samples 0..255 the
+// plain terms split exactly into a multiple of the sample and a 16-bit remainder, with the
+// bias moved by a multiple of 256 into range:
+//   (359 Cr - 45813) >> 8 = Cr + ((103 Cr - 20213) >> 8) - 100
+//   (88 Cb + 183 Cr - 34806) >> 8 = Cr + ((88 Cb - 73 Cr - 2038) >> 8) - 128
+//   (454 Cb - 57937) >> 8 = 2 Cb + ((7599 - 58 Cb) >> 8) - 256
 struct ChromaTerms {
   __m128i r, g, b;
 };
-inline __m128i chromaTerm(__m128i lo, __m128i hi, std::int16_t kcb, std::int16_t kcr, std::int32_t bias) {
-  const __m128i k = _mm_set_epi16(kcr, kcb, kcr, kcb, kcr, kcb, kcr, kcb);
-  const __m128i b = _mm_set1_epi32(bias);
-  return _mm_packs_epi32(_mm_srai_epi32(_mm_sub_epi32(_mm_madd_epi16(lo, k), b), 8),
-                         _mm_srai_epi32(_mm_sub_epi32(_mm_madd_epi16(hi, k), b), 8));
-}
-inline ChromaTerms chromaTerms(const std::int16_t* cb, const std::int16_t* cr) {
-  const __m128i vcb = load8(cb), vcr = load8(cr);
-  const __m128i lo = _mm_unpacklo_epi16(vcb, vcr), hi = _mm_unpackhi_epi16(vcb, vcr);
-  return {chromaTerm(lo, hi, 0, 359, 45813), chromaTerm(lo, hi, 88, 183, 34806), chromaTerm(lo, hi, 454, 0, 57937)};
+inline __m128i k16(std::int16_t v) { return _mm_set1_epi16(v); }
+inline ChromaTerms chromaTerms(const std::int16_t* cbRow, const std::int16_t* crRow) {
+  const __m128i cb = load8(cbRow), cr = load8(crRow);
+  const __m128i r = _mm_srai_epi16(_mm_sub_epi16(_mm_mullo_epi16(cr, k16(103)), k16(20213)), 8);
+  const __m128i g = _mm_srai_epi16(
+      _mm_sub_epi16(_mm_sub_epi16(_mm_mullo_epi16(cb, k16(88)), _mm_mullo_epi16(cr, k16(73))), k16(2038)), 8);
+  const __m128i b = _mm_srai_epi16(_mm_sub_epi16(k16(7599), _mm_mullo_epi16(cb, k16(58))), 8);
+  return {_mm_add_epi16(cr, _mm_sub_epi16(r, k16(100))), _mm_add_epi16(cr, _mm_sub_epi16(g, k16(128))),
+          _mm_add_epi16(_mm_add_epi16(cb, cb), _mm_sub_epi16(b, k16(256)))};
 }
 
 // Four pixels held as 32-bit lanes of bytes (c0, c1, c2, 0) into the low 12 bytes.

@@ -128,6 +128,20 @@ TEST(JpegSimd, InnerConversionsEqualThePlainOnes) {
       simd.inner[g.fastPath](mcu, b.data(), stride, cols, rows);
       ASSERT_TRUE(a == b) << "round " << round;
     }
+    // Every pair of chroma samples, 64 pairs an MCU.
+    for (int first = 0; first < 65536; first += 64) {
+      alignas(16) std::int16_t mcu[6][64];
+      for (int b = 0; b < blocks - 2; ++b)
+        for (std::int16_t& v : mcu[b]) v = static_cast<std::int16_t>(rng.next() % 256);
+      for (int i = 0; i < 64; ++i) {
+        mcu[blocks - 2][i] = static_cast<std::int16_t>((first + i) >> 8);
+        mcu[blocks - 1][i] = static_cast<std::int16_t>((first + i) & 255);
+      }
+      Bytes a(static_cast<std::size_t>(stride) * rows + 16, 0x5A), b = a;
+      plain.inner[g.fastPath](mcu, a.data(), stride, cols, rows);
+      simd.inner[g.fastPath](mcu, b.data(), stride, cols, rows);
+      ASSERT_TRUE(a == b) << "chroma pairs from " << first;
+    }
   }
 }
 #endif
