@@ -1,5 +1,6 @@
 // SSE2 versions of the whole-MCU conversions of the fast output paths: YCbCr with luma
-// 1x1, 2x1 or 2x2 and chroma 1x1 to RGB or BGR, three bytes per pixel, chroma replicated.
+// 1x1, 2x1 or 2x2 and chroma 1x1 to RGB or BGR, three bytes per pixel, chroma replicated;
+// and gray to three equal bytes.
 // They are called only for an MCU that lies wholly inside the output, and give the plain
 // routines' bytes for samples 0..255 (what the transforms leave): the chroma terms are
 // formed exactly in 16-bit lanes, and the sums of luma and chroma terms clamp through
@@ -96,6 +97,15 @@ void convertYcc2xV(const std::int16_t (*b)[64], std::uint8_t* dst, std::ptrdiff_
   }
 }
 
+// Sixteen pixels as two rows of eight (24 bytes each).
+inline void storeTwoRows(std::uint8_t* d0, std::ptrdiff_t lineBytes, const Triples& px) {
+  std::uint8_t* d1 = d0 + lineBytes;
+  store16(d0, px.v[0]);
+  _mm_storel_epi64(reinterpret_cast<__m128i*>(d0 + 16), px.v[1]);
+  _mm_storel_epi64(reinterpret_cast<__m128i*>(d1), _mm_srli_si128(px.v[1], 8));
+  store16(d1 + 8, px.v[2]);
+}
+
 // Luma 1x1: 8 pixels a row, two rows at a time.
 template <bool Bgr>
 void convertYcc1x1(const std::int16_t (*b)[64], std::uint8_t* dst, std::ptrdiff_t lineBytes, std::int32_t,
@@ -103,13 +113,16 @@ void convertYcc1x1(const std::int16_t (*b)[64], std::uint8_t* dst, std::ptrdiff_
   for (int y = 0; y < 8; y += 2) {
     const ChromaTerms t0 = chromaTerms(b[1] + y * 8, b[2] + y * 8);
     const ChromaTerms t1 = chromaTerms(b[1] + y * 8 + 8, b[2] + y * 8 + 8);
-    const Triples px = convert16<Bgr>(load8(b[0] + y * 8), load8(b[0] + y * 8 + 8), t0, t1);
-    std::uint8_t* d0 = dst + y * lineBytes;
-    std::uint8_t* d1 = d0 + lineBytes;
-    store16(d0, px.v[0]);
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(d0 + 16), px.v[1]);
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(d1), _mm_srli_si128(px.v[1], 8));
-    store16(d1 + 8, px.v[2]);
+    storeTwoRows(dst + y * lineBytes, lineBytes, convert16<Bgr>(load8(b[0] + y * 8), load8(b[0] + y * 8 + 8), t0, t1));
+  }
+}
+
+// Gray to three equal bytes a pixel.
+void grayTriplesSse2(const std::int16_t (*b)[64], std::uint8_t* dst, std::ptrdiff_t lineBytes, std::int32_t,
+                     std::int32_t) {
+  for (int y = 0; y < 8; y += 2) {
+    const __m128i g = _mm_packus_epi16(load8(b[0] + y * 8), load8(b[0] + y * 8 + 8));
+    storeTwoRows(dst + y * lineBytes, lineBytes, interleave(g, g, g));
   }
 }
 
@@ -122,6 +135,7 @@ void fillInnerRoutinesSse2(RoutineTable& table) {
   table.inner[4] = convertYcc2xV<2, true>;
   table.inner[5] = convertYcc2xV<1, false>;
   table.inner[6] = convertYcc2xV<1, true>;
+  table.grayTriples = grayTriplesSse2;
 }
 
 }  // namespace xtpjpeg

@@ -237,6 +237,8 @@ struct RoutineTable {
   McuOutputRoutine mcuOutput = nullptr;
   // 6. Inner whole-MCU conversions by fastPath code.
   InnerConversionRoutine inner[20] = {};
+  //    The same for the gray to RGB/BGR copy (a general component copy with no fastPath code).
+  InnerConversionRoutine grayTriples = nullptr;
   // 7. Entropy decoding: the sequential block decoder by dctType family (it dequantises
   //    the block), whole [0] or DC-only [1] (for blocks that the 1x1 transform reduces to one
   //    sample: the AC coefficients are decoded and passed over), and the region decoder's
@@ -299,8 +301,8 @@ void idct1x1Type0(std::int16_t* block);
 void idct8x8Type1Sse2(std::int16_t* block);
 void idct8x8Type0Sse2(std::int16_t* block);
 void dequantType1Sse2(std::int16_t* block, const std::int16_t* table);
-// ColorSse2.cpp: the inner whole-MCU conversions of fastPath 1 to 6, the same bytes as the
-// plain ones for samples 0..255.
+// ColorSse2.cpp: the inner whole-MCU conversions of fastPath 1 to 6 and of gray to RGB/BGR,
+// the same bytes as the plain ones for samples 0..255.
 void fillInnerRoutinesSse2(RoutineTable& table);
 #endif
 

@@ -199,6 +199,26 @@ void mcuGrayCopy(const McuOutputArgs& a) {
   }
 }
 
+// Gray to three equal bytes a pixel (RGB or BGR, the picture source's gray case): a whole
+// block through the class's inner routine, a clipped one here.
+void grayTriples(const std::int16_t (*b)[64], std::uint8_t* dst, std::ptrdiff_t lineBytes, std::int32_t cols,
+                 std::int32_t rows) {
+  for (std::int32_t y = 0; y < rows; ++y) {
+    std::uint8_t* d = dst + y * lineBytes;
+    for (std::int32_t x = 0; x < cols; ++x, d += 3) d[0] = d[1] = d[2] = static_cast<std::uint8_t>(b[0][y * 8 + x]);
+  }
+}
+
+void mcuGrayTriples(const McuOutputArgs& a) {
+  Rect r;
+  if (!mcuRect(*a.state, a.mcuX, a.mcuY, r)) return;
+  const std::ptrdiff_t lineBytes = a.state->out.lineBytes;
+  if (r.cols == 8 && r.rows == 8)
+    a.state->routines->grayTriples(a.blocks, r.dst, lineBytes, r.cols, r.rows);
+  else
+    grayTriples(a.blocks, r.dst, lineBytes, r.cols, r.rows);
+}
+
 // ---- The general routine ------------------------------------------------------------------
 
 // Writes one row of n pixels from the components' sample rows (already upsampled).
@@ -429,6 +449,7 @@ int chooseOutputRoutine(JPEG_PROPERTIES& p, JpegDecoderState& s) {
     else if (nc == 4 && ch == 4 && oc == ColorRgba) fast = 10;
   } else {
     if (nc == 1 && ch == 1) routine = mcuGrayCopy;
+    else if (nc == 1 && ch == 3 && (oc == ColorRgb || oc == ColorBgr)) routine = mcuGrayTriples;
     else if (nc == 3 && ch == 2 && oc == ColorYcbcr && p.outSubsampling == Subsample2x1 && luma2x1) fast = 19;
     else if (nc == 3 && ch == 3 && oc != ColorBgr) fast = 15;
     else if (nc == 3 && ch == 4 && oc == ColorRgba) fast = 13;
@@ -544,6 +565,7 @@ void fillInnerRoutines(RoutineTable& table) {
   table.inner[yccFastPath(2, 2, true)] = convertYcc<2, 2, true>;
   table.inner[yccFastPath(2, 1, false)] = convertYcc<2, 1, false>;
   table.inner[yccFastPath(2, 1, true)] = convertYcc<2, 1, true>;
+  table.grayTriples = grayTriples;
 }
 
 }  // namespace xtpjpeg

@@ -1,7 +1,7 @@
 // jpeg-bench: decodes the same bytes to the same output with our JpegDecoder and with
 // TurboJPEG in the same run, over a photograph of 3.1 megapixels that it makes
-// deterministically and encodes with TurboJPEG at 4:2:0, 4:2:2, 4:4:4 and as a progressive
-// 4:2:0 file. Both decoders write tightly packed top-down RGB; TurboJPEG runs with
+// deterministically and encodes with TurboJPEG at 4:2:0, 4:2:2, 4:4:4, as a progressive
+// 4:2:0 file and as gray. Both decoders write tightly packed top-down RGB; TurboJPEG runs with
 // TJFLAG_FASTUPSAMPLE (chroma replicated, as ours does) and its default accurate integer
 // transform (ours: dctType 1). The 1/8 row reads the 4:2:0 file with our ReadEighthBuffer and
 // with TurboJPEG scaled to the same 1/8 size. Times are the thread's CPU time, best of
@@ -191,7 +191,7 @@ bool decodeOurs(const Input& in, int cpuClass, int scale, int sw, int sh, unsign
   c.inBuffer = in.jpeg;
   c.inBufferSize = static_cast<std::uint32_t>(in.size);
   ok = ok && jpegRead(&c, ReadParamsBuffer) == 0;
-  c.imageColor = ColorYcbcr;
+  c.imageColor = c.imageChannels == 1 ? ColorGray : ColorYcbcr;
   c.outColor = ColorRgb;
   c.outChannels = 3;
   c.outBuffer = out;
@@ -239,6 +239,7 @@ int main(int argc, char** argv) {
       {"4:4:4", TJSAMP_444, false, 1.25, 1},
       {"progressive 4:2:0", TJSAMP_420, true, 1.6, 1},
       {"4:2:0 at 1/8", TJSAMP_420, false, 1.0, 8},
+      {"gray", TJSAMP_GRAY, false, 0, 1},  // no target: the picture source's gray case
   };
   tjhandle dec = tjInitDecompress();
   std::vector<unsigned char> ours(static_cast<std::size_t>(w) * h * 3), theirs(ours.size());
@@ -282,9 +283,11 @@ int main(int argc, char** argv) {
     for (std::size_t j = 0; j < used; ++j) maxDiff = std::max(maxDiff, std::abs(ours[j] - theirs[j]));
     const double mp = w * h / 1e6;
     const double ratio = tOurs / tTurbo;
-    allMet = allMet && ratio <= k.limit;
-    std::printf("%-18s %4s %9lu %11.1f %11.1f %7.2f %7.2f %9d\n", k.name, k.progressive ? "2" : "0", in.size,
-                mp / tOurs, mp / tTurbo, ratio, k.limit, maxDiff);
+    allMet = allMet && (k.limit == 0 || ratio <= k.limit);
+    char target[16] = "-";
+    if (k.limit > 0) std::snprintf(target, sizeof target, "%.2f", k.limit);
+    std::printf("%-18s %4s %9lu %11.1f %11.1f %7.2f %7s %9d\n", k.name, k.progressive ? "2" : "0", in.size,
+                mp / tOurs, mp / tTurbo, ratio, target, maxDiff);
     std::fflush(stdout);
   }
   std::printf("targets %s\n", allMet ? "met" : "NOT met");
