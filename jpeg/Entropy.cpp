@@ -105,6 +105,23 @@ int buildHuffTable(HuffTable& t, const std::uint8_t counts[16], const std::uint8
       for (int f = 0; f < (1 << freeBits); ++f) t.fastAc[base + f] = entry;
     }
   }
+  // Pairs of symbols for passing over: a second symbol counts when the bits after the first
+  // decide it whatever follows them (its entry's length fits what is left).
+  for (int i = 0; i < (1 << kFast); ++i) {
+    const std::int32_t first = t.fastAc[i];
+    if (first == 0) {
+      t.skipAc[i] = 0;
+      continue;
+    }
+    const int len1 = first & 0xFF, advance1 = ((first >> 8) & 0xFF) + 1;
+    int len = len1, advance = advance1;
+    const std::int32_t second = t.fastAc[(i << len1) & ((1 << kFast) - 1)];
+    if (advance1 <= 64 && second != 0 && (second & 0xFF) <= kFast - len1) {
+      len += second & 0xFF;
+      advance += ((second >> 8) & 0xFF) + 1;
+    }
+    t.skipAc[i] = (len1 << 24) | (advance1 << 16) | (advance << 8) | len;
+  }
   t.defined = true;
   return kOk;
 }
@@ -347,6 +364,21 @@ inline void decodeBlockSequential(InputReader& in, const HuffTable& dc,
     int rs;
     std::int32_t v;
     if (in.bitCount < 32) fillBits(in);
+    if (!Ac && in.bitCount >= 32) {
+      const std::int32_t pass = ac.skipAc[peekBits(in, HuffTable::kFastAcBits)];
+      if (pass != 0) {
+        // A first symbol that reaches or passes coefficient 63 ends the block and leaves the
+        // bits after it to the next block.
+        if (k + ((pass >> 16) & 0xFF) > 63) {
+          in.bitCount -= pass >> 24;
+          return;
+        }
+        in.bitCount -= pass & 0xFF;
+        k += ((pass >> 8) & 0xFF) - 1;
+        if (k > 63) return;
+        continue;
+      }
+    }
     if (in.bitCount >= 32) {
       // Enough bits for any code (16) and any value (15): no further checks.
       const std::int32_t fast = ac.fastAc[peekBits(in, HuffTable::kFastAcBits)];

@@ -64,6 +64,11 @@ struct HuffTable {
   // together fit (a ZRL: run 15, coefficient 0; end of block: run 64); 0 otherwise.
   static constexpr int kFastAcBits = 10;
   std::int32_t fastAc[1 << kFastAcBits];
+  // Passing over AC coefficients (blocks of which only the DC counts): by the same bits,
+  // up to two whole symbols with their values, (first bits << 24) | (first advance << 16) |
+  // (advance << 8) | bits, where an advance is run + 1 per symbol (65 for end of block);
+  // 0 when not even the first symbol fits.
+  std::int32_t skipAc[1 << kFastAcBits];
 };
 
 struct QuantTable {

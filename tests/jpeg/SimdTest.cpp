@@ -202,3 +202,45 @@ TEST(JpegSimd, FileEndingInsideEntropyData) {
     }
   }
 }
+
+// A 1/8 read keeps only the DC of each block and passes over the AC coefficients (in
+// pairs of symbols where it can): every sample must be the DC's, also after dense blocks
+// that end at coefficient 63 without an end of block and after corrupt runs past 63, and
+// in the block decoders of every kind (plain, variant A, variant B).
+TEST(JpegSimd, EighthReadsTakeTheDcOfEveryBlock) {
+  Lcg rng{31};
+  const std::vector<Component> gray = {{1, 1, 1, 0}};
+  const int width = 128, height = 64, count = (width / 8) * (height / 8);
+  std::vector<Block> blocks = extremeBlocks(count, rng);
+  for (int i = 0; i < count; i += 5) {
+    blocks[static_cast<std::size_t>(i)].dc = static_cast<int>(rng.next() % 1024) - 512;
+    blocks[static_cast<std::size_t>(i)].ac = {{60, 5}, {10, -3}};  // the second run passes 63
+  }
+  for (int i = 2; i < count; i += 7) {
+    std::vector<std::pair<int, int>> dense;
+    for (int k = 1; k <= 63; ++k) dense.push_back({0, rng.next() % 2 ? 1 : -2});
+    blocks[static_cast<std::size_t>(i)].ac = dense;  // coefficient 63 set: no end of block follows
+  }
+  const Bytes jpeg = JpegWriter::baseline(width, height, gray, blocks);
+  for (int k : {0, 3, 6}) {
+    JpegContext c;
+    ASSERT_EQ(jpegInit(&c), 0);
+    ASSERT_EQ(jpegSetCpuClass(&c, k), 0);
+    c.inBuffer = jpeg.data();
+    c.inBufferSize = static_cast<std::uint32_t>(jpeg.size());
+    ASSERT_EQ(jpegRead(&c, ReadParamsBuffer), 0);
+    Bytes px(static_cast<std::size_t>(width / 8) * (height / 8));
+    c.outBuffer = px.data();
+    c.outWidth = width / 8;
+    c.outHeight = height / 8;
+    c.outColor = ColorGray;
+    c.outChannels = 1;
+    ASSERT_EQ(jpegRead(&c, ReadEighthBuffer), 0);
+    jpegFree(&c);
+    for (int b = 0; b < count; ++b) {
+      const int dc = blocks[static_cast<std::size_t>(b)].dc;  // quantisation 1
+      const int expected = std::clamp(((dc + 4) >> 3) + 128, 0, 255);
+      ASSERT_EQ(px[static_cast<std::size_t>(b)], expected) << "class " << k << ", block " << b;
+    }
+  }
+}
