@@ -65,8 +65,8 @@ struct HuffTable {
   static constexpr int kFastAcBits = 10;
   std::int32_t fastAc[1 << kFastAcBits];
   // Passing over AC coefficients (blocks of which only the DC counts): by the same bits,
-  // up to two whole symbols with their values, (first bits << 24) | (first advance << 16) |
-  // (advance << 8) | bits, where an advance is run + 1 per symbol (65 for end of block);
+  // up to two whole symbols (code and value bits), (first bits << 24) | (first advance << 16)
+  // | (advance << 8) | bits, where an advance is run + 1 per symbol (65 for end of block);
   // 0 when not even the first symbol fits.
   std::int32_t skipAc[1 << kFastAcBits];
 };
@@ -226,7 +226,7 @@ using InnerConversionRoutine = void (*)(const std::int16_t (*blocks)[64], std::u
                                         std::int32_t rows);
 
 struct RoutineTable {
-  // 1. System library handles and registry functions: filled by [jpeg-full] (USECPU).
+  // 1. System library handles and registry functions (the "USECPU" override).
   void* uiLibrary = nullptr;
   void* registryLibrary = nullptr;
   void* regOpenKeyEx = nullptr;

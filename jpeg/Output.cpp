@@ -50,8 +50,8 @@ struct Plan {
   std::int8_t fourth = -1;  // -1 none, 4 constant 255, 3 component 3
 };
 
-// The plan lives in the state's routine table slot for inner routines? No: it is derived
-// from the working record each time it is needed (cheap) so the routines stay stateless.
+// The plan is derived from the working record each time it is needed (cheap), so that the
+// routines stay stateless.
 Plan makePlan(const JPEG_PROPERTIES& p, const JpegDecoderState& s) {
   Plan plan;
   const int nc = s.frame.componentCount;
