@@ -739,13 +739,16 @@ int decodeSequentialScan(JPEG_PROPERTIES& p, JpegDecoderState& s) {
 
   for (std::int32_t my = scan.mcuY; my < mcusY; ++my) {
     for (std::int32_t mx = (my == scan.mcuY ? scan.mcuX : 0); mx < mcusX; ++mx) {
-      // Decode every block of the MCU.
+      // Decode every block of the MCU. Only the DC coefficient counts (for the predictor)
+      // in a whole MCU outside the output, and in a block that the 1x1 transform turns
+      // into one sample.
+      const bool shown = !whole || mcuVisible(s, mx, my);
       for (int i = 0; i < scan.ns; ++i) {
         ScanComponent& sc = scan.comp[i];
         const int blocks = scan.ns == 1 ? 1 : sc.h * sc.v;
         const std::int16_t* q = s.quantPrepared[f.comp[sc.frameIndex].tq & 3];
-        // Only the DC coefficient of a block that the 1x1 transform turns into one sample counts.
-        const BlockDecoderRoutine decode = rt.blockDecoder[family][s.idctSize[sc.frameIndex] == 3 ? 1 : 0];
+        const bool dcOnly = !shown || s.idctSize[sc.frameIndex] == 3;
+        const BlockDecoderRoutine decode = rt.blockDecoder[family][dcOnly ? 1 : 0];
         for (int b = 0; b < blocks; ++b) decode(in, *sc.dc, *sc.ac, sc.pred, s.mcu[base[i] + b], q);
       }
       if (in.error) return in.error;
@@ -755,7 +758,7 @@ int decodeSequentialScan(JPEG_PROPERTIES& p, JpegDecoderState& s) {
 
       // Output.
       if (whole) {
-        if (mcuVisible(s, mx, my)) outputFrameMcu(p, s, mx, my, true);
+        if (shown) outputFrameMcu(p, s, mx, my, true);
       } else {
         for (int i = 0; i < scan.ns; ++i) {
           const ScanComponent& sc = scan.comp[i];

@@ -244,3 +244,35 @@ TEST(JpegSimd, EighthReadsTakeTheDcOfEveryBlock) {
     }
   }
 }
+
+// MCUs outside a cropped output are passed over for their DC predictors only: the pixels
+// that are shown equal the full decode's, in every kind of block decoder.
+TEST(JpegSimd, CroppedOutputEqualsTheFullDecodesCorner) {
+  Lcg rng{9};
+  const int width = 48, height = 32;
+  const Bytes jpeg = JpegWriter::baseline(width, height, k420,
+                                          extremeBlocks(mcuCount(width, height, k420) * blocksPerMcu(k420), rng));
+  for (int k : {0, 3, 6}) {
+    Bytes full, cropped;
+    for (const bool crop : {false, true}) {
+      JpegContext c;
+      ASSERT_EQ(jpegInit(&c), 0);
+      ASSERT_EQ(jpegSetCpuClass(&c, k), 0);
+      c.inBuffer = jpeg.data();
+      c.inBufferSize = static_cast<std::uint32_t>(jpeg.size());
+      ASSERT_EQ(jpegRead(&c, ReadParamsBuffer), 0);
+      c.outWidth = crop ? 20 : width;
+      c.outHeight = crop ? 20 : height;
+      Bytes& px = crop ? cropped : full;
+      px.assign(static_cast<std::size_t>(c.outWidth) * static_cast<std::size_t>(c.outHeight) * 3, 0);
+      c.outBuffer = px.data();
+      c.outColor = ColorRgb;
+      ASSERT_EQ(jpegRead(&c, ReadImageBuffer), 0);
+      jpegFree(&c);
+    }
+    for (int y = 0; y < 20; ++y)  // the second MCU row follows MCUs that were passed over
+      for (int x = 0; x < 20 * 3; ++x)
+        ASSERT_EQ(cropped[static_cast<std::size_t>(y * 60 + x)], full[static_cast<std::size_t>(y * width * 3 + x)])
+            << "class " << k << " at " << x / 3 << "," << y;
+  }
+}
