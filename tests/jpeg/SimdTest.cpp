@@ -70,6 +70,17 @@ void expectEveryClassAgrees(const Bytes& jpeg) {
   }
 }
 
+// A context with the routines of a class after a params read of the stream.
+::testing::AssertionResult paramsInClass(JpegContext& c, const Bytes& jpeg, int cpuClass) {
+  if (jpegInit(&c) != 0) return ::testing::AssertionFailure() << "jpegInit";
+  if (jpegSetCpuClass(&c, cpuClass) != 0) return ::testing::AssertionFailure() << "class " << cpuClass;
+  c.inBuffer = jpeg.data();
+  c.inBufferSize = static_cast<std::uint32_t>(jpeg.size());
+  const int rc = jpegRead(&c, ReadParamsBuffer);
+  if (rc != 0) return ::testing::AssertionFailure() << "params read " << rc;
+  return ::testing::AssertionSuccess();
+}
+
 const std::vector<Component> k420 = {{1, 2, 2, 0}, {2, 1, 1, 1}, {3, 1, 1, 1}};
 const std::vector<Component> k422 = {{1, 2, 1, 0}, {2, 1, 1, 1}, {3, 1, 1, 1}};
 const std::vector<Component> k444 = {{1, 1, 1, 0}, {2, 1, 1, 1}, {3, 1, 1, 1}};
@@ -224,11 +235,7 @@ TEST(JpegSimd, EighthReadsTakeTheDcOfEveryBlock) {
   const Bytes jpeg = JpegWriter::baseline(width, height, gray, blocks);
   for (int k : {0, 3, 6}) {
     JpegContext c;
-    ASSERT_EQ(jpegInit(&c), 0);
-    ASSERT_EQ(jpegSetCpuClass(&c, k), 0);
-    c.inBuffer = jpeg.data();
-    c.inBufferSize = static_cast<std::uint32_t>(jpeg.size());
-    ASSERT_EQ(jpegRead(&c, ReadParamsBuffer), 0);
+    ASSERT_TRUE(paramsInClass(c, jpeg, k));
     Bytes px(static_cast<std::size_t>(width / 8) * (height / 8));
     c.outBuffer = px.data();
     c.outWidth = width / 8;
@@ -256,11 +263,7 @@ TEST(JpegSimd, CroppedOutputEqualsTheFullDecodesCorner) {
     Bytes full, cropped;
     for (const bool crop : {false, true}) {
       JpegContext c;
-      ASSERT_EQ(jpegInit(&c), 0);
-      ASSERT_EQ(jpegSetCpuClass(&c, k), 0);
-      c.inBuffer = jpeg.data();
-      c.inBufferSize = static_cast<std::uint32_t>(jpeg.size());
-      ASSERT_EQ(jpegRead(&c, ReadParamsBuffer), 0);
+      ASSERT_TRUE(paramsInClass(c, jpeg, k));
       c.outWidth = crop ? 20 : width;
       c.outHeight = crop ? 20 : height;
       Bytes& px = crop ? cropped : full;
