@@ -133,7 +133,7 @@ struct JPEG_PROPERTIES {
   std::int32_t roi[4];            // left, top, right, bottom; all zero: whole image
   std::uint32_t dctType;          // inverse-DCT family, 0 or 1 (default 1)
   std::uint32_t fastPath;         // result: code of the chosen MCU output routine
-  std::uint32_t interrupt;        // reserved for interrupt and resume ([jpeg-full])
+  std::uint32_t interrupt;        // nonzero: an image read stops after its next MCU (result 1)
   // Mirror of outBuffer .. outSubsampling.
   std::uint8_t* outBuffer;
   std::uint32_t outWidth;
