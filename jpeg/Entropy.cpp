@@ -672,6 +672,54 @@ int interruptScan(JPEG_PROPERTIES& p, JpegDecoderState& s, std::int32_t mx, std:
 }
 
 constexpr int kGoOn = 100;  // afterMcu: the scan goes on
+constexpr int kJump = 101;  // afterMcu: the scan goes on at the position saved in the scan record
+
+// The 1-based number of the first window MCU after (mx, my); 0 when there is none.
+std::int64_t nextWindowNumber(const ScanWindow& w, std::int32_t mx, std::int32_t my, std::int32_t mcusX) {
+  if (w.x1 == 0) return 0;
+  std::int32_t x = mx + 1, y = my;
+  if (x >= mcusX) {
+    x = 0;
+    ++y;
+  }
+  if (y < w.y0) {
+    y = w.y0;
+    x = w.x0;
+  } else if (x < w.x0) {
+    x = w.x0;
+  } else if (x >= w.x1) {
+    ++y;
+    x = w.x0;
+  }
+  if (y >= w.y1) return 0;
+  return static_cast<std::int64_t>(y) * mcusX + x + 1;
+}
+
+// Whether a code of `t` is a prefix of the buffered bits (16 or more bits always hold one).
+bool codeBuffered(const InputReader& in, const HuffTable& t) {
+  if (in.bitCount >= 16) return true;
+  for (int len = 1; len <= in.bitCount; ++len)
+    if (static_cast<std::int32_t>(peekBits(in, len)) <= t.maxcode[len]) return true;
+  return false;
+}
+
+// Whether the scan's decoding has stalled at a latched marker: no code of the scan's
+// tables fits the bits left (and a refinement scan, which reads single bits, has none
+// left). Until the marker is taken, at the next restart boundary or after the scan, every
+// block decodes nothing: coefficients and DC predictors stay as they are.
+bool decodingStalled(const JpegDecoderState& s) {
+  const InputReader& in = s.input;
+  if (!in.pendingMarker || in.error) return false;
+  if (in.bitCount == 0) return true;
+  const Scan& scan = s.scan;
+  if (scan.progressive && scan.ah > 0) return false;
+  for (int i = 0; i < scan.ns; ++i) {
+    const bool dc = !scan.progressive || scan.ss == 0;
+    const bool ac = !scan.progressive || scan.se >= std::max(scan.ss, 1);
+    if ((dc && codeBuffered(in, *scan.comp[i].dc)) || (ac && codeBuffered(in, *scan.comp[i].ac))) return false;
+  }
+  return true;
+}
 
 // Where a scan stands after its MCU (mx, my), restart handling done: a region read stops
 // after the window's last MCU (the read is complete when the scan held the whole frame, a
@@ -688,6 +736,30 @@ struct ScanPlace {
   int restartFailure;
 };
 
+// Passes over the MCUs after MCU `number` that a stalled scan would decode to no effect:
+// up to the next restart boundary (whose marker is then taken), the next MCU that reaches
+// the output, the last MCU of a region's window, or the end of the scan, whichever comes
+// first.
+int passStalledMcus(JpegDecoderState& s, const ScanPlace& sp, std::int64_t number, std::int64_t nextOutput) {
+  Scan& scan = s.scan;
+  const std::int32_t r = scan.restartInterval;
+  const std::int64_t boundary = r > 0 ? (number / r + 1) * r : 0;
+  std::int64_t to = sp.total;
+  if (boundary > 0 && boundary < sp.total) to = boundary;
+  if (nextOutput > 0) to = std::min(to, nextOutput - 1);
+  if (s.region.active()) to = std::min(to, windowEnd(sp.window, sp.mcusX) - 1);
+  if (to <= number) return kGoOn;
+  if (to == sp.total) {
+    endScan(scan, sp.mcusY);
+    return kOk;
+  }
+  int code = kOk;
+  if (to == boundary && !restartCheck(s, boundary, sp.total, code)) return sp.restartFailure;
+  scan.mcuX = static_cast<std::int32_t>(to % sp.mcusX);
+  scan.mcuY = static_cast<std::int32_t>(to / sp.mcusX);
+  return kJump;
+}
+
 int afterMcu(JPEG_PROPERTIES& p, JpegDecoderState& s, const ScanPlace& sp, std::int32_t mx, std::int32_t my) {
   Scan& scan = s.scan;
   const std::int64_t number = static_cast<std::int64_t>(my) * sp.mcusX + mx + 1;
@@ -698,10 +770,12 @@ int afterMcu(JPEG_PROPERTIES& p, JpegDecoderState& s, const ScanPlace& sp, std::
   }
   if (p.interrupt && number != sp.total && (!region || inWindow(sp.window, mx, my)))
     return interruptScan(p, s, mx, my, sp.mcusX);
-  if (!p.interrupt && inputExhausted(s.input) && !windowAfter(sp.output, mx, my)) {
+  if (p.interrupt) return kGoOn;
+  if (inputExhausted(s.input) && !windowAfter(sp.output, mx, my)) {
     const std::int64_t last = region ? windowEnd(sp.window, sp.mcusX) : sp.total;
     return finishExhaustedScan(scan, number, last, sp.total, sp.mcusY, sp.restartFailure);
   }
+  if (decodingStalled(s)) return passStalledMcus(s, sp, number, nextWindowNumber(sp.output, mx, my, sp.mcusX));
   return kGoOn;
 }
 
@@ -867,6 +941,11 @@ int decodeSequentialScan(JPEG_PROPERTIES& p, JpegDecoderState& s) {
         }
       }
       const int next = afterMcu(p, s, sp, mx, my);
+      if (next == kJump) {
+        my = scan.mcuY;
+        mx = scan.mcuX - 1;  // the loop's step moves to the saved position
+        continue;
+      }
       if (next != kGoOn) return next;
     }
   }
@@ -934,6 +1013,11 @@ int decodeProgressiveScan(JPEG_PROPERTIES& p, JpegDecoderState& s) {
         renderFrameMcu(p, s, fx, fy);
       }
       const int next = afterMcu(p, s, sp, mx, my);
+      if (next == kJump) {
+        my = scan.mcuY;
+        mx = scan.mcuX - 1;  // the loop's step moves to the saved position
+        continue;
+      }
       if (next != kGoOn) return next;
     }
   }

@@ -448,22 +448,45 @@ TEST(JpegResume, InterruptedRegionReadsEqualRegionReads) {
   }
 }
 
+// A read in steps decodes every MCU one by one; a read in one call passes over the MCUs
+// that cannot change the output once the input is exhausted or the scan has stalled at a
+// marker. Both must end alike.
+void expectStepsEqualOneCall(const Bytes& jpeg) {
+  for (std::int32_t rows : {47, 20}) {
+    SCOPED_TRACE(::testing::Message() << rows << " rows");
+    Reader once(jpeg), steps(jpeg);
+    once.output(40, rows);
+    steps.output(40, rows);
+    const int rc = once.read();
+    std::vector<Stop> stops;
+    EXPECT_EQ(readInSteps(steps, stops), rc);
+    EXPECT_TRUE(same(once.pixels, steps.pixels));
+  }
+}
+
 TEST(JpegResume, ExhaustedInputEndsAsWhenEveryMcuIsDecoded) {
-  // A read in steps decodes every MCU of a cut stream one by one; a read in one call
-  // stops as soon as no MCU that reaches the output is left. Both end alike.
   for (const char* name : {"s420.jpg", "rst-rows.jpg", "noninterleaved.jpg", "prog420.jpg", "progrst.jpg", "gray.jpg"}) {
     const Bytes full = readFile(fixture(name));
     for (std::size_t cut : {full.size() / 2, full.size() * 3 / 4, full.size() - 3}) {
-      for (std::int32_t rows : {47, 20}) {
-        SCOPED_TRACE(::testing::Message() << name << " cut at " << cut << ", " << rows << " rows");
-        const Bytes jpeg(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(cut));
-        Reader once(jpeg), steps(jpeg);
-        once.output(40, rows);
-        steps.output(40, rows);
-        const int rc = once.read();
-        std::vector<Stop> stops;
-        EXPECT_EQ(readInSteps(steps, stops), rc);
-        EXPECT_TRUE(same(once.pixels, steps.pixels));
+      SCOPED_TRACE(::testing::Message() << name << " cut at " << cut);
+      expectStepsEqualOneCall(Bytes(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(cut)));
+    }
+  }
+}
+
+TEST(JpegResume, AScanStalledAtAMarkerEndsAsWhenEveryMcuIsDecoded) {
+  // An SOI (or an RST of the wrong number) inside entropy data: the scan decodes nothing
+  // more until its next restart boundary takes the marker, or until its end.
+  for (const char* name : {"s420.jpg", "rst-rows.jpg", "rst-each.jpg", "noninterleaved.jpg", "prog420.jpg",
+                           "progrst.jpg"}) {
+    const Bytes full = readFile(fixture(name));
+    for (std::size_t at : {full.size() / 2, full.size() * 2 / 3}) {
+      for (std::uint8_t code : {0xD8, 0xD5}) {
+        SCOPED_TRACE(::testing::Message() << name << " marker " << int(code) << " at " << at);
+        Bytes jpeg = full;
+        while (jpeg[at - 1] == 0xFF) ++at;
+        jpeg.insert(jpeg.begin() + static_cast<std::ptrdiff_t>(at), {0xFF, code});
+        expectStepsEqualOneCall(jpeg);
       }
     }
   }
