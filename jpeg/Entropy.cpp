@@ -592,9 +592,25 @@ inline bool inWindow(const ScanWindow& w, std::int32_t mx, std::int32_t my) {
   return mx >= w.x0 && mx < w.x1 && my >= w.y0 && my < w.y1;
 }
 
-// Whether an MCU after (mx, my) in scan order lies in the window.
-inline bool windowAfter(const ScanWindow& w, std::int32_t mx, std::int32_t my) {
-  return my < w.y1 - 1 || (my == w.y1 - 1 && mx + 1 < w.x1);
+// The 1-based number of the first window MCU after (mx, my); 0 when there is none.
+std::int64_t nextWindowNumber(const ScanWindow& w, std::int32_t mx, std::int32_t my, std::int32_t mcusX) {
+  if (w.x1 == 0) return 0;
+  std::int32_t x = mx + 1, y = my;
+  if (x >= mcusX) {
+    x = 0;
+    ++y;
+  }
+  if (y < w.y0) {
+    y = w.y0;
+    x = w.x0;
+  } else if (x < w.x0) {
+    x = w.x0;
+  } else if (x >= w.x1) {
+    ++y;
+    x = w.x0;
+  }
+  if (y >= w.y1) return 0;
+  return static_cast<std::int64_t>(y) * mcusX + x + 1;
 }
 
 // The 1-based number of the window's last MCU; 0 for an empty window.
@@ -674,27 +690,6 @@ int interruptScan(JPEG_PROPERTIES& p, JpegDecoderState& s, std::int32_t mx, std:
 constexpr int kGoOn = 100;  // afterMcu: the scan goes on
 constexpr int kJump = 101;  // afterMcu: the scan goes on at the position saved in the scan record
 
-// The 1-based number of the first window MCU after (mx, my); 0 when there is none.
-std::int64_t nextWindowNumber(const ScanWindow& w, std::int32_t mx, std::int32_t my, std::int32_t mcusX) {
-  if (w.x1 == 0) return 0;
-  std::int32_t x = mx + 1, y = my;
-  if (x >= mcusX) {
-    x = 0;
-    ++y;
-  }
-  if (y < w.y0) {
-    y = w.y0;
-    x = w.x0;
-  } else if (x < w.x0) {
-    x = w.x0;
-  } else if (x >= w.x1) {
-    ++y;
-    x = w.x0;
-  }
-  if (y >= w.y1) return 0;
-  return static_cast<std::int64_t>(y) * mcusX + x + 1;
-}
-
 // Whether a code of `t` is a prefix of the buffered bits (16 or more bits always hold one).
 bool codeBuffered(const InputReader& in, const HuffTable& t) {
   if (in.bitCount >= 16) return true;
@@ -703,10 +698,12 @@ bool codeBuffered(const InputReader& in, const HuffTable& t) {
   return false;
 }
 
-// Whether the scan's decoding has stalled at a latched marker: no code of the scan's
-// tables fits the bits left (and a refinement scan, which reads single bits, has none
-// left). Until the marker is taken, at the next restart boundary or after the scan, every
-// block decodes nothing: coefficients and DC predictors stay as they are.
+// Whether the scan's decoding has stalled at a latched marker: no code of the tables its
+// blocks start with fits the bits left (a sequential block that cannot decode its DC code
+// ends there; a progressive block tries its AC band too), and a refinement scan, which
+// reads single bits, has none left. Until the marker is taken, at the next restart
+// boundary or after the scan, every block decodes nothing: coefficients and DC predictors
+// stay as they are.
 bool decodingStalled(const JpegDecoderState& s) {
   const InputReader& in = s.input;
   if (!in.pendingMarker || in.error) return false;
@@ -715,7 +712,7 @@ bool decodingStalled(const JpegDecoderState& s) {
   if (scan.progressive && scan.ah > 0) return false;
   for (int i = 0; i < scan.ns; ++i) {
     const bool dc = !scan.progressive || scan.ss == 0;
-    const bool ac = !scan.progressive || scan.se >= std::max(scan.ss, 1);
+    const bool ac = scan.progressive && scan.se >= std::max(scan.ss, 1);
     if ((dc && codeBuffered(in, *scan.comp[i].dc)) || (ac && codeBuffered(in, *scan.comp[i].ac))) return false;
   }
   return true;
@@ -764,14 +761,14 @@ int afterMcu(JPEG_PROPERTIES& p, JpegDecoderState& s, const ScanPlace& sp, std::
   Scan& scan = s.scan;
   const std::int64_t number = static_cast<std::int64_t>(my) * sp.mcusX + mx + 1;
   const bool region = s.region.active();
-  if (region && !windowAfter(sp.window, mx, my)) {
+  if (region && nextWindowNumber(sp.window, mx, my, sp.mcusX) == 0) {
     endScan(scan, sp.mcusY);
     return sp.completesRead ? kRoiSuccess : kOk;
   }
   if (p.interrupt && number != sp.total && (!region || inWindow(sp.window, mx, my)))
     return interruptScan(p, s, mx, my, sp.mcusX);
   if (p.interrupt) return kGoOn;
-  if (inputExhausted(s.input) && !windowAfter(sp.output, mx, my)) {
+  if (inputExhausted(s.input) && nextWindowNumber(sp.output, mx, my, sp.mcusX) == 0) {
     const std::int64_t last = region ? windowEnd(sp.window, sp.mcusX) : sp.total;
     return finishExhaustedScan(scan, number, last, sp.total, sp.mcusY, sp.restartFailure);
   }
