@@ -757,6 +757,41 @@ int passStalledMcus(JpegDecoderState& s, const ScanPlace& sp, std::int64_t numbe
   return kJump;
 }
 
+// Whether every buffered bit is a zero (exhausted buffer input then supplies only zeros).
+inline bool onlyZeroBitsLeft(const InputReader& in) {
+  return in.bitCount <= 0 || (in.bitCount < 64 && (in.bitBuffer & ((std::uint64_t{1} << in.bitCount) - 1)) == 0);
+}
+
+// Passes over the MCUs of a sequential scan that decode nothing but zero bits up to the
+// next MCU that reaches the output (outside the output they matter only through the DC
+// predictors, and every block of a component adds the same difference, that of its DC
+// table's all-zero code, to its predictor); a restart boundary on the way fails as it would
+// have.
+int passZeroBitMcus(JpegDecoderState& s, const ScanPlace& sp, std::int64_t number, std::int64_t nextOutput) {
+  Scan& scan = s.scan;
+  const std::int64_t to = nextOutput - 1;
+  if (nextOutput == 0 || to <= number) return kGoOn;
+  const std::int32_t r = scan.restartInterval;
+  if (r > 0) {
+    const std::int64_t boundary = (number / r + 1) * r;
+    if (boundary <= to && boundary != sp.total) return sp.restartFailure;
+  }
+  const std::uint64_t skipped = static_cast<std::uint64_t>(to - number);
+  for (int i = 0; i < scan.ns; ++i) {
+    ScanComponent& sc = scan.comp[i];
+    InputReader zeros;  // exhausted buffer input: nothing but zero bits
+    std::int16_t difference = 0;
+    skipBlockSequential(zeros, *sc.dc, *sc.ac, difference);
+    const std::uint64_t blocks = skipped * static_cast<std::uint64_t>(scan.ns == 1 ? 1 : sc.h * sc.v);
+    sc.pred = static_cast<std::int16_t>(static_cast<std::uint16_t>(
+        static_cast<std::uint64_t>(static_cast<std::uint16_t>(sc.pred)) +
+        blocks * static_cast<std::uint16_t>(difference)));
+  }
+  scan.mcuX = static_cast<std::int32_t>(to % sp.mcusX);
+  scan.mcuY = static_cast<std::int32_t>(to / sp.mcusX);
+  return kJump;
+}
+
 int afterMcu(JPEG_PROPERTIES& p, JpegDecoderState& s, const ScanPlace& sp, std::int32_t mx, std::int32_t my) {
   Scan& scan = s.scan;
   const std::int64_t number = static_cast<std::int64_t>(my) * sp.mcusX + mx + 1;
@@ -772,6 +807,8 @@ int afterMcu(JPEG_PROPERTIES& p, JpegDecoderState& s, const ScanPlace& sp, std::
     const std::int64_t last = region ? windowEnd(sp.window, sp.mcusX) : sp.total;
     return finishExhaustedScan(scan, number, last, sp.total, sp.mcusY, sp.restartFailure);
   }
+  if (inputExhausted(s.input) && !scan.progressive && onlyZeroBitsLeft(s.input))
+    return passZeroBitMcus(s, sp, number, nextWindowNumber(sp.output, mx, my, sp.mcusX));
   if (decodingStalled(s)) return passStalledMcus(s, sp, number, nextWindowNumber(sp.output, mx, my, sp.mcusX));
   return kGoOn;
 }
