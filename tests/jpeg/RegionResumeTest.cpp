@@ -330,6 +330,22 @@ TEST(JpegResume, InterruptedReadsEqualReadsInOneCall) {
   }
 }
 
+TEST(JpegResume, InterruptedScaledReadsEqualScaledReadsInOneCall) {
+  for (const char* name : {"s420.jpg", "noninterleaved.jpg", "prog420.jpg"}) {
+    for (int scale : {2, 8}) {
+      SCOPED_TRACE(::testing::Message() << name << " 1/" << scale);
+      const Bytes jpeg = readFile(fixture(name));
+      const Bytes whole = wholePicture(jpeg, scale);
+      Reader r(jpeg);
+      r.output(r.width(scale), static_cast<std::int32_t>(r.height(scale)));
+      std::vector<Stop> stops;
+      ASSERT_EQ(readInSteps(r, stops, scale), JpegSuccess);
+      EXPECT_GT(stops.size(), 0u);
+      EXPECT_TRUE(same(r.rowsTopDown(), whole));
+    }
+  }
+}
+
 TEST(JpegResume, StopsReportEachMcuOfASequentialScan) {
   // s420: 61 x 47 in 16 x 16 MCUs, 4 across and 3 down; every MCU but the last stops.
   const Bytes jpeg = readFile(fixture("s420.jpg"));
