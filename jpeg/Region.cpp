@@ -9,7 +9,10 @@
 
 namespace xtpjpeg {
 
-void Region::request(const std::int32_t roi[4]) { std::copy(roi, roi + 4, requested_); }
+void Region::request(const std::int32_t roi[4]) {
+  std::copy(roi, roi + 4, requested_);
+  active_ = false;  // until a scan settles it
+}
 
 int Region::settle(const JPEG_PROPERTIES& p, const JpegDecoderState& s) {
   active_ = false;

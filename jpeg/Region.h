@@ -24,7 +24,8 @@ class RegionIndex;
 
 class Region {
  public:
-  // The roi of the call (all zero: whole picture); kept while an interrupted read lasts.
+  // The roi of a call that starts a read (all zero: whole picture); kept while an
+  // interrupted read lasts. No region is active until a scan settles it.
   void request(const std::int32_t roi[4]);
   const std::int32_t* requested() const { return requested_; }
 

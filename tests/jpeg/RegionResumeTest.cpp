@@ -259,6 +259,14 @@ TEST(JpegRegion, FileInputRegionsEqualBufferRegions) {
     }
     EXPECT_TRUE(same(fromFile.pixels, buffer.pixels));
   }
+  // After region reads the context reads headers and whole pictures as before.
+  for (Reader* r : {&buffer, &fromFile}) {
+    r->region(0, 0, 0, 0);
+    EXPECT_EQ(jpegRead(&r->context(), r == &buffer ? ReadParamsBuffer : ReadParamsFile), JpegSuccess);
+    r->output(61, 47);
+    EXPECT_EQ(r->read(), JpegSuccess);
+    EXPECT_TRUE(same(r->rowsTopDown(), wholePicture(jpeg)));
+  }
 }
 
 TEST(JpegRegion, UnreadableRestartMarkerGivesBadRst) {
