@@ -29,7 +29,9 @@
 // "Memory error" before anything is allocated. 256 MiB admits progressive photographs of
 // about 44 megapixels at 4:4:4, 89 megapixels at 4:2:0 and 32 megapixels for
 // four-component images. Sequential (baseline) decoding needs no buffer that grows with
-// the picture: it decodes straight into outBuffer.
+// the picture: it decodes straight into outBuffer. Region reads add two buffers of fixed
+// size, kept until jpegFree: the region index (about 320 KiB) and one MCU of output pixels
+// (at most 32 x 32 pixels of outChannels bytes).
 //
 // Structured exceptions are not emulated: every case that the Windows decoder answered with
 // -1 "Exception detected" is prevented by checks instead (a null context, a context used
