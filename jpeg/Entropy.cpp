@@ -1,6 +1,7 @@
 // Entropy decoding: the bit reader, Huffman tables and symbol decoding,
 // sequential and progressive scans with restart handling, and progressive rendering.
 #include "jpeg/JpegInternal.h"
+#include "jpeg/RegionIndex.h"
 
 #include <algorithm>
 
@@ -512,16 +513,18 @@ inline std::int16_t shl16(std::int32_t v, int al) {
   return static_cast<std::int16_t>(static_cast<std::uint16_t>(static_cast<std::uint32_t>(v) << al));
 }
 
-void decodeDcFirst(InputReader& in, const HuffTable& dc, std::int16_t& pred, std::int16_t* coef, int al) {
+// False when a marker was reached before the value.
+bool decodeDcFirst(InputReader& in, const HuffTable& dc, std::int16_t& pred, std::int16_t* coef, int al) {
   int s = huffDecode(in, dc);
-  if (s < 0) return;
+  if (s < 0) return false;
   std::int32_t diff = 0;
   if (s > 0) {
     if (s > 16) s = 16;
-    if (!receiveExtend(in, s, diff)) return;
+    if (!receiveExtend(in, s, diff)) return false;
   }
   pred = static_cast<std::int16_t>(static_cast<std::uint16_t>(pred + diff));
   coef[0] = shl16(pred, al);
+  return true;
 }
 
 void decodeDcRefine(InputReader& in, std::int16_t* coef, int al) {
@@ -682,12 +685,281 @@ void scanMcuGrid(const Scan& scan, const Frame& f, std::int32_t& mcusX, std::int
   }
 }
 
-inline bool mcuVisible(const JpegDecoderState& s, std::int32_t mx, std::int32_t my) {
-  return static_cast<std::int64_t>(mx) * s.outMcuWidth < s.out.width &&
-         static_cast<std::int64_t>(my) * s.outMcuHeight < s.out.height;
+// The block skip decoder of region reads: reads one sequential block's symbols and bits
+// exactly as decodeBlockSequential does and keeps the DC predictor, storing nothing.
+void skipBlockSequential(InputReader& in, const HuffTable& dc, const HuffTable& ac, std::int16_t& pred) {
+  std::int16_t dcValue[1];
+  if (!decodeDcFirst(in, dc, pred, dcValue, 0)) return;
+  for (int k = 1; k < 64; ++k) {
+    const int rs = huffDecode(in, ac);
+    if (rs < 0) return;
+    const int size = rs & 15;
+    if (size == 0) {
+      if ((rs >> 4) != 15) return;  // end of block
+      k += 15;
+      continue;
+    }
+    k += rs >> 4;
+    std::uint32_t bits;
+    if (!getBits(in, size, bits)) return;
+  }
 }
 
-// Dequantises, transforms and outputs the MCU held in s.mcu (frame-component order).
+// The MCUs of a scan, in the scan's own grid, whose decoding reaches the output: those of
+// the frame MCUs inside the region, or without a region the frame MCUs the output shows.
+// x0 <= x < x1, y0 <= y < y1; all zero when there are none.
+struct ScanWindow {
+  std::int32_t x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+};
+
+ScanWindow scanWindow(const JpegDecoderState& s, std::int32_t mcusX, std::int32_t mcusY) {
+  ScanWindow w;
+  if (s.region.active()) {
+    w = {s.region.mcuX0, s.region.mcuY0, s.region.mcuX1, s.region.mcuY1};
+  } else {
+    w.x1 = (s.out.width + s.outMcuWidth - 1) / s.outMcuWidth;
+    w.y1 = (s.out.height + s.outMcuHeight - 1) / s.outMcuHeight;
+  }
+  if (s.scan.ns == 1) {
+    const FrameComponent& fc = s.frame.comp[s.scan.comp[0].frameIndex];
+    w.x0 *= fc.h;
+    w.x1 *= fc.h;
+    w.y0 *= fc.v;
+    w.y1 *= fc.v;
+  }
+  w.x1 = std::min(w.x1, mcusX);
+  w.y1 = std::min(w.y1, mcusY);
+  if (w.x0 >= w.x1 || w.y0 >= w.y1) return ScanWindow{};
+  return w;
+}
+
+inline bool inWindow(const ScanWindow& w, std::int32_t mx, std::int32_t my) {
+  return mx >= w.x0 && mx < w.x1 && my >= w.y0 && my < w.y1;
+}
+
+// The 1-based number of the first window MCU after (mx, my); 0 when there is none.
+std::int64_t nextWindowNumber(const ScanWindow& w, std::int32_t mx, std::int32_t my, std::int32_t mcusX) {
+  if (w.x1 == 0) return 0;
+  std::int32_t x = mx + 1, y = my;
+  if (x >= mcusX) {
+    x = 0;
+    ++y;
+  }
+  if (y < w.y0) {
+    y = w.y0;
+    x = w.x0;
+  } else if (x < w.x0) {
+    x = w.x0;
+  } else if (x >= w.x1) {
+    ++y;
+    x = w.x0;
+  }
+  if (y >= w.y1) return 0;
+  return static_cast<std::int64_t>(y) * mcusX + x + 1;
+}
+
+// The 1-based number of the window's last MCU; 0 for an empty window.
+inline std::int64_t windowEnd(const ScanWindow& w, std::int32_t mcusX) {
+  return w.x1 == 0 ? 0 : static_cast<std::int64_t>(w.y1 - 1) * mcusX + w.x1;
+}
+
+// The frame MCU that holds scan MCU (mx, my).
+inline void frameMcuOf(const JpegDecoderState& s, std::int32_t mx, std::int32_t my, std::int32_t& fx,
+                       std::int32_t& fy) {
+  if (s.scan.ns == 1) {
+    const FrameComponent& fc = s.frame.comp[s.scan.comp[0].frameIndex];
+    fx = mx / fc.h;
+    fy = my / fc.v;
+  } else {
+    fx = mx;
+    fy = my;
+  }
+}
+
+// Whether scan MCU (mx, my) is the last of its frame MCU that the scan decodes.
+inline bool completesFrameMcu(const JpegDecoderState& s, std::int32_t mx, std::int32_t my) {
+  if (s.scan.ns != 1) return true;
+  const FrameComponent& fc = s.frame.comp[s.scan.comp[0].frameIndex];
+  return (mx % fc.h == fc.h - 1 || mx == fc.widthInBlocks - 1) &&
+         (my % fc.v == fc.v - 1 || my == fc.heightInBlocks - 1);
+}
+
+inline void saveNextPosition(Scan& scan, std::int32_t mx, std::int32_t my, std::int32_t mcusX) {
+  if (mx + 1 < mcusX) {
+    scan.mcuX = mx + 1;
+    scan.mcuY = my;
+  } else {
+    scan.mcuX = 0;
+    scan.mcuY = my + 1;
+  }
+}
+
+inline void endScan(Scan& scan, std::int32_t mcusY) {
+  scan.mcuX = 0;
+  scan.mcuY = mcusY;
+}
+
+// Buffer input without a byte or a marker left: every further MCU decodes zero bits.
+inline bool inputExhausted(const InputReader& in) {
+  return !in.fileInput && in.pos >= in.end && in.pendingMarker == 0 && in.error == 0;
+}
+
+// How a scan ends after MCU `number` once its input is exhausted and none of its later MCUs
+// reaches the output: what decoding them would have come to. A restart boundary up to
+// `last` (not the scan's final MCU) fails to find its marker; without one the scan runs to
+// its end, where the marker search after it reports the end of the buffer.
+int finishExhaustedScan(Scan& scan, std::int64_t number, std::int64_t last, std::int64_t total,
+                        std::int32_t mcusY, int restartFailure) {
+  const std::int32_t r = scan.restartInterval;
+  if (r > 0) {
+    const std::int64_t next = (number / r + 1) * r;
+    if (next <= last && next != total) return restartFailure;
+  }
+  endScan(scan, mcusY);
+  return kOk;
+}
+
+// Stops the scan after MCU (mx, my) at the caller's request: the next position is kept in
+// the scan record and roi reports the frame MCU just decoded (column in left and right,
+// row in top and bottom).
+int interruptScan(JPEG_PROPERTIES& p, JpegDecoderState& s, std::int32_t mx, std::int32_t my,
+                  std::int32_t mcusX) {
+  saveNextPosition(s.scan, mx, my, mcusX);
+  std::int32_t fx, fy;
+  frameMcuOf(s, mx, my, fx, fy);
+  p.roi[0] = p.roi[2] = fx;
+  p.roi[1] = p.roi[3] = fy;
+  return kInterrupted;
+}
+
+constexpr int kGoOn = 100;  // afterMcu: the scan goes on
+constexpr int kJump = 101;  // afterMcu: the scan goes on at the position saved in the scan record
+
+// Whether a code of `t` is a prefix of the buffered bits (16 or more bits always hold one).
+bool codeBuffered(const InputReader& in, const HuffTable& t) {
+  if (in.bitCount >= 16) return true;
+  for (int len = 1; len <= in.bitCount; ++len)
+    if (static_cast<std::int32_t>(peekBits(in, len)) <= t.maxcode[len]) return true;
+  return false;
+}
+
+// Whether the scan's decoding has stalled at a latched marker: no code of the tables its
+// blocks start with fits the bits left (a sequential block that cannot decode its DC code
+// ends there; a progressive block tries its AC band too), and a refinement scan, which
+// reads single bits, has none left. Until the marker is taken, at the next restart
+// boundary or after the scan, every block decodes nothing: coefficients and DC predictors
+// stay as they are.
+bool decodingStalled(const JpegDecoderState& s) {
+  const InputReader& in = s.input;
+  if (!in.pendingMarker || in.error) return false;
+  if (in.bitCount == 0) return true;
+  const Scan& scan = s.scan;
+  if (scan.progressive && scan.ah > 0) return false;
+  for (int i = 0; i < scan.ns; ++i) {
+    const bool dc = !scan.progressive || scan.ss == 0;
+    const bool ac = scan.progressive && scan.se >= std::max(scan.ss, 1);
+    if ((dc && codeBuffered(in, *scan.comp[i].dc)) || (ac && codeBuffered(in, *scan.comp[i].ac))) return false;
+  }
+  return true;
+}
+
+// Where a scan stands after its MCU (mx, my), restart handling done: a region read stops
+// after the window's last MCU (the read is complete when the scan held the whole frame, a
+// sequential one; otherwise the scan ends there and later scans follow); an interrupted
+// read stops after any MCU but the scan's last (in a region read, after those that reach the
+// output); a scan whose input is exhausted stops once no MCU that reaches the output is left.
+// `output` is the window whose MCUs reach the output.
+struct ScanPlace {
+  std::int32_t mcusX, mcusY;
+  std::int64_t total;
+  ScanWindow window;  // MCUs decoded in full
+  ScanWindow output;  // MCUs that write pixels
+  bool completesRead;
+  int restartFailure;
+};
+
+// Passes over the MCUs after MCU `number` that a stalled scan would decode to no effect:
+// up to the next restart boundary (whose marker is then taken), the next MCU that reaches
+// the output, the last MCU of a region's window, or the end of the scan, whichever comes
+// first.
+int passStalledMcus(JpegDecoderState& s, const ScanPlace& sp, std::int64_t number, std::int64_t nextOutput) {
+  Scan& scan = s.scan;
+  const std::int32_t r = scan.restartInterval;
+  const std::int64_t boundary = r > 0 ? (number / r + 1) * r : 0;
+  std::int64_t to = sp.total;
+  if (boundary > 0 && boundary < sp.total) to = boundary;
+  if (nextOutput > 0) to = std::min(to, nextOutput - 1);
+  if (s.region.active()) to = std::min(to, windowEnd(sp.window, sp.mcusX) - 1);
+  if (to <= number) return kGoOn;
+  if (to == sp.total) {
+    endScan(scan, sp.mcusY);
+    return kOk;
+  }
+  int code = kOk;
+  if (to == boundary && !restartCheck(s, boundary, sp.total, code)) return sp.restartFailure;
+  scan.mcuX = static_cast<std::int32_t>(to % sp.mcusX);
+  scan.mcuY = static_cast<std::int32_t>(to / sp.mcusX);
+  return kJump;
+}
+
+// Whether every buffered bit is a zero (exhausted buffer input then supplies only zeros).
+inline bool onlyZeroBitsLeft(const InputReader& in) {
+  return in.bitCount <= 0 || (in.bitCount < 64 && (in.bitBuffer & ((std::uint64_t{1} << in.bitCount) - 1)) == 0);
+}
+
+// Passes over the MCUs of a sequential scan that decode nothing but zero bits up to the
+// next MCU that reaches the output (outside the output they matter only through the DC
+// predictors, and every block of a component adds the same difference, that of its DC
+// table's all-zero code, to its predictor); a restart boundary on the way fails as it would
+// have.
+int passZeroBitMcus(JpegDecoderState& s, const ScanPlace& sp, std::int64_t number, std::int64_t nextOutput) {
+  Scan& scan = s.scan;
+  const std::int64_t to = nextOutput - 1;
+  if (nextOutput == 0 || to <= number) return kGoOn;
+  const std::int32_t r = scan.restartInterval;
+  if (r > 0) {
+    const std::int64_t boundary = (number / r + 1) * r;
+    if (boundary <= to && boundary != sp.total) return sp.restartFailure;
+  }
+  const std::uint64_t skipped = static_cast<std::uint64_t>(to - number);
+  for (int i = 0; i < scan.ns; ++i) {
+    ScanComponent& sc = scan.comp[i];
+    InputReader zeros;  // exhausted buffer input: nothing but zero bits
+    std::int16_t difference = 0;
+    skipBlockSequential(zeros, *sc.dc, *sc.ac, difference);
+    const std::uint64_t blocks = skipped * static_cast<std::uint64_t>(scan.ns == 1 ? 1 : sc.h * sc.v);
+    sc.pred = static_cast<std::int16_t>(static_cast<std::uint16_t>(
+        static_cast<std::uint64_t>(static_cast<std::uint16_t>(sc.pred)) +
+        blocks * static_cast<std::uint16_t>(difference)));
+  }
+  scan.mcuX = static_cast<std::int32_t>(to % sp.mcusX);
+  scan.mcuY = static_cast<std::int32_t>(to / sp.mcusX);
+  return kJump;
+}
+
+int afterMcu(JPEG_PROPERTIES& p, JpegDecoderState& s, const ScanPlace& sp, std::int32_t mx, std::int32_t my) {
+  Scan& scan = s.scan;
+  const std::int64_t number = static_cast<std::int64_t>(my) * sp.mcusX + mx + 1;
+  const bool region = s.region.active();
+  if (region && nextWindowNumber(sp.window, mx, my, sp.mcusX) == 0) {
+    endScan(scan, sp.mcusY);
+    return sp.completesRead ? kRoiSuccess : kOk;
+  }
+  if (p.interrupt && number != sp.total && (!region || inWindow(sp.window, mx, my)))
+    return interruptScan(p, s, mx, my, sp.mcusX);
+  if (p.interrupt) return kGoOn;
+  if (inputExhausted(s.input) && nextWindowNumber(sp.output, mx, my, sp.mcusX) == 0) {
+    const std::int64_t last = region ? windowEnd(sp.window, sp.mcusX) : sp.total;
+    return finishExhaustedScan(scan, number, last, sp.total, sp.mcusY, sp.restartFailure);
+  }
+  if (inputExhausted(s.input) && !scan.progressive && onlyZeroBitsLeft(s.input))
+    return passZeroBitMcus(s, sp, number, nextWindowNumber(sp.output, mx, my, sp.mcusX));
+  if (decodingStalled(s)) return passStalledMcus(s, sp, number, nextWindowNumber(sp.output, mx, my, sp.mcusX));
+  return kGoOn;
+}
+
+// Transforms the MCU held in s.mcu (frame-component order) and hands it to the MCU output
+// routine; in a region read through the region's scratch MCU.
 void outputFrameMcu(JPEG_PROPERTIES& p, JpegDecoderState& s, std::int32_t mx, std::int32_t my,
                     bool dequantised) {
   RoutineTable& rt = *s.routines;
@@ -701,8 +973,63 @@ void outputFrameMcu(JPEG_PROPERTIES& p, JpegDecoderState& s, std::int32_t mx, st
       idct(s.mcu[b]);
     }
   }
-  McuOutputArgs args{&p, &s, s.mcu, mx, my};
+  if (!s.region.active()) {
+    McuOutputArgs args{&p, &s, s.mcu, mx, my};
+    rt.mcuOutput(args);
+    return;
+  }
+  if (!s.region.beginMcu(s, mx, my)) return;
+  McuOutputArgs args{&p, &s, s.mcu, 0, 0};
   rt.mcuOutput(args);
+  s.region.endMcu(s);
+}
+
+// One transformed block of a non-interleaved scan to its channels of the output.
+void outputComponentBlock(const JPEG_PROPERTIES& p, JpegDecoderState& s, int c, const std::int16_t* samples,
+                          std::int32_t blockX, std::int32_t blockY) {
+  if (!s.region.active()) {
+    writeComponentBlock(p, s, c, samples, blockX, blockY);
+    return;
+  }
+  // Within the scratch MCU the block sits at its place inside its frame MCU (a shift by
+  // whole MCUs moves its pixels by whole output MCUs).
+  const FrameComponent& fc = s.frame.comp[c];
+  const std::int32_t fx = blockX / fc.h, fy = blockY / fc.v;
+  if (!s.region.beginMcu(s, fx, fy)) return;
+  writeComponentBlock(p, s, c, samples, blockX - fx * fc.h, blockY - fy * fc.v);
+  s.region.endMcu(s);
+}
+
+// Renders frame MCU (mx, my) from the coefficient buffer.
+void renderFrameMcu(JPEG_PROPERTIES& p, JpegDecoderState& s, std::int32_t mx, std::int32_t my) {
+  const Frame& f = s.frame;
+  int b = 0;
+  for (int c = 0; c < f.componentCount; ++c) {
+    const FrameComponent& fc = f.comp[c];
+    for (int by = 0; by < fc.v; ++by) {
+      for (int bx = 0; bx < fc.h; ++bx, ++b) {
+        const std::size_t blockX = static_cast<std::size_t>(mx) * fc.h + bx;
+        const std::size_t blockY = static_cast<std::size_t>(my) * fc.v + by;
+        const std::int16_t* coef = s.coefficients + s.compOffset[c] +
+                                   (blockY * static_cast<std::size_t>(fc.blocksPerMcuRow) + blockX) * 64;
+        std::memcpy(s.mcu[b], coef, 64 * sizeof(std::int16_t));
+      }
+    }
+  }
+  outputFrameMcu(p, s, mx, my, false);
+}
+
+// The region index of a whole-frame sequential scan in a region read, bound to the scan;
+// null when the scan is not indexed. A fresh scan then starts at the latest indexed row
+// start at or before the region's first row.
+RegionIndex* useRegionIndex(JPEG_PROPERTIES& p, JpegDecoderState& s, bool whole, const ScanWindow& w) {
+  Scan& scan = s.scan;
+  if (!s.region.active() || !whole || !s.regionIndex || scan.mcuX != 0 || scan.mcuY != 0) return nullptr;
+  RegionIndex::Key key;
+  if (!RegionIndex::keyOf(p, s, key)) return nullptr;
+  s.regionIndex->bind(key);
+  if (w.y0 > 0) s.regionIndex->seek(p, s, w.y0);
+  return s.regionIndex;
 }
 
 }  // namespace
@@ -715,10 +1042,20 @@ int decodeSequentialScan(JPEG_PROPERTIES& p, JpegDecoderState& s) {
   RoutineTable& rt = *s.routines;
   const bool whole = scanCoversFrame(s);
   const int family = p.dctType == 0 ? 0 : 1;
+  const bool region = s.region.active();
 
-  std::int32_t mcusX, mcusY;
-  scanMcuGrid(scan, f, mcusX, mcusY);
-  const std::int64_t total = static_cast<std::int64_t>(mcusX) * mcusY;
+  ScanPlace sp;
+  scanMcuGrid(scan, f, sp.mcusX, sp.mcusY);
+  sp.total = static_cast<std::int64_t>(sp.mcusX) * sp.mcusY;
+  sp.window = scanWindow(s, sp.mcusX, sp.mcusY);
+  sp.output = sp.window;
+  sp.completesRead = whole;
+  sp.restartFailure = region ? kErrBadRst : kErrMemory;
+  if (region && sp.window.x1 == 0) {  // nothing of the region reaches the output
+    endScan(scan, sp.mcusY);
+    return whole ? kRoiSuccess : kOk;
+  }
+  RegionIndex* index = useRegionIndex(p, s, whole, sp.window);
 
   // Block slots of each scan component inside s.mcu: frame order for whole MCUs.
   int base[kMaxComponents];
@@ -737,29 +1074,36 @@ int decodeSequentialScan(JPEG_PROPERTIES& p, JpegDecoderState& s) {
     }
   }
 
-  for (std::int32_t my = scan.mcuY; my < mcusY; ++my) {
-    for (std::int32_t mx = (my == scan.mcuY ? scan.mcuX : 0); mx < mcusX; ++mx) {
-      // Decode every block of the MCU. Only the DC coefficient counts (for the predictor)
-      // in a whole MCU outside the output, and in a block that the 1x1 transform turns
-      // into one sample.
-      const bool shown = !whole || mcuVisible(s, mx, my);
+  for (std::int32_t my = scan.mcuY; my < sp.mcusY; ++my) {
+    for (std::int32_t mx = (my == scan.mcuY ? scan.mcuX : 0); mx < sp.mcusX; ++mx) {
+      if (index && mx == 0 && index->indexes(my)) index->record(p, s, my);
+      // Decode every block of the MCU: outside the region skip them; only the DC
+      // coefficient counts (for the predictor) in a whole MCU outside the output, and in
+      // a block that the 1x1 transform turns into one sample.
+      const bool produce = !region || inWindow(sp.window, mx, my);
+      const bool shown = produce && (!whole || inWindow(sp.output, mx, my));
       for (int i = 0; i < scan.ns; ++i) {
         ScanComponent& sc = scan.comp[i];
         const int blocks = scan.ns == 1 ? 1 : sc.h * sc.v;
         const std::int16_t* q = s.quantPrepared[f.comp[sc.frameIndex].tq & 3];
         const bool dcOnly = !shown || s.idctSize[sc.frameIndex] == 3;
         const BlockDecoderRoutine decode = rt.blockDecoder[family][dcOnly ? 1 : 0];
-        for (int b = 0; b < blocks; ++b) decode(in, *sc.dc, *sc.ac, sc.pred, s.mcu[base[i] + b], q);
+        for (int b = 0; b < blocks; ++b) {
+          if (produce)
+            decode(in, *sc.dc, *sc.ac, sc.pred, s.mcu[base[i] + b], q);
+          else
+            skipBlockSequential(in, *sc.dc, *sc.ac, sc.pred);
+        }
       }
       if (in.error) return in.error;
       int code = kOk;
-      const std::int64_t number = static_cast<std::int64_t>(my) * mcusX + mx + 1;
-      if (!restartCheck(s, number, total, code)) return code;
+      const std::int64_t number = static_cast<std::int64_t>(my) * sp.mcusX + mx + 1;
+      if (!restartCheck(s, number, sp.total, code)) return region ? kErrBadRst : code;
 
-      // Output.
-      if (whole) {
+      // Output (skipped MCUs have none).
+      if (produce && whole) {
         if (shown) outputFrameMcu(p, s, mx, my, true);
-      } else {
+      } else if (produce) {
         for (int i = 0; i < scan.ns; ++i) {
           const ScanComponent& sc = scan.comp[i];
           const FrameComponent& fc = f.comp[sc.frameIndex];
@@ -773,30 +1117,45 @@ int decodeSequentialScan(JPEG_PROPERTIES& p, JpegDecoderState& s) {
               // Blocks past the component's edge (MCU padding) are decoded but not shown.
               if (blockX >= fc.widthInBlocks || blockY >= fc.heightInBlocks) continue;
               rt.currentIdct[s.idctSize[sc.frameIndex]](blk);  // dequantised while decoded
-              writeComponentBlock(p, s, sc.frameIndex, blk, blockX, blockY);
+              outputComponentBlock(p, s, sc.frameIndex, blk, blockX, blockY);
             }
           }
         }
       }
+      const int next = afterMcu(p, s, sp, mx, my);
+      if (next == kJump) {
+        my = scan.mcuY;
+        mx = scan.mcuX - 1;  // the loop's step moves to the saved position
+        continue;
+      }
+      if (next != kGoOn) return next;
     }
   }
-  scan.mcuX = 0;
-  scan.mcuY = mcusY;
+  endScan(scan, sp.mcusY);
   return kOk;
 }
 
-int decodeProgressiveScan(JPEG_PROPERTIES& /*p*/, JpegDecoderState& s) {
+int decodeProgressiveScan(JPEG_PROPERTIES& p, JpegDecoderState& s) {
+  selectTransforms(p, s);
   Scan& scan = s.scan;
   const Frame& f = s.frame;
   InputReader& in = s.input;
   const int ss = scan.ss, se = scan.se, ah = scan.ah, al = scan.al;
 
-  std::int32_t mcusX, mcusY;
-  scanMcuGrid(scan, f, mcusX, mcusY);
-  const std::int64_t total = static_cast<std::int64_t>(mcusX) * mcusY;
+  ScanPlace sp;
+  scanMcuGrid(scan, f, sp.mcusX, sp.mcusY);
+  sp.total = static_cast<std::int64_t>(sp.mcusX) * sp.mcusY;
+  sp.window = scanWindow(s, sp.mcusX, sp.mcusY);
+  sp.output = s.renderScan ? sp.window : ScanWindow{};
+  sp.completesRead = false;
+  sp.restartFailure = kErrBadRst;
+  if (s.region.active() && sp.window.x1 == 0) {
+    endScan(scan, sp.mcusY);
+    return kOk;
+  }
 
-  for (std::int32_t my = scan.mcuY; my < mcusY; ++my) {
-    for (std::int32_t mx = (my == scan.mcuY ? scan.mcuX : 0); mx < mcusX; ++mx) {
+  for (std::int32_t my = scan.mcuY; my < sp.mcusY; ++my) {
+    for (std::int32_t mx = (my == scan.mcuY ? scan.mcuX : 0); mx < sp.mcusX; ++mx) {
       for (int i = 0; i < scan.ns; ++i) {
         ScanComponent& sc = scan.comp[i];
         const FrameComponent& fc = f.comp[sc.frameIndex];
@@ -826,42 +1185,26 @@ int decodeProgressiveScan(JPEG_PROPERTIES& /*p*/, JpegDecoderState& s) {
       }
       if (in.error) return in.error;
       int code = kOk;
-      const std::int64_t number = static_cast<std::int64_t>(my) * mcusX + mx + 1;
-      if (!restartCheck(s, number, total, code)) return kErrBadRst;
-    }
-  }
-  scan.mcuX = 0;
-  scan.mcuY = mcusY;
-  return kOk;
-}
-
-// Renders every visible frame MCU from the coefficient buffer: the rendering that the
-// last progressive scans meeting the condition perform.
-void renderProgressive(JPEG_PROPERTIES& p, JpegDecoderState& s) {
-  s.renderPending = false;
-  if (!s.coefficients || !s.routines->mcuOutput) return;
-  selectTransforms(p, s);
-  const Frame& f = s.frame;
-  for (std::int32_t my = 0; my < f.mcusDown; ++my) {
-    if (static_cast<std::int64_t>(my) * s.outMcuHeight >= s.out.height) break;
-    for (std::int32_t mx = 0; mx < f.mcusAcross; ++mx) {
-      if (static_cast<std::int64_t>(mx) * s.outMcuWidth >= s.out.width) break;
-      int b = 0;
-      for (int c = 0; c < f.componentCount; ++c) {
-        const FrameComponent& fc = f.comp[c];
-        for (int by = 0; by < fc.v; ++by) {
-          for (int bx = 0; bx < fc.h; ++bx, ++b) {
-            const std::size_t blockX = static_cast<std::size_t>(mx) * fc.h + bx;
-            const std::size_t blockY = static_cast<std::size_t>(my) * fc.v + by;
-            const std::int16_t* coef = s.coefficients + s.compOffset[c] +
-                                       (blockY * static_cast<std::size_t>(fc.blocksPerMcuRow) + blockX) * 64;
-            std::memcpy(s.mcu[b], coef, 64 * sizeof(std::int16_t));
-          }
-        }
+      const std::int64_t number = static_cast<std::int64_t>(my) * sp.mcusX + mx + 1;
+      if (!restartCheck(s, number, sp.total, code)) return kErrBadRst;
+      // Once the rendering condition holds, each frame MCU is rendered as soon as this
+      // scan has decoded its last block, so each later scan re-renders what it touches.
+      if (s.renderScan && inWindow(sp.output, mx, my) && completesFrameMcu(s, mx, my)) {
+        std::int32_t fx, fy;
+        frameMcuOf(s, mx, my, fx, fy);
+        renderFrameMcu(p, s, fx, fy);
       }
-      outputFrameMcu(p, s, mx, my, false);
+      const int next = afterMcu(p, s, sp, mx, my);
+      if (next == kJump) {
+        my = scan.mcuY;
+        mx = scan.mcuX - 1;  // the loop's step moves to the saved position
+        continue;
+      }
+      if (next != kGoOn) return next;
     }
   }
+  endScan(scan, sp.mcusY);
+  return kOk;
 }
 
 }  // namespace xtpjpeg

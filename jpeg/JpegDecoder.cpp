@@ -1,11 +1,13 @@
 // JpegDecoder interface: initialisation, validation, the steps of jpegRead,
 // release, messages and the version record.
 #include "jpeg/JpegInternal.h"
+#include "jpeg/RegionIndex.h"
 
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <algorithm>
 #include <cstdlib>
 #include <new>
 
@@ -99,28 +101,107 @@ void resetTableCounters(JpegDecoderState& s) {
   }
 }
 
+// Step 4: the reader starts at the input's first byte (a file read by an image operation
+// is rewound first).
+int restartInput(const JPEG_PROPERTIES& p, InputReader& in, bool fileOp, bool paramsOp) {
+  in.pendingMarker = 0;
+  in.consumed = 0;
+  resetBitReader(in);
+  if (fileOp) {
+    in.fileInput = true;
+    if (!paramsOp) {
+      if (::lseek(in.fd, 0, SEEK_SET) < 0) return kErrFile;
+      in.pos = in.end = in.fileBuffer;
+    } else {
+      in.pos = in.end = in.fileBuffer;  // the buffer restarts where the file stands
+    }
+    in.remaining = 0;
+  } else {
+    in.fileInput = false;
+    in.pos = p.inBuffer;
+    in.end = p.inBuffer ? p.inBuffer + p.inBufferSize : p.inBuffer;
+    in.remaining = static_cast<std::int32_t>(p.inBuffer ? p.inBufferSize : 0);
+  }
+  return kOk;
+}
+
+// The request a call makes, as an interrupted read remembers it.
+Suspension requestOf(const JpegContext& c, int op) {
+  const bool working = c.useWorkingRecord != 0;
+  const JPEG_PROPERTIES& p = c.props;
+  Suspension r;
+  r.operation = op;
+  r.useWorkingRecord = c.useWorkingRecord;
+  if (isFileOperation(op)) {
+    r.inFileName = working ? p.inFileName : c.inFileName;
+  } else {
+    r.inBuffer = working ? p.inBuffer : c.inBuffer;
+    r.inBufferSize = working ? p.inBufferSize : c.inBufferSize;
+  }
+  r.outBuffer = working ? p.outBuffer : c.outBuffer;
+  r.outWidth = working ? p.outWidth : c.outWidth;
+  r.outHeight = working ? p.outHeight : c.outHeight;
+  r.outPadBytes = working ? p.outPadBytes : c.outPadBytes;
+  r.outChannels = working ? p.outChannels : c.outChannels;
+  r.outColor = working ? p.outColor : c.outColor;
+  r.outSubsampling = working ? p.outSubsampling : c.outSubsampling;
+  r.imageColor = working ? p.imageColor : c.imageColor;
+  r.imageChannels = working ? p.imageChannels : c.imageChannels;
+  r.dctType = p.dctType;
+  return r;
+}
+
+// Drops an interrupted read that the call does not continue; its input file is closed
+// (the call opens its own).
+void dropSuspension(JpegDecoderState& s) {
+  s.suspended = false;
+  s.scan.active = false;
+  int ignored = kOk;
+  closeInput(s, ignored);
+}
+
+// Result 1: the reported frame MCU's right and bottom edges in picture pixels.
+void reportInterruptedMcu(JPEG_PROPERTIES& p, const JpegDecoderState& s) {
+  const std::int64_t right = (static_cast<std::int64_t>(p.roi[2]) * 8 + 8) * s.frame.hmax;
+  const std::int64_t bottom = (static_cast<std::int64_t>(p.roi[3]) * 8 + 8) * s.frame.vmax;
+  p.roi[2] = static_cast<std::int32_t>(std::min<std::int64_t>(right, p.imageWidth));
+  p.roi[3] = static_cast<std::int32_t>(std::min<std::int64_t>(bottom, p.imageHeight));
+}
+
 int readSteps(JpegContext& c, JpegDecoderState& s, int op) {
   JPEG_PROPERTIES& p = c.props;
   if (op >= 8 && op <= 13) return -2;              // the encoder is not built
   s.scaleShift = op >= ReadHalfFile && op <= ReadEighthBuffer ? (op - ReadHalfFile) / 2 + 1 : 0;
+
+  // An interrupted read goes on when this call asks for exactly that read again (its roi
+  // then holds the last report and is not read); any other call drops it.
+  const Suspension request = requestOf(c, op);
+  if (s.suspended && !(request == s.suspension)) {
+    dropSuspension(s);
+    std::copy(s.region.requested(), s.region.requested() + 4, p.roi);
+  }
+  const bool resume = s.suspended;
+  if (!resume) s.region.request(p.roi);
 
   // 1. A params, tables or thumbnail operation loads the stream's tables afresh and needs
   //    a frame; an image operation starts a new image with the tables in store.
   const bool paramsOp = op == ReadParamsFile || op == ReadParamsBuffer;
   const bool headerOp = paramsOp || op == ReadTablesFile || op == ReadTablesBuffer ||
                         op == ReadThumbnailFile || op == ReadThumbnailBuffer;
-  if (headerOp) {
-    s.needFrame = true;
-    resetTableCounters(s);
-  }
-  s.progressiveScans = 0;
-  s.dcDoneMask = 0;
-  s.fullAcScans = 0;
-  s.renderPending = false;
-  s.nonInterleavedSeen = false;
-  if (s.needFrame) {
-    s.adobeSeen = false;
-    s.jfifSeen = false;
+  if (!resume) {
+    if (headerOp) {
+      s.needFrame = true;
+      resetTableCounters(s);
+    }
+    s.progressiveScans = 0;
+    s.dcDoneMask = 0;
+    s.fullAcScans = 0;
+    s.renderScan = false;
+    s.nonInterleavedSeen = false;
+    if (s.needFrame) {
+      s.adobeSeen = false;
+      s.jfifSeen = false;
+    }
   }
 
   // 2. Open the input file unless a handle is held.
@@ -137,8 +218,9 @@ int readSteps(JpegContext& c, JpegDecoderState& s, int op) {
     s.input.pos = s.input.end = s.input.fileBuffer;
   }
 
-  // 3. Copy the public request fields into the working record.
-  if (!c.useWorkingRecord) {
+  // 3. Copy the public request fields into the working record (an interrupted read keeps
+  //    the record as it left it: the request is the same, and the results are its own).
+  if (!c.useWorkingRecord && !resume) {
     p.outBuffer = c.outBuffer;
     p.outWidth = c.outWidth;
     p.outHeight = c.outHeight;
@@ -164,29 +246,29 @@ int readSteps(JpegContext& c, JpegDecoderState& s, int op) {
     p.outLineBytes = static_cast<std::int32_t>(c.outHeight < 0 ? -line : line);
   }
 
-  // 4. Restart the input reader.
+  // 4. Restart the input reader, unless an interrupted read goes on.
   InputReader& in = s.input;
-  in.pendingMarker = 0;
-  in.consumed = 0;
-  resetBitReader(in);
-  if (fileOp) {
-    in.fileInput = true;
-    if (!paramsOp) {
-      if (::lseek(in.fd, 0, SEEK_SET) < 0) return kErrFile;
-      in.pos = in.end = in.fileBuffer;
-    } else {
-      in.pos = in.end = in.fileBuffer;  // the buffer restarts where the file stands
-    }
-    in.remaining = 0;
-  } else {
-    in.fileInput = false;
-    in.pos = p.inBuffer;
-    in.end = p.inBuffer ? p.inBuffer + p.inBufferSize : p.inBuffer;
-    in.remaining = static_cast<std::int32_t>(p.inBuffer ? p.inBufferSize : 0);
+  if (!resume) {
+    const int rc = restartInput(p, in, fileOp, paramsOp);
+    if (rc != kOk) return rc;
   }
 
   // 5 and 6. Row addressing (chosen with the output routine) and the parse and decode.
   int rc = runOperation(p, s);
+  // 7. An interrupted read waits for the next call with the same request.
+  if (rc == kInterrupted) {
+    s.suspended = true;
+    s.suspension = request;
+    reportInterruptedMcu(p, s);
+    return rc;
+  }
+  // The read is over: roi holds the caller's region again.
+  std::copy(s.region.requested(), s.region.requested() + 4, p.roi);
+  if (rc == kOk && s.region.active()) rc = kRoiSuccess;
+  if (rc == kRoiSuccess) {
+    if (isFileOperation(op)) closeInput(s, rc);
+    return rc;
+  }
   if (rc != kOk) return rc;
 
   // 8. Colour results.
@@ -325,6 +407,7 @@ int jpegRead(JpegContext* c, JpegOperation operation) {
   int rc = validate(*c, op);
   if (rc == kOk && (op < 0 || op > 21)) rc = kErrProps;  // useWorkingRecord cannot run these
   if (rc == kOk) rc = readSteps(*c, s, op);
+  if (rc == kInterrupted || rc == kRoiSuccess) c->props.interrupt = 0;
   if (s.routines->endOfCall) s.routines->endOfCall();
   if (rc < 0) {
     int ignored = rc;
@@ -342,6 +425,7 @@ int jpegFree(JpegContext* c) {
   // The component array holds at most 4 components, so the "-8 for a count of
   // 256 or more" cannot arise here.
   std::free(s->coefficients);
+  delete s->regionIndex;
   releaseRegistry(*s->routines);
   delete s->routines;
   delete s;

@@ -29,7 +29,9 @@
 // "Memory error" before anything is allocated. 256 MiB admits progressive photographs of
 // about 44 megapixels at 4:4:4, 89 megapixels at 4:2:0 and 32 megapixels for
 // four-component images. Sequential (baseline) decoding needs no buffer that grows with
-// the picture: it decodes straight into outBuffer.
+// the picture: it decodes straight into outBuffer. Region reads add two buffers of fixed
+// size, kept until jpegFree: the region index (about 320 KiB) and one MCU of output pixels
+// (at most 32 x 32 pixels of outChannels bytes).
 //
 // Structured exceptions are not emulated: every case that the Windows decoder answered with
 // -1 "Exception detected" is prevented by checks instead (a null context, a context used
@@ -130,10 +132,10 @@ struct JpegDecoderState;
 // is set, in which case the caller fills them directly.
 struct JPEG_PROPERTIES {
   JpegOperation operation;        // -1 (Setup) after jpegInit
-  std::int32_t roi[4];            // left, top, right, bottom; all zero: whole image
+  std::int32_t roi[4];            // left, top, right, bottom; all zero: whole image (see jpegRead)
   std::uint32_t dctType;          // inverse-DCT family, 0 or 1 (default 1)
   std::uint32_t fastPath;         // result: code of the chosen MCU output routine
-  std::uint32_t interrupt;        // reserved for interrupt and resume ([jpeg-full])
+  std::uint32_t interrupt;        // nonzero: an image read stops after its next MCU (result 1)
   // Mirror of outBuffer .. outSubsampling.
   std::uint8_t* outBuffer;
   std::uint32_t outWidth;
@@ -217,7 +219,27 @@ struct JpegLibraryVersionInfo {
 int jpegInit(JpegContext* context);
 
 // Runs one JpegOperation (validation, then parse and decode); the encoder's 8 to 13
-// answer -2 "Invalid Encoder". A thumbnail larger than the declared output (or an output
+// answer -2 "Invalid Encoder".
+//
+// Regions. A roi other than the whole picture makes an image read produce only that
+// rectangle, in pixels of the operation's scale: negative left and top count as 0, right
+// and bottom of 0 (or beyond the picture) as its edges; picture pixel (x, y) goes to output
+// pixel (x - left, y - top), and nothing outside the region is written. The read returns 2
+// "ROI Success"; an empty or inverted region -8. Sequential pictures skip the MCUs outside
+// the region and stop after its last one; progressive ones decode every scan up to the
+// region's last MCU and render only the region. A context remembers where the MCU rows of
+// a sequential scan begin (allocated at the first region read, -5 if that fails), so a
+// later region read of the same input starts near its first row.
+//
+// Interrupts. With props.interrupt set an image read stops after the next MCU that it
+// decodes (in a region read, the next one of the region; never after the last MCU of a
+// scan) and returns 1 "Interrupt Success", with that MCU's column in roi[0] and row in
+// roi[1] (the frame MCU that holds it, for a scan of one component) and its right and
+// bottom edges in picture pixels in roi[2] and roi[3]; interrupt is cleared. The next
+// jpegRead with the same operation, input and output continues where the read stopped
+// (through later scans to EOI), stopping again if interrupt is set again; when the read
+// ends, roi holds the caller's region again. A call that asks for anything else drops the
+// interrupted read and starts afresh. A thumbnail larger than the declared output (or an output
 // of fewer than 3 channels) is refused with -26 "Thumbnail too small". -1 for a null context
 // or one without state (released by jpegFree). A record that jpegInit never saw cannot be
 // told apart from a prepared one: the caller must run jpegInit first.

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "jpeg/JpegDecoder.h"
+#include "jpeg/Region.h"
 
 #include <cstdint>
 #include <cstring>
@@ -16,6 +17,8 @@ constexpr int kFileBufferSize = 4096;
 
 // Result codes used inside the library (same values as JpegResult).
 enum : int {
+  kRoiSuccess = 2,
+  kInterrupted = 1,
   kOk = 0,
   kErrMemory = -5,
   kErrHuffman = -6,
@@ -118,6 +121,25 @@ struct Scan {
   std::int32_t restartInterval = 0;
   std::int32_t mcuX = 0, mcuY = 0;   // position of the next MCU
   std::uint32_t eobrun = 0;
+  bool progressive = false;          // decoded into the coefficient buffer
+};
+
+// The request of an interrupted image read: the next jpegRead continues that read only when
+// it names the same operation, input and output (a read of anything else drops it).
+struct Suspension {
+  std::int32_t operation = -1;
+  std::uint32_t useWorkingRecord = 0;
+  const std::uint8_t* inBuffer = nullptr;
+  std::uint32_t inBufferSize = 0;
+  const char* inFileName = nullptr;
+  std::uint8_t* outBuffer = nullptr;
+  std::uint32_t outWidth = 0;
+  std::int32_t outHeight = 0, outPadBytes = 0;
+  std::uint32_t outChannels = 0;
+  JpegColor outColor = ColorBgr, imageColor = ColorYcbcr;
+  JpegSubsampling outSubsampling = SubsampleNone;
+  std::uint32_t imageChannels = 0, dctType = 0;
+  bool operator==(const Suspension&) const = default;
 };
 
 // The InputReader with the bit reader.
@@ -174,7 +196,7 @@ struct JpegDecoderState {
   std::int16_t* coefficients = nullptr;  // progressive coefficient buffer
   std::size_t coefficientCount = 0;
   std::size_t compOffset[xtpjpeg::kMaxComponents] = {};  // offset of each component's blocks
-  bool renderPending = false;            // the coefficient buffer holds an unrendered state
+  bool renderScan = false;               // the current scan renders the MCUs it completes
 
   // Multi-scan (non-interleaved) sequential image awaiting colour conversion at EOI.
   bool nonInterleavedSeen = false;
@@ -197,6 +219,12 @@ struct JpegDecoderState {
   std::int32_t scaleShift = 0;
   std::int32_t idctSize[xtpjpeg::kMaxComponents] = {};
   std::int32_t outMcuWidth = 8, outMcuHeight = 8;
+
+  // Regions of interest and interrupted decodes (Region.h).
+  xtpjpeg::Region region;
+  xtpjpeg::RegionIndex* regionIndex = nullptr;
+  bool suspended = false;                // an interrupted read waits for the next call
+  xtpjpeg::Suspension suspension;
 
   // One MCU's blocks (coefficients, then 8-bit samples as 16-bit values).
   alignas(32) std::int16_t mcu[xtpjpeg::kMaxMcuBlocks][64];
@@ -285,7 +313,6 @@ void resetBitReader(InputReader& in);
 void fillBlockDecoders(RoutineTable& table, int cpuClass);
 int decodeSequentialScan(JPEG_PROPERTIES& p, JpegDecoderState& s);
 int decodeProgressiveScan(JPEG_PROPERTIES& p, JpegDecoderState& s);
-void renderProgressive(JPEG_PROPERTIES& p, JpegDecoderState& s);
 
 // Idct.cpp
 void prepareQuantTable(const std::uint16_t natural[64], std::uint32_t dctType, std::int16_t out[64]);

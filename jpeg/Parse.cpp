@@ -1,6 +1,7 @@
 // JPEG stream parsing: the input reader, marker search, marker segments, and
 // the marker-driven loop of one jpegRead operation.
 #include "jpeg/JpegInternal.h"
+#include "jpeg/RegionIndex.h"
 
 #include <unistd.h>
 
@@ -217,7 +218,7 @@ void resetProgressive(JpegDecoderState& s) {
   s.progressiveScans = 0;
   s.dcDoneMask = 0;
   s.fullAcScans = 0;
-  s.renderPending = false;
+  s.renderScan = false;
   s.nonInterleavedSeen = false;
 }
 
@@ -248,8 +249,6 @@ int parseFrame(JPEG_PROPERTIES& p, JpegDecoderState& s) {
     fc.tq = e[2];
     if (fc.h < 1 || fc.h > 4 || fc.v < 1 || fc.v > 4) return kErrData;
   }
-  // A frame that replaces one whose progressive rendering is pending renders it first.
-  if (s.renderPending) renderProgressive(p, s);
   s.frame = f;
   for (int c = 0; c < nf; ++c) {
     s.rawH[c] = f.comp[c].h;
@@ -342,7 +341,26 @@ int parseDqt(JPEG_PROPERTIES& p, JpegDecoderState& s) {
 
 // ---- Scan ----------------------------------------------------------------------------------
 
-constexpr int kScanParsedOnly = 1;  // params operations end at the first scan header
+constexpr int kScanParsedOnly = 3;  // params operations end at the first scan header (no result code)
+
+// Decodes the current scan from its saved position; the scan stays active while an
+// interrupted read waits.
+int decodeScan(JPEG_PROPERTIES& p, JpegDecoderState& s) {
+  const int rc = s.scan.progressive ? decodeProgressiveScan(p, s) : decodeSequentialScan(p, s);
+  if (rc != kInterrupted) s.scan.active = false;
+  return rc;
+}
+
+// The conversion of a non-interleaved picture at EOI, over the region's output in a region read.
+void convertAtEoi(JPEG_PROPERTIES& p, JpegDecoderState& s) {
+  if (!s.region.active()) {
+    convertNonInterleavedAtEoi(p, s);
+    return;
+  }
+  s.region.targetOutput(s);
+  convertNonInterleavedAtEoi(p, s);
+  s.region.restore(s);
+}
 
 int allocateCoefficients(JpegDecoderState& s) {
   const Frame& f = s.frame;
@@ -425,7 +443,7 @@ int parseSos(JPEG_PROPERTIES& p, JpegDecoderState& s, bool paramsOnly) {
 
   if (scan.se > 63) scan.se = 63;
   scan.restartInterval = s.restartInterval;
-  scan.active = true;
+  scan.progressive = progressive;
   std::uint32_t covered = 0;
   for (int i = 0; i < ns; ++i) covered |= 1u << scan.comp[i].frameIndex;
   const bool whole = ns == s.frame.componentCount &&
@@ -434,31 +452,33 @@ int parseSos(JPEG_PROPERTIES& p, JpegDecoderState& s, bool paramsOnly) {
   s.scan = scan;
   rc = chooseOutputRoutine(p, s);
   if (rc != kOk) return rc;
+  rc = s.region.settle(p, s);
+  if (rc != kOk) return rc;
+  if (s.region.active() && !s.regionIndex) {
+    s.regionIndex = new (std::nothrow) RegionIndex();
+    if (!s.regionIndex) return kErrMemory;
+  }
 
   resetBitReader(s.input);
   if (!progressive) {
     if (p.nonInterleaved) s.nonInterleavedSeen = true;
-    rc = decodeSequentialScan(p, s);
   } else {
     ++s.progressiveScans;
     if (s.progressiveScans == 1) {
       rc = allocateCoefficients(s);
       if (rc != kOk) return rc;
     }
-    if (!s.coefficients) {
-      s.scan.active = false;
-      return kOk;  // an empty frame (width 0): nothing to decode
-    }
+    if (!s.coefficients) return kOk;  // an empty frame (width 0): nothing to decode
     if (scan.ss == 0 && scan.al == 0)
       for (int i = 0; i < ns; ++i) s.dcDoneMask |= 1u << scan.comp[i].frameIndex;
     if (scan.se == 63 && scan.al == 0) ++s.fullAcScans;
-    rc = decodeProgressiveScan(p, s);
-    if (rc == kOk && std::popcount(s.dcDoneMask) >= s.frame.componentCount &&
-        s.fullAcScans >= s.frame.componentCount)
-      s.renderPending = true;
+    // Rendering starts with the scan after which every component has had its first DC
+    // scan and there have been as many complete AC scans as components.
+    s.renderScan = std::popcount(s.dcDoneMask) >= s.frame.componentCount &&
+                   s.fullAcScans >= s.frame.componentCount;
   }
-  s.scan.active = false;
-  return rc;
+  s.scan.active = true;
+  return decodeScan(p, s);
 }
 
 // ---- Application segments and comments -----------------------------------------------------
@@ -584,10 +604,18 @@ int runOperation(JPEG_PROPERTIES& p, JpegDecoderState& s) {
   const bool headerOp = op == ReadParamsFile || op == ReadParamsBuffer || tablesOp || isThumbnailOperation(op);
 
   int marker = 0;
-  int rc = nextMarker(in, marker);
-  if (rc != kOk) return rc;
-  if (headerOp && marker != 0xD8) return kErrNotJpeg;
-  if (marker == 0xD8) s.restartInterval = 0;
+  int rc;
+  if (s.suspended) {
+    // An interrupted read goes on where its scan stopped.
+    s.suspended = false;
+    rc = decodeScan(p, s);
+    if (rc != kOk) return rc;
+  } else {
+    rc = nextMarker(in, marker);
+    if (rc != kOk) return rc;
+    if (headerOp && marker != 0xD8) return kErrNotJpeg;
+    if (marker == 0xD8) s.restartInterval = 0;
+  }
 
   for (;;) {
     rc = nextMarker(in, marker);
@@ -615,7 +643,6 @@ int runOperation(JPEG_PROPERTIES& p, JpegDecoderState& s) {
         if (rc != kOk) return rc;
         break;
       case 0xDB:
-        if (s.renderPending) renderProgressive(p, s);
         rc = parseDqt(p, s);
         if (rc != kOk) return rc;
         break;
@@ -642,9 +669,7 @@ int runOperation(JPEG_PROPERTIES& p, JpegDecoderState& s) {
           }
           return kErrNoImage;
         }
-        if (s.renderPending) renderProgressive(p, s);
-        if (s.nonInterleavedSeen && p.colorConversion && s.progressiveScans == 0)
-          convertNonInterleavedAtEoi(p, s);
+        if (s.nonInterleavedSeen && p.colorConversion && s.progressiveScans == 0) convertAtEoi(p, s);
         return kOk;
       case 0xE0:
         rc = parseApp0(p, s);
@@ -661,7 +686,6 @@ int runOperation(JPEG_PROPERTIES& p, JpegDecoderState& s) {
       case 0xD0: case 0xD1: case 0xD2: case 0xD3: case 0xD4: case 0xD5: case 0xD6: case 0xD7:
         break;
       case kMarkerEndOfInput:
-        if (s.renderPending) renderProgressive(p, s);
         return kOk;
       default:
         rc = skipSegment(in);

@@ -153,3 +153,26 @@ TEST(Jpegdec, ScaleTablesAndThumbnailOptions) {
   for (int k = 0; k < 18; ++k) expect.push_back(static_cast<std::uint8_t>(k));  // app0Jfif's pixels
   EXPECT_EQ(t.pixels, expect);
 }
+
+TEST(Jpegdec, RegionIsTheCropOfTheWholePicture) {
+  int status;
+  const std::string in = fixture("prog420.jpg");
+  const std::string whole = tempPath("whole.ppm"), part = tempPath("part.ppm");
+  jpegdec("--scale 2 " + in + " " + whole, &status);
+  ASSERT_EQ(status, 0);
+  jpegdec("--scale 2 --roi -3,4,20,0 " + in + " " + part, &status);
+  ASSERT_EQ(status, 0);
+  Picture w, p;
+  ASSERT_TRUE(parsePnm(readFile(whole), w));
+  ASSERT_TRUE(parsePnm(readFile(part), p));
+  ASSERT_EQ(p.width, 20u);  // columns 0..19 of the 31 x 24 half picture
+  ASSERT_EQ(p.height, 20u);  // rows 4..23
+  for (std::uint32_t y = 0; y < p.height; ++y)
+    for (std::uint32_t x = 0; x < p.width * 3; ++x)
+      ASSERT_EQ(p.pixels[y * p.width * 3 + x], w.pixels[(y + 4) * w.width * 3 + x]) << x << "," << y;
+  const std::string err = jpegdec("--roi 30,5,10,9 " + in + " " + part, &status, true);
+  EXPECT_EQ(status, 1);
+  EXPECT_EQ(err, "jpegdec: error -8: Invalid JPEG_PROPERTIES\n");
+  jpegdec("--roi 1,2,3 " + in + " " + part, &status);
+  EXPECT_EQ(status, 2);
+}

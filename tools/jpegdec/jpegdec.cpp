@@ -1,6 +1,6 @@
 // jpegdec: decodes a JPEG file with the JpegDecoder library.
 //
-//   jpegdec [--dct 0|1] [--buffer] [--scale 2|4|8] [--cpu CLASS] IN.jpg OUT.ppm|OUT.pgm|OUT.bmp
+//   jpegdec [--dct 0|1] [--buffer] [--scale 2|4|8] [--cpu CLASS] [--roi L,T,R,B] IN.jpg OUT.ppm|OUT.pgm|OUT.bmp
 //   jpegdec [--buffer] --info IN.jpg
 //   jpegdec [--buffer] --thumbnail IN.jpg OUT.ppm|OUT.bmp
 //   jpegdec [--dct 0|1] [--buffer] [--scale 2|4|8] --tables TABLES.jpg ABBREVIATED.jpg OUT...
@@ -12,10 +12,14 @@
 // thumbnail (an error when there is none). --tables loads the tables of a tables-only stream
 // first and decodes an abbreviated stream with them. --cpu CLASS (0..6) uses the routines
 // of that processor class for this run. --scale N writes the picture reduced
-// to 1/N in each direction (ceil(width / N) x ceil(height / N)). On failure: "jpegdec: error CODE:
+// to 1/N in each direction (ceil(width / N) x ceil(height / N)). --roi LEFT,TOP,RIGHT,BOTTOM
+// writes only that region of the (scaled) picture, clipped to it as the decoder clips it
+// (negative left and top become 0, right and bottom of 0 mean the picture's edge). On failure: "jpegdec: error CODE:
 // MESSAGE" on standard error and exit status 1.
 #include "jpeg/JpegDecoder.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cctype>
 #include <cstring>
@@ -28,7 +32,7 @@ namespace {
 
 int usage() {
   std::fprintf(stderr,
-               "usage: jpegdec [--dct 0|1] [--buffer] [--scale 2|4|8] [--cpu CLASS] IN.jpg OUT.ppm|OUT.pgm|OUT.bmp\n"
+               "usage: jpegdec [--dct 0|1] [--buffer] [--scale 2|4|8] [--cpu CLASS] [--roi L,T,R,B] IN.jpg OUT.ppm|OUT.pgm|OUT.bmp\n"
                "       jpegdec [--buffer] --info IN.jpg\n"
                "       jpegdec [--buffer] --thumbnail IN.jpg OUT.ppm|OUT.bmp\n"
                "       jpegdec [--dct 0|1] [--buffer] [--scale 2|4|8] --tables TABLES.jpg ABBREVIATED.jpg OUT\n");
@@ -98,6 +102,37 @@ std::vector<unsigned char> joinTables(const std::vector<unsigned char>& tables,
   return joined;
 }
 
+// LEFT,TOP,RIGHT,BOTTOM as four integers.
+bool parseRegion(const std::string& text, std::int32_t roi[4]) {
+  std::size_t at = 0;
+  for (int k = 0; k < 4; ++k) {
+    std::size_t used = 0;
+    long v;
+    try {
+      v = std::stol(text.substr(at), &used);
+    } catch (...) {
+      return false;
+    }
+    if (v < INT32_MIN || v > INT32_MAX) return false;
+    roi[k] = static_cast<std::int32_t>(v);
+    at += used;
+    if (k < 3) {
+      if (at >= text.size() || text[at] != ',') return false;
+      ++at;
+    }
+  }
+  return at == text.size();
+}
+
+// The region's size in a picture of w x h, clipped as the decoder clips it (0 when empty).
+void regionSize(const std::int32_t roi[4], std::uint32_t& w, std::uint32_t& h) {
+  const std::int64_t left = std::max(roi[0], 0), top = std::max(roi[1], 0);
+  const std::int64_t right = roi[2] == 0 ? w : std::min<std::int64_t>(roi[2], w);
+  const std::int64_t bottom = roi[3] == 0 ? h : std::min<std::int64_t>(roi[3], h);
+  w = right > left ? static_cast<std::uint32_t>(right - left) : 0;
+  h = bottom > top ? static_cast<std::uint32_t>(bottom - top) : 0;
+}
+
 // Closes the context on every path.
 struct Context {
   JpegContext c;
@@ -115,6 +150,8 @@ int main(int argc, char** argv) {
   int dct = 1;
   std::uint32_t scale = 1;
   int cpuClass = -1;
+  bool region = false;
+  std::int32_t roi[4] = {};
   std::vector<std::string> files;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
@@ -125,6 +162,9 @@ int main(int argc, char** argv) {
       const std::string v = argv[i];
       if (v.size() != 1 || v[0] < '0' || v[0] > '6') return usage();
       cpuClass = v[0] - '0';
+    } else if (a == "--roi") {
+      if (++i >= argc || !parseRegion(argv[i], roi)) return usage();
+      region = true;
     } else if (a == "--thumbnail") {
       thumbnail = true;
     } else if (a == "--tables") {
@@ -151,6 +191,7 @@ int main(int argc, char** argv) {
   if (files.size() != (info ? 1u : 2u)) return usage();
 
   if (info && (thumbnail || !tablesFile.empty())) return usage();
+  if (region && (info || thumbnail)) return usage();
 
   std::vector<unsigned char> bytes, tables;
   if (buffer && !readAll(files[0], bytes)) return fail(JpegInvalidFileName);
@@ -198,8 +239,14 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "jpegdec: %s\n", kind == Pgm ? "a thumbnail is written as PPM or BMP" : "no thumbnail");
     return 1;
   }
-  const std::uint32_t w = thumbnail ? c.thumbWidth : (c.imageWidth + scale - 1) / scale;
-  const std::uint32_t h = thumbnail ? c.thumbHeight : (c.imageHeight + scale - 1) / scale;
+  std::uint32_t w = thumbnail ? c.thumbWidth : (c.imageWidth + scale - 1) / scale;
+  std::uint32_t h = thumbnail ? c.thumbHeight : (c.imageHeight + scale - 1) / scale;
+  if (region) {
+    regionSize(roi, w, h);
+    // An empty region: the decoder refuses it (with an output of one pixel to refuse).
+    if (w == 0 || h == 0) w = h = 1;
+    std::copy(roi, roi + 4, c.props.roi);
+  }
   // The image's own colour as the params read reported it; for more than 3 or fewer
   // than 3 components other than grey, the picture source's "other" pairing.
   const JpegColor image = c.imageColor;
@@ -248,7 +295,7 @@ int main(int argc, char** argv) {
     if (scale == 1) op = buffer ? ReadAbbreviatedBuffer : ReadAbbreviatedFile;
   }
   rc = jpegRead(&c, op);
-  if (rc != 0) return fail(rc);
+  if (rc != JpegSuccess && rc != JpegRoiSuccess) return fail(rc);
 
   std::FILE* f = std::fopen(out.c_str(), "wb");
   if (!f) {
