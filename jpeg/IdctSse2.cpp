@@ -159,11 +159,13 @@ inline __m128i pair(std::int16_t a, std::int16_t b) {
 }
 
 // The dctType 1 transform for four lanes whose inputs are 16-bit: pmaddwd
-// forms each sum of two products exactly in 32 bits. `lo` picks lanes 0-3 or 4-7 of the
+// forms each sum of two products exactly in 32 bits. `Lo` picks lanes 0-3 or 4-7 of the
 // eight 16-bit inputs. 42813 does not fit a signed 16-bit factor: 42813 x = -22723 x + 65536 x,
-// and 65536 x is x in the upper half of a 32-bit lane.
-inline void transform16(const __m128i x[8], bool lo, __m128i o[8]) {
-  auto mix = [lo](__m128i a, __m128i b) { return lo ? _mm_unpacklo_epi16(a, b) : _mm_unpackhi_epi16(a, b); };
+// and 65536 x is x in the upper half of a 32-bit lane. Forced inline: as a call, its inputs
+// and outputs go through memory, which costs more than the arithmetic.
+template <bool Lo>
+[[gnu::always_inline]] inline void transform16(const __m128i x[8], __m128i o[8]) {
+  auto mix = [](__m128i a, __m128i b) { return Lo ? _mm_unpacklo_epi16(a, b) : _mm_unpackhi_epi16(a, b); };
   const __m128i zero = _mm_setzero_si128();
   const __m128i x17 = mix(x[1], x[7]);
   const __m128i x53 = mix(x[5], x[3]);
@@ -179,11 +181,6 @@ inline void transform16(const __m128i x[8], bool lo, __m128i o[8]) {
   t.h1 = add(_mm_madd_epi16(x26, pair(-22723, 17734)), mix(zero, x[2]));
   t.h2 = sub(_mm_madd_epi16(x26, pair(17734, 22723)), mix(zero, x[6]));
   combine(t, o);
-}
-
-// Nonzero in each 32-bit lane of v that does not fit a signed 16-bit value.
-inline __m128i outside16(__m128i v) {
-  return _mm_srli_epi32(_mm_add_epi32(v, _mm_set1_epi32(0x8000)), 16);
 }
 
 // (x c + 16384) >> 15 in 16-bit lanes for a constant c = k x 65536 + c16 with c16 a signed
@@ -260,23 +257,25 @@ void idct8x8Type1Sse2(std::int16_t* block) {
   }
   transpose8(x);
   __m128i lo[8], hi[8];
-  transform16(x, true, lo);
-  transform16(x, false, hi);
-  __m128i range = _mm_setzero_si128();
+  transform16<true>(x, lo);
+  transform16<false>(x, hi);
+  // Packed with saturation, x[i] holds output column i of rows 0..7. A lane at either
+  // limit may have saturated; such blocks (none in real pictures) take the 32-bit path.
+  __m128i high = _mm_set1_epi16(-32768), low = _mm_set1_epi16(32767);
   for (int i = 0; i < 8; ++i) {
-    lo[i] = descale(lo[i], 12);
-    hi[i] = descale(hi[i], 12);
-    range = _mm_or_si128(range, _mm_or_si128(outside16(lo[i]), outside16(hi[i])));
+    x[i] = _mm_packs_epi32(descale(lo[i], 12), descale(hi[i], 12));
+    high = _mm_max_epi16(high, x[i]);
+    low = _mm_min_epi16(low, x[i]);
   }
-  if (_mm_movemask_epi8(_mm_cmpeq_epi32(range, _mm_setzero_si128())) != 0xFFFF) {
+  const __m128i limits = _mm_or_si128(_mm_cmpeq_epi16(high, _mm_set1_epi16(32767)),
+                                      _mm_cmpeq_epi16(low, _mm_set1_epi16(-32768)));
+  if (_mm_movemask_epi8(limits) != 0) {
     idct8x8Type1Wide(block);
     return;
   }
-  // Packed, x[i] holds output column i of rows 0..7; transposed, x[r] is row r.
-  for (int i = 0; i < 8; ++i) x[i] = _mm_packs_epi32(lo[i], hi[i]);
   transpose8(x);
-  transform16(x, true, lo);
-  transform16(x, false, hi);
+  transform16<true>(x, lo);
+  transform16<false>(x, hi);
   const __m128i bias = _mm_set1_epi16(128);
   const __m128i top = _mm_set1_epi16(255);
   for (int r = 0; r < 8; ++r) {
