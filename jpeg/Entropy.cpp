@@ -341,16 +341,110 @@ struct ClearBlock {
   void operator()(std::int16_t* blk) const { std::memset(blk, 0, 64 * sizeof(std::int16_t)); }
 };
 
+// The AC symbols of a block from zigzag index k on that the combined lookups decide, with
+// the bit reader in registers: what fillBits' fast path can refill (no marker pending, at
+// least 8 bytes of input left, no 0xFF among the bytes taken). Returns the next index, 64 or
+// more when the block has ended, or stops early at a symbol the general path must decode.
+// Without Ac pairs of symbols are passed over, storing nothing.
+template <bool Ac, class Dequant>
+inline int decodeAcRun(InputReader& in, const HuffTable& ac, int k, std::int16_t* blk,
+                       const std::int16_t* q, Dequant dq) {
+  constexpr int kFast = HuffTable::kFastAcBits;
+  std::uint64_t buffer = in.bitBuffer;
+  std::int32_t count = in.bitCount;
+  const std::uint8_t* pos = in.pos;
+  const bool canFill = in.pendingMarker == 0;
+  while (k < 64) {
+    if (count < 32 && !(canFill && in.end - pos >= 8 && fillWholeBytes(buffer, count, pos))) break;
+    const std::uint32_t index = static_cast<std::uint32_t>(buffer >> (count - kFast)) & ((1u << kFast) - 1);
+    if (!Ac) {
+      const std::int32_t pass = ac.skipAc[index];
+      if (pass == 0) break;
+      // A first symbol that reaches or passes coefficient 63 ends the block and leaves the
+      // bits after it to the next block.
+      if (k + ((pass >> 16) & 0xFF) > 63) {
+        count -= pass >> 24;
+        k = 64;
+        break;
+      }
+      count -= pass & 0xFF;
+      k += (pass >> 8) & 0xFF;
+      continue;
+    }
+    const std::int32_t fast = ac.fastAc[index];
+    if (fast == 0) break;
+    count -= fast & 0xFF;
+    k += (fast >> 8) & 0xFF;
+    if (k > 63) break;
+    const int at = kZigzagToNatural[k];
+    blk[at] = dq(static_cast<std::int16_t>(fast >> 16), q[at]);
+    ++k;
+  }
+  in.bitBuffer = buffer;
+  in.bitCount = count;
+  in.pos = pos;
+  return k;
+}
+
+// One AC symbol the combined lookups do not decide (a long code or value, few bits left,
+// a marker near): stores its coefficient and returns the next zigzag index, 64 or more
+// when the block has ended.
+template <bool Ac, class Dequant>
+int decodeAcSymbol(InputReader& in, const HuffTable& ac, int k, std::int16_t* blk, const std::int16_t* q,
+                   Dequant dq) {
+  if (in.bitCount < 32) fillBits(in);
+  int rs;
+  std::int32_t v;
+  if (in.bitCount >= 32) {
+    // Enough bits for any code (16) and any value (15): no further checks.
+    const std::int32_t fast = ac.fastAc[peekBits(in, HuffTable::kFastAcBits)];
+    if (fast != 0) {
+      in.bitCount -= fast & 0xFF;
+      k += (fast >> 8) & 0xFF;
+      if (k > 63) return 64;
+      if (Ac) {
+        const int at = kZigzagToNatural[k];
+        blk[at] = dq(static_cast<std::int16_t>(fast >> 16), q[at]);
+      }
+      return k + 1;
+    }
+    const std::uint32_t e = ac.look[peekBits(in, 8)];
+    if (e >> 8) {
+      in.bitCount -= static_cast<int>(e >> 8);
+      rs = static_cast<int>(e & 0xFF);
+    } else {
+      rs = huffSlow(in, ac);
+    }
+    const int s = rs & 15;
+    if (s == 0) return (rs >> 4) == 15 ? k + 16 : 64;  // ZRL, or end of block
+    k += rs >> 4;
+    v = extend(peekBits(in, s), s);
+    in.bitCount -= s;
+  } else {
+    rs = huffCareful(in, ac);
+    if (rs < 0) return 64;
+    const int s = rs & 15;
+    if (s == 0) return (rs >> 4) == 15 ? k + 16 : 64;
+    k += rs >> 4;
+    if (!receiveExtend(in, s, v)) return 64;
+  }
+  if (k > 63) return 64;  // a run past coefficient 63 ends the block
+  if (Ac) {
+    const int at = kZigzagToNatural[k];
+    blk[at] = dq(static_cast<std::int16_t>(v), q[at]);
+  }
+  return k + 1;
+}
+
 // One 8x8 block (T.81 F.2.2): coefficients in natural order, dequantised as they are
 // stored (dequantisation of a zero coefficient gives zero in both families, so this equals
 // clearing, decoding, then dequantising the block). `dq` is the dequantiser of one value,
 // `clear` clears the block. Without Ac the AC coefficients are decoded but neither stored
 // nor cleared, for blocks of which only the DC coefficient is used (1/8-scale reads).
 template <bool Ac, class Dequant, class Clear>
-inline void decodeBlockSequential(InputReader& in, const HuffTable& dc,
-                                                                 const HuffTable& ac, std::int16_t& pred,
-                                                                 std::int16_t* blk, const std::int16_t* q,
-                                                                 Dequant dq, Clear clear) {
+inline void decodeBlockSequential(InputReader& in, const HuffTable& dc, const HuffTable& ac,
+                                  std::int16_t& pred, std::int16_t* blk, const std::int16_t* q, Dequant dq,
+                                  Clear clear) {
   if (Ac) clear(blk);
   int s = huffDecode(in, dc);
   if (s < 0) return;
@@ -361,71 +455,12 @@ inline void decodeBlockSequential(InputReader& in, const HuffTable& dc,
   }
   pred = static_cast<std::int16_t>(static_cast<std::uint16_t>(pred + diff));
   blk[0] = dq(pred, q[0]);
-  for (int k = 1; k < 64; ++k) {
-    int rs;
-    std::int32_t v;
-    if (in.bitCount < 32) fillBits(in);
-    if (!Ac && in.bitCount >= 32) {
-      const std::int32_t pass = ac.skipAc[peekBits(in, HuffTable::kFastAcBits)];
-      if (pass != 0) {
-        // A first symbol that reaches or passes coefficient 63 ends the block and leaves the
-        // bits after it to the next block.
-        if (k + ((pass >> 16) & 0xFF) > 63) {
-          in.bitCount -= pass >> 24;
-          return;
-        }
-        in.bitCount -= pass & 0xFF;
-        k += ((pass >> 8) & 0xFF) - 1;
-        if (k > 63) return;
-        continue;
-      }
-    }
-    if (in.bitCount >= 32) {
-      // Enough bits for any code (16) and any value (15): no further checks.
-      const std::int32_t fast = ac.fastAc[peekBits(in, HuffTable::kFastAcBits)];
-      if (fast != 0) {
-        in.bitCount -= fast & 0xFF;
-        k += (fast >> 8) & 0xFF;
-        if (k > 63) return;
-        if (Ac) {
-          const int pos = kZigzagToNatural[k];
-          blk[pos] = dq(static_cast<std::int16_t>(fast >> 16), q[pos]);
-        }
-        continue;
-      }
-      const std::uint32_t e = ac.look[peekBits(in, 8)];
-      if (e >> 8) {
-        in.bitCount -= static_cast<int>(e >> 8);
-        rs = static_cast<int>(e & 0xFF);
-      } else {
-        rs = huffSlow(in, ac);
-      }
-      s = rs & 15;
-      if (s == 0) {
-        if ((rs >> 4) != 15) return;  // end of block
-        k += 15;
-        continue;
-      }
-      k += rs >> 4;
-      v = extend(peekBits(in, s), s);
-      in.bitCount -= s;
-    } else {
-      rs = huffCareful(in, ac);
-      if (rs < 0) return;
-      s = rs & 15;
-      if (s == 0) {
-        if ((rs >> 4) != 15) return;
-        k += 15;
-        continue;
-      }
-      k += rs >> 4;
-      if (!receiveExtend(in, s, v)) return;
-    }
-    if (k > 63) return;  // a run past coefficient 63 ends the block
-    if (Ac) {
-      const int pos = kZigzagToNatural[k];
-      blk[pos] = dq(static_cast<std::int16_t>(v), q[pos]);
-    }
+  int k = 1;
+  while (true) {
+    k = decodeAcRun<Ac>(in, ac, k, blk, q, dq);
+    if (k > 63) return;
+    k = decodeAcSymbol<Ac>(in, ac, k, blk, q, dq);
+    if (k > 63) return;
   }
 }
 
