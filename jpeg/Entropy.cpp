@@ -341,38 +341,68 @@ struct ClearBlock {
   void operator()(std::int16_t* blk) const { std::memset(blk, 0, 64 * sizeof(std::int16_t)); }
 };
 
+// Refill of a left-aligned bit buffer (the next bit at the top) from buffer input with at
+// least 8 bytes left: as fillWholeBytes, but the bytes go in below the `count` buffered bits
+// with one OR. With no 0xFF among the 8 bytes loaded, the bits past the whole bytes taken are
+// the stream's next bits, which the next refill ORs in again unchanged.
+inline bool fillLeftAligned(std::uint64_t& bits, std::int32_t& count, const std::uint8_t*& pos) {
+  std::uint64_t word;
+  std::memcpy(&word, pos, 8);
+  word = __builtin_bswap64(word);
+  const std::uint64_t inverted = ~word;
+  if (((inverted - 0x0101010101010101ull) & ~inverted & 0x8080808080808080ull) == 0) {
+    bits |= word >> count;
+    const int bytes = (63 - count) >> 3;
+    count += bytes * 8;
+    pos += bytes;
+    return true;
+  }
+  while (count <= 56) {
+    const std::uint8_t c = *pos;
+    if (c == 0xFF) return false;
+    ++pos;
+    bits |= static_cast<std::uint64_t>(c) << (56 - count);
+    count += 8;
+  }
+  return true;
+}
+
 // The AC symbols of a block from zigzag index k on that the combined lookups decide, with
-// the bit reader in registers: what fillBits' fast path can refill (no marker pending, at
-// least 8 bytes of input left, no 0xFF among the bytes taken). Returns the next index, 64 or
-// more when the block has ended, or stops early at a symbol the general path must decode.
+// the bit reader in registers and left-aligned, which keeps the chain from one lookup to
+// the next short: what fillBits' fast path can refill (no marker pending, at least 8 bytes
+// of input left, no 0xFF among the bytes taken). Returns the next index, 64 or more when the
+// block has ended, or stops early at a symbol the general path must decode.
 // Without Ac pairs of symbols are passed over, storing nothing.
 template <bool Ac, class Dequant>
 inline int decodeAcRun(InputReader& in, const HuffTable& ac, int k, std::int16_t* blk,
                        const std::int16_t* q, Dequant dq) {
   constexpr int kFast = HuffTable::kFastAcBits;
-  std::uint64_t buffer = in.bitBuffer;
   std::int32_t count = in.bitCount;
+  std::uint64_t bits = count > 0 ? in.bitBuffer << (64 - count) : 0;
   const std::uint8_t* pos = in.pos;
   const bool canFill = in.pendingMarker == 0;
   while (k < 64) {
-    if (count < 32 && !(canFill && in.end - pos >= 8 && fillWholeBytes(buffer, count, pos))) break;
-    const std::uint32_t index = static_cast<std::uint32_t>(buffer >> (count - kFast)) & ((1u << kFast) - 1);
+    if (count < 32 && !(canFill && in.end - pos >= 8 && fillLeftAligned(bits, count, pos))) break;
+    const std::uint32_t index = static_cast<std::uint32_t>(bits >> (64 - kFast));
     if (!Ac) {
       const std::int32_t pass = ac.skipAc[index];
       if (pass == 0) break;
       // A first symbol that reaches or passes coefficient 63 ends the block and leaves the
       // bits after it to the next block.
       if (k + ((pass >> 16) & 0xFF) > 63) {
+        bits <<= pass >> 24;
         count -= pass >> 24;
         k = 64;
         break;
       }
+      bits <<= pass & 0xFF;
       count -= pass & 0xFF;
       k += (pass >> 8) & 0xFF;
       continue;
     }
     const std::int32_t fast = ac.fastAc[index];
     if (fast == 0) break;
+    bits <<= fast & 0xFF;
     count -= fast & 0xFF;
     k += (fast >> 8) & 0xFF;
     if (k > 63) break;
@@ -380,7 +410,7 @@ inline int decodeAcRun(InputReader& in, const HuffTable& ac, int k, std::int16_t
     blk[at] = dq(static_cast<std::int16_t>(fast >> 16), q[at]);
     ++k;
   }
-  in.bitBuffer = buffer;
+  in.bitBuffer = count > 0 ? bits >> (64 - count) : 0;
   in.bitCount = count;
   in.pos = pos;
   return k;

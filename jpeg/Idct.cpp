@@ -284,14 +284,16 @@ void idct4x4Type1(std::int16_t* block) {
 }
 
 // dctType 1 at 1/4: the Independent JPEG Group's reduced-size 2x2 transform; only the
-// DC and the odd frequencies take part.
+// DC and the odd frequencies take part. Most columns of a typical block have no odd
+// frequencies, which leaves their odd term zero.
 void idct2x2Type1(std::int16_t* block) {
   W ws[2 * 8];
   for (int c = 0; c < 8; ++c) {
     if (c == 2 || c == 4 || c == 6) continue;
     const std::int16_t* x = block + c;
     const W t10 = w(x[0]) << 15;
-    const W t0 = odd2x2(w(x[8]), w(x[24]), w(x[40]), w(x[56]));
+    const bool noOdd = (x[8] | x[24] | x[40] | x[56]) == 0;
+    const W t0 = noOdd ? 0u : odd2x2(w(x[8]), w(x[24]), w(x[40]), w(x[56]));
     ws[c] = w(sra(t10 + t0 + (1u << 12), 13));
     ws[8 + c] = w(sra(t10 - t0 + (1u << 12), 13));
   }
