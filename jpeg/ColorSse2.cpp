@@ -37,29 +37,41 @@ inline ChromaTerms chromaTerms(const std::int16_t* cbRow, const std::int16_t* cr
           _mm_add_epi16(_mm_add_epi16(cb, cb), _mm_sub_epi16(b, k16(256)))};
 }
 
-// Four pixels held as 32-bit lanes of bytes (c0, c1, c2, 0) into the low 12 bytes.
-inline __m128i packTriples(__m128i v) {
-  const __m128i even = _mm_and_si128(v, _mm_set_epi32(0, -1, 0, -1));
-  const __m128i odd = _mm_slli_epi64(_mm_srli_epi64(v, 32), 24);
-  const __m128i w = _mm_or_si128(even, odd);  // each 64-bit lane: 6 bytes, then 2 zero bytes
-  const __m128i lowLane = _mm_set_epi32(0, 0, -1, -1);
-  return _mm_or_si128(_mm_and_si128(w, lowLane), _mm_srli_si128(_mm_andnot_si128(lowLane, w), 2));
-}
-
 // Sixteen pixels of three channels, interleaved into 48 bytes.
 struct Triples {
   __m128i v[3];
 };
+
+// One step of the three-way interleave a0 b0 c0 a1 b1 c1 ... of elements of `Bits` bits in
+// lanes of twice that: pairs of neighbouring output elements become the elements of the next
+// step, (a0, b0) (c0, a1) (b1, c1) (a2, b2) ..., formed lane by lane from the even and odd
+// elements of the three streams.
+template <int Bits>
+inline void interleaveStep(__m128i& a, __m128i& b, __m128i& c) {
+  const __m128i low = Bits == 8    ? _mm_set1_epi16(0x00FF)
+                      : Bits == 16 ? _mm_set1_epi32(0x0000FFFF)
+                                   : _mm_set_epi32(0, -1, 0, -1);
+  auto up = [](__m128i v) {
+    return Bits == 8 ? _mm_slli_epi16(v, 8) : Bits == 16 ? _mm_slli_epi32(v, 16) : _mm_slli_epi64(v, 32);
+  };
+  auto down = [](__m128i v) {
+    return Bits == 8 ? _mm_srli_epi16(v, 8) : Bits == 16 ? _mm_srli_epi32(v, 16) : _mm_srli_epi64(v, 32);
+  };
+  const __m128i first = _mm_or_si128(_mm_and_si128(a, low), up(b));            // (a even, b even)
+  const __m128i second = _mm_or_si128(_mm_and_si128(c, low), _mm_andnot_si128(low, a));  // (c even, a odd)
+  const __m128i third = _mm_or_si128(down(b), _mm_andnot_si128(low, c));        // (b odd, c odd)
+  a = first;
+  b = second;
+  c = third;
+}
+
 inline Triples interleave(__m128i c0, __m128i c1, __m128i c2) {
-  const __m128i zero = _mm_setzero_si128();
-  const __m128i lo01 = _mm_unpacklo_epi8(c0, c1), hi01 = _mm_unpackhi_epi8(c0, c1);
-  const __m128i lo2 = _mm_unpacklo_epi8(c2, zero), hi2 = _mm_unpackhi_epi8(c2, zero);
-  const __m128i p0 = packTriples(_mm_unpacklo_epi16(lo01, lo2));
-  const __m128i p1 = packTriples(_mm_unpackhi_epi16(lo01, lo2));
-  const __m128i p2 = packTriples(_mm_unpacklo_epi16(hi01, hi2));
-  const __m128i p3 = packTriples(_mm_unpackhi_epi16(hi01, hi2));
-  return {{_mm_or_si128(p0, _mm_slli_si128(p1, 12)), _mm_or_si128(_mm_srli_si128(p1, 4), _mm_slli_si128(p2, 8)),
-           _mm_or_si128(_mm_srli_si128(p2, 8), _mm_slli_si128(p3, 4))}};
+  interleaveStep<8>(c0, c1, c2);
+  interleaveStep<16>(c0, c1, c2);
+  interleaveStep<32>(c0, c1, c2);
+  // The 64-bit elements: a0 b0 | c0 a1 | b1 c1.
+  const __m128i middle = _mm_castpd_si128(_mm_move_sd(_mm_castsi128_pd(c0), _mm_castsi128_pd(c2)));
+  return {{_mm_unpacklo_epi64(c0, c1), middle, _mm_unpackhi_epi64(c1, c2)}};
 }
 
 // Sixteen pixels from two vectors of eight luma samples each and the chroma terms of
