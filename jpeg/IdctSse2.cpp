@@ -241,6 +241,7 @@ inline void aan(const __m128i x[8], __m128i o[8]) {
 // values (every real picture), the column pass on 16-bit inputs; otherwise the 32-bit one.
 void idct8x8Type1Sse2(std::int16_t* block) {
   __m128i x[8];
+#pragma GCC unroll 8
   for (int r = 0; r < 8; ++r) x[r] = load8(block + r * 8);
   const __m128i ac = _mm_or_si128(
       _mm_or_si128(_mm_or_si128(_mm_slli_si128(_mm_srli_si128(x[0], 2), 2), x[1]), _mm_or_si128(x[2], x[3])),
@@ -262,6 +263,8 @@ void idct8x8Type1Sse2(std::int16_t* block) {
   // Packed with saturation, x[i] holds output column i of rows 0..7. A lane at either
   // limit may have saturated; such blocks (none in real pictures) take the 32-bit path.
   __m128i high = _mm_set1_epi16(-32768), low = _mm_set1_epi16(32767);
+  // Unrolled so that the vectors stay in registers (GCC leaves these loops rolled at -O2).
+#pragma GCC unroll 8
   for (int i = 0; i < 8; ++i) {
     x[i] = _mm_packs_epi32(descale(lo[i], 12), descale(hi[i], 12));
     high = _mm_max_epi16(high, x[i]);
@@ -278,6 +281,7 @@ void idct8x8Type1Sse2(std::int16_t* block) {
   transform16<false>(x, hi);
   const __m128i bias = _mm_set1_epi16(128);
   const __m128i top = _mm_set1_epi16(255);
+#pragma GCC unroll 8
   for (int r = 0; r < 8; ++r) {
     // ((v + 2^20) >> 21) fits 16 bits for any 32-bit v, so the pack does not saturate.
     __m128i v = _mm_add_epi16(_mm_packs_epi32(descale(lo[r], 21), descale(hi[r], 21)), bias);
@@ -290,6 +294,7 @@ void idct8x8Type1Sse2(std::int16_t* block) {
 // gives x0 everywhere, as the network does), then the column pass with lane = column.
 void idct8x8Type0Sse2(std::int16_t* block) {
   __m128i x[8], o[8];
+#pragma GCC unroll 8
   for (int r = 0; r < 8; ++r) x[r] = load8(block + r * 8);
   transpose8(x);
   aan(x, o);
@@ -297,6 +302,7 @@ void idct8x8Type0Sse2(std::int16_t* block) {
   aan(o, x);
   const __m128i bias = _mm_set1_epi16(128);
   const __m128i top = _mm_set1_epi16(255);
+#pragma GCC unroll 8
   for (int r = 0; r < 8; ++r) {
     __m128i v = _mm_add_epi16(_mm_srai_epi16(_mm_add_epi16(x[r], _mm_set1_epi16(8)), 4), bias);
     v = _mm_min_epi16(_mm_max_epi16(v, _mm_setzero_si128()), top);
