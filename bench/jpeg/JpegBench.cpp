@@ -7,8 +7,8 @@
 // with TurboJPEG scaled to the same 1/8 size.
 // TurboJPEG runs twice: as linked (its SIMD dispatch picks AVX2 where the processor has it)
 // and as a second copy limited to SSE2, the instruction set of our SIMD routines. The targets
-// (at most 1.25 for baseline, 1.6 for progressive, 1.0 at 1/8) are judged against the SSE2
-// copy, like for like; the ratio against the linked copy is printed beside it.
+// (at most 1.25 for baseline, 1.6 for progressive, 1.0 at 1/8) are judged against each; the
+// verdict holds when both are met.
 // Times are the thread's CPU time in alternating rounds: megapixels (of the full picture) per
 // second from each decoder's best round, ratios as the median over rounds of the two decode
 // times of the same round. Also prints the largest byte difference between the outputs and,
@@ -367,14 +367,14 @@ int main(int argc, char** argv) {
     const double mp = w * h / 1e6;
     const double ratioTurbo = medianRatio(t[0], t[1]);
     const double ratioSse2 = medianRatio(t[0], t[2]);
-    allMet = allMet && (k.limit == 0 || ratioSse2 <= k.limit);
+    allMet = allMet && (k.limit == 0 || std::max(ratioTurbo, ratioSse2) <= k.limit);
     char target[16] = "-";
     if (k.limit > 0) std::snprintf(target, sizeof target, "%.2f", k.limit);
     std::printf("%-18s %4s %9lu %10.1f %10.1f %10.1f %8.2f %8.2f %7s %9d\n", k.name, k.progressive ? "2" : "0",
                 in.size, mp / best(t[0]), mp / best(t[1]), mp / best(t[2]), ratioTurbo, ratioSse2, target, maxDiff);
     std::fflush(stdout);
   }
-  std::printf("targets (ours/sse2) %s\n", allMet ? "met" : "NOT met");
+  std::printf("targets %s (against both baselines)\n", allMet ? "met" : "NOT met");
 
   if (classes && only.empty()) {
     // Each class against the plain routines (class 0), MP/s, best of alternating rounds.
