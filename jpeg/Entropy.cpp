@@ -367,53 +367,81 @@ inline bool fillLeftAligned(std::uint64_t& bits, std::int32_t& count, const std:
   return true;
 }
 
-// The AC symbols of a block from zigzag index k on that the combined lookups decide, with
-// the bit reader in registers and left-aligned, which keeps the chain from one lookup to
-// the next short: what fillBits' fast path can refill (no marker pending, at least 8 bytes
-// of input left, no 0xFF among the bytes taken). Returns the next index, 64 or more when the
-// block has ended, or stops early at a symbol the general path must decode.
-// Without Ac pairs of symbols are passed over, storing nothing.
+// The bit reader held in registers and left-aligned (the next bit at the top), which keeps
+// the chain from one table lookup to the next short: shr, load, shl. It refills as fillBits'
+// fast path does (no marker pending, at least 8 bytes of input left, no 0xFF among the bytes
+// taken); everything else is left to the general path, on the reader stored back.
+struct RegisterBits {
+  std::uint64_t bits;
+  std::int32_t count;
+  const std::uint8_t* pos;
+
+  explicit RegisterBits(const InputReader& in)
+      : bits(in.bitCount > 0 ? in.bitBuffer << (64 - in.bitCount) : 0), count(in.bitCount), pos(in.pos) {}
+  void storeTo(InputReader& in) const {
+    in.bitBuffer = count > 0 ? bits >> (64 - count) : 0;
+    in.bitCount = count;
+    in.pos = pos;
+  }
+  // At least 32 bits buffered: enough for any code and its value.
+  bool ensure32(const InputReader& in) {
+    return count >= 32 || (in.pendingMarker == 0 && in.end - pos >= 8 && fillLeftAligned(bits, count, pos));
+  }
+  std::uint32_t top(int n) const { return static_cast<std::uint32_t>(bits >> (64 - n)); }
+  void drop(int n) {
+    bits <<= n;
+    count -= n;
+  }
+};
+
+// The AC symbols of a block from zigzag index k on that the combined lookups decide. Returns
+// the next index, 64 or more when the block has ended, or stops early at a symbol the general
+// path must decode. Without Ac pairs of symbols are passed over, storing nothing.
 template <bool Ac, class Dequant>
-inline int decodeAcRun(InputReader& in, const HuffTable& ac, int k, std::int16_t* blk,
+inline int decodeAcRun(RegisterBits& r, const InputReader& in, const HuffTable& ac, int k, std::int16_t* blk,
                        const std::int16_t* q, Dequant dq) {
   constexpr int kFast = HuffTable::kFastAcBits;
-  std::int32_t count = in.bitCount;
-  std::uint64_t bits = count > 0 ? in.bitBuffer << (64 - count) : 0;
-  const std::uint8_t* pos = in.pos;
-  const bool canFill = in.pendingMarker == 0;
-  while (k < 64) {
-    if (count < 32 && !(canFill && in.end - pos >= 8 && fillLeftAligned(bits, count, pos))) break;
-    const std::uint32_t index = static_cast<std::uint32_t>(bits >> (64 - kFast));
+  while (k < 64 && r.ensure32(in)) {
+    const std::uint32_t index = r.top(kFast);
     if (!Ac) {
       const std::int32_t pass = ac.skipAc[index];
       if (pass == 0) break;
       // A first symbol that reaches or passes coefficient 63 ends the block and leaves the
       // bits after it to the next block.
       if (k + ((pass >> 16) & 0xFF) > 63) {
-        bits <<= pass >> 24;
-        count -= pass >> 24;
-        k = 64;
-        break;
+        r.drop(pass >> 24);
+        return 64;
       }
-      bits <<= pass & 0xFF;
-      count -= pass & 0xFF;
+      r.drop(pass & 0xFF);
       k += (pass >> 8) & 0xFF;
       continue;
     }
     const std::int32_t fast = ac.fastAc[index];
     if (fast == 0) break;
-    bits <<= fast & 0xFF;
-    count -= fast & 0xFF;
+    r.drop(fast & 0xFF);
     k += (fast >> 8) & 0xFF;
     if (k > 63) break;
     const int at = kZigzagToNatural[k];
     blk[at] = dq(static_cast<std::int16_t>(fast >> 16), q[at]);
     ++k;
   }
-  in.bitBuffer = count > 0 ? bits >> (64 - count) : 0;
-  in.bitCount = count;
-  in.pos = pos;
   return k;
+}
+
+// The DC difference of a block through the lookahead table; false when the general path
+// must decode it.
+inline bool dcFromLookahead(RegisterBits& r, const InputReader& in, const HuffTable& dc, std::int32_t& diff) {
+  if (!r.ensure32(in)) return false;
+  const std::uint32_t e = dc.look[r.top(8)];
+  if ((e >> 8) == 0) return false;
+  r.drop(static_cast<int>(e >> 8));
+  const int s = std::min(static_cast<int>(e & 0xFF), 16);
+  diff = 0;
+  if (s > 0) {
+    diff = extend(r.top(s), s);
+    r.drop(s);
+  }
+  return true;
 }
 
 // One AC symbol the combined lookups do not decide (a long code or value, few bits left,
@@ -476,21 +504,25 @@ inline void decodeBlockSequential(InputReader& in, const HuffTable& dc, const Hu
                                   std::int16_t& pred, std::int16_t* blk, const std::int16_t* q, Dequant dq,
                                   Clear clear) {
   if (Ac) clear(blk);
-  int s = huffDecode(in, dc);
-  if (s < 0) return;
+  RegisterBits r(in);
   std::int32_t diff = 0;
-  if (s > 0) {
-    if (s > 16) s = 16;
-    if (!receiveExtend(in, s, diff)) return;
+  if (!dcFromLookahead(r, in, dc, diff)) {
+    r.storeTo(in);
+    int s = huffDecode(in, dc);
+    if (s < 0) return;
+    if (s > 0 && !receiveExtend(in, std::min(s, 16), diff)) return;
+    r = RegisterBits(in);
   }
   pred = static_cast<std::int16_t>(static_cast<std::uint16_t>(pred + diff));
   blk[0] = dq(pred, q[0]);
   int k = 1;
   while (true) {
-    k = decodeAcRun<Ac>(in, ac, k, blk, q, dq);
+    k = decodeAcRun<Ac>(r, in, ac, k, blk, q, dq);
+    r.storeTo(in);
     if (k > 63) return;
     k = decodeAcSymbol<Ac>(in, ac, k, blk, q, dq);
     if (k > 63) return;
+    r = RegisterBits(in);
   }
 }
 
