@@ -65,7 +65,7 @@ struct HuffTable {
   // table, with the same results): indexed by the next kFastAcBits bits, an entry is
   // (coefficient << 16) | (run << 8) | total bits, for a code whose code and value bits
   // together fit (a ZRL: run 15, coefficient 0; end of block: run 64); 0 otherwise.
-  static constexpr int kFastAcBits = 10;
+  static constexpr int kFastAcBits = 11;
   std::int32_t fastAc[1 << kFastAcBits];
   // Passing over AC coefficients (blocks of which only the DC counts): by the same bits,
   // up to two whole symbols (code and value bits), (first bits << 24) | (first advance << 16)
