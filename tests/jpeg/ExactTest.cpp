@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <random>
@@ -162,60 +163,96 @@ TEST(JpegExact, DequantisationAndOneSampleTransforms) {
   EXPECT_EQ(one[0], 128);
 }
 
+namespace {
+
+// Gray blocks with random coefficients (runs below maxRun, values up to maxValue) and a
+// random quantisation table, decoded: the samples equal reference-transform(dequantise(
+// coefficients)). Large values give long value bits, so symbols alternate between the
+// combined lookups and the general path.
+void expectBlocksDecodeExactly(std::mt19937& rng, int blocksWide, int blocksHigh, int maxRun, int maxValue,
+                               bool useFile) {
+  std::uint16_t qZigzag[64];
+  for (auto& v : qZigzag) v = static_cast<std::uint16_t>(1 + rng() % 60);
+  const int count = blocksWide * blocksHigh;
+  std::vector<Block> blocks(count);
+  std::vector<std::array<std::int16_t, 64>> coef(count);
+  for (int b = 0; b < count; ++b) {
+    coef[b].fill(0);
+    blocks[b].dc = static_cast<int>(rng() % 201) - 100;
+    coef[b][0] = static_cast<std::int16_t>(blocks[b].dc);
+    int k = 1;
+    while (true) {
+      const int run = static_cast<int>(rng() % maxRun);
+      if (k + run > 63) break;
+      int v = static_cast<int>(rng() % (2 * maxValue + 1)) - maxValue;
+      if (v == 0) v = 1;
+      blocks[b].ac.push_back({run, v});
+      k += run;
+      coef[b][kZigzag[k]] = static_cast<std::int16_t>(v);
+      ++k;
+      if (k > 63 || rng() % 9 == 0) break;
+    }
+  }
+  JpegWriter w;
+  w.soi();
+  w.dqtValues(0, qZigzag, false);
+  w.dhtDc(0);
+  w.dhtAc(0);
+  w.sof(0xC0, 8 * blocksWide, 8 * blocksHigh, kGray);
+  w.sos(kGray);
+  int pred = 0;
+  for (const Block& b : blocks) {
+    w.encodeBlock(b.dc - pred, b.ac);
+    pred = b.dc;
+  }
+  w.flushBits();
+  w.eoi();
+  Request rq;
+  rq.imageColor = ColorGray;
+  rq.outColor = ColorGray;
+  rq.outChannels = 1;
+  rq.useFile = useFile;
+  if (useFile) {
+    rq.fileName = tempPath("exact-long.jpg");
+    writeFile(rq.fileName, w.out);
+  }
+  const Result r = decode(w.out, rq);
+  ASSERT_EQ(r.paramsRc, 0);
+  ASSERT_EQ(r.imageRc, 0);
+  const int width = 8 * blocksWide;
+  for (int b = 0; b < count; ++b) {
+    std::int16_t deq[64], expected[64];
+    for (int i = 0; i < 64; ++i) {
+      std::uint16_t qNatural = 0;
+      for (int z = 0; z < 64; ++z)
+        if (kZigzag[z] == i) qNatural = qZigzag[z];
+      deq[i] = static_cast<std::int16_t>(coef[b][i] * qNatural);
+    }
+    referenceIdct(deq, expected);
+    const int x0 = 8 * (b % blocksWide), y0 = 8 * (b / blocksWide);
+    for (int y = 0; y < 8; ++y)
+      for (int x = 0; x < 8; ++x)
+        ASSERT_EQ(r.pixels[(y0 + y) * width + x0 + x], expected[y * 8 + x]) << "block " << b;
+  }
+}
+
+}  // namespace
+
 TEST(JpegExact, HuffmanDequantisationAndTransformEndToEnd) {
-  // Two grey blocks with random coefficients and a random quantisation table: the decoded
-  // samples equal reference-transform(dequantise(coefficients)).
   std::mt19937 rng(11);
   for (int trial = 0; trial < 30; ++trial) {
-    std::uint16_t qZigzag[64];
-    for (auto& v : qZigzag) v = static_cast<std::uint16_t>(1 + rng() % 60);
-    std::vector<Block> blocks(2);
-    std::int16_t coef[2][64] = {};
-    for (int b = 0; b < 2; ++b) {
-      blocks[b].dc = static_cast<int>(rng() % 201) - 100;
-      coef[b][0] = static_cast<std::int16_t>(blocks[b].dc);
-      int k = 1;
-      while (true) {
-        const int run = static_cast<int>(rng() % (trial % 3 == 0 ? 20 : 4));
-        if (k + run > 63) break;
-        int v = static_cast<int>(rng() % 61) - 30;
-        if (v == 0) v = 1;
-        blocks[b].ac.push_back({run, v});
-        k += run;
-        coef[b][kZigzag[k]] = static_cast<std::int16_t>(v);
-        ++k;
-        if (k > 63 || rng() % 9 == 0) break;
-      }
-    }
-    JpegWriter w;
-    w.soi();
-    w.dqtValues(0, qZigzag, false);
-    w.dhtDc(0);
-    w.dhtAc(0);
-    w.sof(0xC0, 16, 8, kGray);
-    w.sos(kGray);
-    int pred = 0;
-    for (const Block& b : blocks) {
-      w.encodeBlock(b.dc - pred, b.ac);
-      pred = b.dc;
-    }
-    w.flushBits();
-    w.eoi();
-    const Result r = decodeAs(w.out, ColorGray, ColorGray, 1);
-    ASSERT_EQ(r.imageRc, 0);
-    for (int b = 0; b < 2; ++b) {
-      std::int16_t deq[64], expected[64];
-      for (int i = 0; i < 64; ++i) {
-        std::uint16_t qNatural = 0;
-        for (int z = 0; z < 64; ++z)
-          if (kZigzag[z] == i) qNatural = qZigzag[z];
-        deq[i] = static_cast<std::int16_t>(coef[b][i] * qNatural);
-      }
-      referenceIdct(deq, expected);
-      for (int y = 0; y < 8; ++y)
-        for (int x = 0; x < 8; ++x)
-          ASSERT_EQ(r.pixels[y * 16 + b * 8 + x], expected[y * 8 + x]) << "trial " << trial << " block " << b;
-    }
+    SCOPED_TRACE(trial);
+    expectBlocksDecodeExactly(rng, 2, 1, trial % 3 == 0 ? 20 : 4, 30, false);
+  }
+}
+
+// Long streams, from a buffer and from a file (read in chunks), whose stuffed 0xFF bytes
+// and long codes fall at every position of the bit reader's refills.
+TEST(JpegExact, LongStreamsDecodeExactlyAcrossRefills) {
+  std::mt19937 rng(12);
+  for (int trial = 0; trial < 8; ++trial) {
+    SCOPED_TRACE(trial);
+    expectBlocksDecodeExactly(rng, 40, 6, trial % 2 == 0 ? 6 : 3, trial < 4 ? 1023 : 60, trial % 4 >= 2);
   }
 }
 
