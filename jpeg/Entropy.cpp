@@ -208,18 +208,20 @@ void fillBitsSlow(InputReader& in) {
   }
 }
 
-// Fast path of the fill for buffer input far from its end with no marker pending: loads
-// 8 bytes at once and takes as many whole bytes as fit when none of them is 0xFF, else
-// bytes up to the first 0xFF. True when the buffer holds more than 56 bits afterwards.
-inline bool fillWholeBytes(std::uint64_t& buffer, std::int32_t& count, const std::uint8_t*& pos) {
+// Fast path of the fill, for input with at least 8 bytes left and no marker pending, on a
+// left-aligned bit buffer (the next bit at the top): loads 8 bytes at once and takes as many
+// whole bytes as fit (count ends in 57..63) when none of them is 0xFF, else bytes up to the
+// first 0xFF. The bytes go in below the `count` buffered bits with one OR; with no 0xFF among
+// the 8 bytes loaded, the bits past the whole bytes taken are the stream's next bits, which
+// the next refill ORs in again unchanged. True when more than 56 bits are buffered afterwards.
+inline bool fillLeftAligned(std::uint64_t& bits, std::int32_t& count, const std::uint8_t*& pos) {
   std::uint64_t word;
   std::memcpy(&word, pos, 8);
-  word = __builtin_bswap64(word);  // first byte in the high end
+  word = __builtin_bswap64(word);
   const std::uint64_t inverted = ~word;
-  const bool anyFF = ((inverted - 0x0101010101010101ull) & ~inverted & 0x8080808080808080ull) != 0;
-  if (!anyFF) {
-    const int bytes = (63 - count) >> 3;  // whole bytes that fit: count ends in 57..63
-    buffer = bytes == 8 ? word : (buffer << (bytes * 8)) | (word >> (64 - bytes * 8));
+  if (((inverted - 0x0101010101010101ull) & ~inverted & 0x8080808080808080ull) == 0) {
+    bits |= word >> count;
+    const int bytes = (63 - count) >> 3;
     count += bytes * 8;
     pos += bytes;
     return true;
@@ -228,16 +230,46 @@ inline bool fillWholeBytes(std::uint64_t& buffer, std::int32_t& count, const std
     const std::uint8_t c = *pos;
     if (c == 0xFF) return false;
     ++pos;
-    buffer = (buffer << 8) | c;
+    bits |= static_cast<std::uint64_t>(c) << (56 - count);
     count += 8;
   }
   return true;
 }
 
+// The bit reader held in registers and left-aligned (the next bit at the top), which keeps
+// the chain from one table lookup to the next short: shr, load, shl. It refills only through
+// the fast path (no marker pending, at least 8 bytes of input left, no 0xFF among the bytes
+// taken); everything else is left to the general path, on the reader stored back.
+struct RegisterBits {
+  std::uint64_t bits;
+  std::int32_t count;
+  const std::uint8_t* pos;
+
+  explicit RegisterBits(const InputReader& in)
+      : bits(in.bitCount > 0 ? in.bitBuffer << (64 - in.bitCount) : 0), count(in.bitCount), pos(in.pos) {}
+  void storeTo(InputReader& in) const {
+    in.bitBuffer = count > 0 ? bits >> (64 - count) : 0;
+    in.bitCount = count;
+    in.pos = pos;
+  }
+  bool fillFast(const InputReader& in) {
+    return in.pendingMarker == 0 && in.end - pos >= 8 && fillLeftAligned(bits, count, pos);
+  }
+  // At least 32 bits buffered: enough for any code and its value.
+  bool ensure32(const InputReader& in) { return count >= 32 || fillFast(in); }
+  std::uint32_t top(int n) const { return static_cast<std::uint32_t>(bits >> (64 - n)); }
+  void drop(int n) {
+    bits <<= n;
+    count -= n;
+  }
+};
+
 inline void fillBits(InputReader& in) {
   if (in.bitCount > 56) return;
-  if (in.pendingMarker == 0 && in.end - in.pos >= 8 && fillWholeBytes(in.bitBuffer, in.bitCount, in.pos)) return;
-  fillBitsSlow(in);
+  RegisterBits r(in);
+  const bool filled = r.fillFast(in);
+  r.storeTo(in);
+  if (!filled) fillBitsSlow(in);
 }
 
 inline std::uint32_t peekBits(const InputReader& in, int n) {
@@ -341,58 +373,12 @@ struct ClearBlock {
   void operator()(std::int16_t* blk) const { std::memset(blk, 0, 64 * sizeof(std::int16_t)); }
 };
 
-// Refill of a left-aligned bit buffer (the next bit at the top) from buffer input with at
-// least 8 bytes left: as fillWholeBytes, but the bytes go in below the `count` buffered bits
-// with one OR. With no 0xFF among the 8 bytes loaded, the bits past the whole bytes taken are
-// the stream's next bits, which the next refill ORs in again unchanged.
-inline bool fillLeftAligned(std::uint64_t& bits, std::int32_t& count, const std::uint8_t*& pos) {
-  std::uint64_t word;
-  std::memcpy(&word, pos, 8);
-  word = __builtin_bswap64(word);
-  const std::uint64_t inverted = ~word;
-  if (((inverted - 0x0101010101010101ull) & ~inverted & 0x8080808080808080ull) == 0) {
-    bits |= word >> count;
-    const int bytes = (63 - count) >> 3;
-    count += bytes * 8;
-    pos += bytes;
-    return true;
-  }
-  while (count <= 56) {
-    const std::uint8_t c = *pos;
-    if (c == 0xFF) return false;
-    ++pos;
-    bits |= static_cast<std::uint64_t>(c) << (56 - count);
-    count += 8;
-  }
-  return true;
+// Coefficient k (zigzag order) at its natural place, dequantised.
+template <class Dequant>
+inline void storeCoefficient(std::int16_t* blk, const std::int16_t* q, int k, std::int32_t v, Dequant dq) {
+  const int at = kZigzagToNatural[k];
+  blk[at] = dq(static_cast<std::int16_t>(v), q[at]);
 }
-
-// The bit reader held in registers and left-aligned (the next bit at the top), which keeps
-// the chain from one table lookup to the next short: shr, load, shl. It refills as fillBits'
-// fast path does (no marker pending, at least 8 bytes of input left, no 0xFF among the bytes
-// taken); everything else is left to the general path, on the reader stored back.
-struct RegisterBits {
-  std::uint64_t bits;
-  std::int32_t count;
-  const std::uint8_t* pos;
-
-  explicit RegisterBits(const InputReader& in)
-      : bits(in.bitCount > 0 ? in.bitBuffer << (64 - in.bitCount) : 0), count(in.bitCount), pos(in.pos) {}
-  void storeTo(InputReader& in) const {
-    in.bitBuffer = count > 0 ? bits >> (64 - count) : 0;
-    in.bitCount = count;
-    in.pos = pos;
-  }
-  // At least 32 bits buffered: enough for any code and its value.
-  bool ensure32(const InputReader& in) {
-    return count >= 32 || (in.pendingMarker == 0 && in.end - pos >= 8 && fillLeftAligned(bits, count, pos));
-  }
-  std::uint32_t top(int n) const { return static_cast<std::uint32_t>(bits >> (64 - n)); }
-  void drop(int n) {
-    bits <<= n;
-    count -= n;
-  }
-};
 
 // The AC symbols of a block from zigzag index k on that the combined lookups decide. Returns
 // the next index, 64 or more when the block has ended, or stops early at a symbol the general
@@ -421,16 +407,15 @@ inline int decodeAcRun(RegisterBits& r, const InputReader& in, const HuffTable& 
     r.drop(fast & 0xFF);
     k += (fast >> 8) & 0xFF;
     if (k > 63) break;
-    const int at = kZigzagToNatural[k];
-    blk[at] = dq(static_cast<std::int16_t>(fast >> 16), q[at]);
+    storeCoefficient(blk, q, k, fast >> 16, dq);
     ++k;
   }
   return k;
 }
 
 // The DC difference of a block through the lookahead table; false when the general path
-// must decode it.
-inline bool dcFromLookahead(RegisterBits& r, const InputReader& in, const HuffTable& dc, std::int32_t& diff) {
+// must decode it. Forced inline: as a call, the register reader goes through memory.
+[[gnu::always_inline]] inline bool dcFromLookahead(RegisterBits& r, const InputReader& in, const HuffTable& dc, std::int32_t& diff) {
   if (!r.ensure32(in)) return false;
   const std::uint32_t e = dc.look[r.top(8)];
   if ((e >> 8) == 0) return false;
@@ -451,46 +436,26 @@ template <bool Ac, class Dequant>
 int decodeAcSymbol(InputReader& in, const HuffTable& ac, int k, std::int16_t* blk, const std::int16_t* q,
                    Dequant dq) {
   if (in.bitCount < 32) fillBits(in);
-  int rs;
-  std::int32_t v;
   if (in.bitCount >= 32) {
-    // Enough bits for any code (16) and any value (15): no further checks.
+    // Enough bits for any code (16) and any value (15): the combined lookup needs no checks.
     const std::int32_t fast = ac.fastAc[peekBits(in, HuffTable::kFastAcBits)];
     if (fast != 0) {
       in.bitCount -= fast & 0xFF;
       k += (fast >> 8) & 0xFF;
       if (k > 63) return 64;
-      if (Ac) {
-        const int at = kZigzagToNatural[k];
-        blk[at] = dq(static_cast<std::int16_t>(fast >> 16), q[at]);
-      }
+      if (Ac) storeCoefficient(blk, q, k, fast >> 16, dq);
       return k + 1;
     }
-    const std::uint32_t e = ac.look[peekBits(in, 8)];
-    if (e >> 8) {
-      in.bitCount -= static_cast<int>(e >> 8);
-      rs = static_cast<int>(e & 0xFF);
-    } else {
-      rs = huffSlow(in, ac);
-    }
-    const int s = rs & 15;
-    if (s == 0) return (rs >> 4) == 15 ? k + 16 : 64;  // ZRL, or end of block
-    k += rs >> 4;
-    v = extend(peekBits(in, s), s);
-    in.bitCount -= s;
-  } else {
-    rs = huffCareful(in, ac);
-    if (rs < 0) return 64;
-    const int s = rs & 15;
-    if (s == 0) return (rs >> 4) == 15 ? k + 16 : 64;
-    k += rs >> 4;
-    if (!receiveExtend(in, s, v)) return 64;
   }
+  const int rs = huffDecode(in, ac);
+  if (rs < 0) return 64;
+  const int s = rs & 15;
+  if (s == 0) return (rs >> 4) == 15 ? k + 16 : 64;  // ZRL, or end of block
+  k += rs >> 4;
+  std::int32_t v;
+  if (!receiveExtend(in, s, v)) return 64;
   if (k > 63) return 64;  // a run past coefficient 63 ends the block
-  if (Ac) {
-    const int at = kZigzagToNatural[k];
-    blk[at] = dq(static_cast<std::int16_t>(v), q[at]);
-  }
+  if (Ac) storeCoefficient(blk, q, k, v, dq);
   return k + 1;
 }
 
