@@ -904,8 +904,8 @@ int interruptScan(JPEG_PROPERTIES& p, JpegDecoderState& s, std::int32_t mx, std:
   return kInterrupted;
 }
 
-constexpr int kGoOn = 100;  // afterMcu: the scan goes on
-constexpr int kJump = 101;  // afterMcu: the scan goes on at the position saved in the scan record
+constexpr int kGoOn = 100;  // the scan goes on
+constexpr int kJump = 101;  // the scan goes on at the position saved in the scan record
 
 // Whether a code of `t` is a prefix of the buffered bits (16 or more bits always hold one).
 bool codeBuffered(const InputReader& in, const HuffTable& t) {
@@ -1009,7 +1009,7 @@ int passZeroBitMcus(JpegDecoderState& s, const ScanPlace& sp, std::int64_t numbe
   return kJump;
 }
 
-int afterMcu(JPEG_PROPERTIES& p, JpegDecoderState& s, const ScanPlace& sp, std::int32_t mx, std::int32_t my) {
+int mcuOutcome(JPEG_PROPERTIES& p, JpegDecoderState& s, const ScanPlace& sp, std::int32_t mx, std::int32_t my) {
   Scan& scan = s.scan;
   const std::int64_t number = static_cast<std::int64_t>(my) * sp.mcusX + mx + 1;
   const bool region = s.region.active();
@@ -1027,6 +1027,17 @@ int afterMcu(JPEG_PROPERTIES& p, JpegDecoderState& s, const ScanPlace& sp, std::
   if (inputExhausted(s.input) && !scan.progressive && onlyZeroBitsLeft(s.input))
     return passZeroBitMcus(s, sp, number, nextWindowNumber(sp.output, mx, my, sp.mcusX));
   if (decodingStalled(s)) return passStalledMcus(s, sp, number, nextWindowNumber(sp.output, mx, my, sp.mcusX));
+  return kGoOn;
+}
+
+// What follows MCU (mx, my) of a scan's loop: kGoOn, or the scan's result. A scan that goes
+// on at the position saved in the scan record moves (mx, my) to just before it, where the
+// loop's step lands on it.
+int afterMcu(JPEG_PROPERTIES& p, JpegDecoderState& s, const ScanPlace& sp, std::int32_t& mx, std::int32_t& my) {
+  const int next = mcuOutcome(p, s, sp, mx, my);
+  if (next != kJump) return next;
+  my = s.scan.mcuY;
+  mx = s.scan.mcuX - 1;
   return kGoOn;
 }
 
@@ -1195,11 +1206,6 @@ int decodeSequentialScan(JPEG_PROPERTIES& p, JpegDecoderState& s) {
         }
       }
       const int next = afterMcu(p, s, sp, mx, my);
-      if (next == kJump) {
-        my = scan.mcuY;
-        mx = scan.mcuX - 1;  // the loop's step moves to the saved position
-        continue;
-      }
       if (next != kGoOn) return next;
     }
   }
@@ -1267,11 +1273,6 @@ int decodeProgressiveScan(JPEG_PROPERTIES& p, JpegDecoderState& s) {
         renderFrameMcu(p, s, fx, fy);
       }
       const int next = afterMcu(p, s, sp, mx, my);
-      if (next == kJump) {
-        my = scan.mcuY;
-        mx = scan.mcuX - 1;  // the loop's step moves to the saved position
-        continue;
-      }
       if (next != kGoOn) return next;
     }
   }
