@@ -553,9 +553,18 @@ void decodeBlockVariantB(InputReader& in, const HuffTable& dc, const HuffTable& 
 }
 #endif
 
+// The block skip decoder of region reads: reads one sequential block's symbols and bits
+// as the DC-only block decoders do and keeps the DC predictor, storing nothing.
+void skipBlockSequential(InputReader& in, const HuffTable& dc, const HuffTable& ac, std::int16_t& pred) {
+  static constexpr std::int16_t kUnitQuant[1] = {1};
+  std::int16_t dcValue[1];
+  decodeBlockSequential<false>(in, dc, ac, pred, dcValue, kUnitQuant, DequantOne1{}, ClearBlock{});
+}
+
 }  // namespace
 
 void fillBlockDecoders(RoutineTable& t, int cpuClass) {
+  t.blockSkipDecoder = skipBlockSequential;
   t.blockDecoder[0][0] = decodeBlockPlain<DequantOne0, true>;
   t.blockDecoder[0][1] = decodeBlockPlain<DequantOne0, false>;
   t.blockDecoder[1][0] = decodeBlockPlain<DequantOne1, true>;
@@ -757,26 +766,6 @@ void scanMcuGrid(const Scan& scan, const Frame& f, std::int32_t& mcusX, std::int
   }
 }
 
-// The block skip decoder of region reads: reads one sequential block's symbols and bits
-// exactly as decodeBlockSequential does and keeps the DC predictor, storing nothing.
-void skipBlockSequential(InputReader& in, const HuffTable& dc, const HuffTable& ac, std::int16_t& pred) {
-  std::int16_t dcValue[1];
-  if (!decodeDcFirst(in, dc, pred, dcValue, 0)) return;
-  for (int k = 1; k < 64; ++k) {
-    const int rs = huffDecode(in, ac);
-    if (rs < 0) return;
-    const int size = rs & 15;
-    if (size == 0) {
-      if ((rs >> 4) != 15) return;  // end of block
-      k += 15;
-      continue;
-    }
-    k += rs >> 4;
-    std::uint32_t bits;
-    if (!getBits(in, size, bits)) return;
-  }
-}
-
 // The MCUs of a scan, in the scan's own grid, whose decoding reaches the output: those of
 // the frame MCUs inside the region, or without a region the frame MCUs the output shows.
 // x0 <= x < x1, y0 <= y < y1; all zero when there are none.
@@ -927,9 +916,9 @@ bool decodingStalled(const JpegDecoderState& s) {
   if (in.bitCount == 0) return true;
   const Scan& scan = s.scan;
   if (scan.progressive && scan.ah > 0) return false;
+  const bool dc = !scan.progressive || scan.ss == 0;
+  const bool ac = scan.progressive && scan.se >= std::max(scan.ss, 1);
   for (int i = 0; i < scan.ns; ++i) {
-    const bool dc = !scan.progressive || scan.ss == 0;
-    const bool ac = scan.progressive && scan.se >= std::max(scan.ss, 1);
     if ((dc && codeBuffered(in, *scan.comp[i].dc)) || (ac && codeBuffered(in, *scan.comp[i].ac))) return false;
   }
   return true;
@@ -998,7 +987,7 @@ int passZeroBitMcus(JpegDecoderState& s, const ScanPlace& sp, std::int64_t numbe
     ScanComponent& sc = scan.comp[i];
     InputReader zeros;  // exhausted buffer input: nothing but zero bits
     std::int16_t difference = 0;
-    skipBlockSequential(zeros, *sc.dc, *sc.ac, difference);
+    s.routines->blockSkipDecoder(zeros, *sc.dc, *sc.ac, difference);
     const std::uint64_t blocks = skipped * static_cast<std::uint64_t>(scan.ns == 1 ? 1 : sc.h * sc.v);
     sc.pred = static_cast<std::int16_t>(static_cast<std::uint16_t>(
         static_cast<std::uint64_t>(static_cast<std::uint16_t>(sc.pred)) +
@@ -1175,7 +1164,7 @@ int decodeSequentialScan(JPEG_PROPERTIES& p, JpegDecoderState& s) {
           if (produce)
             decode(in, *sc.dc, *sc.ac, sc.pred, s.mcu[base[i] + b], q);
           else
-            skipBlockSequential(in, *sc.dc, *sc.ac, sc.pred);
+            rt.blockSkipDecoder(in, *sc.dc, *sc.ac, sc.pred);
         }
       }
       if (in.error) return in.error;

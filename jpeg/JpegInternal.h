@@ -238,6 +238,7 @@ using DequantRoutine = void (*)(std::int16_t* block, const std::int16_t* table);
 using EndOfCallRoutine = void (*)();
 using BlockDecoderRoutine = void (*)(InputReader& in, const HuffTable& dc, const HuffTable& ac, std::int16_t& pred,
                                      std::int16_t* block, const std::int16_t* quant);
+using BlockSkipRoutine = void (*)(InputReader& in, const HuffTable& dc, const HuffTable& ac, std::int16_t& pred);
 
 // The context handed to MCU output routines.
 struct McuOutputArgs {
@@ -277,7 +278,7 @@ struct RoutineTable {
   //    sample: the AC coefficients are decoded and passed over), and the region decoder's
   //    block skip decoder.
   BlockDecoderRoutine blockDecoder[2][2] = {};
-  void* blockSkipDecoder = nullptr;
+  BlockSkipRoutine blockSkipDecoder = nullptr;
   // 8. Dequantisation by dctType, and the current one.
   DequantRoutine dequant[2] = {};
   DequantRoutine currentDequant = nullptr;
