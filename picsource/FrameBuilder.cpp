@@ -3,27 +3,46 @@
 #include "jpeg/JpegDecoder.h"
 #include "picsource/MediaTypeRecord.h"
 
-#include <cstdio>
+#include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <new>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
 
-class File {
+class FileDescriptor {
 public:
-    explicit File(const std::string& path) : handle(std::fopen(path.c_str(), "rb")) {}
-    ~File()
+    explicit FileDescriptor(int descriptor) : descriptor(descriptor) {}
+    ~FileDescriptor()
     {
-        if (handle) std::fclose(handle);
+        if (descriptor >= 0) close(descriptor);
     }
-    File(const File&) = delete;
-    File& operator=(const File&) = delete;
-    std::FILE* Get() const { return handle; }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int Get() const { return descriptor; }
 
 private:
-    std::FILE* handle;
+    int descriptor;
 };
+
+HRESULT ReadFailure(int error)
+{
+    switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+        return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+    case EACCES:
+    case EPERM:
+        return HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED);
+    case ENOMEM:
+        return E_OUTOFMEMORY;
+    default:
+        return HRESULT_FROM_WIN32(ERROR_READ_FAULT);
+    }
+}
 
 // Releases the decoder's state on every path out of DecodePicture.
 class DecoderSession {
@@ -52,60 +71,88 @@ bool FrameBuilder::Reserve(std::uint64_t size)
     return true;
 }
 
-bool FrameBuilder::LoadFile(const std::string& path)
+HRESULT FrameBuilder::ReadWhole(int descriptor, std::uint64_t size)
 {
-    File file(path);
-    if (!file.Get()) return false;
-    if (std::fseek(file.Get(), 0, SEEK_END) != 0) return false;
-    const long size = std::ftell(file.Get());
-    if (size <= 0 || static_cast<std::uint64_t>(size) > kMaxFileBytes) return false;
-    if (std::fseek(file.Get(), 0, SEEK_SET) != 0) return false;
-    if (!Reserve(static_cast<std::uint64_t>(size))) return false;
-    fileSize = static_cast<std::uint64_t>(size);
-    return std::fread(fileBuffer.get(), 1, fileSize, file.Get()) == fileSize;
+    std::uint64_t done = 0;
+    while (done < size) {
+        const ssize_t got = read(descriptor, fileBuffer.get() + done, size - done);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return ReadFailure(errno);
+        // The file shrank since it was measured.
+        if (got == 0) return HRESULT_FROM_WIN32(ERROR_HANDLE_EOF);
+        done += static_cast<std::uint64_t>(got);
+    }
+    return S_OK;
 }
 
-bool FrameBuilder::DecodePicture(Picture& picture)
+HRESULT FrameBuilder::LoadFile(const std::string& path)
+{
+    const FileDescriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    if (file.Get() < 0) return ReadFailure(errno);
+    struct stat info{};
+    if (fstat(file.Get(), &info) != 0) return ReadFailure(errno);
+    if (!S_ISREG(info.st_mode)) return HRESULT_FROM_WIN32(ERROR_BAD_FILE_TYPE);
+    if (info.st_size <= 0) return HRESULT_FROM_WIN32(ERROR_HANDLE_EOF);
+    const auto size = static_cast<std::uint64_t>(info.st_size);
+    if (size > kMaxFileBytes) return HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE);
+    if (!Reserve(size)) return E_OUTOFMEMORY;
+    fileSize = 0;
+    const HRESULT hr = ReadWhole(file.Get(), size);
+    if (SUCCEEDED(hr)) fileSize = size;
+    return hr;
+}
+
+HRESULT FrameBuilder::DecodePicture(Picture& picture)
 {
     DecoderSession session;
-    if (!session.ready) return false;
+    if (!session.ready) return E_OUTOFMEMORY;
     JpegContext& c = session.context;
     c.inFileName = nullptr;
     c.inBuffer = fileBuffer.get();
     c.inBufferSize = static_cast<std::uint32_t>(fileSize);
-    if (jpegRead(&c, ReadParamsBuffer) != JpegSuccess) return false;
+    int rc = jpegRead(&c, ReadParamsBuffer);
+    // Bytes that do not even start as a JPEG file (SOI, FF D8) are named for what they
+    // are, whichever marker the decoder's search then stumbled on.
+    const bool startsAsJpeg = fileSize >= 2 && fileBuffer[0] == 0xFF && fileBuffer[1] == 0xD8;
+    if (rc != JpegSuccess) return startsAsJpeg ? rc : JpegNotJpeg;
     // Only colour and grey pictures become frames; anything else is refused before
-    // any pixel memory is taken.
+    // any pixel memory is taken. A 3-channel picture keeps the colour the header
+    // declares: Adobe's transform 0 codes R, G and B directly.
     if (c.imageChannels == 1) {
         c.imageColor = ColorGray;
-    } else if (c.imageChannels == 3) {
-        c.imageColor = ColorYcbcr;
-    } else {
-        return false;
+    } else if (c.imageChannels != 3) {
+        return JpegUnsupportedBytesPerPixel;
     }
     c.outColor = ColorRgb;
     c.outChannels = 3;
-    const std::uint64_t pixels = std::uint64_t{c.imageWidth} * c.imageHeight;
-    if (pixels == 0 || pixels > kMaxPicturePixels) return false;
+    const std::uint32_t width = c.imageWidth;
+    const std::uint32_t height = c.imageHeight;
+    const std::uint64_t pixels = std::uint64_t{width} * height;
+    if (pixels == 0 || pixels > kMaxPicturePixels) return JpegNotSupported;
     picture.pixels.reset(new (std::nothrow) BYTE[pixels * 3]);
-    if (!picture.pixels) return false;
-    c.outWidth = c.imageWidth;
-    c.outHeight = static_cast<std::int32_t>(c.imageHeight);
+    if (!picture.pixels) return E_OUTOFMEMORY;
+    c.outWidth = width;
+    c.outHeight = static_cast<std::int32_t>(height);
     c.outPadBytes = 0;
     c.outBuffer = picture.pixels.get();
-    if (jpegRead(&c, ReadImageBuffer) != JpegSuccess) {
+    rc = jpegRead(&c, ReadImageBuffer);
+    // The frame is built from the size the pixel block was made for; a read that
+    // claims another one is not trusted.
+    if (rc == JpegSuccess && (c.imageWidth != width || c.imageHeight != height || c.outChannels != 3))
+        rc = JpegDataError;
+    if (rc != JpegSuccess) {
         picture.pixels.reset();
-        return false;
+        return rc;
     }
-    picture.width = c.imageWidth;
-    picture.height = c.imageHeight;
-    return true;
+    picture.width = width;
+    picture.height = height;
+    return S_OK;
 }
 
-bool FrameBuilder::ConvertToBottomUpBgr(const Picture& picture)
+HRESULT FrameBuilder::ConvertToBottomUpBgr(const Picture& picture)
 {
     const std::uint64_t stride = FrameStride(static_cast<LONG>(picture.width));
-    if (!Reserve(stride * picture.height)) return false;
+    if (!Reserve(stride * picture.height)) return E_OUTOFMEMORY;
     const std::size_t rowBytes = std::size_t{picture.width} * 3;
     for (std::uint32_t row = 0; row < picture.height; ++row) {
         const BYTE* source = picture.pixels.get() + rowBytes * row;
@@ -117,7 +164,7 @@ bool FrameBuilder::ConvertToBottomUpBgr(const Picture& picture)
         }
         std::memset(target + rowBytes, 0, stride - rowBytes);
     }
-    return true;
+    return S_OK;
 }
 
 void FrameBuilder::FitToFrame(std::uint32_t srcWidth, std::uint32_t srcHeight, BYTE* frame, LONG width,
@@ -147,11 +194,14 @@ void FrameBuilder::FitToFrame(std::uint32_t srcWidth, std::uint32_t srcHeight, B
     }
 }
 
-bool FrameBuilder::ReadPicture(const std::string& path, BYTE* frame, LONG width, LONG height)
+HRESULT FrameBuilder::ReadPicture(const std::string& path, BYTE* frame, LONG width, LONG height)
 {
     Picture picture;
-    if (!LoadFile(path) || !DecodePicture(picture) || !ConvertToBottomUpBgr(picture)) return false;
+    HRESULT hr = LoadFile(path);
+    if (SUCCEEDED(hr)) hr = DecodePicture(picture);
+    if (SUCCEEDED(hr)) hr = ConvertToBottomUpBgr(picture);
+    if (FAILED(hr)) return hr;
     picture.pixels.reset();
     FitToFrame(picture.width, picture.height, frame, width, height);
-    return true;
+    return S_OK;
 }

@@ -7,9 +7,14 @@
 //
 // Pictures larger than kMaxPicturePixels decoded, or files larger than kMaxFileBytes,
 // are refused like unreadable ones, so no picture can exhaust the process's memory.
+// Only regular files are read, and never with a blocking open, so a FIFO or a device
+// named *.jpg cannot stall the stream.
+//
+// Each step answers S_OK, the JPEG decoder's result code when it refused the picture,
+// or a failure HRESULT for the file (see EC_PICTURE_SKIPPED).
 #pragma once
 
-#include "platform/base/WinTypes.h"
+#include "platform/com/Com.h"
 
 #include <cstdint>
 #include <memory>
@@ -30,18 +35,19 @@ public:
     static std::uint64_t FrameStride(LONG width);
 
     // Whole read of one picture into `frame`, which holds height x FrameStride(width)
-    // bytes. False when the file cannot be read or decoded, has no 3-colour image, or
-    // memory is short.
-    bool ReadPicture(const std::string& path, BYTE* frame, LONG width, LONG height);
+    // bytes. Fails when the file cannot be read or decoded, has no grey or 3-colour
+    // image, or memory is short; `frame` is then untouched.
+    HRESULT ReadPicture(const std::string& path, BYTE* frame, LONG width, LONG height);
 
     // The steps of ReadPicture, one by one.
-    bool LoadFile(const std::string& path);
-    bool DecodePicture(Picture& picture);
-    bool ConvertToBottomUpBgr(const Picture& picture);
+    HRESULT LoadFile(const std::string& path);
+    HRESULT DecodePicture(Picture& picture);
+    HRESULT ConvertToBottomUpBgr(const Picture& picture);
     void FitToFrame(std::uint32_t srcWidth, std::uint32_t srcHeight, BYTE* frame, LONG width, LONG height) const;
 
 private:
     bool Reserve(std::uint64_t size);
+    HRESULT ReadWhole(int descriptor, std::uint64_t size);
 
     std::unique_ptr<BYTE[]> fileBuffer;
     std::uint64_t capacity = 0;

@@ -8,6 +8,7 @@
 
 #include "platform/com/Com.h"
 #include "platform/mediagraph/MediaGraph.h"
+#include "platform/mediagraph/MediaResults.h"
 
 // {560DEE2B-87C0-49FC-8ACE-1E4D3547B73B}
 inline constexpr CLSID CLSID_PictureSource{
@@ -19,6 +20,15 @@ inline constexpr CLSID CLSID_PictureSourcePage{
 // {E58DFAD4-877E-440B-8693-F95E6E4A1B8D}
 inline constexpr IID IID_IPictureSourceConfig{
     0xE58DFAD4, 0x877E, 0x440B, {0x86, 0x93, 0xF9, 0x5E, 0x6E, 0x4A, 0x1B, 0x8D}};
+
+// Graph event of a picture that could not be read or decoded and was passed over; the
+// stream goes on with the next picture, its times without a gap. param1: the picture's
+// index in the list; param2: why, see IsDecoderResult.
+inline constexpr LONG EC_PICTURE_SKIPPED = EC_USER + 0x100;
+
+// Whether a skip reason is the JPEG decoder's own result code (its messages come from
+// jpegErrorString); any other reason is a failure HRESULT of the file itself.
+inline constexpr bool IsDecoderResult(LONG_PTR reason) { return reason < 0 && reason >= -99; }
 
 struct IPictureSourceConfig : IUnknown {
     // Stopped only. Lists the folder's "*.jpg" files (any case) and replaces the picture

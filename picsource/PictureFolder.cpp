@@ -28,10 +28,14 @@ char16_t UpperUnit(char16_t unit)
     return unit;
 }
 
-bool IsFolder(const std::string& path)
+// Regular files and links to them: a folder, FIFO or device named *.jpg is no picture,
+// and reading a FIFO would wait for a writer for ever.
+bool IsRegularFile(const std::string& path, unsigned char type)
 {
+    if (type == DT_REG) return true;
+    if (type != DT_LNK && type != DT_UNKNOWN) return false;
     struct stat info{};
-    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+    return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
 } // namespace
@@ -68,9 +72,7 @@ std::vector<std::u16string> PictureFolder::List(const std::u16string& folder)
         std::u16string name = WideFromUtf8(entry->d_name);
         // A name that is not UTF-8 could not be opened again from its wide form.
         if (!IsPictureName(name) || Utf8FromWide(name) != entry->d_name) continue;
-        if (entry->d_type == DT_DIR || ((entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) &&
-                                        IsFolder(path + entry->d_name)))
-            continue;
+        if (!IsRegularFile(path + entry->d_name, entry->d_type)) continue;
         names.push_back(std::move(name));
     }
     closedir(directory);

@@ -1,6 +1,7 @@
-// The pictures of one folder: its "*.jpg" entries (the extension in any case),
-// sub-folders excluded, in the order Windows' default file system lists them
-// (names compared case-insensitively, code unit by code unit).
+// The pictures of one folder: its "*.jpg" entries (the extension in any case) that
+// are regular files or links to them (no sub-folders, FIFOs or devices), in the order
+// Windows' default file system lists them (names compared case-insensitively, code
+// unit by code unit).
 #pragma once
 
 #include <string>

@@ -264,13 +264,19 @@ HRESULT PictureStream::FillBuffer(IMediaSample* sample)
     std::memset(buffer, 0, static_cast<std::size_t>(size));
 
     std::lock_guard lock(streamLock);
-    const LONG index = nextPicture;
-    if (index < 0 || static_cast<std::size_t>(index) >= settings.pictures.size()) return S_FALSE;
     // A sample too small for the frame is a broken agreement, not the end of the pictures.
     if (FrameBytes() > static_cast<std::uint64_t>(size)) return VFW_E_BUFFER_OVERFLOW;
-    nextPicture = index + 1;
-    const std::string path = Utf8FromWide(settings.folder + settings.pictures[static_cast<std::size_t>(index)]);
-    if (!frameBuilder.ReadPicture(path, buffer, settings.width, settings.height)) return S_FALSE;
+    // A picture that cannot be read is passed over, and the user told, rather than
+    // ending the movie there.
+    for (;;) {
+        const LONG index = nextPicture;
+        if (index < 0 || static_cast<std::size_t>(index) >= settings.pictures.size()) return S_FALSE;
+        nextPicture = index + 1;
+        const std::string path = Utf8FromWide(settings.folder + settings.pictures[static_cast<std::size_t>(index)]);
+        const HRESULT read = frameBuilder.ReadPicture(path, buffer, settings.width, settings.height);
+        if (SUCCEEDED(read)) break;
+        owner.NotifyEvent(EC_PICTURE_SKIPPED, index, read);
+    }
     REFERENCE_TIME start = streamTime;
     streamTime += static_cast<LONGLONG>(settings.repTime) * kUnitsPerMillisecond;
     REFERENCE_TIME stop = streamTime;
@@ -295,6 +301,9 @@ HRESULT PictureStream::ChangeStart()
 
 void PictureStream::UpdateFromSeek(LONG target)
 {
+    // Under the state lock, so that a restart never interleaves its commands with those
+    // of a Stop: a run command after Stop's exit would leave Stop waiting for good.
+    std::lock_guard state(Filter().StateLock());
     if (!ThreadExists()) {
         nextPicture = target;
         return;

@@ -1,7 +1,12 @@
 // The folder scan's naming rules, on their own.
 #include "picsource/PictureFolder.h"
+#include "platform/base/WideText.h"
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sys/stat.h>
 
 TEST(PictureFolder, AddsOneSlashUnlessThereIsOne)
 {
@@ -29,4 +34,20 @@ TEST(PictureFolder, OrdersNamesCaseInsensitivelyByCodeUnit)
     EXPECT_TRUE(PictureFolder::ListsBefore(u"\u00e9.jpg", u"\u00ca.jpg"));
     EXPECT_TRUE(PictureFolder::ListsBefore(u"\u0416.jpg", u"\u044f.jpg"));
     EXPECT_FALSE(PictureFolder::ListsBefore(u"\u044f.jpg", u"\u0416.jpg"));
+}
+
+TEST(PictureFolder, ListsRegularFilesAndLinksToThemOnly)
+{
+    char pattern[] = "/tmp/picture-folder-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    const std::filesystem::path folder = pattern;
+    std::ofstream(folder / "a.jpg") << "a";
+    std::filesystem::create_symlink(folder / "a.jpg", folder / "b.jpg");
+    std::filesystem::create_symlink(folder / "missing", folder / "c.jpg");
+    std::filesystem::create_directory(folder / "d.jpg");
+    std::filesystem::create_directory_symlink(folder / "d.jpg", folder / "e.jpg");
+    ASSERT_EQ(mkfifo((folder / "f.jpg").c_str(), 0644), 0);
+    const auto names = PictureFolder::List(WideFromUtf8(folder.string() + "/"));
+    EXPECT_EQ(names, (std::vector<std::u16string>{u"a.jpg", u"b.jpg"}));
+    std::filesystem::remove_all(folder);
 }

@@ -2,9 +2,17 @@
 // end of stream, seeking, stopping while starved of samples, thread priority.
 #include "tests/picsource/PicsourceFixture.h"
 
+#include "jpeg/JpegDecoder.h"
+#include "platform/base/WideText.h"
 #include "platform/thread/Threads.h"
 
 #include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <future>
+#include <sys/stat.h>
+#include <thread>
 
 namespace {
 
@@ -18,6 +26,32 @@ std::vector<BYTE> Expected(const char* folder, const char* file, int width, int 
 long CountOf(const std::vector<std::string>& events, const std::string& name)
 {
     return std::count(events.begin(), events.end(), name);
+}
+
+// The largest channel difference between a frame of the picture's own size (bottom-up
+// B G R, rows a multiple of 4 bytes) and an independent decode (top-down R G B).
+int WorstDifference(const std::vector<BYTE>& frame, const DecodedPicture& reference)
+{
+    const std::size_t stride = (static_cast<std::size_t>(reference.width) * 3 + 3) & ~std::size_t{3};
+    int worst = 0;
+    for (int row = 0; row < reference.height; ++row) {
+        for (int column = 0; column < reference.width; ++column) {
+            const BYTE* bgr = &frame[static_cast<std::size_t>(reference.height - 1 - row) * stride + column * 3];
+            const BYTE* rgb = &reference.rgb[(static_cast<std::size_t>(row) * reference.width + column) * 3];
+            for (int c = 0; c < 3; ++c) worst = std::max(worst, std::abs(bgr[2 - c] - rgb[c]));
+        }
+    }
+    return worst;
+}
+
+// The skip events the filter raised: (index, reason) pairs.
+std::vector<std::pair<LONG_PTR, LONG_PTR>> Skips(const TestGraph& graph)
+{
+    std::vector<std::pair<LONG_PTR, LONG_PTR>> skips;
+    for (const auto& event : graph.events) {
+        if (event.code == EC_PICTURE_SKIPPED) skips.emplace_back(event.param1, event.param2);
+    }
+    return skips;
 }
 
 } // namespace
@@ -64,15 +98,7 @@ TEST_F(PicsourceTest, ColourAndRowOrderMatchAnIndependentDecoder)
     const auto frame = sink.Frames().at(0).bytes;
     const DecodedPicture reference = ReadPpm(PictureFolderUtf8("exact") + "/e.ppm");
     ASSERT_EQ(reference.width, 320);
-    int worst = 0;
-    for (int row = 0; row < 240; ++row) {
-        for (int column = 0; column < 320; ++column) {
-            const BYTE* bgr = &frame[static_cast<std::size_t>(239 - row) * 960 + column * 3];
-            const BYTE* rgb = &reference.rgb[(static_cast<std::size_t>(row) * 320 + column) * 3];
-            for (int c = 0; c < 3; ++c) worst = std::max(worst, std::abs(bgr[2 - c] - rgb[c]));
-        }
-    }
-    EXPECT_LE(worst, 8);
+    EXPECT_LE(WorstDifference(frame, reference), 8);
     // An exact-size picture is copied unchanged.
     EXPECT_TRUE(frame == Expected("exact", "e.jpg", 320, 240));
 }
@@ -103,24 +129,142 @@ TEST_F(PicsourceTest, PaddedRowsAndATopDownTypeStillGiveBottomUpFrames)
     EXPECT_TRUE(frame == Expected("photos", "a.jpg", 322, 240));
 }
 
-TEST_F(PicsourceTest, AnUnreadablePictureEndsTheStreamThere)
+TEST_F(PicsourceTest, AnUnreadablePictureIsSkippedAndTheTimesGoOnWithoutAGap)
 {
-    PrepareFolder("broken", 64, 48);
+    PrepareFolder("broken", 64, 48, 500);
     ASSERT_EQ(filter->Run(0), S_OK);
     ASSERT_TRUE(sink.WaitForEndOfStream());
-    EXPECT_EQ(sink.Frames().size(), 1u);
+    const auto frames = sink.Frames();
+    ASSERT_EQ(frames.size(), 2u);
+    EXPECT_TRUE(frames[1].bytes == Expected("broken", "3.jpg", 64, 48));
+    EXPECT_EQ(frames[1].start, 5000000);
+    EXPECT_EQ(frames[1].stop, 10000000);
     LONG current = 0;
     config->GetCurrentPicture(&current);
-    EXPECT_EQ(current, 2);
-    EXPECT_TRUE(graph.events.empty());
+    EXPECT_EQ(current, 3) << "the bar reaches the end";
+    ASSERT_EQ(filter->Stop(), S_OK);
+    EXPECT_EQ(Skips(graph), (std::vector<std::pair<LONG_PTR, LONG_PTR>>{{1, JpegNotJpeg}}));
+    EXPECT_EQ(graph.events.size(), 1u);
 }
 
-TEST_F(PicsourceTest, AFourChannelPictureEndsTheStreamThere)
+TEST_F(PicsourceTest, AFourChannelPictureIsSkipped)
 {
     PrepareFolder("cmyk", 64, 48);
     ASSERT_EQ(filter->Run(0), S_OK);
     ASSERT_TRUE(sink.WaitForEndOfStream());
-    EXPECT_EQ(sink.Frames().size(), 1u);
+    EXPECT_EQ(sink.Frames().size(), 2u);
+    ASSERT_EQ(filter->Stop(), S_OK);
+    EXPECT_EQ(Skips(graph), (std::vector<std::pair<LONG_PTR, LONG_PTR>>{{1, JpegUnsupportedBytesPerPixel}}));
+}
+
+// A folder of the test's own: copies of the tiny pictures, changed after the scan.
+class ChangedFolderTest : public PicsourceTest {
+protected:
+    void SetUp() override
+    {
+        PicsourceTest::SetUp();
+        char pattern[] = "/tmp/picsource-changed-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        folder = pattern;
+        for (const char* name : {"1.jpg", "2.jpg", "3.jpg"})
+            std::filesystem::copy_file(PictureFolderUtf8("tiny") + "/" + name, folder / name);
+        LONG repTime = 1000, width = 64, height = 48;
+        ASSERT_EQ(config->SetRepTime(&repTime), S_OK);
+        ASSERT_EQ(config->SetFolder(WideFromUtf8(folder.string() + "/").c_str()), S_OK);
+        ASSERT_EQ(config->SetVideoSize(&width, &height), S_OK);
+        ASSERT_EQ(ConnectSink(), S_OK);
+    }
+    void TearDown() override
+    {
+        PicsourceTest::TearDown();
+        std::error_code ignored;
+        std::filesystem::remove_all(folder, ignored);
+    }
+    void Write(const char* name, const std::string& bytes)
+    {
+        std::ofstream(folder / name, std::ios::binary | std::ios::trunc) << bytes;
+    }
+    std::string Read(const char* name)
+    {
+        std::ifstream in(folder / name, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    std::vector<std::pair<LONG_PTR, LONG_PTR>> RunToEnd()
+    {
+        EXPECT_EQ(filter->Run(0), S_OK);
+        EXPECT_TRUE(sink.WaitForEndOfStream());
+        EXPECT_EQ(filter->Stop(), S_OK);
+        return Skips(graph);
+    }
+    std::filesystem::path folder;
+};
+
+TEST_F(ChangedFolderTest, VanishedEmptyAndTruncatedFilesAreSkippedWithTheirReasons)
+{
+    std::filesystem::remove(folder / "1.jpg");
+    Write("2.jpg", "");
+    const std::string whole = Read("3.jpg");
+    Write("3.jpg", whole.substr(0, whole.size() / 2));
+    const auto skips = RunToEnd();
+    ASSERT_GE(skips.size(), 2u);
+    EXPECT_EQ(skips[0], (std::pair<LONG_PTR, LONG_PTR>{0, HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)}));
+    EXPECT_EQ(skips[1], (std::pair<LONG_PTR, LONG_PTR>{1, HRESULT_FROM_WIN32(ERROR_HANDLE_EOF)}));
+    // Half a picture is a frame of its upper half, or a decoder's refusal.
+    EXPECT_EQ(sink.Frames().size() + skips.size(), 3u);
+    if (skips.size() == 3) {
+        EXPECT_TRUE(IsDecoderResult(skips[2].second));
+    }
+}
+
+TEST_F(ChangedFolderTest, AFifoInPlaceOfAPictureIsSkippedWithoutWaitingForAWriter)
+{
+    std::filesystem::remove(folder / "2.jpg");
+    ASSERT_EQ(mkfifo((folder / "2.jpg").c_str(), 0644), 0);
+    const auto skips = RunToEnd();
+    EXPECT_EQ(skips, (std::vector<std::pair<LONG_PTR, LONG_PTR>>{{1, HRESULT_FROM_WIN32(ERROR_BAD_FILE_TYPE)}}));
+    EXPECT_EQ(sink.Frames().size(), 2u);
+}
+
+TEST_F(ChangedFolderTest, NoReadablePictureEndsTheStreamWithNoFrame)
+{
+    for (const char* name : {"1.jpg", "2.jpg", "3.jpg"}) Write(name, "no JPEG at all");
+    EXPECT_EQ(RunToEnd().size(), 3u);
+    EXPECT_TRUE(sink.Frames().empty());
+    EXPECT_EQ(sink.Events().back(), "EndOfStream");
+}
+
+// A picture whose stream declares a second, huge frame after its first one: the frame
+// is built only from what the pixel block was made for, or the picture is skipped.
+TEST_F(ChangedFolderTest, ASecondFrameDeclaringAnotherSizeNeverOverrunsTheFrame)
+{
+    std::string bytes = Read("2.jpg");
+    const std::size_t sof = bytes.find("\xFF\xC0");
+    const std::size_t sos = bytes.find("\xFF\xDA");
+    ASSERT_NE(sof, std::string::npos);
+    ASSERT_NE(sos, std::string::npos);
+    std::string secondFrame = bytes.substr(sof, 2 + 256 * static_cast<BYTE>(bytes[sof + 2]) + static_cast<BYTE>(bytes[sof + 3]));
+    secondFrame[5] = secondFrame[7] = '\xFD';
+    secondFrame[6] = secondFrame[8] = '\xE8'; // 65000 x 65000
+    const std::string scanHeader = bytes.substr(sos, 2 + 256 * static_cast<BYTE>(bytes[sos + 2]) + static_cast<BYTE>(bytes[sos + 3]));
+    bytes.resize(bytes.size() - 2); // EOI
+    bytes += secondFrame + scanHeader + std::string(64, '\0') + "\xFF\xD9";
+    Write("2.jpg", bytes);
+    const auto skips = RunToEnd();
+    const auto frames = sink.Frames();
+    ASSERT_EQ(frames.size() + skips.size(), 3u);
+    for (const auto& frame : frames) EXPECT_EQ(frame.bytes.size(), 64u * 3 * 48);
+    EXPECT_TRUE(frames.back().bytes == Expected("tiny", "3.jpg", 64, 48));
+}
+
+TEST_F(PicsourceTest, AnRgbCodedPictureKeepsItsColours)
+{
+    PrepareFolder("rgb", 64, 48);
+    ASSERT_EQ(filter->Pause(), S_OK);
+    ASSERT_TRUE(sink.WaitForFrames(1));
+    const auto frame = sink.Frames().at(0).bytes;
+    const DecodedPicture reference = ReadPpm(PictureFolderUtf8("rgb") + "/r.ppm");
+    ASSERT_EQ(reference.width, 64);
+    EXPECT_LE(WorstDifference(frame, reference), 8);
 }
 
 TEST_F(PicsourceTest, SetCurrentPictureMovesAStreamThatRuns)
@@ -174,6 +318,27 @@ TEST_F(PicsourceTest, StopWhileTheWorkerWaitsForASampleNeverDeadlocks)
         sink.ReleaseHeldSamples();
     }
     EXPECT_EQ(State(), State_Stopped);
+}
+
+TEST_F(PicsourceTest, ASeekRacingAStopNeverLeavesStopWaiting)
+{
+    PrepareFolder("tiny", 64, 48);
+    IMediaSeeking* seeking = nullptr;
+    ASSERT_EQ(pin->QueryInterface(IID_IMediaSeeking, reinterpret_cast<void**>(&seeking)), S_OK);
+    for (int cycle = 0; cycle < 200; ++cycle) {
+        sink.HoldSamples(1);
+        ASSERT_EQ(filter->Run(0), S_OK);
+        std::thread seeker([seeking] {
+            LONGLONG start = 10000000;
+            seeking->SetPositions(&start, AM_SEEKING_AbsolutePositioning, nullptr, 0);
+        });
+        std::future<HRESULT> stopped = std::async(std::launch::async, [this] { return filter->Stop(); });
+        sink.ReleaseHeldSamples();
+        ASSERT_EQ(stopped.wait_for(std::chrono::seconds(20)), std::future_status::ready) << "cycle " << cycle;
+        EXPECT_EQ(stopped.get(), S_OK);
+        seeker.join();
+    }
+    seeking->Release();
 }
 
 TEST_F(PicsourceTest, StateChanges)

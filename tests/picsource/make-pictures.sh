@@ -4,7 +4,7 @@
 set -eu
 out=$1
 rm -rf "$out"
-mkdir -p "$out/photos/d.jpg" "$out/exact" "$out/grey" "$out/broken" "$out/cmyk" "$out/tiny" "$out/empty"
+mkdir -p "$out/photos/d.jpg" "$out/exact" "$out/grey" "$out/broken" "$out/cmyk" "$out/tiny" "$out/empty" "$out/rgb"
 
 plasma() { convert -seed "$1" -size "$2" plasma:fractal -quality 90 "$3"; }
 
@@ -36,3 +36,7 @@ plasma 52 64x48 "$out/tiny/2.jpg"
 plasma 53 64x48 "$out/tiny/3.jpg"
 
 echo "nothing here" > "$out/empty/readme.txt"
+
+# R, G and B coded directly (Adobe transform 0), with djpeg's decode beside it.
+plasma 61 64x48 ppm:- | cjpeg -rgb -quality 95 -outfile "$out/rgb/r.jpg"
+djpeg -ppm -outfile "$out/rgb/r.ppm" "$out/rgb/r.jpg"
