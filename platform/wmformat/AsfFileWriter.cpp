@@ -13,6 +13,11 @@ extern "C" {
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <fcntl.h>
+#include <filesystem>
+#include <random>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <utility>
 
 namespace {
@@ -21,6 +26,7 @@ constexpr LONG ERROR_HANDLE_DISK_FULL = 39;
 constexpr LONG ERROR_DISK_FULL = 112;
 constexpr REFERENCE_TIME UnitsPerMillisecond = 10'000;
 constexpr REFERENCE_TIME UnitsPerSecond = 10'000'000;
+constexpr int TemporaryNameAttempts = 100;
 // Sound is resampled in pieces of at most this many input frames.
 constexpr int AudioChunkFrames = 4096;
 
@@ -102,7 +108,8 @@ HRESULT AsfFileWriter::Open(const std::string& path, const std::vector<ProfileSt
     Abandon();
     if (streams.empty() || streams.size() != inputs.size()) return E_INVALIDARG;
     finalPath = path;
-    temporaryPath = path + ".part";
+    HRESULT hr = CreateTemporary();
+    if (FAILED(hr)) return hr;
     int error = avformat_alloc_output_context2(&context, nullptr, "asf", temporaryPath.c_str());
     if (error < 0 || !context) return E_OUTOFMEMORY;
     for (std::size_t i = 0; i < streams.size(); ++i) {
@@ -113,14 +120,39 @@ HRESULT AsfFileWriter::Open(const std::string& path, const std::vector<ProfileSt
         }
     }
     error = avio_open(&context->pb, temporaryPath.c_str(), AVIO_FLAG_WRITE);
-    temporaryCreated = error >= 0;
     if (error >= 0) {
         error = avformat_write_header(context, nullptr);
         headerWritten = error >= 0;
     }
-    const HRESULT hr = error < 0 ? HresultFromAv(error) : CheckOutput();
+    hr = error < 0 ? HresultFromAv(error) : CheckOutput();
     if (FAILED(hr)) Abandon();
     return hr;
+}
+
+// A hidden name of its own beside the final one: runs writing the same movie at once
+// cannot mix their bytes, the final rename stays within one folder (atomic), and what a
+// killed run leaves is never taken for a movie. Created with the permissions a plain
+// new file gets.
+HRESULT AsfFileWriter::CreateTemporary()
+{
+    struct stat target{};
+    if (stat(finalPath.c_str(), &target) == 0 && S_ISDIR(target.st_mode)) return HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED);
+    const std::filesystem::path final(finalPath);
+    std::random_device random;
+    for (int attempt = 0; attempt < TemporaryNameAttempts; ++attempt) {
+        char suffix[16];
+        std::snprintf(suffix, sizeof suffix, ".%08x", static_cast<unsigned>(random()));
+        const std::filesystem::path candidate =
+            final.parent_path() / ("." + final.filename().string() + suffix + ".part");
+        const int descriptor = open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (descriptor < 0 && errno == EEXIST) continue;
+        if (descriptor < 0) return HresultFromAv(AVERROR(errno));
+        close(descriptor);
+        temporaryPath = candidate.string();
+        temporaryCreated = true;
+        return S_OK;
+    }
+    return HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED);
 }
 
 HRESULT AsfFileWriter::AddTrack(const ProfileStream& stream, const AsfInputFormat& input)
@@ -343,6 +375,11 @@ HRESULT AsfFileWriter::Encode(Track& track, bool endOfStream)
 HRESULT AsfFileWriter::Finish()
 {
     if (!headerWritten) return E_UNEXPECTED;
+    // Without one picture there is no movie, and no file is left that looks like one.
+    if (std::none_of(tracks.begin(), tracks.end(), [](const auto& track) { return track->IsVideo() && track->framesSent > 0; })) {
+        Abandon();
+        return HRESULT_FROM_WIN32(ERROR_NO_DATA);
+    }
     for (auto& track : tracks) {
         const HRESULT hr = Encode(*track, true);
         if (FAILED(hr)) {

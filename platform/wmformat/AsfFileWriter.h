@@ -1,7 +1,8 @@
 // Writes one .wmv file: an ASF container with WMV1 video and Windows Media
-// Audio 2 streams, encoded by FFmpeg. The file is written under a temporary
-// name next to the final one and renamed when Finish succeeds, so a failed
-// or abandoned run never leaves a file that looks complete.
+// Audio 2 streams, encoded by FFmpeg. The file is written under a hidden,
+// unique temporary name next to the final one and renamed when Finish
+// succeeds, so a failed or abandoned run never leaves a file that looks
+// complete, and never touches a file already there under the final name.
 //
 // Video arrives as 24-bit BGR frames of any size, rows bottom-up (positive
 // height) or top-down, each row padded to four bytes, and is scaled to the
@@ -48,7 +49,8 @@ public:
                        REFERENCE_TIME stop);
     // Sound of stream `index`; `start` places the first sound the stream receives.
     HRESULT WriteAudio(std::size_t index, const BYTE* data, std::size_t size, REFERENCE_TIME start);
-    // Drains the encoders, writes the trailer and gives the file its name.
+    // Drains the encoders, writes the trailer and gives the file its name. A movie
+    // that received no video frame fails with HRESULT_FROM_WIN32(ERROR_NO_DATA).
     HRESULT Finish();
     // Closes and removes the temporary file.
     void Abandon();
@@ -66,6 +68,7 @@ private:
     HRESULT Encode(Track& track, bool endOfStream);
     HRESULT WritePackets(Track& track);
     HRESULT CheckOutput();
+    HRESULT CreateTemporary();
     void Close();
 
     AVFormatContext* context = nullptr;

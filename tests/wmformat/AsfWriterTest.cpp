@@ -7,6 +7,7 @@
 #include "platform/base/WideText.h"
 
 #include <csignal>
+#include <fstream>
 #include <sys/resource.h>
 
 namespace {
@@ -18,6 +19,15 @@ constexpr double MovieSeconds = Pictures * RepTime / 1000.0;
 constexpr double FrameSeconds = RepTime / 1000.0;
 
 bool Exists(const std::filesystem::path& path) { return std::filesystem::exists(path); }
+
+// Hidden files in the movie's folder: the writer's temporaries.
+int Temporaries(const std::filesystem::path& folder)
+{
+    int count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        count += entry.path().filename().string().starts_with(".");
+    return count;
+}
 
 void ExpectOneFramePerPicture(const MovieProbe& probe)
 {
@@ -49,7 +59,7 @@ TEST_F(WriterTest, AMovieHasOneWmv1FramePerPictureAtItsTime)
     EXPECT_EQ(probe.StreamField(video, "width"), "160");
     EXPECT_EQ(probe.StreamField(video, "height"), "120");
     ExpectOneFramePerPicture(probe);
-    EXPECT_FALSE(Exists(file.string() + ".part"));
+    EXPECT_EQ(Temporaries(folder), 0);
 }
 
 TEST_F(WriterTest, SoundIsWrittenAsWma2At22050HzStereo)
@@ -122,17 +132,34 @@ TEST_F(WriterTest, AnOddFrameSizeIsEncodedOnePixelShorter)
 
 TEST_F(WriterTest, AFolderThatDoesNotExistAbortsTheRunAndWritesNothing)
 {
-    ConfigurePictures(64, 48, RepTime);
-    const ComPtr<IWMProfile> profile = EditedProfile(VideoOnlyProfileText(), 64, 48, 185000);
     const std::filesystem::path file = folder / "missing" / "movie.wmv";
-    BuildGraph(profile.Get(), file);
-    const std::vector<GraphEvent> seen = RunToEnd(5000);
-    LONG_PTR code = 0;
-    ASSERT_TRUE(Has(seen, EC_ERRORABORT, &code));
-    EXPECT_EQ(static_cast<HRESULT>(code), HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND));
-    EXPECT_FALSE(Has(seen, EC_COMPLETE));
-    ASSERT_EQ(control->Stop(), S_OK);
+    EXPECT_EQ(RunToAbort(file), HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND));
     EXPECT_FALSE(Exists(file));
+}
+
+TEST_F(WriterTest, AnOutputNameThatIsAFolderAbortsAndLeavesTheFolderAlone)
+{
+    const std::filesystem::path taken = folder / "taken.wmv";
+    std::filesystem::create_directory(taken);
+    std::ofstream(taken / "inside.txt") << "kept";
+    EXPECT_EQ(RunToAbort(taken), HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED));
+    EXPECT_TRUE(std::filesystem::is_directory(taken));
+    EXPECT_TRUE(Exists(taken / "inside.txt"));
+    EXPECT_EQ(Temporaries(folder), 0);
+}
+
+TEST_F(WriterTest, AMovieWithoutAPictureFailsAndKeepsTheEarlierFile)
+{
+    const std::filesystem::path bad = folder / "bad";
+    std::filesystem::create_directory(bad);
+    for (const char* name : {"1.jpg", "2.jpg"}) std::ofstream(bad / name) << "not a JPEG";
+    ASSERT_EQ(sourceConfig->SetFolder(WideFromUtf8(bad.string()).c_str()), S_OK);
+    const std::filesystem::path file = folder / "earlier.wmv";
+    std::ofstream(file) << "an earlier movie";
+    EXPECT_EQ(RunToAbort(file), HRESULT_FROM_WIN32(ERROR_NO_DATA));
+    std::ifstream in(file);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "an earlier movie");
+    EXPECT_EQ(Temporaries(folder), 0);
 }
 
 TEST_F(WriterTest, AFullDiskMidMovieAbortsAndLeavesNoFile)
@@ -158,7 +185,7 @@ TEST_F(WriterTest, AFullDiskMidMovieAbortsAndLeavesNoFile)
     EXPECT_FALSE(Has(seen, EC_COMPLETE));
     ASSERT_EQ(control->Stop(), S_OK);
     EXPECT_FALSE(Exists(file));
-    EXPECT_FALSE(Exists(file.string() + ".part"));
+    EXPECT_EQ(Temporaries(folder), 0);
 }
 
 TEST_F(WriterTest, StoppingBeforeTheEndLeavesNoFile)
@@ -176,7 +203,7 @@ TEST_F(WriterTest, StoppingBeforeTheEndLeavesNoFile)
     EXPECT_EQ(events->GetEvent(&code, &param1, &param2, 300), E_ABORT);
     ASSERT_EQ(control->Stop(), S_OK);
     EXPECT_FALSE(Exists(file));
-    EXPECT_FALSE(Exists(file.string() + ".part"));
+    EXPECT_EQ(Temporaries(folder), 0);
 }
 
 TEST_F(WriterTest, TheProfileDecidesThePinsWhileTheWriterIsUnconnected)

@@ -59,6 +59,21 @@ void WriterTest::ConfigurePictures(LONG width, LONG height, LONG repTime)
     ASSERT_EQ(sourceConfig->SetRepTime(&repTime), S_OK);
 }
 
+HRESULT WriterTest::RunToAbort(const std::filesystem::path& file)
+{
+    LONG width = 64, height = 48, repTime = 500;
+    EXPECT_EQ(sourceConfig->SetVideoSize(&width, &height), S_OK);
+    EXPECT_EQ(sourceConfig->SetRepTime(&repTime), S_OK);
+    const ComPtr<IWMProfile> profile = EditedProfile(VideoOnlyProfileText(), width, height, 185000);
+    BuildGraph(profile.Get(), file.string());
+    const std::vector<GraphEvent> seen = RunToEnd(5000);
+    LONG_PTR code = S_OK;
+    EXPECT_TRUE(Has(seen, EC_ERRORABORT, &code));
+    EXPECT_FALSE(Has(seen, EC_COMPLETE));
+    EXPECT_EQ(control->Stop(), S_OK);
+    return static_cast<HRESULT>(code);
+}
+
 ComPtr<IWMProfile> WriterTest::EditedProfile(const std::u16string& text, LONG width, LONG height, DWORD bitrate)
 {
     HRESULT hr = E_FAIL;

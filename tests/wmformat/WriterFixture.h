@@ -42,6 +42,8 @@ protected:
     // The events that arrive until EC_COMPLETE or EC_ERRORABORT, or the time runs out.
     std::vector<GraphEvent> RunToEnd(LONG milliseconds = 20000);
     static bool Has(const std::vector<GraphEvent>& events, LONG code, LONG_PTR* param1 = nullptr);
+    // A 64x48 video-only movie into `file` that must abort: the abort's code, once stopped.
+    HRESULT RunToAbort(const std::filesystem::path& file);
     IPin* WriterPin(const char16_t* name);
 
     std::filesystem::path folder;
