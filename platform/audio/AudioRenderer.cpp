@@ -20,6 +20,9 @@ constexpr Uint16 DeviceFrames = 1024;
 // Holds SDL's audio subsystem; answers whether the default output device opens.
 bool StartAudioSubsystem()
 {
+    // SDL would otherwise turn SIGINT and SIGTERM into quit events that nobody reads,
+    // and Ctrl-C would no longer stop the program.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
     SDL_AudioSpec wanted{};
     wanted.freq = 44100;

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -118,6 +119,16 @@ TEST_F(AudioRendererTest, WithoutAnAudioDeviceCreationFailsWithNoAudioHardware)
     EXPECT_EQ(CreateRenderer(), VFW_E_NO_AUDIO_HARDWARE);
     EXPECT_FALSE(renderer);
     EXPECT_EQ(static_cast<unsigned>(VFW_E_NO_AUDIO_HARDWARE), 0x80040256u);
+}
+
+TEST_F(AudioRendererTest, LeavesTheStopSignalsToTheProgram)
+{
+    ASSERT_EQ(CreateRenderer(), S_OK);
+    for (const int signal : {SIGINT, SIGTERM}) {
+        struct sigaction current{};
+        ASSERT_EQ(sigaction(signal, nullptr, &current), 0);
+        EXPECT_EQ(current.sa_handler, SIG_DFL) << "signal " << signal;
+    }
 }
 
 TEST_F(AudioRendererTest, TakesPcmOnly)
