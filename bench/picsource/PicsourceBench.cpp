@@ -69,7 +69,7 @@ struct Times {
 bool FinishFrame(FrameBuilder& builder, FrameBuilder::Picture& picture, BYTE* frame, Times& times,
                  Clock::time_point started, Clock::time_point loaded, Clock::time_point decoded)
 {
-    if (!builder.ConvertToBottomUpBgr(picture)) return false;
+    if (FAILED(builder.ConvertToBottomUpBgr(picture))) return false;
     picture.pixels.reset();
     const auto converted = Clock::now();
     builder.FitToFrame(picture.width, picture.height, frame, kWidth, kHeight);
@@ -86,10 +86,10 @@ bool FinishFrame(FrameBuilder& builder, FrameBuilder::Picture& picture, BYTE* fr
 bool OurFrame(FrameBuilder& builder, const std::string& path, BYTE* frame, Times& times)
 {
     const auto started = Clock::now();
-    if (!builder.LoadFile(path)) return false;
+    if (FAILED(builder.LoadFile(path))) return false;
     const auto loaded = Clock::now();
     FrameBuilder::Picture picture;
-    if (!builder.DecodePicture(picture)) return false;
+    if (FAILED(builder.DecodePicture(picture))) return false;
     return FinishFrame(builder, picture, frame, times, started, loaded, Clock::now());
 }
 
