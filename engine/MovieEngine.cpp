@@ -5,6 +5,7 @@
 #include "platform/mediagraph/MediaTypes.h"
 #include "platform/resource/MessageBox.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <tuple>
 #include <utility>
@@ -14,6 +15,31 @@ namespace {
 // Path buffers of the settings reader hold this many bytes with the terminator.
 constexpr std::size_t MaxSettingsPath = 260;
 constexpr LONG InfiniteWait = -1;
+
+// The keys of config.ini in the order they are read, with the values a movie can be
+// made with.
+struct SettingKey {
+    const char* section;
+    const char* name;
+    std::int32_t MovieSettings::*field;
+    std::int32_t lowest;
+    std::int32_t highest;
+};
+constexpr SettingKey SettingKeys[] = {
+    {"Screen", "width", &MovieSettings::width, MovieSettings::MinSide, MovieSettings::MaxSide},
+    {"Screen", "height", &MovieSettings::height, MovieSettings::MinSide, MovieSettings::MaxSide},
+    {"Screen", "FrameSpeed", &MovieSettings::frameSpeed, 1, MovieSettings::MaxFrameSpeed},
+    {"Screen", "Quality", &MovieSettings::quality, MovieSettings::MinQuality, MovieSettings::MaxQuality},
+    {"System", "WorkThreadPriority", &MovieSettings::workThreadPriority, INT32_MIN, INT32_MAX},
+};
+
+std::string RefusalText(const SettingKey& key, std::int32_t value, std::int32_t used)
+{
+    char text[160];
+    std::snprintf(text, sizeof text, "%s=%d is outside %d..%d; %d is used", key.name, value, key.lowest,
+                  key.highest, used);
+    return text;
+}
 
 template <typename T>
 HRESULT CreateInProcess(const CLSID& clsid, const IID& iid, ComPtr<T>& object)
@@ -113,24 +139,26 @@ HRESULT MovieEngine::SetNotifyWindow(HWND window, UINT message, LONG_PTR paramet
 
 bool MovieEngine::LoadSettings(const std::u16string& path)
 {
+    refusedSettings.clear();
     const std::string narrowPath = Utf8FromWide(path);
     if (narrowPath.size() >= MaxSettingsPath) return false;
     IniFile file(narrowPath);
     if (!file.Load()) return false;
-    const std::pair<const char*, const char*> keys[] = {
-        {"Screen", "width"}, {"Screen", "height"}, {"Screen", "FrameSpeed"}, {"Screen", "Quality"},
-        {"System", "WorkThreadPriority"}};
-    std::int32_t values[5];
-    for (std::size_t i = 0; i < 5; ++i) {
-        values[i] = file.GetInt(keys[i].first, keys[i].second, -1);
-        if (values[i] == -1) return false;
-    }
     MovieSettings loaded;
-    loaded.width = values[0];
-    loaded.height = values[1];
-    loaded.frameSpeed = values[2];
-    loaded.quality = values[3];
-    loaded.workThreadPriority = values[4];
+    for (const SettingKey& key : SettingKeys) {
+        const std::int32_t value = file.GetInt(key.section, key.name, -1);
+        if (value == -1) {
+            refusedSettings.clear();
+            return false;
+        }
+        // A value no movie can be made with (a negative bit rate would wrap to
+        // 4 Gbit/s) keeps the default instead.
+        if (value < key.lowest || value > key.highest) {
+            refusedSettings.push_back(RefusalText(key, value, loaded.*key.field));
+        } else {
+            loaded.*key.field = value;
+        }
+    }
     return ApplySettings(loaded);
 }
 

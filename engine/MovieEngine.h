@@ -16,6 +16,7 @@
 #include "platform/wmformat/WMFormat.h"
 
 #include <string>
+#include <vector>
 
 // The window message by which graph events reach the front end.
 inline constexpr UINT WM_GRAPHNOTIFY = 0x8000 + 100;
@@ -36,7 +37,10 @@ public:
     bool IsReady() const { return ready; }
 
     HRESULT SetNotifyWindow(HWND window, UINT message, LONG_PTR parameter);
+    // A value outside what a movie can be made with keeps its default and is listed
+    // in RefusedSettings ("Quality=-5 is outside 8000..50000000; 185000 is used").
     bool LoadSettings(const std::u16string& path);
+    const std::vector<std::string>& RefusedSettings() const { return refusedSettings; }
     bool ApplySettings(const MovieSettings& values);
     const MovieSettings& Settings() const { return settings; }
 
@@ -101,6 +105,7 @@ private:
     MovieSettings settings;
     std::u16string pictureFolder;
     std::u16string audioFile;
+    std::vector<std::string> refusedSettings;
     HWND ownerWindow = nullptr;
     bool ready = false;
 };

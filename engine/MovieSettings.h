@@ -4,6 +4,13 @@
 
 // The values read from config.ini, in the order the engine reads them.
 struct MovieSettings {
+    // The values a movie can be made with; config.ini's others keep the defaults below.
+    static constexpr std::int32_t MinSide = 20;
+    static constexpr std::int32_t MaxSide = 16384;
+    static constexpr std::int32_t MaxFrameSpeed = 3'600'000;
+    static constexpr std::int32_t MinQuality = 8'000;
+    static constexpr std::int32_t MaxQuality = 50'000'000;
+
     std::int32_t width = 640;
     std::int32_t height = 480;
     std::int32_t workThreadPriority = 0;

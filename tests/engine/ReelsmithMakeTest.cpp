@@ -2,8 +2,12 @@
 // only ever present when complete.
 #include "EngineFixture.h"
 
+#include <csignal>
+#include <fcntl.h>
 #include <fstream>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -36,6 +40,56 @@ protected:
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
     bool Exists(const std::string& name) const { return std::filesystem::exists(folder / name); }
+    // Files in the test's folder whose names start with a dot: the writer's temporaries.
+    int HiddenFiles() const
+    {
+        int count = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(folder))
+            count += entry.path().filename().string().starts_with(".");
+        return count;
+    }
+    // Starts the tool in the test's folder without waiting; standard error goes to `errorFile`.
+    pid_t Start(const std::vector<std::string>& arguments, const std::string& errorFile)
+    {
+        const pid_t child = fork();
+        if (child != 0) return child;
+        if (chdir(folder.c_str()) != 0) _exit(127);
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
+        setenv("REELSMITH_REGISTRY", (folder / "registered.reg").c_str(), 1);
+        const int error = open(errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(error, STDERR_FILENO);
+        std::vector<char*> argv{const_cast<char*>(REELSMITH_MAKE_PATH)};
+        for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+        argv.push_back(nullptr);
+        execv(REELSMITH_MAKE_PATH, argv.data());
+        _exit(127);
+    }
+    // The child's exit status once it ends, or -1 when it is still running after `seconds`.
+    static int WaitFor(pid_t child, int seconds)
+    {
+        for (int tenth = 0; tenth < seconds * 10; ++tenth) {
+            int status = 0;
+            if (waitpid(child, &status, WNOHANG) == child) return WIFEXITED(status) ? WEXITSTATUS(status) : -2;
+            usleep(100000);
+        }
+        kill(child, SIGKILL);
+        waitpid(child, nullptr, 0);
+        return -1;
+    }
+    std::string ReadFile(const std::string& name) const
+    {
+        std::ifstream in(folder / name);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    // A folder of `count` links to the 12-megapixel picture: a run that lasts.
+    std::string LongFolder(int count) const
+    {
+        const std::filesystem::path pictures = folder / "long";
+        std::filesystem::create_directory(pictures);
+        for (int i = 0; i < count; ++i)
+            std::filesystem::create_symlink(Media("large/big.jpg"), pictures / (std::to_string(i) + ".jpg"));
+        return pictures.string();
+    }
     std::filesystem::path folder;
     std::string messages;
 };
@@ -50,7 +104,7 @@ TEST_F(ReelsmithMakeTest, MakesTheMovieWithSoundFromConfigInTheCurrentDirectory)
     EXPECT_EQ(streams[0].width, 96);
     EXPECT_NEAR(streams[0].duration, 0.6, 0.12);
     EXPECT_NE(messages.find("6/6"), std::string::npos);
-    EXPECT_FALSE(Exists(".out.wmv.partial"));
+    EXPECT_EQ(HiddenFiles(), 0);
 }
 
 TEST_F(ReelsmithMakeTest, RefusedFolderSaysSoAndFails)
@@ -72,13 +126,123 @@ TEST_F(ReelsmithMakeTest, FailedRunLeavesNoOutput)
     EXPECT_EQ(Run("--audio " + Media("video.avi") + " " + Media("mixed") + " out.wmv"), 1);
     EXPECT_NE(messages.find("Error code: 0xffffffff."), std::string::npos);
     EXPECT_FALSE(Exists("out.wmv"));
-    EXPECT_FALSE(Exists(".out.wmv.partial"));
+    EXPECT_EQ(HiddenFiles(), 0);
     EXPECT_EQ(Run(Media("mixed") + " missing-folder/out.wmv"), 1);
+    EXPECT_NE(messages.find("missing-folder/out.wmv"), std::string::npos) << messages;
+}
+
+TEST_F(ReelsmithMakeTest, AnUnreadablePictureIsSkippedNamedAndExitsThree)
+{
+    std::ofstream(folder / "config.ini") << "[Screen]\nwidth=96\nheight=64\nFrameSpeed=500\nQuality=100000\n"
+                                            "[System]\nWorkThreadPriority=0\n";
+    ASSERT_EQ(Run(Media("broken") + " out.wmv"), 3) << messages;
+    EXPECT_NE(messages.find("skipped picture 2, " + Media("broken") + "/2.jpg: error -"), std::string::npos)
+        << messages;
+    const auto streams = ProbeStreams((folder / "out.wmv").string());
+    ASSERT_EQ(streams.size(), 1u);
+    EXPECT_NEAR(streams[0].duration, 1.0, 0.12) << "two pictures of 500 ms, no gap";
+}
+
+TEST_F(ReelsmithMakeTest, NoReadablePictureMakesNoMovieAndKeepsTheEarlierOne)
+{
+    const std::filesystem::path bad = folder / "bad";
+    std::filesystem::create_directory(bad);
+    for (const char* name : {"1.jpg", "2.jpg"}) std::ofstream(bad / name) << "\x89PNG not a JPEG";
+    std::ofstream(folder / "out.wmv") << "earlier";
+    EXPECT_EQ(Run(bad.string() + " out.wmv"), 1);
+    EXPECT_NE(messages.find("no picture could be read"), std::string::npos) << messages;
+    EXPECT_EQ(ReadFile("out.wmv"), "earlier");
+    EXPECT_EQ(HiddenFiles(), 0);
+}
+
+TEST_F(ReelsmithMakeTest, AFifoNamedLikeAPictureDoesNotStallTheRun)
+{
+    const std::filesystem::path pictures = folder / "pictures";
+    std::filesystem::create_directory(pictures);
+    std::filesystem::copy_file(Media("mixed/a420.jpg"), pictures / "a.jpg");
+    ASSERT_EQ(mkfifo((pictures / "b.jpg").c_str(), 0644), 0);
+    const pid_t child = Start({pictures.string(), "out.wmv"}, (folder / "stderr.txt").string());
+    EXPECT_EQ(WaitFor(child, 60), 0) << ReadFile("stderr.txt");
+    EXPECT_TRUE(Exists("out.wmv"));
+}
+
+TEST_F(ReelsmithMakeTest, AnOutputNameThatIsAFolderFailsNamingIt)
+{
+    std::filesystem::create_directory(folder / "taken.wmv");
+    EXPECT_EQ(Run(Media("mixed") + " taken.wmv"), 1);
+    EXPECT_NE(messages.find("taken.wmv"), std::string::npos) << messages;
+    EXPECT_TRUE(std::filesystem::is_directory(folder / "taken.wmv"));
+    EXPECT_EQ(HiddenFiles(), 0);
+}
+
+TEST_F(ReelsmithMakeTest, TwoRunsToOneOutputBothLandWholeMovies)
+{
+    const std::string pictures = LongFolder(6);
+    const pid_t first = Start({pictures, "same.wmv"}, (folder / "first.txt").string());
+    const pid_t second = Start({pictures, "same.wmv"}, (folder / "second.txt").string());
+    EXPECT_EQ(WaitFor(first, 120), 0) << ReadFile("first.txt");
+    EXPECT_EQ(WaitFor(second, 120), 0) << ReadFile("second.txt");
+    const auto streams = ProbeStreams((folder / "same.wmv").string());
+    ASSERT_EQ(streams.size(), 1u);
+    EXPECT_NEAR(streams[0].duration, 6.0, 0.6) << "the default 1000 ms per picture";
+    EXPECT_EQ(HiddenFiles(), 0);
+}
+
+TEST_F(ReelsmithMakeTest, StopSignalsEndTheRunQuicklyAndLeaveNothing)
+{
+    const std::string pictures = LongFolder(200);
+    std::ofstream(folder / "out.wmv") << "earlier";
+    for (const auto& [signal, status] : {std::pair{SIGTERM, 143}, std::pair{SIGINT, 130}}) {
+        const std::string errorName = "stderr-" + std::to_string(signal) + ".txt";
+        const pid_t child = Start({pictures, "out.wmv"}, (folder / errorName).string());
+        // Under way: the first pictures have been counted.
+        for (int tenth = 0; tenth < 600 && ReadFile(errorName).find("2/200") == std::string::npos; ++tenth)
+            usleep(100000);
+        ASSERT_NE(ReadFile(errorName).find("2/200"), std::string::npos);
+        kill(child, signal);
+        EXPECT_EQ(WaitFor(child, 10), status) << ReadFile(errorName);
+        EXPECT_EQ(ReadFile("out.wmv"), "earlier");
+        EXPECT_EQ(HiddenFiles(), 0);
+    }
+}
+
+TEST_F(ReelsmithMakeTest, NoSoundOutputIsOnlyMentionedWhenASoundIsAsked)
+{
+    const std::string command = "cd '" + folder.string() + "' && SDL_AUDIODRIVER=no-such-driver REELSMITH_REGISTRY=" +
+                                (folder / "registered.reg").string() + " " + REELSMITH_MAKE_PATH + " " +
+                                Media("second") + " out.wmv 2>'" + (folder / "stderr.txt").string() + "'";
+    const int status = std::system(command.c_str());
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    const std::string text = ReadFile("stderr.txt");
+    EXPECT_EQ(text.find("0x80040256"), std::string::npos) << text;
+    EXPECT_EQ(text.find("ALSA"), std::string::npos) << text;
+    EXPECT_EQ(text.find("[swscaler"), std::string::npos) << text;
+}
+
+TEST_F(ReelsmithMakeTest, AnAbsurdQualityKeepsTheDefaultAndSaysSo)
+{
+    std::ofstream(folder / "config.ini") << "[Screen]\nwidth=96\nheight=64\nFrameSpeed=100\nQuality=-5\n"
+                                            "[System]\nWorkThreadPriority=0\n";
+    ASSERT_EQ(Run(Media("second") + " out.wmv"), 0) << messages;
+    EXPECT_NE(messages.find("config.ini: Quality=-5 is outside 8000..50000000; 185000 is used"), std::string::npos)
+        << messages;
+    const auto streams = ProbeStreams((folder / "out.wmv").string());
+    ASSERT_EQ(streams.size(), 1u);
+    EXPECT_EQ(streams[0].width, 96) << "the other values are used";
 }
 
 TEST_F(ReelsmithMakeTest, CommandLineMistakesAreExitTwo)
 {
     EXPECT_EQ(Run("--help"), 0);
+    // What the help promises for a missing config.ini is what such a run does (see
+    // TwoRunsToOneOutputBothLandWholeMovies).
+    FILE* help = popen((std::string(REELSMITH_MAKE_PATH) + " --help").c_str(), "r");
+    ASSERT_NE(help, nullptr);
+    std::string text;
+    char line[256];
+    while (std::fgets(line, sizeof line, help)) text += line;
+    pclose(help);
+    EXPECT_NE(text.find("640x480, 1000 ms per\n                 picture"), std::string::npos) << text;
     EXPECT_EQ(Run(Media("mixed")), 2);
     EXPECT_EQ(Run("--bogus " + Media("mixed") + " out.wmv"), 2);
 }

@@ -2,16 +2,19 @@
 // the main window does (settings, folder, sound, Animate, completion, Stop)
 // and shows progress and the engine's messages on standard error.
 #include "engine/MovieEngine.h"
+#include "jpeg/JpegDecoder.h"
 #include "platform/base/WideText.h"
 #include "platform/mediagraph/MediaResults.h"
+#include "platform/messages/LibraryMessages.h"
 #include "platform/resource/MessageBox.h"
 #include "platform/window/WindowDispatcher.h"
 
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <string>
-#include <system_error>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -20,35 +23,63 @@ const HWND PreviewWindow = reinterpret_cast<HWND>(0x1001);
 constexpr HRESULT ClassNotRegistered = static_cast<HRESULT>(0x80040154u);
 constexpr const char* NoPicturesMessage = "このディレクトリでjpgファイルは見つかりませんでした。";
 
+// Exit statuses besides 0 (complete), 1 (failed) and 2 (bad command line).
+constexpr int PicturesSkipped = 3;
+constexpr int SignalBase = 128;
+
+volatile std::sig_atomic_t stopSignal = 0;
+
+void OnStopSignal(int signal) { stopSignal = signal; }
+
+// Ctrl-C and SIGTERM end the run at its next look (at most 100 ms away) through the
+// engine, which removes the unfinished movie.
+void CatchStopSignals()
+{
+    struct sigaction action{};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
 const char* const HelpText =
-    "Usage: reelsmith-make [--config FILE] [--audio FILE] [--preview] FOLDER OUTPUT.wmv\n"
+    "Usage: reelsmith-make [--config FILE] [--audio FILE] [--preview] [--verbose] FOLDER OUTPUT.wmv\n"
     "\n"
     "Makes a Windows Media movie of the *.jpg pictures of FOLDER, in the order\n"
     "Windows lists them, each shown for the configured time.\n"
     "\n"
     "  --config FILE  settings file (default: config.ini in the current directory):\n"
-    "                 [Screen] width, height, FrameSpeed (ms per picture), Quality\n"
-    "                 (bit/s); [System] WorkThreadPriority (-2..2). A file missing any\n"
-    "                 of the five keys leaves all defaults (640x480, 500 ms, 185000).\n"
+    "                 [Screen] width, height (20..16384), FrameSpeed (ms per picture,\n"
+    "                 1..3600000), Quality (bit/s, 8000..50000000); [System]\n"
+    "                 WorkThreadPriority (-2..2). A file missing any of the five keys\n"
+    "                 is not used at all: the movie is then 640x480, 1000 ms per\n"
+    "                 picture, 185000 bit/s. A value out of range keeps its default\n"
+    "                 (640, 480, 500, 185000), with a warning.\n"
     "  --audio FILE   lay an MP3 or WAV sound under the pictures; it is cut at the\n"
     "                 movie's end, or repeated when shorter.\n"
     "  --preview      run the preview branch too (tee and video renderer), as the\n"
     "                 window does; the frames are not shown.\n"
+    "  --verbose      also show the warnings of the media libraries (FFmpeg, ALSA).\n"
     "  --help         this text.\n"
     "\n"
     "The picture source library must be registered first:\n"
     "  regsvr build/lib/libXTPPic.so\n"
     "Progress goes to standard error. Errors are shown as \"Error code: 0x...\".\n"
-    "The movie is written beside OUTPUT under a temporary name and renamed when\n"
-    "complete, so a failed run leaves no OUTPUT.\n"
+    "A picture that cannot be read is skipped with a line naming it and why; the\n"
+    "movie is shorter by its time. The movie is written beside OUTPUT under a hidden\n"
+    "temporary name and renamed when complete, so a failed or interrupted run leaves\n"
+    "no OUTPUT and an earlier OUTPUT stays as it was.\n"
     "\n"
     "Exit status: 0 the movie is complete; 1 an error was reported, the folder was\n"
-    "refused or the run aborted; 2 bad command line.\n";
+    "refused, no picture could be read or the run aborted; 2 bad command line;\n"
+    "3 the movie is complete but pictures were skipped; 130 or 143 stopped by\n"
+    "SIGINT or SIGTERM (nothing is left).\n";
 
 struct Options {
     std::string config = "config.ini";
     std::string audio;
     bool preview = false;
+    bool verbose = false;
     std::string folder;
     std::string output;
 };
@@ -67,6 +98,8 @@ int ParseOptions(int argc, char** argv, Options& options)
             (argument == "--config" ? options.config : options.audio) = argv[++i];
         } else if (argument == "--preview") {
             options.preview = true;
+        } else if (argument == "--verbose") {
+            options.verbose = true;
         } else if (!argument.starts_with("--") && positional < 2) {
             (positional++ == 0 ? options.folder : options.output) = argument;
         } else {
@@ -99,30 +132,63 @@ private:
 };
 
 // Counts the engine's reports and prints them; the first report of a class
-// that is not registered adds how to register the picture source.
+// that is not registered adds how to register the picture source. A machine
+// without sound output is reported at construction; that only matters, and is
+// only shown, when a sound was asked for.
 class ErrorLine {
 public:
-    ErrorLine()
+    explicit ErrorLine(bool soundWanted)
     {
-        InstallMessageBoxHandler([this](HWND, const std::u16string& text, const std::u16string& caption, UINT) {
+        InstallMessageBoxHandler([this, soundWanted](HWND, const std::u16string& text, const std::u16string& caption,
+                                                     UINT) {
+            if (text == WideFromUtf8(CodeText(VFW_E_NO_AUDIO_HARDWARE))) {
+                soundless = true;
+                if (!soundWanted) return IDOK;
+            }
             std::fprintf(stderr, "%s%s: %s\n", progressShown ? "\n" : "", Utf8FromWide(caption).c_str(),
                          Utf8FromWide(text).c_str());
             ++count;
-            if (text == WideFromUtf8(ClassNotRegisteredText())) {
+            if (text == WideFromUtf8(CodeText(ClassNotRegistered))) {
                 std::fputs("XTPPic is not registered: run regsvr build/lib/libXTPPic.so\n", stderr);
             }
             return IDOK;
         });
     }
     ~ErrorLine() { InstallMessageBoxHandler({}); }
-    static std::string ClassNotRegisteredText()
+    static std::string CodeText(HRESULT code)
     {
         char text[32];
-        std::snprintf(text, sizeof text, "Error code: 0x%x.", static_cast<unsigned>(ClassNotRegistered));
+        std::snprintf(text, sizeof text, "Error code: 0x%x.", static_cast<unsigned>(code));
         return text;
     }
     int count = 0;
+    bool soundless = false;
     bool progressShown = false;
+};
+
+// Why the picture source passed over a picture, in words.
+std::string SkipReason(LONG_PTR reason)
+{
+    if (IsDecoderResult(reason)) {
+        return "error " + std::to_string(reason) + ": " + jpegErrorString(static_cast<int>(reason));
+    }
+    const auto code = static_cast<HRESULT>(reason);
+    const char* words = "the file cannot be read";
+    if (code == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)) words = "the file is no longer there";
+    if (code == HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED)) words = "permission denied";
+    if (code == HRESULT_FROM_WIN32(ERROR_BAD_FILE_TYPE)) words = "not a regular file";
+    if (code == HRESULT_FROM_WIN32(ERROR_HANDLE_EOF)) words = "the file is empty or was cut short while read";
+    if (code == HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE)) words = "the file is too large";
+    if (code == E_OUTOFMEMORY) words = "not enough memory";
+    char text[96];
+    std::snprintf(text, sizeof text, "0x%x: %s", static_cast<unsigned>(code), words);
+    return text;
+}
+
+// How a run ended.
+struct RunEnd {
+    bool complete = false;
+    int skipped = 0;
 };
 
 // A bar redrawn in place on a terminal, a line per change otherwise.
@@ -140,15 +206,19 @@ void ShowProgress(int done, int total, int& shown, bool terminal)
                  done, total);
 }
 
-// Waits for the end of the run: true on EC_COMPLETE, false on an abort.
-bool WaitForRun(MovieEngine& engine, WindowDispatcher& dispatcher, HeadlessWindow& main, ErrorLine& errors)
+// Waits for the end of the run, a stop signal or an abort, printing a line for each
+// skipped picture.
+RunEnd WaitForRun(MovieEngine& engine, WindowDispatcher& dispatcher, HeadlessWindow& main, ErrorLine& errors,
+                  const std::string& output)
 {
     const bool terminal = isatty(STDERR_FILENO);
     const int total = engine.PictureCount();
     int shown = -1;
+    RunEnd end;
     for (;;) {
         dispatcher.WaitForWork(100);
         dispatcher.DispatchPending();
+        if (stopSignal) return end;
         errors.progressShown = terminal;
         ShowProgress(engine.CurrentPicture(), total, shown, terminal);
         if (!main.notified) continue;
@@ -159,36 +229,41 @@ bool WaitForRun(MovieEngine& engine, WindowDispatcher& dispatcher, HeadlessWindo
         LONG_PTR second = 0;
         while (events && SUCCEEDED(events->GetEvent(&code, &first, &second, 0))) {
             events->FreeEventParams(code, first, second);
+            if (code == EC_PICTURE_SKIPPED) {
+                ++end.skipped;
+                WCHAR path[MAX_PATH] = {};
+                engine.PictureFileName(static_cast<int>(first), path, MAX_PATH);
+                std::fprintf(stderr, "%sreelsmith-make: skipped picture %d, %s: %s\n", terminal ? "\r\33[K" : "",
+                             static_cast<int>(first) + 1, Utf8FromWide(path).c_str(), SkipReason(second).c_str());
+                shown = -1;
+            }
             if (code == EC_COMPLETE || code == EC_ERRORABORT || code == EC_USERABORT) {
                 if (terminal) std::fputc('\n', stderr);
-                if (code != EC_COMPLETE) {
-                    std::fprintf(stderr, "reelsmith-make: the run was aborted (event %d, 0x%x)\n",
-                                 static_cast<int>(code), static_cast<unsigned>(first));
+                end.complete = code == EC_COMPLETE;
+                if (code == EC_ERRORABORT && first == HRESULT_FROM_WIN32(ERROR_NO_DATA)) {
+                    std::fputs("reelsmith-make: no picture could be read; no movie was made\n", stderr);
+                } else if (!end.complete) {
+                    std::fprintf(stderr, "reelsmith-make: the movie %s was not made (event %d, 0x%x)\n",
+                                 output.c_str(), static_cast<int>(code), static_cast<unsigned>(first));
                 }
-                return code == EC_COMPLETE;
+                return end;
             }
         }
     }
 }
 
-std::filesystem::path PartialName(const std::filesystem::path& output)
-{
-    std::filesystem::path partial = output;
-    partial.replace_filename("." + output.filename().string() + ".partial");
-    return partial;
-}
-
 int MakeMovie(const Options& options, WindowDispatcher& dispatcher, HeadlessWindow& main)
 {
-    ErrorLine errors;
+    ErrorLine errors(!options.audio.empty());
     MovieEngine engine;
     if (!engine.IsReady()) return 1;
-    // A machine without sound output is told once; it only matters with a sound.
-    const bool soundless = errors.count > 0;
-    if (soundless && !options.audio.empty()) return 1;
+    if (errors.soundless && !options.audio.empty()) return 1;
     const int reportedBefore = errors.count;
     engine.SetNotifyWindow(MainWindow, WM_GRAPHNOTIFY, 0);
     engine.LoadSettings(WideFromUtf8(options.config));
+    for (const std::string& refused : engine.RefusedSettings()) {
+        std::fprintf(stderr, "reelsmith-make: %s: %s\n", options.config.c_str(), refused.c_str());
+    }
     engine.SetPictureFolder(WideFromUtf8(options.folder));
     if (!engine.HasPictureFolder() || engine.PictureCount() == 0) {
         std::fprintf(stderr, "Reelsmith: %s\n", NoPicturesMessage);
@@ -196,16 +271,15 @@ int MakeMovie(const Options& options, WindowDispatcher& dispatcher, HeadlessWind
     }
     engine.SetCurrentPicture(0);
     if (!options.audio.empty()) engine.SetAudioFile(WideFromUtf8(options.audio));
-    const std::filesystem::path partial = PartialName(options.output);
-    engine.MakeMovie(WideFromUtf8(partial.string()), options.preview ? PreviewWindow : nullptr);
-    bool complete = errors.count == reportedBefore && WaitForRun(engine, dispatcher, main, errors);
+    if (stopSignal) return SignalBase + stopSignal;
+    engine.MakeMovie(WideFromUtf8(options.output), options.preview ? PreviewWindow : nullptr);
+    RunEnd end;
+    if (errors.count == reportedBefore) end = WaitForRun(engine, dispatcher, main, errors, options.output);
+    // Stopping before completion removes the unfinished movie.
     engine.Stop();
-    complete = complete && errors.count == reportedBefore;
-    std::error_code error;
-    if (complete) std::filesystem::rename(partial, options.output, error);
-    if (!complete || error) std::filesystem::remove(partial, error);
-    if (complete && error) std::fprintf(stderr, "reelsmith-make: cannot write %s\n", options.output.c_str());
-    return complete && !error ? 0 : 1;
+    if (stopSignal) return SignalBase + stopSignal;
+    if (!end.complete || errors.count != reportedBefore) return 1;
+    return end.skipped > 0 ? PicturesSkipped : 0;
 }
 
 } // namespace
@@ -215,6 +289,8 @@ int main(int argc, char** argv)
     Options options;
     const int parsed = ParseOptions(argc, argv, options);
     if (parsed != 0) return parsed < 0 ? 0 : parsed;
+    ShowLibraryMessages(options.verbose);
+    CatchStopSignals();
     if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 1;
     WindowDispatcher dispatcher;
     HeadlessWindow main({0, 0, 640, 480});
