@@ -1,16 +1,20 @@
 #include "app/MainDialog.h"
 
 #include "app/PreviewFrame.h"
+#include "picsource/IPictureSourceConfig.h"
 #include "platform/com/Com.h"
 #include "platform/mediagraph/MediaResults.h"
 #include "platform/mediagraph/MediaTypes.h"
 
+#include <algorithm>
 #include <array>
 #include <string>
 
 namespace {
 
 constexpr int MaxPath = 260;
+// Skipped pictures named in the message after a run; the rest are counted.
+constexpr std::size_t MaxListedSkips = 15;
 const std::u16string ProductCaption = u"Reelsmith";
 constexpr std::array ProgressControls{static_cast<int>(ProgressControl)};
 
@@ -154,6 +158,7 @@ void MainDialog::OnAnimate()
     }
     const std::u16string file = ChooseMovieFile();
     if (file.empty()) return;
+    skippedPictures.clear();
     engine->MakeMovie(file, host.PreviewHandle());
     SetProgressView(ProgressView::ShownDisabled);
     host.StartTimer(ProgressTimer, ProgressPeriodMs);
@@ -176,6 +181,7 @@ void MainDialog::OnPlay()
     }
     switch (engine->GraphState()) {
     case 0:
+        skippedPictures.clear();
         if (engine->Play(host.PreviewHandle()) >= 0) {
             host.StartTimer(ProgressTimer, ProgressPeriodMs);
             mode = DialogMode::Playing;
@@ -220,25 +226,54 @@ void MainDialog::OnGraphNotify()
     while (events->GetEvent(&code, &param1, &param2, 0) >= 0) {
         const auto abortCode = static_cast<HRESULT>(param1);
         events->FreeEventParams(code, param1, param2);
+        if (code == EC_PICTURE_SKIPPED) skippedPictures.push_back(static_cast<int>(param1));
         if (code == EC_COMPLETE) OnMovieComplete();
         if (code == EC_ERRORABORT) OnMovieAborted(abortCode);
     }
+}
+
+void MainDialog::ShowSkippedPictures()
+{
+    if (skippedPictures.empty()) return;
+    std::u16string text = u"次のJPGファイルは読み込めなかったため、飛ばしました:";
+    const std::size_t listed = std::min(skippedPictures.size(), MaxListedSkips);
+    for (std::size_t i = 0; i < listed; ++i) {
+        WCHAR path[MaxPath] = {};
+        engine->PictureFileName(skippedPictures[i], path, MaxPath);
+        const std::u16string_view name(path);
+        text += u"\n" + std::u16string(name.substr(name.find_last_of(u'/') + 1));
+    }
+    if (listed < skippedPictures.size()) {
+        text += u"\n" + ToWide("(+" + std::to_string(skippedPictures.size() - listed) + ")");
+    }
+    skippedPictures.clear();
+    host.ShowMessage(text, ProductCaption, MessageOk | MessageIconExclamation);
+}
+
+// The bar shows where the work ended, not the last poll before it.
+void MainDialog::ShowRunEnded()
+{
+    host.StopTimer(ProgressTimer);
+    host.SetProgressLabel(u"");
+    host.SetProgressPos(engine->CurrentPicture());
 }
 
 // A run that the graph gave up on (a full disk, an unwritable file) never
 // completes: without this the timer would run on and the user would never learn.
 void MainDialog::OnMovieAborted(HRESULT hr)
 {
-    host.StopTimer(ProgressTimer);
+    ShowRunEnded();
     engine->Stop();
     ShowPlayingLook(false);
     engine->ReportError(hr);
+    ShowSkippedPictures();
 }
 
 void MainDialog::OnMovieComplete()
 {
-    host.StopTimer(ProgressTimer);
+    ShowRunEnded();
     engine->Stop();
     ShowPlayingLook(false);
     ShowInfo(u"データの処理は終了しました!");
+    ShowSkippedPictures();
 }

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 // The window message by which graph events reach the dialog (WM_APP + 100).
 inline constexpr UINT WM_GRAPHNOTIFY_MESSAGE = 0x8000 + 100;
@@ -53,10 +54,14 @@ private:
     void ShowPlayingLook(bool playing);
     void OnMovieComplete();
     void OnMovieAborted(HRESULT hr);
+    void ShowRunEnded();
+    // One message naming the pictures the run passed over, if any.
+    void ShowSkippedPictures();
     void ShowInfo(const std::u16string& text);
 
     DialogHost& host;
     EngineFactory createEngine;
     std::unique_ptr<WorkflowEngine> engine;
     DialogMode mode = DialogMode::Idle;
+    std::vector<int> skippedPictures;
 };

@@ -2,6 +2,7 @@
 
 #include "app/MainWindow.h"
 #include "app/MovieEngineAdapter.h"
+#include "app/TerminationWatch.h"
 #include "platform/com/Com.h"
 #include "platform/resource/MessageBox.h"
 
@@ -17,6 +18,9 @@ int ReelsmithApp::Run(int argc, char** argv)
         MainWindow window([] { return std::make_unique<MovieEngineAdapter>(); });
         InstallMessageBoxHandler([&window](HWND, const std::u16string& text, const std::u16string& caption,
                                            UINT type) { return window.ShowMessage(text, caption, type); });
+        // Every event loop ends, message boxes included; the window and its engine
+        // are then destroyed on the way out, which removes an unfinished movie.
+        const TerminationWatch watch([] { QCoreApplication::exit(0); });
         window.Start();
         status = application.exec();
         InstallMessageBoxHandler({});

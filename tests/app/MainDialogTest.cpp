@@ -1,5 +1,6 @@
 #include "app/MainDialog.h"
 
+#include "picsource/IPictureSourceConfig.h"
 #include "platform/com/Com.h"
 #include "platform/mediagraph/GraphControl.h"
 #include "platform/mediagraph/MediaResults.h"
@@ -146,9 +147,11 @@ public:
     int PictureCount() override { return count; }
     int CurrentPicture() override { return current; }
     void SetCurrentPicture(int index) override { log.push_back("SetCurrentPicture " + std::to_string(index)); }
-    void PictureFileName(int, WCHAR* buffer, LONG capacity) override
+    void PictureFileName(int index, WCHAR* buffer, LONG capacity) override
     {
-        const std::u16string name = firstPicture.substr(0, capacity - 1);
+        const std::string other = "/photos/picture" + std::to_string(index) + ".jpg";
+        const std::u16string path = index == 0 ? firstPicture : std::u16string(other.begin(), other.end());
+        const std::u16string name = path.substr(0, capacity - 1);
         std::copy(name.begin(), name.end(), buffer);
         buffer[name.size()] = 0;
     }
@@ -456,8 +459,11 @@ TEST_F(MainDialogTest, CompletionAfterPlayingStopsAndFreezesTheBar)
     Init();
     AcceptFolder(4);
     dialog.OnPlay();
-    engine->current = 4;
+    engine->current = 3;
     dialog.OnTimer();
+    EXPECT_EQ(host.label, "再生中");
+    // The last picture passes between two polls: the bar still shows where the run ended.
+    engine->current = 4;
     engine->Raise(EC_PAUSED);
     engine->Raise(EC_COMPLETE);
     dialog.OnGraphNotify();
@@ -466,7 +472,7 @@ TEST_F(MainDialogTest, CompletionAfterPlayingStopsAndFreezesTheBar)
     EXPECT_EQ(host.images[PlayControl], (std::vector<int>{130, 129, 0}));
     EXPECT_EQ(LastMessage().text, "データの処理は終了しました!");
     EXPECT_EQ(host.messages.size(), 2u) << "the other event is ignored";
-    EXPECT_EQ(host.label, "再生中");
+    EXPECT_EQ(host.label, "") << "the work has ended";
     EXPECT_EQ(host.progress, 4);
     EXPECT_EQ(dialog.Mode(), DialogMode::Playing);
 
@@ -501,6 +507,45 @@ TEST_F(MainDialogTest, AnAbortedMovieStopsAndReportsItsCode)
     EXPECT_EQ(log[log.size() - 2], "Stop");
     EXPECT_EQ(log.back(), "ReportError 0x80070070");
     EXPECT_EQ(host.messages.size(), messagesBefore) << "no word of success";
+}
+
+TEST_F(MainDialogTest, SkippedPicturesAreNamedOnceAfterTheCompletionMessage)
+{
+    Init();
+    AcceptFolder(20);
+    host.saveFile = u"/out/movie.wmv";
+    dialog.OnAnimate();
+    for (int index : {2, 5}) engine->Raise(EC_PICTURE_SKIPPED, index);
+    engine->current = 20;
+    engine->Raise(EC_COMPLETE);
+    dialog.OnGraphNotify();
+    ASSERT_GE(host.messages.size(), 2u);
+    EXPECT_EQ(host.messages[host.messages.size() - 2].text, "データの処理は終了しました!");
+    EXPECT_EQ(LastMessage().text, "次のJPGファイルは読み込めなかったため、飛ばしました:\npicture2.jpg\npicture5.jpg");
+    EXPECT_EQ(host.progress, 20);
+
+    // The next run starts with no skips of its own.
+    const std::size_t shown = host.messages.size();
+    dialog.OnAnimate();
+    engine->Raise(EC_COMPLETE);
+    dialog.OnGraphNotify();
+    EXPECT_EQ(host.messages.size(), shown + 1);
+}
+
+TEST_F(MainDialogTest, AManySkipsMessageListsFifteenAndCountsTheRest)
+{
+    Init();
+    AcceptFolder(40);
+    host.saveFile = u"/out/movie.wmv";
+    dialog.OnAnimate();
+    for (int index = 1; index <= 20; ++index) engine->Raise(EC_PICTURE_SKIPPED, index);
+    // Nothing could be read: the writer aborts, and the skips say why.
+    engine->Raise(EC_ERRORABORT, static_cast<LONG_PTR>(HRESULT_FROM_WIN32(ERROR_NO_DATA)));
+    dialog.OnGraphNotify();
+    EXPECT_EQ(log.back(), "ReportError 0x800700e8");
+    const std::string& text = LastMessage().text;
+    EXPECT_NE(text.find("\npicture15.jpg\n(+5)"), std::string::npos) << text;
+    EXPECT_EQ(text.find("picture16.jpg"), std::string::npos);
 }
 
 TEST_F(MainDialogTest, HelpRunsTheHelpDialog)
