@@ -133,17 +133,16 @@ private:
 
 // Counts the engine's reports and prints them; the first report of a class
 // that is not registered adds how to register the picture source. A machine
-// without sound output is reported at construction; that only matters, and is
-// only shown, when a sound was asked for.
+// without sound output is reported at construction: making a movie needs none,
+// so that report is only noted.
 class ErrorLine {
 public:
-    explicit ErrorLine(bool soundWanted)
+    ErrorLine()
     {
-        InstallMessageBoxHandler([this, soundWanted](HWND, const std::u16string& text, const std::u16string& caption,
-                                                     UINT) {
+        InstallMessageBoxHandler([this](HWND, const std::u16string& text, const std::u16string& caption, UINT) {
             if (text == WideFromUtf8(CodeText(VFW_E_NO_AUDIO_HARDWARE))) {
                 soundless = true;
-                if (!soundWanted) return IDOK;
+                return IDOK;
             }
             std::fprintf(stderr, "%s%s: %s\n", progressShown ? "\n" : "", Utf8FromWide(caption).c_str(),
                          Utf8FromWide(text).c_str());
@@ -170,7 +169,10 @@ public:
 std::string SkipReason(LONG_PTR reason)
 {
     if (IsDecoderResult(reason)) {
-        return "error " + std::to_string(reason) + ": " + jpegErrorString(static_cast<int>(reason));
+        std::string text = "error " + std::to_string(reason) + ": " + jpegErrorString(static_cast<int>(reason));
+        // The decoder says this too when its input ends before the picture does.
+        if (reason == JpegMemoryError) text += " (the file ends too early, or memory is short)";
+        return text;
     }
     const auto code = static_cast<HRESULT>(reason);
     const char* words = "the file cannot be read";
@@ -254,10 +256,13 @@ RunEnd WaitForRun(MovieEngine& engine, WindowDispatcher& dispatcher, HeadlessWin
 
 int MakeMovie(const Options& options, WindowDispatcher& dispatcher, HeadlessWindow& main)
 {
-    ErrorLine errors(!options.audio.empty());
+    ErrorLine errors;
     MovieEngine engine;
     if (!engine.IsReady()) return 1;
-    if (errors.soundless && !options.audio.empty()) return 1;
+    if (errors.soundless && !options.audio.empty()) {
+        std::fprintf(stderr, "reelsmith-make: this machine has no sound output (%s); the sound is written into the movie "
+                             "all the same\n", ErrorLine::CodeText(VFW_E_NO_AUDIO_HARDWARE).c_str());
+    }
     const int reportedBefore = errors.count;
     engine.SetNotifyWindow(MainWindow, WM_GRAPHNOTIFY, 0);
     engine.LoadSettings(WideFromUtf8(options.config));
