@@ -84,10 +84,12 @@ HRESULT VideoRenderer::OnPause()
     bool complete;
     {
         std::lock_guard guard(streamLock);
-        // Leaving Running, the pause is cued afresh: by the sample held now or the next one.
-        if (streamState == State_Running) cued = endOfStream;
+        // Leaving Running, the pause is cued afresh: by the sample held now, else the next one.
+        if (streamState == State_Running) {
+            cued = endOfStream;
+            if (!cued && heldSample) Cue(heldSample);
+        }
         streamState = State_Paused;
-        if (!cued && heldSample) Cue(heldSample);
         complete = cued || streamLayout.width == 0;
     }
     changed.notify_all();

@@ -150,7 +150,7 @@ private:
     ComPtr<IReferenceClock> streamClock;
     REFERENCE_TIME runStart = 0;
     bool cued = false;
-    // The sample Render waits with until it is due.
+    // The sample Render waits with until it is due; its caller holds the reference.
     IMediaSample* heldSample = nullptr;
     bool endOfStream = false;
     bool flushing = false;

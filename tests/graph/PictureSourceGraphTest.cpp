@@ -8,6 +8,7 @@
 #include "platform/window/WindowDispatcher.h"
 #include "tests/platform/TempRegistry.h"
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstdlib>
 #include <memory>
@@ -125,14 +126,12 @@ public:
     std::optional<REFERENCE_TIME> WaitFor(int picture, REFERENCE_TIME since)
     {
         std::unique_lock guard(lock);
-        std::optional<REFERENCE_TIME> found;
-        changed.wait_for(guard, std::chrono::seconds(5), [&] {
-            for (const Presentation& p : shown) {
-                if (p.picture == picture && p.time >= since) found = p.time;
-            }
-            return found.has_value();
-        });
-        return found;
+        const auto matches = [&](const Presentation& p) { return p.picture == picture && p.time >= since; };
+        if (!changed.wait_for(guard, std::chrono::seconds(5),
+                              [&] { return std::any_of(shown.begin(), shown.end(), matches); })) {
+            return std::nullopt;
+        }
+        return std::find_if(shown.begin(), shown.end(), matches)->time;
     }
 
 private:
