@@ -126,19 +126,23 @@ HRESULT SerializeFilterData(const REGFILTER2& filter, Bytes& out)
     return AppendPins(out, filter.cPins2, filter.rgPins2);
 }
 
-LONG SetText(HKEY key, LPCWSTR name, const std::u16string& text)
+LONG SetText(const std::u16string& entry, LPCWSTR name, const std::u16string& text)
 {
     const auto bytes = static_cast<DWORD>((text.size() + 1) * sizeof(char16_t));
-    return RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()), bytes);
+    return RegSetKeyValueW(HKEY_CLASSES_ROOT, entry.c_str(), name, REG_SZ, text.c_str(), bytes);
 }
 
-LONG WriteEntry(HKEY key, LPCWSTR name, REFCLSID filter, const Bytes& filterData)
+// Each value is written together with the entry's key: a registration of the same filter
+// running at the same time deletes the entry before it writes its own, and a handle kept
+// across that would answer ERROR_KEY_DELETED. The writer whose deletion came last writes
+// the whole entry after it.
+LONG WriteEntry(const std::u16string& entry, LPCWSTR name, REFCLSID filter, const Bytes& filterData)
 {
-    LONG error = SetText(key, u"FriendlyName", name);
-    if (error == ERROR_SUCCESS) error = SetText(key, u"CLSID", GuidText(filter));
+    LONG error = SetText(entry, u"FriendlyName", name);
+    if (error == ERROR_SUCCESS) error = SetText(entry, u"CLSID", GuidText(filter));
     if (error == ERROR_SUCCESS)
-        error = RegSetValueExW(key, u"FilterData", 0, REG_BINARY, filterData.data(),
-                               static_cast<DWORD>(filterData.size()));
+        error = RegSetKeyValueW(HKEY_CLASSES_ROOT, entry.c_str(), u"FilterData", REG_BINARY, filterData.data(),
+                                static_cast<DWORD>(filterData.size()));
     return error;
 }
 
@@ -171,12 +175,7 @@ HRESULT FilterMapper::RegisterFilter(REFCLSID filter, LPCWSTR name, IMoniker** m
         const HRESULT hr = SerializeFilterData(*filterData, data);
         if (FAILED(hr)) return hr;
 
-        HKEY key = nullptr;
-        LONG error = RegCreateKeyExW(HKEY_CLASSES_ROOT, EntryPath(category, instance, filter).c_str(), 0, nullptr,
-                                     REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr, &key, nullptr);
-        if (error != ERROR_SUCCESS) return HRESULT_FROM_WIN32(error);
-        error = WriteEntry(key, name, filter, data);
-        RegCloseKey(key);
+        const LONG error = WriteEntry(EntryPath(category, instance, filter), name, filter, data);
         return error == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(error);
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;

@@ -84,6 +84,11 @@ HRESULT VideoRenderer::OnPause()
     bool complete;
     {
         std::lock_guard guard(streamLock);
+        // Leaving Running, the pause is cued afresh: by the sample held now, else the next one.
+        if (streamState == State_Running) {
+            cued = endOfStream;
+            if (!cued && heldSample) Cue(heldSample);
+        }
         streamState = State_Paused;
         complete = cued || streamLayout.width == 0;
     }
@@ -152,14 +157,20 @@ HRESULT VideoRenderer::Render(IMediaSample* sample)
         hasLastStop = true;
         lastStop = timed == VFW_S_NO_STOP_TIME ? start : stop;
     }
-    if (streamState == State_Paused && !cued) {
-        cued = true;
-        changed.notify_all();
-        Present(sample);
-    }
-    if (!WaitUntilDue(guard, hasTime, start)) return streamState == State_Stopped ? VFW_E_WRONG_STATE : S_FALSE;
+    if (streamState == State_Paused && !cued) Cue(sample);
+    heldSample = sample;
+    const bool due = WaitUntilDue(guard, hasTime, start);
+    heldSample = nullptr;
+    if (!due) return streamState == State_Stopped ? VFW_E_WRONG_STATE : S_FALSE;
     Present(sample);
     return S_OK;
+}
+
+void VideoRenderer::Cue(IMediaSample* sample)
+{
+    cued = true;
+    changed.notify_all();
+    Present(sample);
 }
 
 HRESULT VideoRenderer::EndOfStream()

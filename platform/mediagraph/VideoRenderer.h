@@ -6,8 +6,10 @@
 //
 // Timing: with a reference clock each sample is shown when the clock reaches
 // the run's start time plus the sample's start time; without one, or for a
-// sample without times, at once. While paused the first sample completes the
-// pause and is held (Receive blocks) until the graph runs, stops or flushes.
+// sample without times, at once. While paused the first sample is shown at
+// once, completes the pause and is held (Receive blocks) until the graph
+// runs, stops or flushes; pausing a run cues the sample waiting for its time,
+// if there is one, else the next to arrive.
 // EC_COMPLETE follows end-of-stream once the last sample's stop time has come
 // (at once without a clock), and only while running.
 //
@@ -132,6 +134,8 @@ private:
     // while running; false when the stream stopped or flushed meanwhile.
     bool WaitUntilDue(std::unique_lock<std::mutex>& guard, bool hasTime, REFERENCE_TIME due);
     bool StreamHalted() const { return streamState == State_Stopped || flushing; }
+    // Shows the sample as the paused picture and completes the pause.
+    void Cue(IMediaSample* sample);
     void Present(IMediaSample* sample);
     struct Placement;
     HRESULT SetPlacementPart(LONG Placement::*field, LONG value);
@@ -146,6 +150,8 @@ private:
     ComPtr<IReferenceClock> streamClock;
     REFERENCE_TIME runStart = 0;
     bool cued = false;
+    // The sample Render waits with until it is due; its caller holds the reference.
+    IMediaSample* heldSample = nullptr;
     bool endOfStream = false;
     bool flushing = false;
     bool hasLastStop = false;

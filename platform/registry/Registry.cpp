@@ -120,20 +120,39 @@ LONG OpenKey(HKEY key, const Char* subKey, REGSAM access, PHKEY result)
     return ERROR_SUCCESS;
 }
 
+// Sets the value in the key at `path`, the handle's key or (with createKey) a key below it
+// that is made when missing, in one change of the file.
+LONG StoreValue(const KeyHandle& handle, const std::string& path, RegistryValue value, bool createKey)
+{
+    if (!RegistryText::IsWritableValueName(value.name)) return ERROR_INVALID_PARAMETER;
+    return RegistryStore::Modify([&](RegistryTree& tree, bool& changed) -> LONG {
+        if (!tree.HasKey(handle.path)) return ERROR_KEY_DELETED;
+        if (createKey && !tree.CreateKey(path)) return ERROR_NOT_ENOUGH_MEMORY;
+        tree.SetValue(path, std::move(value));
+        changed = true;
+        return ERROR_SUCCESS;
+    });
+}
+
 template <typename Char>
 LONG SetValue(HKEY key, const Char* valueName, DWORD type, const BYTE* data, DWORD size)
 {
     if (!data && size) return ERROR_INVALID_PARAMETER;
     KeyHandle handle;
     if (const LONG error = FindHandle(key, KEY_SET_VALUE, handle)) return error;
-    RegistryValue value{Utf8Name(valueName), type, ImportData<Char>(type, data, size)};
-    if (!RegistryText::IsWritableValueName(value.name)) return ERROR_INVALID_PARAMETER;
-    return RegistryStore::Modify([&](RegistryTree& tree, bool& changed) -> LONG {
-        if (!tree.HasKey(handle.path)) return ERROR_KEY_DELETED;
-        tree.SetValue(handle.path, std::move(value));
-        changed = true;
-        return ERROR_SUCCESS;
-    });
+    return StoreValue(handle, handle.path, {Utf8Name(valueName), type, ImportData<Char>(type, data, size)}, false);
+}
+
+template <typename Char>
+LONG SetKeyValue(HKEY key, const Char* subKey, const Char* valueName, DWORD type, const BYTE* data, DWORD size)
+{
+    if (!data && size) return ERROR_INVALID_PARAMETER;
+    KeyHandle handle;
+    if (const LONG error = FindHandle(key, KEY_SET_VALUE, handle)) return error;
+    std::string path;
+    if (const LONG error = JoinPath(handle.path, Utf8Name(subKey), path)) return error;
+    if (!RegistryText::IsWritableKeyPath(path)) return ERROR_INVALID_PARAMETER;
+    return StoreValue(handle, path, {Utf8Name(valueName), type, ImportData<Char>(type, data, size)}, true);
 }
 
 template <typename Char>
@@ -248,6 +267,11 @@ LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD, DWORD type, const BYTE* d
 LONG RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD, DWORD type, const BYTE* data, DWORD size)
 {
     return SetValue(key, valueName, type, data, size);
+}
+
+LONG RegSetKeyValueW(HKEY key, LPCWSTR subKey, LPCWSTR valueName, DWORD type, LPCVOID data, DWORD size)
+{
+    return SetKeyValue(key, subKey, valueName, type, static_cast<const BYTE*>(data), size);
 }
 
 LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD size)

@@ -62,6 +62,11 @@ PLATFORM_API LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD reserved, DWO
                                  DWORD size);
 PLATFORM_API LONG RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD reserved, DWORD type, const BYTE* data,
                                  DWORD size);
+// Sets the value in the sub-key, which is made first when missing (a null or empty sub-key:
+// the key itself), in one change that no other writer's change can come between. The key
+// needs KEY_SET_VALUE.
+PLATFORM_API LONG RegSetKeyValueW(HKEY key, LPCWSTR subKey, LPCWSTR valueName, DWORD type, LPCVOID data,
+                                  DWORD size);
 // size in and out in bytes; data may be null to ask only for type and size;
 // ERROR_MORE_DATA (with the needed size) when the buffer is too small.
 PLATFORM_API LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,

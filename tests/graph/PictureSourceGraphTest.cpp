@@ -8,8 +8,13 @@
 #include "platform/window/WindowDispatcher.h"
 #include "tests/platform/TempRegistry.h"
 
+#include <algorithm>
+#include <condition_variable>
 #include <cstdlib>
 #include <memory>
+#include <mutex>
+#include <optional>
+#include <random>
 #include <thread>
 
 namespace {
@@ -78,7 +83,195 @@ protected:
     ComPtr<IBaseFilter> tee;
 };
 
+// The grey pictures of the sequence folder: picture i is grey 8 + 8 i.
+constexpr int SequenceLength = 24;
+constexpr LONG SequencePictureMs = 24;
+
+int SequenceIndexOf(const VideoFrame& frame)
+{
+    const BYTE grey = frame.pixels[static_cast<std::size_t>(frame.height / 2) * frame.stride + frame.width / 2 * 3];
+    return (grey - 4) / 8;
+}
+
+// Records which picture the renderer presents, and when by the graph's clock.
+class PresentationLog final : public WindowService {
+public:
+    explicit PresentationLog(IReferenceClock* clock) : clock(clock) {}
+
+    BOOL PostMessage(HWND, UINT, WPARAM, LPARAM) override { return FALSE; }
+    BOOL GetWindowRect(HWND, RECT*) override { return FALSE; }
+    void PresentFrame(HWND, const VideoFrame& frame) override
+    {
+        REFERENCE_TIME now = 0;
+        clock->GetTime(&now);
+        {
+            std::lock_guard guard(lock);
+            shown.push_back({SequenceIndexOf(frame), now});
+        }
+        changed.notify_all();
+    }
+
+    std::size_t Count()
+    {
+        std::lock_guard guard(lock);
+        return shown.size();
+    }
+    // -1 before the first presentation.
+    int LastPicture()
+    {
+        std::lock_guard guard(lock);
+        return shown.empty() ? -1 : shown.back().picture;
+    }
+    // The clock time at which `picture` is first presented at `since` or later.
+    std::optional<REFERENCE_TIME> WaitFor(int picture, REFERENCE_TIME since)
+    {
+        std::unique_lock guard(lock);
+        const auto matches = [&](const Presentation& p) { return p.picture == picture && p.time >= since; };
+        if (!changed.wait_for(guard, std::chrono::seconds(5),
+                              [&] { return std::any_of(shown.begin(), shown.end(), matches); })) {
+            return std::nullopt;
+        }
+        return std::find_if(shown.begin(), shown.end(), matches)->time;
+    }
+
+private:
+    struct Presentation {
+        int picture;
+        REFERENCE_TIME time;
+    };
+    IReferenceClock* clock;
+    std::mutex lock;
+    std::condition_variable changed;
+    std::vector<Presentation> shown;
+};
+
+// Stops the graph when the call it watches outlasts its limit: a GetState
+// waiting for a pause that never completes then returns, and the test fails
+// instead of blocking.
+class Watchdog {
+public:
+    explicit Watchdog(IMediaControl* control)
+        : thread([this, control] {
+              std::unique_lock guard(lock);
+              if (changed.wait_for(guard, std::chrono::seconds(5), [this] { return finished; })) return;
+              fired = true;
+              guard.unlock();
+              control->Stop();
+          })
+    {
+    }
+    ~Watchdog() { Finish(); }
+    // Whether the watched call outlasted the limit.
+    bool Finish()
+    {
+        {
+            std::lock_guard guard(lock);
+            finished = true;
+        }
+        changed.notify_all();
+        if (thread.joinable()) thread.join();
+        return fired;
+    }
+
+private:
+    std::mutex lock;
+    std::condition_variable changed;
+    bool finished = false;
+    bool fired = false;
+    std::thread thread;
+};
+
+class PauseResumeTest : public PictureSourceGraphTest {
+protected:
+    void SetUp() override
+    {
+        PictureSourceGraphTest::SetUp();
+        ASSERT_EQ(config->SetFolder(WideFromUtf8(PICTURES_DIR "/sequence").c_str()), S_OK);
+        LONG repTime = SequencePictureMs;
+        ASSERT_EQ(config->SetRepTime(&repTime), S_OK);
+        renderer = AddPlatformFilter(CLSID_VideoRenderer, "Reader Filter");
+        ASSERT_EQ(graph->AddFilter(source.Get(), u"JPEG Source Filter"), S_OK);
+        ASSERT_EQ(RenderStream(&MEDIATYPE_Video, source.Get(), nullptr, renderer.Get()), S_OK);
+        ComPtr<IVideoWindow> window;
+        ASSERT_EQ(graph.As(IID_IVideoWindow, window), S_OK);
+        ASSERT_EQ(window->put_Owner(reinterpret_cast<OAHWND>(MainWindow)), S_OK);
+        ASSERT_EQ(window->put_Visible(OATRUE), S_OK);
+        // As playback after an encode run, which switched the clock off.
+        ASSERT_EQ(mediaFilter->SetSyncSource(nullptr), S_OK);
+        ASSERT_EQ(graph->SetDefaultSyncSource(), S_OK);
+        ASSERT_EQ(mediaFilter->GetSyncSource(clock.Receive()), S_OK);
+        ASSERT_TRUE(clock);
+    }
+    void TearDown() override
+    {
+        if (control) control->Stop();
+        InstallWindowService(nullptr);
+        clock.Reset();
+        renderer.Reset();
+        PictureSourceGraphTest::TearDown();
+    }
+    // GetState without a time limit, as the engine asks, under a watchdog.
+    HRESULT GetStateWatched(OAFilterState* state, bool* hung)
+    {
+        Watchdog watchdog(control.Get());
+        const HRESULT hr = control->GetState(static_cast<LONG>(INFINITE), state);
+        *hung = watchdog.Finish();
+        return hr;
+    }
+    REFERENCE_TIME Now()
+    {
+        REFERENCE_TIME now = 0;
+        clock->GetTime(&now);
+        return now;
+    }
+
+    ComPtr<IBaseFilter> renderer;
+    ComPtr<IReferenceClock> clock;
+};
+
 } // namespace
+
+TEST_F(PauseResumeTest, TwoHundredPausesNeitherHangNorShortenThePictureAfterTheOneShown)
+{
+    PresentationLog presented(clock.Get());
+    InstallWindowService(&presented);
+    constexpr auto Picture = std::chrono::milliseconds(SequencePictureMs);
+    // Running time the next picture needs at least; its full duration, less
+    // what a busy machine may make a picture late by.
+    constexpr REFERENCE_TIME LeastRunningTime = SequencePictureMs * Milliseconds * 3 / 4;
+    std::minstd_rand random(7);
+    ASSERT_EQ(control->Run(), S_OK);
+    for (int cycle = 0; cycle < 200; ++cycle) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(random() % SequencePictureMs));
+        ASSERT_TRUE(SUCCEEDED(control->Pause())) << cycle;
+        OAFilterState state = -1;
+        bool hung = false;
+        const HRESULT hr = GetStateWatched(&state, &hung);
+        ASSERT_FALSE(hung) << "GetState(INFINITE) did not return in cycle " << cycle;
+        ASSERT_EQ(hr, S_OK) << cycle;
+        ASSERT_EQ(state, State_Paused) << cycle;
+        const int shown = presented.LastPicture();
+        ASSERT_GE(shown, 0) << "a completed pause shows a picture, cycle " << cycle;
+        const std::size_t count = presented.Count();
+        // Longer than a picture: a clock that ran on would owe the next one at once.
+        std::this_thread::sleep_for(Picture + Picture / 4);
+        EXPECT_EQ(presented.Count(), count) << "nothing is presented while paused, cycle " << cycle;
+
+        const REFERENCE_TIME resumed = Now();
+        ASSERT_EQ(control->Run(), S_OK) << cycle;
+        if (shown == SequenceLength - 1) {
+            ASSERT_TRUE(WaitForComplete(5000)) << cycle;
+            ASSERT_EQ(control->Stop(), S_OK);
+            ASSERT_EQ(control->Run(), S_OK);
+            continue;
+        }
+        const std::optional<REFERENCE_TIME> next = presented.WaitFor(shown + 1, resumed);
+        ASSERT_TRUE(next) << "picture " << shown + 1 << " never came after cycle " << cycle;
+        EXPECT_GE(*next - resumed, LeastRunningTime)
+            << "picture " << shown + 1 << " came " << (*next - resumed) / Milliseconds << " ms after resuming, cycle "
+            << cycle;
+    }
+}
 
 TEST_F(PictureSourceGraphTest, TheEncodeTopologyCompletesOnceAfterBothBranches)
 {

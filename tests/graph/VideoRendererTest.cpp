@@ -2,6 +2,8 @@
 
 #include "platform/window/WindowDispatcher.h"
 
+#include <thread>
+
 namespace {
 
 class FrameWindow final : public WindowClient {
@@ -120,6 +122,35 @@ TEST_F(RendererTest, PauseHoldsTheFirstSampleUntilRun)
     ASSERT_EQ(control->Run(), S_OK);
     EXPECT_TRUE(WaitForComplete(5000));
     EXPECT_EQ(source->Delivered(), 2);
+}
+
+TEST_F(RendererTest, PausingARunShowsTheSampleWaitingForItsTimeAndCompletes)
+{
+    FrameWindow window;
+    WindowDispatcher windows;
+    windows.RegisterWindow(PreviewHandle, &window);
+    InstallWindowService(&windows);
+    auto source = AddSource("Source", 3, 500 * Milliseconds);
+    ASSERT_EQ(RenderStream(&MEDIATYPE_Video, source.Get(), nullptr, renderer.Get()), S_OK);
+    SetUpVideoWindow();
+    ASSERT_EQ(control->Run(), S_OK);
+    // The first picture is shown at once; the second then waits half a second for its time.
+    for (int tries = 0; tries < 200 && source->Delivered() < 1; ++tries) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ASSERT_EQ(source->Delivered(), 1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+
+    ASSERT_TRUE(SUCCEEDED(control->Pause()));
+    OAFilterState state = -1;
+    EXPECT_EQ(control->GetState(2000, &state), S_OK);
+    EXPECT_EQ(state, State_Paused);
+    windows.DispatchPending();
+    ASSERT_FALSE(window.frames.empty());
+    EXPECT_EQ(window.frames.back().pixels[0], 1) << "the paused picture is the one the stream stands at";
+    ASSERT_EQ(control->Run(), S_OK);
+    EXPECT_TRUE(WaitForComplete(5000));
+    EXPECT_EQ(source->Delivered(), 3);
 }
 
 TEST_F(RendererTest, TheInputTakesOnlyUncompressedRgbItCanShow)

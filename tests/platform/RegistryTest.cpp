@@ -286,6 +286,33 @@ TEST_F(Registry, DeletionFollowsThePublishedRules)
     EXPECT_EQ(RegCloseKey(HKEY_LOCAL_MACHINE), ERROR_SUCCESS);
 }
 
+TEST_F(Registry, SetKeyValueMakesAMissingSubKeyWithItsValue)
+{
+    const char16_t hello[] = u"hi";
+    ASSERT_EQ(RegSetKeyValueW(HKEY_CLASSES_ROOT, u"CLSID\\{Y}\\Instance", u"Name", REG_SZ, hello, sizeof hello),
+              ERROR_SUCCESS);
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CLASSES_ROOT, "CLSID\\{Y}\\Instance", 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
+    EXPECT_EQ(QueryString(key, "Name"), "hi");
+    const DWORD number = 7;
+    ASSERT_EQ(RegSetKeyValueW(key, nullptr, u"Count", REG_DWORD, &number, sizeof number), ERROR_SUCCESS)
+        << "no sub-key: the key itself";
+    EXPECT_EQ(Query(key, "Count").second.size(), sizeof number);
+    EXPECT_EQ(RegSetKeyValueW(key, u"\\Bad", u"Name", REG_SZ, hello, sizeof hello), ERROR_BAD_PATHNAME);
+
+    HKEY readOnly = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CLASSES_ROOT, "CLSID\\{Y}", 0, KEY_READ, &readOnly), ERROR_SUCCESS);
+    EXPECT_EQ(RegSetKeyValueW(readOnly, u"Other", u"Name", REG_SZ, hello, sizeof hello), ERROR_ACCESS_DENIED);
+    EXPECT_FALSE(Exists(readOnly, "Other"));
+    RegCloseKey(readOnly);
+
+    ASSERT_EQ(RegDeleteKeyA(HKEY_CLASSES_ROOT, "CLSID\\{Y}\\Instance"), ERROR_SUCCESS);
+    EXPECT_EQ(RegSetKeyValueW(key, u"Below", u"Name", REG_SZ, hello, sizeof hello), ERROR_KEY_DELETED)
+        << "a deleted key gets no sub-keys through its old handle";
+    EXPECT_FALSE(Exists(HKEY_CLASSES_ROOT, "CLSID\\{Y}\\Instance"));
+    RegCloseKey(key);
+}
+
 TEST_F(Registry, HandlesOnlyAllowWhatTheyWereOpenedFor)
 {
     RegCloseKey(Create(HKEY_CURRENT_USER, "Software\\Reelsmith"));

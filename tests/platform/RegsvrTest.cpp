@@ -17,11 +17,16 @@ struct ToolRun {
     std::string output; // standard output and error together
 };
 
-ToolRun Regsvr(const std::string& arguments)
+// `environment`: assignments for the command line, such as "NAME=value".
+std::FILE* StartRegsvr(const std::string& arguments, const std::string& environment = "")
+{
+    const std::string command = environment + " " + REGSVR_PATH + " " + arguments + " 2>&1";
+    return popen(command.c_str(), "r");
+}
+
+ToolRun FinishRegsvr(std::FILE* pipe)
 {
     ToolRun run;
-    const std::string command = std::string(REGSVR_PATH) + " " + arguments + " 2>&1";
-    std::FILE* pipe = popen(command.c_str(), "r");
     if (!pipe) return run;
     char buffer[512];
     while (std::fgets(buffer, sizeof buffer, pipe)) run.output += buffer;
@@ -30,12 +35,34 @@ ToolRun Regsvr(const std::string& arguments)
     return run;
 }
 
-bool TestKeyExists()
+ToolRun Regsvr(const std::string& arguments) { return FinishRegsvr(StartRegsvr(arguments)); }
+
+bool KeyExists(const char* path)
 {
     HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, "RegsvrTest", 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
     RegCloseKey(key);
     return true;
+}
+
+bool TestKeyExists() { return KeyExists("RegsvrTest"); }
+
+// The test server's filter entry with all three of its values.
+bool FilterEntryIsWhole()
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CLASSES_ROOT,
+                      "CLSID\\{083863F1-70DE-11D0-BD40-00A0C911CE86}\\Instance\\{5E1F0C3A-2B7D-4C61-9A0E-417C3B52D816}",
+                      0, KEY_READ, &key) != ERROR_SUCCESS) {
+        return false;
+    }
+    bool whole = true;
+    for (const char* name : {"FriendlyName", "CLSID", "FilterData"}) {
+        DWORD size = 0;
+        whole = whole && RegQueryValueExA(key, name, nullptr, nullptr, nullptr, &size) == ERROR_SUCCESS;
+    }
+    RegCloseKey(key);
+    return whole;
 }
 
 // One line, ending in a newline.
@@ -65,6 +92,32 @@ TEST_F(RegsvrTool, RegistersAndUnregistersThroughTheEntryPoints)
     EXPECT_EQ(run.status, 5) << "the second removal answers the registry's failure";
     EXPECT_NE(run.output.find("answered 0x80070002"), std::string::npos) << run.output;
     EXPECT_TRUE(IsOneLine(run.output)) << run.output;
+}
+
+// Two copies of a library registered at once, each removing the shared filter entry before
+// entering it, as the picture source's registration does.
+TEST_F(RegsvrTool, TwoRegistrationsAtOnceBothSucceedAndBothLand)
+{
+    const std::string server = REGSVR_SERVER_PATH;
+    constexpr int Rounds = 40;
+    for (int round = 0; round < Rounds; ++round) {
+        for (const std::string option : {"", "-u "}) {
+            const bool registering = option.empty();
+            if (!registering && round == Rounds - 1) break;
+            std::FILE* first = StartRegsvr(option + server, "REGSVR_TEST_KEY=First");
+            std::FILE* second = StartRegsvr(option + server, "REGSVR_TEST_KEY=Second");
+            const ToolRun firstRun = FinishRegsvr(first);
+            const ToolRun secondRun = FinishRegsvr(second);
+            ASSERT_EQ(firstRun.status, 0) << "round " << round << ": " << firstRun.output;
+            ASSERT_EQ(secondRun.status, 0) << "round " << round << ": " << secondRun.output;
+            ASSERT_EQ(KeyExists("First"), registering) << "round " << round;
+            ASSERT_EQ(KeyExists("Second"), registering) << "round " << round;
+            ASSERT_EQ(FilterEntryIsWhole(), registering) << "round " << round;
+        }
+    }
+    const std::string text = registry.Text();
+    EXPECT_NE(text.find("[HKEY_CLASSES_ROOT\\First]"), std::string::npos) << text;
+    EXPECT_NE(text.find("[HKEY_CLASSES_ROOT\\Second]"), std::string::npos) << text;
 }
 
 TEST_F(RegsvrTool, FailureCodeOfTheEntryPointIsPrintedAndExitsNonZero)
