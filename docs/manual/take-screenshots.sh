@@ -1,0 +1,65 @@
+#!/bin/sh
+# Photographs each step of the real window under Xvfb into docs/manual/*.png, clicking
+# through it with xdotool as a user would: the window, the folder chooser, the count
+# message, the preview, the save chooser, a movie being made, the finished message, the
+# skipped pictures, playback and the exit question. Each shot is the 800x600 window.
+# Usage: docs/manual/take-screenshots.sh BUILD-DIR
+set -eu
+build=$(cd "${1:?usage: $0 BUILD-DIR}" && pwd)
+manual=$(cd "$(dirname "$0")" && pwd)
+samples=$(cd "$manual/../../samples" && pwd)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+# The pictures: the samples, a damaged one among them, and a folder long enough to
+# photograph a movie while it is made.
+mkdir "$work/photos" "$work/many"
+cp "$samples"/sample*.jpg "$work/photos/"
+head -c 2000 "$samples/sample3.jpg" > "$work/photos/sample3b-damaged.jpg"
+i=0
+while [ $i -lt 1500 ]; do
+  ln -s "$samples/sample$((i % 5 + 1)).jpg" "$work/many/$(printf %03d $i).jpg"
+  i=$((i + 1))
+done
+printf '[Screen]\nwidth=640\nheight=480\nFrameSpeed=1500\nQuality=400000\n[System]\nWorkThreadPriority=0\n' \
+  > "$work/config.ini"
+export REELSMITH_REGISTRY="$work/registry.reg"
+"$build/bin/regsvr" "$build/lib/libXTPPic.so" >/dev/null
+
+cat > "$work/tour.sh" <<TOUR
+#!/bin/sh
+set -eu
+cd "$work"
+shot() { sleep \${2:-1.5}; import -window root "$work/\$1-full.png"; }
+click() { xdotool mousemove \$1 \$2 click 1; }
+# The window stands centred on the 1024x768 screen, at 112,84.
+start="272 310"; play="272 401"; animate="272 493"; exit="272 584"
+SDL_AUDIODRIVER=dummy "$build/bin/reelsmith" & window=\$!
+shot main-window 3
+click \$start; shot choose-folder
+xdotool type --delay 10 "$work/photos"; xdotool key Return; shot loaded
+xdotool key Return; shot preview
+click \$play; shot playing 2
+click \$play; sleep 0.5
+click \$start; sleep 1.5
+xdotool type --delay 10 "$work/many"; xdotool key Return; sleep 1.5; xdotool key Return
+click \$animate; shot save-movie
+xdotool type --delay 10 "movie"; xdotool key Return; shot making 1
+while [ ! -f movie.wmv ]; do sleep 0.5; done
+shot finished 1
+xdotool key Return; sleep 1
+click \$start; sleep 1.5
+xdotool type --delay 10 "$work/photos"; xdotool key Return; sleep 1.5; xdotool key Return
+click \$animate; sleep 1.5
+xdotool type --delay 10 "second"; xdotool key Return; sleep 3; xdotool key Return; shot skipped
+xdotool key Return
+click \$exit; shot exit
+kill \$window
+TOUR
+xvfb-run -a -s "-screen 0 1024x768x24" sh "$work/tour.sh"
+for shot in main-window choose-folder loaded preview playing save-movie making finished skipped exit; do
+  convert "$work/$shot-full.png" -crop 800x600+112+84 +repage "$manual/$shot.png"
+done
+size=$(identify -format '%wx%h' "$manual/main-window.png")
+[ "$size" = 800x600 ] || { echo "screenshot is $size, not 800x600" >&2; exit 1; }
+echo "$manual: screenshots taken"
