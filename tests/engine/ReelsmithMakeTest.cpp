@@ -175,6 +175,21 @@ TEST_F(ReelsmithMakeTest, AnOutputNameThatIsAFolderFailsNamingIt)
     EXPECT_EQ(HiddenFiles(), 0);
 }
 
+TEST_F(ReelsmithMakeTest, AFinalRenameThatFailsIsAFailureNamingTheOutput)
+{
+    const std::string pictures = LongFolder(12);
+    const pid_t child = Start({pictures, "late.wmv"}, (folder / "stderr.txt").string());
+    for (int tenth = 0; tenth < 600 && ReadFile("stderr.txt").find("2/12") == std::string::npos; ++tenth)
+        usleep(100000);
+    // The name is taken by a folder while the movie is being made.
+    std::filesystem::create_directory(folder / "late.wmv");
+    std::ofstream(folder / "late.wmv" / "inside.txt") << "kept";
+    EXPECT_EQ(WaitFor(child, 120), 1) << ReadFile("stderr.txt");
+    EXPECT_NE(ReadFile("stderr.txt").find("the movie late.wmv was not made"), std::string::npos) << ReadFile("stderr.txt");
+    EXPECT_EQ(ReadFile("late.wmv/inside.txt"), "kept");
+    EXPECT_EQ(HiddenFiles(), 0);
+}
+
 TEST_F(ReelsmithMakeTest, TwoRunsToOneOutputBothLandWholeMovies)
 {
     const std::string pictures = LongFolder(6);
