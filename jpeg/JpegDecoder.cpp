@@ -443,6 +443,15 @@ int jpegSetCpuClass(JpegContext* c, int cpuClass) {
   return kOk;
 }
 
+std::uint64_t jpegMinimumStreamBytes(const JpegContext* c) {
+  if (!c || !c->props.state || c->props.state->needFrame) return 0;
+  const Frame& f = c->props.state->frame;
+  std::uint64_t blocks = 0;
+  for (int i = 0; i < f.componentCount; ++i)
+    blocks += static_cast<std::uint64_t>(f.comp[i].widthInBlocks) * static_cast<std::uint64_t>(f.comp[i].heightInBlocks);
+  return (blocks + 7) / 8;
+}
+
 int jpegCpuClass(const JpegContext* c) {
   if (!c || !c->props.state) return -1;
   return c->props.state->cpuClass;

@@ -258,6 +258,13 @@ int jpegCpuClass(const JpegContext* context);
 // every context; -8 for another value, -1 for a null or freed context.
 int jpegSetCpuClass(JpegContext* context, int cpuClass);
 
+// The fewest bytes a stream can code the frame of the last params read in: every block of
+// every component codes at least one bit (its DC code, ITU-T T.81 F.1.2.1 and G.1.2.1).
+// A caller that sizes its output from the params read compares this with the bytes it has
+// (inBufferSize, or the file's size) before allocating, since a few bytes can declare a
+// frame of 65535 x 65535. 0 for a null or freed context or one without a frame.
+std::uint64_t jpegMinimumStreamBytes(const JpegContext* context);
+
 // The constant message of a result code; never fails.
 const char* jpegErrorString(int code);
 
