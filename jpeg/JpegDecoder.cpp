@@ -193,6 +193,7 @@ int readSteps(JpegContext& c, JpegDecoderState& s, int op) {
       s.needFrame = true;
       resetTableCounters(s);
     }
+    s.scanDecoded = false;
     s.progressiveScans = 0;
     s.dcDoneMask = 0;
     s.fullAcScans = 0;

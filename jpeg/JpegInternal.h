@@ -184,6 +184,7 @@ struct JpegDecoderState {
   std::int32_t rawH[xtpjpeg::kMaxComponents] = {};  // the frame's sampling factors as coded
   std::int32_t rawV[xtpjpeg::kMaxComponents] = {};  // (frame.comp holds them as decoded)
   bool needFrame = true;
+  bool scanDecoded = false;              // this image read has decoded a scan of the frame
   xtpjpeg::Scan scan;
   xtpjpeg::InputReader input;
   xtpjpeg::RoutineTable* routines = nullptr;

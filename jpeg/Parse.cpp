@@ -222,9 +222,10 @@ void resetProgressive(JpegDecoderState& s) {
   s.nonInterleavedSeen = false;
 }
 
-int parseFrame(JPEG_PROPERTIES& p, JpegDecoderState& s) {
+// A frame header's fields, sampling factors as coded.
+int readFrameHeader(InputReader& in, Frame& f) {
   Body body;
-  int rc = readSegment(s.input, body);
+  const int rc = readSegment(in, body);
   if (rc != kOk) return rc;
   const std::uint8_t* b = body.data;
   if (body.size < 6) return kErrData;
@@ -235,7 +236,6 @@ int parseFrame(JPEG_PROPERTIES& p, JpegDecoderState& s) {
   if (height == 0) return kErrDnl;
   if (nf == 0 || nf > kMaxComponents) return kErrComp;
   if (body.size < static_cast<std::size_t>(6 + 3 * nf)) return kErrData;
-  Frame f;
   f.precision = 8;
   f.height = height;
   f.width = width;
@@ -249,6 +249,14 @@ int parseFrame(JPEG_PROPERTIES& p, JpegDecoderState& s) {
     fc.tq = e[2];
     if (fc.h < 1 || fc.h > 4 || fc.v < 1 || fc.v > 4) return kErrData;
   }
+  return kOk;
+}
+
+int parseFrame(JPEG_PROPERTIES& p, JpegDecoderState& s) {
+  Frame f;
+  const int rc = readFrameHeader(s.input, f);
+  if (rc != kOk) return rc;
+  const int nf = f.componentCount;
   s.frame = f;
   for (int c = 0; c < nf; ++c) {
     s.rawH[c] = f.comp[c].h;
@@ -257,11 +265,26 @@ int parseFrame(JPEG_PROPERTIES& p, JpegDecoderState& s) {
   computeGeometry(s);
   resetProgressive(s);
   s.needFrame = false;
-  p.imageWidth = static_cast<std::uint32_t>(width);
-  p.imageHeight = static_cast<std::uint32_t>(height);
+  p.imageWidth = static_cast<std::uint32_t>(f.width);
+  p.imageHeight = static_cast<std::uint32_t>(f.height);
   p.imageChannels = static_cast<std::uint32_t>(nf);
   p.nonInterleaved = 0;
   return chooseOutputRoutine(p, s);
+}
+
+// A frame header after a scan of the image read has been decoded: the output holds that
+// frame's pixels and the caller sized it by that frame, so the header must repeat the frame
+// (it is then passed over); any other frame fails the read with -21.
+int checkRepeatedFrame(JpegDecoderState& s) {
+  Frame f;
+  const int rc = readFrameHeader(s.input, f);
+  if (rc != kOk) return rc;
+  const Frame& g = s.frame;
+  bool same = f.width == g.width && f.height == g.height && f.componentCount == g.componentCount;
+  for (int c = 0; same && c < f.componentCount; ++c)
+    same = f.comp[c].id == g.comp[c].id && f.comp[c].tq == g.comp[c].tq && f.comp[c].h == s.rawH[c] &&
+           f.comp[c].v == s.rawV[c];
+  return same ? kOk : kErrData;
 }
 
 // ---- Tables --------------------------------------------------------------------------------
@@ -478,6 +501,7 @@ int parseSos(JPEG_PROPERTIES& p, JpegDecoderState& s, bool paramsOnly) {
                    s.fullAcScans >= s.frame.componentCount;
   }
   s.scan.active = true;
+  s.scanDecoded = true;
   return decodeScan(p, s);
 }
 
@@ -628,7 +652,9 @@ int runOperation(JPEG_PROPERTIES& p, JpegDecoderState& s) {
       case 0xC1:
       case 0xC2:
         if (tablesOp && (marker == 0xC0 || s.needFrame)) return kOk;  // the tables end here
-        if (marker != 0xC0 && !s.needFrame) {
+        if (s.scanDecoded) {
+          rc = checkRepeatedFrame(s);
+        } else if (marker != 0xC0 && !s.needFrame) {
           rc = skipSegment(in);  // the frame of an earlier operation stays in force
         } else {
           rc = parseFrame(p, s);
