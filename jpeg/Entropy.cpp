@@ -49,8 +49,9 @@ int buildHuffTable(HuffTable& t, const std::uint8_t counts[16], const std::uint8
       codes[k++] = static_cast<std::uint16_t>(code);
       ++code;
     }
-    // A code space that overflows its length cannot form a decode table.
-    if (code > (1u << si)) return kErrHuffman;
+    // A code space that overflows its length, or that ends in the all-ones code that
+    // T.81 C.2 reserves (1111 is not a code, so fill bits never complete one), is refused.
+    if (code >= (1u << si)) return kErrHuffman;
     code <<= 1;
     ++si;
   }
@@ -998,13 +999,26 @@ int passZeroBitMcus(JpegDecoderState& s, const ScanPlace& sp, std::int64_t numbe
   return kJump;
 }
 
+// Passes over the rest of the entropy data of a scan that a region read ends early, to the
+// marker after it (latched as pending). The data is not decoded, but input that ends
+// right after an 0xFF inside it fails as the bit reader would have failed on it.
+int passRestOfScan(InputReader& in) {
+  if (in.pendingMarker || in.error) return in.error;
+  int marker;
+  const int rc = nextMarker(in, marker);
+  if (rc != kOk) return rc;
+  if (marker == kMarkerEndOfInput) return in.fileInput ? kErrFile : kErrData;
+  in.pendingMarker = marker;
+  return kOk;
+}
+
 int mcuOutcome(JPEG_PROPERTIES& p, JpegDecoderState& s, const ScanPlace& sp, std::int32_t mx, std::int32_t my) {
   Scan& scan = s.scan;
   const std::int64_t number = static_cast<std::int64_t>(my) * sp.mcusX + mx + 1;
   const bool region = s.region.active();
   if (region && nextWindowNumber(sp.window, mx, my, sp.mcusX) == 0) {
     endScan(scan, sp.mcusY);
-    return sp.completesRead ? kRoiSuccess : kOk;
+    return sp.completesRead ? kRoiSuccess : passRestOfScan(s.input);
   }
   if (p.interrupt && number != sp.total && (!region || inWindow(sp.window, mx, my)))
     return interruptScan(p, s, mx, my, sp.mcusX);
@@ -1125,7 +1139,7 @@ int decodeSequentialScan(JPEG_PROPERTIES& p, JpegDecoderState& s) {
   sp.restartFailure = region ? kErrBadRst : kErrMemory;
   if (region && sp.window.x1 == 0) {  // nothing of the region reaches the output
     endScan(scan, sp.mcusY);
-    return whole ? kRoiSuccess : kOk;
+    return whole ? kRoiSuccess : passRestOfScan(in);
   }
   RegionIndex* index = useRegionIndex(p, s, whole, sp.window);
 
@@ -1218,7 +1232,7 @@ int decodeProgressiveScan(JPEG_PROPERTIES& p, JpegDecoderState& s) {
   sp.restartFailure = kErrBadRst;
   if (s.region.active() && sp.window.x1 == 0) {
     endScan(scan, sp.mcusY);
-    return kOk;
+    return passRestOfScan(in);
   }
 
   for (std::int32_t my = scan.mcuY; my < sp.mcusY; ++my) {

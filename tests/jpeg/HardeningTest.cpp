@@ -118,3 +118,65 @@ TEST(JpegHardening, FrameHeaderBeforeTheScansReplacesTheFrame) {
   EXPECT_EQ(r.out[0], 129);
   EXPECT_TRUE(guardIntact(r));
 }
+
+// Codes 0, 1 end in the all-ones code that T.81 reserves, as do 0, 10, 11 and 00, 01, 10,
+// 110, 111; 0; 0, 10; 0, 10, 110 and 00, 01, 10, 110 leave it free.
+TEST(JpegHardening, HuffmanTableWithTheAllOnesCodeIsRefused) {
+  struct Case {
+    std::vector<int> counts;
+    int rc;
+  };
+  for (const Case& k : {Case{{2}, JpegBadHuffmanTable}, Case{{1, 1}, 0},
+                        Case{{1}, 0}, Case{{1, 2}, JpegBadHuffmanTable}, Case{{1, 1, 1}, 0},
+                        Case{{0, 3, 1}, 0}, Case{{0, 3, 2}, JpegBadHuffmanTable}}) {
+    Bytes body = {0x00};
+    int total = 0;
+    for (int len = 0; len < 16; ++len) {
+      const int n = len < static_cast<int>(k.counts.size()) ? k.counts[len] : 0;
+      body.push_back(static_cast<std::uint8_t>(n));
+      total += n;
+    }
+    for (int v = 0; v < total; ++v) body.push_back(static_cast<std::uint8_t>(v));
+    JpegWriter w;
+    w.soi();
+    w.segment(0xC4, body);
+    w.eoi();
+    JpegContext c;
+    ASSERT_EQ(jpegInit(&c), 0);
+    c.inBuffer = w.out.data();
+    c.inBufferSize = static_cast<std::uint32_t>(w.out.size());
+    EXPECT_EQ(jpegRead(&c, ReadTablesBuffer), k.rc) << testing::PrintToString(k.counts);
+    jpegFree(&c);
+  }
+}
+
+// A region read that ends a progressive scan after the region's last MCU still meets the
+// input that ends right after an 0xFF inside that scan's data, as the whole read does. The
+// scan codes a few of its 16 blocks, with long DC differences: the region's first block
+// leaves bits buffered, so the 0xFF is met only when the rest of the scan is passed over.
+TEST(JpegHardening, RegionReadReportsCorruptDataAfterTheRegion) {
+  for (int blocks = 2; blocks < 9; ++blocks) {
+    JpegWriter w = startStream(0xC2, 32, 32);
+    w.sos(kGray, 0, 0, 0, 0);
+    for (int i = 0; i < blocks; ++i) w.encodeBlock(i % 2 ? 1000 : -1000, {});
+    w.flushBits();
+    w.out.push_back(0xFF);
+    for (bool region : {false, true}) {
+      JpegContext c;
+      ASSERT_EQ(jpegInit(&c), 0);
+      Bytes out(32 * 32, 0);
+      c.inBuffer = w.out.data();
+      c.inBufferSize = static_cast<std::uint32_t>(w.out.size());
+      c.imageChannels = 1;
+      c.imageColor = ColorGray;
+      c.outColor = ColorGray;
+      c.outChannels = 1;
+      c.outBuffer = out.data();
+      c.outWidth = 32;
+      c.outHeight = 32;
+      if (region) c.props.roi[2] = c.props.roi[3] = 8;
+      EXPECT_EQ(jpegRead(&c, ReadImageBuffer), JpegDataError) << blocks << (region ? " region" : "");
+      jpegFree(&c);
+    }
+  }
+}
