@@ -198,6 +198,8 @@ int readSteps(JpegContext& c, JpegDecoderState& s, int op) {
     s.dcDoneMask = 0;
     s.fullAcScans = 0;
     s.renderScan = false;
+    s.rendered = false;
+    s.scanCount = 0;
     s.nonInterleavedSeen = false;
     if (s.needFrame) {
       s.adobeSeen = false;

@@ -24,7 +24,8 @@
 // outPadBytes (rows of outWidth * outChannels + outPadBytes bytes; the pad bytes of a row
 // are never written, and nothing is written below the first or above the last row).
 // Its only working buffer that grows with the picture is the progressive coefficient
-// buffer (16-bit coefficients for every block of every component of the frame). A frame
+// buffer (16-bit coefficients for every block of every component of the frame, with 8 bytes
+// per block and 1 per MCU of bookkeeping beside them, a further sixteenth). A frame
 // whose coefficient buffer would exceed kJpegMaxCoefficientBytes fails with -5
 // "Memory error" before anything is allocated. 256 MiB admits progressive photographs of
 // about 44 megapixels at 4:4:4, 89 megapixels at 4:2:0 and 32 megapixels for
@@ -122,6 +123,11 @@ enum JpegResult : std::int32_t {
 
 // Cap on the progressive coefficient buffer, see the top of this file.
 constexpr std::uint64_t kJpegMaxCoefficientBytes = std::uint64_t{256} << 20;
+
+// Cap on the scans of one frame in an image read: encoders write about 10 (a progressive
+// file), so a stream with more is crafted; its scan number kJpegMaxScans + 1 fails the read
+// with -21 "Data error" before anything of that scan is decoded or written.
+constexpr int kJpegMaxScans = 1000;
 
 // Decoder state behind the working record (tables, frame, scan, input reader,
 // RoutineTable, coefficient buffer); allocated by jpegInit, released by jpegFree.

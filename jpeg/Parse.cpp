@@ -219,6 +219,8 @@ void resetProgressive(JpegDecoderState& s) {
   s.dcDoneMask = 0;
   s.fullAcScans = 0;
   s.renderScan = false;
+  s.rendered = false;
+  s.scanCount = 0;
   s.nonInterleavedSeen = false;
 }
 
@@ -385,6 +387,8 @@ void convertAtEoi(JPEG_PROPERTIES& p, JpegDecoderState& s) {
   s.region.restore(s);
 }
 
+// The coefficient buffer, with the AC masks of its blocks and a flag per frame MCU after
+// it, in one zeroed allocation.
 int allocateCoefficients(JpegDecoderState& s) {
   const Frame& f = s.frame;
   std::uint64_t blocks = 0;
@@ -394,17 +398,22 @@ int allocateCoefficients(JpegDecoderState& s) {
   }
   const std::uint64_t count = blocks * 64;
   if (count * sizeof(std::int16_t) > kJpegMaxCoefficientBytes) return kErrMemory;
-  if (s.coefficients && s.coefficientCount == count) {
-    std::memset(s.coefficients, 0, count * sizeof(std::int16_t));
-    return kOk;
+  const std::uint64_t bytes = count * sizeof(std::int16_t) + blocks * sizeof(std::uint64_t) +
+                              static_cast<std::uint64_t>(f.totalMcus);
+  if (!s.coefficients || s.progressiveBytes != bytes) {
+    std::free(s.coefficients);
+    s.coefficients = nullptr;
+    s.progressiveBytes = 0;
+    if (count == 0) return kOk;
+    s.coefficients = static_cast<std::int16_t*>(std::calloc(static_cast<std::size_t>(bytes), 1));
+    if (!s.coefficients) return kErrMemory;
+    s.progressiveBytes = bytes;
+  } else {
+    std::memset(s.coefficients, 0, static_cast<std::size_t>(bytes));
   }
-  std::free(s.coefficients);
-  s.coefficients = nullptr;
-  s.coefficientCount = 0;
-  if (count == 0) return kOk;
-  s.coefficients = static_cast<std::int16_t*>(std::calloc(count, sizeof(std::int16_t)));
-  if (!s.coefficients) return kErrMemory;
-  s.coefficientCount = count;
+  s.acMasks = reinterpret_cast<std::uint64_t*>(s.coefficients + count);
+  s.dirty = reinterpret_cast<std::uint8_t*>(s.acMasks + blocks);
+  s.pendingRenders = 0;
   return kOk;
 }
 
@@ -463,6 +472,7 @@ int parseSos(JPEG_PROPERTIES& p, JpegDecoderState& s, bool paramsOnly) {
     if (!s.quant[scan.comp[i].quant].defined) return kErrNoQuant;
   }
   if (paramsOnly) return kScanParsedOnly;
+  if (++s.scanCount > kJpegMaxScans) return kErrData;
 
   if (scan.se > 63) scan.se = 63;
   scan.restartInterval = s.restartInterval;
@@ -499,6 +509,9 @@ int parseSos(JPEG_PROPERTIES& p, JpegDecoderState& s, bool paramsOnly) {
     // scan and there have been as many complete AC scans as components.
     s.renderScan = std::popcount(s.dcDoneMask) >= s.frame.componentCount &&
                    s.fullAcScans >= s.frame.componentCount;
+    // Later scans re-render only the frame MCUs whose coefficients they change.
+    s.renderAll = s.renderScan && !s.rendered;
+    s.rendered = s.rendered || s.renderScan;
   }
   s.scan.active = true;
   s.scanDecoded = true;

@@ -180,3 +180,24 @@ TEST(JpegHardening, RegionReadReportsCorruptDataAfterTheRegion) {
     }
   }
 }
+
+// A progressive 16 x 16 grey picture of `scans` scans: an empty DC scan and empty AC scans
+// (the second already renders the flat 128), then a DC refinement of bit 3 whose bits are all
+// ones (DC 8: 129). Scan number kJpegMaxScans is decoded; one more fails the read with -21,
+// and that scan writes nothing.
+TEST(JpegHardening, ScansPastTheCapFailTheRead) {
+  for (int scans : {kJpegMaxScans, kJpegMaxScans + 1}) {
+    JpegWriter w = startStream(0xC2, 16, 16);
+    w.sos(kGray, 0, 0, 0, 0);
+    for (int i = 1; i < scans - 1; ++i) w.sos(kGray, 1, 63, 0, 0);
+    w.sos(kGray, 0, 0, 4, 3);
+    w.putBits(0xF, 4);
+    w.flushBits();
+    w.eoi();
+    const Read r = readPicture(w.out);
+    ASSERT_EQ(r.paramsRc, 0);
+    EXPECT_EQ(r.imageRc, scans > kJpegMaxScans ? JpegDataError : 0) << scans;
+    const int expect = scans > kJpegMaxScans ? 128 : 129;
+    for (std::size_t i = 0; i < 256; ++i) ASSERT_EQ(r.out[i], expect) << scans << " at " << i;
+  }
+}
