@@ -200,6 +200,7 @@ int readSteps(JpegContext& c, JpegDecoderState& s, int op) {
     s.renderScan = false;
     s.rendered = false;
     s.scanCount = 0;
+    s.sequentialDone = 0;
     s.nonInterleavedSeen = false;
     if (s.needFrame) {
       s.adobeSeen = false;

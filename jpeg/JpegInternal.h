@@ -206,6 +206,7 @@ struct JpegDecoderState {
   bool rendered = false;                 // an earlier scan of the read rendered the picture
   bool renderAll = false;                // the current scan is the first to render: every MCU
   std::int32_t scanCount = 0;            // scans of the frame decoded by this read
+  std::uint32_t sequentialDone = 0;      // frame components a sequential scan has decoded
   std::size_t compOffset[xtpjpeg::kMaxComponents] = {};  // offset of each component's blocks
   bool renderScan = false;               // the current scan renders the MCUs it completes
 

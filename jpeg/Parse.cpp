@@ -221,6 +221,7 @@ void resetProgressive(JpegDecoderState& s) {
   s.renderScan = false;
   s.rendered = false;
   s.scanCount = 0;
+  s.sequentialDone = 0;
   s.nonInterleavedSeen = false;
 }
 
@@ -494,6 +495,10 @@ int parseSos(JPEG_PROPERTIES& p, JpegDecoderState& s, bool paramsOnly) {
 
   resetBitReader(s.input);
   if (!progressive) {
+    // A sequential frame codes each component in one scan (T.81 B.2.3); a scan of one again
+    // would redraw the output at the cost of the picture, whatever its own size.
+    if (covered & s.sequentialDone) return kErrData;
+    s.sequentialDone |= covered;
     if (p.nonInterleaved) s.nonInterleavedSeen = true;
   } else {
     ++s.progressiveScans;

@@ -22,7 +22,7 @@ JpegWriter startStream(int sof, int width, int height, const std::vector<Compone
   return w;
 }
 
-// A complete 16 x 16 grey picture of four flat blocks (DC 8, 16, 24, 32: samples 129..132).
+// A scan of component 1 in four flat blocks of 16 x 16 (DC 8, 16, 24, 32: samples 129..132).
 void grayPicture(JpegWriter& w) {
   w.sos(kGray);
   for (int i = 0; i < 4; ++i) w.encodeBlock(8, {});
@@ -35,8 +35,9 @@ struct Read {
   Bytes out;
 };
 
-// Params, then an image read into an output of the reported size plus a guard of 64 bytes
-// (0xEE) that must stay untouched; `interrupt` stops after every MCU.
+// Params, then an image read of the components as they are into an output of the reported
+// size plus a guard of 64 bytes (0xEE) that must stay untouched; `interrupt` stops after
+// every MCU.
 Read readPicture(const Bytes& in, bool interrupt = false) {
   Read r;
   JpegContext c;
@@ -45,10 +46,10 @@ Read readPicture(const Bytes& in, bool interrupt = false) {
   c.inBufferSize = static_cast<std::uint32_t>(in.size());
   r.paramsRc = jpegRead(&c, ReadParamsBuffer);
   if (r.paramsRc == 0) {
-    c.imageColor = ColorGray;
-    c.outColor = ColorGray;
-    c.outChannels = 1;
-    r.out.assign(static_cast<std::size_t>(c.imageWidth) * c.imageHeight + 64, 0xEE);
+    c.imageColor = ColorOther;
+    c.outColor = ColorOther;
+    c.outChannels = c.imageChannels;
+    r.out.assign(static_cast<std::size_t>(c.imageWidth) * c.imageHeight * c.outChannels + 64, 0xEE);
     c.outBuffer = r.out.data();
     c.outWidth = c.imageWidth;
     c.outHeight = static_cast<std::int32_t>(c.imageHeight);
@@ -72,19 +73,20 @@ bool guardIntact(const Read& r) {
 
 }  // namespace
 
-// A frame header after the picture's scans: the same frame again is passed over; any other
-// (here 65000 x 65000, or one more component) fails the read with -21, and the public
+// A frame header between the scans of a picture: the same frame again is passed over; any
+// other (here 65000 x 65000, or one more component) fails the read with -21, and the public
 // results keep the first frame, the one whose pixels were written.
 TEST(JpegHardening, SecondFrameHeaderMustRepeatTheFrame) {
+  const std::vector<Component> two = {{1, 1, 1, 0}, {2, 1, 1, 0}};
   for (int sof : {0xC0, 0xC1, 0xC2}) {
     for (int kind = 0; kind < 3; ++kind) {
       SCOPED_TRACE(testing::Message() << "SOF " << sof << " kind " << kind);
-      JpegWriter w = startStream(0xC0, 16, 16);
-      grayPicture(w);
-      if (kind == 0) w.sof(sof, 16, 16, kGray);
-      if (kind == 1) w.sof(sof, 65000, 65000, kGray);
-      if (kind == 2) w.sof(sof, 16, 16, {{1, 1, 1, 0}, {2, 1, 1, 0}});
-      w.sos(kGray);
+      JpegWriter w = startStream(0xC0, 16, 16, two);
+      grayPicture(w);  // the first component
+      if (kind == 0) w.sof(sof, 16, 16, two);
+      if (kind == 1) w.sof(sof, 65000, 65000, two);
+      if (kind == 2) w.sof(sof, 16, 16, {{1, 1, 1, 0}, {2, 1, 1, 0}, {3, 1, 1, 0}});
+      w.sos({two[1]});
       for (int i = 0; i < 4; ++i) w.encodeBlock(0, {});
       w.flushBits();
       w.eoi();
@@ -94,15 +96,25 @@ TEST(JpegHardening, SecondFrameHeaderMustRepeatTheFrame) {
         EXPECT_EQ(r.imageRc, kind == 0 ? 0 : JpegDataError);
         EXPECT_EQ(r.width, 16u);
         EXPECT_EQ(r.height, 16u);
-        EXPECT_EQ(r.channels, 1u);
+        EXPECT_EQ(r.channels, 2u);
         EXPECT_TRUE(guardIntact(r));
-        // The second scan (DC 0 in every block) after a repeated frame header.
         if (kind == 0) {
-          EXPECT_EQ(r.out[0], 128);
+          EXPECT_EQ(r.out[0], 129);
+          EXPECT_EQ(r.out[1], 128);  // the second component's scan after the repeated header
         }
       }
     }
   }
+}
+
+// Each component of a sequential frame is coded in one scan: a scan of it again would
+// redraw the picture whatever its own size, and fails the read.
+TEST(JpegHardening, SequentialScanOfADecodedComponentFails) {
+  JpegWriter w = startStream(0xC0, 16, 16);
+  grayPicture(w);
+  grayPicture(w);
+  w.eoi();
+  EXPECT_EQ(readPicture(w.out).imageRc, JpegDataError);
 }
 
 // Before any scan of the image read a frame header still replaces the frame (the read
