@@ -962,6 +962,7 @@ struct ScanPlace {
   std::int64_t total;
   ScanWindow window;  // MCUs decoded in full
   ScanWindow output;  // MCUs that write pixels
+  ScanWindow stalledOutput;  // those of them that write even when their blocks decode nothing
   bool completesRead;
   int restartFailure;
 };
@@ -1055,7 +1056,8 @@ int mcuOutcome(JPEG_PROPERTIES& p, JpegDecoderState& s, const ScanPlace& sp, std
   }
   if (inputExhausted(s.input) && !scan.progressive && onlyZeroBitsLeft(s.input))
     return passZeroBitMcus(s, sp, number, nextWindowNumber(sp.output, mx, my, sp.mcusX));
-  if (decodingStalled(s)) return passStalledMcus(s, sp, number, nextWindowNumber(sp.output, mx, my, sp.mcusX));
+  if (decodingStalled(s))
+    return passStalledMcus(s, sp, number, nextWindowNumber(sp.stalledOutput, mx, my, sp.mcusX));
   return kGoOn;
 }
 
@@ -1161,6 +1163,7 @@ int decodeSequentialScan(JPEG_PROPERTIES& p, JpegDecoderState& s) {
   sp.total = static_cast<std::int64_t>(sp.mcusX) * sp.mcusY;
   sp.window = scanWindow(s, sp.mcusX, sp.mcusY);
   sp.output = sp.window;
+  sp.stalledOutput = sp.window;
   sp.completesRead = whole;
   sp.restartFailure = region ? kErrBadRst : kErrMemory;
   if (region && sp.window.x1 == 0) {  // nothing of the region reaches the output
@@ -1409,8 +1412,10 @@ int decodeProgressiveScan(JPEG_PROPERTIES& p, JpegDecoderState& s) {
   sp.total = static_cast<std::int64_t>(sp.mcusX) * sp.mcusY;
   sp.window = scanWindow(s, sp.mcusX, sp.mcusY);
   // Only the first rendering scan must reach every MCU of the output; a later one renders
-  // what it changes, so MCUs that decode nothing can be passed over.
-  sp.output = s.renderScan && s.renderAll ? sp.window : ScanWindow{};
+  // what it changes, so MCUs that decode nothing can be passed over (zero bits of exhausted
+  // input are decoded: they can change coefficients).
+  sp.output = s.renderScan ? sp.window : ScanWindow{};
+  sp.stalledOutput = s.renderAll ? sp.output : ScanWindow{};
   sp.completesRead = false;
   sp.restartFailure = kErrBadRst;
   if (s.region.active() && sp.window.x1 == 0) {

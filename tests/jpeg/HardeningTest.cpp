@@ -5,6 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <string>
+
 using namespace jpegtest;
 
 namespace {
@@ -211,5 +216,79 @@ TEST(JpegHardening, ScansPastTheCapFailTheRead) {
     EXPECT_EQ(r.imageRc, scans > kJpegMaxScans ? JpegDataError : 0) << scans;
     const int expect = scans > kJpegMaxScans ? 128 : 129;
     for (std::size_t i = 0; i < 256; ++i) ASSERT_EQ(r.out[i], expect) << scans << " at " << i;
+  }
+}
+
+namespace {
+
+// A 400 x 304 picture: smooth areas (long end-of-band runs) and noisy bands (refinements).
+Bytes sourcePpm() {
+  const int w = 400, h = 304;
+  std::string head = "P6\n" + std::to_string(w) + " " + std::to_string(h) + "\n255\n";
+  Bytes ppm(head.begin(), head.end());
+  std::uint32_t seed = 12345;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x)
+      for (int k = 0; k < 3; ++k) {
+        seed = seed * 1103515245u + 12345u;
+        const int noise = (y / 40) % 2 ? static_cast<int>((seed >> 16) % 64) - 32 : 0;
+        const int v = 60 + (x * (k + 1)) / 4 + y / 3 + noise;
+        ppm.push_back(static_cast<std::uint8_t>(std::clamp(v, 0, 255)));
+      }
+  return ppm;
+}
+
+}  // namespace
+
+// cjpeg writes the same quantised coefficients as a baseline and as a progressive file, so
+// both decode to the same bits: every end-of-band run passed over, refinement by the AC
+// masks and re-rendering of changed MCUs only must come to what the sequential decode writes.
+// Its own progressions render only in their last scan; the two scripts render early (once
+// every component has its DC and as many complete AC scans as components) and then change
+// the low frequencies, with a refinement among them.
+TEST(JpegHardening, ProgressiveFilesDecodeAsTheirBaselineTwins) {
+  struct stat st;
+  if (std::string(CJPEG_PATH).empty() || stat(CJPEG_PATH, &st) != 0) GTEST_SKIP() << "cjpeg not installed";
+  const std::string source = tempPath("source.ppm");
+  writeFile(source, sourcePpm());
+  const std::string grayScript = tempPath("gray.scans"), colourScript = tempPath("colour.scans");
+  const std::string late = "0: 6 63 0 0;\n0: 1 5 0 1;\n0: 1 5 1 0;\n";
+  const std::string gray = "0: 0 0 0 0;\n" + late, colour = "0 1 2: 0 0 0 0;\n1: 1 63 0 0;\n2: 1 63 0 0;\n" + late;
+  writeFile(grayScript, Bytes(gray.begin(), gray.end()));
+  writeFile(colourScript, Bytes(colour.begin(), colour.end()));
+  const std::string grayRendersEarly = "-grayscale -restart 2 -scans " + grayScript;
+  const std::string colourRendersEarly = "-sample 2x2 -scans " + colourScript;
+  for (const std::string& options : {std::string("-grayscale"), std::string("-sample 2x2"), std::string("-sample 1x1"),
+                                     std::string("-sample 2x1 -restart 1"), std::string("-grayscale -restart 3B"),
+                                     grayRendersEarly, colourRendersEarly}) {
+    SCOPED_TRACE(options);
+    const std::string base = tempPath("base.jpg"), prog = tempPath("prog.jpg");
+    const std::string cjpeg = std::string(CJPEG_PATH) + " -quality 80 " + options;
+    const std::string baseOptions = options.substr(0, options.find(" -scans"));
+    ASSERT_EQ(run(std::string(CJPEG_PATH) + " -quality 80 " + baseOptions + " -outfile " + base + " " + source), 0);
+    ASSERT_EQ(run(cjpeg + " -progressive -outfile " + prog + " " + source), 0);
+    for (std::uint32_t dct : {0u, 1u}) {
+      for (int scale : {1, 2}) {
+        Request rq;
+        rq.dctType = dct;
+        rq.scale = scale;
+        const Result a = decode(readFile(base), rq), b = decode(readFile(prog), rq);
+        ASSERT_EQ(a.imageRc, 0);
+        ASSERT_EQ(b.imageRc, 0);
+        EXPECT_TRUE(a.pixels == b.pixels) << "dctType " << dct << ", 1/" << scale;
+      }
+    }
+    // Cut inside its later scans and ended with EOI, the scan stalls at the EOI: the frame
+    // MCUs it changed before are rendered before it passes over the rest, as when every MCU
+    // is decoded in steps.
+    const Bytes whole = readFile(prog);
+    for (int tenth = 6; tenth < 10; ++tenth) {
+      Bytes cut(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(whole.size() * tenth / 10));
+      while (cut.back() == 0xFF) cut.pop_back();
+      cut.insert(cut.end(), {0xFF, 0xD9});
+      const Read once = readPicture(cut), steps = readPicture(cut, true);
+      EXPECT_EQ(once.imageRc, steps.imageRc) << tenth;
+      EXPECT_TRUE(once.out == steps.out) << tenth;
+    }
   }
 }
