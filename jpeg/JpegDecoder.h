@@ -245,9 +245,18 @@ int jpegInit(JpegContext* context);
 // jpegRead with the same operation, input and output continues where the read stopped
 // (through later scans to EOI), stopping again if interrupt is set again; when the read
 // ends, roi holds the caller's region again. A call that asks for anything else drops the
-// interrupted read and starts afresh. A thumbnail larger than the declared output (or an output
-// of fewer than 3 channels) is refused with -26 "Thumbnail too small". -1 for a null context
-// or one without state (released by jpegFree). A record that jpegInit never saw cannot be
+// interrupted read and starts afresh.
+//
+// Frames and scans. Once an image read has decoded a scan, a further frame header must repeat
+// the frame (it is then passed over); one that differs fails the read with -21, so the results
+// (copied back only on success) keep describing the frame whose pixels were written. A frame
+// header before the read's first scan still replaces the frame, and the read reports that one.
+// A sequential scan of a component that an earlier sequential scan of the frame decoded, and
+// scan number kJpegMaxScans + 1, fail the read with -21 as well.
+//
+// A thumbnail larger than the declared output (or an output of fewer than 3 channels) is
+// refused with -26 "Thumbnail too small". -1 for a null context or one without state
+// (released by jpegFree). A record that jpegInit never saw cannot be
 // told apart from a prepared one: the caller must run jpegInit first.
 int jpegRead(JpegContext* context, JpegOperation operation);
 
