@@ -2,11 +2,14 @@
 """Crafted JPEG inputs that once cost far more than their size, timed in jpegdec and djpeg.
 
    crafted.py --write DIR                       write the inputs only
-   crafted.py --jpegdec PATH [--djpeg PATH] DIR  write them, then time both decoders on each
+   crafted.py --jpegdec PATH [--djpeg PATH] [--limit S] DIR  write them, then time both decoders
+   crafted.py --seeds DIR                       write the small fuzzer seeds only
 
-Each decoder runs under /usr/bin/time -v in the same run on the same file; the table gives
-wall time, peak resident memory, the exit status, and our time as a ratio of djpeg's (and of
-djpeg -maxscans 100 where the input has many scans).
+Each decoder runs under /usr/bin/time -v in the same run on the same file, killed after
+--limit seconds (default 150; its cell then shows the limit). The table gives CPU seconds
+(user + system: the machines are shared, so wall time says more about the neighbours),
+wall seconds, peak resident memory and the exit status of jpegdec, djpeg and
+djpeg -maxscans 100, and our CPU time as a ratio of djpeg's.
 """
 import argparse
 import os
@@ -215,16 +218,17 @@ for _name in ["empty-refinements-500.jpg", "empty-refinements-5000.jpg", "declar
     INPUTS["padded-" + _name] = (lambda make: lambda: padded(make()))(INPUTS[_name])
 
 
-def timed(cmd):
-    """(seconds, peak KiB, exit status) of one run."""
-    p = subprocess.run(["/usr/bin/time", "-v"] + cmd, stdout=subprocess.DEVNULL,
+def timed(cmd, limit):
+    """(CPU seconds, wall seconds, peak KiB, exit status) of one run."""
+    p = subprocess.run(["/usr/bin/time", "-v", "timeout", str(limit)] + cmd, stdout=subprocess.DEVNULL,
                        stderr=subprocess.PIPE, text=True)
     wall = re.search(r"Elapsed \(wall clock\) time \(h:mm:ss or m:ss\): (\S+)", p.stderr).group(1)
     secs = 0.0
     for part in wall.split(":"):
         secs = secs * 60 + float(part)
+    cpu = sum(float(re.search(r"%s time \(seconds\): (\S+)" % k, p.stderr).group(1)) for k in ("User", "System"))
     rss = int(re.search(r"Maximum resident set size \(kbytes\): (\d+)", p.stderr).group(1))
-    return secs, rss, p.returncode
+    return cpu, secs, rss, p.returncode
 
 
 def main():
@@ -233,6 +237,7 @@ def main():
     ap.add_argument("--seeds", action="store_true", help="write the small fuzzer seeds of tests/jpeg/regressions")
     ap.add_argument("--jpegdec")
     ap.add_argument("--djpeg", default="djpeg")
+    ap.add_argument("--limit", type=int, default=150)
     ap.add_argument("dir")
     a = ap.parse_args()
     os.makedirs(a.dir, exist_ok=True)
@@ -247,17 +252,18 @@ def main():
     if a.write or not a.jpegdec:
         return 0
     out = os.path.join(a.dir, "out.ppm")
-    print("%-30s %8s | %-22s | %-22s | %-22s | %s" % ("input", "bytes", "jpegdec s / MiB / rc",
-          "djpeg s / MiB / rc", "djpeg -maxscans 100", "ours/djpeg"))
+    head = "cpu s  wall s    MiB  rc"
+    print("%-38s %7s | %-24s | %-24s | %-24s | %s" % ("input", "bytes", "jpegdec " + head, "djpeg " + head,
+          "djpeg -maxscans 100 " + head, "cpu ours/djpeg"))
     for name in INPUTS:
         path = os.path.join(a.dir, name)
-        ours = timed([a.jpegdec, path, out])
-        theirs = timed([a.djpeg, "-outfile", out, path])
-        capped = timed([a.djpeg, "-maxscans", "100", "-outfile", out, path])
-        cell = lambda r: "%7.2f %7.1f %3d" % (r[0], r[1] / 1024, r[2])
+        ours = timed([a.jpegdec, path, out], a.limit)
+        theirs = timed([a.djpeg, "-outfile", out, path], a.limit)
+        capped = timed([a.djpeg, "-maxscans", "100", "-outfile", out, path], a.limit)
+        cell = lambda r: "%7.2f %7.2f %6.1f %3d" % (r[0], r[1], r[2] / 1024, r[3])
         ratio = ours[0] / theirs[0] if theirs[0] > 0 else float("inf")
-        print("%-30s %8d | %-22s | %-22s | %-22s | %.3f" % (name, os.path.getsize(path), cell(ours),
-              cell(theirs), cell(capped), ratio))
+        print("%-38s %7d | %s | %s | %s | %.3f" % (name, os.path.getsize(path), cell(ours), cell(theirs),
+              cell(capped), ratio))
         sys.stdout.flush()
     os.remove(out)
     return 0
