@@ -4,6 +4,7 @@
 #include "jpeg/RegionIndex.h"
 
 #include <algorithm>
+#include <bit>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -49,8 +50,9 @@ int buildHuffTable(HuffTable& t, const std::uint8_t counts[16], const std::uint8
       codes[k++] = static_cast<std::uint16_t>(code);
       ++code;
     }
-    // A code space that overflows its length cannot form a decode table.
-    if (code > (1u << si)) return kErrHuffman;
+    // A code space that overflows its length, or that ends in the all-ones code that
+    // T.81 C.2 reserves (1111 is not a code, so fill bits never complete one), is refused.
+    if (code >= (1u << si)) return kErrHuffman;
     code <<= 1;
     ++si;
   }
@@ -594,7 +596,8 @@ inline std::int16_t shl16(std::int32_t v, int al) {
   return static_cast<std::int16_t>(static_cast<std::uint16_t>(static_cast<std::uint32_t>(v) << al));
 }
 
-// False when a marker was reached before the value.
+// The progressive block decoders answer whether they changed the block (a marker reached
+// inside a block ends it as decoded so far). `mask` is the block's AC mask.
 bool decodeDcFirst(InputReader& in, const HuffTable& dc, std::int16_t& pred, std::int16_t* coef, int al) {
   int s = huffDecode(in, dc);
   if (s < 0) return false;
@@ -604,79 +607,99 @@ bool decodeDcFirst(InputReader& in, const HuffTable& dc, std::int16_t& pred, std
     if (!receiveExtend(in, s, diff)) return false;
   }
   pred = static_cast<std::int16_t>(static_cast<std::uint16_t>(pred + diff));
+  const std::int16_t old = coef[0];
   coef[0] = shl16(pred, al);
-  return true;
+  return coef[0] != old;
 }
 
-void decodeDcRefine(InputReader& in, std::int16_t* coef, int al) {
+bool decodeDcRefine(InputReader& in, std::int16_t* coef, int al) {
   std::uint32_t bit;
-  if (!getBits(in, 1, bit)) return;
-  if (bit) coef[0] = static_cast<std::int16_t>(static_cast<std::uint16_t>(coef[0]) | (1u << al));
+  if (!getBits(in, 1, bit) || !bit) return false;
+  const std::int16_t old = coef[0];
+  coef[0] = static_cast<std::int16_t>(static_cast<std::uint16_t>(coef[0]) | (1u << al));
+  return coef[0] != old;
 }
 
-void decodeAcFirst(InputReader& in, const HuffTable& ac, std::uint32_t& eobrun, std::int16_t* coef,
-                   int ss, int se, int al) {
+inline void storeAc(std::int16_t* coef, std::uint64_t& mask, int k, std::int16_t v) {
+  coef[kZigzagToNatural[k]] = v;
+  if (v != 0) mask |= std::uint64_t{1} << k;
+}
+
+bool decodeAcFirst(InputReader& in, const HuffTable& ac, std::uint32_t& eobrun, std::int16_t* coef,
+                   std::uint64_t& mask, int ss, int se, int al) {
   if (eobrun > 0) {
     --eobrun;
-    return;
+    return false;
   }
+  bool changed = false;
   for (int k = ss; k <= se; ++k) {
     const int rs = huffDecode(in, ac);
-    if (rs < 0) return;
+    if (rs < 0) return changed;
     const int r = rs >> 4;
     const int s = rs & 15;
     if (s) {
       k += r;
       std::int32_t v;
-      if (!receiveExtend(in, s, v)) return;
-      if (k > 63) return;
-      coef[kZigzagToNatural[k]] = shl16(v, al);
+      if (!receiveExtend(in, s, v)) return changed;
+      if (k > 63) return changed;
+      const std::int16_t value = shl16(v, al);
+      changed = changed || value != coef[kZigzagToNatural[k]];
+      storeAc(coef, mask, k, value);
     } else if (r == 15) {
       k += 15;
     } else {
       eobrun = 1u << r;
       if (r) {
         std::uint32_t extra;
-        if (!getBits(in, r, extra)) return;
+        if (!getBits(in, r, extra)) return changed;
         eobrun += extra;
       }
       --eobrun;
-      return;
+      return changed;
     }
   }
+  return changed;
 }
 
 // Refines one nonzero coefficient with a correction bit; false when a marker was reached.
-inline bool refineCoef(InputReader& in, std::int16_t& c, std::int32_t p1) {
+inline bool refineCoef(InputReader& in, std::int16_t& c, std::int32_t p1, bool& changed) {
   std::uint32_t bit;
   if (!getBits(in, 1, bit)) return false;
   if (bit && (c & p1) == 0) {
     const std::int32_t v = c >= 0 ? c + p1 : c - p1;
     c = static_cast<std::int16_t>(static_cast<std::uint16_t>(static_cast<std::uint32_t>(v)));
+    changed = true;
   }
   return true;
 }
 
-void decodeAcRefine(InputReader& in, const HuffTable& ac, std::uint32_t& eobrun, std::int16_t* coef,
-                    int ss, int se, int al) {
+// The zigzag positions ss..se as a mask.
+inline std::uint64_t bandMask(int ss, int se) {
+  const std::uint64_t upTo = se >= 63 ? ~std::uint64_t{0} : (std::uint64_t{1} << (se + 1)) - 1;
+  return upTo & ~((std::uint64_t{1} << ss) - 1);
+}
+
+bool decodeAcRefine(InputReader& in, const HuffTable& ac, std::uint32_t& eobrun, std::int16_t* coef,
+                    std::uint64_t& mask, int ss, int se, int al) {
   const std::int32_t p1 = static_cast<std::int32_t>(1u << al);  // al <= 15
+  bool changed = false;
   int k = ss;
   if (eobrun == 0) {
     for (; k <= se; ++k) {
       const int rs = huffDecode(in, ac);
-      if (rs < 0) return;
+      if (rs < 0) return changed;
       int r = rs >> 4;
       const int s = rs & 15;
       std::int32_t newValue = 0;
       if (s) {
         std::uint32_t bit;
-        if (!getBits(in, 1, bit)) return;
+        if (!getBits(in, 1, bit)) return changed;
         newValue = bit ? p1 : -p1;
       } else if (r != 15) {
         eobrun = 1u << r;
         if (r) {
           std::uint32_t extra;
-          if (!getBits(in, r, extra)) return;
+          if (!getBits(in, r, extra)) return changed;
           eobrun += extra;
         }
         break;  // the rest of the band is handled as an end-of-band run
@@ -685,24 +708,28 @@ void decodeAcRefine(InputReader& in, const HuffTable& ac, std::uint32_t& eobrun,
       while (k <= se) {
         std::int16_t& c = coef[kZigzagToNatural[k]];
         if (c != 0) {
-          if (!refineCoef(in, c, p1)) return;
+          if (!refineCoef(in, c, p1, changed)) return changed;
         } else {
           if (r == 0) break;
           --r;
         }
         ++k;
       }
-      if (newValue != 0 && k <= se && k <= 63)
-        coef[kZigzagToNatural[k]] = static_cast<std::int16_t>(newValue);
+      if (newValue != 0 && k <= se && k <= 63) {
+        storeAc(coef, mask, k, static_cast<std::int16_t>(newValue));
+        changed = true;
+      }
     }
   }
   if (eobrun > 0) {
-    for (; k <= se; ++k) {
-      std::int16_t& c = coef[kZigzagToNatural[k]];
-      if (c != 0 && !refineCoef(in, c, p1)) return;
+    // Only the nonzero coefficients of the rest of the band take a correction bit.
+    for (std::uint64_t left = k <= se ? mask & bandMask(k, se) : 0; left; left &= left - 1) {
+      std::int16_t& c = coef[kZigzagToNatural[std::countr_zero(left)]];
+      if (c != 0 && !refineCoef(in, c, p1, changed)) return changed;
     }
     --eobrun;
   }
+  return changed;
 }
 
 // ---- Scans ------------------------------------------------------------------------------
@@ -935,6 +962,7 @@ struct ScanPlace {
   std::int64_t total;
   ScanWindow window;  // MCUs decoded in full
   ScanWindow output;  // MCUs that write pixels
+  ScanWindow stalledOutput;  // those of them that write even when their blocks decode nothing
   bool completesRead;
   int restartFailure;
 };
@@ -998,13 +1026,26 @@ int passZeroBitMcus(JpegDecoderState& s, const ScanPlace& sp, std::int64_t numbe
   return kJump;
 }
 
+// Passes over the rest of the entropy data of a scan that a region read ends early, to the
+// marker after it (latched as pending). The data is not decoded, but input that ends
+// right after an 0xFF inside it fails as the bit reader would have failed on it.
+int passRestOfScan(InputReader& in) {
+  if (in.pendingMarker || in.error) return in.error;
+  int marker;
+  const int rc = nextMarker(in, marker);
+  if (rc != kOk) return rc;
+  if (marker == kMarkerEndOfInput) return in.fileInput ? kErrFile : kErrData;
+  in.pendingMarker = marker;
+  return kOk;
+}
+
 int mcuOutcome(JPEG_PROPERTIES& p, JpegDecoderState& s, const ScanPlace& sp, std::int32_t mx, std::int32_t my) {
   Scan& scan = s.scan;
   const std::int64_t number = static_cast<std::int64_t>(my) * sp.mcusX + mx + 1;
   const bool region = s.region.active();
   if (region && nextWindowNumber(sp.window, mx, my, sp.mcusX) == 0) {
     endScan(scan, sp.mcusY);
-    return sp.completesRead ? kRoiSuccess : kOk;
+    return sp.completesRead ? kRoiSuccess : passRestOfScan(s.input);
   }
   if (p.interrupt && number != sp.total && (!region || inWindow(sp.window, mx, my)))
     return interruptScan(p, s, mx, my, sp.mcusX);
@@ -1015,7 +1056,8 @@ int mcuOutcome(JPEG_PROPERTIES& p, JpegDecoderState& s, const ScanPlace& sp, std
   }
   if (inputExhausted(s.input) && !scan.progressive && onlyZeroBitsLeft(s.input))
     return passZeroBitMcus(s, sp, number, nextWindowNumber(sp.output, mx, my, sp.mcusX));
-  if (decodingStalled(s)) return passStalledMcus(s, sp, number, nextWindowNumber(sp.output, mx, my, sp.mcusX));
+  if (decodingStalled(s))
+    return passStalledMcus(s, sp, number, nextWindowNumber(sp.stalledOutput, mx, my, sp.mcusX));
   return kGoOn;
 }
 
@@ -1121,11 +1163,12 @@ int decodeSequentialScan(JPEG_PROPERTIES& p, JpegDecoderState& s) {
   sp.total = static_cast<std::int64_t>(sp.mcusX) * sp.mcusY;
   sp.window = scanWindow(s, sp.mcusX, sp.mcusY);
   sp.output = sp.window;
+  sp.stalledOutput = sp.window;
   sp.completesRead = whole;
   sp.restartFailure = region ? kErrBadRst : kErrMemory;
   if (region && sp.window.x1 == 0) {  // nothing of the region reaches the output
     endScan(scan, sp.mcusY);
-    return whole ? kRoiSuccess : kOk;
+    return whole ? kRoiSuccess : passRestOfScan(in);
   }
   RegionIndex* index = useRegionIndex(p, s, whole, sp.window);
 
@@ -1202,66 +1245,206 @@ int decodeSequentialScan(JPEG_PROPERTIES& p, JpegDecoderState& s) {
   return kOk;
 }
 
-int decodeProgressiveScan(JPEG_PROPERTIES& p, JpegDecoderState& s) {
-  selectTransforms(p, s);
+namespace {
+
+// The index of a component's block in the coefficient buffer (in blocks).
+inline std::size_t blockIndex(const JpegDecoderState& s, int c, std::size_t blockX, std::size_t blockY) {
+  return s.compOffset[c] / 64 + blockY * static_cast<std::size_t>(s.frame.comp[c].blocksPerMcuRow) + blockX;
+}
+
+inline std::size_t frameMcuIndex(const JpegDecoderState& s, std::int32_t fx, std::int32_t fy) {
+  return static_cast<std::size_t>(fy) * static_cast<std::size_t>(s.frame.mcusAcross) + static_cast<std::size_t>(fx);
+}
+
+// Renders the changed frame MCUs that wait for a later block of theirs, when the scan is about
+// to pass over MCUs without decoding them (the blocks passed over keep their coefficients).
+void renderPending(JPEG_PROPERTIES& p, JpegDecoderState& s) {
+  for (std::int32_t fx = s.pendingX0; s.pendingRenders > 0 && fx <= s.pendingX1; ++fx) {
+    std::uint8_t& d = s.dirty[frameMcuIndex(s, fx, s.pendingRow)];
+    if (!d) continue;
+    d = 0;
+    --s.pendingRenders;
+    renderFrameMcu(p, s, fx, s.pendingRow);
+  }
+  s.pendingRenders = 0;
+}
+
+// Notes that a scan after the first rendering one changed frame MCU (fx, fy).
+void markChanged(JPEG_PROPERTIES& p, JpegDecoderState& s, std::int32_t fx, std::int32_t fy) {
+  std::uint8_t& d = s.dirty[frameMcuIndex(s, fx, fy)];
+  if (d) return;
+  if (s.pendingRenders > 0 && fy != s.pendingRow) renderPending(p, s);
+  if (s.pendingRenders == 0) {
+    s.pendingRow = fy;
+    s.pendingX0 = s.pendingX1 = fx;
+  }
+  d = 1;
+  ++s.pendingRenders;
+  s.pendingX0 = std::min(s.pendingX0, fx);
+  s.pendingX1 = std::max(s.pendingX1, fx);
+}
+
+// Renders frame MCU (fx, fy), which scan MCU (mx, my) has just completed, when it must be:
+// the first rendering scan draws every one, later scans those they changed.
+void renderCompleted(JPEG_PROPERTIES& p, JpegDecoderState& s, std::int32_t fx, std::int32_t fy) {
+  std::uint8_t& d = s.dirty[frameMcuIndex(s, fx, fy)];
+  if (!s.renderAll && !d) return;
+  if (d) --s.pendingRenders;
+  d = 0;
+  renderFrameMcu(p, s, fx, fy);
+}
+
+// Decodes the blocks of scan MCU (mx, my) into the coefficient buffer; whether any changed.
+bool decodeProgressiveMcu(JpegDecoderState& s, std::int32_t mx, std::int32_t my) {
   Scan& scan = s.scan;
   const Frame& f = s.frame;
   InputReader& in = s.input;
   const int ss = scan.ss, se = scan.se, ah = scan.ah, al = scan.al;
+  bool changed = false;
+  for (int i = 0; i < scan.ns; ++i) {
+    ScanComponent& sc = scan.comp[i];
+    const FrameComponent& fc = f.comp[sc.frameIndex];
+    const int bw = scan.ns == 1 ? 1 : fc.h;
+    const int bh = scan.ns == 1 ? 1 : fc.v;
+    for (int by = 0; by < bh; ++by) {
+      for (int bx = 0; bx < bw; ++bx) {
+        const std::size_t blockX = scan.ns == 1 ? mx : static_cast<std::size_t>(mx) * fc.h + bx;
+        const std::size_t blockY = scan.ns == 1 ? my : static_cast<std::size_t>(my) * fc.v + by;
+        const std::size_t b = blockIndex(s, sc.frameIndex, blockX, blockY);
+        std::int16_t* coef = s.coefficients + b * 64;
+        if (ss == 0) {
+          if (ah == 0)
+            changed |= decodeDcFirst(in, *sc.dc, sc.pred, coef, al);
+          else
+            changed |= decodeDcRefine(in, coef, al);
+        }
+        const int first = ss == 0 ? 1 : ss;
+        if (se >= first) {
+          if (ah == 0)
+            changed |= decodeAcFirst(in, *sc.ac, scan.eobrun, coef, s.acMasks[b], first, se, al);
+          else
+            changed |= decodeAcRefine(in, *sc.ac, scan.eobrun, coef, s.acMasks[b], first, se, al);
+        }
+      }
+    }
+  }
+  return changed;
+}
+
+// The first block from x0 to before x1 of row y of a one-component scan that completes a
+// frame MCU which must be rendered; x1 when there is none.
+std::int32_t firstBlockToRender(const JpegDecoderState& s, const ScanWindow& w, std::int32_t x0, std::int32_t x1,
+                                std::int32_t y) {
+  if (y < w.y0 || y >= w.y1) return x1;
+  const FrameComponent& fc = s.frame.comp[s.scan.comp[0].frameIndex];
+  if (y % fc.v != fc.v - 1 && y != fc.heightInBlocks - 1) return x1;
+  for (std::int32_t x = std::max(x0, w.x0); x < std::min(x1, w.x1); ++x) {
+    if (x % fc.h != fc.h - 1 && x != fc.widthInBlocks - 1) continue;
+    if (s.renderAll || s.dirty[frameMcuIndex(s, x / fc.h, y / fc.v)]) return x;
+  }
+  return x1;
+}
+
+// Passes over blocks of an end-of-band run of a one-component AC scan that need nothing:
+// such a block keeps its coefficients unless a refinement scan has nonzero ones in its band
+// to refine, and is drawn only when it completes a frame MCU that must be rendered. Stops
+// before block number `limit` (1-based), a block that needs its decoder, or the run's end.
+void passEndOfBandRun(JpegDecoderState& s, const ScanPlace& sp, std::int64_t limit, std::int32_t& mx,
+                      std::int32_t& my) {
+  const Scan& scan = s.scan;
+  std::int64_t number = static_cast<std::int64_t>(my) * sp.mcusX + mx + 1;
+  std::int64_t n = std::min<std::int64_t>(scan.eobrun, limit - number);
+  if (n <= 0) return;
+  const bool refine = scan.ah > 0;
+  if (refine || s.renderScan) {
+    const int c = scan.comp[0].frameIndex;
+    const std::uint64_t band = bandMask(scan.ss, scan.se);
+    std::int64_t passed = 0;
+    std::int32_t x = mx, y = my;
+    while (passed < n) {
+      const std::int32_t end = static_cast<std::int32_t>(std::min<std::int64_t>(sp.mcusX, x + (n - passed)));
+      std::int32_t stop = end;
+      if (refine) {
+        const std::uint64_t* row = s.acMasks + blockIndex(s, c, 0, static_cast<std::size_t>(y));
+        for (std::int32_t i = x; i < stop; ++i) {
+          if (row[i] & band) {
+            stop = i;
+            break;
+          }
+        }
+      }
+      if (s.renderScan) stop = firstBlockToRender(s, sp.window, x, stop, y);
+      passed += stop - x;
+      if (stop < end) break;
+      x = stop;
+      if (x == sp.mcusX) {
+        x = 0;
+        ++y;
+      }
+    }
+    n = passed;
+  }
+  number += n;
+  s.scan.eobrun -= static_cast<std::uint32_t>(n);
+  mx = static_cast<std::int32_t>((number - 1) % sp.mcusX);
+  my = static_cast<std::int32_t>((number - 1) / sp.mcusX);
+}
+
+// The first block number from `number` on that the run pass must leave to the scan's loop:
+// the scan's last block, a region's last, a restart boundary.
+std::int64_t runPassLimit(const JpegDecoderState& s, const ScanPlace& sp, std::int64_t number) {
+  std::int64_t limit = sp.total;
+  if (s.region.active()) limit = std::min(limit, windowEnd(sp.window, sp.mcusX));
+  const std::int32_t r = s.scan.restartInterval;
+  if (r > 0) limit = std::min(limit, (number + r - 1) / r * r);
+  return limit;
+}
+
+}  // namespace
+
+int decodeProgressiveScan(JPEG_PROPERTIES& p, JpegDecoderState& s) {
+  selectTransforms(p, s);
+  Scan& scan = s.scan;
+  InputReader& in = s.input;
 
   ScanPlace sp;
-  scanMcuGrid(scan, f, sp.mcusX, sp.mcusY);
+  scanMcuGrid(scan, s.frame, sp.mcusX, sp.mcusY);
   sp.total = static_cast<std::int64_t>(sp.mcusX) * sp.mcusY;
   sp.window = scanWindow(s, sp.mcusX, sp.mcusY);
+  // Only the first rendering scan must reach every MCU of the output; a later one renders
+  // what it changes, so MCUs that decode nothing can be passed over (zero bits of exhausted
+  // input are decoded: they can change coefficients).
   sp.output = s.renderScan ? sp.window : ScanWindow{};
+  sp.stalledOutput = s.renderAll ? sp.output : ScanWindow{};
   sp.completesRead = false;
   sp.restartFailure = kErrBadRst;
   if (s.region.active() && sp.window.x1 == 0) {
     endScan(scan, sp.mcusY);
-    return kOk;
+    return passRestOfScan(in);
   }
+  const bool runs = scan.ns == 1 && scan.ss > 0;
 
   for (std::int32_t my = scan.mcuY; my < sp.mcusY; ++my) {
     for (std::int32_t mx = (my == scan.mcuY ? scan.mcuX : 0); mx < sp.mcusX; ++mx) {
-      for (int i = 0; i < scan.ns; ++i) {
-        ScanComponent& sc = scan.comp[i];
-        const FrameComponent& fc = f.comp[sc.frameIndex];
-        const int bw = scan.ns == 1 ? 1 : fc.h;
-        const int bh = scan.ns == 1 ? 1 : fc.v;
-        for (int by = 0; by < bh; ++by) {
-          for (int bx = 0; bx < bw; ++bx) {
-            const std::size_t blockX = scan.ns == 1 ? mx : static_cast<std::size_t>(mx) * fc.h + bx;
-            const std::size_t blockY = scan.ns == 1 ? my : static_cast<std::size_t>(my) * fc.v + by;
-            std::int16_t* coef = s.coefficients + s.compOffset[sc.frameIndex] +
-                                 (blockY * static_cast<std::size_t>(fc.blocksPerMcuRow) + blockX) * 64;
-            if (ss == 0) {
-              if (ah == 0)
-                decodeDcFirst(in, *sc.dc, sc.pred, coef, al);
-              else
-                decodeDcRefine(in, coef, al);
-            }
-            const int first = ss == 0 ? 1 : ss;
-            if (se >= first) {
-              if (ah == 0)
-                decodeAcFirst(in, *sc.ac, scan.eobrun, coef, first, se, al);
-              else
-                decodeAcRefine(in, *sc.ac, scan.eobrun, coef, first, se, al);
-            }
-          }
-        }
+      if (runs && scan.eobrun > 0 && !p.interrupt) {
+        passEndOfBandRun(s, sp, runPassLimit(s, sp, static_cast<std::int64_t>(my) * sp.mcusX + mx + 1), mx, my);
       }
+      const bool changed = decodeProgressiveMcu(s, mx, my);
       if (in.error) return in.error;
       int code = kOk;
       const std::int64_t number = static_cast<std::int64_t>(my) * sp.mcusX + mx + 1;
       if (!restartCheck(s, number, sp.total, code)) return kErrBadRst;
       // Once the rendering condition holds, each frame MCU is rendered as soon as this
-      // scan has decoded its last block, so each later scan re-renders what it touches.
-      if (s.renderScan && inWindow(sp.output, mx, my) && completesFrameMcu(s, mx, my)) {
+      // scan has decoded its last block.
+      if (s.renderScan && inWindow(sp.window, mx, my)) {
         std::int32_t fx, fy;
         frameMcuOf(s, mx, my, fx, fy);
-        renderFrameMcu(p, s, fx, fy);
+        if (changed && !s.renderAll) markChanged(p, s, fx, fy);
+        if (completesFrameMcu(s, mx, my)) renderCompleted(p, s, fx, fy);
       }
       const int next = afterMcu(p, s, sp, mx, my);
+      const bool moved = static_cast<std::int64_t>(my) * sp.mcusX + mx + 1 != number;
+      if (s.pendingRenders > 0 && (next != kGoOn || moved)) renderPending(p, s);
       if (next != kGoOn) return next;
     }
   }

@@ -307,11 +307,12 @@ void idct2x2Type1(std::int16_t* block) {
   }
 }
 
-// dctType 0 at 1/2 and 1/4. The AAN scale factors make the reduction simple: averaging
-// the 8-point basis over pixel pairs turns each AAN-scaled coefficient D(u, v) into
-// D(u, v) cos((2n + 1) u pi / 8) cos((2m + 1) v pi / 8) / 16 (u, v < 4), a plain 4-point
-// transform with Q16 cos(pi/8), sin(pi/8) and sqrt(2)/2. Averaging once more gives the
-// 2-point form with cos(pi/8) sqrt(2)/2 and (cos(pi/8) - sin(pi/8)) / 2.
+// dctType 0 at 1/2 and 1/4: the average of the 8x8 transform's pixel pairs (and of its 2x2
+// squares). With the AAN scale factors in the coefficients, averaging the 8-point basis over
+// a pair of pixels turns each coefficient D(u) into D(u) cos((2n + 1) u pi / 8) / 16: the
+// 4-point transform, into which frequencies 5 to 7 fold as D(u) - D(8 - u) (and 4 drops out).
+// Plain Q16 cos(pi/8), sin(pi/8) and sqrt(2)/2 do the 4-point form; averaging once more gives
+// the 2-point form with cos(pi/8) sqrt(2)/2 and (cos(pi/8) - sin(pi/8)) / 2.
 namespace {
 constexpr std::int64_t kC1 = 60547, kS1 = 25080, kR2 = 46341;
 constexpr std::int64_t kK1 = (kC1 * kR2) >> 16, kK3 = (kC1 - kS1) / 2;
@@ -332,35 +333,41 @@ inline void aan2(In x, Out out) {
   out(0, x(0) * 65536 + o);
   out(1, x(0) * 65536 - o);
 }
+// Frequency u (0..3) of the pair average: u with 8 - u folded in.
+template <class At>
+inline std::int64_t folded(At at, int u) {
+  return u == 0 ? at(0) : at(u) - at(8 - u);
+}
 }  // namespace
 
 void idct4x4Type0(std::int16_t* block) {
-  std::int64_t ws[16];  // Q2 after the first pass
-  for (int r = 0; r < 4; ++r)
-    aan4([&](int u) { return std::int64_t{block[r * 8 + u]}; },
-         [&](int n, std::int64_t v) { ws[r * 4 + n] = (v + (1 << 13)) >> 14; });
+  std::int64_t ws[8][4];  // Q2 after the first pass; row 4 folds to nothing
+  for (int r = 0; r < 8; ++r) {
+    if (r == 4) continue;
+    const std::int16_t* x = block + r * 8;
+    aan4([&](int u) { return folded([&](int k) { return std::int64_t{x[k]}; }, u); },
+         [&](int n, std::int64_t v) { ws[r][n] = (v + (1 << 13)) >> 14; });
+  }
   for (int c = 0; c < 4; ++c)
-    aan4([&](int v) { return ws[v * 4 + c]; },
+    aan4([&](int v) { return folded([&](int k) { return ws[k][c]; }, v); },
          [&](int n, std::int64_t v) {
            block[n * 8 + c] = clampSample(static_cast<std::int32_t>((v + (1 << 21)) >> 22) + 128);
          });
 }
 
 void idct2x2Type0(std::int16_t* block) {
-  std::int64_t ws[4];
-  // Rows 0, 1 and 3 carry the coefficients the 2-point form uses.
-  std::int64_t rows[4][2];
-  for (int r = 0; r < 4; ++r) {
-    if (r == 2) continue;
-    aan2([&](int u) { return std::int64_t{block[r * 8 + u]}; },
+  // Rows 0, 1 and 3, with 7 and 5 folded into them, carry what the 2-point form uses.
+  std::int64_t rows[8][2];
+  for (int r : {0, 1, 3, 5, 7}) {
+    const std::int16_t* x = block + r * 8;
+    aan2([&](int u) { return folded([&](int k) { return std::int64_t{x[k]}; }, u); },
          [&](int n, std::int64_t v) { rows[r][n] = (v + (1 << 13)) >> 14; });
   }
   for (int c = 0; c < 2; ++c)
-    aan2([&](int v) { return v == 2 ? 0 : rows[v][c]; },
-         [&](int n, std::int64_t v) { ws[n * 2 + c] = v; });
-  for (int n = 0; n < 2; ++n)
-    for (int c = 0; c < 2; ++c)
-      block[n * 8 + c] = clampSample(static_cast<std::int32_t>((ws[n * 2 + c] + (1 << 21)) >> 22) + 128);
+    aan2([&](int v) { return v == 2 ? 0 : folded([&](int k) { return rows[k][c]; }, v); },
+         [&](int n, std::int64_t v) {
+           block[n * 8 + c] = clampSample(static_cast<std::int32_t>((v + (1 << 21)) >> 22) + 128);
+         });
 }
 
 // The 1/8-scale transforms (one sample per block).

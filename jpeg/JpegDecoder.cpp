@@ -193,10 +193,14 @@ int readSteps(JpegContext& c, JpegDecoderState& s, int op) {
       s.needFrame = true;
       resetTableCounters(s);
     }
+    s.scanDecoded = false;
     s.progressiveScans = 0;
     s.dcDoneMask = 0;
     s.fullAcScans = 0;
     s.renderScan = false;
+    s.rendered = false;
+    s.scanCount = 0;
+    s.sequentialDone = 0;
     s.nonInterleavedSeen = false;
     if (s.needFrame) {
       s.adobeSeen = false;
@@ -441,6 +445,15 @@ int jpegSetCpuClass(JpegContext* c, int cpuClass) {
   s->cpuClass = cpuClass;
   fillRoutineTable(*s->routines, cpuClass);
   return kOk;
+}
+
+std::uint64_t jpegMinimumStreamBytes(const JpegContext* c) {
+  if (!c || !c->props.state || c->props.state->needFrame) return 0;
+  const Frame& f = c->props.state->frame;
+  std::uint64_t blocks = 0;
+  for (int i = 0; i < f.componentCount; ++i)
+    blocks += static_cast<std::uint64_t>(f.comp[i].widthInBlocks) * static_cast<std::uint64_t>(f.comp[i].heightInBlocks);
+  return (blocks + 7) / 8;
 }
 
 int jpegCpuClass(const JpegContext* c) {

@@ -24,7 +24,8 @@
 // outPadBytes (rows of outWidth * outChannels + outPadBytes bytes; the pad bytes of a row
 // are never written, and nothing is written below the first or above the last row).
 // Its only working buffer that grows with the picture is the progressive coefficient
-// buffer (16-bit coefficients for every block of every component of the frame). A frame
+// buffer (16-bit coefficients for every block of every component of the frame, with 8 bytes
+// per block and 1 per MCU of bookkeeping beside them, a further sixteenth). A frame
 // whose coefficient buffer would exceed kJpegMaxCoefficientBytes fails with -5
 // "Memory error" before anything is allocated. 256 MiB admits progressive photographs of
 // about 44 megapixels at 4:4:4, 89 megapixels at 4:2:0 and 32 megapixels for
@@ -122,6 +123,11 @@ enum JpegResult : std::int32_t {
 
 // Cap on the progressive coefficient buffer, see the top of this file.
 constexpr std::uint64_t kJpegMaxCoefficientBytes = std::uint64_t{256} << 20;
+
+// Cap on the scans of one frame in an image read: encoders write about 10 (a progressive
+// file), so a stream with more is crafted; its scan number kJpegMaxScans + 1 fails the read
+// with -21 "Data error" before anything of that scan is decoded or written.
+constexpr int kJpegMaxScans = 1000;
 
 // Decoder state behind the working record (tables, frame, scan, input reader,
 // RoutineTable, coefficient buffer); allocated by jpegInit, released by jpegFree.
@@ -239,9 +245,18 @@ int jpegInit(JpegContext* context);
 // jpegRead with the same operation, input and output continues where the read stopped
 // (through later scans to EOI), stopping again if interrupt is set again; when the read
 // ends, roi holds the caller's region again. A call that asks for anything else drops the
-// interrupted read and starts afresh. A thumbnail larger than the declared output (or an output
-// of fewer than 3 channels) is refused with -26 "Thumbnail too small". -1 for a null context
-// or one without state (released by jpegFree). A record that jpegInit never saw cannot be
+// interrupted read and starts afresh.
+//
+// Frames and scans. Once an image read has decoded a scan, a further frame header must repeat
+// the frame (it is then passed over); one that differs fails the read with -21, so the results
+// (copied back only on success) keep describing the frame whose pixels were written. A frame
+// header before the read's first scan still replaces the frame, and the read reports that one.
+// A sequential scan of a component that an earlier sequential scan of the frame decoded, and
+// scan number kJpegMaxScans + 1, fail the read with -21 as well.
+//
+// A thumbnail larger than the declared output (or an output of fewer than 3 channels) is
+// refused with -26 "Thumbnail too small". -1 for a null context or one without state
+// (released by jpegFree). A record that jpegInit never saw cannot be
 // told apart from a prepared one: the caller must run jpegInit first.
 int jpegRead(JpegContext* context, JpegOperation operation);
 
@@ -257,6 +272,13 @@ int jpegCpuClass(const JpegContext* context);
 // Forces the routines of another class (0..6) on a prepared context, as "USECPU" does for
 // every context; -8 for another value, -1 for a null or freed context.
 int jpegSetCpuClass(JpegContext* context, int cpuClass);
+
+// The fewest bytes a stream can code the frame of the last params read in: every block of
+// every component codes at least one bit (its DC code, ITU-T T.81 F.1.2.1 and G.1.2.1).
+// A caller that sizes its output from the params read compares this with the bytes it has
+// (inBufferSize, or the file's size) before allocating, since a few bytes can declare a
+// frame of 65535 x 65535. 0 for a null or freed context or one without a frame.
+std::uint64_t jpegMinimumStreamBytes(const JpegContext* context);
 
 // The constant message of a result code; never fails.
 const char* jpegErrorString(int code);

@@ -184,6 +184,7 @@ struct JpegDecoderState {
   std::int32_t rawH[xtpjpeg::kMaxComponents] = {};  // the frame's sampling factors as coded
   std::int32_t rawV[xtpjpeg::kMaxComponents] = {};  // (frame.comp holds them as decoded)
   bool needFrame = true;
+  bool scanDecoded = false;              // this image read has decoded a scan of the frame
   xtpjpeg::Scan scan;
   xtpjpeg::InputReader input;
   xtpjpeg::RoutineTable* routines = nullptr;
@@ -193,8 +194,19 @@ struct JpegDecoderState {
   std::int32_t progressiveScans = 0;
   std::uint32_t dcDoneMask = 0;          // frame components that had a DC scan with Al = 0
   std::int32_t fullAcScans = 0;          // scans with Se = 63 and Al = 0
-  std::int16_t* coefficients = nullptr;  // progressive coefficient buffer
-  std::size_t coefficientCount = 0;
+  std::int16_t* coefficients = nullptr;  // progressive coefficient buffer (and the two below)
+  std::uint64_t progressiveBytes = 0;    // size of that allocation
+  // Per block, its zigzag positions that hold a nonzero AC coefficient (a superset), so that
+  // a block of an end-of-band run in a refinement scan is refined without reading all 63.
+  std::uint64_t* acMasks = nullptr;
+  // Per frame MCU, changed by the current scan since its last rendering; the changed frame
+  // MCUs not yet rendered lie in one row (pendingRow, columns pendingX0..pendingX1).
+  std::uint8_t* dirty = nullptr;
+  std::int32_t pendingRenders = 0, pendingRow = 0, pendingX0 = 0, pendingX1 = 0;
+  bool rendered = false;                 // an earlier scan of the read rendered the picture
+  bool renderAll = false;                // the current scan is the first to render: every MCU
+  std::int32_t scanCount = 0;            // scans of the frame decoded by this read
+  std::uint32_t sequentialDone = 0;      // frame components a sequential scan has decoded
   std::size_t compOffset[xtpjpeg::kMaxComponents] = {};  // offset of each component's blocks
   bool renderScan = false;               // the current scan renders the MCUs it completes
 

@@ -219,12 +219,16 @@ void resetProgressive(JpegDecoderState& s) {
   s.dcDoneMask = 0;
   s.fullAcScans = 0;
   s.renderScan = false;
+  s.rendered = false;
+  s.scanCount = 0;
+  s.sequentialDone = 0;
   s.nonInterleavedSeen = false;
 }
 
-int parseFrame(JPEG_PROPERTIES& p, JpegDecoderState& s) {
+// A frame header's fields, sampling factors as coded.
+int readFrameHeader(InputReader& in, Frame& f) {
   Body body;
-  int rc = readSegment(s.input, body);
+  const int rc = readSegment(in, body);
   if (rc != kOk) return rc;
   const std::uint8_t* b = body.data;
   if (body.size < 6) return kErrData;
@@ -235,7 +239,6 @@ int parseFrame(JPEG_PROPERTIES& p, JpegDecoderState& s) {
   if (height == 0) return kErrDnl;
   if (nf == 0 || nf > kMaxComponents) return kErrComp;
   if (body.size < static_cast<std::size_t>(6 + 3 * nf)) return kErrData;
-  Frame f;
   f.precision = 8;
   f.height = height;
   f.width = width;
@@ -249,6 +252,14 @@ int parseFrame(JPEG_PROPERTIES& p, JpegDecoderState& s) {
     fc.tq = e[2];
     if (fc.h < 1 || fc.h > 4 || fc.v < 1 || fc.v > 4) return kErrData;
   }
+  return kOk;
+}
+
+int parseFrame(JPEG_PROPERTIES& p, JpegDecoderState& s) {
+  Frame f;
+  const int rc = readFrameHeader(s.input, f);
+  if (rc != kOk) return rc;
+  const int nf = f.componentCount;
   s.frame = f;
   for (int c = 0; c < nf; ++c) {
     s.rawH[c] = f.comp[c].h;
@@ -257,11 +268,26 @@ int parseFrame(JPEG_PROPERTIES& p, JpegDecoderState& s) {
   computeGeometry(s);
   resetProgressive(s);
   s.needFrame = false;
-  p.imageWidth = static_cast<std::uint32_t>(width);
-  p.imageHeight = static_cast<std::uint32_t>(height);
+  p.imageWidth = static_cast<std::uint32_t>(f.width);
+  p.imageHeight = static_cast<std::uint32_t>(f.height);
   p.imageChannels = static_cast<std::uint32_t>(nf);
   p.nonInterleaved = 0;
   return chooseOutputRoutine(p, s);
+}
+
+// A frame header after a scan of the image read has been decoded: the output holds that
+// frame's pixels and the caller sized it by that frame, so the header must repeat the frame
+// (it is then passed over); any other frame fails the read with -21.
+int checkRepeatedFrame(JpegDecoderState& s) {
+  Frame f;
+  const int rc = readFrameHeader(s.input, f);
+  if (rc != kOk) return rc;
+  const Frame& g = s.frame;
+  bool same = f.width == g.width && f.height == g.height && f.componentCount == g.componentCount;
+  for (int c = 0; same && c < f.componentCount; ++c)
+    same = f.comp[c].id == g.comp[c].id && f.comp[c].tq == g.comp[c].tq && f.comp[c].h == s.rawH[c] &&
+           f.comp[c].v == s.rawV[c];
+  return same ? kOk : kErrData;
 }
 
 // ---- Tables --------------------------------------------------------------------------------
@@ -362,6 +388,8 @@ void convertAtEoi(JPEG_PROPERTIES& p, JpegDecoderState& s) {
   s.region.restore(s);
 }
 
+// The coefficient buffer, with the AC masks of its blocks and a flag per frame MCU after
+// it, in one zeroed allocation.
 int allocateCoefficients(JpegDecoderState& s) {
   const Frame& f = s.frame;
   std::uint64_t blocks = 0;
@@ -371,17 +399,22 @@ int allocateCoefficients(JpegDecoderState& s) {
   }
   const std::uint64_t count = blocks * 64;
   if (count * sizeof(std::int16_t) > kJpegMaxCoefficientBytes) return kErrMemory;
-  if (s.coefficients && s.coefficientCount == count) {
-    std::memset(s.coefficients, 0, count * sizeof(std::int16_t));
-    return kOk;
+  const std::uint64_t bytes = count * sizeof(std::int16_t) + blocks * sizeof(std::uint64_t) +
+                              static_cast<std::uint64_t>(f.totalMcus);
+  if (!s.coefficients || s.progressiveBytes != bytes) {
+    std::free(s.coefficients);
+    s.coefficients = nullptr;
+    s.progressiveBytes = 0;
+    if (count == 0) return kOk;
+    s.coefficients = static_cast<std::int16_t*>(std::calloc(static_cast<std::size_t>(bytes), 1));
+    if (!s.coefficients) return kErrMemory;
+    s.progressiveBytes = bytes;
+  } else {
+    std::memset(s.coefficients, 0, static_cast<std::size_t>(bytes));
   }
-  std::free(s.coefficients);
-  s.coefficients = nullptr;
-  s.coefficientCount = 0;
-  if (count == 0) return kOk;
-  s.coefficients = static_cast<std::int16_t*>(std::calloc(count, sizeof(std::int16_t)));
-  if (!s.coefficients) return kErrMemory;
-  s.coefficientCount = count;
+  s.acMasks = reinterpret_cast<std::uint64_t*>(s.coefficients + count);
+  s.dirty = reinterpret_cast<std::uint8_t*>(s.acMasks + blocks);
+  s.pendingRenders = 0;
   return kOk;
 }
 
@@ -440,6 +473,7 @@ int parseSos(JPEG_PROPERTIES& p, JpegDecoderState& s, bool paramsOnly) {
     if (!s.quant[scan.comp[i].quant].defined) return kErrNoQuant;
   }
   if (paramsOnly) return kScanParsedOnly;
+  if (++s.scanCount > kJpegMaxScans) return kErrData;
 
   if (scan.se > 63) scan.se = 63;
   scan.restartInterval = s.restartInterval;
@@ -461,6 +495,10 @@ int parseSos(JPEG_PROPERTIES& p, JpegDecoderState& s, bool paramsOnly) {
 
   resetBitReader(s.input);
   if (!progressive) {
+    // A sequential frame codes each component in one scan (T.81 B.2.3); a scan of one again
+    // would redraw the output at the cost of the picture, whatever its own size.
+    if (covered & s.sequentialDone) return kErrData;
+    s.sequentialDone |= covered;
     if (p.nonInterleaved) s.nonInterleavedSeen = true;
   } else {
     ++s.progressiveScans;
@@ -476,8 +514,12 @@ int parseSos(JPEG_PROPERTIES& p, JpegDecoderState& s, bool paramsOnly) {
     // scan and there have been as many complete AC scans as components.
     s.renderScan = std::popcount(s.dcDoneMask) >= s.frame.componentCount &&
                    s.fullAcScans >= s.frame.componentCount;
+    // Later scans re-render only the frame MCUs whose coefficients they change.
+    s.renderAll = s.renderScan && !s.rendered;
+    s.rendered = s.rendered || s.renderScan;
   }
   s.scan.active = true;
+  s.scanDecoded = true;
   return decodeScan(p, s);
 }
 
@@ -628,7 +670,9 @@ int runOperation(JPEG_PROPERTIES& p, JpegDecoderState& s) {
       case 0xC1:
       case 0xC2:
         if (tablesOp && (marker == 0xC0 || s.needFrame)) return kOk;  // the tables end here
-        if (marker != 0xC0 && !s.needFrame) {
+        if (s.scanDecoded) {
+          rc = checkRepeatedFrame(s);
+        } else if (marker != 0xC0 && !s.needFrame) {
           rc = skipSegment(in);  // the frame of an earlier operation stays in force
         } else {
           rc = parseFrame(p, s);

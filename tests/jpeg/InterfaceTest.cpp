@@ -423,3 +423,21 @@ TEST(JpegInterface, ContextsOnSeveralThreads) {
   for (auto& th : threads) th.join();
   for (int v : ok) EXPECT_EQ(v, 1);
 }
+
+// One bit for every block of every component of the frame the params read found.
+TEST(JpegInterface, MinimumStreamBytesCountsTheFramesBlocks) {
+  EXPECT_EQ(jpegMinimumStreamBytes(nullptr), 0u);
+  Ctx x;
+  EXPECT_EQ(jpegMinimumStreamBytes(&x.c), 0u);  // no frame yet
+  const Bytes in = readFile(fixture("s420.jpg"));  // 61 x 47: 8 x 6 luma blocks, 4 x 3 of each chroma
+  x.c.inBuffer = in.data();
+  x.c.inBufferSize = static_cast<std::uint32_t>(in.size());
+  ASSERT_EQ(jpegRead(&x.c, ReadParamsBuffer), 0);
+  EXPECT_EQ(jpegMinimumStreamBytes(&x.c), 9u);
+  Ctx y;
+  y.c.inBuffer = in.data();
+  y.c.inBufferSize = static_cast<std::uint32_t>(in.size());
+  ASSERT_EQ(jpegRead(&y.c, ReadParamsBuffer), 0);
+  jpegFree(&y.c);
+  EXPECT_EQ(jpegMinimumStreamBytes(&y.c), 0u);
+}

@@ -176,3 +176,49 @@ TEST(Jpegdec, RegionIsTheCropOfTheWholePicture) {
   jpegdec("--roi 1,2,3 " + in + " " + part, &status);
   EXPECT_EQ(status, 2);
 }
+
+// A stream of a few hundred bytes whose frame declares 65000 x 65000: refused before the
+// output (12 GB) is allocated, as is any picture above --max-pixels.
+TEST(Jpegdec, RefusesPicturesAboveTheCapOrTooLargeForTheInput) {
+  const std::vector<Component> gray = {{1, 1, 1, 0}};
+  JpegWriter w;
+  w.soi();
+  w.dqt(0, 1);
+  w.dhtDc(0);
+  w.dhtAc(0);
+  w.sof(0xC0, 65000, 65000, gray);
+  w.sos(gray);
+  for (int i = 0; i < 100; ++i) w.encodeBlock(0, {});
+  w.flushBits();
+  w.eoi();
+  const std::string huge = tempPath("declares-65000.jpg"), out = tempPath("huge.ppm");
+  writeFile(huge, w.out);
+  int status;
+  for (const char* mode : {"", "--buffer "}) {
+    const std::string err = jpegdec(std::string(mode) + huge + " " + out, &status, true);
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(err, "jpegdec: 65000x65000 picture exceeds --max-pixels 100000000\n");
+    const std::string err2 = jpegdec(std::string(mode) + "--max-pixels 5000000000 " + huge + " " + out, &status, true);
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(err2, "jpegdec: 65000x65000 picture cannot be coded in " + std::to_string(w.out.size()) +
+                        " bytes (needs at least 8251954)\n");
+  }
+  const std::string in = fixture("s420.jpg");  // 61 x 47
+  EXPECT_EQ(jpegdec("--max-pixels 2866 " + in + " " + out, &status, true),
+            "jpegdec: 61x47 picture exceeds --max-pixels 2866\n");
+  EXPECT_EQ(status, 1);
+  jpegdec("--max-pixels 2867 " + in + " " + out, &status);
+  EXPECT_EQ(status, 0);
+  jpegdec("--max-pixels 0 " + in + " " + out, &status);
+  EXPECT_EQ(status, 2);
+}
+
+TEST(Jpegdec, NamesCmykAsUnsupported) {
+  int status;
+  const std::string out = tempPath("cmyk.ppm");
+  EXPECT_EQ(jpegdec(fixture("cmyk.jpg") + " " + out, &status, true), "jpegdec: 4-channel (CMYK) JPEG not supported\n");
+  EXPECT_EQ(status, 1);
+  EXPECT_EQ(jpegdec(fixture("cmyk.jpg") + " " + tempPath("cmyk.pgm"), &status, true),
+            "jpegdec: 4-channel (CMYK) JPEG not supported\n");
+  EXPECT_EQ(status, 1);
+}

@@ -183,3 +183,57 @@ TEST(JpegScaled, RgbAndBgrEqualTheGeneralRoutinesPixels) {
     }
   }
 }
+
+namespace {
+
+// The rounded average of each N x N square of a picture (clipped at its edges).
+Bytes boxAverage(const Result& full, int scale, std::uint32_t channels) {
+  const std::uint32_t w = scaled(full.width, scale), h = scaled(full.rows, scale);
+  Bytes out(static_cast<std::size_t>(w) * h * channels);
+  for (std::uint32_t y = 0; y < h; ++y)
+    for (std::uint32_t x = 0; x < w; ++x)
+      for (std::uint32_t k = 0; k < channels; ++k) {
+        int sum = 0, n = 0;
+        for (std::uint32_t yy = y * scale; yy < std::min(full.rows, (y + 1) * scale); ++yy)
+          for (std::uint32_t xx = x * scale; xx < std::min(full.width, (x + 1) * scale); ++xx, ++n)
+            sum += full.pixels[(static_cast<std::size_t>(yy) * full.width + xx) * channels + k];
+        out[(static_cast<std::size_t>(y) * w + x) * channels + k] = static_cast<std::uint8_t>((sum + n / 2) / n);
+      }
+  return out;
+}
+
+}  // namespace
+
+// The reduced transforms of both families average the full transform's pixel pairs and
+// squares, frequencies 4 to 7 included. A single coefficient at any position: within 3 of the
+// box average in both families. Real pictures (grey, and 4:4:4, where every component takes
+// the reduced transform): the box average of clamped pixels, and of pixels converted from
+// YCbCr, strays further where the picture saturates, so dctType 0 is held to the distance
+// of dctType 1 (the published reduced transforms) from its own box average.
+TEST(JpegScaled, ReducedTransformsAverageTheFullTransform) {
+  auto distance = [](const Bytes& jpeg, std::uint32_t dct, int scale) {
+    Request rq;
+    rq.dctType = dct;
+    rq.keepReportedColor = true;
+    const Result full = decode(jpeg, rq);
+    rq.scale = scale;
+    const Result part = decode(jpeg, rq);
+    EXPECT_EQ(full.imageRc, 0);
+    EXPECT_EQ(part.imageRc, 0);
+    return compare(part.pixels, boxAverage(full, scale, full.image.outChannels));
+  };
+  for (int k = 1; k < 64; ++k) {
+    const Bytes one = JpegWriter::baseline(8, 8, kGrayComp, {{0, {{k - 1, k % 2 ? 40 : -40}}}}, 2);
+    for (std::uint32_t dct : {0u, 1u})
+      for (int scale : {2, 4})
+        EXPECT_LE(distance(one, dct, scale).max, 3) << "coefficient " << k << ", dctType " << dct << ", 1/" << scale;
+  }
+  for (const char* name : {"gray.jpg", "proggray.jpg", "s444.jpg", "tiny17x9.jpg", "big420.jpg"}) {
+    const Bytes jpeg = readFile(fixture(name));
+    for (int scale : {2, 4}) {
+      const Diff d0 = distance(jpeg, 0, scale), d1 = distance(jpeg, 1, scale);
+      EXPECT_LE(d0.max, d1.max + 2) << name << " 1/" << scale;
+      EXPECT_LE(d0.mean, d1.mean + 0.2) << name << " 1/" << scale;
+    }
+  }
+}

@@ -1,6 +1,6 @@
 // jpegdec: decodes a JPEG file with the JpegDecoder library.
 //
-//   jpegdec [--dct 0|1] [--buffer] [--scale 2|4|8] [--cpu CLASS] [--roi L,T,R,B] IN.jpg OUT.ppm|OUT.pgm|OUT.bmp
+//   jpegdec [--dct 0|1] [--buffer] [--scale 2|4|8] [--cpu CLASS] [--roi L,T,R,B] [--max-pixels N] IN.jpg OUT.ppm|OUT.pgm|OUT.bmp
 //   jpegdec [--buffer] --info IN.jpg
 //   jpegdec [--buffer] --thumbnail IN.jpg OUT.ppm|OUT.bmp
 //   jpegdec [--dct 0|1] [--buffer] [--scale 2|4|8] --tables TABLES.jpg ABBREVIATED.jpg OUT...
@@ -14,8 +14,12 @@
 // of that processor class for this run. --scale N writes the picture reduced
 // to 1/N in each direction (ceil(width / N) x ceil(height / N)). --roi LEFT,TOP,RIGHT,BOTTOM
 // writes only that region of the (scaled) picture, clipped to it as the decoder clips it
-// (negative left and top become 0, right and bottom of 0 mean the picture's edge). On failure: "jpegdec: error CODE:
-// MESSAGE" on standard error and exit status 1.
+// (negative left and top become 0, right and bottom of 0 mean the picture's edge).
+// --max-pixels N refuses pictures of more than N pixels (width x height as declared; default
+// 100,000,000, whose RGB output is 300 MB); a picture whose declared size the input is too
+// short to code (jpegMinimumStreamBytes) is refused as well, before the output is allocated.
+// On failure: "jpegdec: error CODE: MESSAGE", or a plain message for what the decoder does
+// not offer (a 4-channel CMYK picture) or the two refusals, on standard error and exit status 1.
 #include "jpeg/JpegDecoder.h"
 
 #include <algorithm>
@@ -24,6 +28,7 @@
 #include <cctype>
 #include <cstring>
 #include <fstream>
+#include <sys/stat.h>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -32,7 +37,7 @@ namespace {
 
 int usage() {
   std::fprintf(stderr,
-               "usage: jpegdec [--dct 0|1] [--buffer] [--scale 2|4|8] [--cpu CLASS] [--roi L,T,R,B] IN.jpg OUT.ppm|OUT.pgm|OUT.bmp\n"
+               "usage: jpegdec [--dct 0|1] [--buffer] [--scale 2|4|8] [--cpu CLASS] [--roi L,T,R,B] [--max-pixels N] IN.jpg OUT.ppm|OUT.pgm|OUT.bmp\n"
                "       jpegdec [--buffer] --info IN.jpg\n"
                "       jpegdec [--buffer] --thumbnail IN.jpg OUT.ppm|OUT.bmp\n"
                "       jpegdec [--dct 0|1] [--buffer] [--scale 2|4|8] --tables TABLES.jpg ABBREVIATED.jpg OUT\n");
@@ -133,6 +138,49 @@ void regionSize(const std::int32_t roi[4], std::uint32_t& w, std::uint32_t& h) {
   h = bottom > top ? static_cast<std::uint32_t>(bottom - top) : 0;
 }
 
+constexpr std::uint64_t kDefaultMaxPixels = 100'000'000;
+
+// N >= 1 as a whole decimal number.
+bool parseCount(const std::string& text, std::uint64_t& n) {
+  if (text.empty() || text.size() > 19 || text.find_first_not_of("0123456789") != std::string::npos) return false;
+  n = std::stoull(text);
+  return n >= 1;
+}
+
+// The bytes of the input the params read came from.
+std::uint64_t inputBytes(const std::string& file, bool buffered, std::size_t bufferSize) {
+  if (buffered) return bufferSize;
+  struct stat st;
+  return ::stat(file.c_str(), &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
+}
+
+// Refuses, before the output is allocated, a picture above the pixel cap or one that the
+// input is too short to code.
+bool refusePicture(const JpegContext& c, std::uint64_t maxPixels, std::uint64_t bytes) {
+  const std::uint64_t pixels = static_cast<std::uint64_t>(c.imageWidth) * c.imageHeight;
+  if (pixels > maxPixels) {
+    std::fprintf(stderr, "jpegdec: %ux%u picture exceeds --max-pixels %llu\n", c.imageWidth, c.imageHeight,
+                 static_cast<unsigned long long>(maxPixels));
+    return true;
+  }
+  const std::uint64_t needed = jpegMinimumStreamBytes(&c);
+  if (needed > bytes) {
+    std::fprintf(stderr, "jpegdec: %ux%u picture cannot be coded in %llu bytes (needs at least %llu)\n",
+                 c.imageWidth, c.imageHeight, static_cast<unsigned long long>(bytes),
+                 static_cast<unsigned long long>(needed));
+    return true;
+  }
+  return false;
+}
+
+int unsupportedChannels(std::uint32_t n) {
+  if (n == 4)
+    std::fprintf(stderr, "jpegdec: 4-channel (CMYK) JPEG not supported\n");
+  else
+    std::fprintf(stderr, "jpegdec: %u-channel JPEG not supported\n", n);
+  return 1;
+}
+
 // Closes the context on every path.
 struct Context {
   JpegContext c;
@@ -152,6 +200,7 @@ int main(int argc, char** argv) {
   int cpuClass = -1;
   bool region = false;
   std::int32_t roi[4] = {};
+  std::uint64_t maxPixels = kDefaultMaxPixels;
   std::vector<std::string> files;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
@@ -165,6 +214,8 @@ int main(int argc, char** argv) {
     } else if (a == "--roi") {
       if (++i >= argc || !parseRegion(argv[i], roi)) return usage();
       region = true;
+    } else if (a == "--max-pixels") {
+      if (++i >= argc || !parseCount(argv[i], maxPixels)) return usage();
     } else if (a == "--thumbnail") {
       thumbnail = true;
     } else if (a == "--tables") {
@@ -228,6 +279,9 @@ int main(int argc, char** argv) {
     return 0;
   }
 
+  const std::uint64_t have = tablesFile.empty() ? inputBytes(files[0], buffer, bytes.size()) : joined.size();
+  if (!thumbnail && refusePicture(c, maxPixels, have)) return 1;
+
   const std::string& out = files[1];
   enum { Ppm, Pgm, Bmp } kind;
   if (endsWith(out, ".ppm")) kind = Ppm;
@@ -252,13 +306,14 @@ int main(int argc, char** argv) {
   const JpegColor image = c.imageColor;
   const std::uint32_t n = c.imageChannels;
   if (kind == Pgm) {
-    if (!(n == 1 || (n == 3 && image == ColorYcbcr))) return fail(JpegInvalidProperties);
+    if (n != 1 && n != 3) return unsupportedChannels(n);
+    if (n == 3 && image != ColorYcbcr) return fail(JpegInvalidProperties);
     c.outColor = ColorGray;
     c.outChannels = 1;
   } else {
     if (n == 1) c.imageColor = ColorGray;
     else if (n == 3 && image != ColorRgb) c.imageColor = ColorYcbcr;
-    else if (n != 3) return fail(JpegInvalidProperties);
+    else if (n != 3) return unsupportedChannels(n);
     c.outColor = kind == Bmp ? ColorBgr : ColorRgb;
     c.outChannels = 3;
   }
