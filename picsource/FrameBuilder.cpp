@@ -129,6 +129,8 @@ HRESULT FrameBuilder::DecodePicture(Picture& picture)
     const std::uint32_t height = c.imageHeight;
     const std::uint64_t pixels = std::uint64_t{width} * height;
     if (pixels == 0 || pixels > kMaxPicturePixels) return JpegNotSupported;
+    // A few bytes can declare a huge frame: no pixel memory for more than they can code.
+    if (jpegMinimumStreamBytes(&c) > fileSize) return JpegErrorEof;
     picture.pixels.reset(new (std::nothrow) BYTE[pixels * 3]);
     if (!picture.pixels) return E_OUTOFMEMORY;
     c.outWidth = width;

@@ -256,6 +256,18 @@ TEST_F(ChangedFolderTest, ASecondFrameDeclaringAnotherSizeNeverOverrunsTheFrame)
     EXPECT_TRUE(frames.back().bytes == Expected("tiny", "3.jpg", 64, 48));
 }
 
+TEST_F(ChangedFolderTest, AFewBytesDeclaringAHugeFrameAreRefusedBeforeAnyPixelMemory)
+{
+    std::string bytes = Read("2.jpg");
+    const std::size_t sof = bytes.find("\xFF\xC0");
+    ASSERT_NE(sof, std::string::npos);
+    bytes[sof + 5] = bytes[sof + 7] = '\x1F';
+    bytes[sof + 6] = bytes[sof + 8] = '\x40'; // 8000 x 8000 in a couple of kilobytes
+    Write("2.jpg", bytes);
+    EXPECT_EQ(RunToEnd(), (std::vector<std::pair<LONG_PTR, LONG_PTR>>{{1, JpegErrorEof}}));
+    EXPECT_EQ(sink.Frames().size(), 2u);
+}
+
 TEST_F(PicsourceTest, AnRgbCodedPictureKeepsItsColours)
 {
     PrepareFolder("rgb", 64, 48);
