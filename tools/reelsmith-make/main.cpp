@@ -172,6 +172,7 @@ std::string SkipReason(LONG_PTR reason)
         std::string text = "error " + std::to_string(reason) + ": " + jpegErrorString(static_cast<int>(reason));
         // The decoder says this too when its input ends before the picture does.
         if (reason == JpegMemoryError) text += " (the file ends too early, or memory is short)";
+        if (reason == JpegNotSupported) text += " (arithmetic coding, or more than 64 megapixels)";
         return text;
     }
     const auto code = static_cast<HRESULT>(reason);
