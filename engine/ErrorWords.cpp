@@ -26,6 +26,7 @@ constexpr Entry Entries[] = {
     {HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE), UI_TEXT_NOOP("ErrorWords", "ファイル名が長すぎます"), Movie},
     {HRESULT_FROM_WIN32(ERROR_NO_DATA), UI_TEXT_NOOP("ErrorWords", "読み込めるJPGファイルがありません"), Folder},
     {NotAudio, UI_TEXT_NOOP("ErrorWords", "サウンドファイルを読み込めません"), Sound},
+    {VFW_E_INVALID_FILE_FORMAT, UI_TEXT_NOOP("ErrorWords", "サウンドファイルの形式を認識できません"), Sound},
     {REGDB_E_CLASSNOTREG,
      UI_TEXT_NOOP("ErrorWords", "写真ソース (libXTPPic.so) が登録されていません。regsvr で登録してください"), None},
     {HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND),

@@ -51,6 +51,10 @@
         <source>メモリが足りません</source>
         <translation>Not enough memory</translation>
     </message>
+    <message>
+        <source>サウンドファイルの形式を認識できません</source>
+        <translation>The sound file&apos;s format is not recognised</translation>
+    </message>
 </context>
 <context>
     <name>MainDialog</name>

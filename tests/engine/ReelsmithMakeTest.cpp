@@ -123,6 +123,15 @@ TEST_F(ReelsmithMakeTest, RefusedFolderSaysSoInTheUsersLanguageAndFails)
     EXPECT_FALSE(Exists("out.wmv"));
 }
 
+TEST_F(ReelsmithMakeTest, TheLocaleChangesNoByteOfTheMovie)
+{
+    ASSERT_EQ(Run(Media("mixed") + " c.wmv", "registered.reg", "C"), 0) << messages;
+    ASSERT_EQ(Run(Media("mixed") + " english.wmv", "registered.reg", "en_US.UTF-8"), 0) << messages;
+    const std::string made = ReadFile("c.wmv");
+    EXPECT_GT(made.size(), 1000u);
+    EXPECT_TRUE(made == ReadFile("english.wmv"));
+}
+
 TEST_F(ReelsmithMakeTest, UnregisteredPictureSourceIsExplained)
 {
     EXPECT_EQ(Run(Media("mixed") + " out.wmv", "empty.reg"), 1);
