@@ -5,6 +5,7 @@
 #include "platform/com/Com.h"
 #include "platform/mediagraph/MediaResults.h"
 #include "platform/mediagraph/MediaTypes.h"
+#include "platform/resource/UiText.h"
 
 #include <algorithm>
 #include <array>
@@ -21,6 +22,14 @@ constexpr std::array ProgressControls{static_cast<int>(ProgressControl)};
 std::u16string ToWide(const std::string& text)
 {
     return std::u16string(text.begin(), text.end());
+}
+
+// A translation may place the number elsewhere than the original does.
+std::u16string WithCount(std::u16string text, int count)
+{
+    const std::size_t at = text.find(u"%d");
+    if (at != std::u16string::npos) text.replace(at, 2, ToWide(std::to_string(count)));
+    return text;
 }
 
 } // namespace
@@ -82,7 +91,7 @@ void MainDialog::ProbeAudioHardware()
 
 void MainDialog::OnExit()
 {
-    const int answer = host.ShowMessage(u"本当にReelsmithを終了させますか？", u"終了確認",
+    const int answer = host.ShowMessage(UiText("MainDialog", "本当にReelsmithを終了させますか？"), UiText("MainDialog", "終了確認"),
                                         MessageYesNo | MessageIconQuestion | MessageDefaultSecond);
     if (answer != AnswerYes) return;
     engine.reset();
@@ -102,16 +111,16 @@ void MainDialog::OnStart()
     engine->SetPictureFolder(folder);
     const int count = engine->PictureCount();
     if (count == 0) {
-        ShowInfo(u"このディレクトリでjpgファイルは見つかりませんでした。");
+        ShowInfo(UiText("MainDialog", "このディレクトリでjpgファイルは見つかりませんでした。"));
         return;
     }
-    ShowInfo(ToWide(std::to_string(count)) + u" 個JPGファイルはロードされています。");
+    ShowInfo(WithCount(UiText("MainDialog", "%d 個JPGファイルはロードされています。"), count));
     RefreshAfterSelection();
 }
 
 std::u16string MainDialog::ChoosePictureFolder()
 {
-    return host.ChooseFolder(u"写真ディレクトリを選択してください");
+    return host.ChooseFolder(UiText("MainDialog", "写真ディレクトリを選択してください"));
 }
 
 void MainDialog::OnAudio()
@@ -153,7 +162,7 @@ void MainDialog::RefreshAfterSelection()
 void MainDialog::OnAnimate()
 {
     if (!engine || !engine->HasPictureFolder()) {
-        ShowInfo(u"まだイメージを選んでいません。");
+        ShowInfo(UiText("MainDialog", "まだイメージを選んでいません。"));
         return;
     }
     const std::u16string file = ChooseMovieFile();
@@ -176,7 +185,7 @@ void MainDialog::ShowPlayingLook(bool playing)
 void MainDialog::OnPlay()
 {
     if (!engine || !engine->HasPictureFolder()) {
-        ShowInfo(u"まず、JPGファイルを選択してください。");
+        ShowInfo(UiText("MainDialog", "まず、JPGファイルを選択してください。"));
         return;
     }
     switch (engine->GraphState()) {
@@ -211,7 +220,7 @@ void MainDialog::OnTimer()
 {
     if (!engine || mode == DialogMode::Idle) return;
     const int picture = engine->CurrentPicture();
-    host.SetProgressLabel(mode == DialogMode::Playing ? u"再生中" : u"動画作成中");
+    host.SetProgressLabel(mode == DialogMode::Playing ? UiText("MainDialog", "再生中") : UiText("MainDialog", "動画作成中"));
     host.SetProgressPos(picture);
 }
 
@@ -235,7 +244,7 @@ void MainDialog::OnGraphNotify()
 void MainDialog::ShowSkippedPictures()
 {
     if (skippedPictures.empty()) return;
-    std::u16string text = u"次のJPGファイルは読み込めなかったため、飛ばしました:";
+    std::u16string text = UiText("MainDialog", "次のJPGファイルは読み込めなかったため、飛ばしました:");
     const std::size_t listed = std::min(skippedPictures.size(), MaxListedSkips);
     for (std::size_t i = 0; i < listed; ++i) {
         WCHAR path[MaxPath] = {};
@@ -274,6 +283,6 @@ void MainDialog::OnMovieComplete()
     ShowRunEnded();
     engine->Stop();
     ShowPlayingLook(false);
-    ShowInfo(u"データの処理は終了しました!");
+    ShowInfo(UiText("MainDialog", "データの処理は終了しました!"));
     ShowSkippedPictures();
 }

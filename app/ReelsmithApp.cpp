@@ -3,6 +3,7 @@
 #include "app/MainWindow.h"
 #include "app/MovieEngineAdapter.h"
 #include "app/TerminationWatch.h"
+#include "app/Translations.h"
 #include "platform/com/Com.h"
 #include "platform/resource/MessageBox.h"
 
@@ -12,6 +13,7 @@ int ReelsmithApp::Run(int argc, char** argv)
 {
     QApplication application(argc, argv);
     application.setQuitOnLastWindowClosed(true);
+    const Translations translations;
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     int status = 0;
     {

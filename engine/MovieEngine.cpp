@@ -1,6 +1,7 @@
 #include "engine/MovieEngine.h"
 
 #include "config/IniFile.h"
+#include "engine/ErrorWords.h"
 #include "platform/base/WideText.h"
 #include "platform/mediagraph/MediaTypes.h"
 #include "platform/resource/MessageBox.h"
@@ -325,7 +326,30 @@ HRESULT MovieEngine::ClearGraph()
 
 void MovieEngine::ReportError(HRESULT hr, const char*, int)
 {
-    char text[32];
-    std::snprintf(text, sizeof text, "Error code: 0x%x.", static_cast<unsigned>(hr));
-    MessageBoxW(ownerWindow, WideFromUtf8(text).c_str(), u"Reelsmith", MB_OK | MB_ICONERROR);
+    char code[32];
+    std::snprintf(code, sizeof code, "Error code: 0x%x.", static_cast<unsigned>(hr));
+    std::u16string text = WideFromUtf8(code);
+    const std::u16string words = ErrorWords::Describe(hr);
+    if (!words.empty()) {
+        text += u"\n" + words;
+        const std::u16string& path = SubjectPath(ErrorWords::SubjectOf(hr));
+        if (!path.empty()) text += u": " + path;
+    }
+    MessageBoxW(ownerWindow, text.c_str(), u"Reelsmith", MB_OK | MB_ICONERROR);
+}
+
+const std::u16string& MovieEngine::SubjectPath(ErrorWords::Subject subject) const
+{
+    static const std::u16string none;
+    switch (subject) {
+    case ErrorWords::Subject::Movie:
+        return moviePath;
+    case ErrorWords::Subject::Sound:
+        return audioFile;
+    case ErrorWords::Subject::Folder:
+        return pictureFolder;
+    case ErrorWords::Subject::None:
+        break;
+    }
+    return none;
 }

@@ -8,6 +8,7 @@
 // see platform/resource/MessageBox.h) and ends the operation.
 #pragma once
 
+#include "engine/ErrorWords.h"
 #include "engine/MovieSettings.h"
 #include "picsource/IPictureSourceConfig.h"
 #include "platform/com/ComPtr.h"
@@ -69,7 +70,9 @@ public:
     IWMProfile* AudioVideoProfile() const { return audioVideoProfile.Get(); }
 
     // Shows "Error code: 0x%x." for a failure; front ends use it for a run the graph aborted.
-    // The call site's file and line travel with the code; they are not shown.
+    // A code the engine knows gets a second line: what it means in the user's language,
+    // and the movie, sound or folder path it concerns. The call site's file and line travel
+    // with the code; they are not shown.
     void ReportError(HRESULT hr, const char* file = __builtin_FILE(), int line = __builtin_LINE());
 
 private:
@@ -89,6 +92,7 @@ private:
     HRESULT SetupVideoWindow(IGraphBuilder* graphBuilder, HWND window);
     HRESULT RenderVideo(IBaseFilter* sink, HWND previewWindow);
     HRESULT AddPlaybackAudio();
+    const std::u16string& SubjectPath(ErrorWords::Subject subject) const;
 
     ComPtr<IGraphBuilder> graph;
     ComPtr<ICaptureGraphBuilder2> captureBuilder;
@@ -105,6 +109,7 @@ private:
     MovieSettings settings;
     std::u16string pictureFolder;
     std::u16string audioFile;
+    std::u16string moviePath;
     std::vector<std::string> refusedSettings;
     HWND ownerWindow = nullptr;
     bool ready = false;

@@ -29,6 +29,7 @@ public:
 void MovieEngine::MakeMovie(const std::u16string& outputPath, HWND previewWindow)
 {
     if (!ready) return;
+    moviePath = outputPath;
     ComPtr<IMediaControl> control;
     HRESULT hr = graph.As(IID_IMediaControl, control);
     if (SUCCEEDED(hr)) hr = ClearGraph();

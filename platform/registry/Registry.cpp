@@ -79,6 +79,13 @@ LONG JoinPath(const std::string& base, std::string_view subKey, std::string& pat
     return ERROR_SUCCESS;
 }
 
+// A key missing from the user's file that the machine-wide file holds is the machine's,
+// which no change through the user's registry reaches.
+LONG AbsentKey(const RegistryTree& machine, const std::string& path)
+{
+    return machine.HasKey(path) ? ERROR_ACCESS_DENIED : ERROR_KEY_DELETED;
+}
+
 template <typename Char>
 LONG CreateKey(HKEY key, const Char* subKey, REGSAM access, PHKEY result, LPDWORD disposition)
 {
@@ -89,8 +96,8 @@ LONG CreateKey(HKEY key, const Char* subKey, REGSAM access, PHKEY result, LPDWOR
     if (const LONG error = JoinPath(parent.path, Utf8Name(subKey), path)) return error;
     if (!RegistryText::IsWritableKeyPath(path)) return ERROR_INVALID_PARAMETER;
     bool created = false;
-    const LONG error = RegistryStore::Modify([&](RegistryTree& tree, bool& changed) -> LONG {
-        if (!tree.HasKey(parent.path)) return ERROR_KEY_DELETED;
+    const LONG error = RegistryStore::Modify([&](RegistryTree& tree, const RegistryTree& machine, bool& changed) -> LONG {
+        if (!tree.HasKey(parent.path)) return AbsentKey(machine, parent.path);
         if (tree.HasKey(path)) return ERROR_SUCCESS;
         if (!(parent.access & KEY_CREATE_SUB_KEY)) return ERROR_ACCESS_DENIED;
         if (!tree.CreateKey(path, &created)) return ERROR_NOT_ENOUGH_MEMORY;
@@ -125,8 +132,8 @@ LONG OpenKey(HKEY key, const Char* subKey, REGSAM access, PHKEY result)
 LONG StoreValue(const KeyHandle& handle, const std::string& path, RegistryValue value, bool createKey)
 {
     if (!RegistryText::IsWritableValueName(value.name)) return ERROR_INVALID_PARAMETER;
-    return RegistryStore::Modify([&](RegistryTree& tree, bool& changed) -> LONG {
-        if (!tree.HasKey(handle.path)) return ERROR_KEY_DELETED;
+    return RegistryStore::Modify([&](RegistryTree& tree, const RegistryTree& machine, bool& changed) -> LONG {
+        if (!tree.HasKey(handle.path)) return AbsentKey(machine, handle.path);
         if (createKey && !tree.CreateKey(path)) return ERROR_NOT_ENOUGH_MEMORY;
         tree.SetValue(path, std::move(value));
         changed = true;
@@ -212,9 +219,9 @@ LONG DeleteKey(HKEY key, const Char* subKey)
     std::string path;
     if (const LONG error = JoinPath(parent.path, Utf8Name(subKey), path)) return error;
     if (RegistryTree::IsRoot(path)) return ERROR_ACCESS_DENIED;
-    return RegistryStore::Modify([&](RegistryTree& tree, bool& changed) -> LONG {
-        if (!tree.HasKey(parent.path)) return ERROR_KEY_DELETED;
-        if (!tree.HasKey(path)) return ERROR_FILE_NOT_FOUND;
+    return RegistryStore::Modify([&](RegistryTree& tree, const RegistryTree& machine, bool& changed) -> LONG {
+        if (!tree.HasKey(parent.path)) return AbsentKey(machine, parent.path);
+        if (!tree.HasKey(path)) return machine.HasKey(path) ? ERROR_ACCESS_DENIED : ERROR_FILE_NOT_FOUND;
         if (tree.HasSubKeys(path)) return ERROR_ACCESS_DENIED;
         tree.DeleteKey(path);
         changed = true;
@@ -228,8 +235,8 @@ LONG DeleteValue(HKEY key, const Char* valueName)
     KeyHandle handle;
     if (const LONG error = FindHandle(key, KEY_SET_VALUE, handle)) return error;
     const std::string name = Utf8Name(valueName);
-    return RegistryStore::Modify([&](RegistryTree& tree, bool& changed) -> LONG {
-        if (!tree.HasKey(handle.path)) return ERROR_KEY_DELETED;
+    return RegistryStore::Modify([&](RegistryTree& tree, const RegistryTree& machine, bool& changed) -> LONG {
+        if (!tree.HasKey(handle.path)) return AbsentKey(machine, handle.path);
         changed = tree.DeleteValue(handle.path, name);
         return changed ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
     });

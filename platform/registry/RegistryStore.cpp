@@ -129,6 +129,20 @@ LONG Load(const std::string& path, RegistryTree& tree)
     return ERROR_SUCCESS;
 }
 
+// Without a lock file (a folder not yet made, or read-only) the reader still sees a whole
+// file: writers only ever rename complete files into place. A missing file gets no lock
+// file made for it.
+LONG LoadLocked(const std::string& path, RegistryTree& tree)
+{
+    struct stat status;
+    if (stat(path.c_str(), &status) != 0 && errno == ENOENT) {
+        tree = RegistryTree();
+        return ERROR_SUCCESS;
+    }
+    const FileDescriptor lock = Lock(path, LOCK_SH);
+    return Load(path, tree);
+}
+
 bool WriteAll(int fd, std::string_view text)
 {
     while (!text.empty()) {
@@ -187,23 +201,34 @@ std::string RegistryStore::FilePath()
     return config.empty() ? std::string() : config + "/" + std::string(kDefaultRelativePath);
 }
 
+std::string RegistryStore::MachineFilePath()
+{
+    if (const char* path = std::getenv("REELSMITH_MACHINE_REGISTRY"); path && *path) return path;
+    return REELSMITH_MACHINE_REGISTRY_PATH;
+}
+
 LONG RegistryStore::Read(const std::function<LONG(const RegistryTree&)>& read)
 {
     const std::string path = ResolvedPath(FilePath());
     if (path.empty()) return ERROR_CANTOPEN;
-    // Without a lock file (a folder not yet made, or read-only) the reader still sees a whole
-    // file: writers only ever rename complete files into place.
-    const FileDescriptor lock = Lock(path, LOCK_SH);
     RegistryTree tree;
-    const LONG loaded = Load(path, tree);
+    LONG loaded = LoadLocked(ResolvedPath(MachineFilePath()), tree);
     if (loaded != ERROR_SUCCESS) return loaded;
+    RegistryTree user;
+    loaded = LoadLocked(path, user);
+    if (loaded != ERROR_SUCCESS) return loaded;
+    if (!tree.Overlay(user)) return ERROR_BADDB;
     return read(tree);
 }
 
-LONG RegistryStore::Modify(const std::function<LONG(RegistryTree&, bool& changed)>& change)
+LONG RegistryStore::Modify(const Change& change)
 {
     const std::string path = ResolvedPath(FilePath());
     if (path.empty()) return ERROR_CANTOPEN;
+    // Read whole before the user's file is locked: the two may be one file.
+    RegistryTree machine;
+    if (const LONG loaded = LoadLocked(ResolvedPath(MachineFilePath()), machine); loaded != ERROR_SUCCESS)
+        return loaded;
     if (!MakeFolders(FolderOf(path))) return ERROR_CANTWRITE;
     const FileDescriptor lock = Lock(path, LOCK_EX);
     if (!lock.Valid()) return ERROR_LOCK_VIOLATION;
@@ -211,7 +236,7 @@ LONG RegistryStore::Modify(const std::function<LONG(RegistryTree&, bool& changed
     const LONG loaded = Load(path, tree);
     if (loaded != ERROR_SUCCESS) return loaded;
     bool changed = false;
-    const LONG result = change(tree, changed);
+    const LONG result = change(tree, machine, changed);
     if (result != ERROR_SUCCESS || !changed) return result;
     return Store(path, tree);
 }

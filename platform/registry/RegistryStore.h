@@ -1,6 +1,12 @@
-// The registry file on disk: where it lives, locked reads and atomic whole-file changes.
+// The registry files on disk: where they live, locked reads and atomic whole-file changes.
 //
-// The file is $REELSMITH_REGISTRY, else ${XDG_CONFIG_HOME:-$HOME/.config}/reelsmith/registry.reg.
+// The user's file is $REELSMITH_REGISTRY, else ${XDG_CONFIG_HOME:-$HOME/.config}/reelsmith/registry.reg.
+// The machine-wide file, $REELSMITH_MACHINE_REGISTRY or else the path the build names
+// (/var/lib/reelsmith/registry.reg for an installed package), is read under the user's, as
+// HKEY_LOCAL_MACHINE's classes lie under HKEY_CURRENT_USER's in HKEY_CLASSES_ROOT: a key of
+// either file is seen, and a value of the user's shadows the machine's value of that name.
+// Changes go to the user's file alone; the machine-wide file is filled by running regsvr
+// with $REELSMITH_REGISTRY naming it.
 // Readers hold a shared and writers an exclusive flock on the companion file "<file>.lock";
 // a writer re-reads the file under its lock, applies its change, writes a temporary file in
 // the same folder, flushes it to disk and renames it over the old one. A missing file is an
@@ -19,10 +25,13 @@ public:
 
     // Empty when neither the variables nor the user's home folder give a place.
     static std::string FilePath();
+    static std::string MachineFilePath();
 
-    // Runs `read` over the current contents and answers what it answers.
+    // Runs `read` over the current contents of both files and answers what it answers.
     static LONG Read(const std::function<LONG(const RegistryTree&)>& read);
-    // Runs `change` over the current contents; when it answers ERROR_SUCCESS and has set
-    // `changed`, the result replaces the file.
-    static LONG Modify(const std::function<LONG(RegistryTree&, bool& changed)>& change);
+    // Runs `change` over the current contents of the user's file, with the machine-wide
+    // file's beside it; when it answers ERROR_SUCCESS and has set `changed`, the result
+    // replaces the user's file.
+    using Change = std::function<LONG(RegistryTree& user, const RegistryTree& machine, bool& changed)>;
+    static LONG Modify(const Change& change);
 };

@@ -148,3 +148,13 @@ bool RegistryTree::DeleteValue(std::string_view path, std::string_view name)
     key->values.erase(value);
     return true;
 }
+
+bool RegistryTree::Overlay(const RegistryTree& over)
+{
+    for (const auto& [folded, key] : over.keys_) {
+        const std::optional<std::string> path = CreateKey(key.path);
+        if (!path) return false;
+        for (const RegistryValue& value : key.values) SetValue(*path, value);
+    }
+    return true;
+}

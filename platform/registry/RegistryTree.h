@@ -59,6 +59,10 @@ public:
     void SetValue(std::string_view path, RegistryValue value);
     bool DeleteValue(std::string_view path, std::string_view name);
 
+    // Adds the keys of `over` and sets their values, replacing values of the same name;
+    // false when the keys' paths would pass kMaxPathBytes.
+    bool Overlay(const RegistryTree& over);
+
     const KeyMap& Keys() const { return keys_; }
 
 private:

@@ -22,8 +22,6 @@ extern "C" {
 
 namespace {
 
-constexpr LONG ERROR_HANDLE_DISK_FULL = 39;
-constexpr LONG ERROR_DISK_FULL = 112;
 constexpr REFERENCE_TIME UnitsPerMillisecond = 10'000;
 constexpr REFERENCE_TIME UnitsPerSecond = 10'000'000;
 constexpr int TemporaryNameAttempts = 100;

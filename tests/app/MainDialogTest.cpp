@@ -1,4 +1,5 @@
 #include "app/MainDialog.h"
+#include "app/Translations.h"
 
 #include "picsource/IPictureSourceConfig.h"
 #include "platform/com/Com.h"
@@ -223,6 +224,37 @@ protected:
         dialog.OnStart();
     }
     const ScriptedHost::Message& LastMessage() const { return host.messages.back(); }
+    // Every text the dialog shows in one walk through it: the refusals, the chooser's title, an
+    // empty folder, the count, both progress labels, completion, the skipped pictures and the
+    // exit question with its caption.
+    std::vector<std::string> DialogTexts()
+    {
+        std::vector<std::string> texts;
+        Init();
+        dialog.OnPlay();
+        dialog.OnAnimate();
+        engine->count = 0;
+        host.folder = u"/photos";
+        dialog.OnStart();
+        texts.push_back(host.folderTitle);
+        engine->count = 12;
+        dialog.OnStart();
+        host.saveFile = u"/out/movie.wmv";
+        dialog.OnAnimate();
+        dialog.OnTimer();
+        texts.push_back(host.label);
+        engine->Raise(EC_PICTURE_SKIPPED, 3);
+        engine->Raise(EC_COMPLETE);
+        dialog.OnGraphNotify();
+        dialog.OnPlay();
+        dialog.OnTimer();
+        texts.push_back(host.label);
+        host.answer = AnswerNo;
+        dialog.OnExit();
+        for (const ScriptedHost::Message& message : host.messages) texts.push_back(message.text);
+        texts.push_back(host.messages.back().caption);
+        return texts;
+    }
 
     ScriptedHost host;
     std::vector<std::string> log;
@@ -546,6 +578,63 @@ TEST_F(MainDialogTest, AManySkipsMessageListsFifteenAndCountsTheRest)
     const std::string& text = LastMessage().text;
     EXPECT_NE(text.find("\npicture15.jpg\n(+5)"), std::string::npos) << text;
     EXPECT_EQ(text.find("picture16.jpg"), std::string::npos);
+}
+
+const std::vector<std::string> JapaneseTexts = {
+    "写真ディレクトリを選択してください",
+    "動画作成中",
+    "再生中",
+    "まず、JPGファイルを選択してください。",
+    "まだイメージを選んでいません。",
+    "このディレクトリでjpgファイルは見つかりませんでした。",
+    "12 個JPGファイルはロードされています。",
+    "データの処理は終了しました!",
+    "次のJPGファイルは読み込めなかったため、飛ばしました:\npicture3.jpg",
+    "本当にReelsmithを終了させますか？",
+    "終了確認",
+};
+
+class DialogLanguage : public MainDialogTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(DialogLanguage, JapaneseAndCKeepTheTextsAsWritten)
+{
+    const Translations translations{QLocale(QString::fromLatin1(GetParam()))};
+    EXPECT_FALSE(translations.TranslatesProgram());
+    EXPECT_EQ(DialogTexts(), JapaneseTexts);
+}
+
+INSTANTIATE_TEST_SUITE_P(Locales, DialogLanguage, ::testing::Values("ja_JP", "C"));
+
+TEST_F(MainDialogTest, EnglishLocaleShowsEveryTextInEnglish)
+{
+    const Translations translations{QLocale(QStringLiteral("en_GB"))};
+    ASSERT_TRUE(translations.TranslatesProgram());
+    const std::vector<std::string> english = {
+        "Please choose the folder of photographs",
+        "Making the movie",
+        "Playing",
+        "Please choose the JPG files first.",
+        "No pictures have been chosen yet.",
+        "No JPG files were found in this folder.",
+        "JPG files loaded: 12.",
+        "Processing has finished!",
+        "The following JPG files could not be read and were skipped:\npicture3.jpg",
+        "Do you really want to quit Reelsmith?",
+        "Confirm exit",
+    };
+    EXPECT_EQ(DialogTexts(), english);
+}
+
+TEST_F(MainDialogTest, TextsReturnToTheOriginalWhenTheTranslationEnds)
+{
+    {
+        const Translations translations{QLocale(QStringLiteral("en_US"))};
+        Init();
+        dialog.OnPlay();
+        EXPECT_EQ(LastMessage().text, "Please choose the JPG files first.");
+    }
+    dialog.OnPlay();
+    EXPECT_EQ(LastMessage().text, "まず、JPGファイルを選択してください。");
 }
 
 TEST_F(MainDialogTest, HelpRunsTheHelpDialog)

@@ -1,5 +1,6 @@
 #include "EngineFixture.h"
 
+#include "app/Translations.h"
 #include "platform/mediagraph/MediaResults.h"
 
 #include <thread>
@@ -262,7 +263,8 @@ TEST_F(MovieEngineTest, VideoOnlyFileAsSoundIsRefusedWithMinusOne)
 {
     engine->SetPictureFolder(WideFromUtf8(Media("mixed")));
     engine->SetAudioFile(WideFromUtf8(Media("video.avi")));
-    EXPECT_EQ(ErrorTexts(), std::vector<std::string>{"Error code: 0xffffffff."});
+    EXPECT_EQ(ErrorTexts(), std::vector<std::string>{"Error code: 0xffffffff.\nサウンドファイルを読み込めません: " +
+                                                     Media("video.avi")});
     ASSERT_FALSE(errors.empty());
     EXPECT_EQ(errors[0].caption, "Reelsmith");
     EXPECT_EQ(errors[0].type, MB_ICONERROR);
@@ -288,10 +290,63 @@ TEST_F(MovieEngineTest, MissingAudioDeviceIsReportedOnceAtConstruction)
     engine = std::make_unique<MovieEngine>();
     setenv("SDL_AUDIODRIVER", "dummy", 1);
     EXPECT_TRUE(engine->IsReady());
-    EXPECT_EQ(ErrorTexts(), std::vector<std::string>{"Error code: 0x80040256."});
+    EXPECT_EQ(ErrorTexts(), std::vector<std::string>{"Error code: 0x80040256.\n音声出力装置がありません"});
     engine->SetPictureFolder(WideFromUtf8(Media("second")));
     engine->SetAudioFile(WideFromUtf8(Media("short.wav")));
     EXPECT_EQ(engine->Play(PreviewWindow), VFW_E_NO_AUDIO_HARDWARE);
+}
+
+// The line under "Error code: 0x%x." for each code the program raises: its words in the
+// user's language and the path it concerns; a code without words keeps the one line.
+TEST_F(MovieEngineTest, EveryCodeTheProgramRaisesIsSaidInWords)
+{
+    const std::string pictures = Media("mixed");
+    engine->SetPictureFolder(WideFromUtf8(pictures));
+    engine->SetAudioFile(WideFromUtf8(Media("short.wav")));
+    engine->MakeMovie(u"/nonexistent-folder/movie.wmv", nullptr);
+    EXPECT_EQ(WaitForRun(), EC_ERRORABORT);
+    engine->Stop();
+    const std::string movie = ": /nonexistent-folder/movie.wmv";
+    const std::string sound = ": " + Media("short.wav");
+    struct Case {
+        unsigned code;
+        std::string japanese;
+        std::string english;
+    };
+    const Case cases[] = {
+        {0x80070005, "アクセスが拒否されました" + movie, "Permission denied" + movie},
+        {0x80070003, "フォルダーが存在しません" + movie, "The folder does not exist" + movie},
+        {0x80070002, "ファイルが存在しません" + sound, "The file does not exist" + sound},
+        {0x80070070, "ディスクがいっぱいです" + movie, "The disk is full" + movie},
+        {0x80070027, "ディスクがいっぱいです" + movie, "The disk is full" + movie},
+        {0x8007001d, "動画ファイルに書き込めません" + movie, "The movie file cannot be written" + movie},
+        {0x800700ce, "ファイル名が長すぎます" + movie, "The file name is too long" + movie},
+        {0x800700e8, "読み込めるJPGファイルがありません: " + pictures, "No picture could be read: " + pictures},
+        {0xffffffff, "サウンドファイルを読み込めません" + sound, "The sound file cannot be read" + sound},
+        {0x8004022f, "サウンドファイルの形式を認識できません" + sound, "The sound file's format is not recognised" + sound},
+        {0x80040154, "写真ソース (libXTPPic.so) が登録されていません。regsvr で登録してください",
+         "The picture source (libXTPPic.so) is not registered; register it with regsvr"},
+        {0x8007007e, "登録された写真ソースのライブラリを読み込めません",
+         "The registered picture source library cannot be loaded"},
+        {0x80040256, "音声出力装置がありません", "There is no sound output"},
+        {0x8007000e, "メモリが足りません", "Not enough memory"},
+    };
+    for (const char* locale : {"C", "ja_JP", "en_US"}) {
+        const Translations translations{QLocale(QString::fromLatin1(locale))};
+        const bool english = locale == std::string("en_US");
+        for (const Case& c : cases) {
+            errors.clear();
+            engine->ReportError(static_cast<HRESULT>(c.code));
+            char code[32];
+            std::snprintf(code, sizeof code, "Error code: 0x%x.", c.code);
+            EXPECT_EQ(ErrorTexts(), std::vector<std::string>{std::string(code) + "\n" +
+                                                             (english ? c.english : c.japanese)})
+                << locale;
+        }
+        errors.clear();
+        engine->ReportError(E_UNEXPECTED);
+        EXPECT_EQ(ErrorTexts(), std::vector<std::string>{"Error code: 0x8000ffff."});
+    }
 }
 
 } // namespace

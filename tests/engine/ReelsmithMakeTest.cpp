@@ -27,13 +27,17 @@ protected:
         std::error_code ignored;
         std::filesystem::remove_all(folder, ignored);
     }
-    // Runs the tool in the test's folder; its exit status, with standard error in `messages`.
-    int Run(const std::string& arguments, const std::string& registryName = "registered.reg")
+    // Runs the tool in the test's folder under the locale; its exit status, with standard
+    // error in `messages`. No machine-wide registry file is there.
+    int Run(const std::string& arguments, const std::string& registryName = "registered.reg",
+            const std::string& locale = "C")
     {
         const std::string errorFile = (folder / "stderr.txt").string();
-        const std::string command = "cd '" + folder.string() + "' && SDL_AUDIODRIVER=dummy REELSMITH_REGISTRY=" +
-                                    (folder / registryName).string() + " " + REELSMITH_MAKE_PATH + " " + arguments +
-                                    " >/dev/null 2>'" + errorFile + "'";
+        const std::string command = "cd '" + folder.string() + "' && LC_ALL=" + locale + " LANGUAGE= " +
+                                    "SDL_AUDIODRIVER=dummy REELSMITH_MACHINE_REGISTRY=" +
+                                    (folder / "machine.reg").string() +
+                                    " REELSMITH_REGISTRY=" + (folder / registryName).string() + " " +
+                                    REELSMITH_MAKE_PATH + " " + arguments + " >/dev/null 2>'" + errorFile + "'";
         const int status = std::system(command.c_str());
         std::ifstream in(errorFile);
         messages.assign(std::istreambuf_iterator<char>(in), {});
@@ -56,6 +60,7 @@ protected:
         if (chdir(folder.c_str()) != 0) _exit(127);
         setenv("SDL_AUDIODRIVER", "dummy", 1);
         setenv("REELSMITH_REGISTRY", (folder / "registered.reg").c_str(), 1);
+        setenv("REELSMITH_MACHINE_REGISTRY", (folder / "machine.reg").c_str(), 1);
         const int error = open(errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         dup2(error, STDERR_FILENO);
         std::vector<char*> argv{const_cast<char*>(REELSMITH_MAKE_PATH)};
@@ -107,28 +112,53 @@ TEST_F(ReelsmithMakeTest, MakesTheMovieWithSoundFromConfigInTheCurrentDirectory)
     EXPECT_EQ(HiddenFiles(), 0);
 }
 
-TEST_F(ReelsmithMakeTest, RefusedFolderSaysSoAndFails)
+TEST_F(ReelsmithMakeTest, RefusedFolderSaysSoInTheUsersLanguageAndFails)
 {
-    EXPECT_EQ(Run(Media("empty") + " out.wmv"), 1);
-    EXPECT_NE(messages.find("このディレクトリでjpgファイルは見つかりませんでした。"), std::string::npos);
+    for (const char* locale : {"C", "POSIX", "ja_JP.UTF-8"}) {
+        EXPECT_EQ(Run(Media("empty") + " out.wmv", "registered.reg", locale), 1);
+        EXPECT_EQ(messages, "Reelsmith: このディレクトリでjpgファイルは見つかりませんでした。\n") << locale;
+    }
+    EXPECT_EQ(Run(Media("empty") + " out.wmv", "registered.reg", "en_US.UTF-8"), 1);
+    EXPECT_EQ(messages, "Reelsmith: No JPG files were found in this folder.\n");
     EXPECT_FALSE(Exists("out.wmv"));
+}
+
+TEST_F(ReelsmithMakeTest, TheLocaleChangesNoByteOfTheMovie)
+{
+    ASSERT_EQ(Run(Media("mixed") + " c.wmv", "registered.reg", "C"), 0) << messages;
+    ASSERT_EQ(Run(Media("mixed") + " english.wmv", "registered.reg", "en_US.UTF-8"), 0) << messages;
+    const std::string made = ReadFile("c.wmv");
+    EXPECT_GT(made.size(), 1000u);
+    EXPECT_TRUE(made == ReadFile("english.wmv"));
 }
 
 TEST_F(ReelsmithMakeTest, UnregisteredPictureSourceIsExplained)
 {
     EXPECT_EQ(Run(Media("mixed") + " out.wmv", "empty.reg"), 1);
-    EXPECT_NE(messages.find("Error code: 0x80040154."), std::string::npos);
+    EXPECT_NE(messages.find("Error code: 0x80040154.\n写真ソース (libXTPPic.so) が登録されていません"), std::string::npos)
+        << messages;
     EXPECT_NE(messages.find("XTPPic is not registered: run regsvr"), std::string::npos);
 }
 
-TEST_F(ReelsmithMakeTest, FailedRunLeavesNoOutput)
+TEST_F(ReelsmithMakeTest, FailedRunLeavesNoOutputAndSaysWhyInWords)
 {
     EXPECT_EQ(Run("--audio " + Media("video.avi") + " " + Media("mixed") + " out.wmv"), 1);
-    EXPECT_NE(messages.find("Error code: 0xffffffff."), std::string::npos);
+    EXPECT_NE(messages.find("Reelsmith: Error code: 0xffffffff.\nサウンドファイルを読み込めません: " + Media("video.avi") +
+                            "\n"),
+              std::string::npos)
+        << messages;
     EXPECT_FALSE(Exists("out.wmv"));
     EXPECT_EQ(HiddenFiles(), 0);
-    EXPECT_EQ(Run(Media("mixed") + " missing-folder/out.wmv"), 1);
-    EXPECT_NE(messages.find("missing-folder/out.wmv"), std::string::npos) << messages;
+    EXPECT_EQ(Run("--audio " + Media("video.avi") + " " + Media("mixed") + " out.wmv", "registered.reg", "en_GB.UTF-8"),
+              1);
+    EXPECT_NE(messages.find("Reelsmith: Error code: 0xffffffff.\nThe sound file cannot be read: " + Media("video.avi") +
+                            "\n"),
+              std::string::npos)
+        << messages;
+    EXPECT_EQ(Run(Media("mixed") + " missing-folder/out.wmv", "registered.reg", "en_US.UTF-8"), 1);
+    EXPECT_NE(messages.find("missing-folder/out.wmv was not made (event 3, 0x80070003): The folder does not exist"),
+              std::string::npos)
+        << messages;
 }
 
 TEST_F(ReelsmithMakeTest, AnUnreadablePictureIsSkippedNamedAndExitsThree)

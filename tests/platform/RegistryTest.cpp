@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <thread>
@@ -167,6 +169,63 @@ TEST_F(Registry, HandWrittenFileIsRead)
     EXPECT_EQ(Query(key, "Table").second, (std::vector<BYTE>{1, 2, 3, 4}));
     EXPECT_EQ(QueryString(key, "Path"), "C:\\x \"y\"");
     RegCloseKey(key);
+}
+
+// As HKEY_CLASSES_ROOT shows the machine's classes under the user's: both files' keys are
+// seen, the user's values shadow the machine's, and changes never reach the machine's file.
+TEST_F(Registry, MachineFileIsReadUnderTheUsersAndShadowedByIt)
+{
+    const std::string machineText = "REGEDIT4\n\n"
+                                    "[HKEY_CLASSES_ROOT\\CLSID\\{560DEE2B-87C0-49FC-8ACE-1E4D3547B73B}]\n"
+                                    "@=\"machine\"\n"
+                                    "\"Only\"=\"from the machine\"\n"
+                                    "[HKEY_CLASSES_ROOT\\CLSID\\{560DEE2B-87C0-49FC-8ACE-1E4D3547B73B}\\InprocServer32]\n"
+                                    "@=\"/usr/lib/libXTPPic.so\"\n";
+    registry.WriteMachine(machineText);
+    registry.Write("REGEDIT4\n\n"
+                   "[HKEY_CLASSES_ROOT\\clsid\\{560dee2b-87c0-49fc-8ace-1e4d3547b73b}]\n"
+                   "@=\"user\"\n"
+                   "[HKEY_CLASSES_ROOT\\CLSID\\{00000000-0000-0000-0000-000000000001}]\n"
+                   "@=\"the user's own\"\n");
+
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CLASSES_ROOT, kClassKey, 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
+    EXPECT_EQ(QueryString(key, ""), "user");
+    EXPECT_EQ(QueryString(key, "Only"), "from the machine");
+    EXPECT_TRUE(Exists(key, "InprocServer32"));
+    char name[64];
+    DWORD length = sizeof name;
+    ASSERT_EQ(RegEnumKeyExA(key, 0, name, &length, nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS);
+    EXPECT_STREQ(name, "InprocServer32");
+    EXPECT_TRUE(Exists(HKEY_CLASSES_ROOT, "CLSID\\{00000000-0000-0000-0000-000000000001}"));
+
+    // A value set through the merged view lands in the user's file and shadows the machine's.
+    EXPECT_EQ(SetString(key, "Only", "now the user's"), ERROR_SUCCESS);
+    EXPECT_EQ(QueryString(key, "Only"), "now the user's");
+    // A key the machine's file alone holds is the machine's: no change reaches it.
+    HKEY server = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(key, "InprocServer32", 0, KEY_ALL_ACCESS, &server), ERROR_SUCCESS);
+    EXPECT_EQ(SetString(server, "ThreadingModel", "Both"), ERROR_ACCESS_DENIED);
+    RegCloseKey(server);
+    EXPECT_EQ(RegDeleteKeyA(key, "InprocServer32"), ERROR_ACCESS_DENIED);
+    RegCloseKey(key);
+    EXPECT_NE(registry.Text().find("now the user's"), std::string::npos);
+    std::ifstream machine(registry.MachinePath());
+    const std::string machineAfter((std::istreambuf_iterator<char>(machine)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(machineAfter, machineText);
+
+    // Without the user's file the machine's alone is seen.
+    std::filesystem::remove(registry.Path());
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CLASSES_ROOT, kClassKey, 0, KEY_READ, &key), ERROR_SUCCESS);
+    EXPECT_EQ(QueryString(key, ""), "machine");
+    RegCloseKey(key);
+}
+
+TEST_F(Registry, BrokenMachineFileIsRefused)
+{
+    registry.WriteMachine("REGEDIT4\n[HKEY_CLASSES_ROOT\\CLSID\n");
+    HKEY key = nullptr;
+    EXPECT_EQ(RegOpenKeyExA(HKEY_CLASSES_ROOT, "CLSID", 0, KEY_READ, &key), ERROR_BADDB);
 }
 
 TEST_F(Registry, KeysAndValueNamesIgnoreCaseAndKeepTheirFirstSpelling)

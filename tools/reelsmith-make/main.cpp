@@ -1,12 +1,15 @@
 // reelsmith-make: the movie engine without a window. It drives the engine as
 // the main window does (settings, folder, sound, Animate, completion, Stop)
 // and shows progress and the engine's messages on standard error.
+#include "app/Translations.h"
+#include "engine/ErrorWords.h"
 #include "engine/MovieEngine.h"
 #include "jpeg/JpegDecoder.h"
 #include "platform/base/WideText.h"
 #include "platform/mediagraph/MediaResults.h"
 #include "platform/messages/LibraryMessages.h"
 #include "platform/resource/MessageBox.h"
+#include "platform/resource/UiText.h"
 #include "platform/window/WindowDispatcher.h"
 
 #include <csignal>
@@ -21,7 +24,6 @@ namespace {
 const HWND MainWindow = reinterpret_cast<HWND>(0x1000);
 const HWND PreviewWindow = reinterpret_cast<HWND>(0x1001);
 constexpr HRESULT ClassNotRegistered = static_cast<HRESULT>(0x80040154u);
-constexpr const char* NoPicturesMessage = "このディレクトリでjpgファイルは見つかりませんでした。";
 
 // Exit statuses besides 0 (complete), 1 (failed) and 2 (bad command line).
 constexpr int PicturesSkipped = 3;
@@ -64,7 +66,9 @@ const char* const HelpText =
     "\n"
     "The picture source library must be registered first:\n"
     "  regsvr build/lib/libXTPPic.so\n"
-    "Progress goes to standard error. Errors are shown as \"Error code: 0x...\".\n"
+    "Progress goes to standard error. Errors are shown as \"Error code: 0x...\" with a\n"
+    "line saying what the code means; the messages shared with the window follow the\n"
+    "locale (LANG, LC_ALL): Japanese, or English under an English locale.\n"
     "A picture that cannot be read is skipped with a line naming it and why; the\n"
     "movie is shorter by its time. The movie is written beside OUTPUT under a hidden\n"
     "temporary name and renamed when complete, so a failed or interrupted run leaves\n"
@@ -140,14 +144,14 @@ public:
     ErrorLine()
     {
         InstallMessageBoxHandler([this](HWND, const std::u16string& text, const std::u16string& caption, UINT) {
-            if (text == WideFromUtf8(CodeText(VFW_E_NO_AUDIO_HARDWARE))) {
+            if (Reports(text, VFW_E_NO_AUDIO_HARDWARE)) {
                 soundless = true;
                 return IDOK;
             }
             std::fprintf(stderr, "%s%s: %s\n", progressShown ? "\n" : "", Utf8FromWide(caption).c_str(),
                          Utf8FromWide(text).c_str());
             ++count;
-            if (text == WideFromUtf8(CodeText(ClassNotRegistered))) {
+            if (Reports(text, ClassNotRegistered)) {
                 std::fputs("XTPPic is not registered: run regsvr build/lib/libXTPPic.so\n", stderr);
             }
             return IDOK;
@@ -159,6 +163,11 @@ public:
         char text[32];
         std::snprintf(text, sizeof text, "Error code: 0x%x.", static_cast<unsigned>(code));
         return text;
+    }
+    // Whether a report is of this code: its first line is the code, the next its words.
+    static bool Reports(const std::u16string& text, HRESULT code)
+    {
+        return text.substr(0, text.find(u'\n')) == WideFromUtf8(CodeText(code));
     }
     int count = 0;
     bool soundless = false;
@@ -246,8 +255,10 @@ RunEnd WaitForRun(MovieEngine& engine, WindowDispatcher& dispatcher, HeadlessWin
                 if (code == EC_ERRORABORT && first == HRESULT_FROM_WIN32(ERROR_NO_DATA)) {
                     std::fputs("reelsmith-make: no picture could be read; no movie was made\n", stderr);
                 } else if (!end.complete) {
-                    std::fprintf(stderr, "reelsmith-make: the movie %s was not made (event %d, 0x%x)\n",
-                                 output.c_str(), static_cast<int>(code), static_cast<unsigned>(first));
+                    const std::u16string words = ErrorWords::Describe(static_cast<HRESULT>(first));
+                    std::fprintf(stderr, "reelsmith-make: the movie %s was not made (event %d, 0x%x)%s%s\n",
+                                 output.c_str(), static_cast<int>(code), static_cast<unsigned>(first),
+                                 words.empty() ? "" : ": ", Utf8FromWide(words).c_str());
                 }
                 return end;
             }
@@ -272,7 +283,8 @@ int MakeMovie(const Options& options, WindowDispatcher& dispatcher, HeadlessWind
     }
     engine.SetPictureFolder(WideFromUtf8(options.folder));
     if (!engine.HasPictureFolder() || engine.PictureCount() == 0) {
-        std::fprintf(stderr, "Reelsmith: %s\n", NoPicturesMessage);
+        std::fprintf(stderr, "Reelsmith: %s\n",
+                     UiTextUtf8("MainDialog", "このディレクトリでjpgファイルは見つかりませんでした。").c_str());
         return 1;
     }
     engine.SetCurrentPicture(0);
@@ -295,6 +307,7 @@ int main(int argc, char** argv)
     Options options;
     const int parsed = ParseOptions(argc, argv, options);
     if (parsed != 0) return parsed < 0 ? 0 : parsed;
+    const Translations translations;
     ShowLibraryMessages(options.verbose);
     CatchStopSignals();
     if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 1;

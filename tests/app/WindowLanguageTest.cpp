@@ -1,0 +1,92 @@
+// The real window's message boxes by locale: the program's texts and Qt's own buttons
+// in one language, or the texts as written under Japanese and C.
+#include "app/MainWindow.h"
+#include "app/Translations.h"
+#include "platform/com/Com.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QMessageBox>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct SeenBox {
+    QString title;
+    QString text;
+    QStringList buttons;
+};
+
+// Presses a button of the window and reads the message box it opens, then answers No
+// (or OK).
+SeenBox PressAndRead(MainWindow& window, int control)
+{
+    SeenBox seen;
+    QTimer reader;
+    QObject::connect(&reader, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) return;
+        reader.stop();
+        seen.title = box->windowTitle();
+        seen.text = box->text();
+        for (QAbstractButton* button : box->buttons()) seen.buttons << button->text();
+        seen.buttons.sort();
+        QAbstractButton* no = box->button(QMessageBox::No);
+        (no ? no : box->buttons().first())->click();
+    });
+    reader.start(10);
+    window.Button(control)->click();
+    return seen;
+}
+
+class WindowLanguage : public ::testing::Test {
+protected:
+    void SetUp() override { CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
+    void TearDown() override { CoUninitialize(); }
+
+    int argc = 1;
+    char name[17] = "app-window-tests";
+    char* argv[2] = {name, nullptr};
+    QApplication application{argc, argv};
+};
+
+TEST_F(WindowLanguage, EnglishLocaleShowsTheProgramAndQtInEnglish)
+{
+    const Translations translations{QLocale(QStringLiteral("en_US"))};
+    MainWindow window([] { return nullptr; });
+    window.Start();
+    const SeenBox exit = PressAndRead(window, ExitControl);
+    EXPECT_EQ(exit.title, QStringLiteral("Confirm exit"));
+    EXPECT_EQ(exit.text, QStringLiteral("Do you really want to quit Reelsmith?"));
+    EXPECT_EQ(exit.buttons, (QStringList{QStringLiteral("&No"), QStringLiteral("&Yes")}));
+    const SeenBox play = PressAndRead(window, PlayControl);
+    EXPECT_EQ(play.title, QStringLiteral("Reelsmith"));
+    EXPECT_EQ(play.text, QStringLiteral("Please choose the JPG files first."));
+    EXPECT_TRUE(window.isVisible()) << "No leaves the window open";
+}
+
+TEST_F(WindowLanguage, JapaneseLocaleKeepsTheTextsAndTranslatesQtsButtons)
+{
+    const Translations translations{QLocale(QStringLiteral("ja_JP"))};
+    MainWindow window([] { return nullptr; });
+    window.Start();
+    const SeenBox exit = PressAndRead(window, ExitControl);
+    EXPECT_EQ(exit.title, QStringLiteral("終了確認"));
+    EXPECT_EQ(exit.text, QStringLiteral("本当にReelsmithを終了させますか？"));
+    EXPECT_EQ(exit.buttons, (QStringList{QStringLiteral("いいえ(&N)"), QStringLiteral("はい(&Y)")}));
+}
+
+TEST_F(WindowLanguage, CLocaleKeepsEveryTextAsWritten)
+{
+    const Translations translations{QLocale::c()};
+    MainWindow window([] { return nullptr; });
+    window.Start();
+    const SeenBox exit = PressAndRead(window, ExitControl);
+    EXPECT_EQ(exit.text, QStringLiteral("本当にReelsmithを終了させますか？"));
+    EXPECT_EQ(exit.buttons, (QStringList{QStringLiteral("&No"), QStringLiteral("&Yes")}));
+    const SeenBox play = PressAndRead(window, PlayControl);
+    EXPECT_EQ(play.text, QStringLiteral("まず、JPGファイルを選択してください。"));
+}
+
+} // namespace

@@ -1,0 +1,87 @@
+#!/usr/bin/env bash
+# The Debian package as a user meets it: its control fields and contents, then installed
+# into a scratch root with dpkg (its maintainer scripts run there, with $DPKG_ROOT), the
+# installed reelsmith-make making a movie from the machine-wide registration alone, and
+# removal and purging leaving the registry clean.
+# Usage: package-test.sh PACKAGE.deb SAMPLES_FOLDER
+set -euo pipefail
+
+deb=$1
+samples=$(realpath "$2")
+work=$(mktemp -d /tmp/reelsmith-package-test-XXXXXX)
+trap 'rm -rf "$work"' EXIT
+failures=0
+
+fail() {
+  echo "FAIL: $*" >&2
+  failures=$((failures + 1))
+}
+expect_in() { # TEXT PATTERN WHAT
+  grep -qE -- "$2" <<<"$1" || fail "$3: no match for '$2'"
+}
+
+control=$(dpkg-deb -f "$deb")
+expect_in "$control" '^Package: reelsmith$' "control"
+expect_in "$control" '^Architecture: amd64$' "control"
+depends=$(dpkg-deb -f "$deb" Depends)
+for library in libqt6widgets6 libqt6gui6 libqt6core6 libavcodec59 libavformat59 libswscale6 libsdl2-2.0-0 \
+  libpugixml1v5 libc6 libstdc\\+\\+6 qt6-qpa-plugins; do
+  expect_in "$depends" "(^|, )$library( |,|$)" "Depends"
+done
+grep -q reelsmith <<<"$depends" && fail "Depends names the package's own libraries: $depends"
+
+contents=$(dpkg-deb -c "$deb" | awk '{ $1 = $2 = $3 = $4 = $5 = ""; print }' | sed 's/^ *//')
+for file in ./usr/bin/reelsmith ./usr/bin/reelsmith-make ./usr/bin/jpegdec ./usr/bin/regsvr \
+  "./usr/bin/02 - Reelsmith - User Manual.pdf" ./usr/lib/libXTPPic.so ./usr/lib/libreelsmith-platform.so \
+  ./usr/share/applications/reelsmith.desktop ./usr/share/icons/hicolor/128x128/apps/reelsmith.png \
+  ./usr/share/metainfo/org.reelsmith.Reelsmith.metainfo.xml ./usr/share/man/man1/reelsmith.1.gz \
+  ./usr/share/man/man1/reelsmith-make.1.gz ./usr/share/man/man1/jpegdec.1.gz ./usr/share/man/man1/regsvr.1.gz; do
+  grep -qxF -- "$file" <<<"$contents" || fail "contents: $file is missing"
+done
+grep -q '\.reg$' <<<"$contents" && fail "contents: a registry file is shipped"
+
+# Contents that only a look inside shows.
+mkdir "$work/unpacked"
+dpkg-deb -x "$deb" "$work/unpacked"
+zcat "$work/unpacked/usr/share/man/man1/reelsmith-make.1.gz" | grep -q '^\.TH REELSMITH-MAKE 1' ||
+  fail "the reelsmith-make manual page"
+appstreamcli validate --no-net "$work/unpacked/usr/share/metainfo/org.reelsmith.Reelsmith.metainfo.xml" >"$work/appstream.txt" 2>&1 ||
+  fail "AppStream metainfo: $(cat "$work/appstream.txt")"
+head -c 5 "$work/unpacked/usr/bin/02 - Reelsmith - User Manual.pdf" | grep -q '%PDF-' || fail "the manual is no PDF"
+
+# Into a scratch root: dpkg's own database there, the scripts run without a chroot.
+root="$work/root"
+mkdir -p "$root/var/lib/dpkg/info" "$root/var/lib/dpkg/updates" "$root/var/lib/dpkg/triggers"
+touch "$root/var/lib/dpkg/status" "$root/var/lib/dpkg/available"
+dpkg_in_root=(dpkg --root="$root" --force-script-chrootless --force-depends --log=/dev/null)
+"${dpkg_in_root[@]}" -i "$deb" >"$work/install.txt" 2>&1 || fail "install: $(cat "$work/install.txt")"
+registry="$root/var/lib/reelsmith/registry.reg"
+[[ -f $registry ]] || fail "install: no machine-wide registry file"
+expect_in "$(cat "$registry" 2>/dev/null)" '^\[HKEY_CLASSES_ROOT\\CLSID\\\{[0-9A-F-]+\}\\InprocServer32\]$' \
+  "the machine-wide registration"
+expect_in "$(cat "$registry" 2>/dev/null)" "^@=\"$root/usr/lib/libXTPPic.so\"$" "the registered library"
+[[ $(stat -c %a "$registry") == 644 ]] || fail "the machine-wide file is not readable by every user"
+
+# A user with no registry file of their own makes a movie from the machine's registration.
+export REELSMITH_MACHINE_REGISTRY="$registry" REELSMITH_REGISTRY="$work/home/registry.reg" SDL_AUDIODRIVER=dummy
+mkdir -p "$work/run"
+(cd "$work/run" && LC_ALL=C "$root/usr/bin/reelsmith-make" "$samples" movie.wmv) >"$work/make.txt" 2>&1 ||
+  fail "the installed reelsmith-make: $(cat "$work/make.txt")"
+format=$(ffprobe -v error -show_entries format=format_name -of csv=p=0 "$work/run/movie.wmv" 2>/dev/null || true)
+[[ $format == asf ]] || fail "the installed reelsmith-make made no ASF movie"
+[[ -e $REELSMITH_REGISTRY ]] && fail "the run wrote a user registry file"
+mkdir "$work/empty"
+message=$(cd "$work/run" && LC_ALL=en_US.UTF-8 "$root/usr/bin/reelsmith-make" "$work/empty" movie2.wmv 2>&1 || true)
+[[ $message == "Reelsmith: No JPG files were found in this folder." ]] || fail "installed, in English: $message"
+
+"${dpkg_in_root[@]}" -r reelsmith >"$work/remove.txt" 2>&1 || fail "remove: $(cat "$work/remove.txt")"
+[[ -e $root/usr/bin/reelsmith ]] && fail "remove: the program is still there"
+grep -q InprocServer32 "$registry" 2>/dev/null && fail "remove: the registration is still there"
+"${dpkg_in_root[@]}" -P reelsmith >"$work/purge.txt" 2>&1 || fail "purge: $(cat "$work/purge.txt")"
+[[ -e $root/var/lib/reelsmith ]] && fail "purge: /var/lib/reelsmith is still there"
+
+if ((failures > 0)); then
+  echo "package-test: $failures failure(s)" >&2
+  exit 1
+fi
+echo "package-test: the package's contents, install, run, remove and purge are as expected"
