@@ -141,8 +141,11 @@ std::u16string MainDialog::ChooseAudioFile()
 
 std::u16string MainDialog::ChooseMovieFile()
 {
-    const FileFilter filters[] = {{u"WMV (*.WMV)", u"*.WMV"}, {u"All(*.*)", u"*.*"}};
-    return host.ChooseSaveFile(filters, 2, u".wmv");
+    // The output name's extension picks the movie's format (see MovieEngine::MakeMovie).
+    const FileFilter filters[] = {{u"Windows Media (*.wmv)", u"*.wmv"},
+                                  {u"MP4 video (*.mp4)", u"*.mp4"},
+                                  {u"WebM video (*.webm)", u"*.webm"}};
+    return host.ChooseSaveFile(filters, 3, u".wmv");
 }
 
 void MainDialog::RefreshAfterSelection()

@@ -190,6 +190,15 @@ std::u16string MainWindow::ChooseSaveFile(const FileFilter* filters, int filterC
     QFileDialog chooser(this, QString(), QString(), FilterText(filters, filterCount));
     chooser.setAcceptMode(QFileDialog::AcceptSave);
     chooser.setDefaultSuffix(ToQt(defaultExtension).mid(1));
+    // A name without an extension gets the chosen filter's.
+    connect(&chooser, &QFileDialog::filterSelected, &chooser, [&chooser, filters, filterCount](const QString& chosen) {
+        for (int i = 0; i < filterCount; ++i) {
+            const QString patterns = ToQt(filters[i].patterns);
+            if (FilterText(&filters[i], 1) == chosen && patterns.startsWith(QStringLiteral("*.")) &&
+                !patterns.contains(QLatin1Char(';')) && patterns != QStringLiteral("*.*"))
+                chooser.setDefaultSuffix(patterns.mid(2));
+        }
+    });
     if (chooser.exec() != QDialog::Accepted || chooser.selectedFiles().isEmpty()) return {};
     return chooser.selectedFiles().first().toStdU16String();
 }

@@ -33,6 +33,8 @@ constexpr SettingKey SettingKeys[] = {
     {"Screen", "Quality", &MovieSettings::quality, MovieSettings::MinQuality, MovieSettings::MaxQuality},
     {"System", "WorkThreadPriority", &MovieSettings::workThreadPriority, INT32_MIN, INT32_MAX},
 };
+// Beyond the five: a file without it makes the movies it always made.
+constexpr SettingKey FrameRateKey{"Output", "FrameRate", &MovieSettings::frameRate, 0, MovieSettings::MaxFrameRate};
 
 std::string RefusalText(const SettingKey& key, std::int32_t value, std::int32_t used)
 {
@@ -121,6 +123,7 @@ MovieEngine::~MovieEngine()
     videoOnlyProfile.Reset();
     tee.Reset();
     videoRenderer.Reset();
+    mediaWriter.Reset();
     asfWriter.Reset();
     sourceFilter.Reset();
     sourceConfig.Reset();
@@ -159,6 +162,12 @@ bool MovieEngine::LoadSettings(const std::u16string& path)
         } else {
             loaded.*key.field = value;
         }
+    }
+    const std::int32_t frameRate = file.GetInt(FrameRateKey.section, FrameRateKey.name, 0);
+    if (frameRate < FrameRateKey.lowest || frameRate > FrameRateKey.highest) {
+        refusedSettings.push_back(RefusalText(FrameRateKey, frameRate, loaded.frameRate));
+    } else {
+        loaded.frameRate = frameRate;
     }
     return ApplySettings(loaded);
 }

@@ -1,6 +1,6 @@
 // MovieEngine: the one object through which a front end makes and plays
 // movies. It owns the filter graph, the picture source of libXTPPic.so, the
-// ASF writer, the renderers, both Windows Media profiles and the sound
+// ASF writer (and for .mp4 and .webm names the media file writer), the renderers, both Windows Media profiles and the sound
 // timeline for the whole life of the program.
 //
 // Every call comes from the front end's thread. Each failing platform call is
@@ -91,6 +91,7 @@ private:
     HRESULT RenderAudioTo(IBaseFilter* sink);
     HRESULT SetupVideoWindow(IGraphBuilder* graphBuilder, HWND window);
     HRESULT RenderVideo(IBaseFilter* sink, HWND previewWindow);
+    HRESULT ChooseWriter(const std::u16string& outputPath, ComPtr<IBaseFilter>& writer);
     HRESULT AddPlaybackAudio();
     const std::u16string& SubjectPath(ErrorWords::Subject subject) const;
 
@@ -99,6 +100,7 @@ private:
     ComPtr<IPictureSourceConfig> sourceConfig;
     ComPtr<IBaseFilter> sourceFilter;
     ComPtr<IBaseFilter> asfWriter;
+    ComPtr<IBaseFilter> mediaWriter; // MP4 and WebM, made for the first such movie
     ComPtr<IBaseFilter> videoRenderer;
     ComPtr<IBaseFilter> tee;
     ComPtr<IWMProfile> videoOnlyProfile;

@@ -1,6 +1,7 @@
 // The encode graph and the sound timeline the render engine plays into it.
 #include "engine/MovieEngine.h"
 
+#include "platform/base/WideText.h"
 #include "platform/mediagraph/MediaTypes.h"
 #include "platform/mediagraph/OwnedMediaType.h"
 #include "platform/window/WindowService.h"
@@ -39,12 +40,16 @@ void MovieEngine::MakeMovie(const std::u16string& outputPath, HWND previewWindow
         return;
     }
     if (audioTimeline) ConnectAudioFrontEnd();
-    hr = graph->AddFilter(sourceFilter.Get(), u"JPEG Source Filter");
-    if (SUCCEEDED(hr)) hr = graph->AddFilter(asfWriter.Get(), u"ASF Writer Filter");
+    ComPtr<IBaseFilter> writer;
+    hr = ChooseWriter(outputPath, writer);
+    if (SUCCEEDED(hr)) hr = graph->AddFilter(sourceFilter.Get(), u"JPEG Source Filter");
+    if (SUCCEEDED(hr)) {
+        hr = graph->AddFilter(writer.Get(), writer.Get() == asfWriter.Get() ? u"ASF Writer Filter" : u"Media Writer Filter");
+    }
     ComPtr<IConfigAsfWriter> writerConfig;
     ComPtr<IFileSinkFilter> fileSink;
-    if (SUCCEEDED(hr)) hr = asfWriter.As(IID_IConfigAsfWriter, writerConfig);
-    if (SUCCEEDED(hr)) hr = asfWriter.As(IID_IFileSinkFilter, fileSink);
+    if (SUCCEEDED(hr)) hr = writer.As(IID_IConfigAsfWriter, writerConfig);
+    if (SUCCEEDED(hr)) hr = writer.As(IID_IFileSinkFilter, fileSink);
     MediaTypeRecord outputType;
     if (SUCCEEDED(hr)) hr = sourceConfig->GetOutputType(&outputType.type);
     if (SUCCEEDED(hr)) hr = fileSink->SetFileName(outputPath.c_str(), &outputType.type);
@@ -52,10 +57,28 @@ void MovieEngine::MakeMovie(const std::u16string& outputPath, HWND previewWindow
         hr = writerConfig->ConfigureFilterUsingProfile(audioTimeline ? audioVideoProfile.Get()
                                                                      : videoOnlyProfile.Get());
     }
-    if (SUCCEEDED(hr) && audioTimeline) hr = RenderAudioTo(asfWriter.Get());
-    if (SUCCEEDED(hr)) hr = RenderVideo(asfWriter.Get(), previewWindow);
+    if (SUCCEEDED(hr) && audioTimeline) hr = RenderAudioTo(writer.Get());
+    if (SUCCEEDED(hr)) hr = RenderVideo(writer.Get(), previewWindow);
     if (SUCCEEDED(hr)) hr = control->Run();
     if (FAILED(hr)) ReportError(hr);
+}
+
+// Names ending in .mp4 or .webm get the media file writer, at the configured frame
+// rate; every other name the ASF writer, as always.
+HRESULT MovieEngine::ChooseWriter(const std::u16string& outputPath, ComPtr<IBaseFilter>& writer)
+{
+    if (!HasExtension(outputPath, u".mp4") && !HasExtension(outputPath, u".webm")) {
+        writer = asfWriter;
+        return S_OK;
+    }
+    HRESULT hr = mediaWriter ? S_OK
+                             : CoCreateInstance(CLSID_MediaFileWriter, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                                                mediaWriter.ReceiveVoid());
+    ComPtr<IMediaFileWriterConfig> config;
+    if (SUCCEEDED(hr)) hr = mediaWriter.As(IID_IMediaFileWriterConfig, config);
+    if (SUCCEEDED(hr)) hr = config->SetFrameRate(settings.frameRate);
+    if (SUCCEEDED(hr)) writer = mediaWriter;
+    return hr;
 }
 
 // The pictures to the writer: through the tee, with the renderer in the

@@ -5,10 +5,10 @@
 // second; the ffmpeg time includes its start-up, which is small next to the
 // encoding of a few hundred frames.
 //
-// Our side is the writer's encoding core (AsfFileWriter) fed from memory, as the
+// Our side is the writer's encoding core (MovieFileWriter) fed from memory, as the
 // writer's input pin feeds it: scaling from bottom-up BGR, encoding, muxing,
 // writing the file. Usage: wmformat-bench [FRAMES] [ROUNDS].
-#include "platform/wmformat/AsfFileWriter.h"
+#include "platform/wmformat/MovieFileWriter.h"
 
 #include <algorithm>
 #include <chrono>
@@ -32,7 +32,7 @@ constexpr REFERENCE_TIME KeyFrameSpacing = 80'000'000;
 // Frames that change every time, with texture, so the encoder has work to do.
 std::vector<std::vector<BYTE>> MakeFrames(int count)
 {
-    const std::size_t stride = AsfFileWriter::FrameBytes(Width, 1);
+    const std::size_t stride = MovieFileWriter::FrameBytes(Width, 1);
     std::vector<std::vector<BYTE>> frames(static_cast<std::size_t>(count));
     uint32_t noise = 12345;
     for (int f = 0; f < count; ++f) {
@@ -77,8 +77,8 @@ double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).coun
 
 double EncodeOurs(const std::vector<std::vector<BYTE>>& frames, const std::string& path)
 {
-    AsfFileWriter writer;
-    AsfInputFormat input;
+    MovieFileWriter writer;
+    MovieInputFormat input;
     input.width = Width;
     input.height = Height;
     input.frameTime = FrameTime;
@@ -99,7 +99,7 @@ double EncodeOurs(const std::vector<std::vector<BYTE>>& frames, const std::strin
 // ffmpeg reads top-down rows: the same frames turned over, so both encode the same pictures.
 void WriteRaw(const std::vector<std::vector<BYTE>>& frames, const std::string& path)
 {
-    const std::size_t stride = AsfFileWriter::FrameBytes(Width, 1);
+    const std::size_t stride = MovieFileWriter::FrameBytes(Width, 1);
     std::ofstream out(path, std::ios::binary);
     for (const std::vector<BYTE>& frame : frames) {
         for (LONG y = Height - 1; y >= 0; --y) {

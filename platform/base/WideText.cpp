@@ -91,3 +91,14 @@ std::size_t WideLength(const char16_t* text)
     while (text[n]) ++n;
     return n;
 }
+
+bool HasExtension(std::u16string_view name, std::u16string_view extension)
+{
+    if (name.size() < extension.size()) return false;
+    const auto lower = [](char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c; };
+    const std::u16string_view end = name.substr(name.size() - extension.size());
+    for (std::size_t i = 0; i < extension.size(); ++i) {
+        if (lower(end[i]) != lower(extension[i])) return false;
+    }
+    return true;
+}

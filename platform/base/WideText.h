@@ -9,3 +9,5 @@ std::u16string WideFromUtf8(std::string_view text);
 std::string Utf8FromWide(std::u16string_view text);
 // Length of a terminated wide string.
 std::size_t WideLength(const char16_t* text);
+// Whether `name` ends in `extension` (".mp4"), ASCII letters compared without case.
+bool HasExtension(std::u16string_view name, std::u16string_view extension);

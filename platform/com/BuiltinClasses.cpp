@@ -6,7 +6,7 @@
 #include "platform/editing/Timeline.h"
 #include "platform/mediagraph/BuiltinFactories.h"
 #include "platform/mediagraph/MediaTypes.h"
-#include "platform/wmformat/WMAsfWriter.h"
+#include "platform/wmformat/MediaFileWriter.h"
 
 #include <vector>
 
@@ -25,6 +25,7 @@ std::span<const BuiltinClass> BuiltinClasses()
         {CLSID_MediaDet, MediaDet::Create},
         {CLSID_AudioRender, AudioRenderer::Create},
         {CLSID_WMAsfWriter, CreateWMAsfWriter},
+        {CLSID_MediaFileWriter, CreateMediaFileWriter},
     };
     return table;
 }

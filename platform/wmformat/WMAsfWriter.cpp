@@ -18,9 +18,9 @@ std::u16string PinName(const GUID& majorType, std::size_t ordinal)
     return WideFromUtf8((majorType == MEDIATYPE_Video ? "Video Input " : "Audio Input ") + number);
 }
 
-AsfInputFormat InputFormatOf(const AM_MEDIA_TYPE& type)
+MovieInputFormat InputFormatOf(const AM_MEDIA_TYPE& type)
 {
-    AsfInputFormat format;
+    MovieInputFormat format;
     if (type.majortype == MEDIATYPE_Video) {
         VIDEOINFOHEADER video;
         std::memcpy(&video, type.pbFormat, sizeof video);
@@ -38,7 +38,9 @@ AsfInputFormat InputFormatOf(const AM_MEDIA_TYPE& type)
 
 } // namespace
 
-WMAsfWriter::WMAsfWriter() : PlatformFilter(CLSID_WMAsfWriter) {}
+WMAsfWriter::WMAsfWriter() : WMAsfWriter(CLSID_WMAsfWriter) {}
+
+WMAsfWriter::WMAsfWriter(const CLSID& clsid) : PlatformFilter(clsid) {}
 
 HRESULT CreateWMAsfWriter(IUnknown* outer, REFIID iid, void** object)
 {
@@ -179,12 +181,13 @@ HRESULT WMAsfWriter::OnPause()
 
 HRESULT WMAsfWriter::StartFile()
 {
-    std::vector<AsfInputFormat> formats;
+    std::vector<MovieInputFormat> formats;
     for (AsfInputPin* pin : inputs) formats.push_back(InputFormatOf(pin->ConnectionType().Record()));
+    const MovieFormat movieFormat = FileFormat();
     std::lock_guard guard(writeLock);
     ended.assign(inputs.size(), false);
     session = Session::Writing;
-    failure = file.Open(Utf8FromWide(fileName), streams, formats);
+    failure = file.Open(Utf8FromWide(fileName), streams, formats, movieFormat);
     if (FAILED(failure)) session = Session::Failed;
     return failure;
 }

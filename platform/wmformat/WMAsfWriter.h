@@ -8,20 +8,20 @@
 // When every input has had end-of-stream the file is finished and EC_COMPLETE
 // follows; a failure to write raises EC_ERRORABORT with its code, refuses the
 // later samples with it and leaves no file under the name. Stopping before the
-// end abandons the file.
+// end abandons the file. MediaFileWriter writes the same streams as MP4 or WebM.
 #pragma once
 
 #include "platform/com/ComPtr.h"
 #include "platform/mediagraph/PlatformFilter.h"
-#include "platform/wmformat/AsfFileWriter.h"
 #include "platform/wmformat/AsfInputPin.h"
+#include "platform/wmformat/MovieFileWriter.h"
 
 #include <memory>
 #include <mutex>
 
 HRESULT CreateWMAsfWriter(IUnknown* outer, REFIID iid, void** object);
 
-class WMAsfWriter final : public PlatformFilter, public IConfigAsfWriter, public IFileSinkFilter {
+class WMAsfWriter : public PlatformFilter, public IConfigAsfWriter, public IFileSinkFilter {
 public:
     WMAsfWriter();
 
@@ -45,10 +45,16 @@ public:
     HRESULT Deliver(AsfInputPin& pin, IMediaSample* sample);
     HRESULT EndOfInput(AsfInputPin& pin);
 
-private:
+protected:
+    explicit WMAsfWriter(const CLSID& clsid);
     ~WMAsfWriter() override = default;
 
     HRESULT QueryOtherInterface(REFIID iid, void** object) override;
+    // The container and encoders of the run's file; under the filter lock.
+    virtual MovieFormat FileFormat() const { return {}; }
+    const std::u16string& FileName() const { return fileName; }
+
+private:
     std::vector<PlatformPin*> Pins() override;
     HRESULT OnStop() override;
     HRESULT OnPause() override;
@@ -70,7 +76,7 @@ private:
     // The run's file, under the write lock.
     enum class Session { Idle, Writing, Finished, Failed };
     std::mutex writeLock;
-    AsfFileWriter file;
+    MovieFileWriter file;
     Session session = Session::Idle;
     HRESULT failure = S_OK;
     std::vector<bool> ended;

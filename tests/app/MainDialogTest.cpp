@@ -422,8 +422,10 @@ TEST_F(MainDialogTest, AnimateMakesTheMovieAndTheTimerReportsMaking)
     dialog.OnAnimate();
     EXPECT_EQ(log.back(), "MakeMovie /out/movie.wmv 512");
     EXPECT_EQ(host.saveExtension, ".wmv");
-    ASSERT_EQ(host.saveFilters.size(), 2u);
-    EXPECT_EQ(Narrow(host.saveFilters[0].description), "WMV (*.WMV)");
+    ASSERT_EQ(host.saveFilters.size(), 3u);
+    EXPECT_EQ(Narrow(host.saveFilters[0].patterns), "*.wmv");
+    EXPECT_EQ(Narrow(host.saveFilters[1].description), "MP4 video (*.mp4)");
+    EXPECT_EQ(Narrow(host.saveFilters[2].patterns), "*.webm");
     EXPECT_TRUE(host.timerRunning);
     EXPECT_EQ(dialog.Mode(), DialogMode::Making);
     EXPECT_TRUE(host.visible[ProgressControl]);

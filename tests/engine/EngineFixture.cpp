@@ -26,8 +26,9 @@ int IntField(const std::string& line, const std::string& name)
 
 std::vector<StreamInfo> ProbeStreams(const std::string& path)
 {
-    const std::string command = "ffprobe -v error -show_entries "
-                                "stream=codec_name,width,height,sample_rate,channels,duration -of compact '" +
+    const std::string command = "ffprobe -v error -count_frames -show_entries "
+                                "stream=codec_name,width,height,sample_rate,channels,duration,nb_read_frames "
+                                "-of compact '" +
                                 path + "'";
     std::vector<StreamInfo> streams;
     FILE* pipe = popen(command.c_str(), "r");
@@ -37,7 +38,7 @@ std::vector<StreamInfo> ProbeStreams(const std::string& path)
         const std::string text = line;
         streams.push_back({Field(text, "codec_name"), IntField(text, "width"), IntField(text, "height"),
                            IntField(text, "sample_rate"), IntField(text, "channels"),
-                           std::atof(Field(text, "duration").c_str())});
+                           std::atof(Field(text, "duration").c_str()), IntField(text, "nb_read_frames")});
     }
     pclose(pipe);
     return streams;

@@ -43,6 +43,7 @@ struct StreamInfo {
     int sampleRate = 0;
     int channels = 0;
     double duration = 0;
+    int frames = 0; // decoded
 };
 
 std::vector<StreamInfo> ProbeStreams(const std::string& path);

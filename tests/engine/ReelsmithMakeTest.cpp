@@ -299,6 +299,85 @@ TEST_F(ReelsmithMakeTest, CommandLineMistakesAreExitTwo)
     EXPECT_NE(text.find("640x480, 1000 ms per\n                 picture"), std::string::npos) << text;
     EXPECT_EQ(Run(Media("mixed")), 2);
     EXPECT_EQ(Run("--bogus " + Media("mixed") + " out.wmv"), 2);
+    for (const char* rate : {"121", "-1", "x", "1000"}) {
+        EXPECT_EQ(Run("--fps " + std::string(rate) + " " + Media("mixed") + " out.mp4"), 2) << rate;
+        EXPECT_NE(messages.find("--fps takes a whole number from 0 to 120"), std::string::npos) << messages;
+    }
+    EXPECT_FALSE(Exists("out.mp4"));
+}
+
+// The sample pictures, in the settings of the repository's config.ini, and at an odd
+// size with sound; the digests are of the movies reelsmith-make wrote before it wrote
+// MP4 and WebM (Debian 12's FFmpeg 5.1). A frame rate is for MP4 and WebM only.
+TEST_F(ReelsmithMakeTest, WmvMoviesStayTheBytesTheyWere)
+{
+    const std::string samples = SAMPLES_DIR;
+    const std::string plain = "[Screen]\nwidth=640\nheight=480\nFrameSpeed=500\nQuality=185000\n"
+                              "[System]\nWorkThreadPriority=0\n";
+    const std::string odd = "[Screen]\nwidth=321\nheight=241\nFrameSpeed=400\nQuality=300000\n"
+                            "[System]\nWorkThreadPriority=0\n";
+    const struct {
+        std::string config;
+        std::string arguments;
+        const char* digest;
+    } movies[] = {
+        {plain, "", "96a766b2a9905a76322ef6ac853ee27934d5a06b1a30041aefb0bf12ce96f096"},
+        {plain + "[Output]\nFrameRate=25\n", "", "96a766b2a9905a76322ef6ac853ee27934d5a06b1a30041aefb0bf12ce96f096"},
+        {odd, "--audio " + samples + "/chord.wav", "9048dfec64a65977cfbaef75560fc57ad5b39c800beaab0a4fe16cb0dcf35541"},
+        {odd, "--fps 30 --preview --audio " + samples + "/chord.wav",
+         "9048dfec64a65977cfbaef75560fc57ad5b39c800beaab0a4fe16cb0dcf35541"},
+    };
+    for (const auto& movie : movies) {
+        std::ofstream(folder / "config.ini") << movie.config;
+        ASSERT_EQ(Run(movie.arguments + " " + samples + " out.wmv"), 0) << messages;
+        FILE* digest = popen(("sha256sum '" + (folder / "out.wmv").string() + "'").c_str(), "r");
+        ASSERT_NE(digest, nullptr);
+        char text[65] = {};
+        const std::size_t read = std::fread(text, 1, 64, digest);
+        pclose(digest);
+        EXPECT_EQ(read, 64u);
+        EXPECT_STREQ(text, movie.digest) << movie.config << movie.arguments;
+    }
+}
+
+TEST_F(ReelsmithMakeTest, TheOutputNameChoosesMp4OrWebMAndTheFrameRateIsKept)
+{
+    std::ofstream(folder / "config.ini") << "[Screen]\nwidth=96\nheight=64\nFrameSpeed=200\nQuality=100000\n"
+                                            "[System]\nWorkThreadPriority=0\n[Output]\nFrameRate=10\n";
+    // Six pictures of 200 ms: 12 frames at the configured 10 a second, 30 at --fps 25.
+    ASSERT_EQ(Run("--audio " + Media("short.wav") + " " + Media("mixed") + " OUT.MP4"), 0) << messages;
+    auto streams = ProbeStreams((folder / "OUT.MP4").string());
+    ASSERT_EQ(streams.size(), 2u);
+    EXPECT_EQ(streams[0].codec, "h264");
+    EXPECT_EQ(streams[0].width, 96);
+    EXPECT_EQ(streams[0].frames, 12);
+    EXPECT_EQ(streams[1].codec, "aac");
+    EXPECT_EQ(streams[1].sampleRate, 48000);
+
+    ASSERT_EQ(Run("--fps 25 " + Media("mixed") + " out.webm"), 0) << messages;
+    streams = ProbeStreams((folder / "out.webm").string());
+    ASSERT_EQ(streams.size(), 1u);
+    EXPECT_EQ(streams[0].codec, "vp9");
+    EXPECT_EQ(streams[0].frames, 30);
+
+    ASSERT_EQ(Run("--fps 0 --audio " + Media("short.wav") + " " + Media("mixed") + " out.webm"), 0) << messages;
+    streams = ProbeStreams((folder / "out.webm").string());
+    ASSERT_EQ(streams.size(), 2u);
+    EXPECT_EQ(streams[0].frames, 6) << "one frame per picture";
+    EXPECT_EQ(streams[1].codec, "opus");
+    EXPECT_EQ(HiddenFiles(), 0);
+}
+
+TEST_F(ReelsmithMakeTest, AFrameRateOutOfRangeKeepsOneFramePerPictureAndSaysSo)
+{
+    std::ofstream(folder / "config.ini") << "[Screen]\nwidth=96\nheight=64\nFrameSpeed=200\nQuality=100000\n"
+                                            "[System]\nWorkThreadPriority=0\n[Output]\nFrameRate=500\n";
+    ASSERT_EQ(Run(Media("mixed") + " out.mp4"), 0) << messages;
+    EXPECT_NE(messages.find("config.ini: FrameRate=500 is outside 0..120; 0 is used"), std::string::npos) << messages;
+    const auto streams = ProbeStreams((folder / "out.mp4").string());
+    ASSERT_EQ(streams.size(), 1u);
+    EXPECT_EQ(streams[0].frames, 6);
+    EXPECT_EQ(streams[0].width, 96) << "the other values are used";
 }
 
 } // namespace

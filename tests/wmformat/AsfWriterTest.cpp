@@ -6,9 +6,7 @@
 
 #include "platform/base/WideText.h"
 
-#include <csignal>
 #include <fstream>
-#include <sys/resource.h>
 
 namespace {
 
@@ -19,15 +17,6 @@ constexpr double MovieSeconds = Pictures * RepTime / 1000.0;
 constexpr double FrameSeconds = RepTime / 1000.0;
 
 bool Exists(const std::filesystem::path& path) { return std::filesystem::exists(path); }
-
-// Hidden files in the movie's folder: the writer's temporaries.
-int Temporaries(const std::filesystem::path& folder)
-{
-    int count = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(folder))
-        count += entry.path().filename().string().starts_with(".");
-    return count;
-}
 
 void ExpectOneFramePerPicture(const MovieProbe& probe)
 {
@@ -168,16 +157,7 @@ TEST_F(WriterTest, AFullDiskMidMovieAbortsAndLeavesNoFile)
     const ComPtr<IWMProfile> profile = EditedProfile(VideoOnlyProfileText(), 320, 240, 185000);
     const std::filesystem::path file = folder / "full.wmv";
     BuildGraph(profile.Get(), file);
-    // Files of this process may not grow past 16 KiB: writes past it fail with EFBIG.
-    rlimit saved{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = saved;
-    small.rlim_cur = 16 * 1024;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    const std::vector<GraphEvent> seen = RunToEnd(10000);
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previousHandler);
+    const std::vector<GraphEvent> seen = RunOnAFullDisk();
 
     LONG_PTR code = 0;
     ASSERT_TRUE(Has(seen, EC_ERRORABORT, &code));

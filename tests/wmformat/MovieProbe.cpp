@@ -33,7 +33,7 @@ MovieProbe MovieProbe::Of(const std::string& path)
     const std::string quoted = "'" + path + "'";
     const std::string flat = Run("ffprobe -v error -of flat -show_entries "
                                  "format=format_name,duration:stream=codec_type,codec_name,width,height,"
-                                 "sample_rate,channels " +
+                                 "sample_rate,channels,profile,pix_fmt,avg_frame_rate,nb_read_frames -count_frames " +
                                  quoted + " 2>/dev/null");
     for (const std::string& line : Lines(flat)) {
         const std::size_t equals = line.find('=');

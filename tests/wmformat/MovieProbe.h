@@ -1,5 +1,5 @@
 // What ffprobe reads from a movie file: the container, its duration, each
-// stream's codec and layout, and the video packets' times.
+// stream's codec, layout and decoded frame count, and the video packets' times.
 #pragma once
 
 #include <map>

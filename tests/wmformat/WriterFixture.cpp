@@ -4,7 +4,9 @@
 
 #include "platform/base/WideText.h"
 
+#include <csignal>
 #include <cstdlib>
+#include <sys/resource.h>
 
 void WriterTest::SetUpTestSuite()
 {
@@ -30,7 +32,7 @@ void WriterTest::SetUp()
               S_OK);
     ASSERT_EQ(source.As(IID_IPictureSourceConfig, sourceConfig), S_OK);
     ASSERT_EQ(sourceConfig->SetFolder(WideFromUtf8(PICTURES_DIR).c_str()), S_OK);
-    ASSERT_EQ(CoCreateInstance(CLSID_WMAsfWriter, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+    ASSERT_EQ(CoCreateInstance(writerClass, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
                                writer.ReceiveVoid()),
               S_OK);
     ASSERT_EQ(writer.As(IID_IConfigAsfWriter, writerConfig), S_OK);
@@ -57,6 +59,28 @@ void WriterTest::ConfigurePictures(LONG width, LONG height, LONG repTime)
 {
     ASSERT_EQ(sourceConfig->SetVideoSize(&width, &height), S_OK);
     ASSERT_EQ(sourceConfig->SetRepTime(&repTime), S_OK);
+}
+
+int WriterTest::Temporaries(const std::filesystem::path& folder)
+{
+    int count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        count += entry.path().filename().string().starts_with(".");
+    return count;
+}
+
+std::vector<GraphEvent> WriterTest::RunOnAFullDisk()
+{
+    rlimit saved{};
+    if (getrlimit(RLIMIT_FSIZE, &saved) != 0) return {};
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 16 * 1024;
+    if (setrlimit(RLIMIT_FSIZE, &small) != 0) return {};
+    const std::vector<GraphEvent> seen = RunToEnd(10000);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+    return seen;
 }
 
 HRESULT WriterTest::RunToAbort(const std::filesystem::path& file)

@@ -1,5 +1,6 @@
 // Encode graphs as the engine builds them: the picture source of libXTPPic.so
-// (registered into a temporary registry) feeding the ASF writer, optionally
+// (registered into a temporary registry) feeding the ASF writer (or the media
+// file writer), optionally
 // with a PCM source of the tests' own on the writer's audio input.
 #pragma once
 
@@ -42,10 +43,16 @@ protected:
     // The events that arrive until EC_COMPLETE or EC_ERRORABORT, or the time runs out.
     std::vector<GraphEvent> RunToEnd(LONG milliseconds = 20000);
     static bool Has(const std::vector<GraphEvent>& events, LONG code, LONG_PTR* param1 = nullptr);
+    // Hidden files in the movie's folder: the writer's temporaries.
+    static int Temporaries(const std::filesystem::path& folder);
+    // RunToEnd while files of this process may not grow past 16 KiB: writes past it fail with EFBIG.
+    std::vector<GraphEvent> RunOnAFullDisk();
     // A 64x48 video-only movie into `file` that must abort: the abort's code, once stopped.
     HRESULT RunToAbort(const std::filesystem::path& file);
     IPin* WriterPin(const char16_t* name);
 
+    // The writer SetUp makes; a fixture of another writer sets it first.
+    CLSID writerClass = CLSID_WMAsfWriter;
     std::filesystem::path folder;
     ComPtr<IGraphBuilder> graph;
     ComPtr<IMediaControl> control;

@@ -45,10 +45,13 @@ void CatchStopSignals()
 }
 
 const char* const HelpText =
-    "Usage: reelsmith-make [--config FILE] [--audio FILE] [--preview] [--verbose] FOLDER OUTPUT.wmv\n"
+    "Usage: reelsmith-make [--config FILE] [--audio FILE] [--fps N] [--preview] [--verbose] FOLDER OUTPUT\n"
     "\n"
-    "Makes a Windows Media movie of the *.jpg pictures of FOLDER, in the order\n"
-    "Windows lists them, each shown for the configured time.\n"
+    "Makes a movie of the *.jpg pictures of FOLDER, in the order Windows lists\n"
+    "them, each shown for the configured time. OUTPUT's extension picks the format:\n"
+    "  .mp4   H.264 video and AAC sound: plays in browsers, on phones and TVs\n"
+    "  .webm  VP9 video and Opus sound: plays in browsers\n"
+    "  other  Windows Media (.wmv): WMV7 video and WMA2 sound, for old Windows players\n"
     "\n"
     "  --config FILE  settings file (default: config.ini in the current directory):\n"
     "                 [Screen] width, height (20..16384), FrameSpeed (ms per picture,\n"
@@ -56,9 +59,13 @@ const char* const HelpText =
     "                 WorkThreadPriority (-2..2). A file missing any of the five keys\n"
     "                 is not used at all: the movie is then 640x480, 1000 ms per\n"
     "                 picture, 185000 bit/s. A value out of range keeps its default\n"
-    "                 (640, 480, 500, 185000), with a warning.\n"
+    "                 (640, 480, 500, 185000), with a warning. Optional: [Output]\n"
+                 "                 FrameRate (0..120, default 0), as --fps.\n"
     "  --audio FILE   lay an MP3 or WAV sound under the pictures; it is cut at the\n"
     "                 movie's end, or repeated when shorter.\n"
+    "  --fps N        MP4 and WebM: a constant N frames per second, each picture's\n"
+    "                 frame repeated (0..120; 0, the default, gives one frame per\n"
+    "                 picture). Players seek better at a constant rate. Not for .wmv.\n"
     "  --preview      run the preview branch too (tee and video renderer), as the\n"
     "                 window does; the frames are not shown.\n"
     "  --verbose      also show the warnings of the media libraries (FFmpeg, ALSA).\n"
@@ -82,11 +89,19 @@ const char* const HelpText =
 struct Options {
     std::string config = "config.ini";
     std::string audio;
+    int framesPerSecond = -1; // -1: as the settings say
     bool preview = false;
     bool verbose = false;
     std::string folder;
     std::string output;
 };
+
+bool ParseFrameRate(const std::string& text, int& framesPerSecond)
+{
+    if (text.empty() || text.size() > 3 || text.find_first_not_of("0123456789") != std::string::npos) return false;
+    framesPerSecond = std::stoi(text);
+    return framesPerSecond <= MovieSettings::MaxFrameRate;
+}
 
 // Answers 0 to go on, otherwise the exit status.
 int ParseOptions(int argc, char** argv, Options& options)
@@ -100,6 +115,12 @@ int ParseOptions(int argc, char** argv, Options& options)
         }
         if ((argument == "--config" || argument == "--audio") && i + 1 < argc) {
             (argument == "--config" ? options.config : options.audio) = argv[++i];
+        } else if (argument == "--fps" && i + 1 < argc) {
+            if (!ParseFrameRate(argv[++i], options.framesPerSecond)) {
+                std::fprintf(stderr, "reelsmith-make: --fps takes a whole number from 0 to %d\n",
+                             static_cast<int>(MovieSettings::MaxFrameRate));
+                return 2;
+            }
         } else if (argument == "--preview") {
             options.preview = true;
         } else if (argument == "--verbose") {
@@ -254,6 +275,10 @@ RunEnd WaitForRun(MovieEngine& engine, WindowDispatcher& dispatcher, HeadlessWin
                 end.complete = code == EC_COMPLETE;
                 if (code == EC_ERRORABORT && first == HRESULT_FROM_WIN32(ERROR_NO_DATA)) {
                     std::fputs("reelsmith-make: no picture could be read; no movie was made\n", stderr);
+                } else if (code == EC_ERRORABORT && first == NS_E_INVALID_INPUT_FORMAT) {
+                    std::fprintf(stderr, "reelsmith-make: the movie %s was not made: the installed FFmpeg lacks an "
+                                         "encoder or container it needs (0x%x)\n",
+                                 output.c_str(), static_cast<unsigned>(first));
                 } else if (!end.complete) {
                     const std::u16string words = ErrorWords::Describe(static_cast<HRESULT>(first));
                     std::fprintf(stderr, "reelsmith-make: the movie %s was not made (event %d, 0x%x)%s%s\n",
@@ -280,6 +305,11 @@ int MakeMovie(const Options& options, WindowDispatcher& dispatcher, HeadlessWind
     engine.LoadSettings(WideFromUtf8(options.config));
     for (const std::string& refused : engine.RefusedSettings()) {
         std::fprintf(stderr, "reelsmith-make: %s: %s\n", options.config.c_str(), refused.c_str());
+    }
+    if (options.framesPerSecond >= 0) {
+        MovieSettings settings = engine.Settings();
+        settings.frameRate = options.framesPerSecond;
+        if (!engine.ApplySettings(settings)) return 1;
     }
     engine.SetPictureFolder(WideFromUtf8(options.folder));
     if (!engine.HasPictureFolder() || engine.PictureCount() == 0) {

@@ -1,4 +1,4 @@
-#include "platform/wmformat/AsfFileWriter.h"
+#include "platform/wmformat/MovieFileWriter.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -15,6 +15,7 @@ extern "C" {
 #include <cstdio>
 #include <fcntl.h>
 #include <filesystem>
+#include <map>
 #include <random>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -27,6 +28,10 @@ constexpr REFERENCE_TIME UnitsPerSecond = 10'000'000;
 constexpr int TemporaryNameAttempts = 100;
 // Sound is resampled in pieces of at most this many input frames.
 constexpr int AudioChunkFrames = 4096;
+// The sound of MP4 and WebM movies: what phones and browsers take everywhere.
+constexpr int SharedSampleRate = 48'000;
+constexpr int SharedChannels = 2;
+constexpr int64_t SharedAudioBitRate = 128'000;
 
 HRESULT HresultFromAv(int error)
 {
@@ -55,9 +60,47 @@ HRESULT HresultFromAv(int error)
 
 int64_t Milliseconds(REFERENCE_TIME time) { return time / UnitsPerMillisecond; }
 
+// Frames between key frames for a spacing in 100-ns units.
+int KeyFrameInterval(REFERENCE_TIME spacing, AVRational frameTime)
+{
+    const int64_t frames = av_rescale(spacing, frameTime.den, frameTime.num * UnitsPerSecond);
+    return static_cast<int>(std::clamp<int64_t>(frames, 1, 600));
+}
+
+// Rate control for the modern encoders: the profile's bit rate as the target,
+// and for H.264 a VBV buffer of the profile's buffer window at that rate.
+HRESULT SetSharedVideoOptions(AVCodecContext* codec, const ProfileStream& stream, AVDictionary** options)
+{
+    codec->color_range = AVCOL_RANGE_MPEG;
+    // The scaler converts with the BT.601 matrix: say so, or players assume BT.709.
+    codec->colorspace = AVCOL_SPC_SMPTE170M;
+    codec->color_primaries = AVCOL_PRI_SMPTE170M;
+    codec->color_trc = AVCOL_TRC_SMPTE170M;
+    if (codec->codec_id == AV_CODEC_ID_H264) {
+        codec->rc_max_rate = codec->bit_rate;
+        const int64_t window = stream.bufferWindow > 0 ? stream.bufferWindow : 1000;
+        codec->rc_buffer_size = static_cast<int>(std::min<int64_t>(codec->bit_rate * window / 1000, INT32_MAX));
+        // Key frames forced by time (see SendVideoFrames) must be ones a player can seek to.
+        if (av_dict_set(options, "profile", "high", 0) < 0 || av_dict_set(options, "forced-idr", "1", 0) < 0)
+            return E_OUTOFMEMORY;
+        return S_OK;
+    }
+    if (codec->codec_id == AV_CODEC_ID_VP9) {
+        // libvpx's default speed (cpu-used 1) takes minutes for a few pictures.
+        if (av_dict_set(options, "deadline", "good", 0) < 0 || av_dict_set(options, "cpu-used", "4", 0) < 0 ||
+            av_dict_set(options, "row-mt", "1", 0) < 0)
+            return E_OUTOFMEMORY;
+    }
+    return S_OK;
+}
+
 } // namespace
 
-struct AsfFileWriter::Track {
+MovieFormat MovieFormat::Mp4(int frameRate) { return {"mp4", "libx264", "aac", frameRate, true}; }
+
+MovieFormat MovieFormat::WebM(int frameRate) { return {"webm", "libvpx-vp9", "libopus", frameRate, false}; }
+
+struct MovieFileWriter::Track {
     ~Track()
     {
         avcodec_free_context(&codec);
@@ -69,7 +112,7 @@ struct AsfFileWriter::Track {
     }
 
     ProfileStream stream;
-    AsfInputFormat input;
+    MovieInputFormat input;
     AVCodecContext* codec = nullptr;
     AVStream* output = nullptr;
     AVFrame* frame = nullptr;
@@ -80,7 +123,10 @@ struct AsfFileWriter::Track {
     REFERENCE_TIME frameTime = 0;
     int64_t framesSent = 0;
     int64_t lastStartMs = -1;
+    int64_t lastKeyMs = 0;
     std::deque<std::pair<int64_t, int64_t>> pendingTimes;
+    // Frames that keep their times through the encoder: each one's length by its time, until written.
+    std::map<int64_t, int64_t> pendingLengths;
     // Audio: the resampler, the resampled sound not yet encoded, and the next frame's time in samples.
     SwrContext* resampler = nullptr;
     AVAudioFifo* fifo = nullptr;
@@ -90,26 +136,33 @@ struct AsfFileWriter::Track {
     bool IsVideo() const { return stream.IsVideo(); }
 };
 
-AsfFileWriter::AsfFileWriter() = default;
+MovieFileWriter::MovieFileWriter() = default;
 
-AsfFileWriter::~AsfFileWriter() { Abandon(); }
+MovieFileWriter::~MovieFileWriter() { Abandon(); }
 
-std::size_t AsfFileWriter::FrameBytes(LONG width, LONG height)
+std::size_t MovieFileWriter::FrameBytes(LONG width, LONG height)
 {
     const std::size_t stride = (static_cast<std::size_t>(width) * 3 + 3) & ~std::size_t{3};
     return stride * static_cast<std::size_t>(height < 0 ? -static_cast<long long>(height) : height);
 }
 
-HRESULT AsfFileWriter::Open(const std::string& path, const std::vector<ProfileStream>& streams,
-                            const std::vector<AsfInputFormat>& inputs)
+HRESULT MovieFileWriter::Open(const std::string& path, const std::vector<ProfileStream>& streams,
+                            const std::vector<MovieInputFormat>& inputs, const MovieFormat& movieFormat)
 {
     Abandon();
-    if (streams.empty() || streams.size() != inputs.size()) return E_INVALIDARG;
+    if (streams.empty() || streams.size() != inputs.size() || movieFormat.frameRate < 0 ||
+        (movieFormat.IsAsf() && movieFormat.frameRate != 0))
+        return E_INVALIDARG;
+    format = movieFormat;
     finalPath = path;
     HRESULT hr = CreateTemporary();
     if (FAILED(hr)) return hr;
-    int error = avformat_alloc_output_context2(&context, nullptr, "asf", temporaryPath.c_str());
-    if (error < 0 || !context) return E_OUTOFMEMORY;
+    int error = avformat_alloc_output_context2(&context, nullptr, format.muxer.c_str(), temporaryPath.c_str());
+    if (error < 0 || !context) {
+        Abandon();
+        // The muxer is missing from this FFmpeg, like an encoder can be.
+        return error == AVERROR(ENOMEM) ? E_OUTOFMEMORY : NS_E_INVALID_INPUT_FORMAT;
+    }
     for (std::size_t i = 0; i < streams.size(); ++i) {
         const HRESULT hr = AddTrack(streams[i], inputs[i]);
         if (FAILED(hr)) {
@@ -119,7 +172,11 @@ HRESULT AsfFileWriter::Open(const std::string& path, const std::vector<ProfileSt
     }
     error = avio_open(&context->pb, temporaryPath.c_str(), AVIO_FLAG_WRITE);
     if (error >= 0) {
-        error = avformat_write_header(context, nullptr);
+        // The index before the pictures, so that a movie starts playing while it downloads.
+        AVDictionary* options = nullptr;
+        if (format.muxer == "mp4") error = av_dict_set(&options, "movflags", "+faststart", 0);
+        if (error >= 0) error = avformat_write_header(context, options ? &options : nullptr);
+        av_dict_free(&options);
         headerWritten = error >= 0;
     }
     hr = error < 0 ? HresultFromAv(error) : CheckOutput();
@@ -131,7 +188,7 @@ HRESULT AsfFileWriter::Open(const std::string& path, const std::vector<ProfileSt
 // cannot mix their bytes, the final rename stays within one folder (atomic), and what a
 // killed run leaves is never taken for a movie. Created with the permissions a plain
 // new file gets.
-HRESULT AsfFileWriter::CreateTemporary()
+HRESULT MovieFileWriter::CreateTemporary()
 {
     struct stat target{};
     if (stat(finalPath.c_str(), &target) == 0 && S_ISDIR(target.st_mode)) return HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED);
@@ -153,7 +210,7 @@ HRESULT AsfFileWriter::CreateTemporary()
     return HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED);
 }
 
-HRESULT AsfFileWriter::AddTrack(const ProfileStream& stream, const AsfInputFormat& input)
+HRESULT MovieFileWriter::AddTrack(const ProfileStream& stream, const MovieInputFormat& input)
 {
     HRESULT hr = stream.CheckCodec();
     if (FAILED(hr)) return hr;
@@ -177,26 +234,8 @@ HRESULT AsfFileWriter::AddTrack(const ProfileStream& stream, const AsfInputForma
         if (!track->scaler) return E_OUTOFMEMORY;
     } else {
         if (input.sampleRate <= 0 || input.channels <= 0) return VFW_E_INVALIDMEDIATYPE;
-        const WAVEFORMATEX& wave = *stream.WaveFormat();
-        const AVCodec* encoder = avcodec_find_encoder(AV_CODEC_ID_WMAV2);
-        if (!encoder) return NS_E_INVALID_INPUT_FORMAT;
-        AVCodecContext* codec = track->codec = avcodec_alloc_context3(encoder);
-        if (!codec) return E_OUTOFMEMORY;
-        codec->sample_fmt = encoder->sample_fmts ? encoder->sample_fmts[0] : AV_SAMPLE_FMT_FLTP;
-        codec->sample_rate = static_cast<int>(wave.nSamplesPerSec);
-        av_channel_layout_default(&codec->ch_layout, wave.nChannels);
-        codec->bit_rate = stream.bitrate;
-        codec->time_base = AVRational{1, codec->sample_rate};
-        if (context->oformat->flags & AVFMT_GLOBALHEADER) codec->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-        if (avcodec_open2(codec, encoder, nullptr) < 0) return NS_E_INVALID_INPUT_FORMAT;
-        AVChannelLayout inputLayout;
-        av_channel_layout_default(&inputLayout, input.channels);
-        if (swr_alloc_set_opts2(&track->resampler, &codec->ch_layout, codec->sample_fmt, codec->sample_rate,
-                                &inputLayout, AV_SAMPLE_FMT_S16, input.sampleRate, 0, nullptr) < 0 ||
-            swr_init(track->resampler) < 0)
-            return E_OUTOFMEMORY;
-        track->fifo = av_audio_fifo_alloc(codec->sample_fmt, codec->ch_layout.nb_channels, codec->frame_size);
-        if (!track->fifo) return E_OUTOFMEMORY;
+        hr = OpenAudioEncoder(*track);
+        if (FAILED(hr)) return hr;
     }
     if (avcodec_parameters_from_context(track->output->codecpar, track->codec) < 0) return E_OUTOFMEMORY;
     track->output->time_base = track->codec->time_base;
@@ -204,10 +243,43 @@ HRESULT AsfFileWriter::AddTrack(const ProfileStream& stream, const AsfInputForma
     return S_OK;
 }
 
-// The encoder's rate control shares the bit rate out over frames of this length.
-HRESULT AsfFileWriter::OpenVideoEncoder(Track& track, REFERENCE_TIME frameTime)
+// The profile's codec, rate and channels for ASF; the format's encoder at 48 kHz stereo otherwise.
+HRESULT MovieFileWriter::OpenAudioEncoder(Track& track)
 {
-    const AVCodec* encoder = avcodec_find_encoder(AV_CODEC_ID_WMV1);
+    const WAVEFORMATEX& wave = *track.stream.WaveFormat();
+    const AVCodec* encoder = format.IsAsf() ? avcodec_find_encoder(AV_CODEC_ID_WMAV2)
+                                            : avcodec_find_encoder_by_name(format.audioEncoder.c_str());
+    if (!encoder) return NS_E_INVALID_INPUT_FORMAT;
+    AVCodecContext* codec = track.codec = avcodec_alloc_context3(encoder);
+    if (!codec) return E_OUTOFMEMORY;
+    codec->sample_fmt = encoder->sample_fmts ? encoder->sample_fmts[0] : AV_SAMPLE_FMT_FLTP;
+    codec->sample_rate = format.IsAsf() ? static_cast<int>(wave.nSamplesPerSec) : SharedSampleRate;
+    av_channel_layout_default(&codec->ch_layout, format.IsAsf() ? wave.nChannels : SharedChannels);
+    codec->bit_rate = format.IsAsf() ? track.stream.bitrate : SharedAudioBitRate;
+    codec->time_base = AVRational{1, codec->sample_rate};
+    if (context->oformat->flags & AVFMT_GLOBALHEADER) codec->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    if (avcodec_open2(codec, encoder, nullptr) < 0) return NS_E_INVALID_INPUT_FORMAT;
+    AVChannelLayout inputLayout;
+    av_channel_layout_default(&inputLayout, track.input.channels);
+    if (swr_alloc_set_opts2(&track.resampler, &codec->ch_layout, codec->sample_fmt, codec->sample_rate,
+                            &inputLayout, AV_SAMPLE_FMT_S16, track.input.sampleRate, 0, nullptr) < 0 ||
+        swr_init(track.resampler) < 0)
+        return E_OUTOFMEMORY;
+    track.fifo = av_audio_fifo_alloc(codec->sample_fmt, codec->ch_layout.nb_channels, codec->frame_size);
+    return track.fifo ? S_OK : E_OUTOFMEMORY;
+}
+
+const AVCodec* MovieFileWriter::VideoEncoder() const
+{
+    return format.IsAsf() ? avcodec_find_encoder(AV_CODEC_ID_WMV1)
+                          : avcodec_find_encoder_by_name(format.videoEncoder.c_str());
+}
+
+// The encoder's rate control shares the bit rate out over frames of this length,
+// or over the format's constant frame rate.
+HRESULT MovieFileWriter::OpenVideoEncoder(Track& track, REFERENCE_TIME frameTime)
+{
+    const AVCodec* encoder = VideoEncoder();
     if (!encoder) return NS_E_INVALID_INPUT_FORMAT;
     avcodec_free_context(&track.codec);
     AVCodecContext* codec = track.codec = avcodec_alloc_context3(encoder);
@@ -218,13 +290,29 @@ HRESULT AsfFileWriter::OpenVideoEncoder(Track& track, REFERENCE_TIME frameTime)
     codec->pix_fmt = AV_PIX_FMT_YUV420P;
     codec->bit_rate = track.stream.bitrate;
     const int64_t frameMs = std::clamp<int64_t>(Milliseconds(frameTime), 1, 60'000);
-    av_reduce(&codec->time_base.num, &codec->time_base.den, frameMs, 1000, 1 << 30);
-    codec->framerate = AVRational{codec->time_base.den, codec->time_base.num};
+    AVRational period{};
+    av_reduce(&period.num, &period.den, frameMs, 1000, 1 << 30);
+    if (format.frameRate > 0) period = AVRational{1, format.frameRate};
+    codec->framerate = AVRational{period.den, period.num};
     const REFERENCE_TIME spacing = track.stream.maxKeyFrameSpacing;
-    codec->gop_size = static_cast<int>(std::clamp<REFERENCE_TIME>(spacing / (frameMs * UnitsPerMillisecond), 1, 600));
-    codec->max_b_frames = 0;
+    codec->gop_size = format.IsAsf() ? static_cast<int>(std::clamp<REFERENCE_TIME>(
+                                           spacing / (frameMs * UnitsPerMillisecond), 1, 600))
+                                     : KeyFrameInterval(spacing, period);
+    AVDictionary* options = nullptr;
+    HRESULT hr = S_OK;
+    // A frame lasts one tick of the time base, except where frames keep their own
+    // times, in milliseconds.
+    codec->time_base = format.EncoderKeepsTimes() ? AVRational{1, 1000} : period;
+    if (format.IsAsf()) {
+        codec->max_b_frames = 0;
+    } else {
+        hr = SetSharedVideoOptions(codec, track.stream, &options);
+    }
     if (context->oformat->flags & AVFMT_GLOBALHEADER) codec->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-    if (avcodec_open2(codec, encoder, nullptr) < 0) return NS_E_INVALID_INPUT_FORMAT;
+    const int opened = SUCCEEDED(hr) ? avcodec_open2(codec, encoder, &options) : 0;
+    av_dict_free(&options);
+    if (FAILED(hr)) return hr;
+    if (opened < 0) return NS_E_INVALID_INPUT_FORMAT;
     track.frameTime = frameTime;
     track.frame->format = codec->pix_fmt;
     track.frame->width = codec->width;
@@ -233,16 +321,19 @@ HRESULT AsfFileWriter::OpenVideoEncoder(Track& track, REFERENCE_TIME frameTime)
     return S_OK;
 }
 
-HRESULT AsfFileWriter::WriteVideo(std::size_t index, const BYTE* data, std::size_t size, REFERENCE_TIME start,
+HRESULT MovieFileWriter::WriteVideo(std::size_t index, const BYTE* data, std::size_t size, REFERENCE_TIME start,
                                   REFERENCE_TIME stop)
 {
     if (!headerWritten || index >= tracks.size() || !tracks[index]->IsVideo()) return E_UNEXPECTED;
     Track& track = *tracks[index];
-    const AsfInputFormat& input = track.input;
+    const MovieInputFormat& input = track.input;
     if (!data || size < FrameBytes(input.width, input.height)) return VFW_E_BUFFER_UNDERFLOW;
-    // The first frame tells the real frame time, which the rate control needs.
+    // The first frame tells the real frame time, which the rate control needs. Where
+    // frames keep their own times the encoder of the header stays, whose global header
+    // the file already holds.
     const REFERENCE_TIME length = stop - start;
-    if (track.framesSent == 0 && length > 0 && Milliseconds(length) != Milliseconds(track.frameTime)) {
+    if (!format.EncoderKeepsTimes() && format.frameRate == 0 && track.framesSent == 0 && length > 0 &&
+        Milliseconds(length) != Milliseconds(track.frameTime)) {
         const HRESULT hr = OpenVideoEncoder(track, length);
         if (FAILED(hr)) return hr;
     }
@@ -253,17 +344,46 @@ HRESULT AsfFileWriter::WriteVideo(std::size_t index, const BYTE* data, std::size
     const uint8_t* first = input.height > 0 ? data + static_cast<std::size_t>(stride) * (rows - 1) : data;
     const int step = input.height > 0 ? -stride : stride;
     sws_scale(track.scaler, &first, &step, 0, rows, track.frame->data, track.frame->linesize);
-
-    const int64_t startMs = std::max(Milliseconds(std::max<REFERENCE_TIME>(start, 0)), track.lastStartMs + 1);
-    track.lastStartMs = startMs;
-    track.pendingTimes.emplace_back(startMs, std::max<int64_t>(Milliseconds(length), 0));
-    track.frame->pts = track.framesSent++;
-    track.frame->pict_type = AV_PICTURE_TYPE_NONE;
-    if (avcodec_send_frame(track.codec, track.frame) < 0) return E_FAIL;
-    return WritePackets(track);
+    return SendVideoFrames(track, start, stop);
 }
 
-HRESULT AsfFileWriter::WriteAudio(std::size_t index, const BYTE* data, std::size_t size, REFERENCE_TIME start)
+// At a constant rate the picture's frame is sent again until the picture's end,
+// the frame nearest to it; the first picture always gets one. Otherwise one
+// frame, at the picture's start in milliseconds, later than the frame before.
+HRESULT MovieFileWriter::SendVideoFrames(Track& track, REFERENCE_TIME start, REFERENCE_TIME stop)
+{
+    int64_t frames = 1;
+    const int64_t startMs = std::max(Milliseconds(std::max<REFERENCE_TIME>(start, 0)), track.lastStartMs + 1);
+    const int64_t lengthMs = std::max<int64_t>(Milliseconds(stop - start), 0);
+    if (format.frameRate > 0) {
+        const int64_t end = av_rescale(std::max<REFERENCE_TIME>(stop, 0), format.frameRate, UnitsPerSecond);
+        frames = std::max<int64_t>(end - track.framesSent, track.framesSent == 0 ? 1 : 0);
+    } else {
+        track.lastStartMs = startMs;
+        if (format.EncoderKeepsTimes()) {
+            track.pendingLengths[startMs] = lengthMs;
+        } else {
+            track.pendingTimes.emplace_back(startMs, lengthMs);
+        }
+    }
+    // Frames with their own times are spaced by time, not by count: their key frames
+    // follow the profile's spacing in the pictures' time.
+    const int64_t spacingMs = Milliseconds(track.stream.maxKeyFrameSpacing);
+    const bool key = format.EncoderKeepsTimes() && spacingMs > 0 &&
+                     (track.framesSent == 0 || startMs - track.lastKeyMs >= spacingMs);
+    if (key) track.lastKeyMs = startMs;
+    track.frame->pict_type = key ? AV_PICTURE_TYPE_I : AV_PICTURE_TYPE_NONE;
+    for (int64_t i = 0; i < frames; ++i) {
+        track.frame->pts = format.EncoderKeepsTimes() ? startMs : track.framesSent;
+        ++track.framesSent;
+        if (avcodec_send_frame(track.codec, track.frame) < 0) return E_FAIL;
+        const HRESULT hr = WritePackets(track);
+        if (FAILED(hr)) return hr;
+    }
+    return S_OK;
+}
+
+HRESULT MovieFileWriter::WriteAudio(std::size_t index, const BYTE* data, std::size_t size, REFERENCE_TIME start)
 {
     if (!headerWritten || index >= tracks.size() || tracks[index]->IsVideo()) return E_UNEXPECTED;
     Track& track = *tracks[index];
@@ -295,7 +415,7 @@ HRESULT AsfFileWriter::WriteAudio(std::size_t index, const BYTE* data, std::size
 }
 
 // Encodes every whole frame of the sound kept; with `drain`, the rest too, padded with silence.
-HRESULT AsfFileWriter::EncodeAudioFrames(Track& track, bool drain)
+HRESULT MovieFileWriter::EncodeAudioFrames(Track& track, bool drain)
 {
     const int frameSize = track.codec->frame_size;
     while (av_audio_fifo_size(track.fifo) >= frameSize || (drain && av_audio_fifo_size(track.fifo) > 0)) {
@@ -320,29 +440,14 @@ HRESULT AsfFileWriter::EncodeAudioFrames(Track& track, bool drain)
     return S_OK;
 }
 
-HRESULT AsfFileWriter::WritePackets(Track& track)
+HRESULT MovieFileWriter::WritePackets(Track& track)
 {
     for (;;) {
         const int received = avcodec_receive_packet(track.codec, track.packet);
         if (received == AVERROR(EAGAIN) || received == AVERROR_EOF) return S_OK;
         if (received < 0) return E_FAIL;
         AVPacket* packet = track.packet;
-        if (track.IsVideo()) {
-            // One packet per frame, in order: the frame's own times go with it.
-            if (!track.pendingTimes.empty()) {
-                const auto [startMs, lengthMs] = track.pendingTimes.front();
-                track.pendingTimes.pop_front();
-                packet->pts = packet->dts = startMs;
-                packet->duration = lengthMs;
-            }
-            av_packet_rescale_ts(packet, AVRational{1, 1000}, track.output->time_base);
-        } else {
-            // ASF has no negative times for the encoder's lead-in: the sound
-            // starts that much later instead of moving every picture.
-            packet->pts += track.codec->initial_padding;
-            packet->dts += track.codec->initial_padding;
-            av_packet_rescale_ts(packet, track.codec->time_base, track.output->time_base);
-        }
+        StampPacket(track);
         packet->stream_index = track.output->index;
         const int error = av_interleaved_write_frame(context, packet);
         if (error < 0) return HresultFromAv(error);
@@ -351,7 +456,42 @@ HRESULT AsfFileWriter::WritePackets(Track& track)
     }
 }
 
-HRESULT AsfFileWriter::Encode(Track& track, bool endOfStream)
+// Gives a packet its times in the stream's time base.
+void MovieFileWriter::StampPacket(Track& track)
+{
+    AVPacket* packet = track.packet;
+    if (!track.IsVideo()) {
+        // ASF has no negative times for the encoder's lead-in: the sound
+        // starts that much later instead of moving every picture.
+        if (format.IsAsf()) {
+            packet->pts += track.codec->initial_padding;
+            packet->dts += track.codec->initial_padding;
+        }
+        av_packet_rescale_ts(packet, track.codec->time_base, track.output->time_base);
+        return;
+    }
+    if (format.frameRate == 0 && !format.EncoderKeepsTimes()) {
+        // One packet per frame, in order: the frame's own times go with it.
+        if (!track.pendingTimes.empty()) {
+            const auto [startMs, lengthMs] = track.pendingTimes.front();
+            track.pendingTimes.pop_front();
+            packet->pts = packet->dts = startMs;
+            packet->duration = lengthMs;
+        }
+        av_packet_rescale_ts(packet, AVRational{1, 1000}, track.output->time_base);
+        return;
+    }
+    // The encoder kept the frame's time: its length goes with it.
+    if (format.frameRate > 0) {
+        packet->duration = 1;
+    } else if (const auto found = track.pendingLengths.find(packet->pts); found != track.pendingLengths.end()) {
+        packet->duration = found->second;
+        track.pendingLengths.erase(found);
+    }
+    av_packet_rescale_ts(packet, track.codec->time_base, track.output->time_base);
+}
+
+HRESULT MovieFileWriter::Encode(Track& track, bool endOfStream)
 {
     if (!track.IsVideo()) {
         uint8_t** converted = nullptr;
@@ -370,7 +510,7 @@ HRESULT AsfFileWriter::Encode(Track& track, bool endOfStream)
     return WritePackets(track);
 }
 
-HRESULT AsfFileWriter::Finish()
+HRESULT MovieFileWriter::Finish()
 {
     if (!headerWritten) return E_UNEXPECTED;
     // Without one picture there is no movie, and no file is left that looks like one.
@@ -402,13 +542,13 @@ HRESULT AsfFileWriter::Finish()
     return S_OK;
 }
 
-HRESULT AsfFileWriter::CheckOutput()
+HRESULT MovieFileWriter::CheckOutput()
 {
     if (context && context->pb && context->pb->error < 0) return HresultFromAv(context->pb->error);
     return S_OK;
 }
 
-void AsfFileWriter::Abandon()
+void MovieFileWriter::Abandon()
 {
     Close();
     if (temporaryCreated) std::remove(temporaryPath.c_str());
@@ -416,7 +556,7 @@ void AsfFileWriter::Abandon()
     headerWritten = false;
 }
 
-void AsfFileWriter::Close()
+void MovieFileWriter::Close()
 {
     tracks.clear();
     if (context) {

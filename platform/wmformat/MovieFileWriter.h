@@ -1,14 +1,16 @@
-// Writes one .wmv file: an ASF container with WMV1 video and Windows Media
-// Audio 2 streams, encoded by FFmpeg. The file is written under a hidden,
+// Writes one movie file, encoded by FFmpeg: by default a .wmv, an ASF
+// container with the profile's WMV1 video and Windows Media Audio 2 streams;
+// or, as its MovieFormat says, an MP4 or WebM file with the same frames, size
+// and video bit rate in codecs of today. The file is written under a hidden,
 // unique temporary name next to the final one and renamed when Finish
 // succeeds, so a failed or abandoned run never leaves a file that looks
 // complete, and never touches a file already there under the final name.
 //
 // Video arrives as 24-bit BGR frames of any size, rows bottom-up (positive
 // height) or top-down, each row padded to four bytes, and is scaled to the
-// stream's frame size. WMV1 needs even sides: an odd side is encoded one pixel
-// shorter, the whole picture scaled into it. Audio arrives as 16-bit PCM and is
-// resampled to the stream's rate and channels.
+// stream's frame size. 4:2:0 video needs even sides: an odd side is encoded one
+// pixel shorter, the whole picture scaled into it. Audio arrives as 16-bit PCM and
+// is resampled to the stream's rate and channels (MP4 and WebM: 48 kHz stereo).
 //
 // Not thread-safe: the owner serialises the calls.
 #pragma once
@@ -20,10 +22,33 @@
 #include <string>
 #include <vector>
 
+struct AVCodec;
+struct AVDictionary;
 struct AVFormatContext;
 
+// The container and encoders of a movie. The default is the Windows Media file
+// the profile describes; the others take from the profile only the frame size,
+// the video bit rate and buffer window, the key-frame spacing and which streams there are.
+struct MovieFormat {
+    std::string muxer = "asf";
+    std::string videoEncoder; // empty: the profile's codec
+    std::string audioEncoder;
+    // Frames per second, each picture's frame repeated up to its end; 0: one
+    // frame per picture at the picture's own time. Not for ASF.
+    int frameRate = 0;
+    // The video encoder sends packets out of order (H.264's B-frames), so at one frame
+    // per picture the frames carry their times through it; others are timed on the way out.
+    bool reordersFrames = false;
+
+    bool IsAsf() const { return videoEncoder.empty(); }
+    bool EncoderKeepsTimes() const { return reordersFrames && frameRate == 0; }
+    // H.264 High and AAC-LC in an MP4 whose index comes first; VP9 and Opus in a WebM.
+    static MovieFormat Mp4(int frameRate);
+    static MovieFormat WebM(int frameRate);
+};
+
 // What arrives at one input: the layout of its frames or of its sound.
-struct AsfInputFormat {
+struct MovieInputFormat {
     // Video.
     LONG width = 0;
     LONG height = 0; // negative: top row first
@@ -33,17 +58,17 @@ struct AsfInputFormat {
     int channels = 0;
 };
 
-class AsfFileWriter {
+class MovieFileWriter {
 public:
-    AsfFileWriter();
-    ~AsfFileWriter();
-    AsfFileWriter(const AsfFileWriter&) = delete;
-    AsfFileWriter& operator=(const AsfFileWriter&) = delete;
+    MovieFileWriter();
+    ~MovieFileWriter();
+    MovieFileWriter(const MovieFileWriter&) = delete;
+    MovieFileWriter& operator=(const MovieFileWriter&) = delete;
 
     // Opens the encoders of the streams, with the inputs in the same order,
     // and the temporary file, and writes the file header.
     HRESULT Open(const std::string& path, const std::vector<ProfileStream>& streams,
-                 const std::vector<AsfInputFormat>& inputs);
+                 const std::vector<MovieInputFormat>& inputs, const MovieFormat& format = {});
     // One frame of stream `index`, shown from `start` to `stop`.
     HRESULT WriteVideo(std::size_t index, const BYTE* data, std::size_t size, REFERENCE_TIME start,
                        REFERENCE_TIME stop);
@@ -62,8 +87,12 @@ public:
 
 private:
     struct Track;
-    HRESULT AddTrack(const ProfileStream& stream, const AsfInputFormat& input);
+    HRESULT AddTrack(const ProfileStream& stream, const MovieInputFormat& input);
+    HRESULT OpenAudioEncoder(Track& track);
     HRESULT OpenVideoEncoder(Track& track, REFERENCE_TIME frameTime);
+    const AVCodec* VideoEncoder() const;
+    HRESULT SendVideoFrames(Track& track, REFERENCE_TIME start, REFERENCE_TIME stop);
+    void StampPacket(Track& track);
     HRESULT EncodeAudioFrames(Track& track, bool drain);
     HRESULT Encode(Track& track, bool endOfStream);
     HRESULT WritePackets(Track& track);
@@ -71,6 +100,7 @@ private:
     HRESULT CreateTemporary();
     void Close();
 
+    MovieFormat format;
     AVFormatContext* context = nullptr;
     std::vector<std::unique_ptr<Track>> tracks;
     std::string finalPath;
