@@ -1,5 +1,7 @@
 #pragma once
 
+#include "picsource/PictureOptions.h"
+
 #include <cstdint>
 
 // The values read from config.ini, in the order the engine reads them.
@@ -16,4 +18,6 @@ struct MovieSettings {
     std::int32_t workThreadPriority = 0;
     std::int32_t frameSpeed = 500;   // milliseconds per picture
     std::int32_t quality = 185000;   // video bit rate, bits per second
+    // [Picture], each key optional: how pictures become frames.
+    PictureOptions picture;
 };

@@ -2,6 +2,7 @@
 // the main window does (settings, folder, sound, Animate, completion, Stop)
 // and shows progress and the engine's messages on standard error.
 #include "engine/MovieEngine.h"
+#include "engine/PictureKeys.h"
 #include "jpeg/JpegDecoder.h"
 #include "platform/base/WideText.h"
 #include "platform/mediagraph/MediaResults.h"
@@ -13,6 +14,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <unistd.h>
 #include <vector>
 
@@ -43,7 +45,9 @@ void CatchStopSignals()
 }
 
 const char* const HelpText =
-    "Usage: reelsmith-make [--config FILE] [--audio FILE] [--preview] [--verbose] FOLDER OUTPUT.wmv\n"
+    "Usage: reelsmith-make [--config FILE] [--audio FILE] [--orientation ignore|exif]\n"
+    "                      [--fit stretch|letterbox|crop] [--smooth] [--preview] [--verbose]\n"
+    "                      FOLDER OUTPUT.wmv\n"
     "\n"
     "Makes a Windows Media movie of the *.jpg pictures of FOLDER, in the order\n"
     "Windows lists them, each shown for the configured time.\n"
@@ -55,8 +59,19 @@ const char* const HelpText =
     "                 is not used at all: the movie is then 640x480, 1000 ms per\n"
     "                 picture, 185000 bit/s. A value out of range keeps its default\n"
     "                 (640, 480, 500, 185000), with a warning.\n"
+    "                 [Picture] Orientation, Fit and Scaling, each optional, as the\n"
+    "                 three options below, which win over the file.\n"
     "  --audio FILE   lay an MP3 or WAV sound under the pictures; it is cut at the\n"
     "                 movie's end, or repeated when shorter.\n"
+    "  --orientation ignore|exif\n"
+    "                 exif: turn each photo upright by its Exif orientation tag\n"
+    "                 (default ignore: as stored).\n"
+    "  --fit stretch|letterbox|crop\n"
+    "                 stretch (default): to the whole frame, aspect ratio lost;\n"
+    "                 letterbox: all of the picture, centred, black borders; crop:\n"
+    "                 the whole frame, centred, the overflow cut.\n"
+    "  --smooth       average when shrinking, interpolate when enlarging, from a\n"
+    "                 reduced decode where it suffices (default: nearest neighbour).\n"
     "  --preview      run the preview branch too (tee and video renderer), as the\n"
     "                 window does; the frames are not shown.\n"
     "  --verbose      also show the warnings of the media libraries (FFmpeg, ALSA).\n"
@@ -78,6 +93,8 @@ const char* const HelpText =
 struct Options {
     std::string config = "config.ini";
     std::string audio;
+    // [Picture] words given on the command line, by key.
+    std::vector<std::pair<std::string, std::string>> picture;
     bool preview = false;
     bool verbose = false;
     std::string folder;
@@ -96,6 +113,10 @@ int ParseOptions(int argc, char** argv, Options& options)
         }
         if ((argument == "--config" || argument == "--audio") && i + 1 < argc) {
             (argument == "--config" ? options.config : options.audio) = argv[++i];
+        } else if ((argument == "--orientation" || argument == "--fit") && i + 1 < argc) {
+            options.picture.emplace_back(argument == "--fit" ? "Fit" : "Orientation", argv[++i]);
+        } else if (argument == "--smooth") {
+            options.picture.emplace_back("Scaling", "smooth");
         } else if (argument == "--preview") {
             options.preview = true;
         } else if (argument == "--verbose") {
@@ -254,6 +275,18 @@ RunEnd WaitForRun(MovieEngine& engine, WindowDispatcher& dispatcher, HeadlessWin
     }
 }
 
+// An unknown word keeps what the settings file chose, with a warning.
+void ApplyPictureWords(MovieEngine& engine, const Options& options)
+{
+    if (options.picture.empty()) return;
+    PictureOptions picture = engine.Settings().picture;
+    for (const auto& [key, word] : options.picture) {
+        std::string refusal;
+        if (!PictureKeys::Set(key, word, picture, refusal)) std::fprintf(stderr, "reelsmith-make: %s\n", refusal.c_str());
+    }
+    engine.ApplyPictureOptions(picture);
+}
+
 int MakeMovie(const Options& options, WindowDispatcher& dispatcher, HeadlessWindow& main)
 {
     ErrorLine errors;
@@ -269,6 +302,7 @@ int MakeMovie(const Options& options, WindowDispatcher& dispatcher, HeadlessWind
     for (const std::string& refused : engine.RefusedSettings()) {
         std::fprintf(stderr, "reelsmith-make: %s: %s\n", options.config.c_str(), refused.c_str());
     }
+    ApplyPictureWords(engine, options);
     engine.SetPictureFolder(WideFromUtf8(options.folder));
     if (!engine.HasPictureFolder() || engine.PictureCount() == 0) {
         std::fprintf(stderr, "Reelsmith: %s\n", NoPicturesMessage);
