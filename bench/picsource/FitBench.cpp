@@ -7,9 +7,8 @@
 //
 // Usage: picture-fit-bench [FOLDER] [ROUNDS]. Without a folder, four 4000x3000
 // photographs are made once with ImageMagick in /tmp/picture-fit-bench-photos.
+#include "bench/picsource/BenchPhotos.h"
 #include "picsource/FrameBuilder.h"
-#include "picsource/PictureFolder.h"
-#include "platform/base/WideText.h"
 
 #include <chrono>
 #include <cstdio>
@@ -55,13 +54,8 @@ int main(int argc, char** argv)
 {
     const std::string folder = argc > 1 ? argv[1] : MakePhotos();
     const int rounds = argc > 2 ? std::atoi(argv[2]) : 3;
-    const std::u16string wideFolder = PictureFolder::WithSeparator(WideFromUtf8(folder));
-    const std::vector<std::u16string> names = PictureFolder::List(wideFolder);
-    if (names.empty()) {
-        std::fprintf(stderr, "picture-fit-bench: no *.jpg in %s\n", folder.c_str());
-        return 1;
-    }
-    std::printf("%zu photographs in %s, %d rounds\n", names.size(), folder.c_str(), rounds);
+    const std::vector<std::string> paths = BenchPhotos("picture-fit-bench", folder);
+    std::printf("%zu photographs in %s, %d rounds\n", paths.size(), folder.c_str(), rounds);
     for (const auto& [width, height] : {std::pair<LONG, LONG>{640, 480}, std::pair<LONG, LONG>{1920, 1080}}) {
         std::vector<BYTE> frame(FrameBuilder::FrameStride(width) * static_cast<std::size_t>(height));
         FrameBuilder builder;
@@ -69,8 +63,7 @@ int main(int argc, char** argv)
                       {"smooth, reduced read", {OrientationIgnore, FitStretch, ScalingSmooth}},
                       {"smooth letterbox", {OrientationExif, FitLetterbox, ScalingSmooth}}};
         for (int round = 0; round < rounds; ++round) {
-            for (const std::u16string& name : names) {
-                const std::string path = Utf8FromWide(wideFolder + name);
+            for (const std::string& path : paths) {
                 for (Run& run : runs) {
                     const auto started = Clock::now();
                     if (FAILED(builder.ReadPicture(path, frame.data(), width, height, run.options))) {
