@@ -39,8 +39,9 @@ std::string WordList(const Key& key)
 
 } // namespace
 
-bool PictureKeys::Set(const std::string& key, const std::string& word, PictureOptions& options, std::string& refusal)
+bool PictureKeys::Set(const std::string& key, const std::string& text, PictureOptions& options, std::string& refusal)
 {
+    const std::string word = text.substr(0, text.find_first_of(" \t;#"));
     for (const Key& known : Keys) {
         if (!SameLetters(key, known.name)) continue;
         for (LONG value = 0; value < static_cast<LONG>(std::size(known.words)); ++value) {

@@ -298,7 +298,7 @@ TEST_F(MovieEngineTest, MissingAudioDeviceIsReportedOnceAtConstruction)
 
 TEST_F(MovieEngineTest, PictureKeysAreReadEachOnItsOwn)
 {
-    WriteConfig(std::string(SmallConfig) + "[picture]\norientation=EXIF\nFit=Letterbox\nScaling=smooth\n");
+    WriteConfig(std::string(SmallConfig) + "[picture]\norientation=EXIF\nFit=Letterbox  ; whole\nScaling=smooth;\n");
     ASSERT_TRUE(engine->LoadSettings(WideFromUtf8(Output("config.ini"))));
     EXPECT_EQ(engine->Settings().picture, (PictureOptions{OrientationExif, FitLetterbox, ScalingSmooth}));
     EXPECT_TRUE(engine->RefusedSettings().empty());
