@@ -56,7 +56,7 @@ const char* const HelpText =
     "                 [Screen] width, height (20..16384), FrameSpeed (ms per picture,\n"
     "                 1..3600000), Quality (bit/s, 8000..50000000); [System]\n"
     "                 WorkThreadPriority (-2..2). A file missing any of the five keys\n"
-    "                 is not used at all: the movie is then 640x480, 1000 ms per\n"
+    "                 gives none of them: the movie is then 640x480, 1000 ms per\n"
     "                 picture, 185000 bit/s. A value out of range keeps its default\n"
     "                 (640, 480, 500, 185000), with a warning.\n"
     "                 [Picture] Orientation, Fit and Scaling, each optional, as the\n"
