@@ -64,6 +64,9 @@ TEST(JpegExif, TheFirstExifBlockCountsAndOtherApp1SegmentsArePassedOver)
     EXPECT_EQ(decode(WithApp1(plain, xmp)).params.exifOrientation, 0u);
     EXPECT_EQ(decode(WithApp1(WithApp1(plain, OrientationBody(3, true)), OrientationBody(8, true))).params.exifOrientation,
               8u);
+    // A malformed block does not count as the first: the good one after it does.
+    const Bytes seed = readFile(std::string(JPEG_REGRESSIONS_DIR) + "/exif-directory-past-its-segment-then-orientation-8.jpg");
+    EXPECT_EQ(decode(seed).params.exifOrientation, 8u);
 }
 
 TEST(JpegExif, MalformedTiffIsIgnored)
