@@ -108,6 +108,17 @@ StoredWalk WalkFor(int orientation, std::uint32_t w, std::uint32_t h)
 
 } // namespace
 
+int FrameBuilder::Reduction(std::uint32_t fullWidth, std::uint32_t fullHeight, int orientation, LONG fit, LONG width,
+                            LONG height)
+{
+    if (width <= 0 || height <= 0) return 1;
+    const bool swap = PicturePlacement::SwapsSides(orientation);
+    const std::uint32_t uprightWidth = swap ? fullHeight : fullWidth;
+    const std::uint32_t uprightHeight = swap ? fullWidth : fullHeight;
+    const auto rect = PicturePlacement::Place(uprightWidth, uprightHeight, width, height, fit);
+    return PicturePlacement::Reduction(uprightWidth, uprightHeight, rect);
+}
+
 std::uint32_t FrameBuilder::Picture::UprightWidth() const
 {
     return PicturePlacement::SwapsSides(orientation) ? height : width;
@@ -192,15 +203,9 @@ HRESULT FrameBuilder::DecodePicture(Picture& picture, const PictureOptions& opti
         options.orientation == OrientationExif && c.exifOrientation >= 1 && c.exifOrientation <= 8
             ? static_cast<int>(c.exifOrientation)
             : 1;
-    int reduction = 1;
-    if (options.scaling == ScalingSmooth && width > 0 && height > 0) {
-        Picture full;
-        full.width = fullWidth;
-        full.height = fullHeight;
-        full.orientation = picture.orientation;
-        const auto rect = PicturePlacement::Place(full.UprightWidth(), full.UprightHeight(), width, height, options.fit);
-        reduction = PicturePlacement::Reduction(full.UprightWidth(), full.UprightHeight(), rect);
-    }
+    const int reduction = options.scaling == ScalingSmooth
+                              ? Reduction(fullWidth, fullHeight, picture.orientation, options.fit, width, height)
+                              : 1;
     const std::uint32_t outWidth = (fullWidth + reduction - 1) / reduction;
     const std::uint32_t outHeight = (fullHeight + reduction - 1) / reduction;
     const std::uint64_t pixels = std::uint64_t{outWidth} * outHeight;

@@ -59,6 +59,9 @@ public:
                        const PictureOptions& options = {}) const;
 
 private:
+    // The decoder's reduction for smooth scaling of a full-size picture into the frame.
+    static int Reduction(std::uint32_t fullWidth, std::uint32_t fullHeight, int orientation, LONG fit, LONG width,
+                         LONG height);
     void FitNearest(std::uint32_t srcWidth, std::uint32_t srcHeight, BYTE* frame, LONG width, LONG height,
                     LONG fit) const;
     bool Reserve(std::uint64_t size);
