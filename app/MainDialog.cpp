@@ -156,9 +156,7 @@ void MainDialog::RefreshAfterSelection()
     host.SetProgressRange(0, count);
     host.SetProgressPos(0);
     engine->SetCurrentPicture(0);
-    WCHAR name[MaxPath] = {};
-    engine->PictureFileName(0, name, MaxPath);
-    PreviewFrame::Show(name, host.PreviewHandle(), host);
+    PreviewFrame::Show(*engine, host.PreviewHandle(), host);
     SetProgressView(ProgressView::Shown);
 }
 

@@ -24,6 +24,10 @@ public:
     {
         engine.PictureFileName(index, buffer, capacity);
     }
+    bool RenderPicture(int index, std::vector<BYTE>& frame, LONG& width, LONG& height) override
+    {
+        return engine.RenderPicture(index, frame, width, height);
+    }
     void MakeMovie(const std::u16string& outputPath, HWND previewWindow) override
     {
         engine.MakeMovie(outputPath, previewWindow);

@@ -6,6 +6,7 @@
 #include "platform/mediagraph/GraphControl.h"
 
 #include <string>
+#include <vector>
 
 class WorkflowEngine {
 public:
@@ -20,6 +21,8 @@ public:
     virtual int CurrentPicture() = 0;
     virtual void SetCurrentPicture(int index) = 0;
     virtual void PictureFileName(int index, WCHAR* buffer, LONG capacity) = 0;
+    // Picture `index` as the movie's frame: bottom-up 24-bit rows padded to 4 bytes.
+    virtual bool RenderPicture(int index, std::vector<BYTE>& frame, LONG& width, LONG& height) = 0;
     virtual void MakeMovie(const std::u16string& outputPath, HWND previewWindow) = 0;
     virtual HRESULT Play(HWND previewWindow) = 0;
     // 0 stopped, 1 paused, 2 running, anything else when unreadable.

@@ -2,12 +2,14 @@
 
 #include "config/IniFile.h"
 #include "engine/ErrorWords.h"
+#include "engine/PictureKeys.h"
 #include "platform/base/WideText.h"
 #include "platform/mediagraph/MediaTypes.h"
 #include "platform/resource/MessageBox.h"
 
 #include <cstdint>
 #include <cstdio>
+#include <new>
 #include <tuple>
 #include <utility>
 
@@ -149,10 +151,14 @@ bool MovieEngine::LoadSettings(const std::u16string& path)
     IniFile file(narrowPath);
     if (!file.Load()) return false;
     MovieSettings loaded;
+    // The [Picture] keys are optional each, so they count whether the others are complete or not.
+    ReadPictureKeys(file, loaded.picture);
+    const std::size_t pictureRefusals = refusedSettings.size();
     for (const SettingKey& key : SettingKeys) {
         const std::int32_t value = file.GetInt(key.section, key.name, -1);
         if (value == -1) {
-            refusedSettings.clear();
+            refusedSettings.resize(pictureRefusals);
+            ApplyPictureOptions(loaded.picture);
             return false;
         }
         // A value no movie can be made with (a negative bit rate would wrap to
@@ -172,9 +178,30 @@ bool MovieEngine::LoadSettings(const std::u16string& path)
     return ApplySettings(loaded);
 }
 
+void MovieEngine::ReadPictureKeys(const IniFile& file, PictureOptions& options)
+{
+    for (const char* name : PictureKeys::Names) {
+        const int section = file.FindSection(PictureKeys::Section);
+        if (section < 0 || file.FindKey(section, name) < 0) continue;
+        std::string refusal;
+        if (!PictureKeys::Set(name, file.GetValue(PictureKeys::Section, name, ""), options, refusal))
+            refusedSettings.push_back(refusal);
+    }
+}
+
+bool MovieEngine::ApplyPictureOptions(const PictureOptions& options)
+{
+    if (!ready) return false;
+    const HRESULT hr = sourceConfig->SetPictureOptions(options.orientation, options.fit, options.scaling);
+    if (FAILED(hr)) return false;
+    settings.picture = options;
+    return true;
+}
+
 bool MovieEngine::ApplySettings(const MovieSettings& values)
 {
     if (!ready) return false;
+    if (!ApplyPictureOptions(values.picture)) return false;
     LONG width = values.width;
     LONG height = values.height;
     LONG frameSpeed = values.frameSpeed;
@@ -275,6 +302,20 @@ void MovieEngine::PictureFileName(int index, WCHAR* buffer, LONG capacity)
 {
     if (!ready) return;
     sourceConfig->GetPictureName(index, buffer, capacity);
+}
+
+bool MovieEngine::RenderPicture(int index, std::vector<BYTE>& frame, LONG& width, LONG& height)
+{
+    if (!ready) return false;
+    width = settings.width;
+    height = settings.height;
+    const DWORD bytes = DibSize(width, height, 24);
+    try {
+        frame.resize(bytes);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return SUCCEEDED(sourceConfig->RenderPicture(index, width, height, frame.data(), static_cast<LONG>(bytes)));
 }
 
 int MovieEngine::GraphState()

@@ -19,6 +19,8 @@
 #include <string>
 #include <vector>
 
+class IniFile;
+
 // The window message by which graph events reach the front end.
 inline constexpr UINT WM_GRAPHNOTIFY = 0x8000 + 100;
 
@@ -43,6 +45,8 @@ public:
     bool LoadSettings(const std::u16string& path);
     const std::vector<std::string>& RefusedSettings() const { return refusedSettings; }
     bool ApplySettings(const MovieSettings& values);
+    // Only the [Picture] options, leaving the other settings as they are.
+    bool ApplyPictureOptions(const PictureOptions& options);
     const MovieSettings& Settings() const { return settings; }
 
     void SetPictureFolder(const std::u16string& path);
@@ -53,6 +57,10 @@ public:
     int CurrentPicture();
     void SetCurrentPicture(int index);
     void PictureFileName(int index, WCHAR* buffer, LONG capacity);
+    // Picture `index` as the movie's frame shows it: the frame size and [Picture]
+    // options in force, bottom-up BGR rows padded to 4 bytes, drawn by the picture
+    // source itself. False, nothing reported, when the picture cannot be read.
+    bool RenderPicture(int index, std::vector<BYTE>& frame, LONG& width, LONG& height);
 
     // Builds the encode graph (through a tee and the video renderer when a
     // preview window is given) and runs it; completion arrives as EC_COMPLETE.
@@ -76,7 +84,10 @@ public:
     void ReportError(HRESULT hr, const char* file = __builtin_FILE(), int line = __builtin_LINE());
 
 private:
+    // Bytes of a bottom-up DIB with rows padded to four bytes; 0 when it does not fit a DWORD.
+    static DWORD DibSize(LONG width, LONG height, WORD bitCount);
     bool Construct();
+    void ReadPictureKeys(const IniFile& file, PictureOptions& options);
     HRESULT ClearGraph();
     ComPtr<IWMProfile> LoadProfile(int resourceId);
     HRESULT ApplyProfileSettings(IWMProfile* profile);

@@ -23,16 +23,15 @@ const WCHAR* ProfileText(int resourceId)
     return text[size / sizeof(WCHAR) - 1] == 0 ? text : nullptr;
 }
 
-// Bytes of a bottom-up DIB with rows padded to four bytes; 0 when it does not fit a DWORD.
-DWORD DibSize(LONG width, LONG height, WORD bitCount)
+} // namespace
+
+DWORD MovieEngine::DibSize(LONG width, LONG height, WORD bitCount)
 {
     const std::uint64_t rowBytes = (static_cast<std::uint64_t>(width < 0 ? 0 : width) * bitCount + 31) / 32 * 4;
     const std::uint64_t rows = height < 0 ? -static_cast<std::int64_t>(height) : height;
     const std::uint64_t size = rowBytes * rows;
     return size > std::numeric_limits<DWORD>::max() ? 0 : static_cast<DWORD>(size);
 }
-
-} // namespace
 
 ComPtr<IWMProfile> MovieEngine::LoadProfile(int resourceId)
 {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "picsource/PictureOptions.h"
+
 #include <cstdint>
 
 // The values read from config.ini, in the order the engine reads them.
@@ -19,4 +21,6 @@ struct MovieSettings {
     // MP4 and WebM only ([Output] FrameRate, optional): frames per second, 0 for one frame per picture.
     std::int32_t frameRate = 0;
     static constexpr std::int32_t MaxFrameRate = 120;
+    // [Picture], each key optional: how pictures become frames.
+    PictureOptions picture;
 };

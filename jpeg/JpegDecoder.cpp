@@ -205,6 +205,7 @@ int readSteps(JpegContext& c, JpegDecoderState& s, int op) {
     if (s.needFrame) {
       s.adobeSeen = false;
       s.jfifSeen = false;
+      s.exifOrientation = 0;
     }
   }
 
@@ -302,6 +303,7 @@ int readSteps(JpegContext& c, JpegDecoderState& s, int op) {
   c.imageChannels = p.imageChannels;
   c.thumbWidth = p.thumbWidth;
   c.thumbHeight = p.thumbHeight;
+  c.exifOrientation = s.exifOrientation;
   c.colorConversion = p.colorConversion;
   c.upsampling = p.upsampling;
   c.imageColor = p.imageColor;
@@ -364,6 +366,7 @@ int jpegInit(JpegContext* c) {
   c->colorConversion = 1;
   c->upsampling = 1;
   c->quality = 75;
+  c->exifOrientation = 0;
 
   JPEG_PROPERTIES& p = c->props;
   p.operation = Setup;

@@ -203,6 +203,9 @@ struct JpegContext {
   std::uint32_t colorConversion;
   std::uint32_t upsampling;
   std::uint32_t quality;            // encoder only (default 75)
+  // Result of a params read: the Exif orientation (1 to 8) of the first APP1 "Exif"
+  // block before the frame header, 0 without one or when its TIFF data is malformed.
+  std::uint32_t exifOrientation;
   JPEG_PROPERTIES props;            // the working record
 };
 

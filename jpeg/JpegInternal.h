@@ -222,6 +222,7 @@ struct JpegDecoderState {
   std::uint16_t jfifVersion = 0x0101;
   std::uint8_t jfifUnits = 0;
   std::uint16_t jfifXDensity = 1, jfifYDensity = 1;
+  std::uint32_t exifOrientation = 0;  // of the frame's first APP1 Exif block, 0 when none
 
   std::int32_t cpuClass = 0;
   xtpjpeg::OutputTarget out;

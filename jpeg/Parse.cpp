@@ -1,5 +1,6 @@
 // JPEG stream parsing: the input reader, marker search, marker segments, and
 // the marker-driven loop of one jpegRead operation.
+#include "jpeg/Exif.h"
 #include "jpeg/JpegInternal.h"
 #include "jpeg/RegionIndex.h"
 
@@ -596,6 +597,17 @@ int parseApp0(JPEG_PROPERTIES& p, JpegDecoderState& s) {
   return kOk;
 }
 
+// Only the frame's first Exif block counts; later APP1 segments (XMP among them) are
+// passed over by their length as before.
+int parseApp1(JpegDecoderState& s) {
+  if (!s.needFrame || s.exifOrientation != 0) return skipSegment(s.input);
+  Body body;
+  const int rc = readSegment(s.input, body);
+  if (rc != kOk) return rc;
+  s.exifOrientation = exifOrientation(body.data, body.size);
+  return kOk;
+}
+
 int parseApp14(JPEG_PROPERTIES& p, JpegDecoderState& s) {
   InputReader& in = s.input;
   int length = 0;
@@ -717,6 +729,10 @@ int runOperation(JPEG_PROPERTIES& p, JpegDecoderState& s) {
         return kOk;
       case 0xE0:
         rc = parseApp0(p, s);
+        if (rc != kOk) return rc;
+        break;
+      case 0xE1:
+        rc = parseApp1(s);
         if (rc != kOk) return rc;
         break;
       case 0xEE:

@@ -2,7 +2,10 @@
 
 #include "jpeg/JpegDecoder.h"
 #include "picsource/MediaTypeRecord.h"
+#include "picsource/PicturePlacement.h"
+#include "picsource/SmoothScaler.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -56,7 +59,75 @@ public:
     const bool ready;
 };
 
+JpegOperation ImageRead(int reduction)
+{
+    switch (reduction) {
+    case 2:
+        return ReadHalfBuffer;
+    case 4:
+        return ReadQuarterBuffer;
+    case 8:
+        return ReadEighthBuffer;
+    default:
+        return ReadImageBuffer;
+    }
+}
+
+// Where upright pixel (u, v) of a w x h stored image (top row first) is found: at
+// origin + u * across + v * down bytes. v counts upright rows from the top.
+struct StoredWalk {
+    std::ptrdiff_t origin;
+    std::ptrdiff_t across;
+    std::ptrdiff_t down;
+};
+
+StoredWalk WalkFor(int orientation, std::uint32_t w, std::uint32_t h)
+{
+    const auto row = static_cast<std::ptrdiff_t>(w) * 3;
+    const std::ptrdiff_t right = (static_cast<std::ptrdiff_t>(w) - 1) * 3;
+    const std::ptrdiff_t bottom = (static_cast<std::ptrdiff_t>(h) - 1) * row;
+    switch (orientation) {
+    case 2: // mirrored left to right
+        return {right, -3, row};
+    case 3: // turned half round
+        return {right + bottom, -3, -row};
+    case 4: // mirrored top to bottom
+        return {bottom, 3, -row};
+    case 5: // mirrored along the main diagonal
+        return {0, row, 3};
+    case 6: // to be turned a quarter clockwise
+        return {bottom, -row, 3};
+    case 7: // mirrored along the other diagonal
+        return {right + bottom, -row, -3};
+    case 8: // to be turned a quarter anticlockwise
+        return {right, row, -3};
+    default:
+        return {0, 3, row};
+    }
+}
+
 } // namespace
+
+int FrameBuilder::Reduction(std::uint32_t fullWidth, std::uint32_t fullHeight, int orientation, LONG fit, LONG width,
+                            LONG height)
+{
+    if (width <= 0 || height <= 0) return 1;
+    const bool swap = PicturePlacement::SwapsSides(orientation);
+    const std::uint32_t uprightWidth = swap ? fullHeight : fullWidth;
+    const std::uint32_t uprightHeight = swap ? fullWidth : fullHeight;
+    const auto rect = PicturePlacement::Place(uprightWidth, uprightHeight, width, height, fit);
+    return PicturePlacement::Reduction(uprightWidth, uprightHeight, rect);
+}
+
+std::uint32_t FrameBuilder::Picture::UprightWidth() const
+{
+    return PicturePlacement::SwapsSides(orientation) ? height : width;
+}
+
+std::uint32_t FrameBuilder::Picture::UprightHeight() const
+{
+    return PicturePlacement::SwapsSides(orientation) ? width : height;
+}
 
 std::uint64_t FrameBuilder::FrameStride(LONG width) { return MediaTypeRecord::RowBytes(width, 24); }
 
@@ -102,7 +173,7 @@ HRESULT FrameBuilder::LoadFile(const std::string& path)
     return hr;
 }
 
-HRESULT FrameBuilder::DecodePicture(Picture& picture)
+HRESULT FrameBuilder::DecodePicture(Picture& picture, const PictureOptions& options, LONG width, LONG height)
 {
     DecoderSession session;
     if (!session.ready) return E_OUTOFMEMORY;
@@ -125,85 +196,124 @@ HRESULT FrameBuilder::DecodePicture(Picture& picture)
     }
     c.outColor = ColorRgb;
     c.outChannels = 3;
-    const std::uint32_t width = c.imageWidth;
-    const std::uint32_t height = c.imageHeight;
-    const std::uint64_t pixels = std::uint64_t{width} * height;
-    if (pixels == 0 || pixels > kMaxPicturePixels) return JpegNotSupported;
+    const std::uint32_t fullWidth = c.imageWidth;
+    const std::uint32_t fullHeight = c.imageHeight;
+    if (std::uint64_t{fullWidth} * fullHeight == 0) return JpegNotSupported;
+    picture.orientation =
+        options.orientation == OrientationExif && c.exifOrientation >= 1 && c.exifOrientation <= 8
+            ? static_cast<int>(c.exifOrientation)
+            : 1;
+    const int reduction = options.scaling == ScalingSmooth
+                              ? Reduction(fullWidth, fullHeight, picture.orientation, options.fit, width, height)
+                              : 1;
+    const std::uint32_t outWidth = (fullWidth + reduction - 1) / reduction;
+    const std::uint32_t outHeight = (fullHeight + reduction - 1) / reduction;
+    const std::uint64_t pixels = std::uint64_t{outWidth} * outHeight;
+    if (pixels > kMaxPicturePixels) return JpegNotSupported;
     // A few bytes can declare a huge frame: no pixel memory for more than they can code.
     if (jpegMinimumStreamBytes(&c) > fileSize) return JpegErrorEof;
     picture.pixels.reset(new (std::nothrow) BYTE[pixels * 3]);
     if (!picture.pixels) return E_OUTOFMEMORY;
-    c.outWidth = width;
-    c.outHeight = static_cast<std::int32_t>(height);
+    c.outWidth = outWidth;
+    c.outHeight = static_cast<std::int32_t>(outHeight);
     c.outPadBytes = 0;
     c.outBuffer = picture.pixels.get();
-    rc = jpegRead(&c, ReadImageBuffer);
+    rc = jpegRead(&c, ImageRead(reduction));
     // The frame is built from the size the pixel block was made for; a read that
     // claims another one is not trusted.
-    if (rc == JpegSuccess && (c.imageWidth != width || c.imageHeight != height || c.outChannels != 3))
+    if (rc == JpegSuccess && (c.imageWidth != fullWidth || c.imageHeight != fullHeight || c.outChannels != 3))
         rc = JpegDataError;
     if (rc != JpegSuccess) {
         picture.pixels.reset();
         return rc;
     }
-    picture.width = width;
-    picture.height = height;
+    picture.width = outWidth;
+    picture.height = outHeight;
     return S_OK;
 }
 
 HRESULT FrameBuilder::ConvertToBottomUpBgr(const Picture& picture)
 {
-    const std::uint64_t stride = FrameStride(static_cast<LONG>(picture.width));
-    if (!Reserve(stride * picture.height)) return E_OUTOFMEMORY;
-    const std::size_t rowBytes = std::size_t{picture.width} * 3;
-    for (std::uint32_t row = 0; row < picture.height; ++row) {
-        const BYTE* source = picture.pixels.get() + rowBytes * row;
-        BYTE* target = fileBuffer.get() + stride * (picture.height - 1 - row);
-        for (std::size_t x = 0; x < rowBytes; x += 3) {
-            target[x] = source[x + 2];
-            target[x + 1] = source[x + 1];
-            target[x + 2] = source[x];
+    const std::uint32_t width = picture.UprightWidth();
+    const std::uint32_t height = picture.UprightHeight();
+    const std::uint64_t stride = FrameStride(static_cast<LONG>(width));
+    if (!Reserve(stride * height)) return E_OUTOFMEMORY;
+    const StoredWalk walk = WalkFor(picture.orientation, picture.width, picture.height);
+    const std::size_t rowBytes = std::size_t{width} * 3;
+    for (std::uint32_t row = 0; row < height; ++row) {
+        const BYTE* source = picture.pixels.get() + walk.origin + walk.down * static_cast<std::ptrdiff_t>(row);
+        BYTE* target = fileBuffer.get() + stride * (height - 1 - row);
+        for (std::size_t x = 0; x < rowBytes; x += 3, source += walk.across) {
+            target[x] = source[2];
+            target[x + 1] = source[1];
+            target[x + 2] = source[0];
         }
         std::memset(target + rowBytes, 0, stride - rowBytes);
     }
     return S_OK;
 }
 
-void FrameBuilder::FitToFrame(std::uint32_t srcWidth, std::uint32_t srcHeight, BYTE* frame, LONG width,
-                              LONG height) const
+HRESULT FrameBuilder::FitToFrame(std::uint32_t srcWidth, std::uint32_t srcHeight, BYTE* frame, LONG width,
+                                 LONG height, const PictureOptions& options) const
 {
-    if (width <= 0 || height <= 0) return;
+    if (width <= 0 || height <= 0 || srcWidth == 0 || srcHeight == 0) return S_OK;
+    if (options.scaling != ScalingSmooth) {
+        FitNearest(srcWidth, srcHeight, frame, width, height, options.fit);
+        return S_OK;
+    }
+    const SmoothScaler::Image source{fileBuffer.get(), srcWidth, srcHeight, FrameStride(static_cast<LONG>(srcWidth))};
+    const auto rect = PicturePlacement::Place(srcWidth, srcHeight, width, height, options.fit);
+    return SmoothScaler::Scale(source, rect, frame, width, height) ? S_OK : E_OUTOFMEMORY;
+}
+
+// Anchored at the bottom-left pixel of the picture's rectangle; the part of the
+// rectangle outside the frame is not visited.
+void FrameBuilder::FitNearest(std::uint32_t srcWidth, std::uint32_t srcHeight, BYTE* frame, LONG width, LONG height,
+                              LONG fit) const
+{
     const std::uint64_t srcStride = FrameStride(static_cast<LONG>(srcWidth));
     const std::uint64_t dstStride = FrameStride(width);
     const BYTE* source = fileBuffer.get();
-    if (srcWidth == static_cast<std::uint32_t>(width) && srcHeight == static_cast<std::uint32_t>(height)) {
+    const PicturePlacement::Rect rect = PicturePlacement::Place(srcWidth, srcHeight, width, height, fit);
+    const PicturePlacement::Rect whole{0, 0, width, height};
+    if (rect == whole && srcWidth == static_cast<std::uint32_t>(width) &&
+        srcHeight == static_cast<std::uint32_t>(height)) {
         std::memcpy(frame, source, srcStride * srcHeight);
         return;
     }
-    const double fx = static_cast<double>(srcWidth) / width;
-    const double fy = static_cast<double>(srcHeight) / height;
-    std::vector<std::uint32_t> columnOffset(static_cast<std::size_t>(width));
-    for (LONG j = 0; j < width; ++j) columnOffset[static_cast<std::size_t>(j)] = 3 * static_cast<std::uint32_t>(j * fx);
-    for (LONG i = 0; i < height; ++i) {
-        const BYTE* sourceRow = source + static_cast<std::uint64_t>(i * fy) * srcStride;
-        BYTE* targetRow = frame + static_cast<std::uint64_t>(i) * dstStride;
-        for (LONG j = 0; j < width; ++j) {
-            const BYTE* pixel = sourceRow + columnOffset[static_cast<std::size_t>(j)];
-            targetRow[3 * j] = pixel[0];
-            targetRow[3 * j + 1] = pixel[1];
-            targetRow[3 * j + 2] = pixel[2];
+    const double fx = static_cast<double>(srcWidth) / static_cast<double>(rect.width);
+    const double fy = static_cast<double>(srcHeight) / static_cast<double>(rect.height);
+    const std::int64_t left = std::max<std::int64_t>(0, rect.left);
+    const std::int64_t right = std::min<std::int64_t>(width, rect.left + rect.width);
+    const std::int64_t bottom = std::max<std::int64_t>(0, rect.bottom);
+    const std::int64_t top = std::min<std::int64_t>(height, rect.bottom + rect.height);
+    std::vector<std::uint32_t> columnOffset(static_cast<std::size_t>(std::max<std::int64_t>(0, right - left)));
+    for (std::int64_t j = left; j < right; ++j) {
+        const auto sx = std::min(srcWidth - 1, static_cast<std::uint32_t>(static_cast<double>(j - rect.left) * fx));
+        columnOffset[static_cast<std::size_t>(j - left)] = 3 * sx;
+    }
+    for (std::int64_t i = bottom; i < top; ++i) {
+        const auto sy = std::min<std::uint64_t>(srcHeight - 1,
+                                                static_cast<std::uint64_t>(static_cast<double>(i - rect.bottom) * fy));
+        const BYTE* sourceRow = source + sy * srcStride;
+        BYTE* targetRow = frame + static_cast<std::uint64_t>(i) * dstStride + 3 * static_cast<std::uint64_t>(left);
+        for (const std::uint32_t offset : columnOffset) {
+            const BYTE* pixel = sourceRow + offset;
+            *targetRow++ = pixel[0];
+            *targetRow++ = pixel[1];
+            *targetRow++ = pixel[2];
         }
     }
 }
 
-HRESULT FrameBuilder::ReadPicture(const std::string& path, BYTE* frame, LONG width, LONG height)
+HRESULT FrameBuilder::ReadPicture(const std::string& path, BYTE* frame, LONG width, LONG height,
+                                  const PictureOptions& options)
 {
     Picture picture;
     HRESULT hr = LoadFile(path);
-    if (SUCCEEDED(hr)) hr = DecodePicture(picture);
+    if (SUCCEEDED(hr)) hr = DecodePicture(picture, options, width, height);
     if (SUCCEEDED(hr)) hr = ConvertToBottomUpBgr(picture);
     if (FAILED(hr)) return hr;
     picture.pixels.reset();
-    FitToFrame(picture.width, picture.height, frame, width, height);
-    return S_OK;
+    return FitToFrame(picture.UprightWidth(), picture.UprightHeight(), frame, width, height, options);
 }

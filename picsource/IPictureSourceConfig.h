@@ -6,6 +6,7 @@
 // filter is paused or running. Missing pointer arguments answer E_POINTER.
 #pragma once
 
+#include "picsource/PictureOptions.h"
 #include "platform/com/Com.h"
 #include "platform/mediagraph/MediaGraph.h"
 #include "platform/mediagraph/MediaResults.h"
@@ -58,6 +59,20 @@ struct IPictureSourceConfig : IUnknown {
     // E_INVALIDARG (nothing written) for an index outside the list or a path that does not
     // fit with its terminator.
     virtual HRESULT GetPictureName(LONG index, LPWSTR buffer, LONG capacity) = 0;
+
+    // Appended after the original eleven, so that their slots stay where they were.
+
+    // Stopped only. How each picture becomes a frame (PictureOptions.h); E_INVALIDARG,
+    // nothing changed, for a value outside its enumeration.
+    virtual HRESULT SetPictureOptions(LONG orientation, LONG fit, LONG scaling) = 0;
+    virtual HRESULT GetPictureOptions(LONG* orientation, LONG* fit, LONG* scaling) = 0;
+    // Any state: picture `index` as the stream would deliver it with the options in
+    // force, into a caller's frame of width x height (20..16384 each way) of
+    // frameBytes, at least height rows of ((width x 24 + 31) / 32) x 4 bytes. The
+    // stream's own position and buffers are not touched. E_INVALIDARG for an index
+    // outside the list, a size out of range or too small a frame; the reading's
+    // failure (see EC_PICTURE_SKIPPED) when the picture cannot be read.
+    virtual HRESULT RenderPicture(LONG index, LONG width, LONG height, BYTE* frame, LONG frameBytes) = 0;
 
 protected:
     ~IPictureSourceConfig() = default;

@@ -58,6 +58,18 @@ HRESULT PictureSource::SetCurrentPicture(LONG index) { return stream->SetCurrent
 HRESULT PictureSource::GetPictureCount(LONG* count) { return stream->GetPictureCount(count); }
 HRESULT PictureSource::SetWorkerPriority(LONG priority) { return stream->SetWorkerPriority(priority); }
 HRESULT PictureSource::GetOutputType(AM_MEDIA_TYPE* mediaType) { return stream->GetOutputType(mediaType); }
+HRESULT PictureSource::SetPictureOptions(LONG orientation, LONG fit, LONG scaling)
+{
+    return stream->SetPictureOptions(orientation, fit, scaling);
+}
+HRESULT PictureSource::GetPictureOptions(LONG* orientation, LONG* fit, LONG* scaling)
+{
+    return stream->GetPictureOptions(orientation, fit, scaling);
+}
+HRESULT PictureSource::RenderPicture(LONG index, LONG width, LONG height, BYTE* frame, LONG frameBytes)
+{
+    return stream->RenderPicture(index, width, height, frame, frameBytes);
+}
 HRESULT PictureSource::GetPictureName(LONG index, LPWSTR buffer, LONG capacity)
 {
     return stream->GetPictureName(index, buffer, capacity);

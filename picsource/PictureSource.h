@@ -34,6 +34,9 @@ public:
     HRESULT SetWorkerPriority(LONG priority) override;
     HRESULT GetOutputType(AM_MEDIA_TYPE* mediaType) override;
     HRESULT GetPictureName(LONG index, LPWSTR buffer, LONG capacity) override;
+    HRESULT SetPictureOptions(LONG orientation, LONG fit, LONG scaling) override;
+    HRESULT GetPictureOptions(LONG* orientation, LONG* fit, LONG* scaling) override;
+    HRESULT RenderPicture(LONG index, LONG width, LONG height, BYTE* frame, LONG frameBytes) override;
 
 private:
     explicit PictureSource(IUnknown* outer);

@@ -172,6 +172,45 @@ HRESULT PictureStream::GetPictureName(LONG index, LPWSTR buffer, LONG capacity)
     return S_OK;
 }
 
+HRESULT PictureStream::SetPictureOptions(LONG orientation, LONG fit, LONG scaling)
+{
+    const PictureOptions options{orientation, fit, scaling};
+    if (!owner.IsStopped() || !options.IsValid()) return E_INVALIDARG;
+    std::lock_guard lock(streamLock);
+    settings.options = options;
+    return S_OK;
+}
+
+HRESULT PictureStream::GetPictureOptions(LONG* orientation, LONG* fit, LONG* scaling)
+{
+    if (!orientation || !fit || !scaling) return E_POINTER;
+    std::lock_guard lock(streamLock);
+    *orientation = settings.options.orientation;
+    *fit = settings.options.fit;
+    *scaling = settings.options.scaling;
+    return S_OK;
+}
+
+HRESULT PictureStream::RenderPicture(LONG index, LONG width, LONG height, BYTE* frame, LONG frameBytes)
+{
+    if (!frame) return E_POINTER;
+    if (width < 1 || height < 1 || width > kMaxFrameSide || height > kMaxFrameSide || frameBytes < 0 ||
+        FrameBuilder::FrameStride(width) * static_cast<std::uint64_t>(height) > static_cast<std::uint64_t>(frameBytes))
+        return E_INVALIDARG;
+    std::string path;
+    PictureOptions options;
+    {
+        std::lock_guard lock(streamLock);
+        if (index < 0 || static_cast<std::size_t>(index) >= settings.pictures.size()) return E_INVALIDARG;
+        path = Utf8FromWide(settings.folder + settings.pictures[static_cast<std::size_t>(index)]);
+        options = settings.options;
+    }
+    // A builder of its own: the streaming thread's buffer may be in use right now.
+    FrameBuilder builder;
+    std::memset(frame, 0, static_cast<std::size_t>(frameBytes));
+    return builder.ReadPicture(path, frame, width, height, options);
+}
+
 // ---- Media types and buffers ----
 
 HRESULT PictureStream::GetMediaType(int position, AM_MEDIA_TYPE* type)
@@ -273,7 +312,7 @@ HRESULT PictureStream::FillBuffer(IMediaSample* sample)
         if (index < 0 || static_cast<std::size_t>(index) >= settings.pictures.size()) return S_FALSE;
         nextPicture = index + 1;
         const std::string path = Utf8FromWide(settings.folder + settings.pictures[static_cast<std::size_t>(index)]);
-        const HRESULT read = frameBuilder.ReadPicture(path, buffer, settings.width, settings.height);
+        const HRESULT read = frameBuilder.ReadPicture(path, buffer, settings.width, settings.height, settings.options);
         if (SUCCEEDED(read)) break;
         owner.NotifyEvent(EC_PICTURE_SKIPPED, index, read);
     }

@@ -23,6 +23,7 @@ struct PictureSettings {
     std::u16string folder;
     std::vector<std::u16string> pictures;
     std::atomic<LONG> workerPriority{0};
+    PictureOptions options;
 };
 
 class PictureStream final : public SourceStreamBase, public SeekingBase, public IPictureSourceConfig {
@@ -53,6 +54,9 @@ public:
     HRESULT SetWorkerPriority(LONG priority) override;
     HRESULT GetOutputType(AM_MEDIA_TYPE* mediaType) override;
     HRESULT GetPictureName(LONG index, LPWSTR buffer, LONG capacity) override;
+    HRESULT SetPictureOptions(LONG orientation, LONG fit, LONG scaling) override;
+    HRESULT GetPictureOptions(LONG* orientation, LONG* fit, LONG* scaling) override;
+    HRESULT RenderPicture(LONG index, LONG width, LONG height, BYTE* frame, LONG frameBytes) override;
 
     HRESULT CheckMediaType(const AM_MEDIA_TYPE* type) override;
     HRESULT GetMediaType(int position, AM_MEDIA_TYPE* type) override;

@@ -8,9 +8,8 @@
 // Usage: picsource-bench [FOLDER] [ROUNDS]. Without a folder, a deterministic set of
 // photographs of 2 to 12 megapixels is made once with ImageMagick in
 // /tmp/picsource-bench-photos.
+#include "bench/picsource/BenchPhotos.h"
 #include "picsource/FrameBuilder.h"
-#include "picsource/PictureFolder.h"
-#include "platform/base/WideText.h"
 
 #include <turbojpeg.h>
 
@@ -131,12 +130,7 @@ int main(int argc, char** argv)
 {
     const std::string folder = argc > 1 ? argv[1] : MakePhotos();
     const int rounds = argc > 2 ? std::atoi(argv[2]) : 3;
-    const std::u16string wideFolder = PictureFolder::WithSeparator(WideFromUtf8(folder));
-    const std::vector<std::u16string> names = PictureFolder::List(wideFolder);
-    if (names.empty()) {
-        std::fprintf(stderr, "picsource-bench: no *.jpg in %s\n", folder.c_str());
-        return 1;
-    }
+    const std::vector<std::string> paths = BenchPhotos("picsource-bench", folder);
     std::vector<BYTE> frame(FrameBuilder::FrameStride(kWidth) * kHeight);
     FrameBuilder ours;
     FrameBuilder baseline;
@@ -144,15 +138,14 @@ int main(int argc, char** argv)
     Times ourTimes, baselineTimes;
     // Alternate the two per picture so that both see the same machine load.
     for (int round = 0; round < rounds; ++round) {
-        for (const std::u16string& name : names) {
-            const std::string path = Utf8FromWide(wideFolder + name);
+        for (const std::string& path : paths) {
             if (!OurFrame(ours, path, frame.data(), ourTimes)) std::fprintf(stderr, "ours failed: %s\n", path.c_str());
             if (!BaselineFrame(turbo, baseline, path, frame.data(), baselineTimes))
                 std::fprintf(stderr, "baseline failed: %s\n", path.c_str());
         }
     }
     tjDestroy(turbo);
-    std::printf("%zu photographs in %s, %d rounds, frames of %dx%d\n", names.size(), folder.c_str(), rounds,
+    std::printf("%zu photographs in %s, %d rounds, frames of %dx%d\n", paths.size(), folder.c_str(), rounds,
                 static_cast<int>(kWidth), static_cast<int>(kHeight));
     Print("XTPPic (our decoder)", ourTimes);
     Print("baseline (TurboJPEG)", baselineTimes);

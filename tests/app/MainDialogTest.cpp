@@ -6,11 +6,10 @@
 #include "platform/mediagraph/GraphControl.h"
 #include "platform/mediagraph/MediaResults.h"
 
-#include <QImage>
+#include <QString>
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
-#include <filesystem>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -156,6 +155,15 @@ public:
         std::copy(name.begin(), name.end(), buffer);
         buffer[name.size()] = 0;
     }
+    bool RenderPicture(int index, std::vector<BYTE>& frame, LONG& width, LONG& height) override
+    {
+        log.push_back("RenderPicture " + std::to_string(index));
+        if (previewFrame.empty()) return false;
+        frame = previewFrame;
+        width = previewWidth;
+        height = previewHeight;
+        return true;
+    }
     void MakeMovie(const std::u16string& path, HWND preview) override
     {
         log.push_back("MakeMovie " + Narrow(path) + " " + std::to_string(reinterpret_cast<std::uintptr_t>(preview)));
@@ -198,6 +206,10 @@ public:
     int state = 0;
     HRESULT playResult = S_OK;
     std::u16string firstPicture = u"/nonexistent/first.jpg";
+    // The first frame the picture source would make; empty: the picture cannot be read.
+    std::vector<BYTE> previewFrame;
+    LONG previewWidth = 0;
+    LONG previewHeight = 0;
     ComPtr<IMediaEventEx> events;
     ComPtr<IMediaEventSink> sink;
 };
@@ -366,31 +378,28 @@ TEST_F(MainDialogTest, FolderWithoutPicturesSaysSoAndLeavesTheBar)
 
 TEST_F(MainDialogTest, AcceptedFolderShowsCountResetsBarAndDrawsThePreview)
 {
-    const std::filesystem::path picture =
-        std::filesystem::temp_directory_path() / ("reelsmith-preview-" + std::to_string(getpid()) + ".jpg");
-    QImage image(64, 32, QImage::Format_RGB32);
-    image.fill(QColor(0, 0, 255));
-    ASSERT_TRUE(image.save(QString::fromStdString(picture.string()), "JPG"));
     Init();
-    engine->firstPicture = picture.u16string();
+    // The movie's first frame, 1280 x 720, as the engine makes it: its first pixel blue.
+    engine->previewWidth = 1280;
+    engine->previewHeight = 720;
+    engine->previewFrame.assign(1280 * 3 * 720, 0);
+    engine->previewFrame[0] = 255;
     host.timerRunning = true;
     AcceptFolder(12);
-    std::filesystem::remove(picture);
 
     EXPECT_EQ(LastMessage().text, "12 個JPGファイルはロードされています。");
     EXPECT_EQ(log[2], "Stop");
     EXPECT_EQ(log[3], "SetPictureFolder /photos");
     EXPECT_EQ(log[4], "SetCurrentPicture 0");
+    EXPECT_EQ(log[5], "RenderPicture 0");
     EXPECT_FALSE(host.timerRunning);
     EXPECT_EQ(host.range, (std::pair<int, int>{0, 12}));
     EXPECT_EQ(host.progress, 0);
     EXPECT_TRUE(host.visible[ProgressControl]);
     EXPECT_TRUE(host.enabled[ProgressControl]);
     EXPECT_EQ(host.drawnTo, host.PreviewHandle());
-    EXPECT_EQ(host.frameSize, (std::vector<LONG>{640, 480, 24}));
-    ASSERT_EQ(host.firstPixel.size(), 3u);
-    EXPECT_GT(host.firstPixel[0], 200) << "blue first in each pixel";
-    EXPECT_LT(host.firstPixel[2], 60);
+    EXPECT_EQ(host.frameSize, (std::vector<LONG>{1280, 720, 24}));
+    EXPECT_EQ(host.firstPixel, (std::vector<int>{255, 0, 0}));
 }
 
 TEST_F(MainDialogTest, UnreadablePictureDrawsNothingAndSaysNothingMore)

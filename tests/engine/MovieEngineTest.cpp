@@ -350,3 +350,58 @@ TEST_F(MovieEngineTest, EveryCodeTheProgramRaisesIsSaidInWords)
 }
 
 } // namespace
+
+TEST_F(MovieEngineTest, PictureKeysAreReadEachOnItsOwn)
+{
+    WriteConfig(std::string(SmallConfig) + "[picture]\norientation=EXIF\nFit=Letterbox  ; whole\nScaling=smooth;\n");
+    ASSERT_TRUE(engine->LoadSettings(WideFromUtf8(Output("config.ini"))));
+    EXPECT_EQ(engine->Settings().picture, (PictureOptions{OrientationExif, FitLetterbox, ScalingSmooth}));
+    EXPECT_TRUE(engine->RefusedSettings().empty());
+
+    // A misspelt key is not one; an unknown word keeps the default and is said.
+    WriteConfig(std::string(SmallConfig) + "[Picture]\nFit=zoom\nFitt=crop\nScaling=smooth\n");
+    ASSERT_TRUE(engine->LoadSettings(WideFromUtf8(Output("config.ini"))));
+    EXPECT_EQ(engine->Settings().picture, (PictureOptions{OrientationIgnore, FitStretch, ScalingSmooth}));
+    EXPECT_EQ(engine->RefusedSettings(),
+              (std::vector<std::string>{"Fit=zoom is not stretch, letterbox or crop; stretch is used"}));
+
+    // Without the five other keys, those keep their values but the picture keys count.
+    WriteConfig("[Picture]\nFit=crop\n");
+    EXPECT_FALSE(engine->LoadSettings(WideFromUtf8(Output("config.ini"))));
+    EXPECT_EQ(engine->Settings().picture.fit, FitCrop);
+    EXPECT_EQ(engine->Settings().width, 160);
+
+    UseSmallConfig();
+    EXPECT_EQ(engine->Settings().picture, PictureOptions{});
+}
+
+TEST_F(MovieEngineTest, RenderPictureDrawsTheFirstFrameWithTheOptions)
+{
+    // The 4:3 picture in a 16:9 frame: letterboxed, a 120-pixel picture between
+    // 20-pixel borders.
+    WriteConfig("[Screen]\nwidth=160\nheight=90\nFrameSpeed=200\nQuality=150000\n[System]\nWorkThreadPriority=0\n"
+                "[Picture]\nFit=letterbox\nScaling=smooth\n");
+    ASSERT_TRUE(engine->LoadSettings(WideFromUtf8(Output("config.ini"))));
+    engine->SetPictureFolder(WideFromUtf8(Media("large")));
+    std::vector<BYTE> frame;
+    LONG width = 0;
+    LONG height = 0;
+    ASSERT_TRUE(engine->RenderPicture(0, frame, width, height));
+    EXPECT_EQ(width, 160);
+    EXPECT_EQ(height, 90);
+    ASSERT_EQ(frame.size(), 160u * 3 * 90);
+    auto pixelSum = [&](int x, int y) {
+        const BYTE* p = &frame[static_cast<std::size_t>(y) * 480 + 3 * static_cast<std::size_t>(x)];
+        return p[0] + p[1] + p[2];
+    };
+    for (const int y : {0, 45, 89}) {
+        EXPECT_EQ(pixelSum(0, y) + pixelSum(19, y) + pixelSum(140, y) + pixelSum(159, y), 0) << y;
+        EXPECT_GT(pixelSum(21, y), 0) << y;
+        EXPECT_GT(pixelSum(138, y), 0) << y;
+    }
+
+    engine->SetPictureFolder(WideFromUtf8(Media("broken")));
+    EXPECT_TRUE(engine->RenderPicture(0, frame, width, height));
+    EXPECT_FALSE(engine->RenderPicture(1, frame, width, height)) << "cut short";
+    EXPECT_FALSE(engine->RenderPicture(3, frame, width, height)) << "past the list";
+}

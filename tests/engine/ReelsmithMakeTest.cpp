@@ -285,6 +285,34 @@ TEST_F(ReelsmithMakeTest, AnAbsurdQualityKeepsTheDefaultAndSaysSo)
     EXPECT_EQ(streams[0].width, 96) << "the other values are used";
 }
 
+TEST_F(ReelsmithMakeTest, PictureKeysAtTheirDefaultsChangeNoByteAndUnknownWordsKeepThem)
+{
+    const std::string screen = "[Screen]\nwidth=96\nheight=64\nFrameSpeed=100\nQuality=100000\n"
+                               "[System]\nWorkThreadPriority=0\n";
+    std::ofstream(folder / "config.ini") << screen;
+    ASSERT_EQ(Run(Media("mixed") + " plain.wmv"), 0) << messages;
+    std::ofstream(folder / "config.ini") << screen << "[Picture]\nOrientation=ignore\nFit=stretch\nScaling=nearest\n";
+    ASSERT_EQ(Run(Media("mixed") + " explicit.wmv"), 0) << messages;
+    EXPECT_EQ(ReadFile("explicit.wmv"), ReadFile("plain.wmv"));
+
+    std::ofstream(folder / "config.ini") << screen << "[Picture]\nFit=zoom\n";
+    ASSERT_EQ(Run("--orientation sideways " + Media("mixed") + " unknown.wmv"), 0) << messages;
+    EXPECT_NE(messages.find("config.ini: Fit=zoom is not stretch, letterbox or crop; stretch is used"),
+              std::string::npos)
+        << messages;
+    EXPECT_NE(messages.find("Orientation=sideways is not ignore or exif; ignore is used"), std::string::npos)
+        << messages;
+    EXPECT_EQ(ReadFile("unknown.wmv"), ReadFile("plain.wmv"));
+
+    // The options win over the file, and change the frames.
+    std::ofstream(folder / "config.ini") << screen << "[Picture]\nFit=crop\n";
+    ASSERT_EQ(Run("--fit letterbox --smooth --orientation exif " + Media("mixed") + " fitted.wmv"), 0) << messages;
+    EXPECT_NE(ReadFile("fitted.wmv"), ReadFile("plain.wmv"));
+    std::ofstream(folder / "config.ini") << screen << "[Picture]\nFit=letterbox\nScaling=smooth\nOrientation=exif\n";
+    ASSERT_EQ(Run(Media("mixed") + " configured.wmv"), 0) << messages;
+    EXPECT_EQ(ReadFile("configured.wmv"), ReadFile("fitted.wmv"));
+}
+
 TEST_F(ReelsmithMakeTest, CommandLineMistakesAreExitTwo)
 {
     EXPECT_EQ(Run("--help"), 0);

@@ -4,7 +4,7 @@
 set -eu
 out=$1
 rm -rf "$out"
-mkdir -p "$out/photos/d.jpg" "$out/exact" "$out/grey" "$out/broken" "$out/cmyk" "$out/tiny" "$out/empty" "$out/rgb"
+mkdir -p "$out/fit" "$out/photos/d.jpg" "$out/exact" "$out/grey" "$out/broken" "$out/cmyk" "$out/tiny" "$out/empty" "$out/rgb"
 
 plasma() { convert -seed "$1" -size "$2" plasma:fractal -quality 90 "$3"; }
 
@@ -40,3 +40,30 @@ echo "nothing here" > "$out/empty/readme.txt"
 # R, G and B coded directly (Adobe transform 0), with djpeg's decode beside it.
 plasma 61 64x48 ppm:- | cjpeg -rgb -quality 95 -outfile "$out/rgb/r.jpg"
 djpeg -ppm -outfile "$out/rgb/r.ppm" "$out/rgb/r.jpg"
+
+# Quadrant pictures, red top-left, green top-right, blue bottom-left, white
+# bottom-right when upright, landscape (256x192) and portrait (192x256), stored as
+# each Exif orientation 1..8 expects (ImageMagick turns them; the tests add the tag).
+# Quadrant sides are multiples of 16, so chroma blocks do not straddle colours.
+quadrants() {
+  convert -size "$1" xc:red xc:lime +append \( -size "$1" xc:blue xc:white +append \) -append ppm:-
+}
+store() { # upright ppm on stdin, Exif orientation, output
+  case $1 in
+    1) turn= ;; 2) turn=-flop ;; 3) turn="-rotate 180" ;; 4) turn=-flip ;;
+    5) turn=-transpose ;; 6) turn="-rotate 270" ;; 7) turn=-transverse ;; 8) turn="-rotate 90" ;;
+  esac
+  # shellcheck disable=SC2086
+  convert ppm:- $turn -sampling-factor 1x1 -quality 95 "$2"
+}
+for n in 1 2 3 4 5 6 7 8; do
+  quadrants 128x96 | store "$n" "$out/fit/landscape-$n.jpg"
+  quadrants 96x128 | store "$n" "$out/fit/portrait-$n.jpg"
+done
+
+# A photograph-like picture and ImageMagick's area average of djpeg's full decode
+# (-scale mixes the covered pixels by their areas), shrinking by 3.2 and 2.7.
+plasma 71 640x480 "$out/fit/plasma.jpg"
+djpeg -ppm -outfile "$out/fit/plasma.ppm" "$out/fit/plasma.jpg"
+convert "$out/fit/plasma.ppm" -scale '200x150!' "$out/fit/plasma-200x150.ppm"
+convert "$out/fit/plasma.ppm" -scale '237x178!' "$out/fit/plasma-237x178.ppm"

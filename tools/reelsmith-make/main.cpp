@@ -4,6 +4,7 @@
 #include "app/Translations.h"
 #include "engine/ErrorWords.h"
 #include "engine/MovieEngine.h"
+#include "engine/PictureKeys.h"
 #include "jpeg/JpegDecoder.h"
 #include "platform/base/WideText.h"
 #include "platform/mediagraph/MediaResults.h"
@@ -16,6 +17,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <unistd.h>
 #include <vector>
 
@@ -45,7 +47,9 @@ void CatchStopSignals()
 }
 
 const char* const HelpText =
-    "Usage: reelsmith-make [--config FILE] [--audio FILE] [--fps N] [--preview] [--verbose] FOLDER OUTPUT\n"
+    "Usage: reelsmith-make [--config FILE] [--audio FILE] [--fps N] [--orientation ignore|exif]\n"
+    "                      [--fit stretch|letterbox|crop] [--smooth] [--preview] [--verbose]\n"
+    "                      FOLDER OUTPUT\n"
     "\n"
     "Makes a movie of the *.jpg pictures of FOLDER, in the order Windows lists\n"
     "them, each shown for the configured time. OUTPUT's extension picks the format:\n"
@@ -57,15 +61,26 @@ const char* const HelpText =
     "                 [Screen] width, height (20..16384), FrameSpeed (ms per picture,\n"
     "                 1..3600000), Quality (bit/s, 8000..50000000); [System]\n"
     "                 WorkThreadPriority (-2..2). A file missing any of the five keys\n"
-    "                 is not used at all: the movie is then 640x480, 1000 ms per\n"
+    "                 gives none of them: the movie is then 640x480, 1000 ms per\n"
     "                 picture, 185000 bit/s. A value out of range keeps its default\n"
     "                 (640, 480, 500, 185000), with a warning. Optional: [Output]\n"
-                 "                 FrameRate (0..120, default 0), as --fps.\n"
+    "                 FrameRate (0..120, default 0), as --fps; [Picture] Orientation,\n"
+    "                 Fit and Scaling, as the three options below, which win over\n"
+    "                 the file.\n"
     "  --audio FILE   lay an MP3 or WAV sound under the pictures; it is cut at the\n"
     "                 movie's end, or repeated when shorter.\n"
     "  --fps N        MP4 and WebM: a constant N frames per second, each picture's\n"
     "                 frame repeated (0..120; 0, the default, gives one frame per\n"
     "                 picture). Players seek better at a constant rate. Not for .wmv.\n"
+    "  --orientation ignore|exif\n"
+    "                 exif: turn each photo upright by its Exif orientation tag\n"
+    "                 (default ignore: as stored).\n"
+    "  --fit stretch|letterbox|crop\n"
+    "                 stretch (default): to the whole frame, aspect ratio lost;\n"
+    "                 letterbox: all of the picture, centred, black borders; crop:\n"
+    "                 the whole frame, centred, the overflow cut.\n"
+    "  --smooth       average when shrinking, interpolate when enlarging, from a\n"
+    "                 reduced decode where it suffices (default: nearest neighbour).\n"
     "  --preview      run the preview branch too (tee and video renderer), as the\n"
     "                 window does; the frames are not shown.\n"
     "  --verbose      also show the warnings of the media libraries (FFmpeg, ALSA).\n"
@@ -90,6 +105,8 @@ struct Options {
     std::string config = "config.ini";
     std::string audio;
     int framesPerSecond = -1; // -1: as the settings say
+    // [Picture] words given on the command line, by key.
+    std::vector<std::pair<std::string, std::string>> picture;
     bool preview = false;
     bool verbose = false;
     std::string folder;
@@ -121,6 +138,10 @@ int ParseOptions(int argc, char** argv, Options& options)
                              static_cast<int>(MovieSettings::MaxFrameRate));
                 return 2;
             }
+        } else if ((argument == "--orientation" || argument == "--fit") && i + 1 < argc) {
+            options.picture.emplace_back(argument == "--fit" ? "Fit" : "Orientation", argv[++i]);
+        } else if (argument == "--smooth") {
+            options.picture.emplace_back("Scaling", "smooth");
         } else if (argument == "--preview") {
             options.preview = true;
         } else if (argument == "--verbose") {
@@ -291,6 +312,18 @@ RunEnd WaitForRun(MovieEngine& engine, WindowDispatcher& dispatcher, HeadlessWin
     }
 }
 
+// An unknown word keeps what the settings file chose, with a warning.
+void ApplyPictureWords(MovieEngine& engine, const Options& options)
+{
+    if (options.picture.empty()) return;
+    PictureOptions picture = engine.Settings().picture;
+    for (const auto& [key, word] : options.picture) {
+        std::string refusal;
+        if (!PictureKeys::Set(key, word, picture, refusal)) std::fprintf(stderr, "reelsmith-make: %s\n", refusal.c_str());
+    }
+    engine.ApplyPictureOptions(picture);
+}
+
 int MakeMovie(const Options& options, WindowDispatcher& dispatcher, HeadlessWindow& main)
 {
     ErrorLine errors;
@@ -311,6 +344,7 @@ int MakeMovie(const Options& options, WindowDispatcher& dispatcher, HeadlessWind
         settings.frameRate = options.framesPerSecond;
         if (!engine.ApplySettings(settings)) return 1;
     }
+    ApplyPictureWords(engine, options);
     engine.SetPictureFolder(WideFromUtf8(options.folder));
     if (!engine.HasPictureFolder() || engine.PictureCount() == 0) {
         std::fprintf(stderr, "Reelsmith: %s\n",

@@ -1,0 +1,60 @@
+#include "engine/PictureKeys.h"
+
+#include <algorithm>
+#include <cctype>
+#include <iterator>
+
+namespace {
+
+struct Key {
+    const char* name;
+    LONG PictureOptions::*field;
+    const char* words[3]; // by value; null past the last
+};
+constexpr Key Keys[] = {
+    {"Orientation", &PictureOptions::orientation, {"ignore", "exif", nullptr}},
+    {"Fit", &PictureOptions::fit, {"stretch", "letterbox", "crop"}},
+    {"Scaling", &PictureOptions::scaling, {"nearest", "smooth", nullptr}},
+};
+
+bool SameLetters(const std::string& a, const char* b)
+{
+    const std::string other(b);
+    return std::equal(a.begin(), a.end(), other.begin(), other.end(), [](unsigned char x, unsigned char y) {
+        return std::tolower(x) == std::tolower(y);
+    });
+}
+
+std::string WordList(const Key& key)
+{
+    std::string list;
+    const auto count = static_cast<std::size_t>(std::count_if(std::begin(key.words), std::end(key.words),
+                                                              [](const char* word) { return word != nullptr; }));
+    for (std::size_t i = 0; i < count; ++i) {
+        if (i > 0) list += i + 1 == count ? " or " : ", ";
+        list += key.words[i];
+    }
+    return list;
+}
+
+} // namespace
+
+bool PictureKeys::Set(const std::string& key, const std::string& text, PictureOptions& options, std::string& refusal)
+{
+    const std::string word = text.substr(0, text.find_first_of(" \t;#"));
+    for (const Key& known : Keys) {
+        if (!SameLetters(key, known.name)) continue;
+        for (LONG value = 0; value < static_cast<LONG>(std::size(known.words)); ++value) {
+            const char* candidate = known.words[value];
+            if (candidate && SameLetters(word, candidate)) {
+                options.*known.field = value;
+                return true;
+            }
+        }
+        refusal = std::string(known.name) + "=" + word + " is not " + WordList(known) + "; " +
+                  known.words[options.*known.field] + " is used";
+        return false;
+    }
+    refusal = "there is no picture option " + key;
+    return false;
+}

@@ -1,0 +1,20 @@
+// The [Picture] keys of config.ini and their words, also used by reelsmith-make's
+// options: Orientation=ignore|exif, Fit=stretch|letterbox|crop, Scaling=nearest|smooth.
+#pragma once
+
+#include "picsource/PictureOptions.h"
+
+#include <string>
+
+class PictureKeys {
+public:
+    static constexpr const char* Section = "Picture";
+    static constexpr const char* Names[] = {"Orientation", "Fit", "Scaling"};
+
+    // Sets the option `key` names from the word `text` starts with (both compared without
+    // letter case). The word ends at a space, tab, ';' or '#', as a number ends at its
+    // first non-digit, so that "Fit=crop   ; comment" is crop.
+    // False, options unchanged, for an unknown key or word; `refusal` then says why
+    // and which value stays ("Fit=zoom is not stretch, letterbox or crop; stretch is used").
+    static bool Set(const std::string& key, const std::string& text, PictureOptions& options, std::string& refusal);
+};

@@ -1,0 +1,362 @@
+// Orientation, fit and scaling of the frames: quadrant pictures in all eight Exif
+// orientations checked against the geometry computed here, smooth scaling against
+// ImageMagick's area average, and the defaults against the plain stretch.
+#include "tests/picsource/PicsourceFixture.h"
+
+#include "jpeg/JpegDecoder.h"
+#include "picsource/FrameBuilder.h"
+#include "picsource/PicturePlacement.h"
+#include "tests/common/ExifBlock.h"
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <unistd.h>
+
+namespace {
+
+using exiftest::Bytes;
+
+struct Rgb {
+    int r, g, b;
+};
+// Upright: red top-left, green top-right, blue bottom-left, white bottom-right.
+Rgb QuadrantColour(bool right, bool bottom)
+{
+    if (!bottom) return right ? Rgb{0, 255, 0} : Rgb{255, 0, 0};
+    return right ? Rgb{255, 255, 255} : Rgb{0, 0, 255};
+}
+
+Bytes ReadBytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteBytes(const std::string& path, const Bytes& bytes)
+{
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                static_cast<std::streamsize>(bytes.size()));
+}
+
+std::vector<BYTE> Render(const std::string& path, LONG width, LONG height, const PictureOptions& options,
+                         HRESULT expected = S_OK)
+{
+    std::vector<BYTE> frame(FrameBuilder::FrameStride(width) * static_cast<std::size_t>(height), 0);
+    FrameBuilder builder;
+    EXPECT_EQ(builder.ReadPicture(path, frame.data(), width, height, options), expected) << path;
+    return frame;
+}
+
+// Counts of the pixels checked and of those that were wrong.
+struct Verdict {
+    int picture = 0;
+    int border = 0;
+    int wrong = 0;
+    std::string firstWrong;
+};
+
+// Checks a frame of an upright uprightW x uprightH quadrant picture: where each frame
+// pixel's centre falls in the picture, by the fit's own geometry in real numbers,
+// decides its colour; pixels near a quadrant line or the picture's edge are passed over.
+Verdict CheckQuadrants(const std::vector<BYTE>& frame, int width, int height, double uprightW, double uprightH,
+                       LONG fit)
+{
+    double scaleX = width / uprightW;
+    double scaleY = height / uprightH;
+    if (fit != FitStretch) {
+        const double s = fit == FitLetterbox ? std::min(scaleX, scaleY) : std::max(scaleX, scaleY);
+        scaleX = scaleY = s;
+    }
+    const double left = (width - uprightW * scaleX) / 2;
+    const double bottom = (height - uprightH * scaleY) / 2;
+    constexpr double kMargin = 3.0; // frame pixels
+    const std::size_t stride = FrameBuilder::FrameStride(width);
+    Verdict verdict;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const double px = x + 0.5 - left;
+            const double py = y + 0.5 - bottom; // from the picture's bottom edge
+            const double pictureW = uprightW * scaleX;
+            const double pictureH = uprightH * scaleY;
+            const BYTE* bgr = &frame[static_cast<std::size_t>(y) * stride + 3 * static_cast<std::size_t>(x)];
+            const bool outside = px < -1 || py < -1 || px > pictureW + 1 || py > pictureH + 1;
+            const bool nearEdge = px < 1.5 || py < 1.5 || px > pictureW - 1.5 || py > pictureH - 1.5;
+            const bool nearLine = std::abs(px - pictureW / 2) < kMargin || std::abs(py - pictureH / 2) < kMargin;
+            Rgb want{};
+            if (outside) {
+                ++verdict.border;
+            } else if (nearEdge || nearLine) {
+                continue;
+            } else {
+                want = QuadrantColour(px > pictureW / 2, py < pictureH / 2);
+                ++verdict.picture;
+            }
+            const int tolerance = outside ? 0 : 24;
+            if (std::abs(bgr[2] - want.r) > tolerance || std::abs(bgr[1] - want.g) > tolerance ||
+                std::abs(bgr[0] - want.b) > tolerance) {
+                if (verdict.wrong++ == 0) {
+                    verdict.firstWrong = "at (" + std::to_string(x) + ", " + std::to_string(y) +
+                                         " from the bottom) BGR " + std::to_string(bgr[0]) + " " +
+                                         std::to_string(bgr[1]) + " " + std::to_string(bgr[2]);
+                }
+            }
+        }
+    }
+    return verdict;
+}
+
+class TaggedPictures : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        folder = std::filesystem::temp_directory_path() / ("reelsmith-fit-" + std::to_string(getpid()));
+        std::filesystem::create_directories(folder);
+        for (const char* shape : {"landscape", "portrait"}) {
+            for (int n = 1; n <= 8; ++n) {
+                const Bytes stored = ReadBytes(PictureFolderUtf8("fit") + "/" + shape + "-" + std::to_string(n) + ".jpg");
+                for (const bool bigEndian : {false, true}) {
+                    const auto body = exiftest::OrientationBody(static_cast<std::uint32_t>(n), bigEndian);
+                    WriteBytes(Tagged(shape, n, bigEndian), exiftest::WithApp1(stored, body));
+                }
+            }
+        }
+    }
+    static void TearDownTestSuite() { std::filesystem::remove_all(folder); }
+
+    static std::string Tagged(const char* shape, int n, bool bigEndian)
+    {
+        return (folder / (std::string(shape) + "-" + std::to_string(n) + (bigEndian ? "-mm" : "-ii") + ".jpg")).string();
+    }
+
+    static std::filesystem::path folder;
+};
+std::filesystem::path TaggedPictures::folder;
+
+} // namespace
+
+TEST_F(TaggedPictures, EveryOrientationFitAndScalingShowsTheQuadrantsUpright)
+{
+    struct Shape {
+        const char* name;
+        double width, height; // upright
+    };
+    for (const Shape shape : {Shape{"landscape", 256, 192}, Shape{"portrait", 192, 256}}) {
+        for (int n = 1; n <= 8; ++n) {
+            for (const bool bigEndian : {false, true}) {
+                for (const auto& [width, height] : {std::pair{320, 180}, std::pair{180, 320}, std::pair{320, 240}}) {
+                    for (const LONG fit : {FitStretch, FitLetterbox, FitCrop}) {
+                        for (const LONG scaling : {ScalingNearest, ScalingSmooth}) {
+                            SCOPED_TRACE(::testing::Message() << shape.name << " " << n << (bigEndian ? " MM " : " II ")
+                                                              << width << "x" << height << " fit " << fit
+                                                              << " scaling " << scaling);
+                            const auto frame = Render(Tagged(shape.name, n, bigEndian), width, height,
+                                                      {OrientationExif, fit, scaling});
+                            const Verdict v = CheckQuadrants(frame, width, height, shape.width, shape.height, fit);
+                            EXPECT_EQ(v.wrong, 0) << v.firstWrong;
+                            EXPECT_GT(v.picture, width * height / 3);
+                            // Letterboxing a picture of another aspect leaves black borders.
+                            const bool sameAspect = shape.width * height == shape.height * width;
+                            if (fit == FitLetterbox && !sameAspect) {
+                                EXPECT_GT(v.border, width + height);
+                            }
+                            if (fit != FitLetterbox) {
+                                EXPECT_EQ(v.border, 0);
+                            }
+                        }
+                    }
+                }
+            }
+        }
+    }
+}
+
+TEST_F(TaggedPictures, WithoutExifOrientationTheTagChangesNoByte)
+{
+    for (int n = 1; n <= 8; ++n) {
+        SCOPED_TRACE(n);
+        const std::string untagged = PictureFolderUtf8("fit") + "/landscape-" + std::to_string(n) + ".jpg";
+        const std::string tagged = Tagged("landscape", n, n % 2 == 0);
+        const auto reference = ExpectedFrame(DecodeJpeg(untagged), 320, 180);
+        EXPECT_TRUE(Render(tagged, 320, 180, {}) == reference);
+        // With Exif orientation, an untagged picture stays as stored.
+        EXPECT_TRUE(Render(untagged, 320, 180, {OrientationExif, FitStretch, ScalingNearest}) == reference);
+    }
+}
+
+TEST(PictureFit, DefaultOptionsGiveThePlainStretchAtEverySize)
+{
+    const std::string path = PictureFolderUtf8("fit") + "/plasma.jpg";
+    const DecodedPicture picture = DecodeJpeg(path);
+    ASSERT_EQ(picture.width, 640);
+    for (const auto& [width, height] : {std::pair{200, 150}, std::pair{237, 178}, std::pair{1000, 750},
+                                       std::pair{640, 480}, std::pair{640, 100}, std::pair{21, 999}}) {
+        SCOPED_TRACE(::testing::Message() << width << "x" << height);
+        EXPECT_TRUE(Render(path, width, height, {}) == ExpectedFrame(picture, width, height));
+    }
+}
+
+namespace {
+
+// Mean and largest channel difference between a frame (bottom-up BGR) and a PPM.
+std::pair<double, int> Difference(const std::vector<BYTE>& frame, const DecodedPicture& reference)
+{
+    const std::size_t stride = FrameBuilder::FrameStride(reference.width);
+    double sum = 0;
+    int worst = 0;
+    for (int row = 0; row < reference.height; ++row) {
+        for (int x = 0; x < reference.width; ++x) {
+            const BYTE* bgr = &frame[static_cast<std::size_t>(reference.height - 1 - row) * stride + 3 * x];
+            const BYTE* rgb = &reference.rgb[(static_cast<std::size_t>(row) * reference.width + x) * 3];
+            for (int c = 0; c < 3; ++c) {
+                const int d = std::abs(bgr[2 - c] - rgb[c]);
+                sum += d;
+                worst = std::max(worst, d);
+            }
+        }
+    }
+    return {sum / (3.0 * reference.width * reference.height), worst};
+}
+
+} // namespace
+
+TEST(PictureFit, SmoothShrinkingIsCloseToImageMagicksAreaAverage)
+{
+    const std::string path = PictureFolderUtf8("fit") + "/plasma.jpg";
+    for (const char* size : {"200x150", "237x178"}) {
+        SCOPED_TRACE(size);
+        const DecodedPicture reference = ReadPpm(PictureFolderUtf8("fit") + "/plasma-" + size + ".ppm");
+        ASSERT_GT(reference.width, 0);
+        const auto smooth = Difference(Render(path, reference.width, reference.height,
+                                              {OrientationIgnore, FitStretch, ScalingSmooth}),
+                                       reference);
+        const auto nearest = Difference(Render(path, reference.width, reference.height, {}), reference);
+        // From the half-size decode, not the full one the reference averaged.
+        EXPECT_LT(smooth.first, 1.5);
+        EXPECT_LE(smooth.second, 24);
+        EXPECT_GT(nearest.first, 2 * smooth.first) << "the reference tells averaging from sampling";
+    }
+}
+
+TEST(PictureFit, SmoothEnlargingInterpolatesBetweenNeighbours)
+{
+    // Doubling a picture: each output pixel lies a quarter of the way between two
+    // source pixel centres (bilinear, centres aligned), away from the edges.
+    const std::string path = PictureFolderUtf8("fit") + "/plasma.jpg";
+    const DecodedPicture source = DecodeJpeg(path);
+    const auto frame = Render(path, 1280, 960, {OrientationIgnore, FitStretch, ScalingSmooth});
+    const std::size_t stride = FrameBuilder::FrameStride(1280);
+    int worst = 0;
+    for (int y = 2; y < 958; y += 7) {
+        for (int x = 2; x < 1278; x += 5) {
+            // Frame row y counts from the bottom; the picture's rows from the top.
+            const double sy = (959 - y + 0.5) / 2 - 0.5;
+            const double sx = (x + 0.5) / 2 - 0.5;
+            const int y0 = static_cast<int>(std::floor(sy));
+            const int x0 = static_cast<int>(std::floor(sx));
+            const double fy = sy - y0;
+            const double fx = sx - x0;
+            for (int c = 0; c < 3; ++c) {
+                auto at = [&](int yy, int xx) {
+                    return source.rgb[(static_cast<std::size_t>(yy) * source.width + xx) * 3 + c];
+                };
+                const double want = (1 - fy) * ((1 - fx) * at(y0, x0) + fx * at(y0, x0 + 1)) +
+                                    fy * ((1 - fx) * at(y0 + 1, x0) + fx * at(y0 + 1, x0 + 1));
+                const int got = frame[static_cast<std::size_t>(y) * stride + 3 * x + 2 - c];
+                worst = std::max(worst, static_cast<int>(std::abs(got - want) + 0.5));
+            }
+        }
+    }
+    EXPECT_LE(worst, 1);
+}
+
+TEST(PictureFit, TheLargestReductionThatStillCoversThePictureIsChosen)
+{
+    using Rect = PicturePlacement::Rect;
+    // 12 megapixels into the benchmark's frames.
+    EXPECT_EQ(PicturePlacement::Reduction(4000, 3000, Rect{0, 0, 640, 480}), 4);
+    EXPECT_EQ(PicturePlacement::Reduction(4000, 3000, Rect{0, 0, 1920, 1080}), 2);
+    EXPECT_EQ(PicturePlacement::Reduction(4000, 3000, Rect{0, 0, 500, 375}), 8);
+    EXPECT_EQ(PicturePlacement::Reduction(4000, 3000, Rect{0, 0, 501, 375}), 4);
+    // Rounded up: 4001 / 8 gives 501 columns.
+    EXPECT_EQ(PicturePlacement::Reduction(4001, 3000, Rect{0, 0, 501, 375}), 8);
+    EXPECT_EQ(PicturePlacement::Reduction(640, 480, Rect{0, 0, 1280, 960}), 1);
+    // A cropped picture is covered as a whole, past the frame's edges.
+    const Rect crop = PicturePlacement::Place(4000, 3000, 640, 360, FitCrop);
+    EXPECT_EQ(crop, (Rect{0, -60, 640, 480}));
+    EXPECT_EQ(PicturePlacement::Reduction(4000, 3000, crop), 4);
+}
+
+TEST(PictureFit, PlacementIsCentredWithTheOddPixelRightAndTop)
+{
+    using Rect = PicturePlacement::Rect;
+    EXPECT_EQ(PicturePlacement::Place(3000, 4000, 640, 480, FitLetterbox), (Rect{140, 0, 360, 480}));
+    EXPECT_EQ(PicturePlacement::Place(3000, 4000, 640, 480, FitCrop), (Rect{0, -186, 640, 853}));
+    EXPECT_EQ(PicturePlacement::Place(1920, 1080, 641, 480, FitLetterbox), (Rect{0, 59, 641, 361}));
+    EXPECT_EQ(PicturePlacement::Place(1920, 1080, 640, 480, FitStretch), (Rect{0, 0, 640, 480}));
+    // However thin, a letterboxed picture keeps one pixel.
+    EXPECT_EQ(PicturePlacement::Place(65535, 1, 20, 20, FitLetterbox), (Rect{0, 9, 20, 1}));
+}
+
+// ---- Through the configuration interface ----
+
+TEST_F(PicsourceTest, PictureOptionsAreCheckedAndKept)
+{
+    LONG orientation = -1, fit = -1, scaling = -1;
+    ASSERT_EQ(config->GetPictureOptions(&orientation, &fit, &scaling), S_OK);
+    EXPECT_EQ((std::vector<LONG>{orientation, fit, scaling}), (std::vector<LONG>{0, 0, 0}));
+    EXPECT_EQ(config->SetPictureOptions(OrientationExif, FitCrop, ScalingSmooth), S_OK);
+    EXPECT_EQ(config->SetPictureOptions(2, FitStretch, ScalingNearest), E_INVALIDARG);
+    EXPECT_EQ(config->SetPictureOptions(OrientationIgnore, 3, ScalingNearest), E_INVALIDARG);
+    EXPECT_EQ(config->SetPictureOptions(OrientationIgnore, FitStretch, -1), E_INVALIDARG);
+    EXPECT_EQ(config->GetPictureOptions(&orientation, &fit, &scaling), S_OK);
+    EXPECT_EQ((std::vector<LONG>{orientation, fit, scaling}), (std::vector<LONG>{1, 2, 1}));
+    EXPECT_EQ(config->GetPictureOptions(nullptr, &fit, &scaling), E_POINTER);
+
+    PrepareFolder("photos");
+    ASSERT_EQ(filter->Pause(), S_OK);
+    EXPECT_EQ(config->SetPictureOptions(OrientationIgnore, FitStretch, ScalingNearest), E_INVALIDARG);
+    ASSERT_EQ(filter->Stop(), S_OK);
+}
+
+TEST_F(PicsourceTest, TheStreamAndRenderPictureDrawTheSameFramesWithTheOptions)
+{
+    ASSERT_EQ(config->SetPictureOptions(OrientationExif, FitLetterbox, ScalingSmooth), S_OK);
+    PrepareFolder("photos", 320, 180);
+    ASSERT_EQ(filter->Run(0), S_OK);
+    ASSERT_TRUE(sink.WaitForEndOfStream());
+    const auto frames = sink.Frames();
+    ASSERT_EQ(frames.size(), 3u);
+    const LONG bytes = static_cast<LONG>(FrameBuilder::FrameStride(320) * 180);
+    // Any state, and without moving the stream.
+    LONG before = 0;
+    ASSERT_EQ(config->GetCurrentPicture(&before), S_OK);
+    for (LONG i = 0; i < 3; ++i) {
+        std::vector<BYTE> frame(static_cast<std::size_t>(bytes), 0xAA);
+        ASSERT_EQ(config->RenderPicture(i, 320, 180, frame.data(), bytes), S_OK);
+        EXPECT_TRUE(frame == frames[static_cast<std::size_t>(i)].bytes) << i;
+        // 4:3 pictures in a 16:9 frame: black left and right.
+        EXPECT_EQ(frame[0] + frame[1] + frame[2], 0);
+    }
+    LONG after = 0;
+    ASSERT_EQ(config->GetCurrentPicture(&after), S_OK);
+    EXPECT_EQ(after, before);
+    ASSERT_EQ(filter->Stop(), S_OK);
+
+    std::vector<BYTE> frame(static_cast<std::size_t>(bytes));
+    EXPECT_EQ(config->RenderPicture(3, 320, 180, frame.data(), bytes), E_INVALIDARG);
+    EXPECT_EQ(config->RenderPicture(-1, 320, 180, frame.data(), bytes), E_INVALIDARG);
+    EXPECT_EQ(config->RenderPicture(0, 320, 180, frame.data(), bytes - 1), E_INVALIDARG);
+    EXPECT_EQ(config->RenderPicture(0, 0, 180, frame.data(), bytes), E_INVALIDARG);
+    EXPECT_EQ(config->RenderPicture(0, 320, 180, nullptr, bytes), E_POINTER);
+}
+
+TEST_F(PicsourceTest, RenderPictureAnswersTheReadingsFailure)
+{
+    PrepareFolder("broken");
+    const LONG bytes = static_cast<LONG>(FrameBuilder::FrameStride(320) * 240);
+    std::vector<BYTE> frame(static_cast<std::size_t>(bytes));
+    EXPECT_EQ(config->RenderPicture(0, 320, 240, frame.data(), bytes), S_OK);
+    EXPECT_EQ(config->RenderPicture(1, 320, 240, frame.data(), bytes), JpegNotJpeg);
+}
