@@ -154,6 +154,17 @@ void PicsourceTest::PrepareFolder(const char* name, LONG width, LONG height, LON
     ASSERT_EQ(ConnectSink(), S_OK);
 }
 
+std::vector<BYTE> PicsourceTest::FirstFrame(const char* name, LONG width, LONG height)
+{
+    PrepareFolder(name, width, height);
+    EXPECT_EQ(filter->Pause(), S_OK);
+    if (!sink.WaitForFrames(1)) {
+        ADD_FAILURE() << "no frame from " << name;
+        return {};
+    }
+    return sink.Frames().at(0).bytes;
+}
+
 FILTER_STATE PicsourceTest::State()
 {
     FILTER_STATE state = State_Running;

@@ -82,6 +82,9 @@ protected:
     HRESULT ConnectSink(const AM_MEDIA_TYPE* proposal = nullptr);
     // Uses a folder and connects at the given frame size.
     void PrepareFolder(const char* name, LONG width = 320, LONG height = 240, LONG repTime = 1000);
+    // The first frame a paused filter delivers from a folder at a frame size; empty,
+    // with the failure recorded, when none comes.
+    std::vector<BYTE> FirstFrame(const char* name, LONG width, LONG height);
     FILTER_STATE State();
 
     XtpPicLibrary library;

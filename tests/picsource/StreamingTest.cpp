@@ -92,10 +92,8 @@ TEST_F(PicsourceTest, ColourAndRowOrderMatchAnIndependentDecoder)
 {
     // djpeg decodes independently: channel and row order must agree within the
     // small differences two decoders may have.
-    PrepareFolder("exact", 320, 240);
-    ASSERT_EQ(filter->Pause(), S_OK);
-    ASSERT_TRUE(sink.WaitForFrames(1));
-    const auto frame = sink.Frames().at(0).bytes;
+    const auto frame = FirstFrame("exact", 320, 240);
+    ASSERT_FALSE(frame.empty());
     const DecodedPicture reference = ReadPpm(PictureFolderUtf8("exact") + "/e.ppm");
     ASSERT_EQ(reference.width, 320);
     EXPECT_LE(WorstDifference(frame, reference), 8);
@@ -105,10 +103,8 @@ TEST_F(PicsourceTest, ColourAndRowOrderMatchAnIndependentDecoder)
 
 TEST_F(PicsourceTest, AGreyPictureIsDeliveredAsColour)
 {
-    PrepareFolder("grey", 320, 240);
-    ASSERT_EQ(filter->Pause(), S_OK);
-    ASSERT_TRUE(sink.WaitForFrames(1));
-    const auto frame = sink.Frames().at(0).bytes;
+    const auto frame = FirstFrame("grey", 320, 240);
+    ASSERT_FALSE(frame.empty());
     EXPECT_TRUE(frame == Expected("grey", "g.jpg", 320, 240));
     EXPECT_EQ(frame[0], frame[1]);
     EXPECT_EQ(frame[1], frame[2]);
@@ -270,10 +266,8 @@ TEST_F(ChangedFolderTest, AFewBytesDeclaringAHugeFrameAreRefusedBeforeAnyPixelMe
 
 TEST_F(PicsourceTest, AnRgbCodedPictureKeepsItsColours)
 {
-    PrepareFolder("rgb", 64, 48);
-    ASSERT_EQ(filter->Pause(), S_OK);
-    ASSERT_TRUE(sink.WaitForFrames(1));
-    const auto frame = sink.Frames().at(0).bytes;
+    const auto frame = FirstFrame("rgb", 64, 48);
+    ASSERT_FALSE(frame.empty());
     const DecodedPicture reference = ReadPpm(PictureFolderUtf8("rgb") + "/r.ppm");
     ASSERT_EQ(reference.width, 64);
     EXPECT_LE(WorstDifference(frame, reference), 8);
