@@ -1,6 +1,5 @@
 #include "picsource/FrameBuilder.h"
 
-#include "jpeg/JpegDecoder.h"
 #include "picsource/MediaTypeRecord.h"
 #include "picsource/PicturePlacement.h"
 #include "picsource/SmoothScaler.h"
@@ -46,18 +45,6 @@ HRESULT ReadFailure(int error)
         return HRESULT_FROM_WIN32(ERROR_READ_FAULT);
     }
 }
-
-// Releases the decoder's state on every path out of DecodePicture.
-class DecoderSession {
-public:
-    DecoderSession() : ready(jpegInit(&context) == JpegSuccess) {}
-    ~DecoderSession() { jpegFree(&context); }
-    DecoderSession(const DecoderSession&) = delete;
-    DecoderSession& operator=(const DecoderSession&) = delete;
-
-    JpegContext context;
-    const bool ready;
-};
 
 JpegOperation ImageRead(int reduction)
 {
@@ -131,13 +118,13 @@ std::uint32_t FrameBuilder::Picture::UprightHeight() const
 
 std::uint64_t FrameBuilder::FrameStride(LONG width) { return MediaTypeRecord::RowBytes(width, 24); }
 
-bool FrameBuilder::Reserve(std::uint64_t size)
+bool FrameBuilder::GrowOnlyBuffer::Reserve(std::uint64_t size)
 {
     if (size <= capacity) return true;
-    fileBuffer.reset();
+    bytes.reset();
     capacity = 0;
-    fileBuffer.reset(new (std::nothrow) BYTE[size]);
-    if (!fileBuffer) return false;
+    bytes.reset(new (std::nothrow) BYTE[size]);
+    if (!bytes) return false;
     capacity = size;
     return true;
 }
@@ -146,7 +133,7 @@ HRESULT FrameBuilder::ReadWhole(int descriptor, std::uint64_t size)
 {
     std::uint64_t done = 0;
     while (done < size) {
-        const ssize_t got = read(descriptor, fileBuffer.get() + done, size - done);
+        const ssize_t got = read(descriptor, fileBytes.bytes.get() + done, size - done);
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) return ReadFailure(errno);
         // The file shrank since it was measured.
@@ -166,25 +153,36 @@ HRESULT FrameBuilder::LoadFile(const std::string& path)
     if (info.st_size <= 0) return HRESULT_FROM_WIN32(ERROR_HANDLE_EOF);
     const auto size = static_cast<std::uint64_t>(info.st_size);
     if (size > kMaxFileBytes) return HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE);
-    if (!Reserve(size)) return E_OUTOFMEMORY;
+    if (!fileBytes.Reserve(size)) return E_OUTOFMEMORY;
     fileSize = 0;
     const HRESULT hr = ReadWhole(file.Get(), size);
     if (SUCCEEDED(hr)) fileSize = size;
     return hr;
 }
 
-HRESULT FrameBuilder::DecodePicture(Picture& picture, const PictureOptions& options, LONG width, LONG height)
+FrameBuilder::~FrameBuilder()
 {
-    DecoderSession session;
-    if (!session.ready) return E_OUTOFMEMORY;
-    JpegContext& c = session.context;
+    if (decoderOpen) jpegFree(&decoder);
+}
+
+// The processor's routines are chosen once, for all the pictures of the builder.
+bool FrameBuilder::OpenDecoder()
+{
+    if (!decoderOpen) decoderOpen = jpegInit(&decoder) == JpegSuccess;
+    return decoderOpen;
+}
+
+HRESULT FrameBuilder::PlanDecode(const PictureOptions& options, LONG width, LONG height, DecodePlan& plan)
+{
+    if (!OpenDecoder()) return E_OUTOFMEMORY;
+    JpegContext& c = decoder;
     c.inFileName = nullptr;
-    c.inBuffer = fileBuffer.get();
+    c.inBuffer = fileBytes.bytes.get();
     c.inBufferSize = static_cast<std::uint32_t>(fileSize);
-    int rc = jpegRead(&c, ReadParamsBuffer);
+    const int rc = jpegRead(&c, ReadParamsBuffer);
     // Bytes that do not even start as a JPEG file (SOI, FF D8) are named for what they
     // are, whichever marker the decoder's search then stumbled on.
-    const bool startsAsJpeg = fileSize >= 2 && fileBuffer[0] == 0xFF && fileBuffer[1] == 0xD8;
+    const bool startsAsJpeg = fileSize >= 2 && fileBytes.bytes[0] == 0xFF && fileBytes.bytes[1] == 0xD8;
     if (rc != JpegSuccess) return startsAsJpeg ? rc : JpegNotJpeg;
     // Only colour and grey pictures become frames; anything else is refused before
     // any pixel memory is taken. A 3-channel picture keeps the colour the header
@@ -194,55 +192,106 @@ HRESULT FrameBuilder::DecodePicture(Picture& picture, const PictureOptions& opti
     } else if (c.imageChannels != 3) {
         return JpegUnsupportedBytesPerPixel;
     }
-    c.outColor = ColorRgb;
-    c.outChannels = 3;
-    const std::uint32_t fullWidth = c.imageWidth;
-    const std::uint32_t fullHeight = c.imageHeight;
-    if (std::uint64_t{fullWidth} * fullHeight == 0) return JpegNotSupported;
-    picture.orientation =
-        options.orientation == OrientationExif && c.exifOrientation >= 1 && c.exifOrientation <= 8
-            ? static_cast<int>(c.exifOrientation)
-            : 1;
-    const int reduction = options.scaling == ScalingSmooth
-                              ? Reduction(fullWidth, fullHeight, picture.orientation, options.fit, width, height)
-                              : 1;
-    const std::uint32_t outWidth = (fullWidth + reduction - 1) / reduction;
-    const std::uint32_t outHeight = (fullHeight + reduction - 1) / reduction;
-    const std::uint64_t pixels = std::uint64_t{outWidth} * outHeight;
-    if (pixels > kMaxPicturePixels) return JpegNotSupported;
+    plan.fullWidth = c.imageWidth;
+    plan.fullHeight = c.imageHeight;
+    if (std::uint64_t{plan.fullWidth} * plan.fullHeight == 0) return JpegNotSupported;
+    plan.orientation = options.orientation == OrientationExif && c.exifOrientation >= 1 && c.exifOrientation <= 8
+                           ? static_cast<int>(c.exifOrientation)
+                           : 1;
+    plan.reduction = options.scaling == ScalingSmooth ? Reduction(plan.fullWidth, plan.fullHeight, plan.orientation,
+                                                                  options.fit, width, height)
+                                                      : 1;
+    plan.outWidth = (plan.fullWidth + plan.reduction - 1) / plan.reduction;
+    plan.outHeight = (plan.fullHeight + plan.reduction - 1) / plan.reduction;
+    if (std::uint64_t{plan.outWidth} * plan.outHeight > kMaxPicturePixels) return JpegNotSupported;
     // A few bytes can declare a huge frame: no pixel memory for more than they can code.
     if (jpegMinimumStreamBytes(&c) > fileSize) return JpegErrorEof;
-    picture.pixels.reset(new (std::nothrow) BYTE[pixels * 3]);
-    if (!picture.pixels) return E_OUTOFMEMORY;
-    c.outWidth = outWidth;
-    c.outHeight = static_cast<std::int32_t>(outHeight);
-    c.outPadBytes = 0;
-    c.outBuffer = picture.pixels.get();
-    rc = jpegRead(&c, ImageRead(reduction));
-    // The frame is built from the size the pixel block was made for; a read that
+    return S_OK;
+}
+
+HRESULT FrameBuilder::DecodeInto(const DecodePlan& plan, BYTE* target, JpegColor colour, bool bottomUp,
+                                 std::int32_t padBytes)
+{
+    JpegContext& c = decoder;
+    c.outColor = colour;
+    c.outChannels = 3;
+    c.outWidth = plan.outWidth;
+    c.outHeight = bottomUp ? -static_cast<std::int32_t>(plan.outHeight) : static_cast<std::int32_t>(plan.outHeight);
+    c.outPadBytes = padBytes;
+    c.outBuffer = target;
+    int rc = jpegRead(&c, ImageRead(plan.reduction));
+    // The picture is used at the size its pixel block was made for; a read that
     // claims another one is not trusted.
-    if (rc == JpegSuccess && (c.imageWidth != fullWidth || c.imageHeight != fullHeight || c.outChannels != 3))
+    if (rc == JpegSuccess &&
+        (c.imageWidth != plan.fullWidth || c.imageHeight != plan.fullHeight || c.outChannels != 3))
         rc = JpegDataError;
+    return rc;
+}
+
+// Straight into the image: the decoder writes the rows bottom-up in B G R order with
+// the frame's padding, the same bytes as a stored-order decode turned afterwards.
+HRESULT FrameBuilder::DecodeUpright(const DecodePlan& plan)
+{
+    const std::uint64_t stride = FrameStride(static_cast<LONG>(plan.outWidth));
+    image = {};
+    if (!imageBytes.Reserve(stride * plan.outHeight)) return E_OUTOFMEMORY;
+    const auto rowBytes = std::size_t{plan.outWidth} * 3;
+    const auto padBytes = static_cast<std::int32_t>(stride - rowBytes);
+    const int rc = DecodeInto(plan, imageBytes.bytes.get(), ColorBgr, true, padBytes);
+    if (rc != JpegSuccess) return rc;
+    if (padBytes > 0) {
+        for (std::uint32_t row = 0; row < plan.outHeight; ++row)
+            std::memset(imageBytes.bytes.get() + row * stride + rowBytes, 0, static_cast<std::size_t>(padBytes));
+    }
+    image = {imageBytes.bytes.get(), plan.outWidth, plan.outHeight, stride};
+    return S_OK;
+}
+
+HRESULT FrameBuilder::DecodeImage(const PictureOptions& options, LONG width, LONG height)
+{
+    DecodePlan plan;
+    const HRESULT hr = PlanDecode(options, width, height, plan);
+    if (hr != S_OK) return hr;
+    if (plan.orientation == 1) return DecodeUpright(plan);
+    Picture picture;
+    const HRESULT decoded = DecodeStored(plan, picture);
+    return decoded == S_OK ? TurnUpright(picture) : decoded;
+}
+
+HRESULT FrameBuilder::DecodePicture(Picture& picture, const PictureOptions& options, LONG width, LONG height)
+{
+    DecodePlan plan;
+    const HRESULT hr = PlanDecode(options, width, height, plan);
+    return hr == S_OK ? DecodeStored(plan, picture) : hr;
+}
+
+HRESULT FrameBuilder::DecodeStored(const DecodePlan& plan, Picture& picture)
+{
+    picture.orientation = plan.orientation;
+    picture.pixels.reset(new (std::nothrow) BYTE[std::uint64_t{plan.outWidth} * plan.outHeight * 3]);
+    if (!picture.pixels) return E_OUTOFMEMORY;
+    const int rc = DecodeInto(plan, picture.pixels.get(), ColorRgb, false, 0);
     if (rc != JpegSuccess) {
         picture.pixels.reset();
         return rc;
     }
-    picture.width = outWidth;
-    picture.height = outHeight;
+    picture.width = plan.outWidth;
+    picture.height = plan.outHeight;
     return S_OK;
 }
 
-HRESULT FrameBuilder::ConvertToBottomUpBgr(const Picture& picture)
+HRESULT FrameBuilder::TurnUpright(const Picture& picture)
 {
     const std::uint32_t width = picture.UprightWidth();
     const std::uint32_t height = picture.UprightHeight();
     const std::uint64_t stride = FrameStride(static_cast<LONG>(width));
-    if (!Reserve(stride * height)) return E_OUTOFMEMORY;
+    image = {};
+    if (!imageBytes.Reserve(stride * height)) return E_OUTOFMEMORY;
     const StoredWalk walk = WalkFor(picture.orientation, picture.width, picture.height);
     const std::size_t rowBytes = std::size_t{width} * 3;
     for (std::uint32_t row = 0; row < height; ++row) {
         const BYTE* source = picture.pixels.get() + walk.origin + walk.down * static_cast<std::ptrdiff_t>(row);
-        BYTE* target = fileBuffer.get() + stride * (height - 1 - row);
+        BYTE* target = imageBytes.bytes.get() + stride * (height - 1 - row);
         for (std::size_t x = 0; x < rowBytes; x += 3, source += walk.across) {
             target[x] = source[2];
             target[x + 1] = source[1];
@@ -250,35 +299,34 @@ HRESULT FrameBuilder::ConvertToBottomUpBgr(const Picture& picture)
         }
         std::memset(target + rowBytes, 0, stride - rowBytes);
     }
+    image = {imageBytes.bytes.get(), width, height, stride};
     return S_OK;
 }
 
-HRESULT FrameBuilder::FitToFrame(std::uint32_t srcWidth, std::uint32_t srcHeight, BYTE* frame, LONG width,
-                                 LONG height, const PictureOptions& options) const
+HRESULT FrameBuilder::FitToFrame(const Image& source, BYTE* frame, LONG width, LONG height,
+                                 const PictureOptions& options)
 {
-    if (width <= 0 || height <= 0 || srcWidth == 0 || srcHeight == 0) return S_OK;
+    if (width <= 0 || height <= 0 || source.width == 0 || source.height == 0) return S_OK;
     if (options.scaling != ScalingSmooth) {
-        FitNearest(srcWidth, srcHeight, frame, width, height, options.fit);
+        FitNearest(source, frame, width, height, options.fit);
         return S_OK;
     }
-    const SmoothScaler::Image source{fileBuffer.get(), srcWidth, srcHeight, FrameStride(static_cast<LONG>(srcWidth))};
-    const auto rect = PicturePlacement::Place(srcWidth, srcHeight, width, height, options.fit);
+    const auto rect = PicturePlacement::Place(source.width, source.height, width, height, options.fit);
     return SmoothScaler::Scale(source, rect, frame, width, height) ? S_OK : E_OUTOFMEMORY;
 }
 
 // Anchored at the bottom-left pixel of the picture's rectangle; the part of the
 // rectangle outside the frame is not visited.
-void FrameBuilder::FitNearest(std::uint32_t srcWidth, std::uint32_t srcHeight, BYTE* frame, LONG width, LONG height,
-                              LONG fit) const
+void FrameBuilder::FitNearest(const Image& source, BYTE* frame, LONG width, LONG height, LONG fit)
 {
-    const std::uint64_t srcStride = FrameStride(static_cast<LONG>(srcWidth));
+    const std::uint32_t srcWidth = source.width;
+    const std::uint32_t srcHeight = source.height;
     const std::uint64_t dstStride = FrameStride(width);
-    const BYTE* source = fileBuffer.get();
     const PicturePlacement::Rect rect = PicturePlacement::Place(srcWidth, srcHeight, width, height, fit);
     const PicturePlacement::Rect whole{0, 0, width, height};
     if (rect == whole && srcWidth == static_cast<std::uint32_t>(width) &&
         srcHeight == static_cast<std::uint32_t>(height)) {
-        std::memcpy(frame, source, srcStride * srcHeight);
+        std::memcpy(frame, source.pixels, source.stride * srcHeight);
         return;
     }
     const double fx = static_cast<double>(srcWidth) / static_cast<double>(rect.width);
@@ -295,7 +343,7 @@ void FrameBuilder::FitNearest(std::uint32_t srcWidth, std::uint32_t srcHeight, B
     for (std::int64_t i = bottom; i < top; ++i) {
         const auto sy = std::min<std::uint64_t>(srcHeight - 1,
                                                 static_cast<std::uint64_t>(static_cast<double>(i - rect.bottom) * fy));
-        const BYTE* sourceRow = source + sy * srcStride;
+        const BYTE* sourceRow = source.pixels + sy * source.stride;
         BYTE* targetRow = frame + static_cast<std::uint64_t>(i) * dstStride + 3 * static_cast<std::uint64_t>(left);
         for (const std::uint32_t offset : columnOffset) {
             const BYTE* pixel = sourceRow + offset;
@@ -309,11 +357,8 @@ void FrameBuilder::FitNearest(std::uint32_t srcWidth, std::uint32_t srcHeight, B
 HRESULT FrameBuilder::ReadPicture(const std::string& path, BYTE* frame, LONG width, LONG height,
                                   const PictureOptions& options)
 {
-    Picture picture;
     HRESULT hr = LoadFile(path);
-    if (SUCCEEDED(hr)) hr = DecodePicture(picture, options, width, height);
-    if (SUCCEEDED(hr)) hr = ConvertToBottomUpBgr(picture);
-    if (FAILED(hr)) return hr;
-    picture.pixels.reset();
-    return FitToFrame(picture.UprightWidth(), picture.UprightHeight(), frame, width, height, options);
+    if (SUCCEEDED(hr)) hr = DecodeImage(options, width, height);
+    if (hr != S_OK) return hr;
+    return FitToFrame(image, frame, width, height, options);
 }

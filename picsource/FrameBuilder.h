@@ -1,9 +1,11 @@
 // Turns one JPEG file into one output frame: width x height pixels, 3 bytes each in
 // blue, green, red order, bottom row first, rows padded with zeros to 4 bytes.
 //
-// The file is read whole into a grow-only buffer, decoded, turned bottom-up BGR in
-// the same buffer and scaled into the frame. With the default PictureOptions the
-// picture is decoded at full size, kept as stored and stretched by nearest neighbour
+// The file is read whole into a grow-only buffer and decoded into a second one as
+// bottom-up BGR rows padded like the frame's (a picture to be turned upright is
+// decoded in stored order first and then turned), which is scaled into the frame.
+// One decoder context serves every picture of the builder. With the default
+// PictureOptions the picture is decoded at full size, kept as stored and stretched by nearest neighbour
 // (anchored at the bottom-left pixel, both directions independently); the options
 // turn it upright by its Exif tag, keep its aspect ratio, and scale it smoothly from
 // a reduced decode.
@@ -17,7 +19,9 @@
 // or a failure HRESULT for the file (see EC_PICTURE_SKIPPED).
 #pragma once
 
+#include "jpeg/JpegDecoder.h"
 #include "picsource/PictureOptions.h"
+#include "picsource/SmoothScaler.h"
 #include "platform/com/Com.h"
 
 #include <cstdint>
@@ -26,6 +30,9 @@
 
 class FrameBuilder {
 public:
+    // Bottom row first, B G R, rows padded to 4 bytes with zeros.
+    using Image = SmoothScaler::Image;
+
     static constexpr std::uint64_t kMaxPicturePixels = std::uint64_t{64} << 20;
     static constexpr std::uint64_t kMaxFileBytes = std::uint64_t{256} << 20;
 
@@ -38,6 +45,11 @@ public:
         std::uint32_t UprightWidth() const;
         std::uint32_t UprightHeight() const;
     };
+
+    FrameBuilder() = default;
+    ~FrameBuilder();
+    FrameBuilder(const FrameBuilder&) = delete;
+    FrameBuilder& operator=(const FrameBuilder&) = delete;
 
     // Bytes of one frame row of `width` pixels.
     static std::uint64_t FrameStride(LONG width);
@@ -52,22 +64,50 @@ public:
     // The steps of ReadPicture, one by one. Smooth scaling needs the frame size to
     // choose the decoder's reduction; without it the picture is decoded at full size.
     HRESULT LoadFile(const std::string& path);
+    // The loaded file as the builder's upright image (valid until the next decode).
+    HRESULT DecodeImage(const PictureOptions& options = {}, LONG width = 0, LONG height = 0);
+    const Image& DecodedImage() const { return image; }
+    static HRESULT FitToFrame(const Image& source, BYTE* frame, LONG width, LONG height,
+                              const PictureOptions& options = {});
+
+    // The road of a picture to be turned: decoded as stored (top-down R G B), then
+    // turned into the builder's image. Open so that the direct decode can be checked
+    // against it.
     HRESULT DecodePicture(Picture& picture, const PictureOptions& options = {}, LONG width = 0, LONG height = 0);
-    // Upright by picture.orientation; the image then has the picture's upright sides.
-    HRESULT ConvertToBottomUpBgr(const Picture& picture);
-    HRESULT FitToFrame(std::uint32_t srcWidth, std::uint32_t srcHeight, BYTE* frame, LONG width, LONG height,
-                       const PictureOptions& options = {}) const;
+    HRESULT TurnUpright(const Picture& picture);
 
 private:
+    // What the file's header says of the picture, and how it is to be decoded.
+    struct DecodePlan {
+        std::uint32_t fullWidth = 0;
+        std::uint32_t fullHeight = 0;
+        std::uint32_t outWidth = 0;
+        std::uint32_t outHeight = 0;
+        int reduction = 1;
+        int orientation = 1;
+    };
+
     // The decoder's reduction for smooth scaling of a full-size picture into the frame.
     static int Reduction(std::uint32_t fullWidth, std::uint32_t fullHeight, int orientation, LONG fit, LONG width,
                          LONG height);
-    void FitNearest(std::uint32_t srcWidth, std::uint32_t srcHeight, BYTE* frame, LONG width, LONG height,
-                    LONG fit) const;
-    bool Reserve(std::uint64_t size);
+    static void FitNearest(const Image& source, BYTE* frame, LONG width, LONG height, LONG fit);
+    HRESULT PlanDecode(const PictureOptions& options, LONG width, LONG height, DecodePlan& plan);
+    HRESULT DecodeInto(const DecodePlan& plan, BYTE* target, JpegColor colour, bool bottomUp, std::int32_t padBytes);
+    HRESULT DecodeUpright(const DecodePlan& plan);
+    HRESULT DecodeStored(const DecodePlan& plan, Picture& picture);
+    bool OpenDecoder();
     HRESULT ReadWhole(int descriptor, std::uint64_t size);
 
-    std::unique_ptr<BYTE[]> fileBuffer;
-    std::uint64_t capacity = 0;
+    struct GrowOnlyBuffer {
+        std::unique_ptr<BYTE[]> bytes;
+        std::uint64_t capacity = 0;
+        bool Reserve(std::uint64_t size);
+    };
+
+    GrowOnlyBuffer fileBytes;
     std::uint64_t fileSize = 0;
+    GrowOnlyBuffer imageBytes;
+    Image image;
+    JpegContext decoder{};
+    bool decoderOpen = false;
 };

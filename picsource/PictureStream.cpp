@@ -302,9 +302,14 @@ HRESULT PictureStream::FillBuffer(IMediaSample* sample)
     if (FAILED(got) || !buffer || size < 0) return E_POINTER;
     std::memset(buffer, 0, static_cast<std::size_t>(size));
 
-    std::lock_guard lock(streamLock);
+    // The decode runs outside the stream lock, so that no configuration call waits
+    // for it; a seek stops this thread before it moves the next picture.
+    std::unique_lock lock(streamLock);
     // A sample too small for the frame is a broken agreement, not the end of the pictures.
     if (FrameBytes() > static_cast<std::uint64_t>(size)) return VFW_E_BUFFER_OVERFLOW;
+    const LONG width = settings.width;
+    const LONG height = settings.height;
+    const PictureOptions options = settings.options;
     // A picture that cannot be read is passed over, and the user told, rather than
     // ending the movie there.
     for (;;) {
@@ -312,10 +317,13 @@ HRESULT PictureStream::FillBuffer(IMediaSample* sample)
         if (index < 0 || static_cast<std::size_t>(index) >= settings.pictures.size()) return S_FALSE;
         nextPicture = index + 1;
         const std::string path = Utf8FromWide(settings.folder + settings.pictures[static_cast<std::size_t>(index)]);
-        const HRESULT read = frameBuilder.ReadPicture(path, buffer, settings.width, settings.height, settings.options);
+        lock.unlock();
+        const HRESULT read = frameBuilder.ReadPicture(path, buffer, width, height, options);
         if (SUCCEEDED(read)) break;
         owner.NotifyEvent(EC_PICTURE_SKIPPED, index, read);
+        lock.lock();
     }
+    lock.lock();
     REFERENCE_TIME start = streamTime;
     streamTime += static_cast<LONGLONG>(settings.repTime) * kUnitsPerMillisecond;
     REFERENCE_TIME stop = streamTime;

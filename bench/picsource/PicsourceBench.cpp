@@ -1,6 +1,6 @@
 // picsource-bench: how fast the picture source turns photographs into 640x480
-// frames, and where the time goes (reading the file, decoding, converting to a
-// bottom-up BGR image, fitting it to the frame).
+// frames, and where the time goes (reading the file, decoding to a bottom-up BGR
+// image, fitting it to the frame).
 //
 // The baseline is the same pipeline with libjpeg-turbo's TurboJPEG decoding the same
 // files in the same run; the ratio "ours / baseline" compares frames per second.
@@ -59,26 +59,21 @@ std::string MakePhotos()
 double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
 struct Times {
-    Clock::duration load{}, decode{}, convert{}, fit{};
+    Clock::duration load{}, decode{}, fit{};
     int frames = 0;
-    Clock::duration Total() const { return load + decode + convert + fit; }
+    Clock::duration Total() const { return load + decode + fit; }
 };
 
-// Turns a decoded picture into the frame and books the times of all four steps.
-bool FinishFrame(FrameBuilder& builder, FrameBuilder::Picture& picture, BYTE* frame, Times& times,
-                 Clock::time_point started, Clock::time_point loaded, Clock::time_point decoded)
+// Fits a decoded image to the frame and books the times of the three steps.
+void FinishFrame(const FrameBuilder::Image& image, BYTE* frame, Times& times, Clock::time_point started,
+                 Clock::time_point loaded, Clock::time_point decoded)
 {
-    if (FAILED(builder.ConvertToBottomUpBgr(picture))) return false;
-    picture.pixels.reset();
-    const auto converted = Clock::now();
-    builder.FitToFrame(picture.width, picture.height, frame, kWidth, kHeight);
+    FrameBuilder::FitToFrame(image, frame, kWidth, kHeight);
     const auto fitted = Clock::now();
     times.load += loaded - started;
     times.decode += decoded - loaded;
-    times.convert += converted - decoded;
-    times.fit += fitted - converted;
+    times.fit += fitted - decoded;
     ++times.frames;
-    return true;
 }
 
 // One frame with our decoder.
@@ -87,13 +82,14 @@ bool OurFrame(FrameBuilder& builder, const std::string& path, BYTE* frame, Times
     const auto started = Clock::now();
     if (FAILED(builder.LoadFile(path))) return false;
     const auto loaded = Clock::now();
-    FrameBuilder::Picture picture;
-    if (FAILED(builder.DecodePicture(picture))) return false;
-    return FinishFrame(builder, picture, frame, times, started, loaded, Clock::now());
+    if (builder.DecodeImage() != S_OK) return false;
+    FinishFrame(builder.DecodedImage(), frame, times, started, loaded, Clock::now());
+    return true;
 }
 
-// The same pipeline with TurboJPEG in place of our decoder.
-bool BaselineFrame(tjhandle turbo, FrameBuilder& builder, const std::string& path, BYTE* frame, Times& times)
+// The same pipeline with TurboJPEG in place of our decoder, asked for the same
+// bottom-up, padded BGR rows.
+bool BaselineFrame(tjhandle turbo, std::vector<BYTE>& pixels, const std::string& path, BYTE* frame, Times& times)
 {
     const auto started = Clock::now();
     std::FILE* file = std::fopen(path.c_str(), "rb");
@@ -106,22 +102,23 @@ bool BaselineFrame(tjhandle turbo, FrameBuilder& builder, const std::string& pat
     int width = 0, height = 0, subsampling = 0, colourspace = 0;
     if (tjDecompressHeader3(turbo, bytes.data(), bytes.size(), &width, &height, &subsampling, &colourspace) != 0)
         return false;
-    FrameBuilder::Picture picture;
-    picture.pixels.reset(new BYTE[static_cast<std::size_t>(width) * height * 3]);
-    if (tjDecompress2(turbo, bytes.data(), bytes.size(), picture.pixels.get(), width, 0, height, TJPF_RGB, 0) != 0)
+    const auto stride = FrameBuilder::FrameStride(width);
+    if (pixels.size() < stride * static_cast<std::size_t>(height)) pixels.resize(stride * height);
+    if (tjDecompress2(turbo, bytes.data(), bytes.size(), pixels.data(), width, static_cast<int>(stride), height,
+                      TJPF_BGR, TJFLAG_BOTTOMUP) != 0)
         return false;
-    picture.width = static_cast<std::uint32_t>(width);
-    picture.height = static_cast<std::uint32_t>(height);
-    return FinishFrame(builder, picture, frame, times, started, loaded, Clock::now());
+    const FrameBuilder::Image image{pixels.data(), static_cast<std::uint32_t>(width),
+                                    static_cast<std::uint32_t>(height), stride};
+    FinishFrame(image, frame, times, started, loaded, Clock::now());
+    return true;
 }
 
 void Print(const char* label, const Times& times)
 {
     const double total = Seconds(times.Total());
-    std::printf("%-22s %6.2f frames/s  (%d frames, %.2f s)  read %4.1f%%  decode %4.1f%%  convert %4.1f%%  fit %4.1f%%\n",
-                label, times.frames / total, times.frames, total, 100 * Seconds(times.load) / total,
-                100 * Seconds(times.decode) / total, 100 * Seconds(times.convert) / total,
-                100 * Seconds(times.fit) / total);
+    std::printf("%-22s %6.2f frames/s  (%d frames, %.2f s)  read %4.1f%%  decode %4.1f%%  fit %4.1f%%\n", label,
+                times.frames / total, times.frames, total, 100 * Seconds(times.load) / total,
+                100 * Seconds(times.decode) / total, 100 * Seconds(times.fit) / total);
 }
 
 } // namespace
@@ -133,14 +130,14 @@ int main(int argc, char** argv)
     const std::vector<std::string> paths = BenchPhotos("picsource-bench", folder);
     std::vector<BYTE> frame(FrameBuilder::FrameStride(kWidth) * kHeight);
     FrameBuilder ours;
-    FrameBuilder baseline;
+    std::vector<BYTE> baselinePixels;
     tjhandle turbo = tjInitDecompress();
     Times ourTimes, baselineTimes;
     // Alternate the two per picture so that both see the same machine load.
     for (int round = 0; round < rounds; ++round) {
         for (const std::string& path : paths) {
             if (!OurFrame(ours, path, frame.data(), ourTimes)) std::fprintf(stderr, "ours failed: %s\n", path.c_str());
-            if (!BaselineFrame(turbo, baseline, path, frame.data(), baselineTimes))
+            if (!BaselineFrame(turbo, baselinePixels, path, frame.data(), baselineTimes))
                 std::fprintf(stderr, "baseline failed: %s\n", path.c_str());
         }
     }

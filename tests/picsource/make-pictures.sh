@@ -4,7 +4,7 @@
 set -eu
 out=$1
 rm -rf "$out"
-mkdir -p "$out/fit" "$out/photos/d.jpg" "$out/exact" "$out/grey" "$out/broken" "$out/cmyk" "$out/tiny" "$out/empty" "$out/rgb"
+mkdir -p "$out/fit" "$out/photos/d.jpg" "$out/exact" "$out/grey" "$out/broken" "$out/cmyk" "$out/tiny" "$out/empty" "$out/rgb" "$out/layouts"
 
 plasma() { convert -seed "$1" -size "$2" plasma:fractal -quality 90 "$3"; }
 
@@ -67,3 +67,26 @@ plasma 71 640x480 "$out/fit/plasma.jpg"
 djpeg -ppm -outfile "$out/fit/plasma.ppm" "$out/fit/plasma.jpg"
 convert "$out/fit/plasma.ppm" -scale '200x150!' "$out/fit/plasma-200x150.ppm"
 convert "$out/fit/plasma.ppm" -scale '237x178!' "$out/fit/plasma-237x178.ppm"
+
+# One of each layout the decoder takes a different road for, at sizes that are no
+# multiple of an MCU: interleaved 4:2:0, 4:2:2 and 4:4:4, one scan per component,
+# progressive with restarts, grey, R G B coded, an eighth-size-friendly photograph,
+# and broken ones between them.
+lay=$out/layouts
+convert -seed 81 -size 333x211 plasma:fractal "$lay/p.ppm"
+cjpeg -sample 2x2 -outfile "$lay/01-420.jpg" "$lay/p.ppm"
+cjpeg -sample 2x1 -restart 2 -outfile "$lay/02-422.jpg" "$lay/p.ppm"
+cjpeg -sample 1x1 -outfile "$lay/03-444.jpg" "$lay/p.ppm"
+printf '0;\n1;\n2;\n' > "$lay/scans.txt"
+cjpeg -scans "$lay/scans.txt" -outfile "$lay/04-per-component.jpg" "$lay/p.ppm"
+printf '0,1,2: 0 0 0 1;\n0: 1 5 0 2;\n2: 1 63 0 1;\n1: 1 63 0 1;\n0: 6 63 0 2;\n0: 1 63 2 1;\n0,1,2: 0 0 1 0;\n2: 1 63 1 0;\n1: 1 63 1 0;\n0: 1 63 1 0;\n' > "$lay/progressive.txt"
+cjpeg -progressive -scans "$lay/progressive.txt" -restart 3 -outfile "$lay/05-progressive.jpg" "$lay/p.ppm"
+cjpeg -progressive -sample 1x1 -outfile "$lay/06-progressive-444.jpg" "$lay/p.ppm"
+convert "$lay/p.ppm" -colorspace Gray ppm:- | cjpeg -grayscale -outfile "$lay/07-grey.jpg"
+convert "$lay/p.ppm" -colorspace Gray ppm:- | cjpeg -grayscale -progressive -outfile "$lay/08-grey-progressive.jpg"
+cjpeg -rgb -outfile "$lay/09-rgb.jpg" "$lay/p.ppm"
+head -c 4000 "$lay/05-progressive.jpg" > "$lay/10-truncated-progressive.jpg"
+head -c 6000 "$lay/01-420.jpg" > "$lay/11-truncated.jpg"
+echo "no JPEG" > "$lay/12-text.jpg"
+plasma 82 1201x803 "$lay/13-photo.jpg"
+rm "$lay/p.ppm" "$lay/scans.txt" "$lay/progressive.txt"
