@@ -250,9 +250,9 @@ HRESULT OutputPinBase::SetSink(IQualityControl* sink)
     return S_OK;
 }
 
-LONG OutputPinBase::GetMediaTypeVersion() { return __atomic_load_n(&mediaTypeVersion, __ATOMIC_SEQ_CST); }
+LONG OutputPinBase::GetMediaTypeVersion() { return mediaTypeVersion.load(); }
 
-void OutputPinBase::BumpMediaTypeVersion() { __atomic_add_fetch(&mediaTypeVersion, 1, __ATOMIC_SEQ_CST); }
+void OutputPinBase::BumpMediaTypeVersion() { ++mediaTypeVersion; }
 
 HRESULT OutputPinBase::Active()
 {

@@ -8,6 +8,7 @@
 
 #include "platform/mediagraph/MediaGraph.h"
 
+#include <atomic>
 #include <mutex>
 #include <string>
 
@@ -92,7 +93,7 @@ private:
     IPin* connected = nullptr;
     bool runTimeError = false;
     IQualityControl* qualitySink = nullptr;
-    LONG mediaTypeVersion = 1;
+    std::atomic<LONG> mediaTypeVersion{1};
     AM_MEDIA_TYPE connectionType{};
     REFERENCE_TIME segmentStart = 0;
     REFERENCE_TIME segmentStop = 0x7FFFFFFFFFFFFFFFLL;

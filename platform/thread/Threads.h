@@ -7,6 +7,7 @@
 
 #include "platform/base/WinTypes.h"
 
+#include <atomic>
 #include <mutex>
 
 using LPTHREAD_START_ROUTINE = DWORD (*)(void* parameter);
@@ -60,23 +61,24 @@ PLATFORM_API void EnterCriticalSection(CRITICAL_SECTION* section);
 PLATFORM_API BOOL TryEnterCriticalSection(CRITICAL_SECTION* section);
 PLATFORM_API void LeaveCriticalSection(CRITICAL_SECTION* section);
 
-inline LONG InterlockedIncrement(LONG volatile* value) { return __atomic_add_fetch(value, 1, __ATOMIC_SEQ_CST); }
-inline LONG InterlockedDecrement(LONG volatile* value) { return __atomic_sub_fetch(value, 1, __ATOMIC_SEQ_CST); }
-inline LONG InterlockedExchange(LONG volatile* target, LONG value)
+// The Windows signatures take volatile pointers; the counters themselves are plain
+// objects, so std::atomic_ref may view them.
+template <typename T>
+std::atomic_ref<T> AtomicView(T volatile* target)
 {
-    return __atomic_exchange_n(target, value, __ATOMIC_SEQ_CST);
+    return std::atomic_ref<T>(*const_cast<T*>(target));
 }
-inline LONG InterlockedExchangeAdd(LONG volatile* target, LONG value)
-{
-    return __atomic_fetch_add(target, value, __ATOMIC_SEQ_CST);
-}
+inline LONG InterlockedIncrement(LONG volatile* value) { return ++AtomicView(value); }
+inline LONG InterlockedDecrement(LONG volatile* value) { return --AtomicView(value); }
+inline LONG InterlockedExchange(LONG volatile* target, LONG value) { return AtomicView(target).exchange(value); }
+inline LONG InterlockedExchangeAdd(LONG volatile* target, LONG value) { return AtomicView(target).fetch_add(value); }
 inline LONG InterlockedCompareExchange(LONG volatile* target, LONG exchange, LONG comparand)
 {
-    __atomic_compare_exchange_n(target, &comparand, exchange, false, __ATOMIC_SEQ_CST, __ATOMIC_SEQ_CST);
+    AtomicView(target).compare_exchange_strong(comparand, exchange);
     return comparand;
 }
 template <typename T>
 T* InterlockedExchangePointer(T* volatile* target, T* value)
 {
-    return __atomic_exchange_n(target, value, __ATOMIC_SEQ_CST);
+    return AtomicView(target).exchange(value);
 }
