@@ -169,7 +169,7 @@ bool IniFile::ProcessLine(const std::string& line, std::string& currentSection)
 void IniFile::AddComment(const std::string& currentSection, const std::string& text)
 {
     if (sectionNames.empty()) {
-        AddHeaderComment(text);
+        headerComments.push_back(text);
     } else {
         AddSectionComment(currentSection, text);
     }
@@ -238,11 +238,6 @@ std::string IniFile::GetValue(const std::string& section, const std::string& key
 int IniFile::GetInt(const std::string& section, const std::string& key, int defaultValue) const
 {
     return ParseLeadingInt(GetValue(section, key, std::to_string(defaultValue)));
-}
-
-void IniFile::AddHeaderComment(const std::string& text)
-{
-    headerComments.push_back(text);
 }
 
 bool IniFile::AddSectionComment(int section, const std::string& text)

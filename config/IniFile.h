@@ -35,7 +35,6 @@ public:
     std::string GetValue(const std::string& section, const std::string& key, const std::string& defaultText) const;
     int GetInt(const std::string& section, const std::string& key, int defaultValue) const;
 
-    void AddHeaderComment(const std::string& text);
     bool AddSectionComment(int section, const std::string& text);
     bool AddSectionComment(const std::string& section, const std::string& text);
 
