@@ -277,7 +277,7 @@ HWND MainWindow::PreviewHandle()
 void MainWindow::DrawFrameToWindow(HWND window, const BYTE* pixels, LONG width, LONG height, WORD bitsPerPixel)
 {
     if (window != PreviewHandle()) return;
-    const LONG stride = (width * bitsPerPixel + 31) / 32 * 4;
+    const auto stride = static_cast<LONG>(DibRowBytes(width, bitsPerPixel));
     preview->ShowFrame(pixels, width, height, bitsPerPixel, stride);
 }
 

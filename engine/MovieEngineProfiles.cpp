@@ -27,7 +27,7 @@ const WCHAR* ProfileText(int resourceId)
 
 DWORD MovieEngine::DibSize(LONG width, LONG height, WORD bitCount)
 {
-    const std::uint64_t rowBytes = (static_cast<std::uint64_t>(width < 0 ? 0 : width) * bitCount + 31) / 32 * 4;
+    const std::uint64_t rowBytes = DibRowBytes(width, bitCount);
     const std::uint64_t rows = height < 0 ? -static_cast<std::int64_t>(height) : height;
     const std::uint64_t size = rowBytes * rows;
     return size > std::numeric_limits<DWORD>::max() ? 0 : static_cast<DWORD>(size);

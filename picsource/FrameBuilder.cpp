@@ -116,7 +116,7 @@ std::uint32_t FrameBuilder::Picture::UprightHeight() const
     return PicturePlacement::SwapsSides(orientation) ? width : height;
 }
 
-std::uint64_t FrameBuilder::FrameStride(LONG width) { return MediaTypeRecord::RowBytes(width, 24); }
+std::uint64_t FrameBuilder::FrameStride(LONG width) { return DibRowBytes(width, 24); }
 
 bool FrameBuilder::GrowOnlyBuffer::Reserve(std::uint64_t size)
 {

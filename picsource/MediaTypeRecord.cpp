@@ -89,15 +89,9 @@ bool MediaTypeRecord::MatchesPartial(const AM_MEDIA_TYPE& candidate, const AM_ME
             std::memcmp(proposal.pbFormat, candidate.pbFormat, proposal.cbFormat) == 0);
 }
 
-std::uint64_t MediaTypeRecord::RowBytes(LONG width, WORD bitCount)
-{
-    const std::uint64_t bits = static_cast<std::uint64_t>(std::llabs(width)) * bitCount;
-    return (bits + 31) / 32 * 4;
-}
-
 std::uint64_t MediaTypeRecord::ImageSize(const BITMAPINFOHEADER& header)
 {
-    return RowBytes(header.biWidth, header.biBitCount) * static_cast<std::uint64_t>(std::llabs(header.biHeight));
+    return DibRowBytes(header.biWidth, header.biBitCount) * static_cast<std::uint64_t>(std::llabs(header.biHeight));
 }
 
 GUID MediaTypeRecord::SubtypeFromBitmap(const BITMAPINFOHEADER& header, const DWORD* masks)

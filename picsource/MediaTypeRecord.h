@@ -28,8 +28,6 @@ public:
 
     // Bytes of an uncompressed image: rows padded to 4 bytes, |height| rows.
     static std::uint64_t ImageSize(const BITMAPINFOHEADER& header);
-    // Row size of an uncompressed image padded to 4 bytes.
-    static std::uint64_t RowBytes(LONG width, WORD bitCount);
     // The subtype a bitmap header describes, or GUID_NULL.
     static GUID SubtypeFromBitmap(const BITMAPINFOHEADER& header, const DWORD* masks);
 };

@@ -20,7 +20,7 @@ namespace {
 // Below this a format was guessed from little more than the file name.
 constexpr int MinProbeScore = AVPROBE_SCORE_RETRY;
 
-LONG RowBytes(LONG width) { return (width * 3 + 3) & ~3; }
+LONG RowBytes(LONG width) { return static_cast<LONG>(DibRowBytes(width, 24)); }
 
 AVMediaType TypeOf(const AVStream* stream) { return stream->codecpar->codec_type; }
 
@@ -178,7 +178,8 @@ HRESULT MediaDet::get_StreamMediaType(AM_MEDIA_TYPE* type)
 HRESULT MediaDet::GetBitmapBits(double streamTime, LONG* bufferSize, char* buffer, LONG width, LONG height)
 {
     if (!bufferSize && !buffer) return E_POINTER;
-    if (width <= 0 || height <= 0 || width > MaxSide || height > MaxSide || !std::isfinite(streamTime)) {
+    // No larger side is drawn, so no request can exhaust memory.
+    if (width <= 0 || height <= 0 || width > kMaxVideoSide || height > kMaxVideoSide || !std::isfinite(streamTime)) {
         return E_INVALIDARG;
     }
     const LONG needed = static_cast<LONG>(sizeof(BITMAPINFOHEADER)) + RowBytes(width) * height;

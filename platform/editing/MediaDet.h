@@ -22,9 +22,6 @@
 
 class MediaDet final : public PlatformObject<MediaDet, IMediaDet, IID_IMediaDet> {
 public:
-    // The largest side GetBitmapBits draws, so no request can exhaust memory.
-    static constexpr LONG MaxSide = 16384;
-
     MediaDet();
     MediaDet(const MediaDet&) = delete;
     MediaDet& operator=(const MediaDet&) = delete;

@@ -10,6 +10,7 @@
 #include "platform/mediagraph/MediaTypes.h"
 
 #include <cstddef>
+#include <cstdint>
 
 using REFERENCE_TIME = LONGLONG;
 using OLECHAR = WCHAR;
@@ -56,6 +57,16 @@ struct BITMAPINFOHEADER {
     DWORD biClrUsed;
     DWORD biClrImportant;
 };
+
+// The largest frame side the platform's video filters accept.
+constexpr LONG kMaxVideoSide = 16384;
+
+// Bytes of one row of a bitmap `width` pixels wide (a negative width counts as none):
+// device-independent bitmap rows end on a 4-byte boundary.
+constexpr std::uint64_t DibRowBytes(LONG width, WORD bitCount)
+{
+    return (static_cast<std::uint64_t>(width < 0 ? 0 : width) * bitCount + 31) / 32 * 4;
+}
 
 // ---- Media types and formats ----
 

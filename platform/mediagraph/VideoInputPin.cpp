@@ -15,12 +15,12 @@ bool VideoInputPin::LayoutOf(const AM_MEDIA_TYPE& type, VideoLayout* result)
     const bool rgb24 = type.subtype == MEDIASUBTYPE_RGB24 && bitmap.biBitCount == 24;
     const bool rgb32 = type.subtype == MEDIASUBTYPE_RGB32 && bitmap.biBitCount == 32;
     if (!(rgb24 || rgb32) || bitmap.biCompression != BI_RGB) return false;
-    if (bitmap.biWidth <= 0 || bitmap.biWidth > MaxSide) return false;
-    if (bitmap.biHeight == 0 || bitmap.biHeight > MaxSide || bitmap.biHeight < -MaxSide) return false;
+    if (bitmap.biWidth <= 0 || bitmap.biWidth > kMaxVideoSide) return false;
+    if (bitmap.biHeight == 0 || bitmap.biHeight > kMaxVideoSide || bitmap.biHeight < -kMaxVideoSide) return false;
     result->width = bitmap.biWidth;
     result->height = bitmap.biHeight;
     result->bitCount = bitmap.biBitCount;
-    result->stride = (bitmap.biWidth * bitmap.biBitCount + 31) / 32 * 4;
+    result->stride = static_cast<LONG>(DibRowBytes(bitmap.biWidth, bitmap.biBitCount));
     result->frameTime = info.AvgTimePerFrame;
     return true;
 }

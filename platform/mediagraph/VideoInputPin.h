@@ -1,5 +1,5 @@
 // The input of the video renderer: uncompressed RGB24 or RGB32 video in a
-// video-info format; rows either way up, at most MaxSide pixels a side.
+// video-info format; rows either way up, at most kMaxVideoSide pixels a side.
 #pragma once
 
 #include "platform/mediagraph/PlatformPin.h"
@@ -18,7 +18,6 @@ struct VideoLayout {
 
 class VideoInputPin final : public PlatformPin {
 public:
-    static constexpr LONG MaxSide = 16384;
 
     explicit VideoInputPin(VideoRenderer& renderer);
 
