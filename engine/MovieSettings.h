@@ -1,14 +1,16 @@
 #pragma once
 
-#include "picsource/PictureOptions.h"
+#include "picsource/IPictureSourceConfig.h"
 
 #include <cstdint>
 
-// The values read from config.ini, in the order the engine reads them.
+// The values read from config.ini, in the order the engine reads them. The defaults
+// below are the program's: loading them replaces the picture source's own
+// (kPictureSourceWidth and the rest) before any movie is made.
 struct MovieSettings {
     // The values a movie can be made with; config.ini's others keep the defaults below.
-    static constexpr std::int32_t MinSide = 20;
-    static constexpr std::int32_t MaxSide = 16384;
+    static constexpr std::int32_t MinSide = kPictureSourceMinSide;
+    static constexpr std::int32_t MaxSide = kMaxVideoSide;
     static constexpr std::int32_t MaxFrameSpeed = 3'600'000;
     static constexpr std::int32_t MinQuality = 8'000;
     static constexpr std::int32_t MaxQuality = 50'000'000;

@@ -31,6 +31,14 @@ inline constexpr LONG EC_PICTURE_SKIPPED = EC_USER + 0x100;
 // jpegErrorString); any other reason is a failure HRESULT of the file itself.
 inline constexpr bool IsDecoderResult(LONG_PTR reason) { return reason < 0 && reason >= -99; }
 
+// The source's settings until a client sets its own.
+inline constexpr LONG kPictureSourceWidth = 320;
+inline constexpr LONG kPictureSourceHeight = 240;
+inline constexpr LONG kPictureSourceRepTime = 1000;
+// SetVideoSize takes sides of 1 to kMaxVideoSide pixels, but the output pin connects
+// only with frames of at least kPictureSourceMinSide pixels a side.
+inline constexpr LONG kPictureSourceMinSide = 20;
+
 struct IPictureSourceConfig : IUnknown {
     // Stopped only. Lists the folder's "*.jpg" files (any case) and replaces the picture
     // list; E_INVALIDARG also when none was found.

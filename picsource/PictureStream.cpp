@@ -98,7 +98,7 @@ HRESULT PictureStream::SetVideoSize(LONG* width, LONG* height)
 {
     if (!width || !height) return E_POINTER;
     if (!owner.IsStopped()) return E_INVALIDARG;
-    if (*width < 1 || *height < 1 || *width > kMaxFrameSide || *height > kMaxFrameSide) return E_INVALIDARG;
+    if (*width < 1 || *height < 1 || *width > kMaxVideoSide || *height > kMaxVideoSide) return E_INVALIDARG;
     {
         std::lock_guard lock(Filter().StateLock());
         settings.height = *height;
@@ -194,7 +194,7 @@ HRESULT PictureStream::GetPictureOptions(LONG* orientation, LONG* fit, LONG* sca
 HRESULT PictureStream::RenderPicture(LONG index, LONG width, LONG height, BYTE* frame, LONG frameBytes)
 {
     if (!frame) return E_POINTER;
-    if (width < 1 || height < 1 || width > kMaxFrameSide || height > kMaxFrameSide || frameBytes < 0 ||
+    if (width < 1 || height < 1 || width > kMaxVideoSide || height > kMaxVideoSide || frameBytes < 0 ||
         FrameBuilder::FrameStride(width) * static_cast<std::uint64_t>(height) > static_cast<std::uint64_t>(frameBytes))
         return E_INVALIDARG;
     std::string path;
@@ -242,14 +242,13 @@ HRESULT PictureStream::GetMediaType(int position, AM_MEDIA_TYPE* type)
 HRESULT PictureStream::CheckMediaType(const AM_MEDIA_TYPE* type)
 {
     if (!type) return E_POINTER;
-    constexpr LONGLONG kMinSide = 20;
     if (type->majortype != MEDIATYPE_Video || !type->bFixedSizeSamples || type->subtype != MEDIASUBTYPE_RGB24)
         return E_INVALIDARG;
     const VIDEOINFOHEADER* video = VideoHeader(*type);
     if (!video) return E_INVALIDARG;
     const LONGLONG width = video->bmiHeader.biWidth;
     const LONGLONG height = std::llabs(video->bmiHeader.biHeight);
-    if (width < kMinSide || height < kMinSide) return E_INVALIDARG;
+    if (width < kPictureSourceMinSide || height < kPictureSourceMinSide) return E_INVALIDARG;
     std::lock_guard lock(Filter().StateLock());
     return width == settings.width && height == settings.height ? S_OK : E_INVALIDARG;
 }

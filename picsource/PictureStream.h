@@ -17,9 +17,9 @@
 class PictureSource;
 
 struct PictureSettings {
-    LONG width = 320;
-    LONG height = 240;
-    LONG repTime = 1000;
+    LONG width = kPictureSourceWidth;
+    LONG height = kPictureSourceHeight;
+    LONG repTime = kPictureSourceRepTime;
     std::u16string folder;
     std::vector<std::u16string> pictures;
     std::atomic<LONG> workerPriority{0};
@@ -28,9 +28,6 @@ struct PictureSettings {
 
 class PictureStream final : public SourceStreamBase, public SeekingBase, public IPictureSourceConfig {
 public:
-    // Largest frame side SetVideoSize accepts.
-    static constexpr LONG kMaxFrameSide = 16384;
-
     explicit PictureStream(PictureSource& owner);
     ~PictureStream() override;
 
