@@ -129,7 +129,6 @@ HRESULT MovieEngine::RenderAudioTo(IBaseFilter* sink)
     ComPtr<IPin> pin;
     HRESULT hr = renderEngine->GetGroupOutputPin(0, pin.Receive());
     if (SUCCEEDED(hr)) hr = captureBuilder->RenderStream(nullptr, &MEDIATYPE_Audio, pin.Get(), nullptr, sink);
-    if (FAILED(hr)) ReportError(hr);
     return hr;
 }
 
@@ -236,10 +235,7 @@ HRESULT MovieEngine::AddAudioClips(IAMTimeline* timeline, const std::u16string& 
         if (SUCCEEDED(hr)) hr = source->SetMediaTimes(0, length);
         if (SUCCEEDED(hr)) hr = source->SetMediaName(const_cast<WCHAR*>(soundPath.c_str()));
         if (SUCCEEDED(hr)) hr = trackFace->SrcAdd(clip.Get());
-        if (FAILED(hr)) {
-            ReportError(hr);
-            return hr;
-        }
+        if (FAILED(hr)) return hr;
         remaining -= length;
     }
     return S_OK;

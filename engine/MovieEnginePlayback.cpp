@@ -40,7 +40,6 @@ HRESULT MovieEngine::AddPlaybackAudio()
     if (!audioTimeline) return graph->SetDefaultSyncSource();
     if (!audioRenderer) return VFW_E_NO_AUDIO_HARDWARE;
     graph->AddFilter(audioRenderer.Get(), u"Audio Filter");
-    // RenderAudioTo has reported its own failure.
     hr = RenderAudioTo(audioRenderer.Get());
     if (FAILED(hr)) return hr;
     ComPtr<IReferenceClock> clock;
