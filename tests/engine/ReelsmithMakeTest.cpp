@@ -207,9 +207,9 @@ TEST_F(ReelsmithMakeTest, AnOutputNameThatIsAFolderFailsNamingIt)
 
 TEST_F(ReelsmithMakeTest, AFinalRenameThatFailsIsAFailureNamingTheOutput)
 {
-    const std::string pictures = LongFolder(12);
+    const std::string pictures = LongFolder(40);
     const pid_t child = Start({pictures, "late.wmv"}, (folder / "stderr.txt").string());
-    for (int tenth = 0; tenth < 600 && ReadFile("stderr.txt").find("2/12") == std::string::npos; ++tenth)
+    for (int tenth = 0; tenth < 600 && ReadFile("stderr.txt").find("2/40") == std::string::npos; ++tenth)
         usleep(100000);
     // The name is taken by a folder while the movie is being made.
     std::filesystem::create_directory(folder / "late.wmv");
