@@ -1,4 +1,5 @@
-// The classes the platform serves itself, found before the registry is asked.
+// The classes the platform serves itself, found before the registry is asked. The
+// table is the platform's composition (platform/PlatformClasses.cpp).
 #pragma once
 
 #include "platform/com/Com.h"
