@@ -22,9 +22,6 @@ OutputPinBase::OutputPinBase(SourceFilterBase& filter, const char16_t* name)
 
 OutputPinBase::~OutputPinBase()
 {
-    if (connected) connected->Release();
-    if (allocator) allocator->Release();
-    if (inputPin) inputPin->Release();
     MediaTypeRecord::Release(connectionType);
 }
 
@@ -106,8 +103,7 @@ HRESULT OutputPinBase::AcceptPeer(IPin* peer, const AM_MEDIA_TYPE* type)
     HRESULT hr = CheckConnect(peer);
     if (SUCCEEDED(hr)) hr = CheckMediaTypeForConnection(type);
     if (FAILED(hr)) return hr;
-    connected = peer;
-    connected->AddRef();
+    connected = ComPtr<IPin>(peer);
     return SetMediaType(type);
 }
 
@@ -156,8 +152,7 @@ HRESULT OutputPinBase::Disconnect()
 
 void OutputPinBase::ForgetPeer()
 {
-    if (connected) connected->Release();
-    connected = nullptr;
+    connected.Reset();
     MediaTypeRecord::Release(connectionType);
     MediaTypeRecord::Blank(connectionType);
 }
@@ -166,10 +161,8 @@ HRESULT OutputPinBase::ConnectedTo(IPin** pin)
 {
     if (!pin) return E_POINTER;
     std::lock_guard guard(lock);
-    *pin = connected;
-    if (!connected) return VFW_E_NOT_CONNECTED;
-    connected->AddRef();
-    return S_OK;
+    *pin = ComPtr<IPin>(connected).Detach();
+    return *pin ? S_OK : VFW_E_NOT_CONNECTED;
 }
 
 HRESULT OutputPinBase::ConnectionMediaType(AM_MEDIA_TYPE* mediaType)
@@ -281,11 +274,7 @@ HRESULT OutputPinBase::CheckConnect(IPin* peer)
     HRESULT hr = peer->QueryDirection(&direction);
     if (FAILED(hr)) return hr;
     if (direction == PINDIR_OUTPUT) return VFW_E_INVALID_DIRECTION;
-    if (inputPin) inputPin->Release();
-    inputPin = nullptr;
-    hr = peer->QueryInterface(IID_IMemInputPin, reinterpret_cast<void**>(&inputPin));
-    if (FAILED(hr)) inputPin = nullptr;
-    return hr;
+    return peer->QueryInterface(IID_IMemInputPin, inputPin.ReceiveVoid());
 }
 
 HRESULT OutputPinBase::BreakConnect()
@@ -293,18 +282,16 @@ HRESULT OutputPinBase::BreakConnect()
     if (allocator) {
         const HRESULT hr = allocator->Decommit();
         if (FAILED(hr)) return hr;
-        allocator->Release();
-        allocator = nullptr;
+        allocator.Reset();
     }
-    if (inputPin) inputPin->Release();
-    inputPin = nullptr;
+    inputPin.Reset();
     return S_OK;
 }
 
 HRESULT OutputPinBase::CompleteConnect(IPin*)
 {
     if (!inputPin) return E_UNEXPECTED;
-    return DecideAllocator(inputPin, &allocator);
+    return DecideAllocator(inputPin.Get(), allocator);
 }
 
 HRESULT OutputPinBase::OfferAllocator(IMemInputPin* input, IMemAllocator* candidate, ALLOCATOR_PROPERTIES& request)
@@ -315,34 +302,30 @@ HRESULT OutputPinBase::OfferAllocator(IMemInputPin* input, IMemAllocator* candid
     return hr;
 }
 
-HRESULT OutputPinBase::DecideAllocator(IMemInputPin* input, IMemAllocator** chosen)
+HRESULT OutputPinBase::DecideAllocator(IMemInputPin* input, ComPtr<IMemAllocator>& chosen)
 {
-    *chosen = nullptr;
+    chosen.Reset();
     ALLOCATOR_PROPERTIES request{};
     input->GetAllocatorRequirements(&request);
     if (request.cbAlign == 0) request.cbAlign = 1;
 
-    HRESULT hr = input->GetAllocator(chosen);
-    if (SUCCEEDED(hr) && *chosen) {
-        hr = OfferAllocator(input, *chosen, request);
+    HRESULT hr = input->GetAllocator(chosen.Receive());
+    if (SUCCEEDED(hr) && chosen) {
+        hr = OfferAllocator(input, chosen.Get(), request);
         if (SUCCEEDED(hr)) return S_OK;
     }
-    if (*chosen) (*chosen)->Release();
-    *chosen = nullptr;
+    chosen.Reset();
 
     hr = InitAllocator(chosen);
-    if (SUCCEEDED(hr)) hr = OfferAllocator(input, *chosen, request);
-    if (FAILED(hr)) {
-        if (*chosen) (*chosen)->Release();
-        *chosen = nullptr;
-    }
+    if (SUCCEEDED(hr)) hr = OfferAllocator(input, chosen.Get(), request);
+    if (FAILED(hr)) chosen.Reset();
     return hr;
 }
 
-HRESULT OutputPinBase::InitAllocator(IMemAllocator** created)
+HRESULT OutputPinBase::InitAllocator(ComPtr<IMemAllocator>& created)
 {
     return CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_IMemAllocator,
-                            reinterpret_cast<void**>(created));
+                            created.ReceiveVoid());
 }
 
 HRESULT OutputPinBase::GetDeliveryBuffer(IMediaSample** sample, REFERENCE_TIME* start, REFERENCE_TIME* stop,
@@ -385,5 +368,5 @@ HRESULT OutputPinBase::DeliverNewSegment(REFERENCE_TIME start, REFERENCE_TIME st
 bool OutputPinBase::IsConnected()
 {
     std::lock_guard guard(lock);
-    return connected != nullptr;
+    return static_cast<bool>(connected);
 }

@@ -6,6 +6,7 @@
 // Derived pins decide GetMediaType (by position), CheckMediaType and DecideBufferSize.
 #pragma once
 
+#include "platform/com/ComPtr.h"
 #include "platform/mediagraph/MediaGraph.h"
 
 #include <atomic>
@@ -56,12 +57,12 @@ public:
     virtual HRESULT CompleteConnect(IPin* peer);
     // S_OK and the type at `position`, VFW_S_NO_MORE_ITEMS past the last, E_INVALIDARG below 0.
     virtual HRESULT GetMediaType(int position, AM_MEDIA_TYPE* type) = 0;
-    virtual HRESULT DecideAllocator(IMemInputPin* input, IMemAllocator** allocator);
+    virtual HRESULT DecideAllocator(IMemInputPin* input, ComPtr<IMemAllocator>& chosen);
     virtual HRESULT DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request) = 0;
     virtual HRESULT GetDeliveryBuffer(IMediaSample** sample, REFERENCE_TIME* start, REFERENCE_TIME* stop,
                                       DWORD flags);
     virtual HRESULT Deliver(IMediaSample* sample);
-    virtual HRESULT InitAllocator(IMemAllocator** allocator);
+    virtual HRESULT InitAllocator(ComPtr<IMemAllocator>& created);
     virtual HRESULT DeliverEndOfStream();
     virtual HRESULT DeliverBeginFlush();
     virtual HRESULT DeliverEndFlush();
@@ -90,7 +91,7 @@ private:
     SourceFilterBase& filter;
     std::recursive_mutex& lock;
     const std::u16string name;
-    IPin* connected = nullptr;
+    ComPtr<IPin> connected;
     bool runTimeError = false;
     IQualityControl* qualitySink = nullptr;
     std::atomic<LONG> mediaTypeVersion{1};
@@ -98,6 +99,6 @@ private:
     REFERENCE_TIME segmentStart = 0;
     REFERENCE_TIME segmentStop = 0x7FFFFFFFFFFFFFFFLL;
     double segmentRate = 1.0;
-    IMemAllocator* allocator = nullptr;
-    IMemInputPin* inputPin = nullptr;
+    ComPtr<IMemAllocator> allocator;
+    ComPtr<IMemInputPin> inputPin;
 };

@@ -19,10 +19,7 @@ void CopyName(const std::u16string& name, WCHAR* target, std::size_t capacity)
 
 SourceFilterBase::SourceFilterBase(IUnknown* outer, REFCLSID clsid) : ObjectBase(outer), clsid(clsid) {}
 
-SourceFilterBase::~SourceFilterBase()
-{
-    if (clock) clock->Release();
-}
+SourceFilterBase::~SourceFilterBase() = default;
 
 HRESULT SourceFilterBase::NonDelegatingQueryInterface(REFIID iid, void** object)
 {
@@ -99,9 +96,7 @@ HRESULT SourceFilterBase::GetState(DWORD, FILTER_STATE* current)
 HRESULT SourceFilterBase::SetSyncSource(IReferenceClock* newClock)
 {
     std::lock_guard lock(stateLock);
-    if (newClock) newClock->AddRef();
-    if (clock) clock->Release();
-    clock = newClock;
+    clock = ComPtr<IReferenceClock>(newClock);
     return S_OK;
 }
 
@@ -109,8 +104,7 @@ HRESULT SourceFilterBase::GetSyncSource(IReferenceClock** current)
 {
     if (!current) return E_POINTER;
     std::lock_guard lock(stateLock);
-    *current = clock;
-    if (clock) clock->AddRef();
+    *current = ComPtr<IReferenceClock>(clock).Detach();
     return S_OK;
 }
 
@@ -158,12 +152,9 @@ HRESULT SourceFilterBase::JoinFilterGraph(IFilterGraph* newGraph, LPCWSTR newNam
     graph = newGraph;
     eventSink = nullptr;
     if (graph) {
-        IMediaEventSink* sink = nullptr;
-        if (SUCCEEDED(graph->QueryInterface(IID_IMediaEventSink, reinterpret_cast<void**>(&sink))) && sink) {
-            // The graph owns the filter: a counted reference back would keep both alive.
-            eventSink = sink;
-            sink->Release();
-        }
+        ComPtr<IMediaEventSink> sink;
+        // The graph owns the filter: a counted reference back would keep both alive.
+        if (SUCCEEDED(graph->QueryInterface(IID_IMediaEventSink, sink.ReceiveVoid()))) eventSink = sink.Get();
     }
     name = newName ? std::u16string(newName) : std::u16string();
     return S_OK;
@@ -207,12 +198,9 @@ HRESULT SourceFilterBase::ReconnectPin(IPin* pin, const AM_MEDIA_TYPE* type)
         current = graph;
     }
     if (!current) return E_NOINTERFACE;
-    IFilterGraph2* graph2 = nullptr;
-    if (SUCCEEDED(current->QueryInterface(IID_IFilterGraph2, reinterpret_cast<void**>(&graph2))) && graph2) {
-        const HRESULT hr = graph2->ReconnectEx(pin, type);
-        graph2->Release();
-        return hr;
-    }
+    ComPtr<IFilterGraph2> graph2;
+    if (SUCCEEDED(current->QueryInterface(IID_IFilterGraph2, graph2.ReceiveVoid())) && graph2)
+        return graph2->ReconnectEx(pin, type);
     return current->Reconnect(pin);
 }
 

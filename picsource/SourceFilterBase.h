@@ -4,6 +4,7 @@
 #pragma once
 
 #include "picsource/ObjectBase.h"
+#include "platform/com/ComPtr.h"
 #include "platform/mediagraph/MediaGraph.h"
 
 #include <atomic>
@@ -63,7 +64,7 @@ public:
 private:
     std::recursive_mutex stateLock;
     FILTER_STATE state = State_Stopped;
-    IReferenceClock* clock = nullptr;
+    ComPtr<IReferenceClock> clock;
     REFERENCE_TIME startTime = 0;
     const CLSID clsid;
     std::u16string name;

@@ -89,19 +89,19 @@ HRESULT SourceStreamBase::DoBufferProcessingLoop()
     for (;;) {
         DWORD command;
         while (!CheckRequest(&command)) {
-            IMediaSample* sample = nullptr;
-            if (FAILED(GetDeliveryBuffer(&sample, nullptr, nullptr, 0)) || !sample) {
+            ComPtr<IMediaSample> sample;
+            if (FAILED(GetDeliveryBuffer(sample.Receive(), nullptr, nullptr, 0)) || !sample) {
                 Sleep(1);
                 continue;
             }
-            const HRESULT filled = FillBuffer(sample);
+            const HRESULT filled = FillBuffer(sample.Get());
             if (filled == S_OK) {
-                const HRESULT delivered = Deliver(sample);
-                sample->Release();
+                const HRESULT delivered = Deliver(sample.Get());
+                sample.Reset();
                 if (delivered != S_OK) return S_OK;
                 continue;
             }
-            sample->Release();
+            sample.Reset();
             DeliverEndOfStream();
             if (filled == S_FALSE) return S_OK;
             AbortStream(filled);
