@@ -1,6 +1,6 @@
 // The short queue between a writer's inputs and its encoding thread: the
 // senders' threads copy their samples into it and go back to make the next
-// one while the thread encodes the one before. It holds at most `capacity`
+// one while the thread encodes the one before. It holds at most Capacity
 // items, whatever the length of the movie; a sender finding it full waits,
 // and nothing queued is dropped except by a flush of its input or the end of
 // the run. Items leave in the order they came, across all inputs, so the
@@ -31,9 +31,8 @@ struct EncodeItem {
 
 class EncodeQueue {
 public:
-    static constexpr std::size_t DefaultCapacity = 3;
-
-    explicit EncodeQueue(std::size_t capacity = DefaultCapacity) : capacity(capacity) {}
+    // Enough for the sender to run a picture ahead while sound comes in between.
+    static constexpr std::size_t Capacity = 3;
 
     // A run of `streams` inputs begins: empty and taking items. Until then
     // the queue is closed with VFW_E_WRONG_STATE.
@@ -64,7 +63,6 @@ private:
     HRESULT Refusal(std::size_t stream, bool end) const;
     void Keep(std::vector<BYTE> buffer);
 
-    const std::size_t capacity;
     mutable std::mutex lock;
     std::condition_variable changed;
     std::deque<EncodeItem> items;

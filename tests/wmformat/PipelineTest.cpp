@@ -28,7 +28,7 @@ constexpr REFERENCE_TIME PictureTime = 500 * Milliseconds;
 constexpr int SampleRate = 22050;
 constexpr int Channels = 2;
 constexpr std::size_t SoundBytes = SampleRate / 2 * Channels * 2; // one picture's length
-constexpr std::size_t Capacity = EncodeQueue::DefaultCapacity;
+constexpr std::size_t Capacity = EncodeQueue::Capacity;
 // VP9 at this size is far slower than the sender: the queue fills and stays full.
 constexpr LONG SlowWidth = 1280;
 constexpr LONG SlowHeight = 720;
