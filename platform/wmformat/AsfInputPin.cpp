@@ -53,11 +53,19 @@ HRESULT AsfInputPin::Receive(IMediaSample* sample)
     return writer.Deliver(*this, sample);
 }
 
-// Encoding happens on the calling thread.
+// A full queue holds the sender until the encoding thread has taken a sample.
 HRESULT AsfInputPin::ReceiveCanBlock() { return S_OK; }
 
 HRESULT AsfInputPin::EndOfStream() { return writer.EndOfInput(*this); }
 
-// Nothing is queued: a flush has nothing to drop.
-HRESULT AsfInputPin::BeginFlush() { return S_OK; }
-HRESULT AsfInputPin::EndFlush() { return S_OK; }
+HRESULT AsfInputPin::BeginFlush()
+{
+    writer.BeginFlush(*this);
+    return S_OK;
+}
+
+HRESULT AsfInputPin::EndFlush()
+{
+    writer.EndFlush(*this);
+    return S_OK;
+}

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <system_error>
 
 namespace {
 
@@ -182,82 +183,115 @@ HRESULT WMAsfWriter::OnPause()
 HRESULT WMAsfWriter::StartFile()
 {
     std::vector<MovieInputFormat> formats;
-    for (AsfInputPin* pin : inputs) formats.push_back(InputFormatOf(pin->ConnectionType().Record()));
-    const MovieFormat movieFormat = FileFormat();
-    std::lock_guard guard(writeLock);
-    ended.assign(inputs.size(), false);
-    session = Session::Writing;
-    failure = file.Open(Utf8FromWide(fileName), streams, formats, movieFormat);
-    if (FAILED(failure)) session = Session::Failed;
-    return failure;
+    inputBytes.clear();
+    for (AsfInputPin* pin : inputs) {
+        formats.push_back(InputFormatOf(pin->ConnectionType().Record()));
+        const MovieInputFormat& format = formats.back();
+        inputBytes.push_back(pin->MajorType() == MEDIATYPE_Video ? MovieFileWriter::FrameBytes(format.width, format.height)
+                                                                 : 0);
+    }
+    queue.Start(inputs.size());
+    HRESULT hr = file.Open(Utf8FromWide(fileName), streams, formats, FileFormat());
+    if (SUCCEEDED(hr)) {
+        try {
+            encoder = std::thread(&WMAsfWriter::EncodeQueued, this);
+        } catch (const std::system_error&) {
+            file.Abandon();
+            hr = E_OUTOFMEMORY;
+        }
+    }
+    if (FAILED(hr)) queue.Close(hr);
+    return hr;
 }
+
+WMAsfWriter::~WMAsfWriter() { StopEncoding(); }
 
 HRESULT WMAsfWriter::OnStop()
 {
-    std::lock_guard guard(writeLock);
-    if (session == Session::Writing) file.Abandon();
-    session = Session::Idle;
+    StopEncoding();
+    // A finished file has its name already; anything else goes.
+    file.Abandon();
     return S_OK;
 }
 
-void WMAsfWriter::Fail(HRESULT hr)
+// Neither side waits for the filter lock, so the queue's close always reaches
+// a sender held by a full queue and an encoding thread waiting for work.
+void WMAsfWriter::StopEncoding()
 {
-    file.Abandon();
-    session = Session::Failed;
-    failure = hr;
+    queue.Close(VFW_E_WRONG_STATE);
+    if (encoder.joinable()) encoder.join();
 }
 
 // ---- Streaming ----
 
 HRESULT WMAsfWriter::Deliver(AsfInputPin& pin, IMediaSample* sample)
 {
-    HRESULT hr;
-    {
-        std::lock_guard guard(writeLock);
-        if (session == Session::Failed) return failure;
-        if (session != Session::Writing || state == State_Stopped) return VFW_E_WRONG_STATE;
-        const std::size_t index = pin.StreamIndex();
-        if (ended[index]) return VFW_E_SAMPLE_REJECTED_EOS;
-        BYTE* data = nullptr;
-        hr = sample->GetPointer(&data);
-        if (FAILED(hr)) return hr;
-        const LONG length = sample->GetActualDataLength();
-        if (length < 0) return VFW_E_BUFFER_UNDERFLOW;
-        REFERENCE_TIME start = 0;
-        REFERENCE_TIME stop = 0;
-        const HRESULT timed = sample->GetTime(&start, &stop);
-        if (FAILED(timed)) return VFW_E_SAMPLE_TIME_NOT_SET;
-        if (timed == VFW_S_NO_STOP_TIME) stop = start;
-        const auto size = static_cast<std::size_t>(length);
-        hr = streams[index].IsVideo() ? file.WriteVideo(index, data, size, start, stop)
-                                      : file.WriteAudio(index, data, size, start);
-        // A short frame is the sender's fault: the file is still good.
-        if (hr == VFW_E_BUFFER_UNDERFLOW || SUCCEEDED(hr)) return hr;
-        Fail(hr);
-    }
-    NotifyEvent(EC_ERRORABORT, hr, 0);
-    return hr;
+    if (state == State_Stopped) return VFW_E_WRONG_STATE;
+    const std::size_t index = pin.StreamIndex();
+    HRESULT hr = queue.Admits(index);
+    if (hr != S_OK) return hr;
+    BYTE* data = nullptr;
+    hr = sample->GetPointer(&data);
+    if (FAILED(hr)) return hr;
+    const LONG length = sample->GetActualDataLength();
+    if (length < 0) return VFW_E_BUFFER_UNDERFLOW;
+    EncodeItem item;
+    const HRESULT timed = sample->GetTime(&item.start, &item.stop);
+    if (FAILED(timed)) return VFW_E_SAMPLE_TIME_NOT_SET;
+    if (timed == VFW_S_NO_STOP_TIME) item.stop = item.start;
+    item.size = data ? static_cast<std::size_t>(length) : 0;
+    item.kind = streams[index].IsVideo() ? EncodeItem::Kind::Video : EncodeItem::Kind::Audio;
+    // A short frame is the sender's fault: the file is still good.
+    if (item.kind == EncodeItem::Kind::Video && item.size < inputBytes[index]) return VFW_E_BUFFER_UNDERFLOW;
+    item.stream = index;
+    // The sample goes back to its sender now: its allocator may have no other.
+    item.data = queue.TakeBuffer();
+    item.data.assign(data, data + item.size);
+    // Zeros where the scaler reads past the frame keep a movie the same bytes every time.
+    if (item.kind == EncodeItem::Kind::Video) item.data.resize(item.size + MovieFileWriter::InputPadding);
+    return queue.Push(std::move(item));
 }
 
 HRESULT WMAsfWriter::EndOfInput(AsfInputPin& pin)
 {
-    HRESULT hr;
-    {
-        std::lock_guard guard(writeLock);
-        if (session != Session::Writing) return S_OK;
-        ended[pin.StreamIndex()] = true;
-        if (std::find(ended.begin(), ended.end(), false) != ended.end()) return S_OK;
-        hr = file.Finish();
+    EncodeItem end;
+    end.stream = pin.StreamIndex();
+    queue.Push(std::move(end));
+    return S_OK;
+}
+
+void WMAsfWriter::EncodeQueued()
+{
+    std::vector<bool> ended(streams.size(), false);
+    EncodeItem item;
+    while (queue.Pop(&item)) {
+        const HRESULT hr = Encode(item, ended);
+        queue.GiveBack(std::move(item.data));
         if (FAILED(hr)) {
-            Fail(hr);
-        } else {
-            session = Session::Finished;
+            file.Abandon();
+            if (queue.Close(hr)) NotifyEvent(EC_ERRORABORT, hr, 0);
+            return;
+        }
+        if (hr == S_FALSE) {
+            if (queue.Close(VFW_E_WRONG_STATE))
+                NotifyEvent(EC_COMPLETE, S_OK, reinterpret_cast<LONG_PTR>(static_cast<IBaseFilter*>(this)));
+            return;
         }
     }
-    if (FAILED(hr)) {
-        NotifyEvent(EC_ERRORABORT, hr, 0);
-    } else {
-        NotifyEvent(EC_COMPLETE, S_OK, reinterpret_cast<LONG_PTR>(static_cast<IBaseFilter*>(this)));
+}
+
+HRESULT WMAsfWriter::Encode(const EncodeItem& item, std::vector<bool>& ended)
+{
+    switch (item.kind) {
+    case EncodeItem::Kind::Video:
+        return file.WriteVideo(item.stream, item.data.data(), item.size, item.start, item.stop);
+    case EncodeItem::Kind::Audio:
+        return file.WriteAudio(item.stream, item.data.data(), item.size, item.start);
+    case EncodeItem::Kind::End:
+        ended[item.stream] = true;
+        if (std::find(ended.begin(), ended.end(), false) != ended.end()) return S_OK;
+        const HRESULT hr = file.Finish();
+        return FAILED(hr) ? hr : S_FALSE;
     }
-    return S_OK;
+    return E_UNEXPECTED;
 }

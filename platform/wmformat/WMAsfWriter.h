@@ -4,20 +4,25 @@
 //
 // A run starts when the filter leaves the stopped state: every input must be
 // connected and a file named, else the pause fails. The file is written on
-// the streaming threads, one frame per video sample at the sample's time.
-// When every input has had end-of-stream the file is finished and EC_COMPLETE
-// follows; a failure to write raises EC_ERRORABORT with its code, refuses the
-// later samples with it and leaves no file under the name. Stopping before the
-// end abandons the file. MediaFileWriter writes the same streams as MP4 or WebM.
+// the writer's own thread, one frame per video sample at the sample's time:
+// Receive copies the sample into a short queue (EncodeQueue) and returns, so
+// the sender makes its next sample while this one is encoded; a full queue
+// holds the sender back. When every input has had end-of-stream and the queue
+// has drained, the file is finished and EC_COMPLETE follows; a failure to
+// write raises EC_ERRORABORT with its code once, refuses the later samples
+// with it and leaves no file under the name. Stopping before the end drops
+// what is queued and abandons the file; a flush drops its input's queued
+// samples. MediaFileWriter writes the same streams as MP4 or WebM.
 #pragma once
 
 #include "platform/com/ComPtr.h"
 #include "platform/mediagraph/PlatformFilter.h"
 #include "platform/wmformat/AsfInputPin.h"
+#include "platform/wmformat/EncodeQueue.h"
 #include "platform/wmformat/MovieFileWriter.h"
 
 #include <memory>
-#include <mutex>
+#include <thread>
 
 HRESULT CreateWMAsfWriter(IUnknown* outer, REFIID iid, void** object);
 
@@ -44,10 +49,15 @@ public:
     // The input pins' calls, on the streaming threads.
     HRESULT Deliver(AsfInputPin& pin, IMediaSample* sample);
     HRESULT EndOfInput(AsfInputPin& pin);
+    void BeginFlush(AsfInputPin& pin) { queue.BeginFlush(pin.StreamIndex()); }
+    void EndFlush(AsfInputPin& pin) { queue.EndFlush(pin.StreamIndex()); }
+
+    // The most samples and ends the queue held during the last run.
+    std::size_t PeakQueueDepth() const { return queue.PeakDepth(); }
 
 protected:
     explicit WMAsfWriter(const CLSID& clsid);
-    ~WMAsfWriter() override = default;
+    ~WMAsfWriter() override;
 
     HRESULT QueryOtherInterface(REFIID iid, void** object) override;
     // The container and encoders of the run's file; under the filter lock.
@@ -60,9 +70,12 @@ private:
     HRESULT OnPause() override;
 
     HRESULT StartFile();
+    void StopEncoding();
     AsfInputPin* PinFor(const GUID& majorType, std::size_t ordinal);
-    // Gives up the file after a failure; under the write lock.
-    void Fail(HRESULT hr);
+    // The encoding thread: writes what is queued until the file is finished or given up.
+    void EncodeQueued();
+    // Writes one item; S_FALSE once it finished the file.
+    HRESULT Encode(const EncodeItem& item, std::vector<bool>& ended);
 
     // Under the filter lock. Pins once made live as long as the filter: a new
     // profile reuses them by major type and order.
@@ -73,11 +86,10 @@ private:
     std::u16string fileName;
     BOOL indexMode = TRUE;
 
-    // The run's file, under the write lock.
-    enum class Session { Idle, Writing, Finished, Failed };
-    std::mutex writeLock;
+    // Fixed while a run is on: what a whole video frame of each input counts (0 for sound).
+    std::vector<std::size_t> inputBytes;
+    EncodeQueue queue;
+    // The run's file: the encoding thread's while it runs.
     MovieFileWriter file;
-    Session session = Session::Idle;
-    HRESULT failure = S_OK;
-    std::vector<bool> ended;
+    std::thread encoder;
 };

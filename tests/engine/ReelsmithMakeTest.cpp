@@ -209,7 +209,9 @@ TEST_F(ReelsmithMakeTest, AFinalRenameThatFailsIsAFailureNamingTheOutput)
 {
     const std::string pictures = LongFolder(40);
     const pid_t child = Start({pictures, "late.wmv"}, (folder / "stderr.txt").string());
-    for (int tenth = 0; tenth < 600 && ReadFile("stderr.txt").find("2/40") == std::string::npos; ++tenth)
+    // The first count shown, whichever it is: the run and its file are open by then. The
+    // progress shows the count as it finds it, so a given count may be passed over.
+    for (int tenth = 0; tenth < 600 && ReadFile("stderr.txt").find("/40") == std::string::npos; ++tenth)
         usleep(100000);
     // The name is taken by a folder while the movie is being made.
     std::filesystem::create_directory(folder / "late.wmv");
@@ -240,10 +242,10 @@ TEST_F(ReelsmithMakeTest, StopSignalsEndTheRunQuicklyAndLeaveNothing)
     for (const auto& [signal, status] : {std::pair{SIGTERM, 143}, std::pair{SIGINT, 130}}) {
         const std::string errorName = "stderr-" + std::to_string(signal) + ".txt";
         const pid_t child = Start({pictures, "out.wmv"}, (folder / errorName).string());
-        // Under way: the first pictures have been counted.
-        for (int tenth = 0; tenth < 600 && ReadFile(errorName).find("2/200") == std::string::npos; ++tenth)
+        // Under way: a first count has been shown.
+        for (int tenth = 0; tenth < 600 && ReadFile(errorName).find("/200") == std::string::npos; ++tenth)
             usleep(100000);
-        ASSERT_NE(ReadFile(errorName).find("2/200"), std::string::npos);
+        ASSERT_NE(ReadFile(errorName).find("/200"), std::string::npos);
         kill(child, signal);
         EXPECT_EQ(WaitFor(child, 10), status) << ReadFile(errorName);
         EXPECT_EQ(ReadFile("out.wmv"), "earlier");

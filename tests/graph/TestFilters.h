@@ -4,6 +4,8 @@
 // shared log, so tests can see the order in which the graph told them.
 #pragma once
 
+#include "tests/common/TestVideoType.h"
+
 #include "platform/com/ComPtr.h"
 #include "platform/mediagraph/PlatformFilter.h"
 #include "platform/mediagraph/PlatformPin.h"
@@ -25,9 +27,6 @@ private:
     std::mutex lock;
     std::vector<std::string> entries;
 };
-
-// The video type of the test frames: RGB24, bottom-up.
-OwnedMediaType TestVideoType(LONG width, LONG height);
 
 class TestSource;
 

@@ -3,9 +3,7 @@
 #include <cstdio>
 #include <memory>
 
-namespace {
-
-std::string Run(const std::string& command)
+std::string CommandOutput(const std::string& command)
 {
     std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
     if (!pipe) return {};
@@ -14,6 +12,8 @@ std::string Run(const std::string& command)
     while (std::size_t read = std::fread(buffer, 1, sizeof buffer, pipe.get())) output.append(buffer, read);
     return output;
 }
+
+namespace {
 
 std::vector<std::string> Lines(const std::string& text)
 {
@@ -31,7 +31,7 @@ MovieProbe MovieProbe::Of(const std::string& path)
 {
     MovieProbe probe;
     const std::string quoted = "'" + path + "'";
-    const std::string flat = Run("ffprobe -v error -of flat -show_entries "
+    const std::string flat = CommandOutput("ffprobe -v error -of flat -show_entries "
                                  "format=format_name,duration:stream=codec_type,codec_name,width,height,"
                                  "sample_rate,channels,profile,pix_fmt,avg_frame_rate,nb_read_frames -count_frames " +
                                  quoted + " 2>/dev/null");
@@ -44,7 +44,7 @@ MovieProbe MovieProbe::Of(const std::string& path)
     }
     probe.readable = probe.fields.count("format.format_name") > 0;
     const std::string times =
-        Run("ffprobe -v error -select_streams v:0 -show_entries packet=pts_time -of csv=p=0 " + quoted + " 2>/dev/null");
+        CommandOutput("ffprobe -v error -select_streams v:0 -show_entries packet=pts_time -of csv=p=0 " + quoted + " 2>/dev/null");
     for (const std::string& line : Lines(times)) {
         if (!line.empty()) probe.videoTimes.push_back(std::stod(line));
     }

@@ -6,6 +6,9 @@
 #include <string>
 #include <vector>
 
+// What a shell command writes on its standard output.
+std::string CommandOutput(const std::string& command);
+
 struct MovieProbe {
     bool readable = false;
     std::map<std::string, std::string> fields; // ffprobe's flat keys, e.g. "streams.stream.0.codec_name"

@@ -9,6 +9,8 @@ const CLSID CLSID_PcmSource{0x5A3E9C21, 0x7B14, 0x4F0D, {0x9A, 0x61, 0x2C, 0x83,
 constexpr REFERENCE_TIME BlockTime = 1'000'000;
 constexpr REFERENCE_TIME UnitsPerSecond = 10'000'000;
 
+} // namespace
+
 OwnedMediaType PcmType(int sampleRate, int channels)
 {
     WAVEFORMATEX wave{};
@@ -29,33 +31,9 @@ OwnedMediaType PcmType(int sampleRate, int channels)
     return OwnedMediaType(type);
 }
 
-} // namespace
-
-PcmOutputPin::PcmOutputPin(PcmSource& source, OwnedMediaType type)
-    : PlatformPin(source, u"Audio", PINDIR_OUTPUT), type(std::move(type))
-{
-}
-
-HRESULT PcmOutputPin::CheckMediaType(const AM_MEDIA_TYPE& candidate)
-{
-    return candidate.majortype == MEDIATYPE_Audio ? S_OK : S_FALSE;
-}
-
-HRESULT PcmOutputPin::Connect(IPin* receivePin, const AM_MEDIA_TYPE*)
-{
-    if (!receivePin) return E_POINTER;
-    std::lock_guard guard(filter.Lock());
-    HRESULT hr = CheckConnectable();
-    if (FAILED(hr)) return hr;
-    hr = receivePin->ReceiveConnection(this, &type.Record());
-    if (FAILED(hr)) return hr;
-    KeepConnection(receivePin, type.Record());
-    return S_OK;
-}
-
 PcmSource::PcmSource(int sampleRate, int channels, REFERENCE_TIME length)
     : PlatformFilter(CLSID_PcmSource), sampleRate(sampleRate), channels(channels), length(length),
-      output(*this, PcmType(sampleRate, channels))
+      output(*this, u"Audio", PcmType(sampleRate, channels))
 {
 }
 

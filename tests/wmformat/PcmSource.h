@@ -3,25 +3,15 @@
 // in time-stamped samples of 100 ms on its own thread, then end-of-stream.
 #pragma once
 
+#include "TypedOutputPin.h"
+
 #include "platform/com/ComPtr.h"
 #include "platform/mediagraph/PlatformFilter.h"
-#include "platform/mediagraph/PlatformPin.h"
 
 #include <thread>
 
-class PcmSource;
-
-class PcmOutputPin final : public PlatformPin {
-public:
-    PcmOutputPin(PcmSource& source, OwnedMediaType type);
-    HRESULT Connect(IPin* receivePin, const AM_MEDIA_TYPE* mediaType) override;
-
-private:
-    HRESULT CheckMediaType(const AM_MEDIA_TYPE& type) override;
-    std::vector<OwnedMediaType> OfferedTypes() override { return {type}; }
-
-    OwnedMediaType type;
-};
+// 16-bit PCM of this rate and channel count.
+OwnedMediaType PcmType(int sampleRate, int channels);
 
 class PcmSource final : public PlatformFilter {
 public:
@@ -37,7 +27,7 @@ private:
     const int sampleRate;
     const int channels;
     const REFERENCE_TIME length;
-    PcmOutputPin output;
+    TypedOutputPin output;
     ComPtr<IMemAllocator> allocator;
     std::thread player;
 };

@@ -4,9 +4,7 @@
 
 #include "platform/base/WideText.h"
 
-#include <csignal>
 #include <cstdlib>
-#include <sys/resource.h>
 
 void WriterTest::SetUpTestSuite()
 {
@@ -69,18 +67,27 @@ int WriterTest::Temporaries(const std::filesystem::path& folder)
     return count;
 }
 
+FileSizeLimit::FileSizeLimit(rlim_t bytes)
+{
+    if (getrlimit(RLIMIT_FSIZE, &saved) != 0) return;
+    savedHandler = std::signal(SIGXFSZ, SIG_IGN);
+    handled = true;
+    rlimit small = saved;
+    small.rlim_cur = bytes;
+    holds = setrlimit(RLIMIT_FSIZE, &small) == 0;
+}
+
+FileSizeLimit::~FileSizeLimit()
+{
+    if (holds) setrlimit(RLIMIT_FSIZE, &saved);
+    if (handled) std::signal(SIGXFSZ, savedHandler);
+}
+
 std::vector<GraphEvent> WriterTest::RunOnAFullDisk()
 {
-    rlimit saved{};
-    if (getrlimit(RLIMIT_FSIZE, &saved) != 0) return {};
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = saved;
-    small.rlim_cur = 16 * 1024;
-    if (setrlimit(RLIMIT_FSIZE, &small) != 0) return {};
-    const std::vector<GraphEvent> seen = RunToEnd(10000);
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previousHandler);
-    return seen;
+    const FileSizeLimit limit(16 * 1024);
+    if (!limit.Holds()) return {};
+    return RunToEnd(10000);
 }
 
 HRESULT WriterTest::RunToAbort(const std::filesystem::path& file)
@@ -144,8 +151,13 @@ IPin* WriterTest::WriterPin(const char16_t* name)
 
 std::vector<GraphEvent> WriterTest::RunToEnd(LONG milliseconds)
 {
-    std::vector<GraphEvent> seen;
     EXPECT_TRUE(SUCCEEDED(control->Run()));
+    return EventsUntilEnd(milliseconds);
+}
+
+std::vector<GraphEvent> WriterTest::EventsUntilEnd(LONG milliseconds)
+{
+    std::vector<GraphEvent> seen;
     LONG code;
     LONG_PTR param1;
     LONG_PTR param2;

@@ -13,12 +13,30 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <sys/resource.h>
 #include <vector>
 
 constexpr REFERENCE_TIME Milliseconds = 10'000;
+
+// While it lives, files of this process may not grow past `bytes`: writes past it fail with EFBIG.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes);
+    ~FileSizeLimit();
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+    bool Holds() const { return holds; }
+
+private:
+    rlimit saved{};
+    void (*savedHandler)(int) = SIG_DFL;
+    bool handled = false;
+    bool holds = false;
+};
 
 struct GraphEvent {
     LONG code;
@@ -42,6 +60,8 @@ protected:
     void AddSound(int sampleRate, int channels, REFERENCE_TIME length);
     // The events that arrive until EC_COMPLETE or EC_ERRORABORT, or the time runs out.
     std::vector<GraphEvent> RunToEnd(LONG milliseconds = 20000);
+    // The events of a run that is on, the same way.
+    std::vector<GraphEvent> EventsUntilEnd(LONG milliseconds);
     static bool Has(const std::vector<GraphEvent>& events, LONG code, LONG_PTR* param1 = nullptr);
     // Hidden files in the movie's folder: the writer's temporaries.
     static int Temporaries(const std::filesystem::path& folder);

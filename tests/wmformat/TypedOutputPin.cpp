@@ -1,0 +1,25 @@
+#include "TypedOutputPin.h"
+
+#include "platform/mediagraph/PlatformFilter.h"
+
+TypedOutputPin::TypedOutputPin(PlatformFilter& filter, std::u16string name, OwnedMediaType type)
+    : PlatformPin(filter, std::move(name), PINDIR_OUTPUT), type(std::move(type))
+{
+}
+
+HRESULT TypedOutputPin::CheckMediaType(const AM_MEDIA_TYPE& candidate)
+{
+    return candidate.majortype == type.Record().majortype ? S_OK : S_FALSE;
+}
+
+HRESULT TypedOutputPin::Connect(IPin* receivePin, const AM_MEDIA_TYPE*)
+{
+    if (!receivePin) return E_POINTER;
+    std::lock_guard guard(filter.Lock());
+    HRESULT hr = CheckConnectable();
+    if (FAILED(hr)) return hr;
+    hr = receivePin->ReceiveConnection(this, &type.Record());
+    if (FAILED(hr)) return hr;
+    KeepConnection(receivePin, type.Record());
+    return S_OK;
+}
