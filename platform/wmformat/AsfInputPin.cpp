@@ -26,7 +26,7 @@ bool AsfInputPin::AcceptsVideo(const AM_MEDIA_TYPE& type)
     const BITMAPINFOHEADER& bitmap = video.bmiHeader;
     const LONG height = bitmap.biHeight < 0 ? -bitmap.biHeight : bitmap.biHeight;
     return bitmap.biBitCount == 24 && bitmap.biCompression == BI_RGB && bitmap.biWidth > 0 &&
-           bitmap.biWidth <= MaxSide && height > 0 && height <= MaxSide;
+           bitmap.biWidth <= kMaxVideoSide && height > 0 && height <= kMaxVideoSide;
 }
 
 bool AsfInputPin::AcceptsAudio(const AM_MEDIA_TYPE& type)

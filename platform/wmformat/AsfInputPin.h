@@ -9,8 +9,6 @@ class WMAsfWriter;
 
 class AsfInputPin final : public PlatformPin {
 public:
-    static constexpr LONG MaxSide = 16384;
-
     AsfInputPin(WMAsfWriter& writer, std::u16string name, const GUID& majorType);
 
     const GUID& MajorType() const { return majorType; }

@@ -142,7 +142,7 @@ MovieFileWriter::~MovieFileWriter() { Abandon(); }
 
 std::size_t MovieFileWriter::FrameBytes(LONG width, LONG height)
 {
-    const std::size_t stride = (static_cast<std::size_t>(width) * 3 + 3) & ~std::size_t{3};
+    const auto stride = static_cast<std::size_t>(DibRowBytes(width, 24));
     return stride * static_cast<std::size_t>(height < 0 ? -static_cast<long long>(height) : height);
 }
 

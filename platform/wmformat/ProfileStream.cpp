@@ -6,7 +6,6 @@ namespace {
 
 // Larger format blocks than this belong to no codec the writer knows.
 constexpr ULONG MaxFormatBytes = 64 * 1024;
-constexpr LONG MaxSide = 16384;
 
 std::u16string ReadName(IWMStreamConfig* config, HRESULT (IWMStreamConfig::*get)(WCHAR*, WORD*), HRESULT* hr)
 {
@@ -40,7 +39,7 @@ HRESULT ProfileStream::CheckCodec() const
         if (subtype != WMMEDIASUBTYPE_WMV1 || !video) return NS_E_INVALID_INPUT_FORMAT;
         const LONG width = video->bmiHeader.biWidth;
         const LONG height = video->bmiHeader.biHeight < 0 ? -video->bmiHeader.biHeight : video->bmiHeader.biHeight;
-        if (width < 2 || height < 2 || width > MaxSide || height > MaxSide) return NS_E_INVALID_INPUT_FORMAT;
+        if (width < 2 || height < 2 || width > kMaxVideoSide || height > kMaxVideoSide) return NS_E_INVALID_INPUT_FORMAT;
         return S_OK;
     }
     if (IsAudio()) {
