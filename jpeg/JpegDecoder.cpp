@@ -1,5 +1,6 @@
 // JpegDecoder interface: initialisation, validation, the steps of jpegRead,
 // release, messages and the version record.
+#include "jpeg/BitReader.h"
 #include "jpeg/JpegInternal.h"
 #include "jpeg/RegionIndex.h"
 

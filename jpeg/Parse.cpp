@@ -1,5 +1,6 @@
 // JPEG stream parsing: the input reader, marker search, marker segments, and
 // the marker-driven loop of one jpegRead operation.
+#include "jpeg/BitReader.h"
 #include "jpeg/Exif.h"
 #include "jpeg/JpegInternal.h"
 #include "jpeg/RegionIndex.h"
