@@ -72,8 +72,9 @@ int buildHuffTable(HuffTable& t, const std::uint8_t counts[16], const std::uint8
     const int size = rs & 15;
     if (len + size > kFast) continue;
     // A ZRL stores a zero 15 positions on (the block is clear there); any other code of
-    // size 0 ends the block, as a run past coefficient 63 does.
-    if (size == 0 && run != 15) run = 64;
+    // size 0 ends the block, as a run past coefficient 63 does, and keeps its R (the
+    // end-of-band run of progressive scans, EOBn) above 64.
+    if (size == 0 && run != 15) run += 64;
     const int freeBits = kFast - len - size;
     for (int bits = 0; bits < (1 << size); ++bits) {
       const int value = size == 0 ? 0 : extend(static_cast<std::uint32_t>(bits), size);

@@ -25,12 +25,13 @@ struct HuffTable {
   // Combined lookup for AC coefficients (an implementation detail beside the lookahead
   // table, with the same results): indexed by the next kFastAcBits bits, an entry is
   // (coefficient << 16) | (run << 8) | total bits, for a code whose code and value bits
-  // together fit (a ZRL: run 15, coefficient 0; end of block: run 64); 0 otherwise.
+  // together fit (a ZRL: run 15, coefficient 0; end of block, EOBn of progressive scans:
+  // run 64 + n); 0 otherwise.
   static constexpr int kFastAcBits = 11;
   std::int32_t fastAc[1 << kFastAcBits];
   // Passing over AC coefficients (blocks of which only the DC counts): by the same bits,
   // up to two whole symbols (code and value bits), (first bits << 24) | (first advance << 16)
-  // | (advance << 8) | bits, where an advance is run + 1 per symbol (65 for end of block);
+  // | (advance << 8) | bits, where an advance is run + 1 per symbol (65 + n for end of block);
   // 0 when not even the first symbol fits.
   std::int32_t skipAc[1 << kFastAcBits];
 };
