@@ -1,44 +1,36 @@
 #include "jpeg/BitReader.h"
 
+#include "jpeg/JpegInternal.h"
+
 namespace xtpjpeg {
 
-void resetBitReader(InputReader& in) {
-  in.bitBuffer = 0;
-  in.bitCount = 0;
-  in.error = 0;
-}
-
-namespace {
-
-inline void padZeros(InputReader& in) {
-  while (in.bitCount <= 56) {
-    in.bitBuffer <<= 8;
-    in.bitCount += 8;
+void BitReader::padZeros() {
+  while (count_ <= 56) {
+    buffer_ <<= 8;
+    count_ += 8;
   }
 }
 
-inline void fail(InputReader& in, int code) {
-  if (!in.error) in.error = code;
-  padZeros(in);
+void BitReader::fail(int code) {
+  if (!error_) error_ = code;
+  padZeros();
 }
 
-}  // namespace
-
-void fillBitsSlow(InputReader& in) {
-  if (in.error) {
-    padZeros(in);
+void BitReader::fillSlow(InputReader& in) {
+  if (error_) {
+    padZeros();
     return;
   }
-  while (in.bitCount <= 56) {
+  while (count_ <= 56) {
     if (in.pendingMarker) return;
     if (in.pos >= in.end) {
       if (!in.fileInput) {
-        padZeros(in);
+        padZeros();
         return;
       }
-      if (in.bitCount >= 25) return;  // read on when the bits are needed
+      if (count_ >= 25) return;  // read on when the bits are needed
       if (refillInput(in) <= 0) {
-        fail(in, kErrFile);
+        fail(kErrFile);
         return;
       }
       continue;
@@ -46,20 +38,20 @@ void fillBitsSlow(InputReader& in) {
     const std::uint8_t c = *in.pos;
     if (c != 0xFF) {
       ++in.pos;
-      in.bitBuffer = (in.bitBuffer << 8) | c;
-      in.bitCount += 8;
+      buffer_ = (buffer_ << 8) | c;
+      count_ += 8;
       continue;
     }
     if (in.end - in.pos < 2) {
-      if (in.fileInput && in.bitCount < 25) {
+      if (in.fileInput && count_ < 25) {
         if (refillInput(in) <= 0) {
-          fail(in, kErrFile);
+          fail(kErrFile);
           return;
         }
         continue;
       }
-      if (in.bitCount >= 25) return;
-      fail(in, in.fileInput ? kErrFile : kErrData);
+      if (count_ >= 25) return;
+      fail(in.fileInput ? kErrFile : kErrData);
       return;
     }
     const std::uint8_t next = in.pos[1];
@@ -69,8 +61,8 @@ void fillBitsSlow(InputReader& in) {
     }
     in.pos += 2;
     if (next == 0x00) {
-      in.bitBuffer = (in.bitBuffer << 8) | 0xFF;
-      in.bitCount += 8;
+      buffer_ = (buffer_ << 8) | 0xFF;
+      count_ += 8;
       continue;
     }
     in.pendingMarker = next;
@@ -78,39 +70,44 @@ void fillBitsSlow(InputReader& in) {
   }
 }
 
-int huffSlow(InputReader& in, const HuffTable& t) {
+int BitReader::valueOf(const HuffTable& t, int len, std::int32_t code) {
+  count_ -= len;
+  const int idx = t.valptr[len] + code - t.mincode[len];
+  return (idx >= 0 && idx < t.valueCount) ? t.values[idx] : 0;
+}
+
+int BitReader::decodeLong(const HuffTable& t) {
   for (int len = 9; len <= 16; ++len) {
-    const std::int32_t code = static_cast<std::int32_t>(peekBits(in, len));
-    if (code <= t.maxcode[len]) {
-      in.bitCount -= len;
-      const int idx = t.valptr[len] + code - t.mincode[len];
-      return (idx >= 0 && idx < t.valueCount) ? t.values[idx] : 0;
-    }
+    const std::int32_t code = static_cast<std::int32_t>(peek(len));
+    if (code <= t.maxcode[len]) return valueOf(t, len, code);
   }
-  in.bitCount -= 16;
+  count_ -= 16;
   return 0;
 }
 
-int huffCareful(InputReader& in, const HuffTable& t) {
-  if (in.bitCount >= 8) {
-    const std::uint32_t e = t.look[peekBits(in, 8)];
+int BitReader::decodeNearMarker(const HuffTable& t) {
+  if (count_ >= 8) {
+    const std::uint32_t e = t.look[peek(8)];
     if (e >> 8) {
-      in.bitCount -= static_cast<int>(e >> 8);
+      count_ -= static_cast<int>(e >> 8);
       return static_cast<int>(e & 0xFF);
     }
   }
   // Bit by bit from length 1.
   for (int len = 1; len <= 16; ++len) {
-    if (in.bitCount < len) return -1;
-    const std::int32_t code = static_cast<std::int32_t>(peekBits(in, len));
-    if (code <= t.maxcode[len]) {
-      in.bitCount -= len;
-      const int idx = t.valptr[len] + code - t.mincode[len];
-      return (idx >= 0 && idx < t.valueCount) ? t.values[idx] : 0;
-    }
+    if (count_ < len) return -1;
+    const std::int32_t code = static_cast<std::int32_t>(peek(len));
+    if (code <= t.maxcode[len]) return valueOf(t, len, code);
   }
-  in.bitCount -= 16;
+  count_ -= 16;
   return 0;
+}
+
+bool BitReader::holdsCodeOf(const HuffTable& t) const {
+  if (count_ >= 16) return true;
+  for (int len = 1; len <= count_; ++len)
+    if (static_cast<std::int32_t>(peek(len)) <= t.maxcode[len]) return true;
+  return false;
 }
 
 }  // namespace xtpjpeg

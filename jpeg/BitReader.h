@@ -1,145 +1,84 @@
-// The bit reader of entropy-coded data (ITU-T T.81 F.2.2.5 with marker detection) and the
-// decoding of Huffman symbols and received values from it.
+// The bit buffer of entropy-coded data (ITU-T T.81 F.2.2.5 with marker detection): up to 64
+// bits taken from the input ahead of the decoder, their count, and the reader's sticky
+// failure. The bytes come from the InputReader that holds it (RegisterBits.h decodes symbols
+// through both).
 #pragma once
 
-#include "jpeg/JpegInternal.h"
+#include "jpeg/HuffTable.h"
 
-#include <algorithm>
+#include <cstdint>
 
 namespace xtpjpeg {
 
-void resetBitReader(InputReader& in);
+struct InputReader;
 
-// Fills the bit buffer with entropy-coded bytes (T.81 F.2.2.5): greedily up to 57 bits or
-// more, stopping at a marker (latched as pending). Exhausted buffer input supplies zero
-// bits. The reader's failures (-21 for buffer input ending right after an 0xFF, -23
-// for a file read of no bytes) are raised only when fewer than 25 bits are buffered, that
-// is, exactly when a reader that refills below 25 bits would have raised them.
-void fillBitsSlow(InputReader& in);
+class BitReader {
+ public:
+  // Empty, without a failure: the start of a scan.
+  void reset() {
+    discard();
+    error_ = 0;
+  }
+  // Drops the buffered bits: a restart boundary.
+  void discard() {
+    buffer_ = 0;
+    count_ = 0;
+  }
+  std::int32_t count() const { return count_; }
+  // The buffered bits, the next one at bit count() - 1.
+  std::uint64_t buffered() const { return buffer_; }
+  // The negative status of a failed refill, 0 while none failed.
+  int error() const { return error_; }
+  // The block decoders of the SIMD classes name a file read of no bytes otherwise.
+  void renameError(int from, int to) {
+    if (error_ == from) error_ = to;
+  }
+  // Back to bits recorded earlier (count() and buffered() of then), without a failure.
+  void restore(std::uint64_t buffer, std::int32_t count) {
+    buffer_ = buffer;
+    count_ = count;
+    error_ = 0;
+  }
 
-// Fast path of the fill, for input with at least 8 bytes left and no marker pending, on a
-// left-aligned bit buffer (the next bit at the top): loads 8 bytes at once and takes as many
-// whole bytes as fit (count ends in 57..63) when none of them is 0xFF, else bytes up to the
-// first 0xFF. The bytes go in below the `count` buffered bits with one OR; with no 0xFF among
-// the 8 bytes loaded, the bits past the whole bytes taken are the stream's next bits, which
-// the next refill ORs in again unchanged. True when more than 56 bits are buffered afterwards.
-inline bool fillLeftAligned(std::uint64_t& bits, std::int32_t& count, const std::uint8_t*& pos) {
-  std::uint64_t word;
-  std::memcpy(&word, pos, 8);
-  word = __builtin_bswap64(word);
-  const std::uint64_t inverted = ~word;
-  if (((inverted - 0x0101010101010101ull) & ~inverted & 0x8080808080808080ull) == 0) {
-    bits |= word >> count;
-    const int bytes = (63 - count) >> 3;
-    count += bytes * 8;
-    pos += bytes;
-    return true;
+  // The bits with the next one at the top, and back from that form.
+  std::uint64_t leftAligned() const { return count_ > 0 ? buffer_ << (64 - count_) : 0; }
+  void setLeftAligned(std::uint64_t bits, std::int32_t count) {
+    buffer_ = count > 0 ? bits >> (64 - count) : 0;
+    count_ = count;
   }
-  while (count <= 56) {
-    const std::uint8_t c = *pos;
-    if (c == 0xFF) return false;
-    ++pos;
-    bits |= static_cast<std::uint64_t>(c) << (56 - count);
-    count += 8;
-  }
-  return true;
-}
 
-// The bit reader held in registers and left-aligned (the next bit at the top), which keeps
-// the chain from one table lookup to the next short: shr, load, shl. It refills only through
-// the fast path (no marker pending, at least 8 bytes of input left, no 0xFF among the bytes
-// taken); everything else is left to the general path, on the reader stored back.
-struct RegisterBits {
-  std::uint64_t bits;
-  std::int32_t count;
-  const std::uint8_t* pos;
+  // The next n (1..16) bits, count() >= n.
+  std::uint32_t peek(int n) const { return static_cast<std::uint32_t>(buffer_ >> (count_ - n)) & ((1u << n) - 1); }
+  void skip(int n) { count_ -= n; }
+  // Whether every buffered bit is a zero.
+  bool onlyZerosLeft() const {
+    return count_ <= 0 || (count_ < 64 && (buffer_ & ((std::uint64_t{1} << count_) - 1)) == 0);
+  }
+  // Whether a code of `t` is a prefix of the buffered bits (16 or more bits always hold one).
+  bool holdsCodeOf(const HuffTable& t) const;
 
-  explicit RegisterBits(const InputReader& in)
-      : bits(in.bitCount > 0 ? in.bitBuffer << (64 - in.bitCount) : 0), count(in.bitCount), pos(in.pos) {}
-  void storeTo(InputReader& in) const {
-    in.bitBuffer = count > 0 ? bits >> (64 - count) : 0;
-    in.bitCount = count;
-    in.pos = pos;
-  }
-  bool fillFast(const InputReader& in) {
-    return in.pendingMarker == 0 && in.end - pos >= 8 && fillLeftAligned(bits, count, pos);
-  }
-  // At least 32 bits buffered: enough for any code and its value.
-  bool ensure32(const InputReader& in) { return count >= 32 || fillFast(in); }
-  std::uint32_t top(int n) const { return static_cast<std::uint32_t>(bits >> (64 - n)); }
-  void drop(int n) {
-    bits <<= n;
-    count -= n;
-  }
+  // Fills from `in` greedily up to 57 bits or more, stopping at a marker (latched as
+  // pending). Exhausted buffer input supplies zero bits. The failures (-21 for buffer input
+  // ending right after an 0xFF, -23 for a file read of no bytes) are raised only when fewer
+  // than 25 bits are buffered, that is, exactly when a reader that refills below 25 bits
+  // would have raised them.
+  void fillSlow(InputReader& in);
+  // Huffman decode with at least 16 bits buffered, the code longer than 8 bits (T.81
+  // F.2.2.3 from length 9); a code that reaches length 17 yields 0.
+  int decodeLong(const HuffTable& t);
+  // Huffman decode with fewer than 16 bits buffered and a marker pending: -1 when the code
+  // needs more bits than remain ("a marker was reached").
+  int decodeNearMarker(const HuffTable& t);
+
+ private:
+  void padZeros();
+  void fail(int code);
+  // The value of the code of length `len` at the top of the buffer, which is taken.
+  int valueOf(const HuffTable& t, int len, std::int32_t code);
+
+  std::uint64_t buffer_ = 0;
+  std::int32_t count_ = 0;
+  int error_ = 0;
 };
-
-inline void fillBits(InputReader& in) {
-  if (in.bitCount > 56) return;
-  RegisterBits r(in);
-  const bool filled = r.fillFast(in);
-  r.storeTo(in);
-  if (!filled) fillBitsSlow(in);
-}
-
-inline std::uint32_t peekBits(const InputReader& in, int n) {
-  return static_cast<std::uint32_t>(in.bitBuffer >> (in.bitCount - n)) & ((1u << n) - 1);
-}
-
-// Huffman decode with at least 16 bits buffered, the code longer than 8 bits (T.81
-// F.2.2.3 from length 9); a code that reaches length 17 yields 0.
-int huffSlow(InputReader& in, const HuffTable& t);
-
-// Huffman decode with fewer than 16 bits buffered and a marker pending: -1 when the code
-// needs more bits than remain ("a marker was reached").
-int huffCareful(InputReader& in, const HuffTable& t);
-
-// One Huffman symbol, or -1 when a marker was reached.
-inline int huffDecode(InputReader& in, const HuffTable& t) {
-  if (in.bitCount < 16) fillBits(in);
-  if (in.bitCount >= 16) {
-    const std::uint32_t e = t.look[peekBits(in, 8)];
-    if (e >> 8) {
-      in.bitCount -= static_cast<int>(e >> 8);
-      return static_cast<int>(e & 0xFF);
-    }
-    return huffSlow(in, t);
-  }
-  return huffCareful(in, t);
-}
-
-// Receives s bits (1..16); false when a marker was reached first.
-inline bool getBits(InputReader& in, int s, std::uint32_t& v) {
-  if (in.bitCount < s) {
-    fillBits(in);
-    if (in.bitCount < s) return false;
-  }
-  v = peekBits(in, s);
-  in.bitCount -= s;
-  return true;
-}
-
-// Receive and EXTEND.
-inline bool receiveExtend(InputReader& in, int s, std::int32_t& value) {
-  std::uint32_t v;
-  if (!getBits(in, s, v)) return false;
-  value = extend(v, s);
-  return true;
-}
-
-// The DC difference of a block through the lookahead table; false when the general path
-// must decode it. Forced inline: as a call, the register reader goes through memory.
-[[gnu::always_inline]] inline bool dcFromLookahead(RegisterBits& r, const InputReader& in, const HuffTable& dc, std::int32_t& diff) {
-  if (!r.ensure32(in)) return false;
-  const std::uint32_t e = dc.look[r.top(8)];
-  if ((e >> 8) == 0) return false;
-  r.drop(static_cast<int>(e >> 8));
-  const int s = std::min(static_cast<int>(e & 0xFF), 16);
-  diff = 0;
-  if (s > 0) {
-    diff = extend(r.top(s), s);
-    r.drop(s);
-  }
-  return true;
-}
 
 }  // namespace xtpjpeg

@@ -1,6 +1,6 @@
 // Entropy decoding of scans: sequential and progressive scans with restart handling, region
 // and interrupted reads, and progressive rendering.
-#include "jpeg/BitReader.h"
+#include "jpeg/RegisterBits.h"
 #include "jpeg/ProgressiveBlocks.h"
 #include "jpeg/RegionIndex.h"
 
@@ -28,10 +28,9 @@ bool restartCheck(JpegDecoderState& s, std::int64_t mcuNumber, std::int64_t tota
   for (int i = 0; i < scan.ns; ++i) scan.comp[i].pred = 0;
   scan.eobrun = 0;
   InputReader& in = s.input;
-  in.bitCount = 0;
-  in.bitBuffer = 0;
-  if (in.error) {
-    code = in.error;
+  in.bits.discard();
+  if (in.bits.error()) {
+    code = in.bits.error();
     return false;
   }
   int marker;
@@ -175,7 +174,7 @@ inline void endScan(Scan& scan, std::int32_t mcusY) {
 
 // Buffer input without a byte or a marker left: every further MCU decodes zero bits.
 inline bool inputExhausted(const InputReader& in) {
-  return !in.fileInput && in.pos >= in.end && in.pendingMarker == 0 && in.error == 0;
+  return !in.fileInput && in.pos >= in.end && in.pendingMarker == 0 && in.bits.error() == 0;
 }
 
 // How a scan ends after MCU `number` once its input is exhausted and none of its later MCUs
@@ -209,14 +208,6 @@ int interruptScan(JPEG_PROPERTIES& p, JpegDecoderState& s, std::int32_t mx, std:
 constexpr int kGoOn = 100;  // the scan goes on
 constexpr int kJump = 101;  // the scan goes on at the position saved in the scan record
 
-// Whether a code of `t` is a prefix of the buffered bits (16 or more bits always hold one).
-bool codeBuffered(const InputReader& in, const HuffTable& t) {
-  if (in.bitCount >= 16) return true;
-  for (int len = 1; len <= in.bitCount; ++len)
-    if (static_cast<std::int32_t>(peekBits(in, len)) <= t.maxcode[len]) return true;
-  return false;
-}
-
 // Whether the scan's decoding has stalled at a latched marker: no code of the tables its
 // blocks start with fits the bits left (a sequential block that cannot decode its DC code
 // ends there; a progressive block tries its AC band too), and a refinement scan, which
@@ -225,14 +216,14 @@ bool codeBuffered(const InputReader& in, const HuffTable& t) {
 // stay as they are.
 bool decodingStalled(const JpegDecoderState& s) {
   const InputReader& in = s.input;
-  if (!in.pendingMarker || in.error) return false;
-  if (in.bitCount == 0) return true;
+  if (!in.pendingMarker || in.bits.error()) return false;
+  if (in.bits.count() == 0) return true;
   const Scan& scan = s.scan;
   if (scan.progressive && scan.ah > 0) return false;
   const bool dc = !scan.progressive || scan.ss == 0;
   const bool ac = scan.progressive && scan.se >= std::max(scan.ss, 1);
   for (int i = 0; i < scan.ns; ++i) {
-    if ((dc && codeBuffered(in, *scan.comp[i].dc)) || (ac && codeBuffered(in, *scan.comp[i].ac))) return false;
+    if ((dc && in.bits.holdsCodeOf(*scan.comp[i].dc)) || (ac && in.bits.holdsCodeOf(*scan.comp[i].ac))) return false;
   }
   return true;
 }
@@ -277,11 +268,6 @@ int passStalledMcus(JpegDecoderState& s, const ScanPlace& sp, std::int64_t numbe
   return kJump;
 }
 
-// Whether every buffered bit is a zero (exhausted buffer input then supplies only zeros).
-inline bool onlyZeroBitsLeft(const InputReader& in) {
-  return in.bitCount <= 0 || (in.bitCount < 64 && (in.bitBuffer & ((std::uint64_t{1} << in.bitCount) - 1)) == 0);
-}
-
 // Passes over the MCUs of a sequential scan that decode nothing but zero bits up to the
 // next MCU that reaches the output (outside the output they matter only through the DC
 // predictors, and every block of a component adds the same difference, that of its DC
@@ -316,7 +302,7 @@ int passZeroBitMcus(JpegDecoderState& s, const ScanPlace& sp, std::int64_t numbe
 // marker after it (latched as pending). The data is not decoded, but input that ends
 // right after an 0xFF inside it fails as the bit reader would have failed on it.
 int passRestOfScan(InputReader& in) {
-  if (in.pendingMarker || in.error) return in.error;
+  if (in.pendingMarker || in.bits.error()) return in.bits.error();
   int marker;
   const int rc = nextMarker(in, marker);
   if (rc != kOk) return rc;
@@ -340,7 +326,7 @@ int mcuOutcome(JPEG_PROPERTIES& p, JpegDecoderState& s, const ScanPlace& sp, std
     const std::int64_t last = region ? windowEnd(sp.window, sp.mcusX) : sp.total;
     return finishExhaustedScan(scan, number, last, sp.total, sp.mcusY, sp.restartFailure);
   }
-  if (inputExhausted(s.input) && !scan.progressive && onlyZeroBitsLeft(s.input))
+  if (inputExhausted(s.input) && !scan.progressive && s.input.bits.onlyZerosLeft())
     return passZeroBitMcus(s, sp, number, nextWindowNumber(sp.output, mx, my, sp.mcusX));
   if (decodingStalled(s))
     return passStalledMcus(s, sp, number, nextWindowNumber(sp.stalledOutput, mx, my, sp.mcusX));
@@ -496,7 +482,7 @@ int decodeSequentialScan(JPEG_PROPERTIES& p, JpegDecoderState& s) {
             rt.blockSkipDecoder(in, *sc.dc, *sc.ac, sc.pred);
         }
       }
-      if (in.error) return in.error;
+      if (in.bits.error()) return in.bits.error();
       int code = kOk;
       const std::int64_t number = static_cast<std::int64_t>(my) * sp.mcusX + mx + 1;
       if (!restartCheck(s, number, sp.total, code)) return region ? kErrBadRst : code;
@@ -674,7 +660,7 @@ int decodeProgressiveScan(JPEG_PROPERTIES& p, JpegDecoderState& s) {
         passEndOfBandRun(s, sp, runPassLimit(s, sp, static_cast<std::int64_t>(my) * sp.mcusX + mx + 1), mx, my);
       }
       const bool changed = decodeProgressiveMcu(s, mx, my);
-      if (in.error) return in.error;
+      if (in.bits.error()) return in.bits.error();
       int code = kOk;
       const std::int64_t number = static_cast<std::int64_t>(my) * sp.mcusX + mx + 1;
       if (!restartCheck(s, number, sp.total, code)) return kErrBadRst;

@@ -1,6 +1,7 @@
 // Internal state of the JPEG decoder: everything behind JPEG_PROPERTIES::state.
 #pragma once
 
+#include "jpeg/BitReader.h"
 #include "jpeg/HuffTable.h"
 #include "jpeg/JpegDecoder.h"
 #include "jpeg/Region.h"
@@ -127,10 +128,7 @@ struct InputReader {
   int pendingMarker = 0;             // 0: none
   int fd = -1;                       // input file, -1 for buffer input
   bool fileInput = false;
-  // Bit reader.
-  std::uint64_t bitBuffer = 0;
-  std::int32_t bitCount = 0;
-  int error = 0;                     // sticky negative status of the bit reader
+  BitReader bits;
   std::uint8_t fileBuffer[kFileBufferSize];
 };
 

@@ -1,6 +1,6 @@
 #include "jpeg/ProgressiveBlocks.h"
 
-#include "jpeg/BitReader.h"
+#include "jpeg/RegisterBits.h"
 
 #include <algorithm>
 #include <bit>

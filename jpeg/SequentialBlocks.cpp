@@ -1,6 +1,6 @@
 // Sequential block decoding (ITU-T T.81 F.2.2): the block decoders of each processor class,
 // which dequantise as they store, and the block skip decoder of region reads.
-#include "jpeg/BitReader.h"
+#include "jpeg/RegisterBits.h"
 
 #include <algorithm>
 
@@ -81,12 +81,12 @@ inline int decodeAcRun(RegisterBits& r, const InputReader& in, const HuffTable& 
 template <bool Ac, class Dequant>
 int decodeAcSymbol(InputReader& in, const HuffTable& ac, int k, std::int16_t* blk, const std::int16_t* q,
                    Dequant dq) {
-  if (in.bitCount < 32) fillBits(in);
-  if (in.bitCount >= 32) {
+  if (in.bits.count() < 32) fillBits(in);
+  if (in.bits.count() >= 32) {
     // Enough bits for any code (16) and any value (15): the combined lookup needs no checks.
-    const std::int32_t fast = ac.fastAc[peekBits(in, HuffTable::kFastAcBits)];
+    const std::int32_t fast = ac.fastAc[in.bits.peek(HuffTable::kFastAcBits)];
     if (fast != 0) {
-      in.bitCount -= fast & 0xFF;
+      in.bits.skip(fast & 0xFF);
       k += (fast >> 8) & 0xFF;
       if (k > 63) return 64;
       if (Ac) storeCoefficient(blk, q, k, fast >> 16, dq);
@@ -166,7 +166,7 @@ struct ClearBlockSse2 {
 // The block decoders of the SIMD classes answer a file read of no bytes inside the block
 // with "Error EOF" rather than the bit reader's "File error".
 inline void reportEofAsErrorEof(InputReader& in, bool hadError) {
-  if (!hadError && in.error == kErrFile) in.error = kErrEof;
+  if (!hadError) in.bits.renameError(kErrFile, kErrEof);
 }
 
 // Variant A (class 3): the coefficients as decoded, then the whole block dequantised by
@@ -174,7 +174,7 @@ inline void reportEofAsErrorEof(InputReader& in, bool hadError) {
 template <int Family, bool Ac>
 void decodeBlockVariantA(InputReader& in, const HuffTable& dc, const HuffTable& ac, std::int16_t& pred,
                          std::int16_t* blk, const std::int16_t* q) {
-  const bool hadError = in.error != 0;
+  const bool hadError = in.bits.error() != 0;
   if (Ac) {
     decodeBlockSequential<true>(in, dc, ac, pred, blk, q, KeepCoefficient{}, ClearBlockSse2{});
     if (Family == 1)
@@ -193,7 +193,7 @@ void decodeBlockVariantA(InputReader& in, const HuffTable& dc, const HuffTable& 
 template <class Dequant, bool Ac>
 void decodeBlockVariantB(InputReader& in, const HuffTable& dc, const HuffTable& ac, std::int16_t& pred,
                          std::int16_t* blk, const std::int16_t* q) {
-  const bool hadError = in.error != 0;
+  const bool hadError = in.bits.error() != 0;
   decodeBlockSequential<Ac>(in, dc, ac, pred, blk, q, Dequant{}, ClearBlockSse2{});
   reportEofAsErrorEof(in, hadError);
 }
