@@ -1,14 +1,10 @@
-// Entropy decoding: the bit reader, Huffman tables and symbol decoding,
-// sequential and progressive scans with restart handling, and progressive rendering.
-#include "jpeg/JpegInternal.h"
+// Entropy decoding of scans: sequential and progressive scans with restart handling, region
+// and interrupted reads, and progressive rendering.
+#include "jpeg/RegisterBits.h"
+#include "jpeg/ProgressiveBlocks.h"
 #include "jpeg/RegionIndex.h"
 
 #include <algorithm>
-#include <bit>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace xtpjpeg {
 
@@ -22,716 +18,6 @@ const std::uint8_t kZigzagToNatural[80] = {
 
 namespace {
 
-// EXTEND (T.81 F.2.2.1) of s received bits.
-inline std::int32_t extend(std::uint32_t v, int s) {
-  return v < (1u << (s - 1)) ? static_cast<std::int32_t>(v) - (1 << s) + 1 : static_cast<std::int32_t>(v);
-}
-
-}  // namespace
-
-// ---- Huffman tables --------------------------------------------------------------------
-
-int buildHuffTable(HuffTable& t, const std::uint8_t counts[16], const std::uint8_t* values) {
-  int total = 0;
-  for (int i = 0; i < 16; ++i) total += counts[i];
-  if (total > 257) return kErrHuffman;
-  // Code sizes in order of length, canonical codes (T.81 C.1, C.2).
-  std::uint8_t sizes[258];
-  std::uint16_t codes[257];
-  int n = 0;
-  for (int len = 1; len <= 16; ++len)
-    for (int i = 0; i < counts[len - 1]; ++i) sizes[n++] = static_cast<std::uint8_t>(len);
-  sizes[n] = 0;
-  std::uint32_t code = 0;
-  int k = 0;
-  int si = n > 0 ? sizes[0] : 0;
-  while (k < n) {
-    while (k < n && sizes[k] == si) {
-      codes[k++] = static_cast<std::uint16_t>(code);
-      ++code;
-    }
-    // A code space that overflows its length, or that ends in the all-ones code that
-    // T.81 C.2 reserves (1111 is not a code, so fill bits never complete one), is refused.
-    if (code >= (1u << si)) return kErrHuffman;
-    code <<= 1;
-    ++si;
-  }
-  // Per-length arrays (T.81 F.2.2.3).
-  int p = 0;
-  for (int len = 1; len <= 16; ++len) {
-    if (counts[len - 1]) {
-      t.valptr[len] = p;
-      t.mincode[len] = codes[p];
-      p += counts[len - 1];
-      t.maxcode[len] = codes[p - 1];
-    } else {
-      t.valptr[len] = 0;
-      t.mincode[len] = 0;
-      t.maxcode[len] = -1;
-    }
-  }
-  t.maxcode[0] = -1;
-  t.maxcode[17] = 0x7FFFFFFF;
-  std::copy(values, values + n, t.values);
-  std::fill(t.values + n, t.values + 257, 0);
-  t.valueCount = n;
-  // Lookahead: every 8-bit prefix of each code of length 1 to 8.
-  std::fill(t.look, t.look + 256, 0);
-  for (int i = 0; i < n; ++i) {
-    const int len = sizes[i];
-    if (len > 8) break;
-    const int shift = 8 - len;
-    const int first = codes[i] << shift;
-    const int last = first + (1 << shift);
-    for (int v = first; v < last; ++v)
-      t.look[v] = static_cast<std::uint16_t>((len << 8) | t.values[i]);
-  }
-  // Combined AC lookup.
-  constexpr int kFast = HuffTable::kFastAcBits;
-  std::fill(t.fastAc, t.fastAc + (1 << kFast), 0);
-  for (int i = 0; i < n; ++i) {
-    const int len = sizes[i];
-    if (len > kFast) break;
-    const int rs = t.values[i];
-    int run = rs >> 4;
-    const int size = rs & 15;
-    if (len + size > kFast) continue;
-    // A ZRL stores a zero 15 positions on (the block is clear there); any other code of
-    // size 0 ends the block, as a run past coefficient 63 does.
-    if (size == 0 && run != 15) run = 64;
-    const int freeBits = kFast - len - size;
-    for (int bits = 0; bits < (1 << size); ++bits) {
-      const int value = size == 0 ? 0 : extend(static_cast<std::uint32_t>(bits), size);
-      const int base = ((codes[i] << size) | bits) << freeBits;
-      const std::int32_t entry = static_cast<std::int32_t>(static_cast<std::uint32_t>(value) << 16) |
-                                 (run << 8) | (len + size);
-      for (int f = 0; f < (1 << freeBits); ++f) t.fastAc[base + f] = entry;
-    }
-  }
-  // Pairs of symbols for passing over: a second symbol counts when the bits after the first
-  // decide it whatever follows them (its entry's length fits what is left).
-  for (int i = 0; i < (1 << kFast); ++i) {
-    const std::int32_t first = t.fastAc[i];
-    if (first == 0) {
-      t.skipAc[i] = 0;
-      continue;
-    }
-    const int len1 = first & 0xFF, advance1 = ((first >> 8) & 0xFF) + 1;
-    int len = len1, advance = advance1;
-    const std::int32_t second = t.fastAc[(i << len1) & ((1 << kFast) - 1)];
-    if (advance1 <= 64 && second != 0 && (second & 0xFF) <= kFast - len1) {
-      len += second & 0xFF;
-      advance += ((second >> 8) & 0xFF) + 1;
-    }
-    t.skipAc[i] = (len1 << 24) | (advance1 << 16) | (advance << 8) | len;
-  }
-  t.defined = true;
-  return kOk;
-}
-
-// ---- Bit reader --------------------------------------------------------------------------
-
-void resetBitReader(InputReader& in) {
-  in.bitBuffer = 0;
-  in.bitCount = 0;
-  in.error = 0;
-}
-
-namespace {
-
-inline void padZeros(InputReader& in) {
-  while (in.bitCount <= 56) {
-    in.bitBuffer <<= 8;
-    in.bitCount += 8;
-  }
-}
-
-inline void fail(InputReader& in, int code) {
-  if (!in.error) in.error = code;
-  padZeros(in);
-}
-
-// Fills the bit buffer with entropy-coded bytes (T.81 F.2.2.5): greedily up to 57 bits or
-// more, stopping at a marker (latched as pending). Exhausted buffer input supplies zero
-// bits. The reader's failures (-21 for buffer input ending right after an 0xFF, -23
-// for a file read of no bytes) are raised only when fewer than 25 bits are buffered, that
-// is, exactly when a reader that refills below 25 bits would have raised them.
-void fillBitsSlow(InputReader& in) {
-  if (in.error) {
-    padZeros(in);
-    return;
-  }
-  while (in.bitCount <= 56) {
-    if (in.pendingMarker) return;
-    if (in.pos >= in.end) {
-      if (!in.fileInput) {
-        padZeros(in);
-        return;
-      }
-      if (in.bitCount >= 25) return;  // read on when the bits are needed
-      if (refillInput(in) <= 0) {
-        fail(in, kErrFile);
-        return;
-      }
-      continue;
-    }
-    const std::uint8_t c = *in.pos;
-    if (c != 0xFF) {
-      ++in.pos;
-      in.bitBuffer = (in.bitBuffer << 8) | c;
-      in.bitCount += 8;
-      continue;
-    }
-    if (in.end - in.pos < 2) {
-      if (in.fileInput && in.bitCount < 25) {
-        if (refillInput(in) <= 0) {
-          fail(in, kErrFile);
-          return;
-        }
-        continue;
-      }
-      if (in.bitCount >= 25) return;
-      fail(in, in.fileInput ? kErrFile : kErrData);
-      return;
-    }
-    const std::uint8_t next = in.pos[1];
-    if (next == 0xFF) {  // fill byte: skip it, the loop sees the next 0xFF
-      ++in.pos;
-      continue;
-    }
-    in.pos += 2;
-    if (next == 0x00) {
-      in.bitBuffer = (in.bitBuffer << 8) | 0xFF;
-      in.bitCount += 8;
-      continue;
-    }
-    in.pendingMarker = next;
-    return;
-  }
-}
-
-// Fast path of the fill, for input with at least 8 bytes left and no marker pending, on a
-// left-aligned bit buffer (the next bit at the top): loads 8 bytes at once and takes as many
-// whole bytes as fit (count ends in 57..63) when none of them is 0xFF, else bytes up to the
-// first 0xFF. The bytes go in below the `count` buffered bits with one OR; with no 0xFF among
-// the 8 bytes loaded, the bits past the whole bytes taken are the stream's next bits, which
-// the next refill ORs in again unchanged. True when more than 56 bits are buffered afterwards.
-inline bool fillLeftAligned(std::uint64_t& bits, std::int32_t& count, const std::uint8_t*& pos) {
-  std::uint64_t word;
-  std::memcpy(&word, pos, 8);
-  word = __builtin_bswap64(word);
-  const std::uint64_t inverted = ~word;
-  if (((inverted - 0x0101010101010101ull) & ~inverted & 0x8080808080808080ull) == 0) {
-    bits |= word >> count;
-    const int bytes = (63 - count) >> 3;
-    count += bytes * 8;
-    pos += bytes;
-    return true;
-  }
-  while (count <= 56) {
-    const std::uint8_t c = *pos;
-    if (c == 0xFF) return false;
-    ++pos;
-    bits |= static_cast<std::uint64_t>(c) << (56 - count);
-    count += 8;
-  }
-  return true;
-}
-
-// The bit reader held in registers and left-aligned (the next bit at the top), which keeps
-// the chain from one table lookup to the next short: shr, load, shl. It refills only through
-// the fast path (no marker pending, at least 8 bytes of input left, no 0xFF among the bytes
-// taken); everything else is left to the general path, on the reader stored back.
-struct RegisterBits {
-  std::uint64_t bits;
-  std::int32_t count;
-  const std::uint8_t* pos;
-
-  explicit RegisterBits(const InputReader& in)
-      : bits(in.bitCount > 0 ? in.bitBuffer << (64 - in.bitCount) : 0), count(in.bitCount), pos(in.pos) {}
-  void storeTo(InputReader& in) const {
-    in.bitBuffer = count > 0 ? bits >> (64 - count) : 0;
-    in.bitCount = count;
-    in.pos = pos;
-  }
-  bool fillFast(const InputReader& in) {
-    return in.pendingMarker == 0 && in.end - pos >= 8 && fillLeftAligned(bits, count, pos);
-  }
-  // At least 32 bits buffered: enough for any code and its value.
-  bool ensure32(const InputReader& in) { return count >= 32 || fillFast(in); }
-  std::uint32_t top(int n) const { return static_cast<std::uint32_t>(bits >> (64 - n)); }
-  void drop(int n) {
-    bits <<= n;
-    count -= n;
-  }
-};
-
-inline void fillBits(InputReader& in) {
-  if (in.bitCount > 56) return;
-  RegisterBits r(in);
-  const bool filled = r.fillFast(in);
-  r.storeTo(in);
-  if (!filled) fillBitsSlow(in);
-}
-
-inline std::uint32_t peekBits(const InputReader& in, int n) {
-  return static_cast<std::uint32_t>(in.bitBuffer >> (in.bitCount - n)) & ((1u << n) - 1);
-}
-
-// Huffman decode with at least 16 bits buffered, the code longer than 8 bits (T.81
-// F.2.2.3 from length 9); a code that reaches length 17 yields 0.
-int huffSlow(InputReader& in, const HuffTable& t) {
-  for (int len = 9; len <= 16; ++len) {
-    const std::int32_t code = static_cast<std::int32_t>(peekBits(in, len));
-    if (code <= t.maxcode[len]) {
-      in.bitCount -= len;
-      const int idx = t.valptr[len] + code - t.mincode[len];
-      return (idx >= 0 && idx < t.valueCount) ? t.values[idx] : 0;
-    }
-  }
-  in.bitCount -= 16;
-  return 0;
-}
-
-// Huffman decode with fewer than 16 bits buffered and a marker pending: -1 when the code
-// needs more bits than remain ("a marker was reached").
-int huffCareful(InputReader& in, const HuffTable& t) {
-  if (in.bitCount >= 8) {
-    const std::uint32_t e = t.look[peekBits(in, 8)];
-    if (e >> 8) {
-      in.bitCount -= static_cast<int>(e >> 8);
-      return static_cast<int>(e & 0xFF);
-    }
-  }
-  // Bit by bit from length 1.
-  for (int len = 1; len <= 16; ++len) {
-    if (in.bitCount < len) return -1;
-    const std::int32_t code = static_cast<std::int32_t>(peekBits(in, len));
-    if (code <= t.maxcode[len]) {
-      in.bitCount -= len;
-      const int idx = t.valptr[len] + code - t.mincode[len];
-      return (idx >= 0 && idx < t.valueCount) ? t.values[idx] : 0;
-    }
-  }
-  in.bitCount -= 16;
-  return 0;
-}
-
-// One Huffman symbol, or -1 when a marker was reached.
-inline int huffDecode(InputReader& in, const HuffTable& t) {
-  if (in.bitCount < 16) fillBits(in);
-  if (in.bitCount >= 16) {
-    const std::uint32_t e = t.look[peekBits(in, 8)];
-    if (e >> 8) {
-      in.bitCount -= static_cast<int>(e >> 8);
-      return static_cast<int>(e & 0xFF);
-    }
-    return huffSlow(in, t);
-  }
-  return huffCareful(in, t);
-}
-
-// Receives s bits (1..16); false when a marker was reached first.
-inline bool getBits(InputReader& in, int s, std::uint32_t& v) {
-  if (in.bitCount < s) {
-    fillBits(in);
-    if (in.bitCount < s) return false;
-  }
-  v = peekBits(in, s);
-  in.bitCount -= s;
-  return true;
-}
-
-// Receive and EXTEND.
-inline bool receiveExtend(InputReader& in, int s, std::int32_t& value) {
-  std::uint32_t v;
-  if (!getBits(in, s, v)) return false;
-  value = extend(v, s);
-  return true;
-}
-
-// ---- Sequential blocks ------------------------------------------------------------------
-
-// The two dequantisers of one value, as the block routines compute them.
-struct DequantOne1 {
-  std::int16_t operator()(std::int16_t c, std::int16_t q) const {
-    return static_cast<std::int16_t>(static_cast<std::uint16_t>(
-        static_cast<std::uint32_t>(static_cast<std::int32_t>(c)) * static_cast<std::uint16_t>(q)));
-  }
-};
-struct DequantOne0 {
-  std::int16_t operator()(std::int16_t c, std::int16_t q) const {
-    const std::int64_t product = static_cast<std::int64_t>(c) * static_cast<std::uint16_t>(q) + 64;
-    return static_cast<std::int16_t>(static_cast<std::uint16_t>(static_cast<std::uint64_t>(product >> 7)));
-  }
-};
-
-// The identity: coefficients stored as decoded, dequantised afterwards.
-struct KeepCoefficient {
-  std::int16_t operator()(std::int16_t c, std::int16_t) const { return c; }
-};
-
-struct ClearBlock {
-  void operator()(std::int16_t* blk) const { std::memset(blk, 0, 64 * sizeof(std::int16_t)); }
-};
-
-// Coefficient k (zigzag order) at its natural place, dequantised.
-template <class Dequant>
-inline void storeCoefficient(std::int16_t* blk, const std::int16_t* q, int k, std::int32_t v, Dequant dq) {
-  const int at = kZigzagToNatural[k];
-  blk[at] = dq(static_cast<std::int16_t>(v), q[at]);
-}
-
-// The AC symbols of a block from zigzag index k on that the combined lookups decide. Returns
-// the next index, 64 or more when the block has ended, or stops early at a symbol the general
-// path must decode. Without Ac pairs of symbols are passed over, storing nothing.
-template <bool Ac, class Dequant>
-inline int decodeAcRun(RegisterBits& r, const InputReader& in, const HuffTable& ac, int k, std::int16_t* blk,
-                       const std::int16_t* q, Dequant dq) {
-  constexpr int kFast = HuffTable::kFastAcBits;
-  while (k < 64 && r.ensure32(in)) {
-    const std::uint32_t index = r.top(kFast);
-    if (!Ac) {
-      const std::int32_t pass = ac.skipAc[index];
-      if (pass == 0) break;
-      // A first symbol that reaches or passes coefficient 63 ends the block and leaves the
-      // bits after it to the next block.
-      if (k + ((pass >> 16) & 0xFF) > 63) {
-        r.drop(pass >> 24);
-        return 64;
-      }
-      r.drop(pass & 0xFF);
-      k += (pass >> 8) & 0xFF;
-      continue;
-    }
-    const std::int32_t fast = ac.fastAc[index];
-    if (fast == 0) break;
-    r.drop(fast & 0xFF);
-    k += (fast >> 8) & 0xFF;
-    if (k > 63) break;
-    storeCoefficient(blk, q, k, fast >> 16, dq);
-    ++k;
-  }
-  return k;
-}
-
-// The DC difference of a block through the lookahead table; false when the general path
-// must decode it. Forced inline: as a call, the register reader goes through memory.
-[[gnu::always_inline]] inline bool dcFromLookahead(RegisterBits& r, const InputReader& in, const HuffTable& dc, std::int32_t& diff) {
-  if (!r.ensure32(in)) return false;
-  const std::uint32_t e = dc.look[r.top(8)];
-  if ((e >> 8) == 0) return false;
-  r.drop(static_cast<int>(e >> 8));
-  const int s = std::min(static_cast<int>(e & 0xFF), 16);
-  diff = 0;
-  if (s > 0) {
-    diff = extend(r.top(s), s);
-    r.drop(s);
-  }
-  return true;
-}
-
-// One AC symbol the combined lookups do not decide (a long code or value, few bits left,
-// a marker near): stores its coefficient and returns the next zigzag index, 64 or more
-// when the block has ended.
-template <bool Ac, class Dequant>
-int decodeAcSymbol(InputReader& in, const HuffTable& ac, int k, std::int16_t* blk, const std::int16_t* q,
-                   Dequant dq) {
-  if (in.bitCount < 32) fillBits(in);
-  if (in.bitCount >= 32) {
-    // Enough bits for any code (16) and any value (15): the combined lookup needs no checks.
-    const std::int32_t fast = ac.fastAc[peekBits(in, HuffTable::kFastAcBits)];
-    if (fast != 0) {
-      in.bitCount -= fast & 0xFF;
-      k += (fast >> 8) & 0xFF;
-      if (k > 63) return 64;
-      if (Ac) storeCoefficient(blk, q, k, fast >> 16, dq);
-      return k + 1;
-    }
-  }
-  const int rs = huffDecode(in, ac);
-  if (rs < 0) return 64;
-  const int s = rs & 15;
-  if (s == 0) return (rs >> 4) == 15 ? k + 16 : 64;  // ZRL, or end of block
-  k += rs >> 4;
-  std::int32_t v;
-  if (!receiveExtend(in, s, v)) return 64;
-  if (k > 63) return 64;  // a run past coefficient 63 ends the block
-  if (Ac) storeCoefficient(blk, q, k, v, dq);
-  return k + 1;
-}
-
-// One 8x8 block (T.81 F.2.2): coefficients in natural order, dequantised as they are
-// stored (dequantisation of a zero coefficient gives zero in both families, so this equals
-// clearing, decoding, then dequantising the block). `dq` is the dequantiser of one value,
-// `clear` clears the block. Without Ac the AC coefficients are decoded but neither stored
-// nor cleared, for blocks of which only the DC coefficient is used (1/8-scale reads).
-template <bool Ac, class Dequant, class Clear>
-inline void decodeBlockSequential(InputReader& in, const HuffTable& dc, const HuffTable& ac,
-                                  std::int16_t& pred, std::int16_t* blk, const std::int16_t* q, Dequant dq,
-                                  Clear clear) {
-  if (Ac) clear(blk);
-  RegisterBits r(in);
-  std::int32_t diff = 0;
-  if (!dcFromLookahead(r, in, dc, diff)) {
-    r.storeTo(in);
-    int s = huffDecode(in, dc);
-    if (s < 0) return;
-    if (s > 0 && !receiveExtend(in, std::min(s, 16), diff)) return;
-    r = RegisterBits(in);
-  }
-  pred = static_cast<std::int16_t>(static_cast<std::uint16_t>(pred + diff));
-  blk[0] = dq(pred, q[0]);
-  int k = 1;
-  while (true) {
-    k = decodeAcRun<Ac>(r, in, ac, k, blk, q, dq);
-    r.storeTo(in);
-    if (k > 63) return;
-    k = decodeAcSymbol<Ac>(in, ac, k, blk, q, dq);
-    if (k > 63) return;
-    r = RegisterBits(in);
-  }
-}
-
-// ---- Block decoders by processor class --------------------------------------------------
-
-template <class Dequant, bool Ac>
-void decodeBlockPlain(InputReader& in, const HuffTable& dc, const HuffTable& ac, std::int16_t& pred,
-                      std::int16_t* blk, const std::int16_t* q) {
-  decodeBlockSequential<Ac>(in, dc, ac, pred, blk, q, Dequant{}, ClearBlock{});
-}
-
-#if defined(__SSE2__)
-// Eight stores written out: as a loop, GCC turns them into a memset, which it expands to
-// rep stos, several times slower for 128 bytes.
-struct ClearBlockSse2 {
-  void operator()(std::int16_t* blk) const {
-    const __m128i zero = _mm_setzero_si128();
-    __m128i* b = reinterpret_cast<__m128i*>(blk);
-    _mm_storeu_si128(b + 0, zero);
-    _mm_storeu_si128(b + 1, zero);
-    _mm_storeu_si128(b + 2, zero);
-    _mm_storeu_si128(b + 3, zero);
-    _mm_storeu_si128(b + 4, zero);
-    _mm_storeu_si128(b + 5, zero);
-    _mm_storeu_si128(b + 6, zero);
-    _mm_storeu_si128(b + 7, zero);
-  }
-};
-
-// The block decoders of the SIMD classes answer a file read of no bytes inside the block
-// with "Error EOF" rather than the bit reader's "File error".
-inline void reportEofAsErrorEof(InputReader& in, bool hadError) {
-  if (!hadError && in.error == kErrFile) in.error = kErrEof;
-}
-
-// Variant A (class 3): the coefficients as decoded, then the whole block dequantised by
-// the family's block routine (a DC-only block: its DC alone).
-template <int Family, bool Ac>
-void decodeBlockVariantA(InputReader& in, const HuffTable& dc, const HuffTable& ac, std::int16_t& pred,
-                         std::int16_t* blk, const std::int16_t* q) {
-  const bool hadError = in.error != 0;
-  if (Ac) {
-    decodeBlockSequential<true>(in, dc, ac, pred, blk, q, KeepCoefficient{}, ClearBlockSse2{});
-    if (Family == 1)
-      dequantType1Sse2(blk, q);
-    else
-      dequantType0(blk, q);
-  } else if (Family == 1) {
-    decodeBlockSequential<false>(in, dc, ac, pred, blk, q, DequantOne1{}, ClearBlockSse2{});
-  } else {
-    decodeBlockSequential<false>(in, dc, ac, pred, blk, q, DequantOne0{}, ClearBlockSse2{});
-  }
-  reportEofAsErrorEof(in, hadError);
-}
-
-// Variant B (classes 4 to 6): dequantised while decoded.
-template <class Dequant, bool Ac>
-void decodeBlockVariantB(InputReader& in, const HuffTable& dc, const HuffTable& ac, std::int16_t& pred,
-                         std::int16_t* blk, const std::int16_t* q) {
-  const bool hadError = in.error != 0;
-  decodeBlockSequential<Ac>(in, dc, ac, pred, blk, q, Dequant{}, ClearBlockSse2{});
-  reportEofAsErrorEof(in, hadError);
-}
-#endif
-
-// The block skip decoder of region reads: reads one sequential block's symbols and bits
-// as the DC-only block decoders do and keeps the DC predictor, storing nothing.
-void skipBlockSequential(InputReader& in, const HuffTable& dc, const HuffTable& ac, std::int16_t& pred) {
-  static constexpr std::int16_t kUnitQuant[1] = {1};
-  std::int16_t dcValue[1];
-  decodeBlockSequential<false>(in, dc, ac, pred, dcValue, kUnitQuant, DequantOne1{}, ClearBlock{});
-}
-
-}  // namespace
-
-void fillBlockDecoders(RoutineTable& t, int cpuClass) {
-  t.blockSkipDecoder = skipBlockSequential;
-  t.blockDecoder[0][0] = decodeBlockPlain<DequantOne0, true>;
-  t.blockDecoder[0][1] = decodeBlockPlain<DequantOne0, false>;
-  t.blockDecoder[1][0] = decodeBlockPlain<DequantOne1, true>;
-  t.blockDecoder[1][1] = decodeBlockPlain<DequantOne1, false>;
-#if defined(__SSE2__)
-  if (cpuClass == 3) {
-    t.blockDecoder[0][0] = decodeBlockVariantA<0, true>;
-    t.blockDecoder[0][1] = decodeBlockVariantA<0, false>;
-    t.blockDecoder[1][0] = decodeBlockVariantA<1, true>;
-    t.blockDecoder[1][1] = decodeBlockVariantA<1, false>;
-  } else if (cpuClass >= 4) {
-    t.blockDecoder[0][0] = decodeBlockVariantB<DequantOne0, true>;
-    t.blockDecoder[0][1] = decodeBlockVariantB<DequantOne0, false>;
-    t.blockDecoder[1][0] = decodeBlockVariantB<DequantOne1, true>;
-    t.blockDecoder[1][1] = decodeBlockVariantB<DequantOne1, false>;
-  }
-#else
-  (void)cpuClass;
-#endif
-}
-
-namespace {
-
-// ---- Progressive blocks (T.81 G.1.2) ------------------------------------------------------
-
-inline std::int16_t shl16(std::int32_t v, int al) {
-  return static_cast<std::int16_t>(static_cast<std::uint16_t>(static_cast<std::uint32_t>(v) << al));
-}
-
-// The progressive block decoders answer whether they changed the block (a marker reached
-// inside a block ends it as decoded so far). `mask` is the block's AC mask.
-bool decodeDcFirst(InputReader& in, const HuffTable& dc, std::int16_t& pred, std::int16_t* coef, int al) {
-  int s = huffDecode(in, dc);
-  if (s < 0) return false;
-  std::int32_t diff = 0;
-  if (s > 0) {
-    if (s > 16) s = 16;
-    if (!receiveExtend(in, s, diff)) return false;
-  }
-  pred = static_cast<std::int16_t>(static_cast<std::uint16_t>(pred + diff));
-  const std::int16_t old = coef[0];
-  coef[0] = shl16(pred, al);
-  return coef[0] != old;
-}
-
-bool decodeDcRefine(InputReader& in, std::int16_t* coef, int al) {
-  std::uint32_t bit;
-  if (!getBits(in, 1, bit) || !bit) return false;
-  const std::int16_t old = coef[0];
-  coef[0] = static_cast<std::int16_t>(static_cast<std::uint16_t>(coef[0]) | (1u << al));
-  return coef[0] != old;
-}
-
-inline void storeAc(std::int16_t* coef, std::uint64_t& mask, int k, std::int16_t v) {
-  coef[kZigzagToNatural[k]] = v;
-  if (v != 0) mask |= std::uint64_t{1} << k;
-}
-
-bool decodeAcFirst(InputReader& in, const HuffTable& ac, std::uint32_t& eobrun, std::int16_t* coef,
-                   std::uint64_t& mask, int ss, int se, int al) {
-  if (eobrun > 0) {
-    --eobrun;
-    return false;
-  }
-  bool changed = false;
-  for (int k = ss; k <= se; ++k) {
-    const int rs = huffDecode(in, ac);
-    if (rs < 0) return changed;
-    const int r = rs >> 4;
-    const int s = rs & 15;
-    if (s) {
-      k += r;
-      std::int32_t v;
-      if (!receiveExtend(in, s, v)) return changed;
-      if (k > 63) return changed;
-      const std::int16_t value = shl16(v, al);
-      changed = changed || value != coef[kZigzagToNatural[k]];
-      storeAc(coef, mask, k, value);
-    } else if (r == 15) {
-      k += 15;
-    } else {
-      eobrun = 1u << r;
-      if (r) {
-        std::uint32_t extra;
-        if (!getBits(in, r, extra)) return changed;
-        eobrun += extra;
-      }
-      --eobrun;
-      return changed;
-    }
-  }
-  return changed;
-}
-
-// Refines one nonzero coefficient with a correction bit; false when a marker was reached.
-inline bool refineCoef(InputReader& in, std::int16_t& c, std::int32_t p1, bool& changed) {
-  std::uint32_t bit;
-  if (!getBits(in, 1, bit)) return false;
-  if (bit && (c & p1) == 0) {
-    const std::int32_t v = c >= 0 ? c + p1 : c - p1;
-    c = static_cast<std::int16_t>(static_cast<std::uint16_t>(static_cast<std::uint32_t>(v)));
-    changed = true;
-  }
-  return true;
-}
-
-// The zigzag positions ss..se as a mask.
-inline std::uint64_t bandMask(int ss, int se) {
-  const std::uint64_t upTo = se >= 63 ? ~std::uint64_t{0} : (std::uint64_t{1} << (se + 1)) - 1;
-  return upTo & ~((std::uint64_t{1} << ss) - 1);
-}
-
-bool decodeAcRefine(InputReader& in, const HuffTable& ac, std::uint32_t& eobrun, std::int16_t* coef,
-                    std::uint64_t& mask, int ss, int se, int al) {
-  const std::int32_t p1 = static_cast<std::int32_t>(1u << al);  // al <= 15
-  bool changed = false;
-  int k = ss;
-  if (eobrun == 0) {
-    for (; k <= se; ++k) {
-      const int rs = huffDecode(in, ac);
-      if (rs < 0) return changed;
-      int r = rs >> 4;
-      const int s = rs & 15;
-      std::int32_t newValue = 0;
-      if (s) {
-        std::uint32_t bit;
-        if (!getBits(in, 1, bit)) return changed;
-        newValue = bit ? p1 : -p1;
-      } else if (r != 15) {
-        eobrun = 1u << r;
-        if (r) {
-          std::uint32_t extra;
-          if (!getBits(in, r, extra)) return changed;
-          eobrun += extra;
-        }
-        break;  // the rest of the band is handled as an end-of-band run
-      }
-      // Advance over already-nonzero coefficients (refining them) and r zero ones.
-      while (k <= se) {
-        std::int16_t& c = coef[kZigzagToNatural[k]];
-        if (c != 0) {
-          if (!refineCoef(in, c, p1, changed)) return changed;
-        } else {
-          if (r == 0) break;
-          --r;
-        }
-        ++k;
-      }
-      if (newValue != 0 && k <= se && k <= 63) {
-        storeAc(coef, mask, k, static_cast<std::int16_t>(newValue));
-        changed = true;
-      }
-    }
-  }
-  if (eobrun > 0) {
-    // Only the nonzero coefficients of the rest of the band take a correction bit.
-    for (std::uint64_t left = k <= se ? mask & bandMask(k, se) : 0; left; left &= left - 1) {
-      std::int16_t& c = coef[kZigzagToNatural[std::countr_zero(left)]];
-      if (c != 0 && !refineCoef(in, c, p1, changed)) return changed;
-    }
-    --eobrun;
-  }
-  return changed;
-}
-
 // ---- Scans ------------------------------------------------------------------------------
 
 // Restart check after an MCU: false and `code` set when the marker cannot be read.
@@ -742,10 +28,9 @@ bool restartCheck(JpegDecoderState& s, std::int64_t mcuNumber, std::int64_t tota
   for (int i = 0; i < scan.ns; ++i) scan.comp[i].pred = 0;
   scan.eobrun = 0;
   InputReader& in = s.input;
-  in.bitCount = 0;
-  in.bitBuffer = 0;
-  if (in.error) {
-    code = in.error;
+  in.bits.discard();
+  if (in.bits.error()) {
+    code = in.bits.error();
     return false;
   }
   int marker;
@@ -889,7 +174,7 @@ inline void endScan(Scan& scan, std::int32_t mcusY) {
 
 // Buffer input without a byte or a marker left: every further MCU decodes zero bits.
 inline bool inputExhausted(const InputReader& in) {
-  return !in.fileInput && in.pos >= in.end && in.pendingMarker == 0 && in.error == 0;
+  return !in.fileInput && in.pos >= in.end && in.pendingMarker == 0 && in.bits.error() == 0;
 }
 
 // How a scan ends after MCU `number` once its input is exhausted and none of its later MCUs
@@ -923,14 +208,6 @@ int interruptScan(JPEG_PROPERTIES& p, JpegDecoderState& s, std::int32_t mx, std:
 constexpr int kGoOn = 100;  // the scan goes on
 constexpr int kJump = 101;  // the scan goes on at the position saved in the scan record
 
-// Whether a code of `t` is a prefix of the buffered bits (16 or more bits always hold one).
-bool codeBuffered(const InputReader& in, const HuffTable& t) {
-  if (in.bitCount >= 16) return true;
-  for (int len = 1; len <= in.bitCount; ++len)
-    if (static_cast<std::int32_t>(peekBits(in, len)) <= t.maxcode[len]) return true;
-  return false;
-}
-
 // Whether the scan's decoding has stalled at a latched marker: no code of the tables its
 // blocks start with fits the bits left (a sequential block that cannot decode its DC code
 // ends there; a progressive block tries its AC band too), and a refinement scan, which
@@ -939,14 +216,14 @@ bool codeBuffered(const InputReader& in, const HuffTable& t) {
 // stay as they are.
 bool decodingStalled(const JpegDecoderState& s) {
   const InputReader& in = s.input;
-  if (!in.pendingMarker || in.error) return false;
-  if (in.bitCount == 0) return true;
+  if (!in.pendingMarker || in.bits.error()) return false;
+  if (in.bits.count() == 0) return true;
   const Scan& scan = s.scan;
   if (scan.progressive && scan.ah > 0) return false;
   const bool dc = !scan.progressive || scan.ss == 0;
   const bool ac = scan.progressive && scan.se >= std::max(scan.ss, 1);
   for (int i = 0; i < scan.ns; ++i) {
-    if ((dc && codeBuffered(in, *scan.comp[i].dc)) || (ac && codeBuffered(in, *scan.comp[i].ac))) return false;
+    if ((dc && in.bits.holdsCodeOf(*scan.comp[i].dc)) || (ac && in.bits.holdsCodeOf(*scan.comp[i].ac))) return false;
   }
   return true;
 }
@@ -991,11 +268,6 @@ int passStalledMcus(JpegDecoderState& s, const ScanPlace& sp, std::int64_t numbe
   return kJump;
 }
 
-// Whether every buffered bit is a zero (exhausted buffer input then supplies only zeros).
-inline bool onlyZeroBitsLeft(const InputReader& in) {
-  return in.bitCount <= 0 || (in.bitCount < 64 && (in.bitBuffer & ((std::uint64_t{1} << in.bitCount) - 1)) == 0);
-}
-
 // Passes over the MCUs of a sequential scan that decode nothing but zero bits up to the
 // next MCU that reaches the output (outside the output they matter only through the DC
 // predictors, and every block of a component adds the same difference, that of its DC
@@ -1030,7 +302,7 @@ int passZeroBitMcus(JpegDecoderState& s, const ScanPlace& sp, std::int64_t numbe
 // marker after it (latched as pending). The data is not decoded, but input that ends
 // right after an 0xFF inside it fails as the bit reader would have failed on it.
 int passRestOfScan(InputReader& in) {
-  if (in.pendingMarker || in.error) return in.error;
+  if (in.pendingMarker || in.bits.error()) return in.bits.error();
   int marker;
   const int rc = nextMarker(in, marker);
   if (rc != kOk) return rc;
@@ -1054,7 +326,7 @@ int mcuOutcome(JPEG_PROPERTIES& p, JpegDecoderState& s, const ScanPlace& sp, std
     const std::int64_t last = region ? windowEnd(sp.window, sp.mcusX) : sp.total;
     return finishExhaustedScan(scan, number, last, sp.total, sp.mcusY, sp.restartFailure);
   }
-  if (inputExhausted(s.input) && !scan.progressive && onlyZeroBitsLeft(s.input))
+  if (inputExhausted(s.input) && !scan.progressive && s.input.bits.onlyZerosLeft())
     return passZeroBitMcus(s, sp, number, nextWindowNumber(sp.output, mx, my, sp.mcusX));
   if (decodingStalled(s))
     return passStalledMcus(s, sp, number, nextWindowNumber(sp.stalledOutput, mx, my, sp.mcusX));
@@ -1210,7 +482,7 @@ int decodeSequentialScan(JPEG_PROPERTIES& p, JpegDecoderState& s) {
             rt.blockSkipDecoder(in, *sc.dc, *sc.ac, sc.pred);
         }
       }
-      if (in.error) return in.error;
+      if (in.bits.error()) return in.bits.error();
       int code = kOk;
       const std::int64_t number = static_cast<std::int64_t>(my) * sp.mcusX + mx + 1;
       if (!restartCheck(s, number, sp.total, code)) return region ? kErrBadRst : code;
@@ -1246,11 +518,6 @@ int decodeSequentialScan(JPEG_PROPERTIES& p, JpegDecoderState& s) {
 }
 
 namespace {
-
-// The index of a component's block in the coefficient buffer (in blocks).
-inline std::size_t blockIndex(const JpegDecoderState& s, int c, std::size_t blockX, std::size_t blockY) {
-  return s.compOffset[c] / 64 + blockY * static_cast<std::size_t>(s.frame.comp[c].blocksPerMcuRow) + blockX;
-}
 
 inline std::size_t frameMcuIndex(const JpegDecoderState& s, std::int32_t fx, std::int32_t fy) {
   return static_cast<std::size_t>(fy) * static_cast<std::size_t>(s.frame.mcusAcross) + static_cast<std::size_t>(fx);
@@ -1292,43 +559,6 @@ void renderCompleted(JPEG_PROPERTIES& p, JpegDecoderState& s, std::int32_t fx, s
   if (d) --s.pendingRenders;
   d = 0;
   renderFrameMcu(p, s, fx, fy);
-}
-
-// Decodes the blocks of scan MCU (mx, my) into the coefficient buffer; whether any changed.
-bool decodeProgressiveMcu(JpegDecoderState& s, std::int32_t mx, std::int32_t my) {
-  Scan& scan = s.scan;
-  const Frame& f = s.frame;
-  InputReader& in = s.input;
-  const int ss = scan.ss, se = scan.se, ah = scan.ah, al = scan.al;
-  bool changed = false;
-  for (int i = 0; i < scan.ns; ++i) {
-    ScanComponent& sc = scan.comp[i];
-    const FrameComponent& fc = f.comp[sc.frameIndex];
-    const int bw = scan.ns == 1 ? 1 : fc.h;
-    const int bh = scan.ns == 1 ? 1 : fc.v;
-    for (int by = 0; by < bh; ++by) {
-      for (int bx = 0; bx < bw; ++bx) {
-        const std::size_t blockX = scan.ns == 1 ? mx : static_cast<std::size_t>(mx) * fc.h + bx;
-        const std::size_t blockY = scan.ns == 1 ? my : static_cast<std::size_t>(my) * fc.v + by;
-        const std::size_t b = blockIndex(s, sc.frameIndex, blockX, blockY);
-        std::int16_t* coef = s.coefficients + b * 64;
-        if (ss == 0) {
-          if (ah == 0)
-            changed |= decodeDcFirst(in, *sc.dc, sc.pred, coef, al);
-          else
-            changed |= decodeDcRefine(in, coef, al);
-        }
-        const int first = ss == 0 ? 1 : ss;
-        if (se >= first) {
-          if (ah == 0)
-            changed |= decodeAcFirst(in, *sc.ac, scan.eobrun, coef, s.acMasks[b], first, se, al);
-          else
-            changed |= decodeAcRefine(in, *sc.ac, scan.eobrun, coef, s.acMasks[b], first, se, al);
-        }
-      }
-    }
-  }
-  return changed;
 }
 
 // The first block from x0 to before x1 of row y of a one-component scan that completes a
@@ -1430,7 +660,7 @@ int decodeProgressiveScan(JPEG_PROPERTIES& p, JpegDecoderState& s) {
         passEndOfBandRun(s, sp, runPassLimit(s, sp, static_cast<std::int64_t>(my) * sp.mcusX + mx + 1), mx, my);
       }
       const bool changed = decodeProgressiveMcu(s, mx, my);
-      if (in.error) return in.error;
+      if (in.bits.error()) return in.bits.error();
       int code = kOk;
       const std::int64_t number = static_cast<std::int64_t>(my) * sp.mcusX + mx + 1;
       if (!restartCheck(s, number, sp.total, code)) return kErrBadRst;
@@ -1453,3 +683,4 @@ int decodeProgressiveScan(JPEG_PROPERTIES& p, JpegDecoderState& s) {
 }
 
 }  // namespace xtpjpeg
+

@@ -106,7 +106,7 @@ void resetTableCounters(JpegDecoderState& s) {
 int restartInput(const JPEG_PROPERTIES& p, InputReader& in, bool fileOp, bool paramsOp) {
   in.pendingMarker = 0;
   in.consumed = 0;
-  resetBitReader(in);
+  in.bits.reset();
   if (fileOp) {
     in.fileInput = true;
     if (!paramsOp) {

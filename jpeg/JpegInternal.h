@@ -1,6 +1,8 @@
 // Internal state of the JPEG decoder: everything behind JPEG_PROPERTIES::state.
 #pragma once
 
+#include "jpeg/BitReader.h"
+#include "jpeg/HuffTable.h"
 #include "jpeg/JpegDecoder.h"
 #include "jpeg/Region.h"
 
@@ -48,31 +50,6 @@ constexpr int kMarkerEndOfInput = 256;  // the pseudo-marker "end of input"
 // The natural (row-major) position of each zigzag index; entries 64..79 catch runs that
 // would carry the position past coefficient 63 (they are never stored, see the decoders).
 extern const std::uint8_t kZigzagToNatural[80];
-
-// Huffman decode table.
-struct HuffTable {
-  bool defined = false;
-  std::uint8_t tableClass = 0;
-  std::uint8_t id = 0;
-  // Lookahead by the next 8 bits: (length << 8) | value; length 0: code longer than 8 bits.
-  std::uint16_t look[256];
-  std::int32_t maxcode[18];   // largest code of each length 1..16, -1 when none; [17] sentinel
-  std::int32_t mincode[17];
-  std::int32_t valptr[17];    // index of the first value of each length
-  std::uint8_t values[257];
-  int valueCount = 0;
-  // Combined lookup for AC coefficients (an implementation detail beside the lookahead
-  // table, with the same results): indexed by the next kFastAcBits bits, an entry is
-  // (coefficient << 16) | (run << 8) | total bits, for a code whose code and value bits
-  // together fit (a ZRL: run 15, coefficient 0; end of block: run 64); 0 otherwise.
-  static constexpr int kFastAcBits = 11;
-  std::int32_t fastAc[1 << kFastAcBits];
-  // Passing over AC coefficients (blocks of which only the DC counts): by the same bits,
-  // up to two whole symbols (code and value bits), (first bits << 24) | (first advance << 16)
-  // | (advance << 8) | bits, where an advance is run + 1 per symbol (65 for end of block);
-  // 0 when not even the first symbol fits.
-  std::int32_t skipAc[1 << kFastAcBits];
-};
 
 struct QuantTable {
   bool defined = false;
@@ -151,10 +128,7 @@ struct InputReader {
   int pendingMarker = 0;             // 0: none
   int fd = -1;                       // input file, -1 for buffer input
   bool fileInput = false;
-  // Bit reader.
-  std::uint64_t bitBuffer = 0;
-  std::int32_t bitCount = 0;
-  int error = 0;                     // sticky negative status of the bit reader
+  BitReader bits;
   std::uint8_t fileBuffer[kFileBufferSize];
 };
 
@@ -320,11 +294,10 @@ BlockClearRoutine blockClearRoutine();
 // The routine versions of a class (0..6).
 void fillRoutineTable(RoutineTable& table, int cpuClass);
 
-// Huffman.cpp
-int buildHuffTable(HuffTable& table, const std::uint8_t counts[16], const std::uint8_t* values);
-void resetBitReader(InputReader& in);
-// The sequential block decoders of a class (0..6).
+// SequentialBlocks.cpp: the sequential block decoders of a class (0..6).
 void fillBlockDecoders(RoutineTable& table, int cpuClass);
+
+// Entropy.cpp
 int decodeSequentialScan(JPEG_PROPERTIES& p, JpegDecoderState& s);
 int decodeProgressiveScan(JPEG_PROPERTIES& p, JpegDecoderState& s);
 

@@ -494,7 +494,7 @@ int parseSos(JPEG_PROPERTIES& p, JpegDecoderState& s, bool paramsOnly) {
     if (!s.regionIndex) return kErrMemory;
   }
 
-  resetBitReader(s.input);
+  s.input.bits.reset();
   if (!progressive) {
     // A sequential frame codes each component in one scan (T.81 B.2.3); a scan of one again
     // would redraw the output at the cost of the picture, whatever its own size.

@@ -73,10 +73,10 @@ void RegionIndex::record(const JPEG_PROPERTIES& p, const JpegDecoderState& s, st
   Entry& e = entries_[row / stride_];
   if (e.row == row) return;
   const InputReader& in = s.input;
-  if (in.error || !readerOffset(p, in, e.offset)) return;
+  if (in.bits.error() || !readerOffset(p, in, e.offset)) return;
   e.check = checkBefore(p, in, e.offset);
-  e.bitBuffer = in.bitBuffer;
-  e.bitCount = in.bitCount;
+  e.bitBuffer = in.bits.buffered();
+  e.bitCount = in.bits.count();
   e.pendingMarker = in.pendingMarker;
   for (int i = 0; i < kMaxComponents; ++i) e.pred[i] = i < s.scan.ns ? s.scan.comp[i].pred : 0;
   e.row = row;
@@ -96,10 +96,8 @@ std::int32_t RegionIndex::seek(const JPEG_PROPERTIES& p, JpegDecoderState& s, st
       in.pos = p.inBuffer + e.offset;
       in.remaining = static_cast<std::int32_t>(in.end - in.pos);
     }
-    in.bitBuffer = e.bitBuffer;
-    in.bitCount = e.bitCount;
+    in.bits.restore(e.bitBuffer, e.bitCount);
     in.pendingMarker = e.pendingMarker;
-    in.error = 0;
     for (int i = 0; i < s.scan.ns; ++i) s.scan.comp[i].pred = e.pred[i];
     s.scan.mcuX = 0;
     s.scan.mcuY = e.row;

@@ -14,11 +14,20 @@ using namespace jpegtest;
 
 namespace {
 
+// The files of a folder and of its sub-folders.
 std::vector<std::string> filesIn(const std::string& dir) {
   std::vector<std::string> names;
   if (DIR* d = opendir(dir.c_str())) {
-    while (dirent* e = readdir(d))
-      if (e->d_name[0] != '.') names.push_back(dir + "/" + e->d_name);
+    while (dirent* e = readdir(d)) {
+      if (e->d_name[0] == '.') continue;
+      const std::string path = dir + "/" + e->d_name;
+      if (e->d_type == DT_DIR) {
+        const std::vector<std::string> inner = filesIn(path);
+        names.insert(names.end(), inner.begin(), inner.end());
+      } else {
+        names.push_back(path);
+      }
+    }
     closedir(d);
   }
   return names;
