@@ -444,7 +444,8 @@ int jpegSetCpuClass(JpegContext* c, int cpuClass) {
   if (!c) return -1;
   JpegDecoderState* s = c->props.state;
   if (!s) return -1;
-  if (cpuClass < 0 || cpuClass > 6) return kErrProps;
+  const bool avx2 = cpuClass == kCpuClassAvx2 && processorSupportsAvx2();
+  if ((cpuClass < 0 || cpuClass > 6) && !avx2) return kErrProps;
   s->cpuClass = cpuClass;
   fillRoutineTable(*s->routines, cpuClass);
   return kOk;

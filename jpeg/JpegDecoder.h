@@ -267,13 +267,15 @@ int jpegRead(JpegContext* context, JpegOperation operation);
 // allocated. A record without state (already freed) gives 0. -1 for a null context.
 int jpegFree(JpegContext* context);
 
-// The processor class (0..6) the context's routines were chosen for: the "USECPU" value
-// under HKEY_LOCAL_MACHINE\Software\XTP\JpegDecoder when it is 0..6, else the class
-// the processor's identification gives. -1 for a null or freed context.
+// The processor class the context's routines were chosen for: the "USECPU" value under
+// HKEY_LOCAL_MACHINE\Software\XTP\JpegDecoder when it is 0..6, else the class the
+// processor's identification gives (0..6, or 7 where the processor and the system support
+// AVX2). -1 for a null or freed context.
 int jpegCpuClass(const JpegContext* context);
 
-// Forces the routines of another class (0..6) on a prepared context, as "USECPU" does for
-// every context; -8 for another value, -1 for a null or freed context.
+// Forces the routines of another class (0..6, or 7 where AVX2 is supported) on a prepared
+// context, as "USECPU" does for every context; -8 for another value, -1 for a null or freed
+// context.
 int jpegSetCpuClass(JpegContext* context, int cpuClass);
 
 // The fewest bytes a stream can code the frame of the last params read in: every block of

@@ -278,12 +278,26 @@ struct RoutineTable {
 struct ProcessorDescription {
   char vendor[13];
   std::uint32_t brandIndex = 0, type = 0, family = 0, model = 0, stepping = 0, features = 0;
+  // For the AVX2 class: leaf 0's maximum leaf, leaf 1's ECX, leaf 7's EBX (0 when the
+  // maximum leaf is below 7) and XGETBV(0) (0 when OSXSAVE is clear).
+  std::uint32_t maxLeaf = 0, featuresEcx = 0, extendedFeatures = 0;
+  std::uint64_t xcr0 = 0;
 };
+// The class above SSE2 that the decoder picks where the processor and the system support
+// AVX2; "USECPU" forces only 0..6.
+constexpr int kCpuClassAvx2 = 7;
 using BlockCopyRoutine = void (*)(void* dst, const void* src, std::size_t n);
 using BlockClearRoutine = void (*)(void* dst, std::size_t n);
 ProcessorDescription readProcessor();
 // The CpuClass (0..6) of a family and leaf-1 EDX feature flags (bits 23 MMX, 25 SSE, 26 SSE2).
 int classifyCpu(std::uint32_t family, std::uint32_t features);
+// Whether AVX2 code may run: leaf 7 EBX bit 5 (read only when the maximum leaf is 7 or more),
+// leaf 1 ECX bits 27 (OSXSAVE) and 28 (AVX), and XGETBV(0) bits 1 and 2 (XMM and YMM state).
+bool supportsAvx2(std::uint32_t maxLeaf, std::uint32_t leaf1Ecx, std::uint32_t leaf7Ebx, std::uint64_t xcr0);
+// The class the identification gives: the AVX2 class, else classifyCpu's.
+int detectCpuClass(const ProcessorDescription& d);
+// supportsAvx2 for this processor, identified once per process.
+bool processorSupportsAvx2();
 // Processor dispatch for a new context: the registry functions, the description, the
 // process-wide copy and clear routines, the class ("USECPU" or detected) and the table of
 // that class. Returns the class.
@@ -291,7 +305,7 @@ int dispatchProcessor(RoutineTable& table);
 void releaseRegistry(RoutineTable& table);
 BlockCopyRoutine blockCopyRoutine();
 BlockClearRoutine blockClearRoutine();
-// The routine versions of a class (0..6).
+// The routine versions of a class (0..7).
 void fillRoutineTable(RoutineTable& table, int cpuClass);
 
 // SequentialBlocks.cpp: the sequential block decoders of a class (0..6).
@@ -323,6 +337,15 @@ void dequantType1Sse2(std::int16_t* block, const std::int16_t* table);
 // ColorSse2.cpp: the inner whole-MCU conversions of fastPath 1 to 6 and of gray to RGB/BGR,
 // the same bytes as the plain ones for samples 0..255.
 void fillInnerRoutinesSse2(RoutineTable& table);
+#endif
+
+// IdctAvx2.cpp and ColorAvx2.cpp, compiled for AVX2 (x86 builds): the same results as
+// their SSE2 counterparts, for the AVX2 class only.
+#if defined(XTPJPEG_AVX2)
+void idct8x8Type1Avx2(std::int16_t* block);
+void idct8x8Type0Avx2(std::int16_t* block);
+void dequantType1Avx2(std::int16_t* block, const std::int16_t* table);
+void fillInnerRoutinesAvx2(RoutineTable& table);
 #endif
 
 // Output.cpp

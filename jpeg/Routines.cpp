@@ -46,6 +46,27 @@ std::atomic<BlockClearRoutine> gBlockClear{nullptr};
 
 }  // namespace
 
+bool supportsAvx2(std::uint32_t maxLeaf, std::uint32_t leaf1Ecx, std::uint32_t leaf7Ebx, std::uint64_t xcr0) {
+  const bool osxsave = (leaf1Ecx >> 27) & 1;
+  const bool avx = (leaf1Ecx >> 28) & 1;
+  const bool avx2 = maxLeaf >= 7 && ((leaf7Ebx >> 5) & 1);
+  const bool ymmState = (xcr0 & 6) == 6;  // the system saves XMM and YMM registers
+  return osxsave && avx && avx2 && ymmState;
+}
+
+int detectCpuClass(const ProcessorDescription& d) {
+  if (supportsAvx2(d.maxLeaf, d.featuresEcx, d.extendedFeatures, d.xcr0)) return kCpuClassAvx2;
+  return classifyCpu(d.family, d.features);
+}
+
+bool processorSupportsAvx2() {
+  static const bool avx2 = [] {
+    const ProcessorDescription d = readProcessor();
+    return supportsAvx2(d.maxLeaf, d.featuresEcx, d.extendedFeatures, d.xcr0);
+  }();
+  return avx2;
+}
+
 int classifyCpu(std::uint32_t family, std::uint32_t features) {
   const bool mmx = (features >> 23) & 1;
   const bool sse = (features >> 25) & 1;
@@ -63,16 +84,25 @@ ProcessorDescription readProcessor() {
 #if defined(__x86_64__) || defined(__i386__)
   unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
   if (__get_cpuid(0, &eax, &ebx, &ecx, &edx)) {
+    d.maxLeaf = eax;
     std::memcpy(d.vendor, &ebx, 4);
     std::memcpy(d.vendor + 4, &edx, 4);
     std::memcpy(d.vendor + 8, &ecx, 4);
-    if (eax > 0 && __get_cpuid(1, &eax, &ebx, &ecx, &edx)) {
+    if (d.maxLeaf > 0 && __get_cpuid(1, &eax, &ebx, &ecx, &edx)) {
       d.brandIndex = ebx & 0xFF;
       d.type = (eax >> 12) & 3;
       d.family = (eax >> 8) & 15;
       d.model = (eax >> 4) & 15;
       d.stepping = eax & 15;
       d.features = edx;
+      d.featuresEcx = ecx;
+    }
+    if (d.maxLeaf >= 7 && __get_cpuid_count(7, 0, &eax, &ebx, &ecx, &edx)) d.extendedFeatures = ebx;
+    // XGETBV faults unless the system has enabled it (OSXSAVE).
+    if ((d.featuresEcx >> 27) & 1) {
+      std::uint32_t lo = 0, hi = 0;
+      __asm__ volatile("xgetbv" : "=a"(lo), "=d"(hi) : "c"(0));
+      d.xcr0 = (static_cast<std::uint64_t>(hi) << 32) | lo;
     }
   }
 #endif
@@ -86,7 +116,8 @@ using RegQueryValueExFn = LONG (*)(HKEY, LPCSTR, LPDWORD, LPDWORD, LPBYTE, LPDWO
 using RegCloseKeyFn = LONG (*)(HKEY);
 
 // "USECPU" under HKEY_LOCAL_MACHINE\Software\XTP\JpegDecoder: 0..6, or -1 when the
-// value, the key or a function is missing, or the value does not fit in 4 bytes.
+// value, the key or a function is missing, or the value does not fit in 4 bytes. The AVX2
+// class is never forced: 7 leaves the detected class, like any other value.
 int registryCpuClass(const RoutineTable& t) {
   if (!t.regOpenKeyEx || !t.regQueryValueEx || !t.regCloseKey) return -1;
   const auto open = reinterpret_cast<RegOpenKeyExFn>(t.regOpenKeyEx);
@@ -139,7 +170,7 @@ int dispatchProcessor(RoutineTable& table) {
   gBlockCopy.store(moveBlock, std::memory_order_relaxed);
   gBlockClear.store(clearBlock, std::memory_order_relaxed);
   const int forced = registryCpuClass(table);
-  const int cpuClass = forced >= 0 ? forced : classifyCpu(d.family, d.features);
+  const int cpuClass = forced >= 0 ? forced : detectCpuClass(d);
   fillRoutineTable(table, cpuClass);
   return cpuClass;
 }
@@ -149,7 +180,8 @@ BlockClearRoutine blockClearRoutine() { return gBlockClear.load(std::memory_orde
 
 // Classes 3 to 6 get the SIMD routines where the processor has SSE2 (always on x86-64);
 // a class forced through "USECPU" on a processor without it keeps the plain routines
-// rather than faulting.
+// rather than faulting. The AVX2 class adds its routines to the SSE2 ones only where the
+// processor and the system support AVX2.
 void fillRoutineTable(RoutineTable& t, int cpuClass) {
   t.endOfCall = nullptr;  // nothing to do at the end of a call in the plain table
   t.idct[0][0] = idct8x8Type0;
@@ -177,7 +209,18 @@ void fillRoutineTable(RoutineTable& t, int cpuClass) {
     t.dequant[1] = dequantType1Sse2;
     t.currentDequant = dequantType1Sse2;
   }
-#else
+#endif
+#if defined(XTPJPEG_AVX2)
+  if (cpuClass == kCpuClassAvx2 && processorSupportsAvx2()) {
+    t.idct[0][0] = idct8x8Type0Avx2;
+    t.idct[1][0] = idct8x8Type1Avx2;
+    t.currentIdct[0] = idct8x8Type1Avx2;
+    t.dequant[1] = dequantType1Avx2;
+    t.currentDequant = dequantType1Avx2;
+    fillInnerRoutinesAvx2(t);
+  }
+#endif
+#if !defined(__SSE2__)
   (void)cpuClass;
 #endif
 }

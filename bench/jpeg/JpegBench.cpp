@@ -13,7 +13,9 @@
 // Times are the thread's CPU time in alternating rounds: megapixels (of the full picture) per
 // second from each decoder's best round, ratios as the median over rounds of the two decode
 // times of the same round. Also prints the largest byte difference between the outputs and,
-// per kind, the same decode with the routines of each processor class (jpegSetCpuClass).
+// per kind, the same decode with the routines of each processor class (jpegSetCpuClass),
+// then the plain, SSE2 and AVX2 classes (0, 6, 7) timed against each other in alternating
+// rounds on the same input, with their ratios (AVX2 only where the processor has it).
 //
 //   jpeg-bench [--seconds S] [--quality Q] [--width W --height H] [--only ours|turbo]
 //              [--classes 0|1] [--kind NAME]   (one kind only, for profiling)
@@ -276,6 +278,36 @@ int maxDifference(const std::vector<unsigned char>& a, const std::vector<unsigne
   return d;
 }
 
+// The plain class against the SSE2 class and, where the processor runs it, the AVX2 class:
+// ms per decode from each class's best round and the median ratios of the same rounds.
+template <std::size_t N>
+void printPlainSse2Avx2(const Kind (&kinds)[N], const Input (&inputs)[N], int w, int h, double seconds,
+                        unsigned char* out) {
+  JpegContext probe;
+  const bool avx2 = jpegInit(&probe) == 0 && jpegSetCpuClass(&probe, 7) == 0;
+  jpegFree(&probe);
+  std::printf("\nplain (class 0) / SSE2 (class 6) / AVX2 (class 7), alternating rounds%s\n",
+              avx2 ? "" : ": no AVX2 on this processor, SSE2 only");
+  std::printf("%-18s %9s %9s %9s %11s %11s %10s\n", "kind", "plain ms", "sse2 ms", "avx2 ms", "plain/sse2",
+              "plain/avx2", "sse2/avx2");
+  for (std::size_t i = 0; i < N; ++i) {
+    const Kind& k = kinds[i];
+    if (!inputs[i].jpeg) continue;
+    const int sw = (w + k.scale - 1) / k.scale, sh = (h + k.scale - 1) / k.scale;
+    std::vector<std::function<void()>> runs;
+    for (int cls : {0, 6, 7})
+      if (cls != 7 || avx2) runs.push_back([&, cls] { decodeOurs(inputs[i], cls, k.scale, sw, sh, out); });
+    const auto t = timeRounds(runs, std::vector<bool>(runs.size(), true), seconds / 2);
+    std::printf("%-18s %9.2f %9.2f", k.name, best(t[0]) * 1e3, best(t[1]) * 1e3);
+    if (avx2)
+      std::printf(" %9.2f %11.2f %11.2f %10.2f\n", best(t[2]) * 1e3, medianRatio(t[0], t[1]), medianRatio(t[0], t[2]),
+                  medianRatio(t[1], t[2]));
+    else
+      std::printf(" %9s %11.2f %11s %10s\n", "-", medianRatio(t[0], t[1]), "-", "-");
+    std::fflush(stdout);
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -396,6 +428,7 @@ int main(int argc, char** argv) {
       for (int cls = 0; cls <= 6; ++cls) std::printf(" %8.1f", w * h / 1e6 / t[cls]);
       std::printf(" %12.2f\n", t[0] / t[6]);
     }
+    printPlainSse2Avx2(kinds, inputs, w, h, seconds, ours.data());
   }
   for (Input& in : inputs) tjFree(in.jpeg);
   turbo.destroy(turbo.handle);

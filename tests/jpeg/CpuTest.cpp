@@ -51,7 +51,7 @@ class JpegCpuRegistry : public ::testing::Test {
 
 TEST_F(JpegCpuRegistry, UseCpuOverridesTheDetectedClass) {
   const xtpjpeg::ProcessorDescription d = xtpjpeg::readProcessor();
-  const int detected = xtpjpeg::classifyCpu(d.family, d.features);
+  const int detected = xtpjpeg::detectCpuClass(d);
   EXPECT_EQ(classOfNewContext(), detected);  // no key yet
   for (int forced : {0, 3, 6}) {
     setValue(dword(forced));
@@ -66,6 +66,76 @@ TEST_F(JpegCpuRegistry, UseCpuOverridesTheDetectedClass) {
   EXPECT_EQ(classOfNewContext(), detected);
   setValue(dword(2), REG_BINARY);
   EXPECT_EQ(classOfNewContext(), 2);
+}
+
+// Real photographs decoded with "USECPU" forcing the plain class and the SSE2 class, and
+// with the value 7, which leaves the detected class (the AVX2 one where the processor has
+// it): the same pixels, in both colour orders and both transform families.
+TEST_F(JpegCpuRegistry, ForcedClassesDecodePhotographsAlike) {
+  const bool avx2 = xtpjpeg::processorSupportsAvx2();
+  std::vector<std::string> paths;
+  for (const char* name : {"sample1.jpg", "sample2.jpg", "sample3.jpg"}) paths.push_back(std::string(SAMPLES_DIR) + "/" + name);
+  for (const char* name : {"big420.jpg", "s422.jpg", "s444.jpg", "prog420.jpg", "gray.jpg"}) paths.push_back(fixture(name));
+  for (const std::string& path : paths) {
+    SCOPED_TRACE(path);
+    const Bytes jpeg = readFile(path);
+    ASSERT_FALSE(jpeg.empty());
+    for (std::uint32_t dct : {0u, 1u}) {
+      for (JpegColor color : {ColorRgb, ColorBgr}) {
+        Bytes reference;
+        for (int value : {0, 6, 7}) {
+          setValue(dword(value));
+          JpegContext c;
+          ASSERT_EQ(jpegInit(&c), 0);
+          if (value == 7) {
+            EXPECT_EQ(jpegCpuClass(&c) == xtpjpeg::kCpuClassAvx2, avx2);
+          } else {
+            EXPECT_EQ(jpegCpuClass(&c), value);
+          }
+          c.inBuffer = jpeg.data();
+          c.inBufferSize = static_cast<std::uint32_t>(jpeg.size());
+          c.props.dctType = dct;
+          ASSERT_EQ(jpegRead(&c, ReadParamsBuffer), 0);
+          Bytes pixels(static_cast<std::size_t>(c.imageWidth) * c.imageHeight * 3, 0x33);
+          c.outBuffer = pixels.data();
+          c.outWidth = c.imageWidth;
+          c.outHeight = -static_cast<std::int32_t>(c.imageHeight);
+          c.outColor = color;
+          ASSERT_EQ(jpegRead(&c, ReadImageBuffer), 0);
+          jpegFree(&c);
+          if (value == 0) reference = pixels;
+          EXPECT_TRUE(pixels == reference) << "USECPU " << value << ", dctType " << dct << ", colour " << color;
+        }
+      }
+    }
+  }
+}
+
+// The AVX2 class is taken only where the processor and the system support AVX2; elsewhere
+// it cannot be forced, and a table filled for it holds the SSE2 routines.
+TEST(JpegCpu, Avx2ClassOnlyWhereSupported) {
+  JpegContext c;
+  ASSERT_EQ(jpegInit(&c), 0);
+  const bool avx2 = xtpjpeg::processorSupportsAvx2();
+  EXPECT_EQ(jpegSetCpuClass(&c, xtpjpeg::kCpuClassAvx2), avx2 ? 0 : JpegInvalidProperties);
+  EXPECT_EQ(jpegSetCpuClass(&c, 8), JpegInvalidProperties);
+  jpegFree(&c);
+  xtpjpeg::RoutineTable sse2, t;
+  xtpjpeg::fillRoutineTable(sse2, 6);
+  xtpjpeg::fillRoutineTable(t, xtpjpeg::kCpuClassAvx2);
+  EXPECT_EQ(t.blockDecoder[1][0], sse2.blockDecoder[1][0]);
+  EXPECT_EQ(t.endOfCall, sse2.endOfCall);
+#if defined(XTPJPEG_AVX2)
+  EXPECT_EQ(t.idct[1][0] == &xtpjpeg::idct8x8Type1Avx2, avx2);
+  EXPECT_EQ(t.currentIdct[0] == &xtpjpeg::idct8x8Type1Avx2, avx2);
+  EXPECT_EQ(t.idct[0][0] == &xtpjpeg::idct8x8Type0Avx2, avx2);
+  EXPECT_EQ(t.dequant[1] == &xtpjpeg::dequantType1Avx2, avx2);
+  EXPECT_EQ(t.inner[3] != sse2.inner[3], avx2);
+#endif
+  if (!avx2) {
+    EXPECT_EQ(t.idct[1][0], sse2.idct[1][0]);
+    EXPECT_EQ(t.inner[3], sse2.inner[3]);
+  }
 }
 
 #if defined(__SSE2__)
@@ -138,7 +208,11 @@ TEST(JpegCpu, Sse2TransformsEqualThePlainOnes) {
   }
 }
 
-TEST(JpegCpu, Sse2DequantisationEqualsThePlainOne) {
+namespace {
+
+using Dequant = void (*)(std::int16_t*, const std::int16_t*);
+
+void expectSameDequantisation(Dequant simd) {
   BlockSource src;
   for (int round = 0; round < 4000; ++round) {
     alignas(16) std::int16_t a[64], b[64], q[64];
@@ -146,18 +220,38 @@ TEST(JpegCpu, Sse2DequantisationEqualsThePlainOne) {
     for (auto& v : q) v = static_cast<std::int16_t>(src.next() % (round % 3 == 0 ? 65536 : 256));
     std::copy(a, a + 64, b);
     xtpjpeg::dequantType1(a, q);
-    xtpjpeg::dequantType1Sse2(b, q);
+    simd(b, q);
     ASSERT_TRUE(std::equal(a, a + 64, b)) << "round " << round;
   }
+}
+
+}  // namespace
+
+TEST(JpegCpu, Sse2DequantisationEqualsThePlainOne) { expectSameDequantisation(xtpjpeg::dequantType1Sse2); }
+#endif
+
+#if defined(XTPJPEG_AVX2)
+TEST(JpegCpu, Avx2TransformsAndDequantisationEqualThePlainOnes) {
+  if (!xtpjpeg::processorSupportsAvx2()) GTEST_SKIP() << "this processor or system has no AVX2";
+  {
+    SCOPED_TRACE("dctType 1");
+    expectSameTransform(xtpjpeg::idct8x8Type1, xtpjpeg::idct8x8Type1Avx2);
+  }
+  {
+    SCOPED_TRACE("dctType 0");
+    expectSameTransform(xtpjpeg::idct8x8Type0, xtpjpeg::idct8x8Type0Avx2);
+  }
+  expectSameDequantisation(xtpjpeg::dequantType1Avx2);
 }
 #endif
 
 TEST(JpegCpu, EveryClassDecodesTheSameBytes) {
+  const int highest = xtpjpeg::processorSupportsAvx2() ? xtpjpeg::kCpuClassAvx2 : 6;
   for (const char* name : {"big420.jpg", "prog420.jpg", "s444.jpg", "noninterleaved.jpg"}) {
   SCOPED_TRACE(name);
   const Bytes jpeg = readFile(fixture(name));
   Bytes reference;
-  for (int k = 0; k <= 6; ++k) {
+  for (int k = 0; k <= highest; ++k) {
     JpegContext c;
     ASSERT_EQ(jpegInit(&c), 0);
     ASSERT_EQ(jpegSetCpuClass(&c, k), 0);
@@ -171,7 +265,7 @@ TEST(JpegCpu, EveryClassDecodesTheSameBytes) {
     c.outHeight = static_cast<std::int32_t>(c.imageHeight);
     c.outColor = ColorRgb;
     ASSERT_EQ(jpegRead(&c, ReadImageBuffer), 0);
-    EXPECT_EQ(jpegSetCpuClass(&c, 7), JpegInvalidProperties);
+    EXPECT_EQ(jpegSetCpuClass(&c, 8), JpegInvalidProperties);
     jpegFree(&c);
     EXPECT_EQ(jpegCpuClass(&c), -1);
     if (k == 0) reference = pixels;

@@ -192,7 +192,7 @@ inline void fuzzOne(const std::uint8_t* data, std::size_t size) {
   for (int attempt = 0; attempt < 2; ++attempt) {
     JpegContext c;
     if (jpegInit(&c) != 0) return;
-    jpegSetCpuClass(&c, sizes % 7);
+    jpegSetCpuClass(&c, sizes % 8);
     c.inBuffer = data;
     c.inBufferSize = static_cast<std::uint32_t>(size);
     c.inFileName = fileName;

@@ -115,7 +115,7 @@ TEST(JpegInterface, InitDefaults) {
   EXPECT_EQ(s.frame.comp[3].tq, 1);
   ASSERT_NE(s.routines, nullptr);
   EXPECT_GE(s.cpuClass, 0);
-  EXPECT_LE(s.cpuClass, 6);
+  EXPECT_LE(s.cpuClass, 7);
   EXPECT_EQ(s.restartInterval, 0);
   EXPECT_EQ(s.adobeVersion, 100);
   EXPECT_EQ(s.jfifVersion, 0x0101);
@@ -161,7 +161,42 @@ TEST(JpegInterface, ProcessorClasses) {
   EXPECT_EQ(a[1], 0);
   const xtpjpeg::ProcessorDescription d = xtpjpeg::readProcessor();
   EXPECT_EQ(std::strlen(d.vendor), 12u);
-  EXPECT_EQ(x.c.props.state->cpuClass, classifyCpu(d.family, d.features));
+  EXPECT_EQ(x.c.props.state->cpuClass, xtpjpeg::detectCpuClass(d));
+  EXPECT_EQ(x.c.props.state->cpuClass == xtpjpeg::kCpuClassAvx2, xtpjpeg::processorSupportsAvx2());
+}
+
+// AVX2 needs the instruction set (leaf 7 EBX bit 5, read only up to the maximum leaf), AVX
+// and OSXSAVE (leaf 1 ECX bits 28 and 27), and the system saving XMM and YMM state (XCR0
+// bits 1 and 2); any one missing leaves classifyCpu's class.
+TEST(JpegInterface, Avx2Detection) {
+  using xtpjpeg::supportsAvx2;
+  constexpr std::uint32_t kOsxsave = 1u << 27, kAvx = 1u << 28, kAvx2 = 1u << 5;
+  constexpr std::uint64_t kXmmYmm = 6;
+  EXPECT_TRUE(supportsAvx2(7, kOsxsave | kAvx, kAvx2, kXmmYmm));
+  EXPECT_TRUE(supportsAvx2(0x1F, kOsxsave | kAvx | 1, kAvx2 | 1, kXmmYmm | 1 | 0xE0));
+  EXPECT_FALSE(supportsAvx2(6, kOsxsave | kAvx, kAvx2, kXmmYmm));  // leaf 7 beyond the maximum
+  EXPECT_FALSE(supportsAvx2(7, kAvx, kAvx2, kXmmYmm));
+  EXPECT_FALSE(supportsAvx2(7, kOsxsave, kAvx2, kXmmYmm));
+  EXPECT_FALSE(supportsAvx2(7, kOsxsave | kAvx, 1u << 4, kXmmYmm));
+  EXPECT_FALSE(supportsAvx2(7, kOsxsave | kAvx, kAvx2, 2));  // YMM state not saved
+  EXPECT_FALSE(supportsAvx2(7, kOsxsave | kAvx, kAvx2, 4));
+  EXPECT_FALSE(supportsAvx2(7, kOsxsave | kAvx, kAvx2, 0));
+
+  constexpr std::uint32_t kMmx = 1u << 23, kSse = 1u << 25, kSse2 = 1u << 26;
+  xtpjpeg::ProcessorDescription d;
+  d.family = 15;
+  d.features = kMmx | kSse | kSse2;
+  d.maxLeaf = 13;
+  d.featuresEcx = kOsxsave | kAvx;
+  d.extendedFeatures = kAvx2;
+  d.xcr0 = kXmmYmm;
+  EXPECT_EQ(xtpjpeg::detectCpuClass(d), xtpjpeg::kCpuClassAvx2);
+  d.family = 6;  // whatever the family
+  EXPECT_EQ(xtpjpeg::detectCpuClass(d), xtpjpeg::kCpuClassAvx2);
+  d.xcr0 = 2;
+  EXPECT_EQ(xtpjpeg::detectCpuClass(d), 5);
+  d.family = 15;
+  EXPECT_EQ(xtpjpeg::detectCpuClass(d), 6);
 }
 
 TEST(JpegInterface, NullAndReleasedContexts) {

@@ -1,5 +1,6 @@
 // The jpegdec command-line decoder.
 #include "JpegTestSupport.h"
+#include "jpeg/JpegInternal.h"
 
 #include <gtest/gtest.h>
 
@@ -122,7 +123,15 @@ TEST(Jpegdec, ScaleTablesAndThumbnailOptions) {
     EXPECT_EQ(scaled.width, 31u) << cpu;
     EXPECT_EQ(scaled.pixels, ref.pixels) << cpu;
   }
-  ppmOf("--cpu 7 " + in);
+  // The AVX2 class: the same pixels where the processor runs it, the decoder's -8 elsewhere.
+  const Picture avx2 = ppmOf("--cpu 7 --scale 2 " + in);
+  if (xtpjpeg::processorSupportsAvx2()) {
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(avx2.pixels, ref.pixels);
+  } else {
+    EXPECT_EQ(status, 1);
+  }
+  ppmOf("--cpu 8 " + in);
   EXPECT_EQ(status, 2);  // usage
 
   // Tables-only stream and abbreviated stream: the DQT and DHT segments go to the first.

@@ -56,12 +56,13 @@ ClassDecode decodeInClass(const Bytes& jpeg, int cpuClass, JpegColor color, std:
 
 // Every class gives class 0's bytes and result for this stream.
 void expectEveryClassAgrees(const Bytes& jpeg) {
+  const int highest = xtpjpeg::processorSupportsAvx2() ? xtpjpeg::kCpuClassAvx2 : 6;
   for (std::uint32_t dct : {0u, 1u}) {
     for (JpegColor color : {ColorRgb, ColorBgr}) {
       const bool bottomUp = color == ColorBgr;
       const ClassDecode plain = decodeInClass(jpeg, 0, color, dct, bottomUp);
       ASSERT_EQ(plain.rc, 0) << "dctType " << dct;
-      for (int k = 1; k <= 6; ++k) {
+      for (int k = 1; k <= highest; ++k) {
         const ClassDecode other = decodeInClass(jpeg, k, color, dct, bottomUp);
         EXPECT_EQ(other.rc, plain.rc) << "class " << k << ", dctType " << dct;
         EXPECT_TRUE(other.pixels == plain.pixels) << "class " << k << ", dctType " << dct << ", colour " << color;
@@ -109,10 +110,15 @@ std::vector<Block> extremeBlocks(int count, Lcg& rng) {
 }  // namespace
 
 #if defined(__SSE2__)
-TEST(JpegSimd, InnerConversionsEqualThePlainOnes) {
-  xtpjpeg::RoutineTable plain, simd;
+namespace {
+
+// The inner routines of a SIMD class against the plain ones, on random samples, samples at
+// both ends, mostly neutral ones, and every pair of chroma samples.
+void expectInnerConversionsEqualThePlainOnes(int cpuClass) {
+  xtpjpeg::RoutineTable plain, simd, sse2;
   xtpjpeg::fillRoutineTable(plain, 0);
-  xtpjpeg::fillRoutineTable(simd, 6);
+  xtpjpeg::fillRoutineTable(simd, cpuClass);
+  xtpjpeg::fillRoutineTable(sse2, 6);
   Lcg rng{2024};
   struct Geometry {
     int fastPath, h, v;  // fastPath 0: gray to three bytes
@@ -122,6 +128,9 @@ TEST(JpegSimd, InnerConversionsEqualThePlainOnes) {
     const xtpjpeg::InnerConversionRoutine plainRoutine = g.fastPath ? plain.inner[g.fastPath] : plain.grayTriples;
     const xtpjpeg::InnerConversionRoutine simdRoutine = g.fastPath ? simd.inner[g.fastPath] : simd.grayTriples;
     ASSERT_NE(plainRoutine, simdRoutine);
+    if (cpuClass != 6) {
+      ASSERT_NE(simdRoutine, g.fastPath ? sse2.inner[g.fastPath] : sse2.grayTriples);
+    }
     const int cols = 8 * g.h, rows = 8 * g.v, blocks = g.h * g.v + (g.fastPath ? 2 : 0);
     const std::ptrdiff_t stride = cols * 3 + 7;
     for (int round = 0; round < 300; ++round) {
@@ -156,6 +165,15 @@ TEST(JpegSimd, InnerConversionsEqualThePlainOnes) {
       ASSERT_TRUE(a == b) << "chroma pairs from " << first;
     }
   }
+}
+
+}  // namespace
+
+TEST(JpegSimd, InnerConversionsEqualThePlainOnes) { expectInnerConversionsEqualThePlainOnes(6); }
+
+TEST(JpegSimd, Avx2InnerConversionsEqualThePlainOnes) {
+  if (!xtpjpeg::processorSupportsAvx2()) GTEST_SKIP() << "this processor or system has no AVX2";
+  expectInnerConversionsEqualThePlainOnes(xtpjpeg::kCpuClassAvx2);
 }
 #endif
 
@@ -233,7 +251,8 @@ TEST(JpegSimd, EighthReadsTakeTheDcOfEveryBlock) {
     blocks[static_cast<std::size_t>(i)].ac = dense;  // coefficient 63 set: no end of block follows
   }
   const Bytes jpeg = JpegWriter::baseline(width, height, gray, blocks);
-  for (int k : {0, 3, 6}) {
+  for (int k : {0, 3, 6, 7}) {
+    if (k == xtpjpeg::kCpuClassAvx2 && !xtpjpeg::processorSupportsAvx2()) continue;
     JpegContext c;
     ASSERT_TRUE(paramsInClass(c, jpeg, k));
     Bytes px(static_cast<std::size_t>(width / 8) * (height / 8));
@@ -259,7 +278,8 @@ TEST(JpegSimd, CroppedOutputEqualsTheFullDecodesCorner) {
   const int width = 48, height = 32;
   const Bytes jpeg = JpegWriter::baseline(width, height, k420,
                                           extremeBlocks(mcuCount(width, height, k420) * blocksPerMcu(k420), rng));
-  for (int k : {0, 3, 6}) {
+  for (int k : {0, 3, 6, 7}) {
+    if (k == xtpjpeg::kCpuClassAvx2 && !xtpjpeg::processorSupportsAvx2()) continue;
     Bytes full, cropped;
     for (const bool crop : {false, true}) {
       JpegContext c;

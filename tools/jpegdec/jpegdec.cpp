@@ -10,8 +10,8 @@
 // negative outHeight into rows padded to 4 bytes. --buffer reads the file into memory and
 // uses the buffer operations instead of the file ones. --thumbnail writes the JFIF or JFXX
 // thumbnail (an error when there is none). --tables loads the tables of a tables-only stream
-// first and decodes an abbreviated stream with them. --cpu CLASS (0..6) uses the routines
-// of that processor class for this run. --scale N writes the picture reduced
+// first and decodes an abbreviated stream with them. --cpu CLASS (0..7; 7 where the processor
+// supports AVX2) uses the routines of that processor class for this run. --scale N writes the picture reduced
 // to 1/N in each direction (ceil(width / N) x ceil(height / N)). --roi LEFT,TOP,RIGHT,BOTTOM
 // writes only that region of the (scaled) picture, clipped to it as the decoder clips it
 // (negative left and top become 0, right and bottom of 0 mean the picture's edge).
@@ -209,7 +209,7 @@ int main(int argc, char** argv) {
     } else if (a == "--cpu") {
       if (++i >= argc) return usage();
       const std::string v = argv[i];
-      if (v.size() != 1 || v[0] < '0' || v[0] > '6') return usage();
+      if (v.size() != 1 || v[0] < '0' || v[0] > '7') return usage();
       cpuClass = v[0] - '0';
     } else if (a == "--roi") {
       if (++i >= argc || !parseRegion(argv[i], roi)) return usage();
