@@ -7,7 +7,7 @@
 // transform (ours: dctType 1). The 1/8 row reads the 4:2:0 file with our ReadEighthBuffer and
 // with TurboJPEG scaled to the same 1/8 size.
 // TurboJPEG runs twice: as linked (its SIMD dispatch picks AVX2 where the processor has it)
-// and as a second copy limited to SSE2, the instruction set of our SIMD routines. The targets
+// and as a second copy limited to SSE2, the instruction set of our SSE2 class. The targets
 // (at most 1.0 for baseline, 1.1 for progressive, 1.0 at 1/8) are judged against each; the
 // verdict holds when both are met.
 // Times are the thread's CPU time in alternating rounds: megapixels (of the full picture) per
