@@ -21,7 +21,7 @@ namespace {
 
 const char* const kFiles[] = {
     "default420.jpg",  "default422.jpg",  "default444.jpg",          "defaultgrey.jpg",
-    "fine444.jpg",     "coarse420.jpg",   "spectral420.jpg",         "spectral444-small.jpg",
+    "fine444.jpg",     "coarse420.jpg",   "bands420.jpg",         "bands444-small.jpg",
     "refine420.jpg",   "refine422.jpg",   "refine444-rst5.jpg",      "dcsplit420.jpg",
     "refinegrey.jpg",  "refinegrey-rstrow.jpg", "default420-rstrow.jpg", "default444-rst7-small.jpg",
 };

@@ -107,7 +107,7 @@ make_flat_source 203 117 "$tmp/flat.ppm"
 make_flat_source 37 29 "$tmp/flat-small.ppm"
 
 # Spectral selection alone: bands of each component, no refinement.
-cat > "$tmp/p-spectral.scans" <<'S'
+cat > "$tmp/p-bands.scans" <<'S'
 0 1 2: 0-0, 0, 0;
 0: 1-5, 0, 0;
 0: 6-20, 0, 0;
@@ -166,8 +166,8 @@ cjpeg -quality $q -progressive -sample 1x1,1x1,1x1 "$tmp/flat.ppm" > "$prog/defa
 cjpeg -quality $q -progressive -grayscale "$tmp/flat.ppm" > "$prog/defaultgrey.jpg"
 cjpeg -quality 98 -progressive -sample 1x1,1x1,1x1 "$tmp/flat.ppm" > "$prog/fine444.jpg"
 cjpeg -quality 30 -progressive "$tmp/flat.ppm" > "$prog/coarse420.jpg"
-cjpeg -quality $q -scans "$tmp/p-spectral.scans" "$tmp/flat.ppm" > "$prog/spectral420.jpg"
-cjpeg -quality $q -scans "$tmp/p-spectral.scans" -sample 1x1,1x1,1x1 "$tmp/flat-small.ppm" > "$prog/spectral444-small.jpg"
+cjpeg -quality $q -scans "$tmp/p-bands.scans" "$tmp/flat.ppm" > "$prog/bands420.jpg"
+cjpeg -quality $q -scans "$tmp/p-bands.scans" -sample 1x1,1x1,1x1 "$tmp/flat-small.ppm" > "$prog/bands444-small.jpg"
 cjpeg -quality $q -scans "$tmp/p-refine.scans" "$tmp/flat.ppm" > "$prog/refine420.jpg"
 cjpeg -quality 95 -scans "$tmp/p-refine.scans" -sample 2x1,1x1,1x1 "$tmp/flat.ppm" > "$prog/refine422.jpg"
 cjpeg -quality $q -scans "$tmp/p-refine.scans" -sample 1x1,1x1,1x1 -restart 5B "$tmp/flat.ppm" > "$prog/refine444-rst5.jpg"
