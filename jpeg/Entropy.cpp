@@ -8,14 +8,6 @@
 
 namespace xtpjpeg {
 
-const std::uint8_t kZigzagToNatural[80] = {
-    0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,
-    12, 19, 26, 33, 40, 48, 41, 34, 27, 20, 13, 6,  7,  14, 21, 28,
-    35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23, 30, 37, 44, 51,
-    58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63,
-    // Past the end: never stored (the decoders stop at position 63).
-    63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63};
-
 namespace {
 
 // ---- Scans ------------------------------------------------------------------------------
@@ -405,6 +397,29 @@ void renderFrameMcu(JPEG_PROPERTIES& p, JpegDecoderState& s, std::int32_t mx, st
   outputFrameMcu(p, s, mx, my, false);
 }
 
+// The blocks of one MCU of the scan in scan order (`base`: each scan component's first slot
+// in s.mcu), as shown (DC only where the 1x1 transform makes one sample) and as passed over
+// (all DC only). Returns their number.
+int listMcuBlocks(JpegDecoderState& s, const int* base, McuBlock* shown, McuBlock* passed) {
+  Scan& scan = s.scan;
+  int n = 0;
+  for (int i = 0; i < scan.ns; ++i) {
+    ScanComponent& sc = scan.comp[i];
+    const std::int16_t* q = s.quantPrepared[s.frame.comp[sc.frameIndex].tq & 3];
+    for (int b = 0; b < (scan.ns == 1 ? 1 : sc.h * sc.v); ++b, ++n) {
+      shown[n] = McuBlock{sc.dc, sc.ac, &sc.pred, s.mcu[base[i] + b], q, s.idctSize[sc.frameIndex] == 3};
+      passed[n] = shown[n];
+      passed[n].dcOnly = true;
+    }
+  }
+  return n;
+}
+
+// The blocks of an MCU outside a region read's region: read, keeping the DC predictors.
+void skipMcuBlocks(JpegDecoderState& s, const McuBlock* blocks, int count) {
+  for (int i = 0; i < count; ++i) s.routines->blockSkipDecoder(s.input, *blocks[i].dc, *blocks[i].ac, *blocks[i].pred);
+}
+
 // The region index of a whole-frame sequential scan in a region read, bound to the scan;
 // null when the scan is not indexed. A fresh scan then starts at the latest indexed row
 // start at or before the region's first row.
@@ -460,6 +475,8 @@ int decodeSequentialScan(JPEG_PROPERTIES& p, JpegDecoderState& s) {
       n += scan.ns == 1 ? 1 : sc.h * sc.v;
     }
   }
+  McuBlock shownBlocks[kMaxMcuBlocks], passedBlocks[kMaxMcuBlocks];
+  const int blockCount = listMcuBlocks(s, base, shownBlocks, passedBlocks);
 
   for (std::int32_t my = scan.mcuY; my < sp.mcusY; ++my) {
     for (std::int32_t mx = (my == scan.mcuY ? scan.mcuX : 0); mx < sp.mcusX; ++mx) {
@@ -469,19 +486,10 @@ int decodeSequentialScan(JPEG_PROPERTIES& p, JpegDecoderState& s) {
       // a block that the 1x1 transform turns into one sample.
       const bool produce = !region || inWindow(sp.window, mx, my);
       const bool shown = produce && (!whole || inWindow(sp.output, mx, my));
-      for (int i = 0; i < scan.ns; ++i) {
-        ScanComponent& sc = scan.comp[i];
-        const int blocks = scan.ns == 1 ? 1 : sc.h * sc.v;
-        const std::int16_t* q = s.quantPrepared[f.comp[sc.frameIndex].tq & 3];
-        const bool dcOnly = !shown || s.idctSize[sc.frameIndex] == 3;
-        const BlockDecoderRoutine decode = rt.blockDecoder[family][dcOnly ? 1 : 0];
-        for (int b = 0; b < blocks; ++b) {
-          if (produce)
-            decode(in, *sc.dc, *sc.ac, sc.pred, s.mcu[base[i] + b], q);
-          else
-            rt.blockSkipDecoder(in, *sc.dc, *sc.ac, sc.pred);
-        }
-      }
+      if (produce)
+        rt.mcuDecoder[family](in, shown ? shownBlocks : passedBlocks, blockCount);
+      else
+        skipMcuBlocks(s, shownBlocks, blockCount);
       if (in.bits.error()) return in.bits.error();
       int code = kOk;
       const std::int64_t number = static_cast<std::int64_t>(my) * sp.mcusX + mx + 1;

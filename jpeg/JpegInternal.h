@@ -226,6 +226,17 @@ using EndOfCallRoutine = void (*)();
 using BlockDecoderRoutine = void (*)(InputReader& in, const HuffTable& dc, const HuffTable& ac, std::int16_t& pred,
                                      std::int16_t* block, const std::int16_t* quant);
 using BlockSkipRoutine = void (*)(InputReader& in, const HuffTable& dc, const HuffTable& ac, std::int16_t& pred);
+// One block of an MCU for the MCU decoder: the block decoder's arguments, and whether only
+// its DC coefficient is used.
+struct McuBlock {
+  const HuffTable* dc;
+  const HuffTable* ac;
+  std::int16_t* pred;
+  std::int16_t* block;
+  const std::int16_t* quant;
+  bool dcOnly;
+};
+using McuDecoderRoutine = void (*)(InputReader& in, const McuBlock* blocks, int count);
 
 // The context handed to MCU output routines.
 struct McuOutputArgs {
@@ -266,6 +277,9 @@ struct RoutineTable {
   //    block skip decoder.
   BlockDecoderRoutine blockDecoder[2][2] = {};
   BlockSkipRoutine blockSkipDecoder = nullptr;
+  //    The same block decoder over the blocks of one MCU at a time, by family, which keeps
+  //    the bit buffer in registers from block to block.
+  McuDecoderRoutine mcuDecoder[2] = {};
   // 8. Dequantisation by dctType, and the current one.
   DequantRoutine dequant[2] = {};
   DequantRoutine currentDequant = nullptr;

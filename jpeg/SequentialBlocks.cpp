@@ -1,5 +1,5 @@
-// Sequential block decoding (ITU-T T.81 F.2.2): the block decoders of each processor class,
-// which dequantise as they store, and the block skip decoder of region reads.
+// Sequential block decoding (ITU-T T.81 F.2.2): the block and MCU decoders of each processor
+// class, which dequantise as they store, and the block skip decoder of region reads.
 #include "jpeg/RegisterBits.h"
 
 #include <algorithm>
@@ -9,6 +9,14 @@
 #endif
 
 namespace xtpjpeg {
+
+const std::uint8_t kZigzagToNatural[80] = {
+    0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,
+    12, 19, 26, 33, 40, 48, 41, 34, 27, 20, 13, 6,  7,  14, 21, 28,
+    35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23, 30, 37, 44, 51,
+    58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63,
+    // Past the end: never stored (the decoders stop at position 63).
+    63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63};
 
 namespace {
 
@@ -105,45 +113,97 @@ int decodeAcSymbol(InputReader& in, const HuffTable& ac, int k, std::int16_t* bl
   return k + 1;
 }
 
-// One 8x8 block (T.81 F.2.2): coefficients in natural order, dequantised as they are
-// stored (dequantisation of a zero coefficient gives zero in both families, so this equals
-// clearing, decoding, then dequantising the block). `dq` is the dequantiser of one value,
-// `clear` clears the block. Without Ac the AC coefficients are decoded but neither stored
-// nor cleared, for blocks of which only the DC coefficient is used (1/8-scale reads).
+// One 8x8 block (T.81 F.2.2) on the register reader `r`, live before and after: coefficients
+// in natural order, dequantised as they are stored (dequantisation of a zero coefficient
+// gives zero in both families, so this equals clearing, decoding, then dequantising the
+// block). `dq` is the dequantiser of one value, `clear` clears the block. Without Ac the AC
+// coefficients are decoded but neither stored nor cleared, for blocks of which only the DC
+// coefficient is used (1/8-scale reads). Forced inline so that `r` stays in registers from
+// one block of an MCU to the next.
 template <bool Ac, class Dequant, class Clear>
-inline void decodeBlockSequential(InputReader& in, const HuffTable& dc, const HuffTable& ac,
-                                  std::int16_t& pred, std::int16_t* blk, const std::int16_t* q, Dequant dq,
-                                  Clear clear) {
+[[gnu::always_inline]] inline void decodeBlockInRegisters(RegisterBits& r, InputReader& in, const HuffTable& dc,
+                                                          const HuffTable& ac, std::int16_t& pred, std::int16_t* blk,
+                                                          const std::int16_t* q, Dequant dq, Clear clear) {
   if (Ac) clear(blk);
-  RegisterBits r(in);
   std::int32_t diff = 0;
   if (!dcFromLookahead(r, in, dc, diff)) {
     r.storeTo(in);
-    int s = huffDecode(in, dc);
-    if (s < 0) return;
-    if (s > 0 && !receiveExtend(in, std::min(s, 16), diff)) return;
+    const int s = huffDecode(in, dc);
+    const bool received = s >= 0 && (s == 0 || receiveExtend(in, std::min(s, 16), diff));
     r = RegisterBits(in);
+    if (!received) return;
   }
   pred = static_cast<std::int16_t>(static_cast<std::uint16_t>(pred + diff));
   blk[0] = dq(pred, q[0]);
   int k = 1;
   while (true) {
     k = decodeAcRun<Ac>(r, in, ac, k, blk, q, dq);
+    if (k > 63) return;
     r.storeTo(in);
-    if (k > 63) return;
     k = decodeAcSymbol<Ac>(in, ac, k, blk, q, dq);
-    if (k > 63) return;
     r = RegisterBits(in);
+    if (k > 63) return;
   }
 }
 
+// The per-class decoding of one block: `Step::decode<Ac>(r, in, block)`, with Ac false for a
+// block of which only the DC coefficient is used.
+template <class Step>
+[[gnu::always_inline]] inline void decodeMcuBlock(RegisterBits& r, InputReader& in, const McuBlock& b) {
+  if (b.dcOnly)
+    Step::template decode<false>(r, in, b);
+  else
+    Step::template decode<true>(r, in, b);
+}
+
+// The block decoder routine of a class: one block, the reader loaded and stored around it.
+template <class Step, bool Ac>
+void decodeOneBlock(InputReader& in, const HuffTable& dc, const HuffTable& ac, std::int16_t& pred, std::int16_t* blk,
+                    const std::int16_t* q) {
+  const bool hadError = in.bits.error() != 0;
+  RegisterBits r(in);
+  Step::template decode<Ac>(r, in, McuBlock{&dc, &ac, &pred, blk, q, !Ac});
+  r.storeTo(in);
+  Step::afterBlocks(in, hadError);
+}
+
+// Every block of an MCU, the reader loaded once and stored once, which equals the block
+// decoder block by block.
+template <class Step>
+[[gnu::always_inline]] inline void decodeBlocksOfMcu(InputReader& in, const McuBlock* blocks, int count) {
+  const bool hadError = in.bits.error() != 0;
+  RegisterBits r(in);
+  for (int i = 0; i < count; ++i) decodeMcuBlock<Step>(r, in, blocks[i]);
+  r.storeTo(in);
+  Step::afterBlocks(in, hadError);
+}
+
+// The MCU decoder routine of a class.
+template <class Step>
+void decodeMcuBlocks(InputReader& in, const McuBlock* blocks, int count) {
+  decodeBlocksOfMcu<Step>(in, blocks, count);
+}
+
+#if defined(__x86_64__)
+// The same routine compiled for BMI2, for the AVX2 class on processors that have it: its
+// shifts by a register count (shlx, shrx) shorten the chain from one table lookup to the
+// next. Only this function's body, with what is inlined into it, uses BMI2.
+template <class Step>
+[[gnu::target("bmi2")]] void decodeMcuBlocksBmi2(InputReader& in, const McuBlock* blocks, int count) {
+  decodeBlocksOfMcu<Step>(in, blocks, count);
+}
+#endif
+
 // ---- Block decoders by processor class --------------------------------------------------
 
-template <class Dequant, bool Ac>
-void decodeBlockPlain(InputReader& in, const HuffTable& dc, const HuffTable& ac, std::int16_t& pred,
-                      std::int16_t* blk, const std::int16_t* q) {
-  decodeBlockSequential<Ac>(in, dc, ac, pred, blk, q, Dequant{}, ClearBlock{});
-}
+template <class Dequant>
+struct PlainStep {
+  template <bool Ac>
+  [[gnu::always_inline]] static void decode(RegisterBits& r, InputReader& in, const McuBlock& b) {
+    decodeBlockInRegisters<Ac>(r, in, *b.dc, *b.ac, *b.pred, b.block, b.quant, Dequant{}, ClearBlock{});
+  }
+  static void afterBlocks(InputReader&, bool) {}
+};
 
 #if defined(__SSE2__)
 // Eight stores written out: as a loop, GCC turns them into a memset, which it expands to
@@ -164,39 +224,42 @@ struct ClearBlockSse2 {
 };
 
 // The block decoders of the SIMD classes answer a file read of no bytes inside the block
-// with "Error EOF" rather than the bit reader's "File error".
-inline void reportEofAsErrorEof(InputReader& in, bool hadError) {
-  if (!hadError) in.bits.renameError(kErrFile, kErrEof);
-}
+// with "Error EOF" rather than the bit reader's "File error" (the failure is sticky, so
+// renaming it after the MCU's blocks equals renaming it after the block that raised it).
+struct ErrorEofAfterBlocks {
+  static void afterBlocks(InputReader& in, bool hadError) {
+    if (!hadError) in.bits.renameError(kErrFile, kErrEof);
+  }
+};
 
 // Variant A (class 3): the coefficients as decoded, then the whole block dequantised by
 // the family's block routine (a DC-only block: its DC alone).
-template <int Family, bool Ac>
-void decodeBlockVariantA(InputReader& in, const HuffTable& dc, const HuffTable& ac, std::int16_t& pred,
-                         std::int16_t* blk, const std::int16_t* q) {
-  const bool hadError = in.bits.error() != 0;
-  if (Ac) {
-    decodeBlockSequential<true>(in, dc, ac, pred, blk, q, KeepCoefficient{}, ClearBlockSse2{});
+template <int Family>
+struct VariantAStep : ErrorEofAfterBlocks {
+  using DequantDc = std::conditional_t<Family == 1, DequantOne1, DequantOne0>;
+  template <bool Ac>
+  [[gnu::always_inline]] static void decode(RegisterBits& r, InputReader& in, const McuBlock& b) {
+    if (!Ac) {
+      decodeBlockInRegisters<false>(r, in, *b.dc, *b.ac, *b.pred, b.block, b.quant, DequantDc{}, ClearBlockSse2{});
+      return;
+    }
+    decodeBlockInRegisters<true>(r, in, *b.dc, *b.ac, *b.pred, b.block, b.quant, KeepCoefficient{},
+                                 ClearBlockSse2{});
     if (Family == 1)
-      dequantType1Sse2(blk, q);
+      dequantType1Sse2(b.block, b.quant);
     else
-      dequantType0(blk, q);
-  } else if (Family == 1) {
-    decodeBlockSequential<false>(in, dc, ac, pred, blk, q, DequantOne1{}, ClearBlockSse2{});
-  } else {
-    decodeBlockSequential<false>(in, dc, ac, pred, blk, q, DequantOne0{}, ClearBlockSse2{});
+      dequantType0(b.block, b.quant);
   }
-  reportEofAsErrorEof(in, hadError);
-}
+};
 
 // Variant B (classes 4 to 6): dequantised while decoded.
-template <class Dequant, bool Ac>
-void decodeBlockVariantB(InputReader& in, const HuffTable& dc, const HuffTable& ac, std::int16_t& pred,
-                         std::int16_t* blk, const std::int16_t* q) {
-  const bool hadError = in.bits.error() != 0;
-  decodeBlockSequential<Ac>(in, dc, ac, pred, blk, q, Dequant{}, ClearBlockSse2{});
-  reportEofAsErrorEof(in, hadError);
-}
+template <class Dequant>
+struct VariantBStep : ErrorEofAfterBlocks {
+  template <bool Ac>
+  [[gnu::always_inline]] static void decode(RegisterBits& r, InputReader& in, const McuBlock& b) {
+    decodeBlockInRegisters<Ac>(r, in, *b.dc, *b.ac, *b.pred, b.block, b.quant, Dequant{}, ClearBlockSse2{});
+  }
+};
 #endif
 
 // The block skip decoder of region reads: reads one sequential block's symbols and bits
@@ -204,29 +267,36 @@ void decodeBlockVariantB(InputReader& in, const HuffTable& dc, const HuffTable& 
 void skipBlockSequential(InputReader& in, const HuffTable& dc, const HuffTable& ac, std::int16_t& pred) {
   static constexpr std::int16_t kUnitQuant[1] = {1};
   std::int16_t dcValue[1];
-  decodeBlockSequential<false>(in, dc, ac, pred, dcValue, kUnitQuant, DequantOne1{}, ClearBlock{});
+  decodeOneBlock<PlainStep<DequantOne1>, false>(in, dc, ac, pred, dcValue, kUnitQuant);
+}
+
+// A class's block decoders by family and whole/DC-only, and its MCU decoders by family.
+template <class Step0, class Step1>
+void fillDecodersOf(RoutineTable& t) {
+  t.blockDecoder[0][0] = decodeOneBlock<Step0, true>;
+  t.blockDecoder[0][1] = decodeOneBlock<Step0, false>;
+  t.blockDecoder[1][0] = decodeOneBlock<Step1, true>;
+  t.blockDecoder[1][1] = decodeOneBlock<Step1, false>;
+  t.mcuDecoder[0] = decodeMcuBlocks<Step0>;
+  t.mcuDecoder[1] = decodeMcuBlocks<Step1>;
 }
 
 }  // namespace
 
 void fillBlockDecoders(RoutineTable& t, int cpuClass) {
   t.blockSkipDecoder = skipBlockSequential;
-  t.blockDecoder[0][0] = decodeBlockPlain<DequantOne0, true>;
-  t.blockDecoder[0][1] = decodeBlockPlain<DequantOne0, false>;
-  t.blockDecoder[1][0] = decodeBlockPlain<DequantOne1, true>;
-  t.blockDecoder[1][1] = decodeBlockPlain<DequantOne1, false>;
+  fillDecodersOf<PlainStep<DequantOne0>, PlainStep<DequantOne1>>(t);
 #if defined(__SSE2__)
-  if (cpuClass == 3) {
-    t.blockDecoder[0][0] = decodeBlockVariantA<0, true>;
-    t.blockDecoder[0][1] = decodeBlockVariantA<0, false>;
-    t.blockDecoder[1][0] = decodeBlockVariantA<1, true>;
-    t.blockDecoder[1][1] = decodeBlockVariantA<1, false>;
-  } else if (cpuClass >= 4) {
-    t.blockDecoder[0][0] = decodeBlockVariantB<DequantOne0, true>;
-    t.blockDecoder[0][1] = decodeBlockVariantB<DequantOne0, false>;
-    t.blockDecoder[1][0] = decodeBlockVariantB<DequantOne1, true>;
-    t.blockDecoder[1][1] = decodeBlockVariantB<DequantOne1, false>;
+  if (cpuClass == 3)
+    fillDecodersOf<VariantAStep<0>, VariantAStep<1>>(t);
+  else if (cpuClass >= 4)
+    fillDecodersOf<VariantBStep<DequantOne0>, VariantBStep<DequantOne1>>(t);
+#if defined(__x86_64__)
+  if (cpuClass == kCpuClassAvx2 && __builtin_cpu_supports("bmi2")) {
+    t.mcuDecoder[0] = decodeMcuBlocksBmi2<VariantBStep<DequantOne0>>;
+    t.mcuDecoder[1] = decodeMcuBlocksBmi2<VariantBStep<DequantOne1>>;
   }
+#endif
 #else
   (void)cpuClass;
 #endif
