@@ -134,8 +134,8 @@ TEST_F(AudioRendererTest, LeavesTheStopSignalsToTheProgram)
 TEST_F(AudioRendererTest, TakesPcmOnly)
 {
     ASSERT_EQ(CreateRenderer(), S_OK);
-    IPin* input = PinOf(renderer.Get(), u"Audio Input pin (rendered)");
-    ASSERT_NE(input, nullptr);
+    ComPtr<IPin> input = PinOf(renderer.Get(), u"Audio Input pin (rendered)");
+    ASSERT_NE(input.Get(), nullptr);
     WAVEFORMATEX format{WAVE_FORMAT_PCM, 2, 44100, 176400, 4, 16, 0};
     AM_MEDIA_TYPE type{};
     type.majortype = MEDIATYPE_Audio;

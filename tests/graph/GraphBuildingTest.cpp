@@ -10,9 +10,9 @@ TEST_F(GraphTest, AddFilterJoinsTheFilterUnderAUniqueName)
 
     FILTER_INFO info{};
     ASSERT_EQ(second->QueryFilterInfo(&info), S_OK);
+    const auto joined = ComPtr<IFilterGraph>::Attach(info.pGraph);
     EXPECT_EQ(std::u16string(info.achName), u"Sink 0001");
-    EXPECT_EQ(info.pGraph, static_cast<IFilterGraph*>(graph.Get()));
-    info.pGraph->Release();
+    EXPECT_EQ(joined.Get(), static_cast<IFilterGraph*>(graph.Get()));
 
     ComPtr<IBaseFilter> found;
     ASSERT_EQ(graph->FindFilterByName(u"Sink 0001", found.Receive()), S_OK);
@@ -97,9 +97,9 @@ TEST_F(GraphTest, RenderStreamBuildsTheEncodeTopologyThroughTheTee)
     ComPtr<IPin> peer;
     EXPECT_EQ(writer->Input(0).ConnectedTo(peer.Receive()), VFW_E_NOT_CONNECTED);
     ASSERT_EQ(writer->Input(1).ConnectedTo(peer.Receive()), S_OK);
-    EXPECT_EQ(peer.Get(), PinOf(tee.Get(), u"Output1"));
+    EXPECT_EQ(peer.Get(), PinOf(tee.Get(), u"Output1").Get());
     ASSERT_EQ(renderer->Input().ConnectedTo(peer.Receive()), S_OK);
-    EXPECT_EQ(peer.Get(), PinOf(tee.Get(), u"Output2"));
+    EXPECT_EQ(peer.Get(), PinOf(tee.Get(), u"Output2").Get());
     // The tee always keeps one free output.
     ComPtr<IPin> free;
     EXPECT_EQ(tee->FindPin(u"Output3", free.Receive()), S_OK);
@@ -128,10 +128,10 @@ TEST_F(GraphTest, TeeOutputsConnectOnlyAfterItsInputAndFollowItsType)
 {
     auto tee = AddPlatformFilter(CLSID_InfTee, "Tee");
     auto sink = AddSink("Sink");
-    EXPECT_EQ(graph->Connect(PinOf(tee.Get(), u"Output1"), &sink->Input()), VFW_E_NOT_CONNECTED);
+    EXPECT_EQ(graph->Connect(PinOf(tee.Get(), u"Output1").Get(), &sink->Input()), VFW_E_NOT_CONNECTED);
 
     auto source = AddSource("Source", 1);
-    ASSERT_EQ(graph->Connect(&source->Output(), PinOf(tee.Get(), u"Input")), S_OK);
+    ASSERT_EQ(graph->Connect(&source->Output(), PinOf(tee.Get(), u"Input").Get()), S_OK);
     ComPtr<IEnumMediaTypes> types;
     ASSERT_EQ(PinOf(tee.Get(), u"Output1")->EnumMediaTypes(types.Receive()), S_OK);
     AM_MEDIA_TYPE* offered = nullptr;
@@ -140,8 +140,8 @@ TEST_F(GraphTest, TeeOutputsConnectOnlyAfterItsInputAndFollowItsType)
     DeleteTaskMediaType(offered);
 
     auto audioSink = AddSink("Audio", {MEDIATYPE_Audio});
-    EXPECT_EQ(graph->Connect(PinOf(tee.Get(), u"Output1"), &audioSink->Input()), VFW_E_CANNOT_CONNECT);
-    ASSERT_EQ(graph->Connect(PinOf(tee.Get(), u"Output1"), &sink->Input()), S_OK);
+    EXPECT_EQ(graph->Connect(PinOf(tee.Get(), u"Output1").Get(), &audioSink->Input()), VFW_E_CANNOT_CONNECT);
+    ASSERT_EQ(graph->Connect(PinOf(tee.Get(), u"Output1").Get(), &sink->Input()), S_OK);
     // A disconnected output becomes the free one again: no new pin is made.
     ASSERT_EQ(graph->RemoveFilter(sink.Get()), S_OK);
     ComPtr<IPin> pin;

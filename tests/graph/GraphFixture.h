@@ -112,10 +112,9 @@ protected:
         ASSERT_EQ(control->Stop(), S_OK);
         ComPtr<IEnumFilters> filters;
         ASSERT_EQ(graph->EnumFilters(filters.Receive()), S_OK);
-        IBaseFilter* filter = nullptr;
-        while (filters->Next(1, &filter, nullptr) == S_OK) {
-            ASSERT_EQ(graph->RemoveFilter(filter), S_OK);
-            filter->Release();
+        ComPtr<IBaseFilter> filter;
+        while (filters->Next(1, filter.Receive(), nullptr) == S_OK) {
+            ASSERT_EQ(graph->RemoveFilter(filter.Get()), S_OK);
             filters->Reset();
         }
     }
@@ -124,20 +123,16 @@ protected:
         ComPtr<IEnumFilters> filters;
         EXPECT_EQ(graph->EnumFilters(filters.Receive()), S_OK);
         std::size_t count = 0;
-        IBaseFilter* filter = nullptr;
-        while (filters->Next(1, &filter, nullptr) == S_OK) {
-            filter->Release();
-            ++count;
-        }
+        ComPtr<IBaseFilter> filter;
+        while (filters->Next(1, filter.Receive(), nullptr) == S_OK) ++count;
         return count;
     }
 
     static std::u16string Wide(const std::string& text) { return std::u16string(text.begin(), text.end()); }
-    static IPin* PinOf(IBaseFilter* filter, const char16_t* id)
+    static ComPtr<IPin> PinOf(IBaseFilter* filter, const char16_t* id)
     {
-        IPin* pin = nullptr;
-        EXPECT_EQ(filter->FindPin(id, &pin), S_OK);
-        if (pin) pin->Release(); // the filter keeps the pin alive
+        ComPtr<IPin> pin;
+        EXPECT_EQ(filter->FindPin(id, pin.Receive()), S_OK);
         return pin;
     }
 

@@ -124,8 +124,8 @@ void TestSource::Stream()
 {
     const ComPtr<IMemInputPin> target = output.Downstream();
     for (int index = 0; index < frames; ++index) {
-        IMediaSample* sample = nullptr;
-        if (FAILED(allocator->GetBuffer(&sample, nullptr, nullptr, 0))) return;
+        ComPtr<IMediaSample> sample;
+        if (FAILED(allocator->GetBuffer(sample.Receive(), nullptr, nullptr, 0))) return;
         BYTE* pixels = nullptr;
         sample->GetPointer(&pixels);
         FillFrame(pixels, sample->GetSize(), index);
@@ -133,9 +133,7 @@ void TestSource::Stream()
         REFERENCE_TIME start = index * frameTime;
         REFERENCE_TIME stop = start + frameTime;
         sample->SetTime(&start, &stop);
-        const HRESULT hr = target->Receive(sample);
-        sample->Release();
-        if (hr != S_OK) return;
+        if (target->Receive(sample.Get()) != S_OK) return;
         ++delivered;
     }
     if (ComPtr<IPin> peer = output.Peer()) peer->EndOfStream();

@@ -3,6 +3,8 @@
 
 #include "tests/mediagraph/MediaGraphFixtures.h"
 
+#include "platform/mediagraph/OwnedMediaType.h"
+
 #include <cstring>
 
 namespace {
@@ -135,9 +137,7 @@ TEST_F(MediaSampleTest, MediaTypeIsCopiedInAndOutWithItsFormatAndReference)
     ASSERT_EQ(copy->cbFormat, sizeof format);
     ASSERT_NE(copy->pbFormat, reinterpret_cast<BYTE*>(&format));
     EXPECT_EQ(reinterpret_cast<VIDEOINFOHEADER*>(copy->pbFormat)->bmiHeader.biWidth, 352);
-    copy->pUnk->Release();
-    CoTaskMemFree(copy->pbFormat);
-    CoTaskMemFree(copy);
+    DeleteTaskMediaType(copy);
 
     AM_MEDIA_TYPE broken{};
     broken.cbFormat = 8;
@@ -184,11 +184,10 @@ TEST_F(MediaSampleTest, AnswersOnlyItsOwnInterfacesAndCountsReferences)
     EXPECT_EQ(sample.As(IID_IMemAllocator, notAllocator), E_NOINTERFACE);
     // Still out while another reference lives: the pool of one stays empty.
     sample.Reset();
-    IMediaSample* other = nullptr;
-    EXPECT_EQ(allocator->GetBuffer(&other, nullptr, nullptr, AM_GBF_NOWAIT), VFW_E_TIMEOUT);
+    ComPtr<IMediaSample> other;
+    EXPECT_EQ(allocator->GetBuffer(other.Receive(), nullptr, nullptr, AM_GBF_NOWAIT), VFW_E_TIMEOUT);
     unknown.Reset();
-    EXPECT_EQ(allocator->GetBuffer(&other, nullptr, nullptr, AM_GBF_NOWAIT), S_OK);
-    other->Release();
+    EXPECT_EQ(allocator->GetBuffer(other.Receive(), nullptr, nullptr, AM_GBF_NOWAIT), S_OK);
 }
 
 } // namespace

@@ -23,15 +23,17 @@ constexpr auto kDeadline = 10s;
 
 struct Taken {
     HRESULT hr;
-    IMediaSample* sample;
+    // What GetBuffer left in its out parameter, and the reference it handed out if it succeeded.
+    IMediaSample* written;
+    ComPtr<IMediaSample> sample;
 };
 
 std::future<Taken> TakeInBackground(IMemAllocator* allocator)
 {
     return std::async(std::launch::async, [allocator] {
-        IMediaSample* sample = reinterpret_cast<IMediaSample*>(1);
-        const HRESULT hr = allocator->GetBuffer(&sample, nullptr, nullptr, 0);
-        return Taken{hr, sample};
+        IMediaSample* written = reinterpret_cast<IMediaSample*>(1);
+        const HRESULT hr = allocator->GetBuffer(&written, nullptr, nullptr, 0);
+        return Taken{hr, written, SUCCEEDED(hr) ? ComPtr<IMediaSample>::Attach(written) : nullptr};
     });
 }
 
@@ -137,8 +139,7 @@ TEST_F(AllocatorTest, WaitingGetBufferTakesTheSampleReleased)
     ASSERT_EQ(waiting.wait_for(kDeadline), std::future_status::ready);
     Taken taken = waiting.get();
     EXPECT_EQ(taken.hr, S_OK);
-    EXPECT_EQ(taken.sample, heldRaw);
-    taken.sample->Release();
+    EXPECT_EQ(taken.sample.Get(), heldRaw);
 }
 
 TEST_F(AllocatorTest, DecommitFailsAWaitingGetBufferAndFreesOnceTheLastSampleIsHome)
@@ -152,7 +153,7 @@ TEST_F(AllocatorTest, DecommitFailsAWaitingGetBufferAndFreesOnceTheLastSampleIsH
     ASSERT_EQ(waiting.wait_for(kDeadline), std::future_status::ready);
     Taken taken = waiting.get();
     EXPECT_EQ(taken.hr, VFW_E_NOT_COMMITTED);
-    EXPECT_EQ(taken.sample, nullptr);
+    EXPECT_EQ(taken.written, nullptr);
 
     // The sample still out keeps its memory (the sanitizer build catches a use after free).
     BYTE* data = nullptr;
@@ -219,12 +220,11 @@ TEST_F(AllocatorTest, ConcurrentProducersShareThePool)
     Prepare(2, 32);
     auto produce = [this] {
         for (int i = 0; i < 2000; ++i) {
-            IMediaSample* sample = nullptr;
-            if (allocator->GetBuffer(&sample, nullptr, nullptr, 0) != S_OK) return false;
+            ComPtr<IMediaSample> sample;
+            if (allocator->GetBuffer(sample.Receive(), nullptr, nullptr, 0) != S_OK) return false;
             BYTE* data = nullptr;
             sample->GetPointer(&data);
             std::memset(data, i & 0xFF, 32);
-            sample->Release();
         }
         return true;
     };

@@ -23,13 +23,13 @@ TEST_F(PicsourceTest, SetFolderListsJpegFilesOfAnyCaseInWindowsOrder)
     ASSERT_EQ(config->GetPictureCount(&count), S_OK);
     // The sub-folder d.jpg and notes.txt are not pictures; B.JPG sorts between a and c.
     EXPECT_EQ(count, 3);
-    EXPECT_EQ(PictureName(config, 0), folder + u"/a.jpg");
-    EXPECT_EQ(PictureName(config, 1), folder + u"/B.JPG");
-    EXPECT_EQ(PictureName(config, 2), folder + u"/c.Jpg");
+    EXPECT_EQ(PictureName(config.Get(), 0), folder + u"/a.jpg");
+    EXPECT_EQ(PictureName(config.Get(), 1), folder + u"/B.JPG");
+    EXPECT_EQ(PictureName(config.Get(), 2), folder + u"/c.Jpg");
 
     // The same paths with a trailing separator given.
     ASSERT_EQ(config->SetFolder((folder + u"/").c_str()), S_OK);
-    EXPECT_EQ(PictureName(config, 0), folder + u"/a.jpg");
+    EXPECT_EQ(PictureName(config.Get(), 0), folder + u"/a.jpg");
 }
 
 TEST_F(PicsourceTest, AFolderWithoutPicturesIsRefusedAndEmptiesTheList)
@@ -121,8 +121,8 @@ TEST_F(PicsourceTest, UnusableValuesAreRefused)
 TEST_F(PicsourceTest, SeekingSetsTheNextPictureAndRepTimeLeavesTheStopPosition)
 {
     ASSERT_EQ(config->SetFolder(PictureFolderPath("tiny").c_str()), S_OK);
-    IMediaSeeking* seeking = nullptr;
-    ASSERT_EQ(pin->QueryInterface(IID_IMediaSeeking, reinterpret_cast<void**>(&seeking)), S_OK);
+    ComPtr<IMediaSeeking> seeking;
+    ASSERT_EQ(pin.As(IID_IMediaSeeking, seeking), S_OK);
     LONGLONG stop = 0;
     ASSERT_EQ(seeking->GetStopPosition(&stop), S_OK);
     EXPECT_EQ(stop, 30000000);
@@ -153,7 +153,6 @@ TEST_F(PicsourceTest, SeekingSetsTheNextPictureAndRepTimeLeavesTheStopPosition)
     EXPECT_EQ(seeking->SetPositions(&start, AM_SEEKING_IncrementalPositioning, nullptr, 0), E_INVALIDARG);
     EXPECT_EQ(seeking->IsFormatSupported(&TIME_FORMAT_MEDIA_TIME), S_OK);
     EXPECT_EQ(seeking->SetTimeFormat(&TIME_FORMAT_NONE), E_INVALIDARG);
-    seeking->Release();
 }
 
 TEST_F(PicsourceTest, TheFilterAnswersItsFacesAndNamesItsPropertyPage)
@@ -162,42 +161,36 @@ TEST_F(PicsourceTest, TheFilterAnswersItsFacesAndNamesItsPropertyPage)
     ASSERT_EQ(filter->GetClassID(&clsid), S_OK);
     EXPECT_EQ(clsid, CLSID_PictureSource);
 
-    ISpecifyPropertyPages* pages = nullptr;
-    ASSERT_EQ(filter->QueryInterface(IID_ISpecifyPropertyPages, reinterpret_cast<void**>(&pages)), S_OK);
+    ComPtr<ISpecifyPropertyPages> pages;
+    ASSERT_EQ(filter.As(IID_ISpecifyPropertyPages, pages), S_OK);
     CAUUID list{};
     ASSERT_EQ(pages->GetPages(&list), S_OK);
     ASSERT_EQ(list.cElems, 1u);
     EXPECT_EQ(list.pElems[0], CLSID_PictureSourcePage);
     CoTaskMemFree(list.pElems);
-    pages->Release();
 
-    IAMovieSetup* setup = nullptr;
-    ASSERT_EQ(filter->QueryInterface(IID_IAMovieSetup, reinterpret_cast<void**>(&setup)), S_OK);
+    ComPtr<IAMovieSetup> setup;
+    ASSERT_EQ(filter.As(IID_IAMovieSetup, setup), S_OK);
     EXPECT_EQ(setup->Register(), S_FALSE);
-    setup->Release();
 
-    IUnknown* viaFilter = nullptr;
-    IUnknown* viaConfig = nullptr;
-    ASSERT_EQ(filter->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&viaFilter)), S_OK);
-    ASSERT_EQ(config->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&viaConfig)), S_OK);
-    EXPECT_EQ(viaFilter, viaConfig);
-    viaFilter->Release();
-    viaConfig->Release();
+    ComPtr<IUnknown> viaFilter;
+    ComPtr<IUnknown> viaConfig;
+    ASSERT_EQ(filter.As(IID_IUnknown, viaFilter), S_OK);
+    ASSERT_EQ(config.As(IID_IUnknown, viaConfig), S_OK);
+    EXPECT_EQ(viaFilter.Get(), viaConfig.Get());
 
     // The pin's configuration face reaches the same settings.
-    IPictureSourceConfig* pinConfig = nullptr;
-    ASSERT_EQ(pin->QueryInterface(IID_IPictureSourceConfig, reinterpret_cast<void**>(&pinConfig)), S_OK);
+    ComPtr<IPictureSourceConfig> pinConfig;
+    ASSERT_EQ(pin.As(IID_IPictureSourceConfig, pinConfig), S_OK);
     LONG repTime = 700;
     ASSERT_EQ(pinConfig->SetRepTime(&repTime), S_OK);
     repTime = 0;
     ASSERT_EQ(config->GetRepTime(&repTime), S_OK);
     EXPECT_EQ(repTime, 700);
-    pinConfig->Release();
 
-    IQualityControl* quality = nullptr;
-    ASSERT_EQ(pin->QueryInterface(IID_IQualityControl, reinterpret_cast<void**>(&quality)), S_OK);
-    EXPECT_EQ(quality->Notify(filter, Quality{}), E_INVALIDARG);
-    quality->Release();
+    ComPtr<IQualityControl> quality;
+    ASSERT_EQ(pin.As(IID_IQualityControl, quality), S_OK);
+    EXPECT_EQ(quality->Notify(filter.Get(), Quality{}), E_INVALIDARG);
     IMemInputPin* input = nullptr;
     EXPECT_EQ(pin->QueryInterface(IID_IMemInputPin, reinterpret_cast<void**>(&input)), E_NOINTERFACE);
     EXPECT_EQ(input, nullptr);

@@ -19,8 +19,8 @@ ALLOCATOR_PROPERTIES PropertiesOf(IMemAllocator* allocator)
 
 TEST_F(PicsourceTest, OffersOneRgb24TypeAtTheConfiguredSize)
 {
-    IEnumMediaTypes* types = nullptr;
-    ASSERT_EQ(pin->EnumMediaTypes(&types), S_OK);
+    ComPtr<IEnumMediaTypes> types;
+    ASSERT_EQ(pin->EnumMediaTypes(types.Receive()), S_OK);
     AM_MEDIA_TYPE* got[2] = {};
     ULONG fetched = 0;
     EXPECT_EQ(types->Next(2, got, &fetched), S_FALSE);
@@ -49,7 +49,6 @@ TEST_F(PicsourceTest, OffersOneRgb24TypeAtTheConfiguredSize)
     EXPECT_EQ(Info(*got[0]).bmiHeader.biWidth, 352);
     CoTaskMemFree(got[0]->pbFormat);
     CoTaskMemFree(got[0]);
-    types->Release();
 }
 
 TEST_F(PicsourceTest, GetOutputTypeReusesAFormatBlockOfTheRightSize)
@@ -201,28 +200,27 @@ TEST_F(PicsourceTest, PinIdentityAndEnumeration)
     ASSERT_EQ(pin->QueryId(&id), S_OK);
     EXPECT_EQ(std::u16string(id), u"1");
     CoTaskMemFree(id);
-    IPin* other = nullptr;
-    EXPECT_EQ(filter->FindPin(u"2", &other), VFW_E_NOT_FOUND);
-    EXPECT_EQ(filter->FindPin(u"x", &other), VFW_E_NOT_FOUND);
+    ComPtr<IPin> other;
+    EXPECT_EQ(filter->FindPin(u"2", other.Receive()), VFW_E_NOT_FOUND);
+    EXPECT_EQ(filter->FindPin(u"x", other.Receive()), VFW_E_NOT_FOUND);
 
     PIN_INFO info{};
     ASSERT_EQ(pin->QueryPinInfo(&info), S_OK);
+    const auto owner = ComPtr<IBaseFilter>::Attach(info.pFilter);
     EXPECT_EQ(std::u16string(info.achName), u"PicSource");
     EXPECT_EQ(info.dir, PINDIR_OUTPUT);
-    EXPECT_EQ(info.pFilter, filter);
-    info.pFilter->Release();
+    EXPECT_EQ(owner.Get(), filter.Get());
 
-    IEnumPins* pins = nullptr;
-    ASSERT_EQ(filter->EnumPins(&pins), S_OK);
+    ComPtr<IEnumPins> pins;
+    ASSERT_EQ(filter->EnumPins(pins.Receive()), S_OK);
     IPin* got[2] = {};
     ULONG fetched = 0;
     EXPECT_EQ(pins->Next(2, got, &fetched), S_FALSE);
+    const auto first = ComPtr<IPin>::Attach(got[0]);
     ASSERT_EQ(fetched, 1u);
-    EXPECT_EQ(got[0], pin);
-    got[0]->Release();
+    EXPECT_EQ(first.Get(), pin.Get());
     EXPECT_EQ(pins->Next(1, got, &fetched), S_FALSE);
     EXPECT_EQ(fetched, 0u);
-    pins->Release();
 
     FILTER_INFO filterInfo{};
     ASSERT_EQ(filter->QueryFilterInfo(&filterInfo), S_OK);

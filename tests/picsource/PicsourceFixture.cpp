@@ -37,14 +37,12 @@ HRESULT TestGraph::QueryInterface(REFIID iid, void** object)
 HRESULT TestGraph::Reconnect(IPin* pin)
 {
     ++reconnections;
-    IPin* peer = nullptr;
-    HRESULT hr = pin->ConnectedTo(&peer);
+    ComPtr<IPin> peer;
+    const HRESULT hr = pin->ConnectedTo(peer.Receive());
     if (FAILED(hr)) return hr;
     pin->Disconnect();
     peer->Disconnect();
-    hr = pin->Connect(peer, nullptr);
-    peer->Release();
-    return hr;
+    return pin->Connect(peer.Get(), nullptr);
 }
 
 HRESULT TestGraph::Notify(LONG eventCode, LONG_PTR param1, LONG_PTR param2)
@@ -119,12 +117,11 @@ std::vector<BYTE> ExpectedFrame(const DecodedPicture& picture, int width, int he
 void PicsourceTest::SetUp()
 {
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-    IClassFactory* factory = nullptr;
-    ASSERT_EQ(library.GetClassObject(CLSID_PictureSource, IID_IClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
-    ASSERT_EQ(factory->CreateInstance(nullptr, IID_IBaseFilter, reinterpret_cast<void**>(&filter)), S_OK);
-    factory->Release();
-    ASSERT_EQ(filter->QueryInterface(IID_IPictureSourceConfig, reinterpret_cast<void**>(&config)), S_OK);
-    ASSERT_EQ(filter->FindPin(u"1", &pin), S_OK);
+    ComPtr<IClassFactory> factory;
+    ASSERT_EQ(library.GetClassObject(CLSID_PictureSource, IID_IClassFactory, factory.ReceiveVoid()), S_OK);
+    ASSERT_EQ(factory->CreateInstance(nullptr, IID_IBaseFilter, filter.ReceiveVoid()), S_OK);
+    ASSERT_EQ(filter.As(IID_IPictureSourceConfig, config), S_OK);
+    ASSERT_EQ(filter->FindPin(u"1", pin.Receive()), S_OK);
     ASSERT_EQ(filter->JoinFilterGraph(&graph, u"JPEG Source Filter"), S_OK);
 }
 
@@ -134,11 +131,11 @@ void PicsourceTest::TearDown()
     if (pin) pin->Disconnect();
     sink.Disconnect();
     sink.ReleaseHeldSamples();
-    if (pin) pin->Release();
-    if (config) config->Release();
+    pin.Reset();
+    config.Reset();
     if (filter) {
         filter->JoinFilterGraph(nullptr, nullptr);
-        filter->Release();
+        filter.Reset();
     }
     EXPECT_EQ(library.CanUnloadNow(), S_OK);
     CoUninitialize();

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "picsource/IPictureSourceConfig.h"
+#include "platform/com/ComPtr.h"
 #include "tests/picsource/TestSinkPin.h"
 
 #include <gtest/gtest.h>
@@ -88,9 +89,9 @@ protected:
     FILTER_STATE State();
 
     XtpPicLibrary library;
-    IBaseFilter* filter = nullptr;
-    IPictureSourceConfig* config = nullptr;
-    IPin* pin = nullptr;
+    ComPtr<IBaseFilter> filter;
+    ComPtr<IPictureSourceConfig> config;
+    ComPtr<IPin> pin;
     TestSinkPin sink;
     TestGraph graph;
 };

@@ -15,10 +15,10 @@ namespace {
 // {7A3B1C2D-0000-4000-8000-00AA00BBCCDD}: not a class of the library.
 constexpr CLSID kOtherClass{0x7A3B1C2D, 0x0000, 0x4000, {0x80, 0x00, 0x00, 0xAA, 0x00, 0xBB, 0xCC, 0xDD}};
 
-IClassFactory* Factory(const XtpPicLibrary& library)
+ComPtr<IClassFactory> Factory(const XtpPicLibrary& library)
 {
-    IClassFactory* factory = nullptr;
-    EXPECT_EQ(library.GetClassObject(CLSID_PictureSource, IID_IClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
+    ComPtr<IClassFactory> factory;
+    EXPECT_EQ(library.GetClassObject(CLSID_PictureSource, IID_IClassFactory, factory.ReceiveVoid()), S_OK);
     return factory;
 }
 
@@ -92,13 +92,13 @@ TEST(PicsourceServer, ClassObjectOnlyForTheFilterAndTheFactoryInterfaces)
     EXPECT_EQ(library.GetClassObject(kOtherClass, IID_IClassFactory, &object), CLASS_E_CLASSNOTAVAILABLE);
     EXPECT_EQ(object, nullptr);
     EXPECT_EQ(library.GetClassObject(CLSID_PictureSource, IID_IBaseFilter, &object), E_NOINTERFACE);
-    IUnknown* unknown = nullptr;
-    ASSERT_EQ(library.GetClassObject(CLSID_PictureSource, IID_IUnknown, reinterpret_cast<void**>(&unknown)), S_OK);
-    IClassFactory* factory = nullptr;
-    EXPECT_EQ(unknown->QueryInterface(IID_IClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
+    ComPtr<IUnknown> unknown;
+    ASSERT_EQ(library.GetClassObject(CLSID_PictureSource, IID_IUnknown, unknown.ReceiveVoid()), S_OK);
+    ComPtr<IClassFactory> factory;
+    EXPECT_EQ(unknown.As(IID_IClassFactory, factory), S_OK);
     EXPECT_EQ(unknown->QueryInterface(IID_IBaseFilter, &object), E_NOINTERFACE);
-    factory->Release();
-    unknown->Release();
+    factory.Reset();
+    unknown.Reset();
     EXPECT_EQ(library.CanUnloadNow(), S_OK);
 }
 
@@ -106,46 +106,46 @@ TEST(PicsourceServer, CanUnloadOnlyWithoutObjectsOrLocks)
 {
     XtpPicLibrary library;
     EXPECT_EQ(library.CanUnloadNow(), S_OK);
-    IClassFactory* factory = Factory(library);
-    ASSERT_NE(factory, nullptr);
+    ComPtr<IClassFactory> factory = Factory(library);
+    ASSERT_NE(factory.Get(), nullptr);
     EXPECT_EQ(library.CanUnloadNow(), S_FALSE);
-    IBaseFilter* filter = nullptr;
-    ASSERT_EQ(factory->CreateInstance(nullptr, IID_IBaseFilter, reinterpret_cast<void**>(&filter)), S_OK);
+    ComPtr<IBaseFilter> filter;
+    ASSERT_EQ(factory->CreateInstance(nullptr, IID_IBaseFilter, filter.ReceiveVoid()), S_OK);
     EXPECT_EQ(factory->LockServer(TRUE), S_OK);
-    factory->Release();
+    factory.Reset();
     EXPECT_EQ(library.CanUnloadNow(), S_FALSE);
-    filter->Release();
+    filter.Reset();
     EXPECT_EQ(library.CanUnloadNow(), S_FALSE);
     factory = Factory(library);
     EXPECT_EQ(factory->LockServer(FALSE), S_OK);
-    factory->Release();
+    factory.Reset();
     EXPECT_EQ(library.CanUnloadNow(), S_OK);
 }
 
 TEST(PicsourceServer, CreateInstanceArguments)
 {
     XtpPicLibrary library;
-    IClassFactory* factory = Factory(library);
-    ASSERT_NE(factory, nullptr);
+    ComPtr<IClassFactory> factory = Factory(library);
+    ASSERT_NE(factory.Get(), nullptr);
     EXPECT_EQ(factory->CreateInstance(nullptr, IID_IBaseFilter, nullptr), E_POINTER);
     void* object = reinterpret_cast<void*>(1);
     EXPECT_EQ(factory->CreateInstance(nullptr, IID_IClassFactory, &object), E_NOINTERFACE);
     EXPECT_EQ(object, nullptr);
-    factory->Release();
+    factory.Reset();
     EXPECT_EQ(library.CanUnloadNow(), S_OK);
 }
 
 TEST(PicsourceServer, AnAggregatedFilterDelegatesToItsOuterObject)
 {
     XtpPicLibrary library;
-    IClassFactory* factory = Factory(library);
-    ASSERT_NE(factory, nullptr);
+    ComPtr<IClassFactory> factory = Factory(library);
+    ASSERT_NE(factory.Get(), nullptr);
     Outer outer;
     void* object = nullptr;
     EXPECT_EQ(factory->CreateInstance(&outer, IID_IBaseFilter, &object), E_NOINTERFACE);
     EXPECT_EQ(object, nullptr);
     ASSERT_EQ(factory->CreateInstance(&outer, IID_IUnknown, reinterpret_cast<void**>(&outer.inner)), S_OK);
-    factory->Release();
+    factory.Reset();
 
     // Interfaces of the inner object count references on the outer one ...
     IPictureSourceConfig* config = nullptr;
@@ -184,14 +184,14 @@ TEST(PicsourceServer, RegistersThroughRegsvrAndIsCreatedThroughCom)
     EXPECT_EQ(TextValue(kFilterKey, u"FriendlyName"), u"XTP_Pic");
 
     ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
-    IBaseFilter* filter = nullptr;
+    ComPtr<IBaseFilter> filter;
     ASSERT_EQ(CoCreateInstance(CLSID_PictureSource, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                               reinterpret_cast<void**>(&filter)),
+                               filter.ReceiveVoid()),
               S_OK);
     CLSID clsid{};
     EXPECT_EQ(filter->GetClassID(&clsid), S_OK);
     EXPECT_EQ(clsid, CLSID_PictureSource);
-    filter->Release();
+    filter.Reset();
     CoUninitialize();
 
     ASSERT_EQ(RunRegsvr(std::string("-u ") + XTPPIC_PATH), 0);

@@ -77,12 +77,11 @@ TEST_F(PicsourceTest, FramesAreStretchedBottomUpBgrInListOrderWithTimes)
     EXPECT_EQ(events.front(), "NewSegment 0");
     EXPECT_EQ(events.back(), "EndOfStream");
 
-    IMediaSeeking* seeking = nullptr;
-    ASSERT_EQ(pin->QueryInterface(IID_IMediaSeeking, reinterpret_cast<void**>(&seeking)), S_OK);
+    ComPtr<IMediaSeeking> seeking;
+    ASSERT_EQ(pin.As(IID_IMediaSeeking, seeking), S_OK);
     LONGLONG stop = 0;
     EXPECT_EQ(seeking->GetStopPosition(&stop), S_OK);
     EXPECT_EQ(stop, 15000000);
-    seeking->Release();
     LONG current = 0;
     EXPECT_EQ(config->GetCurrentPicture(&current), S_OK);
     EXPECT_EQ(current, 3);
@@ -293,11 +292,10 @@ TEST_F(PicsourceTest, ASeekWhileRunningFlushesOnceAndStartsANewSegment)
     ASSERT_EQ(filter->Run(0), S_OK);
     ASSERT_TRUE(sink.WaitForFrames(1));
 
-    IMediaSeeking* seeking = nullptr;
-    ASSERT_EQ(pin->QueryInterface(IID_IMediaSeeking, reinterpret_cast<void**>(&seeking)), S_OK);
+    ComPtr<IMediaSeeking> seeking;
+    ASSERT_EQ(pin.As(IID_IMediaSeeking, seeking), S_OK);
     LONGLONG start = 25000000;
     ASSERT_EQ(seeking->SetPositions(&start, AM_SEEKING_AbsolutePositioning, nullptr, 0), S_OK);
-    seeking->Release();
     ASSERT_TRUE(sink.WaitForEndOfStream());
 
     const auto events = sink.Events();
@@ -329,12 +327,12 @@ TEST_F(PicsourceTest, StopWhileTheWorkerWaitsForASampleNeverDeadlocks)
 TEST_F(PicsourceTest, ASeekRacingAStopNeverLeavesStopWaiting)
 {
     PrepareFolder("tiny", 64, 48);
-    IMediaSeeking* seeking = nullptr;
-    ASSERT_EQ(pin->QueryInterface(IID_IMediaSeeking, reinterpret_cast<void**>(&seeking)), S_OK);
+    ComPtr<IMediaSeeking> seeking;
+    ASSERT_EQ(pin.As(IID_IMediaSeeking, seeking), S_OK);
     for (int cycle = 0; cycle < 200; ++cycle) {
         sink.HoldSamples(1);
         ASSERT_EQ(filter->Run(0), S_OK);
-        std::thread seeker([seeking] {
+        std::thread seeker([&seeking] {
             LONGLONG start = 10000000;
             seeking->SetPositions(&start, AM_SEEKING_AbsolutePositioning, nullptr, 0);
         });
@@ -344,7 +342,6 @@ TEST_F(PicsourceTest, ASeekRacingAStopNeverLeavesStopWaiting)
         EXPECT_EQ(stopped.get(), S_OK);
         seeker.join();
     }
-    seeking->Release();
 }
 
 TEST_F(PicsourceTest, StateChanges)

@@ -84,7 +84,6 @@ TestSinkPin::~TestSinkPin()
     ReleaseHeldSamples();
     ClearConnection();
     for (AM_MEDIA_TYPE& type : offered) FreeType(type);
-    if (ownAllocator) ownAllocator->Release();
 }
 
 void TestSinkPin::Offer(const AM_MEDIA_TYPE& type)
@@ -97,18 +96,18 @@ void TestSinkPin::Offer(const AM_MEDIA_TYPE& type)
 void TestSinkPin::UseOwnAllocator()
 {
     CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_IMemAllocator,
-                     reinterpret_cast<void**>(&ownAllocator));
+                     ownAllocator.ReceiveVoid());
 }
 
 void TestSinkPin::ReleaseHeldSamples()
 {
-    std::vector<IMediaSample*> samples;
+    // The samples go home at the end of this function, outside the lock.
+    std::vector<ComPtr<IMediaSample>> samples;
     {
         std::lock_guard guard(lock);
         samples.swap(held);
         holdLimit = 0;
     }
-    for (IMediaSample* sample : samples) sample->Release();
 }
 
 bool TestSinkPin::WaitForFrames(std::size_t count, std::chrono::milliseconds limit)
@@ -146,10 +145,8 @@ void TestSinkPin::Record(const std::string& event)
 
 void TestSinkPin::ClearConnection()
 {
-    if (peer) peer->Release();
-    peer = nullptr;
-    if (notifiedAllocator) notifiedAllocator->Release();
-    notifiedAllocator = nullptr;
+    peer.Reset();
+    notifiedAllocator.Reset();
     FreeType(receivedType);
     receivedType = AM_MEDIA_TYPE{};
 }
@@ -173,8 +170,7 @@ HRESULT TestSinkPin::Connect(IPin*, const AM_MEDIA_TYPE*) { return E_UNEXPECTED;
 HRESULT TestSinkPin::ReceiveConnection(IPin* connector, const AM_MEDIA_TYPE* mediaType)
 {
     if (peer) return VFW_E_ALREADY_CONNECTED;
-    peer = connector;
-    peer->AddRef();
+    peer = ComPtr<IPin>(connector);
     CopyType(receivedType, *mediaType);
     return S_OK;
 }
@@ -188,10 +184,8 @@ HRESULT TestSinkPin::Disconnect()
 
 HRESULT TestSinkPin::ConnectedTo(IPin** pin)
 {
-    *pin = peer;
-    if (!peer) return VFW_E_NOT_CONNECTED;
-    peer->AddRef();
-    return S_OK;
+    *pin = ComPtr<IPin>(peer).Detach();
+    return peer ? S_OK : VFW_E_NOT_CONNECTED;
 }
 
 HRESULT TestSinkPin::ConnectionMediaType(AM_MEDIA_TYPE* mediaType)
@@ -269,17 +263,13 @@ HRESULT TestSinkPin::NewSegment(REFERENCE_TIME start, REFERENCE_TIME, double)
 
 HRESULT TestSinkPin::GetAllocator(IMemAllocator** allocator)
 {
-    *allocator = ownAllocator;
-    if (!ownAllocator) return VFW_E_NO_ALLOCATOR;
-    ownAllocator->AddRef();
-    return S_OK;
+    *allocator = ComPtr<IMemAllocator>(ownAllocator).Detach();
+    return ownAllocator ? S_OK : VFW_E_NO_ALLOCATOR;
 }
 
 HRESULT TestSinkPin::NotifyAllocator(IMemAllocator* allocator, BOOL)
 {
-    if (notifiedAllocator) notifiedAllocator->Release();
-    notifiedAllocator = allocator;
-    if (allocator) allocator->AddRef();
+    notifiedAllocator = ComPtr<IMemAllocator>(allocator);
     return S_OK;
 }
 
@@ -299,10 +289,7 @@ HRESULT TestSinkPin::Receive(IMediaSample* sample)
         if (flushing) return S_FALSE;
         frames.push_back(std::move(frame));
         events.push_back("Frame");
-        if (static_cast<int>(held.size()) < holdLimit) {
-            sample->AddRef();
-            held.push_back(sample);
-        }
+        if (static_cast<int>(held.size()) < holdLimit) held.emplace_back(sample);
     }
     changed.notify_all();
     return S_OK;

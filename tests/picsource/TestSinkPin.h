@@ -4,6 +4,7 @@
 // end-of-stream). It can hold on to samples to starve the source of buffers.
 #pragma once
 
+#include "platform/com/ComPtr.h"
 #include "platform/mediagraph/MediaGraph.h"
 
 #include <atomic>
@@ -43,10 +44,10 @@ public:
     std::vector<Frame> Frames();
     // "NewSegment <start>", "BeginFlush", "EndFlush", "EndOfStream", "Frame" in order.
     std::vector<std::string> Events();
-    IMemAllocator* NotifiedAllocator() const { return notifiedAllocator; }
-    IMemAllocator* OwnAllocator() const { return ownAllocator; }
+    IMemAllocator* NotifiedAllocator() const { return notifiedAllocator.Get(); }
+    IMemAllocator* OwnAllocator() const { return ownAllocator.Get(); }
     const AM_MEDIA_TYPE& ReceivedType() const { return receivedType; }
-    IPin* Peer() const { return peer; }
+    IPin* Peer() const { return peer.Get(); }
 
     HRESULT QueryInterface(REFIID iid, void** object) override;
     ULONG AddRef() override { return ++references; }
@@ -84,9 +85,9 @@ private:
     std::atomic<ULONG> references{1};
     PIN_DIRECTION direction = PINDIR_INPUT;
     std::vector<AM_MEDIA_TYPE> offered;
-    IMemAllocator* ownAllocator = nullptr;
-    IMemAllocator* notifiedAllocator = nullptr;
-    IPin* peer = nullptr;
+    ComPtr<IMemAllocator> ownAllocator;
+    ComPtr<IMemAllocator> notifiedAllocator;
+    ComPtr<IPin> peer;
     AM_MEDIA_TYPE receivedType{};
 
     std::mutex lock;
@@ -94,7 +95,7 @@ private:
     bool flushing = false;
     bool endOfStream = false;
     int holdLimit = 0;
-    std::vector<IMediaSample*> held;
+    std::vector<ComPtr<IMediaSample>> held;
     std::vector<Frame> frames;
     std::vector<std::string> events;
 };

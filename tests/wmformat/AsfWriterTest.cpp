@@ -191,14 +191,13 @@ TEST_F(WriterTest, TheProfileDecidesThePinsWhileTheWriterIsUnconnected)
     const ComPtr<IWMProfile> audioVideo = EditedProfile(AudioVideoProfileText(), 64, 48, 185000);
     const ComPtr<IWMProfile> videoOnly = EditedProfile(VideoOnlyProfileText(), 64, 48, 185000);
     ASSERT_EQ(writerConfig->ConfigureFilterUsingProfile(audioVideo.Get()), S_OK);
-    IPin* pin = nullptr;
-    EXPECT_EQ(writer->FindPin(u"Video Input 01", &pin), S_OK);
-    if (pin) pin->Release();
-    EXPECT_EQ(writer->FindPin(u"Audio Input 01", &pin), S_OK);
-    if (pin) pin->Release();
+    ComPtr<IPin> pin;
+    EXPECT_EQ(writer->FindPin(u"Video Input 01", pin.Receive()), S_OK);
+    EXPECT_EQ(writer->FindPin(u"Audio Input 01", pin.Receive()), S_OK);
+    pin.Reset(); // no pin of the old profile held while the writer changes its pins
 
     ASSERT_EQ(writerConfig->ConfigureFilterUsingProfile(videoOnly.Get()), S_OK);
-    EXPECT_EQ(writer->FindPin(u"Audio Input 01", &pin), VFW_E_NOT_FOUND);
+    EXPECT_EQ(writer->FindPin(u"Audio Input 01", pin.Receive()), VFW_E_NOT_FOUND);
     ComPtr<IWMProfile> current;
     ASSERT_EQ(writerConfig->GetCurrentProfile(current.Receive()), S_OK);
     EXPECT_EQ(current.Get(), videoOnly.Get());
@@ -230,8 +229,8 @@ TEST_F(WriterTest, TheVideoInputTakesOnlyRgb24)
 {
     const ComPtr<IWMProfile> profile = EditedProfile(VideoOnlyProfileText(), 64, 48, 185000);
     ASSERT_EQ(writerConfig->ConfigureFilterUsingProfile(profile.Get()), S_OK);
-    IPin* input = WriterPin(u"Video Input 01");
-    ASSERT_NE(input, nullptr);
+    const ComPtr<IPin> input = WriterPin(u"Video Input 01");
+    ASSERT_NE(input.Get(), nullptr);
     VIDEOINFOHEADER video{};
     video.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
     video.bmiHeader.biWidth = 64;

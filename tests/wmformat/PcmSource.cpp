@@ -75,8 +75,8 @@ void PcmSource::Play(ComPtr<IMemInputPin> target)
 {
     const int64_t total = length * sampleRate / UnitsPerSecond;
     for (int64_t frame = 0; frame < total;) {
-        IMediaSample* sample = nullptr;
-        if (FAILED(allocator->GetBuffer(&sample, nullptr, nullptr, 0))) return;
+        ComPtr<IMediaSample> sample;
+        if (FAILED(allocator->GetBuffer(sample.Receive(), nullptr, nullptr, 0))) return;
         BYTE* data = nullptr;
         sample->GetPointer(&data);
         const int64_t frames = std::min<int64_t>(sample->GetSize() / (channels * 2), total - frame);
@@ -89,9 +89,7 @@ void PcmSource::Play(ComPtr<IMemInputPin> target)
         REFERENCE_TIME start = frame * UnitsPerSecond / sampleRate;
         REFERENCE_TIME stop = (frame + frames) * UnitsPerSecond / sampleRate;
         sample->SetTime(&start, &stop);
-        const HRESULT hr = target->Receive(sample);
-        sample->Release();
-        if (hr != S_OK) return;
+        if (target->Receive(sample.Get()) != S_OK) return;
         frame += frames;
     }
     if (ComPtr<IPin> peer = output.Peer()) peer->EndOfStream();

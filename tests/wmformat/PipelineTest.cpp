@@ -95,13 +95,12 @@ protected:
         video = ComPtr<PushSource>::Attach(
             new PushSource(TestVideoType(width, height, PictureTime), Stride(width) * height));
         ASSERT_EQ(graph->AddFilter(video.Get(), u"Pictures"), S_OK);
-        ASSERT_EQ(graph->ConnectDirect(video->Output(), WriterPin(u"Video Input 01"), nullptr), S_OK);
-        IPin* audioInput = nullptr;
-        if (writer->FindPin(u"Audio Input 01", &audioInput) != S_OK) return;
-        audioInput->Release();
+        ASSERT_EQ(graph->ConnectDirect(video->Output(), WriterPin(u"Video Input 01").Get(), nullptr), S_OK);
+        ComPtr<IPin> audioInput;
+        if (writer->FindPin(u"Audio Input 01", audioInput.Receive()) != S_OK) return;
         sound = ComPtr<PushSource>::Attach(new PushSource(PcmType(SampleRate, Channels), SoundBytes));
         ASSERT_EQ(graph->AddFilter(sound.Get(), u"Sound"), S_OK);
-        ASSERT_EQ(graph->ConnectDirect(sound->Output(), audioInput, nullptr), S_OK);
+        ASSERT_EQ(graph->ConnectDirect(sound->Output(), audioInput.Get(), nullptr), S_OK);
     }
 
     // A video-only movie of this size and bit rate into `movie`.

@@ -22,7 +22,7 @@ ComPtr<IWMProfile> Load(const std::u16string& text)
 HRESULT LoadResult(const std::u16string& text)
 {
     HRESULT hr = S_OK;
-    if (IWMProfile* profile = LoadProfile(text, &hr)) profile->Release();
+    const auto profile = ComPtr<IWMProfile>::Attach(LoadProfile(text, &hr));
     return hr;
 }
 

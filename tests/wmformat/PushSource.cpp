@@ -38,17 +38,15 @@ HRESULT PushSource::OnStop()
 HRESULT PushSource::Send(const std::vector<BYTE>& data, REFERENCE_TIME start, REFERENCE_TIME stop)
 {
     if (!allocator || !target || data.size() > static_cast<std::size_t>(bufferBytes)) return E_UNEXPECTED;
-    IMediaSample* sample = nullptr;
-    HRESULT hr = allocator->GetBuffer(&sample, nullptr, nullptr, AM_GBF_NOWAIT);
+    ComPtr<IMediaSample> sample;
+    const HRESULT hr = allocator->GetBuffer(sample.Receive(), nullptr, nullptr, AM_GBF_NOWAIT);
     if (FAILED(hr)) return hr;
     BYTE* buffer = nullptr;
     sample->GetPointer(&buffer);
     std::memcpy(buffer, data.data(), data.size());
     sample->SetActualDataLength(static_cast<LONG>(data.size()));
     sample->SetTime(&start, &stop);
-    hr = target->Receive(sample);
-    sample->Release();
-    return hr;
+    return target->Receive(sample.Get());
 }
 
 HRESULT PushSource::SendEnd() { return output.Peer()->EndOfStream(); }

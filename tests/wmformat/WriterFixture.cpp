@@ -134,18 +134,15 @@ void WriterTest::AddSound(int sampleRate, int channels, REFERENCE_TIME length)
 {
     auto sound = ComPtr<PcmSource>::Attach(new PcmSource(sampleRate, channels, length));
     ASSERT_EQ(graph->AddFilter(sound.Get(), u"Sound"), S_OK);
-    IPin* output = nullptr;
-    ASSERT_EQ(sound->FindPin(u"Audio", &output), S_OK);
-    const HRESULT hr = graph->ConnectDirect(output, WriterPin(u"Audio Input 01"), nullptr);
-    output->Release();
-    ASSERT_EQ(hr, S_OK);
+    ComPtr<IPin> output;
+    ASSERT_EQ(sound->FindPin(u"Audio", output.Receive()), S_OK);
+    ASSERT_EQ(graph->ConnectDirect(output.Get(), WriterPin(u"Audio Input 01").Get(), nullptr), S_OK);
 }
 
-IPin* WriterTest::WriterPin(const char16_t* name)
+ComPtr<IPin> WriterTest::WriterPin(const char16_t* name)
 {
-    IPin* pin = nullptr;
-    EXPECT_EQ(writer->FindPin(name, &pin), S_OK);
-    if (pin) pin->Release(); // the writer keeps its pins
+    ComPtr<IPin> pin;
+    EXPECT_EQ(writer->FindPin(name, pin.Receive()), S_OK);
     return pin;
 }
 

@@ -69,7 +69,7 @@ protected:
     std::vector<GraphEvent> RunOnAFullDisk();
     // A 64x48 video-only movie into `file` that must abort: the abort's code, once stopped.
     HRESULT RunToAbort(const std::filesystem::path& file);
-    IPin* WriterPin(const char16_t* name);
+    ComPtr<IPin> WriterPin(const char16_t* name);
 
     // The writer SetUp makes; a fixture of another writer sets it first.
     CLSID writerClass = CLSID_WMAsfWriter;

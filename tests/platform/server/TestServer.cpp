@@ -1,5 +1,6 @@
 #include "tests/platform/server/TestServer.h"
 
+#include "platform/com/ComPtr.h"
 #include "platform/registry/Registry.h"
 
 #include <atomic>
@@ -67,10 +68,8 @@ public:
         if (!object) return E_POINTER;
         *object = nullptr;
         if (outer) return CLASS_E_NOAGGREGATION;
-        auto* counter = new Counter;
-        const HRESULT hr = counter->QueryInterface(iid, object);
-        counter->Release();
-        return hr;
+        const auto counter = ComPtr<Counter>::Attach(new Counter);
+        return counter->QueryInterface(iid, object);
     }
     HRESULT LockServer(BOOL lock) override
     {
@@ -106,10 +105,8 @@ PLATFORM_API HRESULT DllGetClassObject(REFCLSID clsid, REFIID iid, void** object
     if (!object) return E_POINTER;
     *object = nullptr;
     if (clsid != CLSID_TestCounter) return CLASS_E_CLASSNOTAVAILABLE;
-    auto* factory = new Factory;
-    const HRESULT hr = factory->QueryInterface(iid, object);
-    factory->Release();
-    return hr;
+    const auto factory = ComPtr<Factory>::Attach(new Factory);
+    return factory->QueryInterface(iid, object);
 }
 
 PLATFORM_API HRESULT DllCanUnloadNow() { return liveObjects == 0 && serverLocks == 0 ? S_OK : S_FALSE; }
