@@ -15,16 +15,6 @@ namespace {
 constexpr LONG MaxAudioClips = 10'000;
 constexpr LONG UnusualWindowState = 0x01000000;
 
-// Frees the format block of a record the picture source or the detector filled.
-class MediaTypeRecord {
-public:
-    MediaTypeRecord() = default;
-    MediaTypeRecord(const MediaTypeRecord&) = delete;
-    MediaTypeRecord& operator=(const MediaTypeRecord&) = delete;
-    ~MediaTypeRecord() { FreeMediaTypeFormat(type); }
-    AM_MEDIA_TYPE type{};
-};
-
 } // namespace
 
 void MovieEngine::MakeMovie(const std::u16string& outputPath, HWND previewWindow)
@@ -50,9 +40,9 @@ void MovieEngine::MakeMovie(const std::u16string& outputPath, HWND previewWindow
     ComPtr<IFileSinkFilter> fileSink;
     if (SUCCEEDED(hr)) hr = writer.As(IID_IConfigAsfWriter, writerConfig);
     if (SUCCEEDED(hr)) hr = writer.As(IID_IFileSinkFilter, fileSink);
-    MediaTypeRecord outputType;
-    if (SUCCEEDED(hr)) hr = sourceConfig->GetOutputType(&outputType.type);
-    if (SUCCEEDED(hr)) hr = fileSink->SetFileName(outputPath.c_str(), &outputType.type);
+    OwnedMediaType outputType;
+    if (SUCCEEDED(hr)) hr = sourceConfig->GetOutputType(outputType.Receive());
+    if (SUCCEEDED(hr)) hr = fileSink->SetFileName(outputPath.c_str(), &outputType.Record());
     if (SUCCEEDED(hr)) {
         hr = writerConfig->ConfigureFilterUsingProfile(audioTimeline ? audioVideoProfile.Get()
                                                                      : videoOnlyProfile.Get());
@@ -199,10 +189,10 @@ HRESULT MovieEngine::AudioLength(const std::u16string& soundPath, REFERENCE_TIME
                                   detector.ReceiveVoid());
     if (SUCCEEDED(hr)) hr = detector->put_Filename(const_cast<WCHAR*>(soundPath.c_str()));
     if (SUCCEEDED(hr)) hr = detector->put_CurrentStream(0);
-    MediaTypeRecord streamType;
-    if (SUCCEEDED(hr)) hr = detector->get_StreamMediaType(&streamType.type);
+    OwnedMediaType streamType;
+    if (SUCCEEDED(hr)) hr = detector->get_StreamMediaType(streamType.Receive());
     if (FAILED(hr)) return hr;
-    if (streamType.type.majortype != MEDIATYPE_Audio) return -1;
+    if (streamType.Record().majortype != MEDIATYPE_Audio) return -1;
     double seconds = 0;
     hr = detector->get_StreamLength(&seconds);
     if (FAILED(hr)) return hr;

@@ -1,8 +1,8 @@
 #include "picsource/FrameBuilder.h"
 
-#include "picsource/MediaTypeRecord.h"
 #include "picsource/PicturePlacement.h"
 #include "picsource/SmoothScaler.h"
+#include "platform/mediagraph/MediaGraph.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,7 +1,7 @@
 #include "picsource/MediaTypeEnumerator.h"
 
-#include "picsource/MediaTypeRecord.h"
 #include "picsource/OutputPinBase.h"
+#include "platform/mediagraph/OwnedMediaType.h"
 
 #include <new>
 
@@ -32,16 +32,16 @@ HRESULT MediaTypeEnumerator::Next(ULONG count, AM_MEDIA_TYPE** types, ULONG* fet
     ULONG given = 0;
     while (given < count) {
         AM_MEDIA_TYPE type;
-        MediaTypeRecord::Blank(type);
+        BlankMediaType(type);
         const HRESULT hr = pin.GetMediaType(position, &type);
         if (hr != S_OK) {
-            MediaTypeRecord::Release(type);
+            FreeMediaTypeFormat(type);
             break;
         }
         ++position;
         auto* record = static_cast<AM_MEDIA_TYPE*>(CoTaskMemAlloc(sizeof(AM_MEDIA_TYPE)));
         if (!record) {
-            MediaTypeRecord::Release(type);
+            FreeMediaTypeFormat(type);
             break;
         }
         // The record takes over the type's format block and reference.
@@ -56,11 +56,8 @@ HRESULT MediaTypeEnumerator::Skip(ULONG count)
 {
     if (OutOfSync()) return VFW_E_ENUM_OUT_OF_SYNC;
     for (ULONG i = 0; i < count; ++i) {
-        AM_MEDIA_TYPE type;
-        MediaTypeRecord::Blank(type);
-        const HRESULT hr = pin.GetMediaType(position, &type);
-        MediaTypeRecord::Release(type);
-        if (hr != S_OK) return S_FALSE;
+        OwnedMediaType type;
+        if (pin.GetMediaType(position, type.Receive()) != S_OK) return S_FALSE;
         ++position;
     }
     return S_OK;

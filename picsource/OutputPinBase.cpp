@@ -1,10 +1,10 @@
 #include "picsource/OutputPinBase.h"
 
 #include "picsource/MediaTypeEnumerator.h"
-#include "picsource/MediaTypeRecord.h"
 #include "picsource/SourceFilterBase.h"
 
 #include <algorithm>
+#include <cstring>
 #include <new>
 
 namespace {
@@ -12,18 +12,32 @@ namespace {
 // Refusals that only say "not this type": other failures say more and win.
 bool IsPlainRefusal(HRESULT hr) { return hr == E_FAIL || hr == E_INVALIDARG || hr == VFW_E_TYPE_NOT_ACCEPTED; }
 
+bool IsFullySpecified(const AM_MEDIA_TYPE& type)
+{
+    return type.majortype != GUID_NULL && type.formattype != GUID_NULL;
+}
+
+// Null major type, subtype or format type in the proposal match anything.
+bool MatchesPartial(const AM_MEDIA_TYPE& candidate, const AM_MEDIA_TYPE& proposal)
+{
+    if (proposal.majortype != GUID_NULL && proposal.majortype != candidate.majortype) return false;
+    if (proposal.subtype != GUID_NULL && proposal.subtype != candidate.subtype) return false;
+    if (proposal.formattype == GUID_NULL) return true;
+    if (proposal.formattype != candidate.formattype || proposal.cbFormat != candidate.cbFormat) return false;
+    return proposal.cbFormat == 0 ||
+           (proposal.pbFormat && candidate.pbFormat &&
+            std::memcmp(proposal.pbFormat, candidate.pbFormat, proposal.cbFormat) == 0);
+}
+
 } // namespace
 
 OutputPinBase::OutputPinBase(SourceFilterBase& filter, const char16_t* name)
     : filter(filter), lock(filter.StateLock()), name(name ? name : u"")
 {
-    MediaTypeRecord::Blank(connectionType);
+    connectionType.Blank();
 }
 
-OutputPinBase::~OutputPinBase()
-{
-    MediaTypeRecord::Release(connectionType);
-}
+OutputPinBase::~OutputPinBase() = default;
 
 HRESULT OutputPinBase::QueryInterface(REFIID iid, void** object) { return NonDelegatingQueryInterface(iid, object); }
 
@@ -59,7 +73,7 @@ HRESULT OutputPinBase::Connect(IPin* receivePin, const AM_MEDIA_TYPE* mediaType)
 
 HRESULT OutputPinBase::AgreeMediaType(IPin* peer, const AM_MEDIA_TYPE* proposal)
 {
-    if (proposal && MediaTypeRecord::IsFullySpecified(*proposal)) return AttemptConnection(peer, proposal);
+    if (proposal && IsFullySpecified(*proposal)) return AttemptConnection(peer, proposal);
     HRESULT answer = VFW_E_NO_ACCEPTABLE_TYPES;
     // The downstream pin's types first, then our own.
     for (int round = 0; round < 2; ++round) {
@@ -82,8 +96,8 @@ HRESULT OutputPinBase::TryMediaTypes(IPin* peer, const AM_MEDIA_TYPE* proposal, 
     ULONG fetched = 0;
     while (types->Next(1, &candidate, &fetched) == S_OK && fetched == 1 && candidate) {
         HRESULT hr = VFW_E_NO_ACCEPTABLE_TYPES;
-        if (!proposal || MediaTypeRecord::MatchesPartial(*candidate, *proposal)) hr = AttemptConnection(peer, candidate);
-        MediaTypeRecord::Delete(candidate);
+        if (!proposal || MatchesPartial(*candidate, *proposal)) hr = AttemptConnection(peer, candidate);
+        DeleteTaskMediaType(candidate);
         candidate = nullptr;
         if (SUCCEEDED(hr)) return hr;
         if (!IsPlainRefusal(hr) && remembered == S_OK) remembered = hr;
@@ -153,8 +167,7 @@ HRESULT OutputPinBase::Disconnect()
 void OutputPinBase::ForgetPeer()
 {
     connected.Reset();
-    MediaTypeRecord::Release(connectionType);
-    MediaTypeRecord::Blank(connectionType);
+    connectionType.Blank();
 }
 
 HRESULT OutputPinBase::ConnectedTo(IPin** pin)
@@ -170,10 +183,10 @@ HRESULT OutputPinBase::ConnectionMediaType(AM_MEDIA_TYPE* mediaType)
     if (!mediaType) return E_POINTER;
     std::lock_guard guard(lock);
     if (!connected) {
-        MediaTypeRecord::Blank(*mediaType);
+        BlankMediaType(*mediaType);
         return VFW_E_NOT_CONNECTED;
     }
-    return MediaTypeRecord::Copy(*mediaType, connectionType);
+    return connectionType.CopyTo(mediaType);
 }
 
 HRESULT OutputPinBase::QueryPinInfo(PIN_INFO* info)
@@ -264,8 +277,7 @@ HRESULT OutputPinBase::Run(REFERENCE_TIME) { return S_OK; }
 
 HRESULT OutputPinBase::SetMediaType(const AM_MEDIA_TYPE* type)
 {
-    MediaTypeRecord::Release(connectionType);
-    return MediaTypeRecord::Copy(connectionType, *type);
+    return connectionType.Assign(*type);
 }
 
 HRESULT OutputPinBase::CheckConnect(IPin* peer)

@@ -8,6 +8,7 @@
 
 #include "platform/com/ComPtr.h"
 #include "platform/mediagraph/MediaGraph.h"
+#include "platform/mediagraph/OwnedMediaType.h"
 
 #include <atomic>
 #include <mutex>
@@ -74,7 +75,7 @@ public:
 protected:
     SourceFilterBase& Filter() { return filter; }
     // The connection type; read under the filter's state lock.
-    const AM_MEDIA_TYPE& ConnectionType() const { return connectionType; }
+    const AM_MEDIA_TYPE& ConnectionType() const { return connectionType.Record(); }
     // Makes enumerators already handed out report that the types changed.
     void BumpMediaTypeVersion();
 
@@ -95,7 +96,7 @@ private:
     bool runTimeError = false;
     IQualityControl* qualitySink = nullptr;
     std::atomic<LONG> mediaTypeVersion{1};
-    AM_MEDIA_TYPE connectionType{};
+    OwnedMediaType connectionType;
     REFERENCE_TIME segmentStart = 0;
     REFERENCE_TIME segmentStop = 0x7FFFFFFFFFFFFFFFLL;
     double segmentRate = 1.0;

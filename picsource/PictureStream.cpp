@@ -1,9 +1,9 @@
 #include "picsource/PictureStream.h"
 
-#include "picsource/MediaTypeRecord.h"
 #include "picsource/PictureFolder.h"
 #include "picsource/PictureSource.h"
 #include "platform/base/WideText.h"
+#include "platform/mediagraph/OwnedMediaType.h"
 #include "platform/thread/Threads.h"
 
 #include <algorithm>
@@ -26,6 +26,38 @@ const VIDEOINFOHEADER* VideoHeader(const AM_MEDIA_TYPE& type)
 {
     if (!type.pbFormat || type.cbFormat < sizeof(VIDEOINFOHEADER)) return nullptr;
     return reinterpret_cast<const VIDEOINFOHEADER*>(type.pbFormat);
+}
+
+// Bytes of an uncompressed image: rows padded to 4 bytes, |height| rows.
+std::uint64_t ImageSize(const BITMAPINFOHEADER& header)
+{
+    return DibRowBytes(header.biWidth, header.biBitCount) * static_cast<std::uint64_t>(std::llabs(header.biHeight));
+}
+
+// The subtype a bitmap header describes, or GUID_NULL.
+GUID SubtypeFromBitmap(const BITMAPINFOHEADER& header, const DWORD* masks)
+{
+    if (header.biCompression != BI_RGB && header.biCompression != BI_BITFIELDS)
+        return SubtypeFromFourCC(header.biCompression);
+    switch (header.biBitCount) {
+    case 1: return MEDIASUBTYPE_RGB1;
+    case 4: return MEDIASUBTYPE_RGB4;
+    case 8: return MEDIASUBTYPE_RGB8;
+    case 24: return MEDIASUBTYPE_RGB24;
+    case 32: return MEDIASUBTYPE_RGB32;
+    case 16:
+        if (!masks || (masks[0] == 0x7C00 && masks[1] == 0x03E0 && masks[2] == 0x001F)) return MEDIASUBTYPE_RGB555;
+        if (masks[0] == 0xF800 && masks[1] == 0x07E0 && masks[2] == 0x001F) return MEDIASUBTYPE_RGB565;
+        return GUID_NULL;
+    default: return GUID_NULL;
+    }
+}
+
+// 0 clears the fixed-size flag.
+void SetSampleSize(AM_MEDIA_TYPE& type, ULONG size)
+{
+    type.bFixedSizeSamples = size != 0;
+    if (size != 0) type.lSampleSize = size;
 }
 
 } // namespace
@@ -106,11 +138,9 @@ HRESULT PictureStream::SetVideoSize(LONG* width, LONG* height)
         BumpMediaTypeVersion();
     }
     if (!IsConnected()) return S_OK;
-    AM_MEDIA_TYPE type;
-    MediaTypeRecord::Blank(type);
-    HRESULT hr = GetMediaType(0, &type);
-    if (SUCCEEDED(hr)) hr = owner.ReconnectPin(this, &type);
-    MediaTypeRecord::Release(type);
+    OwnedMediaType type;
+    HRESULT hr = GetMediaType(0, type.Receive());
+    if (SUCCEEDED(hr)) hr = owner.ReconnectPin(this, &type.Record());
     return hr;
 }
 
@@ -219,7 +249,7 @@ HRESULT PictureStream::GetMediaType(int position, AM_MEDIA_TYPE* type)
     if (position < 0) return E_INVALIDARG;
     if (position > 0) return VFW_S_NO_MORE_ITEMS;
     std::lock_guard lock(Filter().StateLock());
-    BYTE* format = MediaTypeRecord::FormatBuffer(*type, sizeof(VIDEOINFO));
+    BYTE* format = MediaTypeFormatBuffer(*type, sizeof(VIDEOINFO));
     if (!format) return E_OUTOFMEMORY;
     std::memset(format, 0, sizeof(VIDEOINFO));
     auto* info = reinterpret_cast<VIDEOINFO*>(format);
@@ -230,12 +260,12 @@ HRESULT PictureStream::GetMediaType(int position, AM_MEDIA_TYPE* type)
     header.biPlanes = 1;
     header.biBitCount = 24;
     header.biCompression = BI_RGB;
-    header.biSizeImage = static_cast<DWORD>(MediaTypeRecord::ImageSize(header));
+    header.biSizeImage = static_cast<DWORD>(ImageSize(header));
     type->majortype = MEDIATYPE_Video;
     type->formattype = FORMAT_VideoInfo;
     type->bTemporalCompression = FALSE;
-    type->subtype = MediaTypeRecord::SubtypeFromBitmap(header, nullptr);
-    MediaTypeRecord::SetSampleSize(*type, header.biSizeImage);
+    type->subtype = SubtypeFromBitmap(header, nullptr);
+    SetSampleSize(*type, header.biSizeImage);
     return S_OK;
 }
 
@@ -259,7 +289,7 @@ HRESULT PictureStream::DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROP
     std::lock_guard lock(Filter().StateLock());
     const VIDEOINFOHEADER* video = VideoHeader(ConnectionType());
     if (!video) return E_UNEXPECTED;
-    ALLOCATOR_PROPERTIES wanted{1, static_cast<LONG>(MediaTypeRecord::ImageSize(video->bmiHeader)), request->cbAlign,
+    ALLOCATOR_PROPERTIES wanted{1, static_cast<LONG>(ImageSize(video->bmiHeader)), request->cbAlign,
                                 request->cbPrefix};
     ALLOCATOR_PROPERTIES actual{};
     const HRESULT hr = allocator->SetProperties(&wanted, &actual);

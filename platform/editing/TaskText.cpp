@@ -1,5 +1,7 @@
 #include "platform/editing/TaskText.h"
 
+#include "platform/mediagraph/OwnedMediaType.h"
+
 #include <cstring>
 
 HRESULT CopyTextToTaskMemory(const std::u16string& text, BSTR* copy)
@@ -13,9 +15,8 @@ HRESULT CopyTextToTaskMemory(const std::u16string& text, BSTR* copy)
 
 HRESULT AttachFormatBlock(AM_MEDIA_TYPE& type, const void* format, ULONG bytes)
 {
-    type.pbFormat = static_cast<BYTE*>(CoTaskMemAlloc(bytes));
-    if (!type.pbFormat) return E_OUTOFMEMORY;
-    std::memcpy(type.pbFormat, format, bytes);
-    type.cbFormat = bytes;
+    BYTE* block = MediaTypeFormatBuffer(type, bytes);
+    if (!block) return E_OUTOFMEMORY;
+    std::memcpy(block, format, bytes);
     return S_OK;
 }

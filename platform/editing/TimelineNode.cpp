@@ -16,13 +16,7 @@ bool IsComposition(TIMELINE_MAJOR_TYPE type)
 
 } // namespace
 
-TimelineNode::TimelineNode(TIMELINE_MAJOR_TYPE type) : type(type)
-{
-    AM_MEDIA_TYPE fresh{};
-    fresh.bFixedSizeSamples = TRUE;
-    fresh.lSampleSize = 1;
-    mediaType.Assign(fresh);
-}
+TimelineNode::TimelineNode(TIMELINE_MAJOR_TYPE type) : type(type) { mediaType.Blank(); }
 
 HRESULT TimelineNode::QueryInterface(REFIID iid, void** object)
 {
@@ -104,8 +98,7 @@ HRESULT TimelineNode::SetMediaType(AM_MEDIA_TYPE* newType)
     if (newType->majortype != MEDIATYPE_Audio && newType->majortype != MEDIATYPE_Video) return E_INVALIDARG;
     if (newType->cbFormat > 0 && !newType->pbFormat) return E_POINTER;
     std::lock_guard guard(lock);
-    mediaType.Assign(*newType);
-    return S_OK;
+    return mediaType.Assign(WithoutInterface(*newType));
 }
 
 HRESULT TimelineNode::AdoptChild(IAMTimelineObj* child, TIMELINE_MAJOR_TYPE expected, TimelineNode** adopted)

@@ -1,7 +1,6 @@
 #include "platform/mediagraph/MediaSample.h"
 
-#include <cstring>
-#include <new>
+#include <utility>
 
 MediaSample::MediaSample(IMemAllocator* owner, BYTE* buffer, LONG size) : owner(owner), buffer(buffer), size(size) {}
 
@@ -121,21 +120,8 @@ HRESULT MediaSample::GetMediaType(AM_MEDIA_TYPE** type)
     if (!type) return E_POINTER;
     *type = nullptr;
     if (!hasMediaType) return S_FALSE;
-
-    auto* copy = static_cast<AM_MEDIA_TYPE*>(CoTaskMemAlloc(sizeof(AM_MEDIA_TYPE)));
-    if (!copy) return E_OUTOFMEMORY;
-    *copy = mediaType;
-    if (!formatBytes.empty()) {
-        copy->pbFormat = static_cast<BYTE*>(CoTaskMemAlloc(formatBytes.size()));
-        if (!copy->pbFormat) {
-            CoTaskMemFree(copy);
-            return E_OUTOFMEMORY;
-        }
-        std::memcpy(copy->pbFormat, formatBytes.data(), formatBytes.size());
-    }
-    if (copy->pUnk) copy->pUnk->AddRef();
-    *type = copy;
-    return S_OK;
+    *type = mediaType.CreateTaskCopy();
+    return *type ? S_OK : E_OUTOFMEMORY;
 }
 
 HRESULT MediaSample::SetMediaType(AM_MEDIA_TYPE* type)
@@ -146,25 +132,15 @@ HRESULT MediaSample::SetMediaType(AM_MEDIA_TYPE* type)
     }
     if (type->cbFormat != 0 && !type->pbFormat) return E_INVALIDARG;
 
-    std::vector<BYTE> format;
-    try {
-        format.assign(type->pbFormat, type->pbFormat + type->cbFormat);
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
-    if (type->pUnk) type->pUnk->AddRef();
-    ClearMediaType();
-    mediaType = *type;
-    mediaType.pbFormat = nullptr;
-    formatBytes = std::move(format);
+    OwnedMediaType copy;
+    if (FAILED(copy.Assign(*type))) return E_OUTOFMEMORY;
+    mediaType = std::move(copy);
     hasMediaType = true;
     return S_OK;
 }
 
 void MediaSample::ClearMediaType()
 {
-    if (mediaType.pUnk) mediaType.pUnk->Release();
-    mediaType = AM_MEDIA_TYPE{};
-    formatBytes.clear();
+    mediaType.Clear();
     hasMediaType = false;
 }

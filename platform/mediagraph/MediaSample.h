@@ -7,9 +7,8 @@
 #pragma once
 
 #include "platform/mediagraph/MediaGraph.h"
+#include "platform/mediagraph/OwnedMediaType.h"
 #include "platform/mediagraph/PlatformObject.h"
-
-#include <vector>
 
 class MediaSample final : public PlatformObject<MediaSample, IMediaSample, IID_IMediaSample> {
 public:
@@ -61,9 +60,7 @@ private:
     bool preroll = false;
     bool discontinuity = false;
 
-    // A media type attached by the producer: the record without its format
-    // block, which is kept in formatBytes.
+    // A media type attached by the producer.
     bool hasMediaType = false;
-    AM_MEDIA_TYPE mediaType{};
-    std::vector<BYTE> formatBytes;
+    OwnedMediaType mediaType;
 };

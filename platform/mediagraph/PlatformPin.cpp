@@ -45,7 +45,7 @@ HRESULT PlatformPin::Connect(IPin* receivePin, const AM_MEDIA_TYPE*)
 void PlatformPin::KeepConnection(IPin* receivePin, const AM_MEDIA_TYPE& type)
 {
     peer = ComPtr<IPin>(receivePin);
-    connectionType.Assign(type);
+    connectionType.Assign(WithoutInterface(type));
 }
 
 HRESULT PlatformPin::ReceiveConnection(IPin* connector, const AM_MEDIA_TYPE* mediaType)
@@ -95,9 +95,7 @@ HRESULT PlatformPin::ConnectionMediaType(AM_MEDIA_TYPE* mediaType)
     if (!mediaType) return E_POINTER;
     std::lock_guard guard(filter.Lock());
     if (!peer) {
-        *mediaType = AM_MEDIA_TYPE{};
-        mediaType->bFixedSizeSamples = TRUE;
-        mediaType->lSampleSize = 1;
+        BlankMediaType(*mediaType);
         return VFW_E_NOT_CONNECTED;
     }
     return connectionType.CopyTo(mediaType);
