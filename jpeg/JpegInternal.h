@@ -17,33 +17,12 @@ constexpr int kMaxComponents = 4;     // capacity of the frame's component array
 constexpr int kMaxMcuBlocks = 64;     // 4 components of up to 4x4 blocks each
 constexpr int kFileBufferSize = 4096;
 
-// Result codes used inside the library (same values as JpegResult).
-enum : int {
-  kRoiSuccess = 2,
-  kInterrupted = 1,
-  kOk = 0,
-  kErrMemory = -5,
-  kErrHuffman = -6,
-  kErrQuant = -7,
-  kErrProps = -8,
-  kErrClose = -9,
-  kErrFileName = -10,
-  kErrEof = -11,
-  kErrNotSupported = -12,
-  kErrNotJpeg = -13,
-  kErrComp = -14,
-  kErrDnl = -16,
-  kErrNoHuffman = -17,
-  kErrNoQuant = -18,
-  kErrNoFrame = -19,
-  kErrData = -21,
-  kErrNoImage = -22,
-  kErrFile = -23,
-  kErrInternal = -24,
-  kErrBadRst = -25,
-  kErrUnsupportedFrame = -29,
-  kErrComment = -30,
-};
+// The internal names of four result codes that HuffTable.cpp and SequentialBlocks.cpp
+// still use; everything else uses the JpegResult names.
+constexpr int kOk = JpegSuccess;
+constexpr int kErrHuffman = JpegBadHuffmanTable;
+constexpr int kErrEof = JpegErrorEof;
+constexpr int kErrFile = JpegFileError;
 
 constexpr int kMarkerEndOfInput = 256;  // the pseudo-marker "end of input"
 
@@ -286,6 +265,8 @@ struct ProcessorDescription {
 // The class above SSE2 that the decoder picks where the processor and the system support
 // AVX2; "USECPU" forces only 0..6.
 constexpr int kCpuClassAvx2 = 7;
+// No class: a null or freed context, or no "USECPU" override.
+constexpr int kNoCpuClass = -1;
 using BlockCopyRoutine = void (*)(void* dst, const void* src, std::size_t n);
 using BlockClearRoutine = void (*)(void* dst, std::size_t n);
 ProcessorDescription readProcessor();

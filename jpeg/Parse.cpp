@@ -33,16 +33,16 @@ long refillInput(InputReader& in) {
 
 int readInputBytes(InputReader& in, std::size_t n, const std::uint8_t*& out) {
   if (static_cast<std::size_t>(in.end - in.pos) < n) {
-    if (!in.fileInput) return kErrMemory;
+    if (!in.fileInput) return JpegMemoryError;
     const long r = refillInput(in);
-    if (r <= 0) return kErrFile;
-    if (static_cast<std::size_t>(in.end - in.pos) < n) return kErrInternal;
+    if (r <= 0) return JpegFileError;
+    if (static_cast<std::size_t>(in.end - in.pos) < n) return JpegInternalError;
   }
   out = in.pos;
   in.pos += n;
   in.consumed += static_cast<std::uint32_t>(n);
   in.remaining = static_cast<std::int32_t>(in.end - in.pos);
-  return kOk;
+  return JpegSuccess;
 }
 
 namespace {
@@ -52,7 +52,7 @@ inline int getByte(InputReader& in, std::uint8_t& b) {
   if (in.pos >= in.end) {
     if (!in.fileInput) return 0;
     const long r = refillInput(in);
-    if (r < 0) return kErrFile;
+    if (r < 0) return JpegFileError;
     if (r == 0) return 0;
   }
   b = *in.pos++;
@@ -66,7 +66,7 @@ int nextMarker(InputReader& in, int& marker) {
   if (in.pendingMarker) {
     marker = in.pendingMarker;
     in.pendingMarker = 0;
-    return kOk;
+    return JpegSuccess;
   }
   for (;;) {
     // Skip up to and including a 0xFF.
@@ -74,14 +74,14 @@ int nextMarker(InputReader& in, int& marker) {
       const void* ff = std::memchr(in.pos, 0xFF, static_cast<std::size_t>(in.end - in.pos));
       if (!ff) {
         in.pos = in.end;
-        return kErrMemory;  // buffer input ended during the search
+        return JpegMemoryError;  // buffer input ended during the search
       }
       in.pos = static_cast<const std::uint8_t*>(ff) + 1;
     } else {
       std::uint8_t b = 0;
       do {
         const int r = getByte(in, b);
-        if (r <= 0) return kErrFile;  // a file refill that reads no bytes
+        if (r <= 0) return JpegFileError;  // a file refill that reads no bytes
       } while (b != 0xFF);
     }
     // Further 0xFF bytes, then the code.
@@ -91,12 +91,12 @@ int nextMarker(InputReader& in, int& marker) {
       if (r < 0) return r;
       if (r == 0) {
         marker = kMarkerEndOfInput;  // the code byte cannot be read
-        return kOk;
+        return JpegSuccess;
       }
     }
     if (code == 0x00) continue;  // stuffed byte
     marker = code;
-    return kOk;
+    return JpegSuccess;
   }
 }
 
@@ -112,9 +112,9 @@ struct Body {
 int readLength(InputReader& in, int& length) {
   const std::uint8_t* b;
   const int rc = readInputBytes(in, 2, b);
-  if (rc != kOk) return rc;
+  if (rc != JpegSuccess) return rc;
   length = (b[0] << 8) | b[1];
-  return kOk;
+  return JpegSuccess;
 }
 
 int readBody(InputReader& in, std::size_t n, Body& body) {
@@ -125,16 +125,16 @@ int readBody(InputReader& in, std::size_t n, Body& body) {
     in.pos += n;
     in.consumed += static_cast<std::uint32_t>(n);
     in.remaining = static_cast<std::int32_t>(in.end - in.pos);
-    return kOk;
+    return JpegSuccess;
   }
-  if (!in.fileInput) return kErrData;  // runs past the end of the input
+  if (!in.fileInput) return JpegDataError;  // runs past the end of the input
   body.copy.reset(new (std::nothrow) std::uint8_t[n]);
-  if (!body.copy) return kErrMemory;
+  if (!body.copy) return JpegMemoryError;
   std::size_t got = avail;
   std::memcpy(body.copy.get(), in.pos, avail);
   in.pos = in.end;
   while (got < n) {
-    if (refillInput(in) <= 0) return kErrData;
+    if (refillInput(in) <= 0) return JpegDataError;
     const std::size_t take = std::min<std::size_t>(static_cast<std::size_t>(in.end - in.pos), n - got);
     std::memcpy(body.copy.get() + got, in.pos, take);
     in.pos += take;
@@ -142,7 +142,7 @@ int readBody(InputReader& in, std::size_t n, Body& body) {
   }
   in.consumed += static_cast<std::uint32_t>(n);
   body.data = body.copy.get();
-  return kOk;
+  return JpegSuccess;
 }
 
 int skipBody(InputReader& in, std::size_t n) {
@@ -150,36 +150,36 @@ int skipBody(InputReader& in, std::size_t n) {
   if (avail >= n) {
     in.pos += n;
     in.consumed += static_cast<std::uint32_t>(n);
-    return kOk;
+    return JpegSuccess;
   }
-  if (!in.fileInput) return kErrData;
+  if (!in.fileInput) return JpegDataError;
   std::size_t left = n - avail;
   in.pos = in.end;
   while (left > 0) {
-    if (refillInput(in) <= 0) return kErrData;
+    if (refillInput(in) <= 0) return JpegDataError;
     avail = static_cast<std::size_t>(in.end - in.pos);
     const std::size_t take = std::min(avail, left);
     in.pos += take;
     left -= take;
   }
   in.consumed += static_cast<std::uint32_t>(n);
-  return kOk;
+  return JpegSuccess;
 }
 
 // Reads a segment whose length must be at least 2.
 int readSegment(InputReader& in, Body& body) {
   int length = 0;
   int rc = readLength(in, length);
-  if (rc != kOk) return rc;
-  if (length < 2) return kErrData;
+  if (rc != JpegSuccess) return rc;
+  if (length < 2) return JpegDataError;
   return readBody(in, static_cast<std::size_t>(length - 2), body);
 }
 
 int skipSegment(InputReader& in) {
   int length = 0;
   const int rc = readLength(in, length);
-  if (rc != kOk) return rc;
-  if (length < 2) return kErrData;
+  if (rc != JpegSuccess) return rc;
+  if (length < 2) return JpegDataError;
   return skipBody(in, static_cast<std::size_t>(length - 2));
 }
 
@@ -230,16 +230,16 @@ void resetProgressive(JpegDecoderState& s) {
 int readFrameHeader(InputReader& in, Frame& f) {
   Body body;
   const int rc = readSegment(in, body);
-  if (rc != kOk) return rc;
+  if (rc != JpegSuccess) return rc;
   const std::uint8_t* b = body.data;
-  if (body.size < 6) return kErrData;
-  if (b[0] != 8) return kErrUnsupportedFrame;
+  if (body.size < 6) return JpegDataError;
+  if (b[0] != 8) return JpegUnsupportedFrame;
   const int height = be16(b + 1);
   const int width = be16(b + 3);
   const int nf = b[5];
-  if (height == 0) return kErrDnl;
-  if (nf == 0 || nf > kMaxComponents) return kErrComp;
-  if (body.size < static_cast<std::size_t>(6 + 3 * nf)) return kErrData;
+  if (height == 0) return JpegErrorDnl;
+  if (nf == 0 || nf > kMaxComponents) return JpegErrorComp;
+  if (body.size < static_cast<std::size_t>(6 + 3 * nf)) return JpegDataError;
   f.precision = 8;
   f.height = height;
   f.width = width;
@@ -251,15 +251,15 @@ int readFrameHeader(InputReader& in, Frame& f) {
     fc.h = e[1] >> 4;
     fc.v = e[1] & 15;
     fc.tq = e[2];
-    if (fc.h < 1 || fc.h > 4 || fc.v < 1 || fc.v > 4) return kErrData;
+    if (fc.h < 1 || fc.h > 4 || fc.v < 1 || fc.v > 4) return JpegDataError;
   }
-  return kOk;
+  return JpegSuccess;
 }
 
 int parseFrame(JPEG_PROPERTIES& p, JpegDecoderState& s) {
   Frame f;
   const int rc = readFrameHeader(s.input, f);
-  if (rc != kOk) return rc;
+  if (rc != JpegSuccess) return rc;
   const int nf = f.componentCount;
   s.frame = f;
   for (int c = 0; c < nf; ++c) {
@@ -282,13 +282,13 @@ int parseFrame(JPEG_PROPERTIES& p, JpegDecoderState& s) {
 int checkRepeatedFrame(JpegDecoderState& s) {
   Frame f;
   const int rc = readFrameHeader(s.input, f);
-  if (rc != kOk) return rc;
+  if (rc != JpegSuccess) return rc;
   const Frame& g = s.frame;
   bool same = f.width == g.width && f.height == g.height && f.componentCount == g.componentCount;
   for (int c = 0; same && c < f.componentCount; ++c)
     same = f.comp[c].id == g.comp[c].id && f.comp[c].tq == g.comp[c].tq && f.comp[c].h == s.rawH[c] &&
            f.comp[c].v == s.rawV[c];
-  return same ? kOk : kErrData;
+  return same ? JpegSuccess : JpegDataError;
 }
 
 // ---- Tables --------------------------------------------------------------------------------
@@ -296,27 +296,27 @@ int checkRepeatedFrame(JpegDecoderState& s) {
 int parseDht(JpegDecoderState& s) {
   int length = 0;
   int rc = readLength(s.input, length);
-  if (rc != kOk) return rc;
-  if (length < 2 || length - 2 > 1091) return kErrData;
+  if (rc != JpegSuccess) return rc;
+  if (length < 2 || length - 2 > 1091) return JpegDataError;
   Body body;
   rc = readBody(s.input, static_cast<std::size_t>(length - 2), body);
-  if (rc != kOk) return rc;
+  if (rc != JpegSuccess) return rc;
   const std::uint8_t* b = body.data;
   std::size_t off = 0;
   while (off < body.size) {
     const int tcth = b[off++];
     const int tc = tcth >> 4;
     const int th = tcth & 15;
-    if (tcth >= 32 || th > 3) return kErrHuffman;
-    if (off + 16 > body.size) return kErrHuffman;
+    if (tcth >= 32 || th > 3) return JpegBadHuffmanTable;
+    if (off + 16 > body.size) return JpegBadHuffmanTable;
     const std::uint8_t* counts = b + off;
     off += 16;
     std::size_t total = 0;
     for (int i = 0; i < 16; ++i) total += counts[i];
-    if (total > 257 || off + total > body.size) return kErrHuffman;
+    if (total > 257 || off + total > body.size) return JpegBadHuffmanTable;
     HuffTable table;
     rc = buildHuffTable(table, counts, b + off);
-    if (rc != kOk) return rc;
+    if (rc != JpegSuccess) return rc;
     off += total;
     table.tableClass = static_cast<std::uint8_t>(tc);
     table.id = static_cast<std::uint8_t>(th);
@@ -329,26 +329,26 @@ int parseDht(JpegDecoderState& s) {
     }
     s.huffHighest = std::max(s.huffHighest, th + 1);
   }
-  return kOk;
+  return JpegSuccess;
 }
 
 int parseDqt(JPEG_PROPERTIES& p, JpegDecoderState& s) {
   int length = 0;
   int rc = readLength(s.input, length);
-  if (rc != kOk) return rc;
-  if (length < 2 || length - 2 > 516) return kErrData;
+  if (rc != JpegSuccess) return rc;
+  if (length < 2 || length - 2 > 516) return JpegDataError;
   Body body;
   rc = readBody(s.input, static_cast<std::size_t>(length - 2), body);
-  if (rc != kOk) return rc;
+  if (rc != JpegSuccess) return rc;
   const std::uint8_t* b = body.data;
   std::size_t off = 0;
   while (off < body.size) {
     const int pq = b[off] >> 4;
     const int tq = b[off] & 15;
     ++off;
-    if (tq > 3) return kErrQuant;
+    if (tq > 3) return JpegBadQuantizationTable;
     const std::size_t n = pq ? 128 : 64;
-    if (off + n > body.size) return kErrQuant;  // a table running past the segment end
+    if (off + n > body.size) return JpegBadQuantizationTable;  // a table running past the segment end
     QuantTable& q = s.quant[tq];
     for (int k = 0; k < 64; ++k) {
       const std::uint16_t v = pq ? static_cast<std::uint16_t>(be16(b + off + 2 * k)) : b[off + k];
@@ -363,7 +363,7 @@ int parseDqt(JPEG_PROPERTIES& p, JpegDecoderState& s) {
     s.quantHighest = std::max(s.quantHighest, tq + 1);
     s.quantCount = std::min(s.quantCount + 1, 4);
   }
-  return kOk;
+  return JpegSuccess;
 }
 
 // ---- Scan ----------------------------------------------------------------------------------
@@ -374,7 +374,7 @@ constexpr int kScanParsedOnly = 3;  // params operations end at the first scan h
 // interrupted read waits.
 int decodeScan(JPEG_PROPERTIES& p, JpegDecoderState& s) {
   const int rc = s.scan.progressive ? decodeProgressiveScan(p, s) : decodeSequentialScan(p, s);
-  if (rc != kInterrupted) s.scan.active = false;
+  if (rc != JpegInterruptSuccess) s.scan.active = false;
   return rc;
 }
 
@@ -399,16 +399,16 @@ int allocateCoefficients(JpegDecoderState& s) {
     blocks += static_cast<std::uint64_t>(f.comp[c].h) * f.comp[c].v * static_cast<std::uint64_t>(f.totalMcus);
   }
   const std::uint64_t count = blocks * 64;
-  if (count * sizeof(std::int16_t) > kJpegMaxCoefficientBytes) return kErrMemory;
+  if (count * sizeof(std::int16_t) > kJpegMaxCoefficientBytes) return JpegMemoryError;
   const std::uint64_t bytes = count * sizeof(std::int16_t) + blocks * sizeof(std::uint64_t) +
                               static_cast<std::uint64_t>(f.totalMcus);
   if (!s.coefficients || s.progressiveBytes != bytes) {
     std::free(s.coefficients);
     s.coefficients = nullptr;
     s.progressiveBytes = 0;
-    if (count == 0) return kOk;
+    if (count == 0) return JpegSuccess;
     s.coefficients = static_cast<std::int16_t*>(std::calloc(static_cast<std::size_t>(bytes), 1));
-    if (!s.coefficients) return kErrMemory;
+    if (!s.coefficients) return JpegMemoryError;
     s.progressiveBytes = bytes;
   } else {
     std::memset(s.coefficients, 0, static_cast<std::size_t>(bytes));
@@ -416,19 +416,19 @@ int allocateCoefficients(JpegDecoderState& s) {
   s.acMasks = reinterpret_cast<std::uint64_t*>(s.coefficients + count);
   s.dirty = reinterpret_cast<std::uint8_t*>(s.acMasks + blocks);
   s.pendingRenders = 0;
-  return kOk;
+  return JpegSuccess;
 }
 
 int parseSos(JPEG_PROPERTIES& p, JpegDecoderState& s, bool paramsOnly) {
-  if (s.needFrame) return kErrNoFrame;
+  if (s.needFrame) return JpegNoFrame;
   Body body;
   int rc = readSegment(s.input, body);
-  if (rc != kOk) return rc;
+  if (rc != JpegSuccess) return rc;
   const std::uint8_t* b = body.data;
-  if (body.size < 1) return kErrData;
+  if (body.size < 1) return JpegDataError;
   const int ns = b[0];
-  if (ns < 1 || ns > kMaxComponents) return kErrData;
-  if (body.size < static_cast<std::size_t>(1 + 2 * ns + 3)) return kErrData;
+  if (ns < 1 || ns > kMaxComponents) return JpegDataError;
+  if (body.size < static_cast<std::size_t>(1 + 2 * ns + 3)) return JpegDataError;
   Scan scan;
   scan.ns = ns;
   int td[kMaxComponents], ta[kMaxComponents];
@@ -436,7 +436,7 @@ int parseSos(JPEG_PROPERTIES& p, JpegDecoderState& s, bool paramsOnly) {
     const int cs = b[1 + 2 * i];
     td[i] = b[2 + 2 * i] >> 4;
     ta[i] = b[2 + 2 * i] & 15;
-    if (td[i] > 3 || ta[i] > 3) return kErrData;
+    if (td[i] > 3 || ta[i] > 3) return JpegDataError;
     int index = -1;
     for (int c = 0; c < s.frame.componentCount; ++c) {
       if (s.frame.comp[c].id == cs) {
@@ -444,9 +444,9 @@ int parseSos(JPEG_PROPERTIES& p, JpegDecoderState& s, bool paramsOnly) {
         break;
       }
     }
-    if (index < 0) return kErrData;
+    if (index < 0) return JpegDataError;
     const FrameComponent& fc = s.frame.comp[index];
-    if (fc.tq < 0 || fc.tq > 3) return kErrData;
+    if (fc.tq < 0 || fc.tq > 3) return JpegDataError;
     ScanComponent& sc = scan.comp[i];
     sc.frameIndex = index;
     sc.h = fc.h;
@@ -470,11 +470,11 @@ int parseSos(JPEG_PROPERTIES& p, JpegDecoderState& s, bool paramsOnly) {
     const bool needDc = !progressive || (scan.ss == 0 && scan.ah == 0);
     const bool needAc = !progressive || scan.se >= std::max(scan.ss, 1);
     if ((needDc && !scan.comp[i].dc->defined) || (needAc && !scan.comp[i].ac->defined))
-      return kErrNoHuffman;
-    if (!s.quant[scan.comp[i].quant].defined) return kErrNoQuant;
+      return JpegNoHuffmanTable;
+    if (!s.quant[scan.comp[i].quant].defined) return JpegNoQuantizationTable;
   }
   if (paramsOnly) return kScanParsedOnly;
-  if (++s.scanCount > kJpegMaxScans) return kErrData;
+  if (++s.scanCount > kJpegMaxScans) return JpegDataError;
 
   if (scan.se > 63) scan.se = 63;
   scan.restartInterval = s.restartInterval;
@@ -486,28 +486,28 @@ int parseSos(JPEG_PROPERTIES& p, JpegDecoderState& s, bool paramsOnly) {
   p.nonInterleaved = (!progressive && !whole) ? 1 : 0;
   s.scan = scan;
   rc = chooseOutputRoutine(p, s);
-  if (rc != kOk) return rc;
+  if (rc != JpegSuccess) return rc;
   rc = s.region.settle(p, s);
-  if (rc != kOk) return rc;
+  if (rc != JpegSuccess) return rc;
   if (s.region.active() && !s.regionIndex) {
     s.regionIndex = new (std::nothrow) RegionIndex();
-    if (!s.regionIndex) return kErrMemory;
+    if (!s.regionIndex) return JpegMemoryError;
   }
 
   s.input.bits.reset();
   if (!progressive) {
     // A sequential frame codes each component in one scan (T.81 B.2.3); a scan of one again
     // would redraw the output at the cost of the picture, whatever its own size.
-    if (covered & s.sequentialDone) return kErrData;
+    if (covered & s.sequentialDone) return JpegDataError;
     s.sequentialDone |= covered;
     if (p.nonInterleaved) s.nonInterleavedSeen = true;
   } else {
     ++s.progressiveScans;
     if (s.progressiveScans == 1) {
       rc = allocateCoefficients(s);
-      if (rc != kOk) return rc;
+      if (rc != JpegSuccess) return rc;
     }
-    if (!s.coefficients) return kOk;  // an empty frame (width 0): nothing to decode
+    if (!s.coefficients) return JpegSuccess;  // an empty frame (width 0): nothing to decode
     if (scan.ss == 0 && scan.al == 0)
       for (int i = 0; i < ns; ++i) s.dcDoneMask |= 1u << scan.comp[i].frameIndex;
     if (scan.se == 63 && scan.al == 0) ++s.fullAcScans;
@@ -549,20 +549,20 @@ int writeThumbnail(const JPEG_PROPERTIES& p, int w, int h, const std::uint8_t* p
       d[2] = rgb[bgr ? 0 : 2];
     }
   }
-  return kOk;
+  return JpegSuccess;
 }
 
 int parseApp0(JPEG_PROPERTIES& p, JpegDecoderState& s) {
   InputReader& in = s.input;
   const std::uint8_t* lb;
-  if (readInputBytes(in, 2, lb) != kOk) return kOk;  // not reported
+  if (readInputBytes(in, 2, lb) != JpegSuccess) return JpegSuccess;  // not reported
   const int length = be16(lb);
-  if (length < 2 || length - 2 < 14) return kOk;  // body left unread
+  if (length < 2 || length - 2 < 14) return JpegSuccess;  // body left unread
   Body body;
   const int rc = readBody(in, static_cast<std::size_t>(length - 2), body);
-  if (rc == kErrMemory) return rc;
-  if (rc != kOk) return kErrData;
-  if (!s.needFrame) return kOk;
+  if (rc == JpegMemoryError) return rc;
+  if (rc != JpegSuccess) return JpegDataError;
+  if (!s.needFrame) return JpegSuccess;
   const bool thumbnailOp = isThumbnailOperation(p.operation);
   const std::uint8_t* b = body.data;
   if (std::memcmp(b, "JFIF\0", 5) == 0) {
@@ -594,7 +594,7 @@ int parseApp0(JPEG_PROPERTIES& p, JpegDecoderState& s) {
     }
     // Other codes, 0x10 (a JPEG-coded thumbnail) among them, are ignored.
   }
-  return kOk;
+  return JpegSuccess;
 }
 
 // Only the frame's first Exif block counts; later APP1 segments (XMP among them) are
@@ -603,21 +603,21 @@ int parseApp1(JpegDecoderState& s) {
   if (!s.needFrame || s.exifOrientation != 0) return skipSegment(s.input);
   Body body;
   const int rc = readSegment(s.input, body);
-  if (rc != kOk) return rc;
+  if (rc != JpegSuccess) return rc;
   s.exifOrientation = exifOrientation(body.data, body.size);
-  return kOk;
+  return JpegSuccess;
 }
 
 int parseApp14(JPEG_PROPERTIES& p, JpegDecoderState& s) {
   InputReader& in = s.input;
   int length = 0;
   int rc = readLength(in, length);
-  if (rc != kOk) return rc;
-  if (length < 2) return kErrData;
-  if (length - 2 < 12) return kOk;  // body left unread
+  if (rc != JpegSuccess) return rc;
+  if (length < 2) return JpegDataError;
+  if (length - 2 < 12) return JpegSuccess;  // body left unread
   Body body;
   rc = readBody(in, static_cast<std::size_t>(length - 2), body);
-  if (rc != kOk) return rc;
+  if (rc != JpegSuccess) return rc;
   const std::uint8_t* b = body.data;
   if (std::memcmp(b, "Adobe", 5) == 0) {
     s.adobeVersion = static_cast<std::uint16_t>(be16(b + 5));
@@ -627,23 +627,23 @@ int parseApp14(JPEG_PROPERTIES& p, JpegDecoderState& s) {
     s.adobeSeen = true;
   }
   if (!s.needFrame) return chooseOutputRoutine(p, s);
-  return kOk;
+  return JpegSuccess;
 }
 
 int parseComment(JPEG_PROPERTIES& p, JpegDecoderState& s) {
   Body body;
   const int rc = readSegment(s.input, body);
-  if (rc != kOk) return rc;
-  if (!s.needFrame || !p.jpeg_comment) return kOk;
+  if (rc != JpegSuccess) return rc;
+  if (!s.needFrame || !p.jpeg_comment) return JpegSuccess;
   const auto size = static_cast<std::uint16_t>(body.size);
   if (p.jpeg_comment_length >= size) {
     if (size) std::memcpy(p.jpeg_comment, body.data, size);
     p.jpeg_comment_length = size;
-    return kOk;
+    return JpegSuccess;
   }
   if (p.jpeg_comment_length) std::memcpy(p.jpeg_comment, body.data, p.jpeg_comment_length);
   p.jpeg_comment_length = size;
-  return kErrComment;
+  return JpegCommentAccessError;
 }
 
 }  // namespace
@@ -663,17 +663,17 @@ int runOperation(JPEG_PROPERTIES& p, JpegDecoderState& s) {
     // An interrupted read goes on where its scan stopped.
     s.suspended = false;
     rc = decodeScan(p, s);
-    if (rc != kOk) return rc;
+    if (rc != JpegSuccess) return rc;
   } else {
     rc = nextMarker(in, marker);
-    if (rc != kOk) return rc;
-    if (headerOp && marker != 0xD8) return kErrNotJpeg;
+    if (rc != JpegSuccess) return rc;
+    if (headerOp && marker != 0xD8) return JpegNotJpeg;
     if (marker == 0xD8) s.restartInterval = 0;
   }
 
   for (;;) {
     rc = nextMarker(in, marker);
-    if (rc != kOk) return rc;
+    if (rc != JpegSuccess) return rc;
     switch (marker) {
       case 0xD8:  // SOI
         s.restartInterval = 0;
@@ -681,7 +681,7 @@ int runOperation(JPEG_PROPERTIES& p, JpegDecoderState& s) {
       case 0xC0:
       case 0xC1:
       case 0xC2:
-        if (tablesOp && (marker == 0xC0 || s.needFrame)) return kOk;  // the tables end here
+        if (tablesOp && (marker == 0xC0 || s.needFrame)) return JpegSuccess;  // the tables end here
         if (s.scanDecoded) {
           rc = checkRepeatedFrame(s);
         } else if (marker != 0xC0 && !s.needFrame) {
@@ -689,67 +689,67 @@ int runOperation(JPEG_PROPERTIES& p, JpegDecoderState& s) {
         } else {
           rc = parseFrame(p, s);
         }
-        if (rc != kOk) return rc;
+        if (rc != JpegSuccess) return rc;
         break;
       case 0xC3: case 0xC5: case 0xC6: case 0xC7: case 0xC9: case 0xCA: case 0xCB:
       case 0xCD: case 0xCE: case 0xCF:
-        return kErrUnsupportedFrame;
+        return JpegUnsupportedFrame;
       case 0xC4:
         rc = parseDht(s);
-        if (rc != kOk) return rc;
+        if (rc != JpegSuccess) return rc;
         break;
       case 0xDB:
         rc = parseDqt(p, s);
-        if (rc != kOk) return rc;
+        if (rc != JpegSuccess) return rc;
         break;
       case 0xDD: {  // DRI
         Body body;
         rc = readSegment(in, body);
-        if (rc != kOk) return rc;
-        if (body.size < 2) return kErrData;
+        if (rc != JpegSuccess) return rc;
+        if (body.size < 2) return JpegDataError;
         s.restartInterval = be16(body.data);
         break;
       }
       case 0xDA:
         rc = parseSos(p, s, headerOp);
-        if (rc == kScanParsedOnly) return kOk;
-        if (rc != kOk) return rc;
+        if (rc == kScanParsedOnly) return JpegSuccess;
+        if (rc != JpegSuccess) return rc;
         break;
       case 0xD9:  // EOI
-        if (headerOp) return kOk;
+        if (headerOp) return JpegSuccess;
         if (s.needFrame) {
           int next = 0;
-          if (nextMarker(in, next) == kOk && next == 0xD8) {
+          if (nextMarker(in, next) == JpegSuccess && next == 0xD8) {
             s.restartInterval = 0;
             break;
           }
-          return kErrNoImage;
+          return JpegNoImage;
         }
         if (s.nonInterleavedSeen && p.colorConversion && s.progressiveScans == 0) convertAtEoi(p, s);
-        return kOk;
+        return JpegSuccess;
       case 0xE0:
         rc = parseApp0(p, s);
-        if (rc != kOk) return rc;
+        if (rc != JpegSuccess) return rc;
         break;
       case 0xE1:
         rc = parseApp1(s);
-        if (rc != kOk) return rc;
+        if (rc != JpegSuccess) return rc;
         break;
       case 0xEE:
         rc = parseApp14(p, s);
-        if (rc != kOk) return rc;
+        if (rc != JpegSuccess) return rc;
         break;
       case 0xFE:
         rc = parseComment(p, s);
-        if (rc != kOk) return rc;
+        if (rc != JpegSuccess) return rc;
         break;
       case 0xD0: case 0xD1: case 0xD2: case 0xD3: case 0xD4: case 0xD5: case 0xD6: case 0xD7:
         break;
       case kMarkerEndOfInput:
-        return kOk;
+        return JpegSuccess;
       default:
         rc = skipSegment(in);
-        if (rc != kOk) return rc;
+        if (rc != JpegSuccess) return rc;
         break;
     }
   }

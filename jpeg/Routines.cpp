@@ -115,22 +115,22 @@ using RegOpenKeyExFn = LONG (*)(HKEY, LPCSTR, DWORD, REGSAM, PHKEY);
 using RegQueryValueExFn = LONG (*)(HKEY, LPCSTR, LPDWORD, LPDWORD, LPBYTE, LPDWORD);
 using RegCloseKeyFn = LONG (*)(HKEY);
 
-// "USECPU" under HKEY_LOCAL_MACHINE\Software\XTP\JpegDecoder: 0..6, or -1 when the
+// "USECPU" under HKEY_LOCAL_MACHINE\Software\XTP\JpegDecoder: 0..6, or kNoCpuClass when the
 // value, the key or a function is missing, or the value does not fit in 4 bytes. The AVX2
 // class is never forced: 7 leaves the detected class, like any other value.
 int registryCpuClass(const RoutineTable& t) {
-  if (!t.regOpenKeyEx || !t.regQueryValueEx || !t.regCloseKey) return -1;
+  if (!t.regOpenKeyEx || !t.regQueryValueEx || !t.regCloseKey) return kNoCpuClass;
   const auto open = reinterpret_cast<RegOpenKeyExFn>(t.regOpenKeyEx);
   const auto query = reinterpret_cast<RegQueryValueExFn>(t.regQueryValueEx);
   const auto close = reinterpret_cast<RegCloseKeyFn>(t.regCloseKey);
   HKEY key = nullptr;
   if (open(HKEY_LOCAL_MACHINE, "Software\\XTP\\JpegDecoder", 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
-    return -1;
-  std::int32_t value = -1;
+    return kNoCpuClass;
+  std::int32_t value = kNoCpuClass;
   DWORD size = sizeof value;
   const LONG rc = query(key, "USECPU", nullptr, nullptr, reinterpret_cast<LPBYTE>(&value), &size);
   close(key);
-  if (rc != ERROR_SUCCESS || value < 0 || value > 6) return -1;
+  if (rc != ERROR_SUCCESS || value < 0 || value > 6) return kNoCpuClass;
   return value;
 }
 

@@ -250,11 +250,11 @@ int main(int argc, char** argv) {
 
   Context ctx;
   int rc = jpegInit(&ctx.c);
-  if (rc != 0) return fail(rc);
+  if (rc != JpegSuccess) return fail(rc);
   ctx.live = true;
   JpegContext& c = ctx.c;
   c.props.dctType = static_cast<std::uint32_t>(dct);
-  if (cpuClass >= 0 && (rc = jpegSetCpuClass(&c, cpuClass)) != 0) return fail(rc);
+  if (cpuClass >= 0 && (rc = jpegSetCpuClass(&c, cpuClass)) != JpegSuccess) return fail(rc);
   std::vector<unsigned char> joined;
   if (!tablesFile.empty()) {
     if (!buffer && !readAll(files[0], bytes)) return fail(JpegInvalidFileName);
@@ -270,7 +270,7 @@ int main(int argc, char** argv) {
     c.inFileName = files[0].c_str();
     rc = jpegRead(&c, ReadParamsFile);
   }
-  if (rc != 0) return fail(rc);
+  if (rc != JpegSuccess) return fail(rc);
 
   if (info) {
     std::printf("width: %u\nheight: %u\nchannels: %u\ncolor: %s\nsubsampling: %s\nthumbnail: %ux%u\n",
@@ -340,7 +340,7 @@ int main(int argc, char** argv) {
       c.inFileName = tablesFile.c_str();
     }
     rc = jpegRead(&c, buffer ? ReadTablesBuffer : ReadTablesFile);
-    if (rc != 0) return fail(rc);
+    if (rc != JpegSuccess) return fail(rc);
     if (buffer) {
       c.inBuffer = bytes.data();
       c.inBufferSize = static_cast<std::uint32_t>(bytes.size());
