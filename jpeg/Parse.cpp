@@ -2,6 +2,7 @@
 // the marker-driven loop of one jpegRead operation.
 #include "jpeg/Exif.h"
 #include "jpeg/JpegInternal.h"
+#include "jpeg/Markers.h"
 #include "jpeg/RegionIndex.h"
 
 #include <unistd.h>
@@ -71,7 +72,7 @@ int nextMarker(InputReader& in, int& marker) {
   for (;;) {
     // Skip up to and including a 0xFF.
     if (!in.fileInput) {
-      const void* ff = std::memchr(in.pos, 0xFF, static_cast<std::size_t>(in.end - in.pos));
+      const void* ff = std::memchr(in.pos, kMarkerPrefix, static_cast<std::size_t>(in.end - in.pos));
       if (!ff) {
         in.pos = in.end;
         return JpegMemoryError;  // buffer input ended during the search
@@ -82,11 +83,11 @@ int nextMarker(InputReader& in, int& marker) {
       do {
         const int r = getByte(in, b);
         if (r <= 0) return JpegFileError;  // a file refill that reads no bytes
-      } while (b != 0xFF);
+      } while (b != kMarkerPrefix);
     }
     // Further 0xFF bytes, then the code.
-    std::uint8_t code = 0xFF;
-    while (code == 0xFF) {
+    std::uint8_t code = kMarkerPrefix;
+    while (code == kMarkerPrefix) {
       const int r = getByte(in, code);
       if (r < 0) return r;
       if (r == 0) {
@@ -667,42 +668,42 @@ int runOperation(JPEG_PROPERTIES& p, JpegDecoderState& s) {
   } else {
     rc = nextMarker(in, marker);
     if (rc != JpegSuccess) return rc;
-    if (headerOp && marker != 0xD8) return JpegNotJpeg;
-    if (marker == 0xD8) s.restartInterval = 0;
+    if (headerOp && marker != kSoi) return JpegNotJpeg;
+    if (marker == kSoi) s.restartInterval = 0;
   }
 
   for (;;) {
     rc = nextMarker(in, marker);
     if (rc != JpegSuccess) return rc;
     switch (marker) {
-      case 0xD8:  // SOI
+      case kSoi:
         s.restartInterval = 0;
         break;
-      case 0xC0:
-      case 0xC1:
-      case 0xC2:
-        if (tablesOp && (marker == 0xC0 || s.needFrame)) return JpegSuccess;  // the tables end here
+      case kSof0:
+      case kSof1:
+      case kSof2:
+        if (tablesOp && (marker == kSof0 || s.needFrame)) return JpegSuccess;  // the tables end here
         if (s.scanDecoded) {
           rc = checkRepeatedFrame(s);
-        } else if (marker != 0xC0 && !s.needFrame) {
+        } else if (marker != kSof0 && !s.needFrame) {
           rc = skipSegment(in);  // the frame of an earlier operation stays in force
         } else {
           rc = parseFrame(p, s);
         }
         if (rc != JpegSuccess) return rc;
         break;
-      case 0xC3: case 0xC5: case 0xC6: case 0xC7: case 0xC9: case 0xCA: case 0xCB:
-      case 0xCD: case 0xCE: case 0xCF:
+      case kSof3: case kSof5: case kSof6: case kSof7: case kSof9: case kSof10: case kSof11:
+      case kSof13: case kSof14: case kSof15:
         return JpegUnsupportedFrame;
-      case 0xC4:
+      case kDht:
         rc = parseDht(s);
         if (rc != JpegSuccess) return rc;
         break;
-      case 0xDB:
+      case kDqt:
         rc = parseDqt(p, s);
         if (rc != JpegSuccess) return rc;
         break;
-      case 0xDD: {  // DRI
+      case kDri: {
         Body body;
         rc = readSegment(in, body);
         if (rc != JpegSuccess) return rc;
@@ -710,16 +711,16 @@ int runOperation(JPEG_PROPERTIES& p, JpegDecoderState& s) {
         s.restartInterval = be16(body.data);
         break;
       }
-      case 0xDA:
+      case kSos:
         rc = parseSos(p, s, headerOp);
         if (rc == kScanParsedOnly) return JpegSuccess;
         if (rc != JpegSuccess) return rc;
         break;
-      case 0xD9:  // EOI
+      case kEoi:
         if (headerOp) return JpegSuccess;
         if (s.needFrame) {
           int next = 0;
-          if (nextMarker(in, next) == JpegSuccess && next == 0xD8) {
+          if (nextMarker(in, next) == JpegSuccess && next == kSoi) {
             s.restartInterval = 0;
             break;
           }
@@ -727,23 +728,23 @@ int runOperation(JPEG_PROPERTIES& p, JpegDecoderState& s) {
         }
         if (s.nonInterleavedSeen && p.colorConversion && s.progressiveScans == 0) convertAtEoi(p, s);
         return JpegSuccess;
-      case 0xE0:
+      case kApp0:
         rc = parseApp0(p, s);
         if (rc != JpegSuccess) return rc;
         break;
-      case 0xE1:
+      case kApp1:
         rc = parseApp1(s);
         if (rc != JpegSuccess) return rc;
         break;
-      case 0xEE:
+      case kApp14:
         rc = parseApp14(p, s);
         if (rc != JpegSuccess) return rc;
         break;
-      case 0xFE:
+      case kCom:
         rc = parseComment(p, s);
         if (rc != JpegSuccess) return rc;
         break;
-      case 0xD0: case 0xD1: case 0xD2: case 0xD3: case 0xD4: case 0xD5: case 0xD6: case 0xD7:
+      case kRst0: case kRst1: case kRst2: case kRst3: case kRst4: case kRst5: case kRst6: case kRst7:
         break;
       case kMarkerEndOfInput:
         return JpegSuccess;
