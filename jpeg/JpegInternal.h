@@ -336,8 +336,10 @@ void writeComponentBlock(const JPEG_PROPERTIES& p, const JpegDecoderState& s, in
                          const std::int16_t* samples, std::int32_t blockX, std::int32_t blockY);
 void fillInnerRoutines(RoutineTable& table);
 
-// Parse.cpp
+// MarkerWalk.cpp
 int runOperation(JPEG_PROPERTIES& p, JpegDecoderState& s);
+
+// InputReader.cpp
 int nextMarker(InputReader& in, int& marker);
 int readInputBytes(InputReader& in, std::size_t n, const std::uint8_t*& out);
 long refillInput(InputReader& in);  // file input: keeps unread bytes, reads up to 4096
