@@ -433,7 +433,6 @@ int jpegFree(JpegContext* c) {
   // 256 or more" cannot arise here.
   std::free(s->coefficients);
   delete s->regionIndex;
-  releaseRegistry(*s->routines);
   delete s->routines;
   delete s;
   c->props.state = nullptr;

@@ -221,12 +221,7 @@ using InnerConversionRoutine = void (*)(const std::int16_t (*blocks)[64], std::u
                                         std::int32_t rows);
 
 struct RoutineTable {
-  // 1. System library handles and registry functions (the "USECPU" override).
-  void* uiLibrary = nullptr;
-  void* registryLibrary = nullptr;
-  void* regOpenKeyEx = nullptr;
-  void* regQueryValueEx = nullptr;
-  void* regCloseKey = nullptr;
+  // 1. No system library handles: the registry functions are linked.
   // 2. End-of-call routine.
   EndOfCallRoutine endOfCall = nullptr;
   // 3. Inverse DCTs by family [dctType] and size [0: 8x8, 1: 4x4, 2: 2x2, 3: 1x1].
@@ -279,11 +274,10 @@ bool supportsAvx2(std::uint32_t maxLeaf, std::uint32_t leaf1Ecx, std::uint32_t l
 int detectCpuClass(const ProcessorDescription& d);
 // supportsAvx2 for this processor, identified once per process.
 bool processorSupportsAvx2();
-// Processor dispatch for a new context: the registry functions, the description, the
+// Processor dispatch for a new context: the description, the
 // process-wide copy and clear routines, the class ("USECPU" or detected) and the table of
 // that class. Returns the class.
 int dispatchProcessor(RoutineTable& table);
-void releaseRegistry(RoutineTable& table);
 BlockCopyRoutine blockCopyRoutine();
 BlockClearRoutine blockClearRoutine();
 // The routine versions of a class (0..7).
