@@ -30,7 +30,7 @@ void BitReader::fillSlow(InputReader& in) {
       }
       if (count_ >= 25) return;  // read on when the bits are needed
       if (refillInput(in) <= 0) {
-        fail(kErrFile);
+        fail(JpegFileError);
         return;
       }
       continue;
@@ -45,13 +45,13 @@ void BitReader::fillSlow(InputReader& in) {
     if (in.end - in.pos < 2) {
       if (in.fileInput && count_ < 25) {
         if (refillInput(in) <= 0) {
-          fail(kErrFile);
+          fail(JpegFileError);
           return;
         }
         continue;
       }
       if (count_ >= 25) return;
-      fail(in.fileInput ? kErrFile : kErrData);
+      fail(in.fileInput ? JpegFileError : JpegDataError);
       return;
     }
     const std::uint8_t next = in.pos[1];
@@ -95,7 +95,7 @@ int BitReader::decodeNearMarker(const HuffTable& t) {
   }
   // Bit by bit from length 1.
   for (int len = 1; len <= 16; ++len) {
-    if (count_ < len) return -1;
+    if (count_ < len) return kMarkerReached;
     const std::int32_t code = static_cast<std::int32_t>(peek(len));
     if (code <= t.maxcode[len]) return valueOf(t, len, code);
   }

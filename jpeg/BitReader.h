@@ -66,8 +66,9 @@ class BitReader {
   // Huffman decode with at least 16 bits buffered, the code longer than 8 bits (T.81
   // F.2.2.3 from length 9); a code that reaches length 17 yields 0.
   int decodeLong(const HuffTable& t);
-  // Huffman decode with fewer than 16 bits buffered and a marker pending: -1 when the code
-  // needs more bits than remain ("a marker was reached").
+  // Huffman decode with fewer than 16 bits buffered and a marker pending: kMarkerReached
+  // when the code needs more bits than remain.
+  static constexpr int kMarkerReached = -1;
   int decodeNearMarker(const HuffTable& t);
 
  private:

@@ -27,7 +27,7 @@ bool restartCheck(JpegDecoderState& s, std::int64_t mcuNumber, std::int64_t tota
   }
   int marker;
   const int rc = nextMarker(in, marker);  // returns the pending marker if one was latched
-  if (rc != kOk) {
+  if (rc != JpegSuccess) {
     code = rc;
     return false;
   }
@@ -181,7 +181,7 @@ int finishExhaustedScan(Scan& scan, std::int64_t number, std::int64_t last, std:
     if (next <= last && next != total) return restartFailure;
   }
   endScan(scan, mcusY);
-  return kOk;
+  return JpegSuccess;
 }
 
 // Stops the scan after MCU (mx, my) at the caller's request: the next position is kept in
@@ -194,7 +194,7 @@ int interruptScan(JPEG_PROPERTIES& p, JpegDecoderState& s, std::int32_t mx, std:
   frameMcuOf(s, mx, my, fx, fy);
   p.roi[0] = p.roi[2] = fx;
   p.roi[1] = p.roi[3] = fy;
-  return kInterrupted;
+  return JpegInterruptSuccess;
 }
 
 constexpr int kGoOn = 100;  // the scan goes on
@@ -251,9 +251,9 @@ int passStalledMcus(JpegDecoderState& s, const ScanPlace& sp, std::int64_t numbe
   if (to <= number) return kGoOn;
   if (to == sp.total) {
     endScan(scan, sp.mcusY);
-    return kOk;
+    return JpegSuccess;
   }
-  int code = kOk;
+  int code = JpegSuccess;
   if (to == boundary && !restartCheck(s, boundary, sp.total, code)) return sp.restartFailure;
   scan.mcuX = static_cast<std::int32_t>(to % sp.mcusX);
   scan.mcuY = static_cast<std::int32_t>(to / sp.mcusX);
@@ -297,10 +297,10 @@ int passRestOfScan(InputReader& in) {
   if (in.pendingMarker || in.bits.error()) return in.bits.error();
   int marker;
   const int rc = nextMarker(in, marker);
-  if (rc != kOk) return rc;
-  if (marker == kMarkerEndOfInput) return in.fileInput ? kErrFile : kErrData;
+  if (rc != JpegSuccess) return rc;
+  if (marker == kMarkerEndOfInput) return in.fileInput ? JpegFileError : JpegDataError;
   in.pendingMarker = marker;
-  return kOk;
+  return JpegSuccess;
 }
 
 int mcuOutcome(JPEG_PROPERTIES& p, JpegDecoderState& s, const ScanPlace& sp, std::int32_t mx, std::int32_t my) {
@@ -309,7 +309,7 @@ int mcuOutcome(JPEG_PROPERTIES& p, JpegDecoderState& s, const ScanPlace& sp, std
   const bool region = s.region.active();
   if (region && nextWindowNumber(sp.window, mx, my, sp.mcusX) == 0) {
     endScan(scan, sp.mcusY);
-    return sp.completesRead ? kRoiSuccess : passRestOfScan(s.input);
+    return sp.completesRead ? JpegRoiSuccess : passRestOfScan(s.input);
   }
   if (p.interrupt && number != sp.total && (!region || inWindow(sp.window, mx, my)))
     return interruptScan(p, s, mx, my, sp.mcusX);
@@ -452,10 +452,10 @@ int decodeSequentialScan(JPEG_PROPERTIES& p, JpegDecoderState& s) {
   sp.output = sp.window;
   sp.stalledOutput = sp.window;
   sp.completesRead = whole;
-  sp.restartFailure = region ? kErrBadRst : kErrMemory;
+  sp.restartFailure = region ? JpegBadRstMarker : JpegMemoryError;
   if (region && sp.window.x1 == 0) {  // nothing of the region reaches the output
     endScan(scan, sp.mcusY);
-    return whole ? kRoiSuccess : passRestOfScan(in);
+    return whole ? JpegRoiSuccess : passRestOfScan(in);
   }
   RegionIndex* index = useRegionIndex(p, s, whole, sp.window);
 
@@ -491,9 +491,9 @@ int decodeSequentialScan(JPEG_PROPERTIES& p, JpegDecoderState& s) {
       else
         skipMcuBlocks(s, shownBlocks, blockCount);
       if (in.bits.error()) return in.bits.error();
-      int code = kOk;
+      int code = JpegSuccess;
       const std::int64_t number = static_cast<std::int64_t>(my) * sp.mcusX + mx + 1;
-      if (!restartCheck(s, number, sp.total, code)) return region ? kErrBadRst : code;
+      if (!restartCheck(s, number, sp.total, code)) return region ? JpegBadRstMarker : code;
 
       // Output (skipped MCUs have none).
       if (produce && whole) {
@@ -522,7 +522,7 @@ int decodeSequentialScan(JPEG_PROPERTIES& p, JpegDecoderState& s) {
     }
   }
   endScan(scan, sp.mcusY);
-  return kOk;
+  return JpegSuccess;
 }
 
 namespace {
@@ -655,7 +655,7 @@ int decodeProgressiveScan(JPEG_PROPERTIES& p, JpegDecoderState& s) {
   sp.output = s.renderScan ? sp.window : ScanWindow{};
   sp.stalledOutput = s.renderAll ? sp.output : ScanWindow{};
   sp.completesRead = false;
-  sp.restartFailure = kErrBadRst;
+  sp.restartFailure = JpegBadRstMarker;
   if (s.region.active() && sp.window.x1 == 0) {
     endScan(scan, sp.mcusY);
     return passRestOfScan(in);
@@ -669,9 +669,9 @@ int decodeProgressiveScan(JPEG_PROPERTIES& p, JpegDecoderState& s) {
       }
       const bool changed = decodeProgressiveMcu(s, mx, my);
       if (in.bits.error()) return in.bits.error();
-      int code = kOk;
+      int code = JpegSuccess;
       const std::int64_t number = static_cast<std::int64_t>(my) * sp.mcusX + mx + 1;
-      if (!restartCheck(s, number, sp.total, code)) return kErrBadRst;
+      if (!restartCheck(s, number, sp.total, code)) return JpegBadRstMarker;
       // Once the rendering condition holds, each frame MCU is rendered as soon as this
       // scan has decoded its last block.
       if (s.renderScan && inWindow(sp.window, mx, my)) {
@@ -687,7 +687,7 @@ int decodeProgressiveScan(JPEG_PROPERTIES& p, JpegDecoderState& s) {
     }
   }
   endScan(scan, sp.mcusY);
-  return kOk;
+  return JpegSuccess;
 }
 
 }  // namespace xtpjpeg

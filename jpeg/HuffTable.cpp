@@ -9,7 +9,7 @@ namespace xtpjpeg {
 int buildHuffTable(HuffTable& t, const std::uint8_t counts[16], const std::uint8_t* values) {
   int total = 0;
   for (int i = 0; i < 16; ++i) total += counts[i];
-  if (total > 257) return kErrHuffman;
+  if (total > 257) return JpegBadHuffmanTable;
   // Code sizes in order of length, canonical codes (T.81 C.1, C.2).
   std::uint8_t sizes[258];
   std::uint16_t codes[257];
@@ -27,7 +27,7 @@ int buildHuffTable(HuffTable& t, const std::uint8_t counts[16], const std::uint8
     }
     // A code space that overflows its length, or that ends in the all-ones code that
     // T.81 C.2 reserves (1111 is not a code, so fill bits never complete one), is refused.
-    if (code >= (1u << si)) return kErrHuffman;
+    if (code >= (1u << si)) return JpegBadHuffmanTable;
     code <<= 1;
     ++si;
   }
@@ -102,7 +102,7 @@ int buildHuffTable(HuffTable& t, const std::uint8_t counts[16], const std::uint8
     t.skipAc[i] = (len1 << 24) | (advance1 << 16) | (advance << 8) | len;
   }
   t.defined = true;
-  return kOk;
+  return JpegSuccess;
 }
 
 }  // namespace xtpjpeg

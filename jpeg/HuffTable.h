@@ -36,7 +36,7 @@ struct HuffTable {
   std::int32_t skipAc[1 << kFastAcBits];
 };
 
-// Builds the decode table of the 16 counts and the values of a DHT; kErrHuffman when they
+// Builds the decode table of the 16 counts and the values of a DHT; JpegBadHuffmanTable when they
 // cannot form one.
 int buildHuffTable(HuffTable& table, const std::uint8_t counts[16], const std::uint8_t* values);
 

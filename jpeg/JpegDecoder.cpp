@@ -41,28 +41,28 @@ bool pairAllowed(JpegColor ic, std::uint32_t ichannels, JpegColor oc, std::uint3
 
 // Validation; the first failing rule decides the code.
 int validate(const JpegContext& c, int op) {
-  if (c.useWorkingRecord) return kOk;
-  if (op < 0 || op > 21) return kErrProps;
+  if (c.useWorkingRecord) return JpegSuccess;
+  if (op < 0 || op > 21) return JpegInvalidProperties;
   const JPEG_PROPERTIES& p = c.props;
-  if (p.coefficientSink && p.interpolatedUpsampling) return kErrProps;
+  if (p.coefficientSink && p.interpolatedUpsampling) return JpegInvalidProperties;
   if (writesPixels(op) && !p.coefficientSink) {
     if (!c.outBuffer || c.outWidth < 1 || c.outWidth > 65535 || c.outHeight < -65535 || c.outHeight > 65535)
-      return kErrProps;
+      return JpegInvalidProperties;
     if ((op == ReadThumbnailFile || op == ReadThumbnailBuffer) && c.outColor != ColorRgb && c.outColor != ColorBgr)
-      return -27;
-    if (c.outPadBytes < 0 || c.outChannels < 1 || c.outChannels > 255) return kErrProps;
+      return JpegThumbnailWrongColor;
+    if (c.outPadBytes < 0 || c.outChannels < 1 || c.outChannels > 255) return JpegInvalidProperties;
     if (!(c.outSubsampling == SubsampleNone || (c.outSubsampling == Subsample2x1 && c.outColor == ColorYcbcr)))
-      return -3;
+      return JpegUnsupportedSubsampling;
   }
   if (isFileOperation(op)) {
-    if (!c.inFileName) return kErrProps;
+    if (!c.inFileName) return JpegInvalidProperties;
   } else if (!c.inBuffer || c.inBufferSize == 0) {
-    return kErrProps;
+    return JpegInvalidProperties;
   }
-  if (c.imageChannels < 1 || c.imageChannels > 256) return kErrProps;
-  if (!pairAllowed(c.imageColor, c.imageChannels, c.outColor, c.outChannels)) return kErrProps;
-  if (p.dctType > 1) return kErrProps;
-  return kOk;
+  if (c.imageChannels < 1 || c.imageChannels > 256) return JpegInvalidProperties;
+  if (!pairAllowed(c.imageColor, c.imageChannels, c.outColor, c.outChannels)) return JpegInvalidProperties;
+  if (p.dctType > 1) return JpegInvalidProperties;
+  return JpegSuccess;
 }
 
 JpegSubsampling classify(const JpegDecoderState& s) {
@@ -88,7 +88,7 @@ void closeInput(JpegDecoderState& s, int& rc) {
   if (s.input.fd >= 0) {
     const int r = ::close(s.input.fd);
     s.input.fd = -1;
-    if (r != 0 && rc >= 0) rc = kErrClose;
+    if (r != 0 && rc >= 0) rc = JpegErrorCloseFile;
   }
 }
 
@@ -110,7 +110,7 @@ int restartInput(const JPEG_PROPERTIES& p, InputReader& in, bool fileOp, bool pa
   if (fileOp) {
     in.fileInput = true;
     if (!paramsOp) {
-      if (::lseek(in.fd, 0, SEEK_SET) < 0) return kErrFile;
+      if (::lseek(in.fd, 0, SEEK_SET) < 0) return JpegFileError;
       in.pos = in.end = in.fileBuffer;
     } else {
       in.pos = in.end = in.fileBuffer;  // the buffer restarts where the file stands
@@ -122,7 +122,7 @@ int restartInput(const JPEG_PROPERTIES& p, InputReader& in, bool fileOp, bool pa
     in.end = p.inBuffer ? p.inBuffer + p.inBufferSize : p.inBuffer;
     in.remaining = static_cast<std::int32_t>(p.inBuffer ? p.inBufferSize : 0);
   }
-  return kOk;
+  return JpegSuccess;
 }
 
 // The request a call makes, as an interrupted read remembers it.
@@ -156,7 +156,7 @@ Suspension requestOf(const JpegContext& c, int op) {
 void dropSuspension(JpegDecoderState& s) {
   s.suspended = false;
   s.scan.active = false;
-  int ignored = kOk;
+  int ignored = JpegSuccess;
   closeInput(s, ignored);
 }
 
@@ -170,7 +170,7 @@ void reportInterruptedMcu(JPEG_PROPERTIES& p, const JpegDecoderState& s) {
 
 int readSteps(JpegContext& c, JpegDecoderState& s, int op) {
   JPEG_PROPERTIES& p = c.props;
-  if (op >= 8 && op <= 13) return -2;              // the encoder is not built
+  if (op >= 8 && op <= 13) return JpegInvalidEncoder;              // the encoder is not built
   s.scaleShift = op >= ReadHalfFile && op <= ReadEighthBuffer ? (op - ReadHalfFile) / 2 + 1 : 0;
 
   // An interrupted read goes on when this call asks for exactly that read again (its roi
@@ -213,12 +213,12 @@ int readSteps(JpegContext& c, JpegDecoderState& s, int op) {
   const bool fileOp = isFileOperation(op);
   const char* fileName = c.useWorkingRecord ? p.inFileName : c.inFileName;
   if (fileOp && s.input.fd < 0) {
-    if (!fileName) return kErrFileName;
+    if (!fileName) return JpegInvalidFileName;
     int fd;
     do {
       fd = ::open(fileName, O_RDONLY | O_CLOEXEC);
     } while (fd < 0 && errno == EINTR);
-    if (fd < 0) return kErrFileName;
+    if (fd < 0) return JpegInvalidFileName;
     s.input.fd = fd;
     s.input.pos = s.input.end = s.input.fileBuffer;
   }
@@ -247,7 +247,7 @@ int readSteps(JpegContext& c, JpegDecoderState& s, int op) {
     p.upsampling = c.upsampling;
     p.quality = c.quality;
     const std::int64_t line = static_cast<std::int64_t>(c.outWidth) * c.outChannels + c.outPadBytes;
-    if (line > INT32_MAX) return kErrProps;  // a stride the 32-bit field cannot hold
+    if (line > INT32_MAX) return JpegInvalidProperties;  // a stride the 32-bit field cannot hold
     p.outLineBytes = static_cast<std::int32_t>(c.outHeight < 0 ? -line : line);
   }
 
@@ -255,13 +255,13 @@ int readSteps(JpegContext& c, JpegDecoderState& s, int op) {
   InputReader& in = s.input;
   if (!resume) {
     const int rc = restartInput(p, in, fileOp, paramsOp);
-    if (rc != kOk) return rc;
+    if (rc != JpegSuccess) return rc;
   }
 
   // 5 and 6. Row addressing (chosen with the output routine) and the parse and decode.
   int rc = runOperation(p, s);
   // 7. An interrupted read waits for the next call with the same request.
-  if (rc == kInterrupted) {
+  if (rc == JpegInterruptSuccess) {
     s.suspended = true;
     s.suspension = request;
     reportInterruptedMcu(p, s);
@@ -269,12 +269,12 @@ int readSteps(JpegContext& c, JpegDecoderState& s, int op) {
   }
   // The read is over: roi holds the caller's region again.
   std::copy(s.region.requested(), s.region.requested() + 4, p.roi);
-  if (rc == kOk && s.region.active()) rc = kRoiSuccess;
-  if (rc == kRoiSuccess) {
+  if (rc == JpegSuccess && s.region.active()) rc = JpegRoiSuccess;
+  if (rc == JpegRoiSuccess) {
     if (isFileOperation(op)) closeInput(s, rc);
     return rc;
   }
-  if (rc != kOk) return rc;
+  if (rc != JpegSuccess) return rc;
 
   // 8. Colour results.
   const std::uint32_t n = p.imageChannels;
@@ -324,13 +324,13 @@ constexpr JpegLibraryVersionInfo kVersion = {
 }  // namespace
 
 int jpegInit(JpegContext* c) {
-  if (!c) return -1;
+  if (!c) return JpegExceptionDetected;
   auto* s = new (std::nothrow) JpegDecoderState();
-  if (!s) return kErrMemory;
+  if (!s) return JpegMemoryError;
   auto* rt = new (std::nothrow) RoutineTable();
   if (!rt) {
     delete s;
-    return kErrMemory;
+    return JpegMemoryError;
   }
   s->routines = rt;
   s->cpuClass = dispatchProcessor(*rt);
@@ -403,18 +403,18 @@ int jpegInit(JpegContext* c) {
   p.state = s;
   p.jpeg_comment = nullptr;
   p.jpeg_comment_length = 0;
-  return kOk;
+  return JpegSuccess;
 }
 
 int jpegRead(JpegContext* c, JpegOperation operation) {
-  if (!c || !c->props.state) return -1;
+  if (!c || !c->props.state) return JpegExceptionDetected;
   JpegDecoderState& s = *c->props.state;
   c->props.operation = operation;
   const int op = static_cast<int>(operation);
   int rc = validate(*c, op);
-  if (rc == kOk && (op < 0 || op > 21)) rc = kErrProps;  // useWorkingRecord cannot run these
-  if (rc == kOk) rc = readSteps(*c, s, op);
-  if (rc == kInterrupted || rc == kRoiSuccess) c->props.interrupt = 0;
+  if (rc == JpegSuccess && (op < 0 || op > 21)) rc = JpegInvalidProperties;  // useWorkingRecord cannot run these
+  if (rc == JpegSuccess) rc = readSteps(*c, s, op);
+  if (rc == JpegInterruptSuccess || rc == JpegRoiSuccess) c->props.interrupt = 0;
   if (s.routines->endOfCall) s.routines->endOfCall();
   if (rc < 0) {
     int ignored = rc;
@@ -424,16 +424,15 @@ int jpegRead(JpegContext* c, JpegOperation operation) {
 }
 
 int jpegFree(JpegContext* c) {
-  if (!c) return -1;
+  if (!c) return JpegExceptionDetected;
   JpegDecoderState* s = c->props.state;
-  if (!s) return kOk;
-  int rc = kOk;
+  if (!s) return JpegSuccess;
+  int rc = JpegSuccess;
   closeInput(*s, rc);
   // The component array holds at most 4 components, so the "-8 for a count of
   // 256 or more" cannot arise here.
   std::free(s->coefficients);
   delete s->regionIndex;
-  releaseRegistry(*s->routines);
   delete s->routines;
   delete s;
   c->props.state = nullptr;
@@ -441,14 +440,14 @@ int jpegFree(JpegContext* c) {
 }
 
 int jpegSetCpuClass(JpegContext* c, int cpuClass) {
-  if (!c) return -1;
+  if (!c) return JpegExceptionDetected;
   JpegDecoderState* s = c->props.state;
-  if (!s) return -1;
+  if (!s) return JpegExceptionDetected;
   const bool avx2 = cpuClass == kCpuClassAvx2 && processorSupportsAvx2();
-  if ((cpuClass < 0 || cpuClass > 6) && !avx2) return kErrProps;
+  if ((cpuClass < 0 || cpuClass > 6) && !avx2) return JpegInvalidProperties;
   s->cpuClass = cpuClass;
   fillRoutineTable(*s->routines, cpuClass);
-  return kOk;
+  return JpegSuccess;
 }
 
 std::uint64_t jpegMinimumStreamBytes(const JpegContext* c) {
@@ -461,46 +460,46 @@ std::uint64_t jpegMinimumStreamBytes(const JpegContext* c) {
 }
 
 int jpegCpuClass(const JpegContext* c) {
-  if (!c || !c->props.state) return -1;
+  if (!c || !c->props.state) return kNoCpuClass;
   return c->props.state->cpuClass;
 }
 
 const char* jpegErrorString(int code) {
   switch (code) {
-    case 2: return "ROI Success";
-    case 1: return "Interrupt Success";
-    case 0: return "Success";
-    case -1: return "Exception detected";
-    case -2: return "Invalid Encoder";
-    case -3: return "Unsupported subsampling";
-    case -4: return "Unsupported bytes per pixel";
-    case -5: return "Memory error";
-    case -6: return "Bad Huffman table";
-    case -7: return "Bad Quantization table";
-    case -8: return "Invalid JPEG_PROPERTIES";
-    case -9: return "Error close file";
-    case -10: return "Invalid file name";
-    case -11: return "Error EOF";
-    case -12: return "Not supported";
-    case -13: return "Not JPEG";
-    case -14: return "Error COMP";
-    case -15: return "Error SOF";
-    case -16: return "Error DNL";
-    case -17: return "No Huffman table";
-    case -18: return "No Quantization table";
-    case -19: return "No frame";
-    case -20: return "Multiply frame";
-    case -21: return "Data error";
-    case -22: return "No image";
-    case -23: return "File error";
-    case -24: return "Internal error";
-    case -25: return "Bad RST marker";
-    case -26: return "Thumbnail too small";
-    case -27: return "Thumbnail has wrong color";
-    case -28: return "Output buffer too small";
-    case -29: return "Unsupported frame was found";
-    case -30: return "Error access to jpeg_comment buffer";
-    case -99: return "Reserved";
+    case JpegRoiSuccess: return "ROI Success";
+    case JpegInterruptSuccess: return "Interrupt Success";
+    case JpegSuccess: return "Success";
+    case JpegExceptionDetected: return "Exception detected";
+    case JpegInvalidEncoder: return "Invalid Encoder";
+    case JpegUnsupportedSubsampling: return "Unsupported subsampling";
+    case JpegUnsupportedBytesPerPixel: return "Unsupported bytes per pixel";
+    case JpegMemoryError: return "Memory error";
+    case JpegBadHuffmanTable: return "Bad Huffman table";
+    case JpegBadQuantizationTable: return "Bad Quantization table";
+    case JpegInvalidProperties: return "Invalid JPEG_PROPERTIES";
+    case JpegErrorCloseFile: return "Error close file";
+    case JpegInvalidFileName: return "Invalid file name";
+    case JpegErrorEof: return "Error EOF";
+    case JpegNotSupported: return "Not supported";
+    case JpegNotJpeg: return "Not JPEG";
+    case JpegErrorComp: return "Error COMP";
+    case JpegErrorSof: return "Error SOF";
+    case JpegErrorDnl: return "Error DNL";
+    case JpegNoHuffmanTable: return "No Huffman table";
+    case JpegNoQuantizationTable: return "No Quantization table";
+    case JpegNoFrame: return "No frame";
+    case JpegMultiplyFrame: return "Multiply frame";
+    case JpegDataError: return "Data error";
+    case JpegNoImage: return "No image";
+    case JpegFileError: return "File error";
+    case JpegInternalError: return "Internal error";
+    case JpegBadRstMarker: return "Bad RST marker";
+    case JpegThumbnailTooSmall: return "Thumbnail too small";
+    case JpegThumbnailWrongColor: return "Thumbnail has wrong color";
+    case JpegOutputBufferTooSmall: return "Output buffer too small";
+    case JpegUnsupportedFrame: return "Unsupported frame was found";
+    case JpegCommentAccessError: return "Error access to jpeg_comment buffer";
+    case JpegReserved: return "Reserved";
     default: return "Unknown error code";
   }
 }

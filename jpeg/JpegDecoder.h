@@ -169,8 +169,8 @@ struct JPEG_PROPERTIES {
   std::uint32_t mcusAcross;
   std::uint32_t mcusDown;
   // The two options "left to the implementer", zero after jpegInit; validation
-  // rejects the two together with -8. Nothing in this issue implements them further:
-  // the coefficient sink is not called and upsampling always replicates.
+  // rejects the two together with -8. The library implements neither further: the
+  // coefficient sink is not called and upsampling always replicates.
   void* coefficientSink;
   std::uint32_t interpolatedUpsampling;
   JpegDecoderState* state;        // owned by the library

@@ -17,34 +17,6 @@ constexpr int kMaxComponents = 4;     // capacity of the frame's component array
 constexpr int kMaxMcuBlocks = 64;     // 4 components of up to 4x4 blocks each
 constexpr int kFileBufferSize = 4096;
 
-// Result codes used inside the library (same values as JpegResult).
-enum : int {
-  kRoiSuccess = 2,
-  kInterrupted = 1,
-  kOk = 0,
-  kErrMemory = -5,
-  kErrHuffman = -6,
-  kErrQuant = -7,
-  kErrProps = -8,
-  kErrClose = -9,
-  kErrFileName = -10,
-  kErrEof = -11,
-  kErrNotSupported = -12,
-  kErrNotJpeg = -13,
-  kErrComp = -14,
-  kErrDnl = -16,
-  kErrNoHuffman = -17,
-  kErrNoQuant = -18,
-  kErrNoFrame = -19,
-  kErrData = -21,
-  kErrNoImage = -22,
-  kErrFile = -23,
-  kErrInternal = -24,
-  kErrBadRst = -25,
-  kErrUnsupportedFrame = -29,
-  kErrComment = -30,
-};
-
 constexpr int kMarkerEndOfInput = 256;  // the pseudo-marker "end of input"
 
 // The natural (row-major) position of each zigzag index; entries 64..79 catch runs that
@@ -253,12 +225,7 @@ using InnerConversionRoutine = void (*)(const std::int16_t (*blocks)[64], std::u
                                         std::int32_t rows);
 
 struct RoutineTable {
-  // 1. System library handles and registry functions (the "USECPU" override).
-  void* uiLibrary = nullptr;
-  void* registryLibrary = nullptr;
-  void* regOpenKeyEx = nullptr;
-  void* regQueryValueEx = nullptr;
-  void* regCloseKey = nullptr;
+  // 1. No system library handles: the registry functions are linked.
   // 2. End-of-call routine.
   EndOfCallRoutine endOfCall = nullptr;
   // 3. Inverse DCTs by family [dctType] and size [0: 8x8, 1: 4x4, 2: 2x2, 3: 1x1].
@@ -300,6 +267,8 @@ struct ProcessorDescription {
 // The class above SSE2 that the decoder picks where the processor and the system support
 // AVX2; "USECPU" forces only 0..6.
 constexpr int kCpuClassAvx2 = 7;
+// No class: a null or freed context, or no "USECPU" override.
+constexpr int kNoCpuClass = -1;
 using BlockCopyRoutine = void (*)(void* dst, const void* src, std::size_t n);
 using BlockClearRoutine = void (*)(void* dst, std::size_t n);
 ProcessorDescription readProcessor();
@@ -312,11 +281,10 @@ bool supportsAvx2(std::uint32_t maxLeaf, std::uint32_t leaf1Ecx, std::uint32_t l
 int detectCpuClass(const ProcessorDescription& d);
 // supportsAvx2 for this processor, identified once per process.
 bool processorSupportsAvx2();
-// Processor dispatch for a new context: the registry functions, the description, the
+// Processor dispatch for a new context: the description, the
 // process-wide copy and clear routines, the class ("USECPU" or detected) and the table of
 // that class. Returns the class.
 int dispatchProcessor(RoutineTable& table);
-void releaseRegistry(RoutineTable& table);
 BlockCopyRoutine blockCopyRoutine();
 BlockClearRoutine blockClearRoutine();
 // The routine versions of a class (0..7).
@@ -369,8 +337,10 @@ void writeComponentBlock(const JPEG_PROPERTIES& p, const JpegDecoderState& s, in
                          const std::int16_t* samples, std::int32_t blockX, std::int32_t blockY);
 void fillInnerRoutines(RoutineTable& table);
 
-// Parse.cpp
+// MarkerWalk.cpp
 int runOperation(JPEG_PROPERTIES& p, JpegDecoderState& s);
+
+// InputReader.cpp
 int nextMarker(InputReader& in, int& marker);
 int readInputBytes(InputReader& in, std::size_t n, const std::uint8_t*& out);
 long refillInput(InputReader& in);  // file input: keeps unread bytes, reads up to 4096

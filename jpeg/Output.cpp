@@ -387,7 +387,7 @@ int chooseOutputRoutine(JPEG_PROPERTIES& p, JpegDecoderState& s) {
     return true;
   }();
 
-  if (nc == 3 && ic == ColorYcbcr && oc == ColorYcbcr && !luma2x1) return kErrProps;
+  if (nc == 3 && ic == ColorYcbcr && oc == ColorYcbcr && !luma2x1) return JpegInvalidProperties;
 
   // MCU counts.
   if (p.nonInterleaved) {
@@ -465,7 +465,7 @@ int chooseOutputRoutine(JPEG_PROPERTIES& p, JpegDecoderState& s) {
       routine = mcuGeneral;
   }
   rt.mcuOutput = routine;
-  return kOk;
+  return JpegSuccess;
 }
 
 // ---- Non-interleaved scans --------------------------------------------------------

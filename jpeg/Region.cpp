@@ -22,12 +22,12 @@ int Region::settle(const JPEG_PROPERTIES& p, const JpegDecoderState& s) {
   pictureHeight_ = static_cast<std::int32_t>((f.height + unit - 1) / unit);
   const std::int32_t l = requested_[0], t = requested_[1], r = requested_[2], b = requested_[3];
   const bool asked = (r != 0 && r < pictureWidth_) || (b != 0 && b < pictureHeight_) || l >= 1 || t >= 1;
-  if (!asked) return kOk;
+  if (!asked) return JpegSuccess;
   left_ = std::max(l, 0);
   top_ = std::max(t, 0);
   right_ = r == 0 ? pictureWidth_ : std::min(r, pictureWidth_);
   bottom_ = b == 0 ? pictureHeight_ : std::min(b, pictureHeight_);
-  if (right_ <= left_ || bottom_ <= top_) return kErrProps;
+  if (right_ <= left_ || bottom_ <= top_) return JpegInvalidProperties;
 
   // The output holds the region's first outWidth columns and |outHeight| rows.
   const OutputTarget& o = s.out;
@@ -41,7 +41,7 @@ int Region::settle(const JPEG_PROPERTIES& p, const JpegDecoderState& s) {
   active_ = true;
   if (right_ <= left_ || bottom_ <= top_) {
     mcuX0 = mcuY0 = mcuX1 = mcuY1 = 0;  // nothing of the region fits the output
-    return kOk;
+    return JpegSuccess;
   }
   mcuX0 = left_ / s.outMcuWidth;
   mcuY0 = top_ / s.outMcuHeight;
@@ -54,10 +54,10 @@ int Region::settle(const JPEG_PROPERTIES& p, const JpegDecoderState& s) {
     scratchSize_ = scratch_ ? need : 0;
     if (!scratch_) {
       active_ = false;
-      return kErrMemory;
+      return JpegMemoryError;
     }
   }
-  return kOk;
+  return JpegSuccess;
 }
 
 void Region::save(const JpegDecoderState& s) {

@@ -2,13 +2,10 @@
 // registry override), the process-wide block copy and clear routines, and the
 // RoutineTable of the class.
 //
-// The registry calls come from the platform library when the process has loaded it; the
-// decoder does not link it, so they are looked up at run time, and a missing library or
-// function disables the override.
+// The registry calls go straight to the platform library, which the decoder links, so
+// every program that decodes honours "USECPU".
 #include "jpeg/JpegInternal.h"
 #include "platform/registry/Registry.h"
-
-#include <dlfcn.h>
 
 #include <atomic>
 
@@ -111,50 +108,24 @@ ProcessorDescription readProcessor() {
 
 namespace {
 
-using RegOpenKeyExFn = LONG (*)(HKEY, LPCSTR, DWORD, REGSAM, PHKEY);
-using RegQueryValueExFn = LONG (*)(HKEY, LPCSTR, LPDWORD, LPDWORD, LPBYTE, LPDWORD);
-using RegCloseKeyFn = LONG (*)(HKEY);
-
-// "USECPU" under HKEY_LOCAL_MACHINE\Software\XTP\JpegDecoder: 0..6, or -1 when the
-// value, the key or a function is missing, or the value does not fit in 4 bytes. The AVX2
-// class is never forced: 7 leaves the detected class, like any other value.
-int registryCpuClass(const RoutineTable& t) {
-  if (!t.regOpenKeyEx || !t.regQueryValueEx || !t.regCloseKey) return -1;
-  const auto open = reinterpret_cast<RegOpenKeyExFn>(t.regOpenKeyEx);
-  const auto query = reinterpret_cast<RegQueryValueExFn>(t.regQueryValueEx);
-  const auto close = reinterpret_cast<RegCloseKeyFn>(t.regCloseKey);
+// "USECPU" under HKEY_LOCAL_MACHINE\Software\XTP\JpegDecoder: 0..6, or kNoCpuClass when the
+// value or the key is missing, or the value does not fit in 4 bytes. The AVX2 class is
+// never forced: 7 leaves the detected class, like any other value.
+int registryCpuClass() {
   HKEY key = nullptr;
-  if (open(HKEY_LOCAL_MACHINE, "Software\\XTP\\JpegDecoder", 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
-    return -1;
-  std::int32_t value = -1;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\XTP\\JpegDecoder", 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+    return kNoCpuClass;
+  std::int32_t value = kNoCpuClass;
   DWORD size = sizeof value;
-  const LONG rc = query(key, "USECPU", nullptr, nullptr, reinterpret_cast<LPBYTE>(&value), &size);
-  close(key);
-  if (rc != ERROR_SUCCESS || value < 0 || value > 6) return -1;
+  const LONG rc = RegQueryValueExA(key, "USECPU", nullptr, nullptr, reinterpret_cast<LPBYTE>(&value), &size);
+  RegCloseKey(key);
+  if (rc != ERROR_SUCCESS || value < 0 || value > 6) return kNoCpuClass;
   return value;
 }
 
 }  // namespace
 
-void lookUpRegistry(RoutineTable& t) {
-  t.registryLibrary = dlopen("libreelsmith-platform.so", RTLD_NOW | RTLD_NOLOAD);
-  void* scope = t.registryLibrary ? t.registryLibrary : RTLD_DEFAULT;
-  void** slots[3] = {&t.regOpenKeyEx, &t.regQueryValueEx, &t.regCloseKey};
-  const char* names[3] = {"RegOpenKeyExA", "RegQueryValueExA", "RegCloseKey"};
-  for (int i = 0; i < 3; ++i) {
-    *slots[i] = dlsym(scope, names[i]);
-    if (!*slots[i]) return;  // the lookups stop at the first missing name
-  }
-}
-
-void releaseRegistry(RoutineTable& t) {
-  if (t.registryLibrary) dlclose(t.registryLibrary);
-  t.registryLibrary = nullptr;
-  t.regOpenKeyEx = t.regQueryValueEx = t.regCloseKey = nullptr;
-}
-
 int dispatchProcessor(RoutineTable& table) {
-  lookUpRegistry(table);
   const ProcessorDescription d = readProcessor();
   for (int i = 0; i < 3; ++i) {
     std::uint32_t word;
@@ -169,7 +140,7 @@ int dispatchProcessor(RoutineTable& table) {
   gProcessor.features.store(d.features, std::memory_order_relaxed);
   gBlockCopy.store(moveBlock, std::memory_order_relaxed);
   gBlockClear.store(clearBlock, std::memory_order_relaxed);
-  const int forced = registryCpuClass(table);
+  const int forced = registryCpuClass();
   const int cpuClass = forced >= 0 ? forced : detectCpuClass(d);
   fillRoutineTable(table, cpuClass);
   return cpuClass;

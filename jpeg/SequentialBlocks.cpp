@@ -228,7 +228,7 @@ struct ClearBlockSse2 {
 // renaming it after the MCU's blocks equals renaming it after the block that raised it).
 struct ErrorEofAfterBlocks {
   static void afterBlocks(InputReader& in, bool hadError) {
-    if (!hadError) in.bits.renameError(kErrFile, kErrEof);
+    if (!hadError) in.bits.renameError(JpegFileError, JpegErrorEof);
   }
 };
 

@@ -1,5 +1,6 @@
 #include "picsource/FrameBuilder.h"
 
+#include "jpeg/Markers.h"
 #include "picsource/PicturePlacement.h"
 #include "picsource/SmoothScaler.h"
 #include "platform/mediagraph/MediaGraph.h"
@@ -182,7 +183,7 @@ HRESULT FrameBuilder::PlanDecode(const PictureOptions& options, LONG width, LONG
     const int rc = jpegRead(&c, ReadParamsBuffer);
     // Bytes that do not even start as a JPEG file (SOI, FF D8) are named for what they
     // are, whichever marker the decoder's search then stumbled on.
-    const bool startsAsJpeg = fileSize >= 2 && fileBytes.bytes[0] == 0xFF && fileBytes.bytes[1] == 0xD8;
+    const bool startsAsJpeg = fileSize >= 2 && fileBytes.bytes[0] == xtpjpeg::kMarkerPrefix && fileBytes.bytes[1] == xtpjpeg::kSoi;
     if (rc != JpegSuccess) return startsAsJpeg ? rc : JpegNotJpeg;
     // Only colour and grey pictures become frames; anything else is refused before
     // any pixel memory is taken. A 3-channel picture keeps the colour the header

@@ -1,10 +1,12 @@
 // The jpegdec command-line decoder.
 #include "JpegTestSupport.h"
 #include "jpeg/JpegInternal.h"
+#include "platform/registry/Registry.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 using namespace jpegtest;
 
@@ -25,6 +27,33 @@ TEST(Jpegdec, Info) {
   EXPECT_EQ(out, "width: 61\nheight: 47\nchannels: 3\ncolor: ycbcr\nsubsampling: 2x2\nthumbnail: 0x0\n");
   EXPECT_EQ(jpegdec("--buffer --info " + fixture("gray.jpg"), &status),
             "width: 61\nheight: 47\nchannels: 1\ncolor: gray\nsubsampling: none\nthumbnail: 0x0\n");
+}
+
+// The tool takes its class from "USECPU" as every decoding program does, and --cpu
+// overrides it.
+TEST(Jpegdec, HonoursUseCpuAndCpuOverridesIt) {
+  const std::string path = tempPath("jpegdec-usecpu.reg");
+  std::remove(path.c_str());
+  setenv("REELSMITH_REGISTRY", path.c_str(), 1);
+  const int detected = xtpjpeg::detectCpuClass(xtpjpeg::readProcessor());
+  int status;
+  EXPECT_EQ(jpegdec("--cpu-class", &status), "cpu class: " + std::to_string(detected) + "\n");
+  EXPECT_EQ(status, 0);
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\XTP\\JpegDecoder", 0, nullptr, 0, KEY_ALL_ACCESS,
+                            nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  // A forced class that differs from the detected one, so that ignoring "USECPU" shows.
+  const DWORD forced = detected == 0 ? 3 : 0;
+  ASSERT_EQ(RegSetValueExA(key, "USECPU", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&forced), sizeof forced),
+            ERROR_SUCCESS);
+  RegCloseKey(key);
+  EXPECT_EQ(jpegdec("--cpu-class", &status), "cpu class: " + std::to_string(forced) + "\n");
+  EXPECT_EQ(jpegdec("--cpu 6 --cpu-class", &status), "cpu class: 6\n");
+  EXPECT_EQ(jpegdec("--cpu-class " + fixture("s420.jpg"), &status), "");
+  EXPECT_EQ(status, 2);
+  unsetenv("REELSMITH_REGISTRY");
+  std::remove(path.c_str());
 }
 
 TEST(Jpegdec, PpmPgmAndBmpAgreeWithTheLibrary) {

@@ -4,6 +4,7 @@
 //   jpegdec [--buffer] --info IN.jpg
 //   jpegdec [--buffer] --thumbnail IN.jpg OUT.ppm|OUT.bmp
 //   jpegdec [--dct 0|1] [--buffer] [--scale 2|4|8] --tables TABLES.jpg ABBREVIATED.jpg OUT...
+//   jpegdec [--cpu CLASS] --cpu-class
 //
 // OUT.ppm: binary PPM, RGB, top row first (a grey picture gives equal triples).
 // OUT.pgm: binary PGM, grey. OUT.bmp: 24-bit bottom-up BMP, decoded as BGR with a
@@ -11,7 +12,9 @@
 // uses the buffer operations instead of the file ones. --thumbnail writes the JFIF or JFXX
 // thumbnail (an error when there is none). --tables loads the tables of a tables-only stream
 // first and decodes an abbreviated stream with them. --cpu CLASS (0..7; 7 where the processor
-// supports AVX2) uses the routines of that processor class for this run. --scale N writes the picture reduced
+// supports AVX2) uses the routines of that processor class for this run; without it the
+// class is the "USECPU" registry value's, as in every program that decodes, else the
+// detected one. --cpu-class prints that class ("cpu class: N") and decodes nothing. --scale N writes the picture reduced
 // to 1/N in each direction (ceil(width / N) x ceil(height / N)). --roi LEFT,TOP,RIGHT,BOTTOM
 // writes only that region of the (scaled) picture, clipped to it as the decoder clips it
 // (negative left and top become 0, right and bottom of 0 mean the picture's edge).
@@ -40,7 +43,8 @@ int usage() {
                "usage: jpegdec [--dct 0|1] [--buffer] [--scale 2|4|8] [--cpu CLASS] [--roi L,T,R,B] [--max-pixels N] IN.jpg OUT.ppm|OUT.pgm|OUT.bmp\n"
                "       jpegdec [--buffer] --info IN.jpg\n"
                "       jpegdec [--buffer] --thumbnail IN.jpg OUT.ppm|OUT.bmp\n"
-               "       jpegdec [--dct 0|1] [--buffer] [--scale 2|4|8] --tables TABLES.jpg ABBREVIATED.jpg OUT\n");
+               "       jpegdec [--dct 0|1] [--buffer] [--scale 2|4|8] --tables TABLES.jpg ABBREVIATED.jpg OUT\n"
+               "       jpegdec [--cpu CLASS] --cpu-class\n");
   return 2;
 }
 
@@ -193,7 +197,7 @@ struct Context {
 }  // namespace
 
 int main(int argc, char** argv) {
-  bool info = false, buffer = false, thumbnail = false;
+  bool info = false, buffer = false, thumbnail = false, showCpuClass = false;
   std::string tablesFile;
   int dct = 1;
   std::uint32_t scale = 1;
@@ -206,6 +210,8 @@ int main(int argc, char** argv) {
     const std::string a = argv[i];
     if (a == "--info") {
       info = true;
+    } else if (a == "--cpu-class") {
+      showCpuClass = true;
     } else if (a == "--cpu") {
       if (++i >= argc) return usage();
       const std::string v = argv[i];
@@ -239,9 +245,10 @@ int main(int argc, char** argv) {
       files.push_back(a);
     }
   }
-  if (files.size() != (info ? 1u : 2u)) return usage();
+  if (files.size() != (showCpuClass ? 0u : info ? 1u : 2u)) return usage();
 
   if (info && (thumbnail || !tablesFile.empty())) return usage();
+  if (showCpuClass && (info || thumbnail || region || buffer || !tablesFile.empty())) return usage();
   if (region && (info || thumbnail)) return usage();
 
   std::vector<unsigned char> bytes, tables;
@@ -250,11 +257,15 @@ int main(int argc, char** argv) {
 
   Context ctx;
   int rc = jpegInit(&ctx.c);
-  if (rc != 0) return fail(rc);
+  if (rc != JpegSuccess) return fail(rc);
   ctx.live = true;
   JpegContext& c = ctx.c;
   c.props.dctType = static_cast<std::uint32_t>(dct);
-  if (cpuClass >= 0 && (rc = jpegSetCpuClass(&c, cpuClass)) != 0) return fail(rc);
+  if (cpuClass >= 0 && (rc = jpegSetCpuClass(&c, cpuClass)) != JpegSuccess) return fail(rc);
+  if (showCpuClass) {
+    std::printf("cpu class: %d\n", jpegCpuClass(&c));
+    return 0;
+  }
   std::vector<unsigned char> joined;
   if (!tablesFile.empty()) {
     if (!buffer && !readAll(files[0], bytes)) return fail(JpegInvalidFileName);
@@ -270,7 +281,7 @@ int main(int argc, char** argv) {
     c.inFileName = files[0].c_str();
     rc = jpegRead(&c, ReadParamsFile);
   }
-  if (rc != 0) return fail(rc);
+  if (rc != JpegSuccess) return fail(rc);
 
   if (info) {
     std::printf("width: %u\nheight: %u\nchannels: %u\ncolor: %s\nsubsampling: %s\nthumbnail: %ux%u\n",
@@ -340,7 +351,7 @@ int main(int argc, char** argv) {
       c.inFileName = tablesFile.c_str();
     }
     rc = jpegRead(&c, buffer ? ReadTablesBuffer : ReadTablesFile);
-    if (rc != 0) return fail(rc);
+    if (rc != JpegSuccess) return fail(rc);
     if (buffer) {
       c.inBuffer = bytes.data();
       c.inBufferSize = static_cast<std::uint32_t>(bytes.size());
