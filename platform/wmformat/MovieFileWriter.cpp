@@ -491,7 +491,7 @@ void MovieFileWriter::StampPacket(Track& track)
     av_packet_rescale_ts(packet, track.codec->time_base, track.output->time_base);
 }
 
-HRESULT MovieFileWriter::Encode(Track& track, bool endOfStream)
+HRESULT MovieFileWriter::Drain(Track& track)
 {
     if (!track.IsVideo()) {
         uint8_t** converted = nullptr;
@@ -506,7 +506,7 @@ HRESULT MovieFileWriter::Encode(Track& track, bool endOfStream)
         const HRESULT hr = EncodeAudioFrames(track, true);
         if (FAILED(hr)) return hr;
     }
-    if (endOfStream && avcodec_send_frame(track.codec, nullptr) < 0) return E_FAIL;
+    if (avcodec_send_frame(track.codec, nullptr) < 0) return E_FAIL;
     return WritePackets(track);
 }
 
@@ -519,7 +519,7 @@ HRESULT MovieFileWriter::Finish()
         return HRESULT_FROM_WIN32(ERROR_NO_DATA);
     }
     for (auto& track : tracks) {
-        const HRESULT hr = Encode(*track, true);
+        const HRESULT hr = Drain(*track);
         if (FAILED(hr)) {
             Abandon();
             return hr;

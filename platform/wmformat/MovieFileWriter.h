@@ -97,7 +97,8 @@ private:
     HRESULT SendVideoFrames(Track& track, REFERENCE_TIME start, REFERENCE_TIME stop);
     void StampPacket(Track& track);
     HRESULT EncodeAudioFrames(Track& track, bool drain);
-    HRESULT Encode(Track& track, bool endOfStream);
+    // At the end of the movie: the resampler's and the encoder's last samples written out.
+    HRESULT Drain(Track& track);
     HRESULT WritePackets(Track& track);
     HRESULT CheckOutput();
     HRESULT CreateTemporary();
