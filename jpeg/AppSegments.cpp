@@ -2,6 +2,7 @@
 
 #include "jpeg/Exif.h"
 #include "jpeg/MarkerSegment.h"
+#include "jpeg/Output.h"
 
 #include <cstring>
 

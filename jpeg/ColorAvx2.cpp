@@ -6,6 +6,7 @@
 // give the plain routines' bytes for samples 0..255. Nothing from the standard library is
 // used here: an inline function compiled for AVX2 could be merged with the baseline copy.
 #include "jpeg/JpegInternal.h"
+#include "jpeg/Routines.h"
 
 #if defined(XTPJPEG_AVX2)
 #include <immintrin.h>

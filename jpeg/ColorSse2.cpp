@@ -6,6 +6,7 @@
 // formed exactly in 16-bit lanes, and the sums of luma and chroma terms clamp through
 // unsigned saturation.
 #include "jpeg/JpegInternal.h"
+#include "jpeg/Routines.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>

@@ -1,8 +1,12 @@
 // Entropy decoding of scans: sequential and progressive scans with restart handling, region
 // and interrupted reads, and progressive rendering.
-#include "jpeg/RegisterBits.h"
+#include "jpeg/Entropy.h"
+#include "jpeg/Idct.h"
+#include "jpeg/Output.h"
 #include "jpeg/ProgressiveBlocks.h"
 #include "jpeg/RegionIndex.h"
+#include "jpeg/RegisterBits.h"
+#include "jpeg/Routines.h"
 
 #include <algorithm>
 

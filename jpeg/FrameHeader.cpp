@@ -1,6 +1,7 @@
 #include "jpeg/FrameHeader.h"
 
 #include "jpeg/MarkerSegment.h"
+#include "jpeg/Output.h"
 
 #include <algorithm>
 

@@ -4,6 +4,7 @@
 // bit, in 32-bit two's-complement arithmetic (wrapping on overflow, which only corrupt
 // streams reach) with arithmetic right shifts. dctType 0 is the AAN family with the
 // defined constants in 16-bit fixed point; its data flow is our own.
+#include "jpeg/Idct.h"
 #include "jpeg/JpegInternal.h"
 
 #include <cmath>

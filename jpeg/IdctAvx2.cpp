@@ -7,6 +7,7 @@
 #include "jpeg/JpegInternal.h"
 
 #if defined(XTPJPEG_AVX2)
+#include "jpeg/Idct.h"
 #include "jpeg/Sse2Kernels.h"
 
 #include <immintrin.h>

@@ -5,6 +5,7 @@
 #include "jpeg/JpegInternal.h"
 
 #if defined(__SSE2__)
+#include "jpeg/Idct.h"
 #include "jpeg/Sse2Kernels.h"
 
 #include <emmintrin.h>

@@ -1,7 +1,9 @@
 // JpegDecoder interface: initialisation, validation, the steps of jpegRead,
 // release, messages and the version record.
 #include "jpeg/JpegInternal.h"
+#include "jpeg/MarkerWalk.h"
 #include "jpeg/RegionIndex.h"
+#include "jpeg/Routines.h"
 
 #include <fcntl.h>
 #include <unistd.h>

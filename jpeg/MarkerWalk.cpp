@@ -4,6 +4,7 @@
 #include "jpeg/FrameHeader.h"
 #include "jpeg/Markers.h"
 #include "jpeg/MarkerSegment.h"
+#include "jpeg/MarkerWalk.h"
 #include "jpeg/ScanHeader.h"
 #include "jpeg/TableSegments.h"
 

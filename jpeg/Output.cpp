@@ -8,6 +8,8 @@
 // routine handles every other sampling and colour pairing with the same formulas, so that
 // results never depend on which routine ran.
 #include "jpeg/JpegInternal.h"
+#include "jpeg/Output.h"
+#include "jpeg/Routines.h"
 
 #include <algorithm>
 

@@ -1,6 +1,7 @@
 #include "jpeg/ProgressiveBlocks.h"
 
 #include "jpeg/RegisterBits.h"
+#include "jpeg/Zigzag.h"
 
 #include <algorithm>
 #include <bit>

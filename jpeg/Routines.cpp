@@ -4,7 +4,9 @@
 //
 // The registry calls go straight to the platform library, which the decoder links, so
 // every program that decodes honours "USECPU".
+#include "jpeg/Idct.h"
 #include "jpeg/JpegInternal.h"
+#include "jpeg/Routines.h"
 #include "platform/registry/Registry.h"
 
 #include <atomic>

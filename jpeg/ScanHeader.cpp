@@ -1,6 +1,8 @@
 #include "jpeg/ScanHeader.h"
 
+#include "jpeg/Entropy.h"
 #include "jpeg/MarkerSegment.h"
+#include "jpeg/Output.h"
 #include "jpeg/RegionIndex.h"
 
 #include <algorithm>

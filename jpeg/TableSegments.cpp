@@ -1,6 +1,8 @@
 #include "jpeg/TableSegments.h"
 
+#include "jpeg/Idct.h"
 #include "jpeg/MarkerSegment.h"
+#include "jpeg/Zigzag.h"
 
 #include <algorithm>
 

@@ -1,7 +1,9 @@
 // Processor classes: the "USECPU" override read through the registry stand-in, and the
 // SIMD routines of the classes that use them, which must give the plain routines' bytes.
-#include "JpegTestSupport.h"
+#include "jpeg/Idct.h"
 #include "jpeg/JpegInternal.h"
+#include "jpeg/Routines.h"
+#include "JpegTestSupport.h"
 #include "platform/registry/Registry.h"
 
 #include <gtest/gtest.h>

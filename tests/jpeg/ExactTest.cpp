@@ -3,8 +3,9 @@
 // grey 128, 129, 128; the clamping cases; the non-interleaved formula at EOI), Huffman
 // decoding details (EOB, ZRL, restart intervals), placement, cropping, row order, padding,
 // and the fastPath code of every MCU output routine.
-#include "JpegTestSupport.h"
+#include "jpeg/Idct.h"
 #include "jpeg/JpegInternal.h"
+#include "JpegTestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,9 @@
 // The interface, defaults, validation of every operation code, result codes and
 // messages, and the version record.
-#include "JpegTestSupport.h"
+#include "jpeg/Idct.h"
 #include "jpeg/JpegInternal.h"
+#include "jpeg/Routines.h"
+#include "JpegTestSupport.h"
 
 #include <gtest/gtest.h>
 

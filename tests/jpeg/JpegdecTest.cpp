@@ -1,6 +1,7 @@
 // The jpegdec command-line decoder.
-#include "JpegTestSupport.h"
 #include "jpeg/JpegInternal.h"
+#include "jpeg/Routines.h"
+#include "JpegTestSupport.h"
 #include "platform/registry/Registry.h"
 
 #include <gtest/gtest.h>

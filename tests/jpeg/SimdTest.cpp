@@ -2,8 +2,9 @@
 // colour conversions routine by routine, the block decoders through whole decodes of
 // hand-built streams with extreme coefficients, every fixture in every class, and the
 // block decoders' code for a file that ends inside the entropy data.
-#include "JpegTestSupport.h"
 #include "jpeg/JpegInternal.h"
+#include "jpeg/Routines.h"
+#include "JpegTestSupport.h"
 
 #include <gtest/gtest.h>
 
