@@ -1,6 +1,5 @@
 // Processor dispatch: the processor description, the processor's class (or the "USECPU"
-// registry override), the process-wide block copy and clear routines, and the
-// RoutineTable of the class.
+// registry override), and the RoutineTable of the class.
 //
 // The registry calls go straight to the platform library, which the decoder links, so
 // every program that decodes honours "USECPU".
@@ -9,7 +8,6 @@
 #include "jpeg/Routines.h"
 #include "platform/registry/Registry.h"
 
-#include <atomic>
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <cpuid.h>
@@ -22,26 +20,12 @@ namespace xtpjpeg {
 
 namespace {
 
-// The process-wide processor description, rewritten by every jpegInit with the same values
-// (relaxed atomics: concurrent initialisations on other threads are well defined).
-struct ProcessorRecord {
-  std::atomic<std::uint32_t> vendor[3];
-  std::atomic<std::uint32_t> brandIndex, type, family, model, stepping, features;
-};
-ProcessorRecord gProcessor;
-
 #if defined(__SSE2__)
 // The end-of-call routine of the SIMD classes: EMMS, so that x87 code after the call finds
 // the floating-point registers free (the compiler's SSE2 code never touches MMX state, but
 // the routine keeps that promise whatever the routines use).
 void clearMmxState() { _mm_empty(); }
 #endif
-
-void moveBlock(void* dst, const void* src, std::size_t n) { std::memmove(dst, src, n); }
-void clearBlock(void* dst, std::size_t n) { std::memset(dst, 0, n); }
-
-std::atomic<BlockCopyRoutine> gBlockCopy{nullptr};
-std::atomic<BlockClearRoutine> gBlockClear{nullptr};
 
 }  // namespace
 
@@ -129,27 +113,12 @@ int registryCpuClass() {
 
 int dispatchProcessor(RoutineTable& table) {
   const ProcessorDescription d = readProcessor();
-  for (int i = 0; i < 3; ++i) {
-    std::uint32_t word;
-    std::memcpy(&word, d.vendor + 4 * i, 4);
-    gProcessor.vendor[i].store(word, std::memory_order_relaxed);
-  }
-  gProcessor.brandIndex.store(d.brandIndex, std::memory_order_relaxed);
-  gProcessor.type.store(d.type, std::memory_order_relaxed);
-  gProcessor.family.store(d.family, std::memory_order_relaxed);
-  gProcessor.model.store(d.model, std::memory_order_relaxed);
-  gProcessor.stepping.store(d.stepping, std::memory_order_relaxed);
-  gProcessor.features.store(d.features, std::memory_order_relaxed);
-  gBlockCopy.store(moveBlock, std::memory_order_relaxed);
-  gBlockClear.store(clearBlock, std::memory_order_relaxed);
   const int forced = registryCpuClass();
   const int cpuClass = forced >= 0 ? forced : detectCpuClass(d);
   fillRoutineTable(table, cpuClass);
   return cpuClass;
 }
 
-BlockCopyRoutine blockCopyRoutine() { return gBlockCopy.load(std::memory_order_relaxed); }
-BlockClearRoutine blockClearRoutine() { return gBlockClear.load(std::memory_order_relaxed); }
 
 // Classes 3 to 6 get the SIMD routines where the processor has SSE2 (always on x86-64);
 // a class forced through "USECPU" on a processor without it keeps the plain routines

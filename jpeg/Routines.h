@@ -55,8 +55,8 @@ struct RoutineTable {
   IdctRoutine currentIdct[4] = {};
   // 5. The MCU output routine chosen for the frame.
   McuOutputRoutine mcuOutput = nullptr;
-  // 6. Inner whole-MCU conversions by fastPath code.
-  InnerConversionRoutine inner[20] = {};
+  // 6. Inner whole-MCU conversions by fastPath code: the YCbCr paths 1 to 6.
+  InnerConversionRoutine inner[7] = {};
   //    The same for the gray to RGB/BGR copy (a general component copy with no fastPath code).
   InnerConversionRoutine grayTriples = nullptr;
   // 7. Entropy decoding: the sequential block decoder by dctType family (it dequantises
@@ -89,8 +89,6 @@ struct ProcessorDescription {
 constexpr int kCpuClassAvx2 = 7;
 // No class: a null or freed context, or no "USECPU" override.
 constexpr int kNoCpuClass = -1;
-using BlockCopyRoutine = void (*)(void* dst, const void* src, std::size_t n);
-using BlockClearRoutine = void (*)(void* dst, std::size_t n);
 ProcessorDescription readProcessor();
 // The CpuClass (0..6) of a family and leaf-1 EDX feature flags (bits 23 MMX, 25 SSE, 26 SSE2).
 int classifyCpu(std::uint32_t family, std::uint32_t features);
@@ -101,12 +99,9 @@ bool supportsAvx2(std::uint32_t maxLeaf, std::uint32_t leaf1Ecx, std::uint32_t l
 int detectCpuClass(const ProcessorDescription& d);
 // supportsAvx2 for this processor, identified once per process.
 bool processorSupportsAvx2();
-// Processor dispatch for a new context: the description, the
-// process-wide copy and clear routines, the class ("USECPU" or detected) and the table of
+// Processor dispatch for a new context: the class ("USECPU" or detected) and the table of
 // that class. Returns the class.
 int dispatchProcessor(RoutineTable& table);
-BlockCopyRoutine blockCopyRoutine();
-BlockClearRoutine blockClearRoutine();
 // The routine versions of a class (0..7).
 void fillRoutineTable(RoutineTable& table, int cpuClass);
 
