@@ -8,14 +8,14 @@
 #include <string>
 
 // Message-box buttons, icons and answers, with MessageBoxW's values.
-inline constexpr UINT MessageOk = 0x00000000;
-inline constexpr UINT MessageYesNo = 0x00000004;
-inline constexpr UINT MessageIconQuestion = 0x00000020;
-inline constexpr UINT MessageIconExclamation = 0x00000030;
-inline constexpr UINT MessageDefaultSecond = 0x00000100;
-inline constexpr int AnswerOk = 1;
-inline constexpr int AnswerYes = 6;
-inline constexpr int AnswerNo = 7;
+inline constexpr UINT kMessageOk = 0x00000000;
+inline constexpr UINT kMessageYesNo = 0x00000004;
+inline constexpr UINT kMessageIconQuestion = 0x00000020;
+inline constexpr UINT kMessageIconExclamation = 0x00000030;
+inline constexpr UINT kMessageDefaultSecond = 0x00000100;
+inline constexpr int kAnswerOk = 1;
+inline constexpr int kAnswerYes = 6;
+inline constexpr int kAnswerNo = 7;
 
 // The dialog's controls.
 enum ControlId : int {
@@ -38,7 +38,7 @@ struct FileFilter {
 
 class DialogHost {
 public:
-    // The pressed button (AnswerYes, AnswerNo, AnswerOk).
+    // The pressed button (kAnswerYes, kAnswerNo, kAnswerOk).
     virtual int ShowMessage(const std::u16string& text, const std::u16string& caption, UINT type) = 0;
     // Empty when cancelled.
     virtual std::u16string ChooseFolder(const std::u16string& title) = 0;

@@ -34,7 +34,7 @@ QString HelpDialog::ManualPath()
 {
     // The program's own path with symbolic links resolved, as the long form of its name.
     const QString folder = QDir(QCoreApplication::applicationDirPath()).canonicalPath();
-    return folder + QLatin1Char('/') + QLatin1String(ManualName);
+    return folder + QLatin1Char('/') + QLatin1String(kManualName);
 }
 
 void HelpDialog::LaunchManual()

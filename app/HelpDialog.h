@@ -7,7 +7,7 @@
 
 class HelpDialog : public QDialog {
 public:
-    static constexpr const char* ManualName = "02 - Reelsmith - User Manual.pdf";
+    static constexpr const char* kManualName = "02 - Reelsmith - User Manual.pdf";
 
     explicit HelpDialog(QWidget* parent = nullptr);
 

@@ -13,10 +13,10 @@
 
 namespace {
 
-constexpr int MaxPath = 260;
+constexpr int kMaxPath = 260;
 // Skipped pictures named in the message after a run; the rest are counted.
-constexpr std::size_t MaxListedSkips = 15;
-const std::u16string ProductCaption = u"Reelsmith";
+constexpr std::size_t kMaxListedSkips = 15;
+const std::u16string kProductCaption = u"Reelsmith";
 constexpr std::array ProgressControls{static_cast<int>(ProgressControl)};
 
 std::u16string ToWide(const std::string& text)
@@ -92,15 +92,15 @@ void MainDialog::ProbeAudioHardware()
 void MainDialog::OnExit()
 {
     const int answer = host.ShowMessage(UiText("MainDialog", "本当にReelsmithを終了させますか？"), UiText("MainDialog", "終了確認"),
-                                        MessageYesNo | MessageIconQuestion | MessageDefaultSecond);
-    if (answer != AnswerYes) return;
+                                        kMessageYesNo | kMessageIconQuestion | kMessageDefaultSecond);
+    if (answer != kAnswerYes) return;
     engine.reset();
     host.EndDialog();
 }
 
 void MainDialog::ShowInfo(const std::u16string& text)
 {
-    host.ShowMessage(text, ProductCaption, MessageOk);
+    host.ShowMessage(text, kProductCaption, kMessageOk);
 }
 
 void MainDialog::OnStart()
@@ -129,7 +129,7 @@ void MainDialog::OnAudio()
     if (file.empty() || !engine) return;
     engine->Stop();
     engine->SetAudioFile(file);
-    host.ShowMessage(u"Add Audio File", host.ApplicationTitle(), MessageOk | MessageIconExclamation);
+    host.ShowMessage(u"Add Audio File", host.ApplicationTitle(), kMessageOk | kMessageIconExclamation);
     RefreshAfterSelection();
 }
 
@@ -152,7 +152,7 @@ void MainDialog::RefreshAfterSelection()
 {
     const int count = engine->PictureCount();
     if (count == 0) return;
-    host.StopTimer(ProgressTimer);
+    host.StopTimer(kProgressTimer);
     host.SetProgressRange(0, count);
     host.SetProgressPos(0);
     engine->SetCurrentPicture(0);
@@ -171,7 +171,7 @@ void MainDialog::OnAnimate()
     skippedPictures.clear();
     engine->MakeMovie(file, host.PreviewHandle());
     SetProgressView(ProgressView::ShownDisabled);
-    host.StartTimer(ProgressTimer, ProgressPeriodMs);
+    host.StartTimer(kProgressTimer, kProgressPeriodMs);
     mode = DialogMode::Making;
 }
 
@@ -193,7 +193,7 @@ void MainDialog::OnPlay()
     case 0:
         skippedPictures.clear();
         if (engine->Play(host.PreviewHandle()) >= 0) {
-            host.StartTimer(ProgressTimer, ProgressPeriodMs);
+            host.StartTimer(kProgressTimer, kProgressPeriodMs);
             mode = DialogMode::Playing;
             ShowPlayingLook(true);
         }
@@ -246,10 +246,10 @@ void MainDialog::ShowSkippedPictures()
 {
     if (skippedPictures.empty()) return;
     std::u16string text = UiText("MainDialog", "次のJPGファイルは読み込めなかったため、飛ばしました:");
-    const std::size_t listed = std::min(skippedPictures.size(), MaxListedSkips);
+    const std::size_t listed = std::min(skippedPictures.size(), kMaxListedSkips);
     for (std::size_t i = 0; i < listed; ++i) {
-        WCHAR path[MaxPath] = {};
-        engine->PictureFileName(skippedPictures[i], path, MaxPath);
+        WCHAR path[kMaxPath] = {};
+        engine->PictureFileName(skippedPictures[i], path, kMaxPath);
         const std::u16string_view name(path);
         text += u"\n" + std::u16string(name.substr(name.find_last_of(u'/') + 1));
     }
@@ -257,13 +257,13 @@ void MainDialog::ShowSkippedPictures()
         text += u"\n" + ToWide("(+" + std::to_string(skippedPictures.size() - listed) + ")");
     }
     skippedPictures.clear();
-    host.ShowMessage(text, ProductCaption, MessageOk | MessageIconExclamation);
+    host.ShowMessage(text, kProductCaption, kMessageOk | kMessageIconExclamation);
 }
 
 // The bar shows where the work ended, not the last poll before it.
 void MainDialog::ShowRunEnded()
 {
-    host.StopTimer(ProgressTimer);
+    host.StopTimer(kProgressTimer);
     host.SetProgressLabel(u"");
     host.SetProgressPos(engine->CurrentPicture());
 }

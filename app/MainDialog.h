@@ -22,8 +22,8 @@ class MainDialog {
 public:
     using EngineFactory = std::function<std::unique_ptr<WorkflowEngine>()>;
 
-    static constexpr int ProgressTimer = 1;
-    static constexpr int ProgressPeriodMs = 100;
+    static constexpr int kProgressTimer = 1;
+    static constexpr int kProgressPeriodMs = 100;
 
     MainDialog(DialogHost& host, EngineFactory createEngine);
 

@@ -42,7 +42,7 @@ public:
         if (message == WM_GRAPHNOTIFY_MESSAGE) window.dialog.OnGraphNotify();
     }
     void OnVideoFrame(const StoredFrame&) override {}
-    RECT WindowRect() override { return {0, 0, Width, Height}; }
+    RECT WindowRect() override { return {0, 0, kWidth, kHeight}; }
 
 private:
     MainWindow& window;
@@ -73,7 +73,7 @@ MainWindow::MainWindow(MainDialog::EngineFactory createEngine)
 {
     setWindowTitle(QStringLiteral("Reelsmith"));
     setWindowIcon(Artwork::Icon(128));
-    setFixedSize(Width, Height);
+    setFixedSize(kWidth, kHeight);
     QFont font(QStringLiteral("Arial"));
     font.setPointSize(8);
     setFont(font);
@@ -92,7 +92,7 @@ MainWindow::MainWindow(MainDialog::EngineFactory createEngine)
     AddButton(ExitControl, FromDialogUnits(54, 271, 69, 45), &MainDialog::OnExit);
     AddButton(HelpControl, FromDialogUnits(488, 64, 30, 25), &MainDialog::OnHelp);
 
-    progressTimer.setInterval(MainDialog::ProgressPeriodMs);
+    progressTimer.setInterval(MainDialog::kProgressPeriodMs);
     connect(&progressTimer, &QTimer::timeout, this, [this] { dialog.OnTimer(); });
 
     mainClient = std::make_unique<MainClient>(*this);
@@ -117,8 +117,8 @@ void MainWindow::Start()
 
 QRect MainWindow::FromDialogUnits(int x, int y, int width, int height)
 {
-    const auto across = [](int units) { return units * Width / 532; };
-    const auto down = [](int units) { return units * Height / 342; };
+    const auto across = [](int units) { return units * kWidth / 532; };
+    const auto down = [](int units) { return units * kHeight / 342; };
     return QRect(across(x), down(y), across(width), down(height));
 }
 
@@ -147,7 +147,7 @@ QWidget* MainWindow::Control(int id) const
 void MainWindow::CentreOnScreen()
 {
     if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - QPoint(Width / 2, Height / 2));
+        move(screen->availableGeometry().center() - QPoint(kWidth / 2, kHeight / 2));
 }
 
 void MainWindow::ScheduleDispatch()
@@ -160,17 +160,17 @@ int MainWindow::ShowMessage(const std::u16string& text, const std::u16string& ca
     QMessageBox box(this);
     box.setText(ToQt(text));
     box.setWindowTitle(ToQt(caption));
-    if ((type & 0xF0) == MessageIconQuestion) box.setIcon(QMessageBox::Question);
-    if ((type & 0xF0) == MessageIconExclamation) box.setIcon(QMessageBox::Warning);
+    if ((type & 0xF0) == kMessageIconQuestion) box.setIcon(QMessageBox::Question);
+    if ((type & 0xF0) == kMessageIconExclamation) box.setIcon(QMessageBox::Warning);
     if ((type & 0xF0) == 0x10) box.setIcon(QMessageBox::Critical);
-    if ((type & 0x0F) == MessageYesNo) {
+    if ((type & 0x0F) == kMessageYesNo) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-        box.setDefaultButton((type & MessageDefaultSecond) ? QMessageBox::No : QMessageBox::Yes);
-        return box.exec() == QMessageBox::Yes ? AnswerYes : AnswerNo;
+        box.setDefaultButton((type & kMessageDefaultSecond) ? QMessageBox::No : QMessageBox::Yes);
+        return box.exec() == QMessageBox::Yes ? kAnswerYes : kAnswerNo;
     }
     box.setStandardButtons(QMessageBox::Ok);
     box.exec();
-    return AnswerOk;
+    return kAnswerOk;
 }
 
 std::u16string MainWindow::ChooseFolder(const std::u16string& title)

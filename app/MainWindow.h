@@ -19,8 +19,8 @@
 
 class MainWindow : public QWidget, public DialogHost {
 public:
-    static constexpr int Width = 800;
-    static constexpr int Height = 600;
+    static constexpr int kWidth = 800;
+    static constexpr int kHeight = 600;
 
     explicit MainWindow(MainDialog::EngineFactory createEngine);
     ~MainWindow() override;

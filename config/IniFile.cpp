@@ -19,21 +19,21 @@ ReadOutcome ReadWholeFile(const std::string& path, std::string& text)
     if (!in) {
         return ReadOutcome::unreadable;
     }
-    text.resize(IniFile::maxFileBytes + 1);
+    text.resize(IniFile::kMaxFileBytes + 1);
     in.read(text.data(), static_cast<std::streamsize>(text.size()));
     if (in.bad()) {
         return ReadOutcome::unreadable;
     }
     text.resize(static_cast<std::size_t>(in.gcount()));
-    return text.size() > IniFile::maxFileBytes ? ReadOutcome::tooLarge : ReadOutcome::ok;
+    return text.size() > IniFile::kMaxFileBytes ? ReadOutcome::tooLarge : ReadOutcome::ok;
 }
 
 // Editors that save UTF-8 often put an invisible byte-order mark in front of
 // the first line; it is not part of the first name.
 std::size_t SkipByteOrderMark(std::string_view text)
 {
-    constexpr std::string_view byteOrderMark = "\xEF\xBB\xBF";
-    return text.substr(0, byteOrderMark.size()) == byteOrderMark ? byteOrderMark.size() : 0;
+    constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+    return text.substr(0, kByteOrderMark.size()) == kByteOrderMark ? kByteOrderMark.size() : 0;
 }
 
 // Splits like a text-mode stream: a CR directly before the LF belongs to the
@@ -107,7 +107,7 @@ bool IniFile::Load()
     case ReadOutcome::unreadable:
         return false;
     case ReadOutcome::tooLarge:
-        std::printf("Failing on size: more than %zu bytes\n", maxFileBytes);
+        std::printf("Failing on size: more than %zu bytes\n", kMaxFileBytes);
         return false;
     case ReadOutcome::ok:
         break;

@@ -20,7 +20,7 @@ public:
     // A file larger than this is refused as a whole: a settings file is a few
     // hundred bytes, and the cap keeps a device or a runaway file from filling
     // memory or making the linear lookups crawl.
-    static constexpr std::size_t maxFileBytes = 64 * 1024;
+    static constexpr std::size_t kMaxFileBytes = 64 * 1024;
 
     explicit IniFile(std::string path);
     virtual ~IniFile();

@@ -6,7 +6,7 @@
 namespace {
 
 // A sound file the media detector finds no sound in answers this (it is not audio).
-constexpr HRESULT NotAudio = static_cast<HRESULT>(0xFFFFFFFFu);
+constexpr HRESULT kNotAudio = static_cast<HRESULT>(0xFFFFFFFFu);
 
 struct Entry {
     HRESULT code;
@@ -16,7 +16,7 @@ struct Entry {
 
 using enum ErrorWords::Subject;
 
-constexpr Entry Entries[] = {
+constexpr Entry kEntries[] = {
     {HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED), UI_TEXT_NOOP("ErrorWords", "アクセスが拒否されました"), Movie},
     {HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND), UI_TEXT_NOOP("ErrorWords", "フォルダーが存在しません"), Movie},
     {HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), UI_TEXT_NOOP("ErrorWords", "ファイルが存在しません"), Sound},
@@ -25,7 +25,7 @@ constexpr Entry Entries[] = {
     {HRESULT_FROM_WIN32(ERROR_WRITE_FAULT), UI_TEXT_NOOP("ErrorWords", "動画ファイルに書き込めません"), Movie},
     {HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE), UI_TEXT_NOOP("ErrorWords", "ファイル名が長すぎます"), Movie},
     {HRESULT_FROM_WIN32(ERROR_NO_DATA), UI_TEXT_NOOP("ErrorWords", "読み込めるJPGファイルがありません"), Folder},
-    {NotAudio, UI_TEXT_NOOP("ErrorWords", "サウンドファイルを読み込めません"), Sound},
+    {kNotAudio, UI_TEXT_NOOP("ErrorWords", "サウンドファイルを読み込めません"), Sound},
     {VFW_E_INVALID_FILE_FORMAT, UI_TEXT_NOOP("ErrorWords", "サウンドファイルの形式を認識できません"), Sound},
     {REGDB_E_CLASSNOTREG,
      UI_TEXT_NOOP("ErrorWords", "写真ソース (libXTPPic.so) が登録されていません。regsvr で登録してください"), None},
@@ -37,7 +37,7 @@ constexpr Entry Entries[] = {
 
 const Entry* Find(HRESULT hr)
 {
-    for (const Entry& entry : Entries) {
+    for (const Entry& entry : kEntries) {
         if (entry.code == hr) return &entry;
     }
     return nullptr;

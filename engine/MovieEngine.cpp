@@ -16,8 +16,8 @@
 namespace {
 
 // Path buffers of the settings reader hold this many bytes with the terminator.
-constexpr std::size_t MaxSettingsPath = 260;
-constexpr LONG InfiniteWait = -1;
+constexpr std::size_t kMaxSettingsPath = 260;
+constexpr LONG kInfiniteWait = -1;
 
 // The keys of config.ini in the order they are read, with the values a movie can be
 // made with.
@@ -28,15 +28,15 @@ struct SettingKey {
     std::int32_t lowest;
     std::int32_t highest;
 };
-constexpr SettingKey SettingKeys[] = {
-    {"Screen", "width", &MovieSettings::width, MovieSettings::MinSide, MovieSettings::MaxSide},
-    {"Screen", "height", &MovieSettings::height, MovieSettings::MinSide, MovieSettings::MaxSide},
-    {"Screen", "FrameSpeed", &MovieSettings::frameSpeed, 1, MovieSettings::MaxFrameSpeed},
-    {"Screen", "Quality", &MovieSettings::quality, MovieSettings::MinQuality, MovieSettings::MaxQuality},
+constexpr SettingKey kSettingKeys[] = {
+    {"Screen", "width", &MovieSettings::width, MovieSettings::kMinSide, MovieSettings::kMaxSide},
+    {"Screen", "height", &MovieSettings::height, MovieSettings::kMinSide, MovieSettings::kMaxSide},
+    {"Screen", "FrameSpeed", &MovieSettings::frameSpeed, 1, MovieSettings::kMaxFrameSpeed},
+    {"Screen", "Quality", &MovieSettings::quality, MovieSettings::kMinQuality, MovieSettings::kMaxQuality},
     {"System", "WorkThreadPriority", &MovieSettings::workThreadPriority, INT32_MIN, INT32_MAX},
 };
 // Beyond the five: a file without it makes the movies it always made.
-constexpr SettingKey FrameRateKey{"Output", "FrameRate", &MovieSettings::frameRate, 0, MovieSettings::MaxFrameRate};
+constexpr SettingKey kFrameRateKey{"Output", "FrameRate", &MovieSettings::frameRate, 0, MovieSettings::kMaxFrameRate};
 
 std::string RefusalText(const SettingKey& key, std::int32_t value, std::int32_t used)
 {
@@ -99,14 +99,14 @@ bool MovieEngine::Construct()
         ReportError(hr);
         return false;
     }
-    videoOnlyProfile = LoadProfile(VideoOnlyProfileId);
+    videoOnlyProfile = LoadProfile(kVideoOnlyProfileId);
     if (!videoOnlyProfile) return false;
     hr = ApplyProfileSettings(videoOnlyProfile.Get());
     if (FAILED(hr)) {
         ReportError(hr);
         return false;
     }
-    audioVideoProfile = LoadProfile(AudioVideoProfileId);
+    audioVideoProfile = LoadProfile(kAudioVideoProfileId);
     if (!audioVideoProfile) return false;
     hr = ApplyProfileSettings(audioVideoProfile.Get());
     if (FAILED(hr)) ReportError(hr);
@@ -147,14 +147,14 @@ bool MovieEngine::LoadSettings(const std::u16string& path)
 {
     refusedSettings.clear();
     const std::string narrowPath = Utf8FromWide(path);
-    if (narrowPath.size() >= MaxSettingsPath) return false;
+    if (narrowPath.size() >= kMaxSettingsPath) return false;
     IniFile file(narrowPath);
     if (!file.Load()) return false;
     MovieSettings loaded;
     // The [Picture] keys are optional each, so they count whether the others are complete or not.
     ReadPictureKeys(file, loaded.picture);
     const std::size_t pictureRefusals = refusedSettings.size();
-    for (const SettingKey& key : SettingKeys) {
+    for (const SettingKey& key : kSettingKeys) {
         const std::int32_t value = file.GetInt(key.section, key.name, -1);
         if (value == -1) {
             refusedSettings.resize(pictureRefusals);
@@ -169,9 +169,9 @@ bool MovieEngine::LoadSettings(const std::u16string& path)
             loaded.*key.field = value;
         }
     }
-    const std::int32_t frameRate = file.GetInt(FrameRateKey.section, FrameRateKey.name, 0);
-    if (frameRate < FrameRateKey.lowest || frameRate > FrameRateKey.highest) {
-        refusedSettings.push_back(RefusalText(FrameRateKey, frameRate, loaded.frameRate));
+    const std::int32_t frameRate = file.GetInt(kFrameRateKey.section, kFrameRateKey.name, 0);
+    if (frameRate < kFrameRateKey.lowest || frameRate > kFrameRateKey.highest) {
+        refusedSettings.push_back(RefusalText(kFrameRateKey, frameRate, loaded.frameRate));
     } else {
         loaded.frameRate = frameRate;
     }
@@ -180,11 +180,11 @@ bool MovieEngine::LoadSettings(const std::u16string& path)
 
 void MovieEngine::ReadPictureKeys(const IniFile& file, PictureOptions& options)
 {
-    for (const char* name : PictureKeys::Names) {
-        const int section = file.FindSection(PictureKeys::Section);
+    for (const char* name : PictureKeys::kNames) {
+        const int section = file.FindSection(PictureKeys::kSection);
         if (section < 0 || file.FindKey(section, name) < 0) continue;
         std::string refusal;
-        if (!PictureKeys::Set(name, file.GetValue(PictureKeys::Section, name, ""), options, refusal))
+        if (!PictureKeys::Set(name, file.GetValue(PictureKeys::kSection, name, ""), options, refusal))
             refusedSettings.push_back(refusal);
     }
 }
@@ -323,7 +323,7 @@ int MovieEngine::GraphState()
     if (!ready) return -1;
     ComPtr<IMediaControl> control;
     OAFilterState state = 0;
-    if (FAILED(graph.As(IID_IMediaControl, control)) || FAILED(control->GetState(InfiniteWait, &state))) return -1;
+    if (FAILED(graph.As(IID_IMediaControl, control)) || FAILED(control->GetState(kInfiniteWait, &state))) return -1;
     return state;
 }
 

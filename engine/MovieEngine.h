@@ -27,8 +27,8 @@ inline constexpr UINT WM_GRAPHNOTIFY = 0x8000 + 100;
 class MovieEngine {
 public:
     // Resource numbers of the two profiles (type "PROFILE").
-    static constexpr int VideoOnlyProfileId = 148;
-    static constexpr int AudioVideoProfileId = 149;
+    static constexpr int kVideoOnlyProfileId = 148;
+    static constexpr int kAudioVideoProfileId = 149;
 
     MovieEngine();
     MovieEngine(const MovieEngine&) = delete;

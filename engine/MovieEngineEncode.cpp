@@ -12,8 +12,8 @@ namespace {
 
 // A sound shorter than the movie is laid again and again; a sound of a few
 // samples under a long movie would make millions of clips, so the repeats stop here.
-constexpr LONG MaxAudioClips = 10'000;
-constexpr LONG UnusualWindowState = 0x01000000;
+constexpr LONG kMaxAudioClips = 10'000;
+constexpr LONG kUnusualWindowState = 0x01000000;
 
 } // namespace
 
@@ -129,7 +129,7 @@ HRESULT MovieEngine::SetupVideoWindow(IGraphBuilder* graphBuilder, HWND window)
     if (FAILED(hr)) return hr;
     videoWindow->put_Owner(reinterpret_cast<OAHWND>(window));
     hr = videoWindow->put_WindowStyle(WS_CHILD);
-    if (SUCCEEDED(hr)) hr = videoWindow->put_WindowState(UnusualWindowState);
+    if (SUCCEEDED(hr)) hr = videoWindow->put_WindowState(kUnusualWindowState);
     if (FAILED(hr)) return hr;
     ComPtr<IBasicVideo> basicVideo;
     hr = graphBuilder->QueryInterface(IID_IBasicVideo, basicVideo.ReceiveVoid());
@@ -214,7 +214,7 @@ HRESULT MovieEngine::AddAudioClips(IAMTimeline* timeline, const std::u16string& 
     HRESULT hr = track->QueryInterface(IID_IAMTimelineTrack, trackFace.ReceiveVoid());
     if (FAILED(hr)) return hr;
     REFERENCE_TIME remaining = movieDuration;
-    for (LONG i = 0; remaining > 0 && i < MaxAudioClips; ++i) {
+    for (LONG i = 0; remaining > 0 && i < kMaxAudioClips; ++i) {
         const REFERENCE_TIME length = std::min(remaining, audioLength);
         const REFERENCE_TIME start = i * audioLength;
         ComPtr<IAMTimelineObj> clip;

@@ -9,11 +9,11 @@
 // (kPictureSourceWidth and the rest) before any movie is made.
 struct MovieSettings {
     // The values a movie can be made with; config.ini's others keep the defaults below.
-    static constexpr std::int32_t MinSide = kPictureSourceMinSide;
-    static constexpr std::int32_t MaxSide = kMaxVideoSide;
-    static constexpr std::int32_t MaxFrameSpeed = 3'600'000;
-    static constexpr std::int32_t MinQuality = 8'000;
-    static constexpr std::int32_t MaxQuality = 50'000'000;
+    static constexpr std::int32_t kMinSide = kPictureSourceMinSide;
+    static constexpr std::int32_t kMaxSide = kMaxVideoSide;
+    static constexpr std::int32_t kMaxFrameSpeed = 3'600'000;
+    static constexpr std::int32_t kMinQuality = 8'000;
+    static constexpr std::int32_t kMaxQuality = 50'000'000;
 
     std::int32_t width = 640;
     std::int32_t height = 480;
@@ -22,7 +22,7 @@ struct MovieSettings {
     std::int32_t quality = 185000;   // video bit rate, bits per second
     // MP4 and WebM only ([Output] FrameRate, optional): frames per second, 0 for one frame per picture.
     std::int32_t frameRate = 0;
-    static constexpr std::int32_t MaxFrameRate = 120;
+    static constexpr std::int32_t kMaxFrameRate = 120;
     // [Picture], each key optional: how pictures become frames.
     PictureOptions picture;
 };

@@ -11,7 +11,7 @@ struct Key {
     LONG PictureOptions::*field;
     const char* words[3]; // by value; null past the last
 };
-constexpr Key Keys[] = {
+constexpr Key kKeys[] = {
     {"Orientation", &PictureOptions::orientation, {"ignore", "exif", nullptr}},
     {"Fit", &PictureOptions::fit, {"stretch", "letterbox", "crop"}},
     {"Scaling", &PictureOptions::scaling, {"nearest", "smooth", nullptr}},
@@ -42,7 +42,7 @@ std::string WordList(const Key& key)
 bool PictureKeys::Set(const std::string& key, const std::string& text, PictureOptions& options, std::string& refusal)
 {
     const std::string word = text.substr(0, text.find_first_of(" \t;#"));
-    for (const Key& known : Keys) {
+    for (const Key& known : kKeys) {
         if (!SameLetters(key, known.name)) continue;
         for (LONG value = 0; value < static_cast<LONG>(std::size(known.words)); ++value) {
             const char* candidate = known.words[value];

@@ -8,8 +8,8 @@
 
 class PictureKeys {
 public:
-    static constexpr const char* Section = "Picture";
-    static constexpr const char* Names[] = {"Orientation", "Fit", "Scaling"};
+    static constexpr const char* kSection = "Picture";
+    static constexpr const char* kNames[] = {"Orientation", "Fit", "Scaling"};
 
     // Sets the option `key` names from the word `text` starts with (both compared without
     // letter case). The word ends at a space, tab, ';' or '#', as a number ends at its

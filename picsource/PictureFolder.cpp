@@ -49,10 +49,10 @@ std::u16string PictureFolder::WithSeparator(std::u16string_view folder)
 
 bool PictureFolder::IsPictureName(std::u16string_view name)
 {
-    constexpr std::u16string_view extension = u".JPG";
-    if (name.size() < extension.size()) return false;
-    const auto tail = name.substr(name.size() - extension.size());
-    return std::equal(tail.begin(), tail.end(), extension.begin(),
+    constexpr std::u16string_view kExtension = u".JPG";
+    if (name.size() < kExtension.size()) return false;
+    const auto tail = name.substr(name.size() - kExtension.size());
+    return std::equal(tail.begin(), tail.end(), kExtension.begin(),
                       [](char16_t a, char16_t b) { return UpperUnit(a) == b; });
 }
 

@@ -12,7 +12,6 @@
 
 namespace {
 
-constexpr LONGLONG kUnitsPerMillisecond = 10000;
 constexpr std::size_t kPatternChars = 5; // "*.jpg"
 
 LONG ClampPriority(LONG priority)

@@ -19,7 +19,7 @@
 
 namespace {
 
-constexpr int Rounds = 5;
+constexpr int kRounds = 5;
 
 struct RunResult {
     bool succeeded = false;
@@ -101,14 +101,14 @@ struct Comparison {
     long oursPeak = 0;
 };
 
-// Both programs in turn, Rounds times; the median times.
+// Both programs in turn, kRounds times; the median times.
 Comparison Compare(const std::vector<std::string>& ours, const std::vector<std::string>& theirs,
                    const std::filesystem::path& folder)
 {
     Comparison result;
     std::vector<double> oursTimes;
     std::vector<double> theirsTimes;
-    for (int round = 0; round < Rounds; ++round) {
+    for (int round = 0; round < kRounds; ++round) {
         const RunResult own = Run(ours, folder);
         const RunResult baseline = Run(theirs, folder);
         if (!own.succeeded || !baseline.succeeded) {

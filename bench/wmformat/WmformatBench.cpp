@@ -23,23 +23,23 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr LONG Width = 640;
-constexpr LONG Height = 480;
-constexpr DWORD Bitrate = 185000;
-constexpr REFERENCE_TIME FrameTime = 5'000'000; // 500 ms a picture
-constexpr REFERENCE_TIME KeyFrameSpacing = 80'000'000;
+constexpr LONG kWidth = 640;
+constexpr LONG kHeight = 480;
+constexpr DWORD kBitrate = 185000;
+constexpr REFERENCE_TIME kFrameTime = 5'000'000; // 500 ms a picture
+constexpr REFERENCE_TIME kKeyFrameSpacing = 80'000'000;
 
 // Frames that change every time, with texture, so the encoder has work to do.
 std::vector<std::vector<BYTE>> MakeFrames(int count)
 {
-    const std::size_t stride = MovieFileWriter::FrameBytes(Width, 1);
+    const std::size_t stride = MovieFileWriter::FrameBytes(kWidth, 1);
     std::vector<std::vector<BYTE>> frames(static_cast<std::size_t>(count));
     uint32_t noise = 12345;
     for (int f = 0; f < count; ++f) {
         std::vector<BYTE>& frame = frames[static_cast<std::size_t>(f)];
-        frame.resize(stride * Height);
-        for (LONG y = 0; y < Height; ++y) {
-            for (LONG x = 0; x < Width; ++x) {
+        frame.resize(stride * kHeight);
+        for (LONG y = 0; y < kHeight; ++y) {
+            for (LONG x = 0; x < kWidth; ++x) {
                 noise = noise * 1664525u + 1013904223u;
                 BYTE* pixel = &frame[static_cast<std::size_t>(y) * stride + static_cast<std::size_t>(x) * 3];
                 pixel[0] = static_cast<BYTE>((x + f * 7) ^ y);
@@ -56,16 +56,16 @@ ProfileStream VideoStream()
     ProfileStream stream;
     stream.majorType = MEDIATYPE_Video;
     stream.number = 1;
-    stream.bitrate = Bitrate;
+    stream.bitrate = kBitrate;
     stream.subtype = WMMEDIASUBTYPE_WMV1;
     stream.formatType = FORMAT_VideoInfo;
-    stream.maxKeyFrameSpacing = KeyFrameSpacing;
+    stream.maxKeyFrameSpacing = kKeyFrameSpacing;
     VIDEOINFOHEADER video{};
-    video.dwBitRate = Bitrate;
-    video.AvgTimePerFrame = FrameTime;
+    video.dwBitRate = kBitrate;
+    video.AvgTimePerFrame = kFrameTime;
     video.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    video.bmiHeader.biWidth = Width;
-    video.bmiHeader.biHeight = Height;
+    video.bmiHeader.biWidth = kWidth;
+    video.bmiHeader.biHeight = kHeight;
     video.bmiHeader.biBitCount = 24;
     video.bmiHeader.biCompression = 0x31564D57;
     const auto* bytes = reinterpret_cast<const BYTE*>(&video);
@@ -79,14 +79,14 @@ double EncodeOurs(const std::vector<std::vector<BYTE>>& frames, const std::strin
 {
     MovieFileWriter writer;
     MovieInputFormat input;
-    input.width = Width;
-    input.height = Height;
-    input.frameTime = FrameTime;
+    input.width = kWidth;
+    input.height = kHeight;
+    input.frameTime = kFrameTime;
     const auto started = Clock::now();
     HRESULT hr = writer.Open(path, {VideoStream()}, {input});
     for (std::size_t i = 0; SUCCEEDED(hr) && i < frames.size(); ++i) {
-        const auto start = static_cast<REFERENCE_TIME>(i) * FrameTime;
-        hr = writer.WriteVideo(0, frames[i].data(), frames[i].size(), start, start + FrameTime);
+        const auto start = static_cast<REFERENCE_TIME>(i) * kFrameTime;
+        hr = writer.WriteVideo(0, frames[i].data(), frames[i].size(), start, start + kFrameTime);
     }
     if (SUCCEEDED(hr)) hr = writer.Finish();
     if (FAILED(hr)) {
@@ -99,21 +99,21 @@ double EncodeOurs(const std::vector<std::vector<BYTE>>& frames, const std::strin
 // ffmpeg reads top-down rows: the same frames turned over, so both encode the same pictures.
 void WriteRaw(const std::vector<std::vector<BYTE>>& frames, const std::string& path)
 {
-    const std::size_t stride = MovieFileWriter::FrameBytes(Width, 1);
+    const std::size_t stride = MovieFileWriter::FrameBytes(kWidth, 1);
     std::ofstream out(path, std::ios::binary);
     for (const std::vector<BYTE>& frame : frames) {
-        for (LONG y = Height - 1; y >= 0; --y) {
-            out.write(reinterpret_cast<const char*>(&frame[static_cast<std::size_t>(y) * stride]), Width * 3);
+        for (LONG y = kHeight - 1; y >= 0; --y) {
+            out.write(reinterpret_cast<const char*>(&frame[static_cast<std::size_t>(y) * stride]), kWidth * 3);
         }
     }
 }
 
 double EncodeFfmpeg(const std::string& raw, const std::string& path)
 {
-    const long gop = static_cast<long>(KeyFrameSpacing / FrameTime);
-    const std::string command = "ffmpeg -v error -y -f rawvideo -pix_fmt bgr24 -s " + std::to_string(Width) + "x" +
-                                std::to_string(Height) + " -r 2 -i " + raw + " -c:v wmv1 -b:v " +
-                                std::to_string(Bitrate) + " -g " + std::to_string(gop) + " -f asf " + path;
+    const long gop = static_cast<long>(kKeyFrameSpacing / kFrameTime);
+    const std::string command = "ffmpeg -v error -y -f rawvideo -pix_fmt bgr24 -s " + std::to_string(kWidth) + "x" +
+                                std::to_string(kHeight) + " -r 2 -i " + raw + " -c:v wmv1 -b:v " +
+                                std::to_string(kBitrate) + " -g " + std::to_string(gop) + " -f asf " + path;
     const auto started = Clock::now();
     if (std::system(command.c_str()) != 0) {
         std::fprintf(stderr, "wmformat-bench: ffmpeg failed: %s\n", command.c_str());
@@ -124,7 +124,7 @@ double EncodeFfmpeg(const std::string& raw, const std::string& path)
 
 double KilobitsPerSecond(const std::string& path, int frames)
 {
-    const double seconds = frames * (FrameTime / 1e7);
+    const double seconds = frames * (kFrameTime / 1e7);
     return static_cast<double>(std::filesystem::file_size(path)) * 8 / seconds / 1000;
 }
 
@@ -140,7 +140,7 @@ int main(int argc, char** argv)
     const std::string theirs = folder + "/ffmpeg.wmv";
     const std::string raw = folder + "/frames.bgr";
 
-    std::printf("making %d frames of %ldx%ld\n", count, static_cast<long>(Width), static_cast<long>(Height));
+    std::printf("making %d frames of %ldx%ld\n", count, static_cast<long>(kWidth), static_cast<long>(kHeight));
     const std::vector<std::vector<BYTE>> frames = MakeFrames(count);
     WriteRaw(frames, raw);
 
@@ -153,7 +153,7 @@ int main(int argc, char** argv)
     const double fps = count / best;
     const double fpsFfmpeg = count / bestFfmpeg;
     std::printf("frames %d, best of %d rounds, 640x480, %u bit/s, 2 frames/s, key frame every 16\n", count, rounds,
-                static_cast<unsigned>(Bitrate));
+                static_cast<unsigned>(kBitrate));
     std::printf("ours    %8.1f frames/s  %7.1f kbit/s in the file\n", fps, KilobitsPerSecond(ours, count));
     std::printf("ffmpeg  %8.1f frames/s  %7.1f kbit/s in the file\n", fpsFfmpeg, KilobitsPerSecond(theirs, count));
     std::printf("ratio ours / ffmpeg: %.2f\n", fps / fpsFfmpeg);

@@ -7,9 +7,9 @@
 
 namespace {
 
-constexpr WORD MaxChannels = 8;
-constexpr DWORD MinRate = 1000;
-constexpr DWORD MaxRate = 192000;
+constexpr WORD kMaxChannels = 8;
+constexpr DWORD kMinRate = 1000;
+constexpr DWORD kMaxRate = 192000;
 
 } // namespace
 
@@ -25,8 +25,8 @@ bool AudioInputPin::PcmFormatOf(const AM_MEDIA_TYPE& type, WAVEFORMATEX* format)
     WAVEFORMATEX wave;
     std::memcpy(&wave, type.pbFormat, sizeof wave);
     if (wave.wFormatTag != WAVE_FORMAT_PCM || (wave.wBitsPerSample != 8 && wave.wBitsPerSample != 16)) return false;
-    if (wave.nChannels < 1 || wave.nChannels > MaxChannels) return false;
-    if (wave.nSamplesPerSec < MinRate || wave.nSamplesPerSec > MaxRate) return false;
+    if (wave.nChannels < 1 || wave.nChannels > kMaxChannels) return false;
+    if (wave.nSamplesPerSec < kMinRate || wave.nSamplesPerSec > kMaxRate) return false;
     if (wave.nBlockAlign != wave.nChannels * wave.wBitsPerSample / 8) return false;
     *format = wave;
     return true;

@@ -11,11 +11,10 @@
 
 namespace {
 
-constexpr REFERENCE_TIME Second = 10'000'000;
 // How far ahead of the device sound is queued.
-constexpr REFERENCE_TIME QueueAhead = Second / 3;
-constexpr auto WatchPeriod = std::chrono::milliseconds(5);
-constexpr Uint16 DeviceFrames = 1024;
+constexpr REFERENCE_TIME kQueueAhead = kUnitsPerSecond / 3;
+constexpr auto kWatchPeriod = std::chrono::milliseconds(5);
+constexpr Uint16 kDeviceFrames = 1024;
 
 // Holds SDL's audio subsystem; answers whether the default output device opens.
 bool StartAudioSubsystem()
@@ -28,7 +27,7 @@ bool StartAudioSubsystem()
     wanted.freq = 44100;
     wanted.format = AUDIO_S16SYS;
     wanted.channels = 2;
-    wanted.samples = DeviceFrames;
+    wanted.samples = kDeviceFrames;
     const SDL_AudioDeviceID probe = SDL_OpenAudioDevice(nullptr, 0, &wanted, nullptr, 0);
     if (probe == 0) {
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
@@ -89,14 +88,14 @@ HRESULT AudioRenderer::OpenDevice(const WAVEFORMATEX& wave)
     wanted.freq = static_cast<int>(wave.nSamplesPerSec);
     wanted.format = wave.wBitsPerSample == 8 ? AUDIO_U8 : AUDIO_S16LSB;
     wanted.channels = static_cast<Uint8>(wave.nChannels);
-    wanted.samples = DeviceFrames;
+    wanted.samples = kDeviceFrames;
     SDL_AudioSpec obtained{};
     const SDL_AudioDeviceID opened = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
     if (opened == 0) return VFW_E_NO_AUDIO_HARDWARE;
     std::lock_guard guard(streamLock);
     device = opened;
     format = wave;
-    deviceLatency = Second * obtained.samples / std::max(obtained.freq, 1);
+    deviceLatency = kUnitsPerSecond * obtained.samples / std::max(obtained.freq, 1);
     closing = false;
     ResetStream();
     watcher = std::thread(&AudioRenderer::WatchPlayback, this);
@@ -160,7 +159,7 @@ HRESULT AudioRenderer::OnStop()
 
 REFERENCE_TIME AudioRenderer::BytesToTime(std::uint64_t bytes) const
 {
-    return static_cast<REFERENCE_TIME>(bytes / format.nBlockAlign * Second / format.nSamplesPerSec);
+    return static_cast<REFERENCE_TIME>(bytes / format.nBlockAlign * kUnitsPerSecond / format.nSamplesPerSec);
 }
 
 HRESULT AudioRenderer::Render(IMediaSample* sample)
@@ -178,7 +177,7 @@ HRESULT AudioRenderer::Render(IMediaSample* sample)
         haveFirstSample = true;
         firstSampleStart = SUCCEEDED(sample->GetTime(&start, &stop)) ? start : 0;
     }
-    const std::uint32_t limit = static_cast<std::uint32_t>(format.nAvgBytesPerSec * QueueAhead / Second);
+    const std::uint32_t limit = static_cast<std::uint32_t>(format.nAvgBytesPerSec * kQueueAhead / kUnitsPerSecond);
     changed.wait(guard, [&] { return Halted() || closing || SDL_GetQueuedAudioSize(device) <= limit; });
     if (Halted() || closing) return S_FALSE;
     // Whole frames only, so a stray byte cannot shift every later channel.
@@ -219,7 +218,7 @@ void AudioRenderer::WatchPlayback()
 {
     std::unique_lock guard(streamLock);
     while (!closing) {
-        changed.wait_for(guard, WatchPeriod);
+        changed.wait_for(guard, kWatchPeriod);
         // Wakes a Receive waiting for room in the queue.
         changed.notify_all();
         if (!endOfStream || completed || streamState != State_Running) continue;

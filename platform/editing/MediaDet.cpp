@@ -18,7 +18,7 @@ extern "C" {
 namespace {
 
 // Below this a format was guessed from little more than the file name.
-constexpr int MinProbeScore = AVPROBE_SCORE_RETRY;
+constexpr int kMinProbeScore = AVPROBE_SCORE_RETRY;
 
 LONG RowBytes(LONG width) { return static_cast<LONG>(DibRowBytes(width, 24)); }
 
@@ -47,7 +47,7 @@ HRESULT MediaDet::put_Filename(BSTR name)
     if (!std::filesystem::is_regular_file(path, error)) return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
     auto opened = std::make_unique<File>();
     if (avformat_open_input(&opened->format, path.c_str(), nullptr, nullptr) < 0) return VFW_E_INVALID_FILE_FORMAT;
-    if (opened->format->probe_score < MinProbeScore || avformat_find_stream_info(opened->format, nullptr) < 0) {
+    if (opened->format->probe_score < kMinProbeScore || avformat_find_stream_info(opened->format, nullptr) < 0) {
         return VFW_E_INVALID_FILE_FORMAT;
     }
     for (unsigned i = 0; i < opened->format->nb_streams; ++i) {

@@ -12,11 +12,10 @@ namespace {
 
 constexpr CLSID CLSID_TimelineAudioSource{
     0x6A0E4C51, 0x93B2, 0x4F0D, {0xB1, 0x7A, 0x52, 0xC4, 0x0E, 0x9D, 0x21, 0x3B}};
-constexpr DWORD DefaultRate = 44100;
-constexpr WORD DefaultChannels = 2;
-constexpr DWORD MaxRate = 192000;
-constexpr WORD MaxChannels = 8;
-constexpr REFERENCE_TIME Second = 10'000'000;
+constexpr DWORD kDefaultRate = 44100;
+constexpr WORD kDefaultChannels = 2;
+constexpr DWORD kMaxRate = 192000;
+constexpr WORD kMaxChannels = 8;
 
 WAVEFORMATEX Pcm16(DWORD rate, WORD channels)
 {
@@ -38,24 +37,24 @@ const WAVEFORMATEX& FormatOf(const AM_MEDIA_TYPE& type)
 // Frames (one sample per channel) at a time, rounded down, without overflow.
 std::int64_t FrameAt(REFERENCE_TIME time, DWORD rate)
 {
-    return static_cast<std::int64_t>(static_cast<__int128>(time) * rate / Second);
+    return static_cast<std::int64_t>(static_cast<__int128>(time) * rate / kUnitsPerSecond);
 }
 
 REFERENCE_TIME TimeAt(std::int64_t frame, DWORD rate)
 {
-    return static_cast<REFERENCE_TIME>(static_cast<__int128>(frame) * Second / rate);
+    return static_cast<REFERENCE_TIME>(static_cast<__int128>(frame) * kUnitsPerSecond / rate);
 }
 
 } // namespace
 
 OwnedMediaType TimelineAudioSource::OutputTypeFor(const AM_MEDIA_TYPE& groupType)
 {
-    WAVEFORMATEX format = Pcm16(DefaultRate, DefaultChannels);
+    WAVEFORMATEX format = Pcm16(kDefaultRate, kDefaultChannels);
     if (groupType.formattype == FORMAT_WaveFormatEx && groupType.pbFormat &&
         groupType.cbFormat >= sizeof(WAVEFORMATEX)) {
         const WAVEFORMATEX& asked = FormatOf(groupType);
         if (asked.wFormatTag == 1 && asked.wBitsPerSample == 16 && asked.nChannels >= 1 &&
-            asked.nChannels <= MaxChannels && asked.nSamplesPerSec >= 1000 && asked.nSamplesPerSec <= MaxRate) {
+            asked.nChannels <= kMaxChannels && asked.nSamplesPerSec >= 1000 && asked.nSamplesPerSec <= kMaxRate) {
             format = Pcm16(asked.nSamplesPerSec, asked.nChannels);
         }
     }

@@ -10,10 +10,10 @@
 
 namespace {
 
-constexpr std::size_t LongestName = MAX_FILTER_NAME - 1;
+constexpr std::size_t kLongestName = MAX_FILTER_NAME - 1;
 // " 0001": what a duplicate name gets appended.
-constexpr std::size_t SuffixLength = 5;
-constexpr int MaxDuplicates = 9999;
+constexpr std::size_t kSuffixLength = 5;
+constexpr int kMaxDuplicates = 9999;
 
 // A connection attempt that failed on the media type: a converter would have been needed.
 bool NeedsConverter(HRESULT hr)
@@ -42,7 +42,7 @@ std::u16string Numbered(const std::u16string& base, int number)
     for (std::size_t digit = suffix.size() - 1; number > 0; --digit, number /= 10) {
         suffix[digit] = static_cast<char16_t>(u'0' + number % 10);
     }
-    return base.substr(0, LongestName - SuffixLength) + suffix;
+    return base.substr(0, kLongestName - kSuffixLength) + suffix;
 }
 
 } // namespace
@@ -121,7 +121,7 @@ std::vector<ComPtr<IBaseFilter>> FilterGraph::FilterList()
 HRESULT FilterGraph::UniqueName(LPCWSTR requested, std::u16string* name)
 {
     const std::u16string base = requested ? std::u16string(requested) : std::u16string(u"Filter");
-    if (base.size() > LongestName) return E_INVALIDARG;
+    if (base.size() > kLongestName) return E_INVALIDARG;
     const auto inUse = [&](const std::u16string& candidate) {
         return std::any_of(filters.begin(), filters.end(), [&](const Entry& e) { return e.name == candidate; });
     };
@@ -129,7 +129,7 @@ HRESULT FilterGraph::UniqueName(LPCWSTR requested, std::u16string* name)
         *name = base;
         return S_OK;
     }
-    for (int number = 1; number <= MaxDuplicates; ++number) {
+    for (int number = 1; number <= kMaxDuplicates; ++number) {
         *name = Numbered(base, number);
         if (!inUse(*name)) return VFW_S_DUPLICATE_NAME;
     }

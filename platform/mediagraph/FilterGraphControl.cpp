@@ -12,7 +12,7 @@ namespace {
 
 // Filters start running this far ahead of the clock, so that each has the
 // same start time in the future when it is told.
-constexpr REFERENCE_TIME RunLead = 10 * 10'000;
+constexpr REFERENCE_TIME kRunLead = 10 * 10'000;
 
 struct PinCounts {
     int connectedInputs = 0;
@@ -203,7 +203,7 @@ HRESULT FilterGraph::Run()
         const HRESULT hr = Pause();
         if (FAILED(hr)) return hr;
     }
-    runStart = clock ? ClockTime() + RunLead - pausedStreamTime : 0;
+    runStart = clock ? ClockTime() + kRunLead - pausedStreamTime : 0;
     const HRESULT hr = RunFilters(runStart);
     if (FAILED(hr)) {
         Stop();

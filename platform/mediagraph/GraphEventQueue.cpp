@@ -129,7 +129,7 @@ bool GraphEventQueue::Queue(const Event& event)
         (event.code == EC_COMPLETE || event.code == EC_ERRORABORT || event.code == EC_USERABORT)) {
         runEnd = event.code;
     }
-    if (events.size() >= MaxEvents) return false;
+    if (events.size() >= kMaxEvents) return false;
     events.push_back(event);
     if (signal) SetEvent(signal);
     arrived.notify_all();

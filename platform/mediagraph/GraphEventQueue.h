@@ -11,7 +11,7 @@
 //
 // For every event queued, the notify window (if any) gets its message posted
 // through the window service, with wParam 0 and the instance data as lParam.
-// The queue holds at most MaxEvents events; a filter that floods it loses the
+// The queue holds at most kMaxEvents events; a filter that floods it loses the
 // newest, never the application's memory.
 //
 // The queue has its own lock and never calls a filter, so filters may report
@@ -28,7 +28,7 @@
 
 class GraphEventQueue {
 public:
-    static constexpr std::size_t MaxEvents = 10000;
+    static constexpr std::size_t kMaxEvents = 10000;
 
     GraphEventQueue();
     ~GraphEventQueue();

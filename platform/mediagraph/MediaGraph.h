@@ -13,6 +13,9 @@
 #include <cstdint>
 
 using REFERENCE_TIME = LONGLONG;
+// Media times count 100-nanosecond units.
+constexpr REFERENCE_TIME kUnitsPerMillisecond = 10'000;
+constexpr REFERENCE_TIME kUnitsPerSecond = 1000 * kUnitsPerMillisecond;
 using OLECHAR = WCHAR;
 using LPOLESTR = OLECHAR*;
 using LPCOLESTR = const OLECHAR*;

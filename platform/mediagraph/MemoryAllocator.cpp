@@ -43,7 +43,7 @@ HRESULT MemoryAllocator::SetProperties(ALLOCATOR_PROPERTIES* request, ALLOCATOR_
     if (!AllSamplesHome()) return VFW_E_BUFFERS_OUTSTANDING;
     if (!IsPowerOfTwo(request->cbAlign)) return VFW_E_BADALIGN;
     if (request->cBuffers < 0 || request->cbBuffer < 0 || request->cbPrefix < 0) return E_INVALIDARG;
-    if (PoolBytes(*request) > MaxPoolBytes) return E_OUTOFMEMORY;
+    if (PoolBytes(*request) > kMaxPoolBytes) return E_OUTOFMEMORY;
 
     // Memory of an earlier commit was given back when the last sample came home.
     properties = *request;

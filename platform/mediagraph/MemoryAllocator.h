@@ -7,7 +7,7 @@
 // back as soon as the last sample in use has come home.
 //
 // Each buffer starts on a multiple of cbAlign, with cbPrefix bytes of its own
-// block in front of it. A pool larger than MaxPoolBytes in all is refused with
+// block in front of it. A pool larger than kMaxPoolBytes in all is refused with
 // E_OUTOFMEMORY, so no request can exhaust the process's memory.
 #pragma once
 
@@ -24,7 +24,7 @@ class MediaSample;
 
 class MemoryAllocator final : public PlatformObject<MemoryAllocator, IMemAllocator, IID_IMemAllocator> {
 public:
-    static constexpr std::size_t MaxPoolBytes = std::size_t{1} << 30;
+    static constexpr std::size_t kMaxPoolBytes = std::size_t{1} << 30;
 
     MemoryAllocator() = default;
     MemoryAllocator(const MemoryAllocator&) = delete;

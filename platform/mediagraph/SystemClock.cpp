@@ -8,7 +8,7 @@
 
 namespace {
 
-constexpr REFERENCE_TIME NoAdvise = std::numeric_limits<REFERENCE_TIME>::max();
+constexpr REFERENCE_TIME kNoAdvise = std::numeric_limits<REFERENCE_TIME>::max();
 
 } // namespace
 
@@ -39,7 +39,7 @@ HRESULT SystemClock::AdviseTime(REFERENCE_TIME baseTime, REFERENCE_TIME streamTi
                                 DWORD_PTR* adviseCookie)
 {
     if (!adviseCookie) return E_POINTER;
-    if (baseTime < 0 || streamTime < 0 || baseTime > NoAdvise - 1 - streamTime) return E_INVALIDARG;
+    if (baseTime < 0 || streamTime < 0 || baseTime > kNoAdvise - 1 - streamTime) return E_INVALIDARG;
     return AddAdvise(baseTime + streamTime, 0, event, adviseCookie);
 }
 
@@ -47,7 +47,7 @@ HRESULT SystemClock::AdvisePeriodic(REFERENCE_TIME startTime, REFERENCE_TIME per
                                     DWORD_PTR* adviseCookie)
 {
     if (!adviseCookie) return E_POINTER;
-    if (startTime < 0 || periodTime <= 0 || startTime == NoAdvise) return E_INVALIDARG;
+    if (startTime < 0 || periodTime <= 0 || startTime == kNoAdvise) return E_INVALIDARG;
     return AddAdvise(startTime, periodTime, semaphore, adviseCookie);
 }
 
@@ -73,7 +73,7 @@ HRESULT SystemClock::Unadvise(DWORD_PTR adviseCookie)
 
 REFERENCE_TIME SystemClock::SignalDue(REFERENCE_TIME now)
 {
-    REFERENCE_TIME next = NoAdvise;
+    REFERENCE_TIME next = kNoAdvise;
     for (auto it = advises.begin(); it != advises.end();) {
         if (it->due <= now) {
             SetEvent(it->event);
@@ -83,7 +83,7 @@ REFERENCE_TIME SystemClock::SignalDue(REFERENCE_TIME now)
             }
             // A period missed while the machine was busy is signalled once, not caught up.
             const REFERENCE_TIME missed = (now - it->due) / it->period + 1;
-            if (missed > (NoAdvise - it->due) / it->period) {
+            if (missed > (kNoAdvise - it->due) / it->period) {
                 it = advises.erase(it); // its next time lies beyond any clock time
                 continue;
             }
@@ -100,7 +100,7 @@ void SystemClock::ServeAdvises()
     std::unique_lock guard(lock);
     while (!closing) {
         const REFERENCE_TIME next = SignalDue(Now());
-        if (next == NoAdvise) {
+        if (next == kNoAdvise) {
             changed.wait(guard);
         } else {
             changed.wait_for(guard, std::chrono::microseconds((next - Now()) / 10 + 1));

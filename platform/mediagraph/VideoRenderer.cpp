@@ -12,7 +12,7 @@
 namespace {
 
 // A clock that runs slower or faster than the machine is checked this often.
-constexpr REFERENCE_TIME LongestWait = 100 * 10'000;
+constexpr REFERENCE_TIME kLongestWait = 100 * 10'000;
 
 bool ShowsWindow(LONG showCommand)
 {
@@ -134,7 +134,7 @@ bool VideoRenderer::WaitUntilDue(std::unique_lock<std::mutex>& guard, bool hasTi
         if (!streamClock || !hasTime || FAILED(streamClock->GetTime(&now))) return true;
         const REFERENCE_TIME left = runStart + due - now;
         if (left <= 0) return true;
-        changed.wait_for(guard, std::chrono::microseconds(std::min(left, LongestWait) / 10 + 1));
+        changed.wait_for(guard, std::chrono::microseconds(std::min(left, kLongestWait) / 10 + 1));
     }
 }
 
@@ -241,8 +241,8 @@ HRESULT VideoRenderer::get_Caption(BSTR*) { return E_NOTIMPL; }
 HRESULT VideoRenderer::put_WindowStyle(LONG style)
 {
     // The styles the published window refuses: disabled, scroll bars, minimised, maximised.
-    constexpr LONG refused = 0x08000000 | 0x00100000 | 0x00200000 | 0x20000000 | 0x01000000;
-    if (style & refused) return E_INVALIDARG;
+    constexpr LONG kRefused = 0x08000000 | 0x00100000 | 0x00200000 | 0x20000000 | 0x01000000;
+    if (style & kRefused) return E_INVALIDARG;
     std::lock_guard guard(windowLock);
     windowStyle = style;
     return S_OK;

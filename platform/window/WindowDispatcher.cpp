@@ -41,7 +41,7 @@ BOOL WindowDispatcher::PostMessage(HWND window, UINT message, WPARAM wParam, LPA
     bool wasEmpty;
     {
         std::lock_guard guard(lock);
-        if (!ClientOf(window) || messageCount >= MaxQueuedMessages) return FALSE;
+        if (!ClientOf(window) || messageCount >= kMaxQueuedMessages) return FALSE;
         ++messageCount;
         wasEmpty = items.empty();
         items.push_back({window, message, wParam, lParam, nullptr});

@@ -10,7 +10,7 @@
 //
 // Frames are coalesced: a window has at most one frame waiting, the newest,
 // so a front end that falls behind skips pictures instead of piling them up.
-// At most MaxQueuedMessages messages wait; further posts fail, as a full
+// At most kMaxQueuedMessages messages wait; further posts fail, as a full
 // thread message queue makes PostMessage fail on Windows.
 #pragma once
 
@@ -48,7 +48,7 @@ protected:
 
 class WindowDispatcher final : public WindowService {
 public:
-    static constexpr std::size_t MaxQueuedMessages = 10000;
+    static constexpr std::size_t kMaxQueuedMessages = 10000;
 
     explicit WindowDispatcher(std::function<void()> wakeUp = {});
     WindowDispatcher(const WindowDispatcher&) = delete;

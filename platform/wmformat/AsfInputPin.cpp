@@ -7,7 +7,7 @@
 namespace {
 
 // The PCM record without its trailing size field, as older sources send it.
-constexpr ULONG PcmFormatBytes = 16;
+constexpr ULONG kPcmFormatBytes = 16;
 
 } // namespace
 
@@ -32,10 +32,10 @@ bool AsfInputPin::AcceptsVideo(const AM_MEDIA_TYPE& type)
 bool AsfInputPin::AcceptsAudio(const AM_MEDIA_TYPE& type)
 {
     if (type.majortype != MEDIATYPE_Audio || type.subtype != MEDIASUBTYPE_PCM ||
-        type.formattype != FORMAT_WaveFormatEx || !type.pbFormat || type.cbFormat < PcmFormatBytes)
+        type.formattype != FORMAT_WaveFormatEx || !type.pbFormat || type.cbFormat < kPcmFormatBytes)
         return false;
     WAVEFORMATEX wave{};
-    std::memcpy(&wave, type.pbFormat, PcmFormatBytes);
+    std::memcpy(&wave, type.pbFormat, kPcmFormatBytes);
     return wave.wFormatTag == WAVE_FORMAT_PCM && wave.wBitsPerSample == 16 && wave.nChannels >= 1 &&
            wave.nChannels <= 8 && wave.nSamplesPerSec >= 1000 && wave.nSamplesPerSec <= 384000 &&
            wave.nBlockAlign == wave.nChannels * 2;

@@ -20,7 +20,7 @@ HRESULT EncodeQueue::Push(EncodeItem item)
     const bool end = item.kind == EncodeItem::Kind::End;
     HRESULT refusal = Refusal(stream, end);
     if (refusal == S_OK && !ended[stream]) {
-        changed.wait(guard, [&] { return FAILED(closedWith) || flushing[stream] || items.size() < Capacity; });
+        changed.wait(guard, [&] { return FAILED(closedWith) || flushing[stream] || items.size() < kCapacity; });
         refusal = Refusal(stream, end);
     }
     if (refusal != S_OK || ended[stream]) return refusal;
@@ -75,7 +75,7 @@ void EncodeQueue::GiveBack(std::vector<BYTE> buffer)
 void EncodeQueue::Keep(std::vector<BYTE> buffer)
 {
     // One for each queued item, the one being written and the one being filled.
-    if (spare.size() < Capacity + 2) spare.push_back(std::move(buffer));
+    if (spare.size() < kCapacity + 2) spare.push_back(std::move(buffer));
 }
 
 bool EncodeQueue::Close(HRESULT reason)

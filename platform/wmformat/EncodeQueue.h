@@ -1,6 +1,6 @@
 // The short queue between a writer's inputs and its encoding thread: the
 // senders' threads copy their samples into it and go back to make the next
-// one while the thread encodes the one before. It holds at most Capacity
+// one while the thread encodes the one before. It holds at most kCapacity
 // items, whatever the length of the movie; a sender finding it full waits,
 // and nothing queued is dropped except by a flush of its input or the end of
 // the run. Items leave in the order they came, across all inputs, so the
@@ -32,7 +32,7 @@ struct EncodeItem {
 class EncodeQueue {
 public:
     // Enough for the sender to run a picture ahead while sound comes in between.
-    static constexpr std::size_t Capacity = 3;
+    static constexpr std::size_t kCapacity = 3;
 
     // A run of `streams` inputs begins: empty and taking items. Until then
     // the queue is closed with VFW_E_WRONG_STATE.

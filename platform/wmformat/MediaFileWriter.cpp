@@ -20,7 +20,7 @@ HRESULT MediaFileWriter::QueryOtherInterface(REFIID iid, void** object)
 
 HRESULT MediaFileWriter::SetFrameRate(LONG framesPerSecond)
 {
-    if (framesPerSecond < 0 || framesPerSecond > MaxFrameRate) return E_INVALIDARG;
+    if (framesPerSecond < 0 || framesPerSecond > kMaxFrameRate) return E_INVALIDARG;
     std::lock_guard guard(filterLock);
     if (state != State_Stopped) return VFW_E_NOT_STOPPED;
     frameRate = framesPerSecond;

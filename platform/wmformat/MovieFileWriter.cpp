@@ -23,15 +23,13 @@ extern "C" {
 
 namespace {
 
-constexpr REFERENCE_TIME UnitsPerMillisecond = 10'000;
-constexpr REFERENCE_TIME UnitsPerSecond = 10'000'000;
-constexpr int TemporaryNameAttempts = 100;
+constexpr int kTemporaryNameAttempts = 100;
 // Sound is resampled in pieces of at most this many input frames.
-constexpr int AudioChunkFrames = 4096;
+constexpr int kAudioChunkFrames = 4096;
 // The sound of MP4 and WebM movies: what phones and browsers take everywhere.
-constexpr int SharedSampleRate = 48'000;
-constexpr int SharedChannels = 2;
-constexpr int64_t SharedAudioBitRate = 128'000;
+constexpr int kSharedSampleRate = 48'000;
+constexpr int kSharedChannels = 2;
+constexpr int64_t kSharedAudioBitRate = 128'000;
 
 HRESULT HresultFromAv(int error)
 {
@@ -58,12 +56,12 @@ HRESULT HresultFromAv(int error)
     }
 }
 
-int64_t Milliseconds(REFERENCE_TIME time) { return time / UnitsPerMillisecond; }
+int64_t Milliseconds(REFERENCE_TIME time) { return time / kUnitsPerMillisecond; }
 
 // Frames between key frames for a spacing in 100-ns units.
 int KeyFrameInterval(REFERENCE_TIME spacing, AVRational frameTime)
 {
-    const int64_t frames = av_rescale(spacing, frameTime.den, frameTime.num * UnitsPerSecond);
+    const int64_t frames = av_rescale(spacing, frameTime.den, frameTime.num * kUnitsPerSecond);
     return static_cast<int>(std::clamp<int64_t>(frames, 1, 600));
 }
 
@@ -194,7 +192,7 @@ HRESULT MovieFileWriter::CreateTemporary()
     if (stat(finalPath.c_str(), &target) == 0 && S_ISDIR(target.st_mode)) return HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED);
     const std::filesystem::path final(finalPath);
     std::random_device random;
-    for (int attempt = 0; attempt < TemporaryNameAttempts; ++attempt) {
+    for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
         char suffix[16];
         std::snprintf(suffix, sizeof suffix, ".%08x", static_cast<unsigned>(random()));
         const std::filesystem::path candidate =
@@ -225,7 +223,7 @@ HRESULT MovieFileWriter::AddTrack(const ProfileStream& stream, const MovieInputF
         if (input.width <= 0 || input.height == 0) return VFW_E_INVALIDMEDIATYPE;
         const VIDEOINFOHEADER& video = *stream.VideoHeader();
         const REFERENCE_TIME frameTime = input.frameTime > 0 ? input.frameTime : video.AvgTimePerFrame;
-        hr = OpenVideoEncoder(*track, frameTime > 0 ? frameTime : UnitsPerSecond / 30);
+        hr = OpenVideoEncoder(*track, frameTime > 0 ? frameTime : kUnitsPerSecond / 30);
         if (FAILED(hr)) return hr;
         const LONG inputHeight = input.height < 0 ? -input.height : input.height;
         track->scaler = sws_getContext(input.width, inputHeight, AV_PIX_FMT_BGR24, track->codec->width,
@@ -253,9 +251,9 @@ HRESULT MovieFileWriter::OpenAudioEncoder(Track& track)
     AVCodecContext* codec = track.codec = avcodec_alloc_context3(encoder);
     if (!codec) return E_OUTOFMEMORY;
     codec->sample_fmt = encoder->sample_fmts ? encoder->sample_fmts[0] : AV_SAMPLE_FMT_FLTP;
-    codec->sample_rate = format.IsAsf() ? static_cast<int>(wave.nSamplesPerSec) : SharedSampleRate;
-    av_channel_layout_default(&codec->ch_layout, format.IsAsf() ? wave.nChannels : SharedChannels);
-    codec->bit_rate = format.IsAsf() ? track.stream.bitrate : SharedAudioBitRate;
+    codec->sample_rate = format.IsAsf() ? static_cast<int>(wave.nSamplesPerSec) : kSharedSampleRate;
+    av_channel_layout_default(&codec->ch_layout, format.IsAsf() ? wave.nChannels : kSharedChannels);
+    codec->bit_rate = format.IsAsf() ? track.stream.bitrate : kSharedAudioBitRate;
     codec->time_base = AVRational{1, codec->sample_rate};
     if (context->oformat->flags & AVFMT_GLOBALHEADER) codec->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     if (avcodec_open2(codec, encoder, nullptr) < 0) return NS_E_INVALID_INPUT_FORMAT;
@@ -296,7 +294,7 @@ HRESULT MovieFileWriter::OpenVideoEncoder(Track& track, REFERENCE_TIME frameTime
     codec->framerate = AVRational{period.den, period.num};
     const REFERENCE_TIME spacing = track.stream.maxKeyFrameSpacing;
     codec->gop_size = format.IsAsf() ? static_cast<int>(std::clamp<REFERENCE_TIME>(
-                                           spacing / (frameMs * UnitsPerMillisecond), 1, 600))
+                                           spacing / (frameMs * kUnitsPerMillisecond), 1, 600))
                                      : KeyFrameInterval(spacing, period);
     AVDictionary* options = nullptr;
     HRESULT hr = S_OK;
@@ -356,7 +354,7 @@ HRESULT MovieFileWriter::SendVideoFrames(Track& track, REFERENCE_TIME start, REF
     const int64_t startMs = std::max(Milliseconds(std::max<REFERENCE_TIME>(start, 0)), track.lastStartMs + 1);
     const int64_t lengthMs = std::max<int64_t>(Milliseconds(stop - start), 0);
     if (format.frameRate > 0) {
-        const int64_t end = av_rescale(std::max<REFERENCE_TIME>(stop, 0), format.frameRate, UnitsPerSecond);
+        const int64_t end = av_rescale(std::max<REFERENCE_TIME>(stop, 0), format.frameRate, kUnitsPerSecond);
         frames = std::max<int64_t>(end - track.framesSent, track.framesSent == 0 ? 1 : 0);
     } else {
         track.lastStartMs = startMs;
@@ -389,12 +387,12 @@ HRESULT MovieFileWriter::WriteAudio(std::size_t index, const BYTE* data, std::si
     Track& track = *tracks[index];
     if (!track.audioStarted) {
         track.audioStarted = true;
-        track.nextSample = av_rescale(std::max<REFERENCE_TIME>(start, 0), track.codec->sample_rate, UnitsPerSecond);
+        track.nextSample = av_rescale(std::max<REFERENCE_TIME>(start, 0), track.codec->sample_rate, kUnitsPerSecond);
     }
     const std::size_t frameBytes = static_cast<std::size_t>(track.input.channels) * 2;
     std::size_t frames = data ? size / frameBytes : 0;
     while (frames > 0) {
-        const int piece = static_cast<int>(std::min<std::size_t>(frames, AudioChunkFrames));
+        const int piece = static_cast<int>(std::min<std::size_t>(frames, kAudioChunkFrames));
         const int capacity = swr_get_out_samples(track.resampler, piece);
         uint8_t** converted = nullptr;
         if (capacity < 0 || av_samples_alloc_array_and_samples(&converted, nullptr, track.codec->ch_layout.nb_channels,

@@ -70,7 +70,7 @@ public:
     HRESULT Open(const std::string& path, const std::vector<ProfileStream>& streams,
                  const std::vector<MovieInputFormat>& inputs, const MovieFormat& format = {});
     // One frame of stream `index`, shown from `start` to `stop`. The scaler may
-    // read up to InputPadding bytes past the frame's end, as FFmpeg's readers do.
+    // read up to kInputPadding bytes past the frame's end, as FFmpeg's readers do.
     HRESULT WriteVideo(std::size_t index, const BYTE* data, std::size_t size, REFERENCE_TIME start,
                        REFERENCE_TIME stop);
     // Sound of stream `index`; `start` places the first sound the stream receives.
@@ -82,7 +82,7 @@ public:
     void Abandon();
 
     // FFmpeg's AV_INPUT_BUFFER_PADDING_SIZE.
-    static constexpr std::size_t InputPadding = 64;
+    static constexpr std::size_t kInputPadding = 64;
     // The byte count of one input frame of the given layout.
     static std::size_t FrameBytes(LONG width, LONG height);
     // The encoded side for a stream side: even, at most the stream's.

@@ -5,7 +5,7 @@
 namespace {
 
 // Larger format blocks than this belong to no codec the writer knows.
-constexpr ULONG MaxFormatBytes = 64 * 1024;
+constexpr ULONG kMaxFormatBytes = 64 * 1024;
 
 std::u16string ReadName(IWMStreamConfig* config, HRESULT (IWMStreamConfig::*get)(WCHAR*, WORD*), HRESULT* hr)
 {
@@ -57,7 +57,7 @@ HRESULT ProfileStream::CheckCodec() const
 HRESULT ProfileStream::AssignMediaType(const WM_MEDIA_TYPE& type)
 {
     if (type.majortype != majorType) return E_INVALIDARG;
-    if (type.cbFormat > MaxFormatBytes || (type.cbFormat > 0 && !type.pbFormat)) return E_INVALIDARG;
+    if (type.cbFormat > kMaxFormatBytes || (type.cbFormat > 0 && !type.pbFormat)) return E_INVALIDARG;
     subtype = type.subtype;
     fixedSizeSamples = type.bFixedSizeSamples != FALSE;
     temporalCompression = type.bTemporalCompression != FALSE;
@@ -85,7 +85,7 @@ HRESULT ReadStreamConfig(IWMStreamConfig* config, ProfileStream* stream)
     DWORD size = 0;
     hr = props->GetMediaType(nullptr, &size);
     if (FAILED(hr)) return hr;
-    if (size < sizeof(WM_MEDIA_TYPE) || size > sizeof(WM_MEDIA_TYPE) + MaxFormatBytes) return NS_E_INVALID_DATA;
+    if (size < sizeof(WM_MEDIA_TYPE) || size > sizeof(WM_MEDIA_TYPE) + kMaxFormatBytes) return NS_E_INVALID_DATA;
     std::vector<std::max_align_t> buffer((size + sizeof(std::max_align_t) - 1) / sizeof(std::max_align_t));
     auto* type = reinterpret_cast<WM_MEDIA_TYPE*>(buffer.data());
     hr = props->GetMediaType(type, &size);

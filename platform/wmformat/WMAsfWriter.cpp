@@ -11,7 +11,7 @@
 namespace {
 
 // Linux paths are at most PATH_MAX bytes; a longer name cannot be opened.
-constexpr std::size_t MaxFileNameLength = 4096;
+constexpr std::size_t kMaxFileNameLength = 4096;
 
 std::u16string PinName(const GUID& majorType, std::size_t ordinal)
 {
@@ -142,7 +142,7 @@ HRESULT WMAsfWriter::SetFileName(LPCOLESTR name, const AM_MEDIA_TYPE*)
     if (!name) return E_POINTER;
     std::u16string text;
     for (std::size_t i = 0; name[i] != u'\0'; ++i) {
-        if (i >= MaxFileNameLength) return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
+        if (i >= kMaxFileNameLength) return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
         text.push_back(name[i]);
     }
     if (text.empty()) return E_INVALIDARG;
@@ -248,7 +248,7 @@ HRESULT WMAsfWriter::Deliver(AsfInputPin& pin, IMediaSample* sample)
     item.data = queue.TakeBuffer();
     item.data.assign(data, data + item.size);
     // Zeros where the scaler reads past the frame keep a movie the same bytes every time.
-    if (item.kind == EncodeItem::Kind::Video) item.data.resize(item.size + MovieFileWriter::InputPadding);
+    if (item.kind == EncodeItem::Kind::Video) item.data.resize(item.size + MovieFileWriter::kInputPadding);
     return queue.Push(std::move(item));
 }
 

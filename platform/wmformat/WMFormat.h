@@ -112,10 +112,10 @@ struct IConfigAsfWriter : IUnknown {
 
 // The platform's MP4 and WebM writer: a constant frame rate, or 0 for one frame per picture.
 struct IMediaFileWriterConfig : IUnknown {
-    // 0 to MaxFrameRate; only while stopped.
+    // 0 to kMaxFrameRate; only while stopped.
     virtual HRESULT SetFrameRate(LONG framesPerSecond) = 0;
     virtual HRESULT GetFrameRate(LONG* framesPerSecond) = 0;
-    static constexpr LONG MaxFrameRate = 120;
+    static constexpr LONG kMaxFrameRate = 120;
 };
 
 struct IFileSinkFilter : IUnknown {

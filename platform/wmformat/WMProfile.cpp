@@ -8,8 +8,8 @@
 namespace {
 
 // The ASF stream numbers 1 to 63 bound a profile's streams.
-constexpr std::size_t MaxStreams = 63;
-constexpr std::size_t MaxTextLength = 0xFFFF;
+constexpr std::size_t kMaxStreams = 63;
+constexpr std::size_t kMaxTextLength = 0xFFFF;
 
 HRESULT CopyText(const std::u16string& text, WCHAR* target, DWORD* length)
 {
@@ -33,7 +33,7 @@ HRESULT KeepText(const WCHAR* text, std::u16string* kept)
 {
     if (!text) return E_POINTER;
     std::u16string copy(text);
-    if (copy.size() > MaxTextLength) return E_INVALIDARG;
+    if (copy.size() > kMaxTextLength) return E_INVALIDARG;
     *kept = std::move(copy);
     return S_OK;
 }
@@ -144,7 +144,7 @@ HRESULT WMProfile::AddStream(IWMStreamConfig* config)
     if (FAILED(hr)) return hr;
     std::lock_guard guard(lock);
     if (stream.number == 0 || FindNumber(stream.number) != data.streams.end()) return E_INVALIDARG;
-    if (data.streams.size() >= MaxStreams) return E_INVALIDARG;
+    if (data.streams.size() >= kMaxStreams) return E_INVALIDARG;
     data.streams.push_back(std::move(stream));
     return S_OK;
 }

@@ -8,7 +8,7 @@ namespace {
 
 // A profile text longer than this is refused before it is read whole: the
 // shipped profiles are a few thousand characters.
-constexpr std::size_t MaxProfileLength = 1 << 20;
+constexpr std::size_t kMaxProfileLength = 1 << 20;
 
 HRESULT HandOut(ProfileData data, IWMProfile** profile)
 {
@@ -46,7 +46,7 @@ HRESULT WMProfileManager::LoadProfileByData(const WCHAR* text, IWMProfile** prof
     *profile = nullptr;
     std::size_t length = 0;
     while (text[length] != u'\0') {
-        if (++length > MaxProfileLength) return NS_E_INVALID_DATA;
+        if (++length > kMaxProfileLength) return NS_E_INVALID_DATA;
     }
     ProfileData data;
     const HRESULT hr = ParseProfileXml(std::u16string_view(text, length), &data);

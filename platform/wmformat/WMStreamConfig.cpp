@@ -7,7 +7,7 @@
 namespace {
 
 // Names are WORD-counted, terminator included.
-constexpr std::size_t MaxNameLength = 0xFFFE;
+constexpr std::size_t kMaxNameLength = 0xFFFE;
 
 HRESULT CopyName(const std::u16string& text, WCHAR* name, WORD* length)
 {
@@ -31,7 +31,7 @@ HRESULT KeepName(const WCHAR* name, std::u16string* kept)
 {
     if (!name) return E_POINTER;
     std::u16string text(name);
-    if (text.size() > MaxNameLength) return E_INVALIDARG;
+    if (text.size() > kMaxNameLength) return E_INVALIDARG;
     *kept = std::move(text);
     return S_OK;
 }

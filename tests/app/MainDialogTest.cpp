@@ -86,7 +86,7 @@ public:
     void EndDialog() override { ended = true; }
     std::u16string ApplicationTitle() override { return u"reelsmith"; }
 
-    int answer = AnswerOk;
+    int answer = kAnswerOk;
     std::function<void()> onMessage;
     std::u16string folder;
     std::u16string openFile;
@@ -261,7 +261,7 @@ protected:
         dialog.OnPlay();
         dialog.OnTimer();
         texts.push_back(host.label);
-        host.answer = AnswerNo;
+        host.answer = kAnswerNo;
         dialog.OnExit();
         for (const ScriptedHost::Message& message : host.messages) texts.push_back(message.text);
         texts.push_back(host.messages.back().caption);
@@ -311,16 +311,16 @@ TEST_F(MainDialogTest, NoAudioHardwareDisablesTheAudioButton)
 TEST_F(MainDialogTest, ExitAsksAndOnlyYesEndsTheDialog)
 {
     Init();
-    host.answer = AnswerNo;
+    host.answer = kAnswerNo;
     dialog.OnExit();
     ASSERT_EQ(host.messages.size(), 1u);
     EXPECT_EQ(LastMessage().text, "本当にReelsmithを終了させますか？");
     EXPECT_EQ(LastMessage().caption, "終了確認");
-    EXPECT_EQ(LastMessage().type, MessageYesNo | MessageIconQuestion | MessageDefaultSecond);
+    EXPECT_EQ(LastMessage().type, kMessageYesNo | kMessageIconQuestion | kMessageDefaultSecond);
     EXPECT_FALSE(host.ended);
     EXPECT_TRUE(dialog.HasEngine());
 
-    host.answer = AnswerYes;
+    host.answer = kAnswerYes;
     dialog.OnExit();
     EXPECT_TRUE(host.ended);
     EXPECT_FALSE(dialog.HasEngine());
@@ -345,7 +345,7 @@ TEST_F(MainDialogTest, PlayAndAnimateWithoutAFolderOnlySayWhy)
     dialog.OnPlay();
     EXPECT_EQ(LastMessage().text, "まず、JPGファイルを選択してください。");
     EXPECT_EQ(LastMessage().caption, "Reelsmith");
-    EXPECT_EQ(LastMessage().type, MessageOk);
+    EXPECT_EQ(LastMessage().type, kMessageOk);
     dialog.OnAnimate();
     EXPECT_EQ(LastMessage().text, "まだイメージを選んでいません。");
     EXPECT_EQ(host.timerStarts, 0);
@@ -419,7 +419,7 @@ TEST_F(MainDialogTest, AudioFileIsHandedOverAndAnnounced)
     dialog.OnAudio();
     EXPECT_EQ(LastMessage().text, "Add Audio File");
     EXPECT_EQ(LastMessage().caption, "reelsmith");
-    EXPECT_EQ(LastMessage().type, MessageOk | MessageIconExclamation);
+    EXPECT_EQ(LastMessage().type, kMessageOk | kMessageIconExclamation);
     EXPECT_NE(std::find(log.begin(), log.end(), "SetAudioFile /music/song.mp3"), log.end());
 }
 
@@ -591,7 +591,7 @@ TEST_F(MainDialogTest, AManySkipsMessageListsFifteenAndCountsTheRest)
     EXPECT_EQ(text.find("picture16.jpg"), std::string::npos);
 }
 
-const std::vector<std::string> JapaneseTexts = {
+const std::vector<std::string> kJapaneseTexts = {
     "写真ディレクトリを選択してください",
     "動画作成中",
     "再生中",
@@ -611,7 +611,7 @@ TEST_P(DialogLanguage, JapaneseAndCKeepTheTextsAsWritten)
 {
     const Translations translations{QLocale(QString::fromLatin1(GetParam()))};
     EXPECT_FALSE(translations.TranslatesProgram());
-    EXPECT_EQ(DialogTexts(), JapaneseTexts);
+    EXPECT_EQ(DialogTexts(), kJapaneseTexts);
 }
 
 INSTANTIATE_TEST_SUITE_P(Locales, DialogLanguage, ::testing::Values("ja_JP", "C"));

@@ -13,7 +13,7 @@
 
 namespace {
 
-const FileFilter Filters[] = {{u"Windows Media (*.wmv)", u"*.wmv"},
+const FileFilter kFilters[] = {{u"Windows Media (*.wmv)", u"*.wmv"},
                               {u"MP4 video (*.mp4)", u"*.mp4"},
                               {u"WebM video (*.webm)", u"*.webm"}};
 
@@ -63,7 +63,7 @@ TEST(SaveChooserTest, ANameWithoutAnExtensionGetsThePickedTypesOne)
                  {1, "holiday.wmv", "holiday.wmv"}};
     for (const auto& step : cases) {
         QTimer::singleShot(0, [&] { PickAndSave(step.index, folder + "/" + step.name); });
-        const std::u16string chosen = window.ChooseSaveFile(Filters, 3, u".wmv");
+        const std::u16string chosen = window.ChooseSaveFile(kFilters, 3, u".wmv");
         EXPECT_EQ(QString::fromStdU16String(chosen).toStdString(), (folder + "/" + step.expected).toStdString()) << step.index;
     }
     std::filesystem::remove_all(pattern);

@@ -19,7 +19,7 @@ public:
     int ShowMessage(const std::u16string& text, const std::u16string&, UINT) override
     {
         messages.push_back(QString::fromStdU16String(text));
-        return AnswerOk;
+        return kAnswerOk;
     }
     std::u16string ChooseFolder(const std::u16string&) override { return folder; }
     std::u16string ChooseSaveFile(const FileFilter*, int, const std::u16string&) override { return movie; }

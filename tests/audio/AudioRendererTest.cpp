@@ -18,9 +18,8 @@
 
 namespace {
 
-constexpr REFERENCE_TIME Second = 10'000'000;
-constexpr int Rate = 44100;
-constexpr int Channels = 2;
+constexpr int kRate = 44100;
+constexpr int kChannels = 2;
 
 class AudioRendererTest : public GraphTest {
 protected:
@@ -52,8 +51,8 @@ protected:
     void BuildTimeline(double seconds)
     {
         const std::string path = folder + "/pattern.wav";
-        ASSERT_TRUE(WriteTestWave(path, Rate, Channels, static_cast<int>(seconds * Rate)));
-        const auto length = static_cast<REFERENCE_TIME>(seconds * Second);
+        ASSERT_TRUE(WriteTestWave(path, kRate, kChannels, static_cast<int>(seconds * kRate)));
+        const auto length = static_cast<REFERENCE_TIME>(seconds * kUnitsPerSecond);
         ASSERT_EQ(CoCreateInstance(CLSID_AMTimeline, nullptr, CLSCTX_INPROC_SERVER, IID_IAMTimeline,
                                    timeline.ReceiveVoid()),
                   S_OK);
@@ -176,7 +175,7 @@ TEST_F(AudioRendererTest, CompletesAfterTheSoundHasPlayedWithAMonotonicClock)
     // Completion waits for the device to play half a second of sound.
     EXPECT_GE(elapsed, std::chrono::milliseconds(400));
     EXPECT_TRUE(std::is_sorted(times.begin(), times.end()));
-    EXPECT_GE(times.back() - times.front(), 3 * Second / 10);
+    EXPECT_GE(times.back() - times.front(), 3 * kUnitsPerSecond / 10);
 }
 
 TEST_F(AudioRendererTest, PauseHoldsThePlaybackAndRunResumesIt)
@@ -211,7 +210,7 @@ TEST_F(AudioRendererTest, TheDiskDriverFileHoldsWhatWasPlayed)
 
     std::ifstream file(output, std::ios::binary);
     const std::vector<char> played((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    const std::vector<std::int16_t> pattern = TestPattern(Channels, static_cast<int>(0.3 * Rate));
+    const std::vector<std::int16_t> pattern = TestPattern(kChannels, static_cast<int>(0.3 * kRate));
     const auto* first = reinterpret_cast<const char*>(pattern.data());
     const auto* last = first + pattern.size() * sizeof(std::int16_t);
     EXPECT_NE(std::search(played.begin(), played.end(), first, last), played.end())

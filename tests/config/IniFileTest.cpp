@@ -188,12 +188,12 @@ TEST_F(IniFileTest, MissingOrUnreadableFileFailsSilently)
 TEST_F(IniFileTest, OversizedFileIsRefused)
 {
     const std::string header = "[A]\nk=v\n";
-    const std::string filler(IniFile::maxFileBytes - header.size() - 1, ';');
+    const std::string filler(IniFile::kMaxFileBytes - header.size() - 1, ';');
     EXPECT_EQ(LoadClean(header + filler + "\n").SectionNames().size(), 1u);
 
     IniFile tooLarge(Write(header + filler + "\n\n"));
     bool loaded = true;
-    EXPECT_EQ(Load(tooLarge, loaded), "Failing on size: more than " + std::to_string(IniFile::maxFileBytes) + " bytes\n");
+    EXPECT_EQ(Load(tooLarge, loaded), "Failing on size: more than " + std::to_string(IniFile::kMaxFileBytes) + " bytes\n");
     EXPECT_FALSE(loaded);
     EXPECT_TRUE(tooLarge.SectionNames().empty());
 }

@@ -15,10 +15,9 @@
 
 namespace {
 
-constexpr REFERENCE_TIME Second = 10'000'000;
-constexpr int Rate = 44100;
-constexpr int Channels = 2;
-constexpr std::size_t FrameBytes = 4;
+constexpr int kRate = 44100;
+constexpr int kChannels = 2;
+constexpr std::size_t kFrameBytes = 4;
 
 class RenderEngineTest : public GraphTest {
 protected:
@@ -88,7 +87,7 @@ protected:
     std::string Wave(const std::string& name, double seconds)
     {
         const std::string path = folder + "/" + name;
-        EXPECT_TRUE(WriteTestWave(path, Rate, Channels, static_cast<int>(seconds * Rate)));
+        EXPECT_TRUE(WriteTestWave(path, kRate, kChannels, static_cast<int>(seconds * kRate)));
         return path;
     }
     // Builds the front end into the graph and renders group 0 to a new sink.
@@ -119,7 +118,7 @@ protected:
     // Whether the bytes from `at` hold the start of the test pattern for `frames` frames.
     static bool HoldsPattern(const std::vector<BYTE>& bytes, std::size_t at, int frames)
     {
-        const std::vector<std::int16_t> pattern = TestPattern(Channels, frames);
+        const std::vector<std::int16_t> pattern = TestPattern(kChannels, frames);
         return at + pattern.size() * 2 <= bytes.size() &&
                std::memcmp(bytes.data() + at, pattern.data(), pattern.size() * 2) == 0;
     }
@@ -144,8 +143,8 @@ TEST_F(RenderEngineTest, LaysClipsOnTheTimelineWithSilenceWhereNonePlays)
 {
     BuildGroup();
     const std::string sound = Wave("quarter.wav", 0.25);
-    AddClip(sound, Second / 4, Second / 2);
-    AddClip(sound, 3 * Second / 4, Second);
+    AddClip(sound, kUnitsPerSecond / 4, kUnitsPerSecond / 2);
+    AddClip(sound, 3 * kUnitsPerSecond / 4, kUnitsPerSecond);
     ComPtr<PcmSink> sink = ConnectToSink();
 
     ComPtr<IPin> output;
@@ -162,26 +161,26 @@ TEST_F(RenderEngineTest, LaysClipsOnTheTimelineWithSilenceWhereNonePlays)
 
     RunToCompletion();
     const std::vector<BYTE> bytes = sink->Bytes();
-    const std::size_t quarter = Rate / 4 * FrameBytes;
+    const std::size_t quarter = kRate / 4 * kFrameBytes;
     ASSERT_EQ(bytes.size(), 4 * quarter);
     EXPECT_TRUE(Silent(bytes, 0, quarter));
-    EXPECT_TRUE(HoldsPattern(bytes, quarter, Rate / 4));
+    EXPECT_TRUE(HoldsPattern(bytes, quarter, kRate / 4));
     EXPECT_TRUE(Silent(bytes, 2 * quarter, 3 * quarter));
-    EXPECT_TRUE(HoldsPattern(bytes, 3 * quarter, Rate / 4));
-    ExpectContiguousStamps(sink->Stamps(), Second);
+    EXPECT_TRUE(HoldsPattern(bytes, 3 * quarter, kRate / 4));
+    ExpectContiguousStamps(sink->Stamps(), kUnitsPerSecond);
     EXPECT_EQ(sink->endsOfStream, 1);
 }
 
 TEST_F(RenderEngineTest, SoundLongerThanTheMovieIsCutAtItsEnd)
 {
     BuildGroup();
-    AddClip(Wave("long.wav", 1.5), 0, Second);
+    AddClip(Wave("long.wav", 1.5), 0, kUnitsPerSecond);
     ComPtr<PcmSink> sink = ConnectToSink();
     RunToCompletion();
     const std::vector<BYTE> bytes = sink->Bytes();
-    ASSERT_EQ(bytes.size(), Rate * FrameBytes);
-    EXPECT_TRUE(HoldsPattern(bytes, 0, Rate));
-    ExpectContiguousStamps(sink->Stamps(), Second);
+    ASSERT_EQ(bytes.size(), kRate * kFrameBytes);
+    EXPECT_TRUE(HoldsPattern(bytes, 0, kRate));
+    ExpectContiguousStamps(sink->Stamps(), kUnitsPerSecond);
 }
 
 TEST_F(RenderEngineTest, ATimelineWithoutClipsEndsAtOnce)
@@ -203,31 +202,31 @@ TEST_F(RenderEngineTest, DecodesMp3AtTheGroupsRateAndChannels)
     mono.nBlockAlign = 2;
     mono.nAvgBytesPerSec = 44100;
     BuildGroup(&mono);
-    AddClip(MEDIA_DIR "/tone.mp3", 0, Second);
+    AddClip(MEDIA_DIR "/tone.mp3", 0, kUnitsPerSecond);
     ComPtr<PcmSink> sink = ConnectToSink();
     RunToCompletion();
     const std::vector<BYTE> bytes = sink->Bytes();
     ASSERT_EQ(bytes.size(), 22050u * 2);
     // The tone fills the second: its middle is not silent.
     EXPECT_FALSE(Silent(bytes, bytes.size() / 2, bytes.size() / 2 + 2000));
-    ExpectContiguousStamps(sink->Stamps(), Second);
+    ExpectContiguousStamps(sink->Stamps(), kUnitsPerSecond);
 }
 
 TEST_F(RenderEngineTest, AClipThatCannotBeDecodedStaysSilent)
 {
     BuildGroup();
-    AddClip(MEDIA_DIR "/notes.txt", 0, Second / 2);
+    AddClip(MEDIA_DIR "/notes.txt", 0, kUnitsPerSecond / 2);
     ComPtr<PcmSink> sink = ConnectToSink();
     RunToCompletion();
     const std::vector<BYTE> bytes = sink->Bytes();
-    ASSERT_EQ(bytes.size(), Rate / 2 * FrameBytes);
+    ASSERT_EQ(bytes.size(), kRate / 2 * kFrameBytes);
     EXPECT_TRUE(Silent(bytes, 0, bytes.size()));
 }
 
 TEST_F(RenderEngineTest, ScrapItRemovesWhatConnectFrontEndAdded)
 {
     BuildGroup();
-    AddClip(Wave("short.wav", 0.1), 0, Second / 10);
+    AddClip(Wave("short.wav", 0.1), 0, kUnitsPerSecond / 10);
     ASSERT_EQ(engine->SetTimelineObject(timeline.Get()), S_OK);
     ASSERT_EQ(engine->SetFilterGraph(graph.Get()), S_OK);
     ComPtr<IGraphBuilder> held;
@@ -260,7 +259,7 @@ TEST_F(RenderEngineTest, ConnectFrontEndNeedsATimeline)
 TEST_F(RenderEngineTest, StopsInTheMiddleOfALongSound)
 {
     BuildGroup();
-    AddClip(Wave("long.wav", 1.5), 0, 1000 * Second);
+    AddClip(Wave("long.wav", 1.5), 0, 1000 * kUnitsPerSecond);
     ComPtr<PcmSink> sink = ConnectToSink();
     ASSERT_EQ(control->Run(), S_OK);
     ASSERT_EQ(control->Stop(), S_OK);

@@ -10,7 +10,6 @@
 
 namespace {
 
-constexpr REFERENCE_TIME Second = 10'000'000;
 
 class TimelineTest : public ::testing::Test {
 protected:
@@ -73,7 +72,7 @@ protected:
 TEST_F(TimelineTest, KeepsWhatTheEngineBuilds)
 {
     ComPtr<IAMTimelineObj> track = AudioTrack();
-    ComPtr<IAMTimelineObj> clip = AddClip(track.Get(), 0, 3 * Second, u"/sounds/theme.mp3");
+    ComPtr<IAMTimelineObj> clip = AddClip(track.Get(), 0, 3 * kUnitsPerSecond, u"/sounds/theme.mp3");
 
     ComPtr<IAMTimelineObj> group;
     ASSERT_EQ(timeline->GetGroup(group.Receive(), 0), S_OK);
@@ -95,11 +94,11 @@ TEST_F(TimelineTest, KeepsWhatTheEngineBuilds)
     REFERENCE_TIME stop = -1;
     ASSERT_EQ(clip->GetStartStop(&start, &stop), S_OK);
     EXPECT_EQ(start, 0);
-    EXPECT_EQ(stop, 3 * Second);
+    EXPECT_EQ(stop, 3 * kUnitsPerSecond);
     ComPtr<IAMTimelineSrc> source;
     ASSERT_EQ(clip.As(IID_IAMTimelineSrc, source), S_OK);
     ASSERT_EQ(source->GetMediaTimes(&start, &stop), S_OK);
-    EXPECT_EQ(stop, 3 * Second);
+    EXPECT_EQ(stop, 3 * kUnitsPerSecond);
     BSTR name = nullptr;
     ASSERT_EQ(source->GetMediaName(&name), S_OK);
     EXPECT_EQ(std::u16string(name), u"/sounds/theme.mp3");
@@ -107,7 +106,7 @@ TEST_F(TimelineTest, KeepsWhatTheEngineBuilds)
 
     REFERENCE_TIME duration = 0;
     ASSERT_EQ(timeline->GetDuration(&duration), S_OK);
-    EXPECT_EQ(duration, 3 * Second);
+    EXPECT_EQ(duration, 3 * kUnitsPerSecond);
 }
 
 TEST_F(TimelineTest, NodesAnswerOnlyTheirOwnInterfaces)
@@ -136,37 +135,37 @@ TEST_F(TimelineTest, RefusesMisplacedObjectsAndBackwardTimes)
     EXPECT_EQ(trackInterface->SrcAdd(Node(TIMELINE_MAJOR_TYPE_TRACK).Get()), E_INVALIDARG);
     EXPECT_EQ(timeline->AddGroup(Node(TIMELINE_MAJOR_TYPE_TRACK).Get()), E_INVALIDARG);
     // One clip cannot sit in two places.
-    ComPtr<IAMTimelineObj> clip = AddClip(track.Get(), 0, Second, u"a.wav");
+    ComPtr<IAMTimelineObj> clip = AddClip(track.Get(), 0, kUnitsPerSecond, u"a.wav");
     EXPECT_EQ(trackInterface->SrcAdd(clip.Get()), E_INVALIDARG);
     LONG count = 0;
     ASSERT_EQ(trackInterface->GetSourcesCount(&count), S_OK);
     EXPECT_EQ(count, 1);
 
-    EXPECT_EQ(clip->SetStartStop(2 * Second, Second), E_INVALIDARG);
-    EXPECT_EQ(clip->SetStartStop(-1, Second), E_INVALIDARG);
+    EXPECT_EQ(clip->SetStartStop(2 * kUnitsPerSecond, kUnitsPerSecond), E_INVALIDARG);
+    EXPECT_EQ(clip->SetStartStop(-1, kUnitsPerSecond), E_INVALIDARG);
     ComPtr<IAMTimelineSrc> source;
     ASSERT_EQ(clip.As(IID_IAMTimelineSrc, source), S_OK);
-    EXPECT_EQ(source->SetMediaTimes(Second, 0), E_INVALIDARG);
+    EXPECT_EQ(source->SetMediaTimes(kUnitsPerSecond, 0), E_INVALIDARG);
     REFERENCE_TIME start = -1;
     REFERENCE_TIME stop = -1;
     ASSERT_EQ(clip->GetStartStop(&start, &stop), S_OK);
-    EXPECT_EQ(stop, Second) << "a refused change keeps the old times";
+    EXPECT_EQ(stop, kUnitsPerSecond) << "a refused change keeps the old times";
 }
 
 TEST_F(TimelineTest, SourcesComeBackInTimeOrder)
 {
     ComPtr<IAMTimelineObj> track = AudioTrack();
-    AddClip(track.Get(), 2 * Second, 3 * Second, u"late.wav");
-    AddClip(track.Get(), 0, Second, u"early.wav");
+    AddClip(track.Get(), 2 * kUnitsPerSecond, 3 * kUnitsPerSecond, u"late.wav");
+    AddClip(track.Get(), 0, kUnitsPerSecond, u"early.wav");
     ComPtr<IAMTimelineTrack> trackInterface;
     ASSERT_EQ(track.As(IID_IAMTimelineTrack, trackInterface), S_OK);
     REFERENCE_TIME after = 0;
     ComPtr<IAMTimelineObj> first;
     ASSERT_EQ(trackInterface->GetNextSrc(first.Receive(), &after), S_OK);
-    EXPECT_EQ(after, Second);
+    EXPECT_EQ(after, kUnitsPerSecond);
     ComPtr<IAMTimelineObj> second;
     ASSERT_EQ(trackInterface->GetNextSrc(second.Receive(), &after), S_OK);
-    EXPECT_EQ(after, 3 * Second);
+    EXPECT_EQ(after, 3 * kUnitsPerSecond);
     ComPtr<IAMTimelineObj> none;
     EXPECT_EQ(trackInterface->GetNextSrc(none.Receive(), &after), S_FALSE);
 }
@@ -178,7 +177,7 @@ TEST_F(TimelineTest, ValidateSourceNamesFailsForAMissingFile)
     EXPECT_EQ(timeline->ValidateSourceNames(flags, nullptr, 0), S_OK) << "no clip, nothing missing";
 
     const std::string self = ::testing::UnitTest::GetInstance()->original_working_dir();
-    AddClip(track.Get(), 0, Second, std::u16string(self.begin(), self.end()) + u"/no-such-sound.mp3");
+    AddClip(track.Get(), 0, kUnitsPerSecond, std::u16string(self.begin(), self.end()) + u"/no-such-sound.mp3");
     EXPECT_EQ(timeline->ValidateSourceNames(flags, nullptr, 0), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
     EXPECT_EQ(timeline->ValidateSourceNames(0, nullptr, 0), S_OK) << "without the check flag nothing is looked at";
 }
@@ -186,10 +185,10 @@ TEST_F(TimelineTest, ValidateSourceNamesFailsForAMissingFile)
 TEST_F(TimelineTest, ValidateSourceNamesAcceptsAnExistingFile)
 {
     ComPtr<IAMTimelineObj> track = AudioTrack();
-    AddClip(track.Get(), 0, Second, u"" MEDIA_DIR "/tone.wav");
+    AddClip(track.Get(), 0, kUnitsPerSecond, u"" MEDIA_DIR "/tone.wav");
     EXPECT_EQ(timeline->ValidateSourceNames(SFN_VALIDATEF_CHECK, nullptr, 0), S_OK);
     // A folder is no sound file.
-    AddClip(track.Get(), Second, 2 * Second, u"" MEDIA_DIR);
+    AddClip(track.Get(), kUnitsPerSecond, 2 * kUnitsPerSecond, u"" MEDIA_DIR);
     EXPECT_EQ(timeline->ValidateSourceNames(SFN_VALIDATEF_CHECK, nullptr, 0), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
 }
 

@@ -72,7 +72,7 @@ void EngineTest::SetUp()
         errors.push_back({Utf8FromWide(text), Utf8FromWide(caption), type});
         return IDOK;
     });
-    dispatcher.RegisterWindow(PreviewWindow, &preview);
+    dispatcher.RegisterWindow(kPreviewWindow, &preview);
     InstallWindowService(&dispatcher);
     engine = std::make_unique<MovieEngine>();
     ASSERT_TRUE(engine->IsReady());

@@ -18,8 +18,8 @@
 #include <string>
 #include <vector>
 
-inline const HWND MainWindow = reinterpret_cast<HWND>(0x5001);
-inline const HWND PreviewWindow = reinterpret_cast<HWND>(0x5002);
+inline const HWND kMainWindow = reinterpret_cast<HWND>(0x5001);
+inline const HWND kPreviewWindow = reinterpret_cast<HWND>(0x5002);
 
 class PreviewClient final : public WindowClient {
 public:

@@ -7,7 +7,7 @@
 
 namespace {
 
-constexpr double Tolerance = 0.12; // seconds: ASF durations are stamped to the millisecond plus a frame
+constexpr double kTolerance = 0.12; // seconds: ASF durations are stamped to the millisecond plus a frame
 
 const char* const SmallConfig = "[Screen]\nwidth=160\nheight=120\nFrameSpeed=200\nQuality=150000\n"
                                 "[System]\nWorkThreadPriority=1\n";
@@ -116,18 +116,18 @@ TEST_F(MovieEngineTest, MovieOfMixedPicturesHasTheConfiguredSizeAndLength)
     EXPECT_EQ(streams[0].codec, "wmv1");
     EXPECT_EQ(streams[0].width, 160);
     EXPECT_EQ(streams[0].height, 120);
-    EXPECT_NEAR(streams[0].duration, 1.2, Tolerance);
+    EXPECT_NEAR(streams[0].duration, 1.2, kTolerance);
 }
 
 TEST_F(MovieEngineTest, PreviewShowsThePicturesWhileTheMovieIsWritten)
 {
     UseSmallConfig();
     engine->SetPictureFolder(WideFromUtf8(Media("mixed")));
-    MakeMovie(Output("preview.wmv"), PreviewWindow);
+    MakeMovie(Output("preview.wmv"), kPreviewWindow);
     EXPECT_GT(preview.frames, 0);
     const auto streams = ProbeStreams(Output("preview.wmv"));
     ASSERT_EQ(streams.size(), 1u);
-    EXPECT_NEAR(streams[0].duration, 1.2, Tolerance);
+    EXPECT_NEAR(streams[0].duration, 1.2, kTolerance);
 }
 
 TEST_F(MovieEngineTest, UnreadablePictureIsPassedOverAndTheMovieGoesOn)
@@ -167,7 +167,7 @@ TEST_F(MovieEngineTest, TwelveMegapixelPictureIsStretchedToTheFrame)
     const auto streams = ProbeStreams(Output("large.wmv"));
     ASSERT_EQ(streams.size(), 1u);
     EXPECT_EQ(streams[0].width, 160);
-    EXPECT_NEAR(streams[0].duration, 0.2, Tolerance);
+    EXPECT_NEAR(streams[0].duration, 0.2, kTolerance);
 }
 
 TEST_F(MovieEngineTest, ShortWavIsRepeatedToTheMoviesEnd)
@@ -182,7 +182,7 @@ TEST_F(MovieEngineTest, ShortWavIsRepeatedToTheMoviesEnd)
     EXPECT_EQ(streams[1].codec, "wmav2");
     EXPECT_EQ(streams[1].sampleRate, 22050);
     EXPECT_EQ(streams[1].channels, 2);
-    EXPECT_NEAR(streams[1].duration, 1.2, Tolerance); // 0.7 s laid twice, the second cut
+    EXPECT_NEAR(streams[1].duration, 1.2, kTolerance); // 0.7 s laid twice, the second cut
 }
 
 TEST_F(MovieEngineTest, SoundChosenBeforeTheFolderIsCutAtTheMoviesEnd)
@@ -195,7 +195,7 @@ TEST_F(MovieEngineTest, SoundChosenBeforeTheFolderIsCutAtTheMoviesEnd)
     MakeMovie(Output("mp3.wmv"));
     const auto streams = ProbeStreams(Output("mp3.wmv"));
     ASSERT_EQ(streams.size(), 2u);
-    EXPECT_NEAR(streams[1].duration, 1.2, Tolerance);
+    EXPECT_NEAR(streams[1].duration, 1.2, kTolerance);
 }
 
 TEST_F(MovieEngineTest, AnotherFolderDropsTheSoundEvenWhenRefused)
@@ -215,24 +215,24 @@ TEST_F(MovieEngineTest, SecondMovieReplacesEveryFilterOfTheFirst)
     UseSmallConfig();
     engine->SetPictureFolder(WideFromUtf8(Media("mixed")));
     engine->SetAudioFile(WideFromUtf8(Media("short.wav")));
-    MakeMovie(Output("first.wmv"), PreviewWindow);
+    MakeMovie(Output("first.wmv"), kPreviewWindow);
     engine->SetPictureFolder(WideFromUtf8(Media("second")));
     MakeMovie(Output("second.wmv"));
     const auto first = ProbeStreams(Output("first.wmv"));
     const auto second = ProbeStreams(Output("second.wmv"));
     EXPECT_EQ(first.size(), 2u);
     ASSERT_EQ(second.size(), 1u);
-    EXPECT_NEAR(second[0].duration, 0.4, Tolerance);
+    EXPECT_NEAR(second[0].duration, 0.4, kTolerance);
 }
 
 TEST_F(MovieEngineTest, PlayPausesResumesAndCompletes)
 {
     UseSmallConfig();
     engine->SetPictureFolder(WideFromUtf8(Media("second")));
-    MakeMovie(Output("before-play.wmv"), PreviewWindow);
+    MakeMovie(Output("before-play.wmv"), kPreviewWindow);
     preview.frames = 0;
     const auto started = std::chrono::steady_clock::now();
-    ASSERT_EQ(engine->Play(PreviewWindow), S_OK);
+    ASSERT_EQ(engine->Play(kPreviewWindow), S_OK);
     EXPECT_EQ(engine->GraphState(), 2);
     engine->SetPaused(true);
     EXPECT_EQ(engine->GraphState(), 1);
@@ -253,7 +253,7 @@ TEST_F(MovieEngineTest, PlayWithSoundCompletes)
     UseSmallConfig();
     engine->SetPictureFolder(WideFromUtf8(Media("second")));
     engine->SetAudioFile(WideFromUtf8(Media("short.wav")));
-    ASSERT_EQ(engine->Play(PreviewWindow), S_OK);
+    ASSERT_EQ(engine->Play(kPreviewWindow), S_OK);
     EXPECT_EQ(WaitForRun(), EC_COMPLETE);
     engine->Stop();
     EXPECT_TRUE(errors.empty());
@@ -293,7 +293,7 @@ TEST_F(MovieEngineTest, MissingAudioDeviceIsReportedOnceAtConstruction)
     EXPECT_EQ(ErrorTexts(), std::vector<std::string>{"Error code: 0x80040256.\n音声出力装置がありません"});
     engine->SetPictureFolder(WideFromUtf8(Media("second")));
     engine->SetAudioFile(WideFromUtf8(Media("short.wav")));
-    EXPECT_EQ(engine->Play(PreviewWindow), VFW_E_NO_AUDIO_HARDWARE);
+    EXPECT_EQ(engine->Play(kPreviewWindow), VFW_E_NO_AUDIO_HARDWARE);
 }
 
 // The line under "Error code: 0x%x." for each code the program raises: its words in the

@@ -13,7 +13,6 @@
 #include <string>
 #include <vector>
 
-constexpr REFERENCE_TIME Milliseconds = 10'000;
 
 class GraphTest : public ::testing::Test {
 protected:

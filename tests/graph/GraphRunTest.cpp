@@ -200,7 +200,7 @@ TEST_F(GraphTest, EmptyingAndRebuildingAHundredTimesKeepsTheGraphWhole)
 
 TEST_F(GraphTest, StopInTheMiddleOfStreamingNeverDeadlocks)
 {
-    auto source = AddSource("Source", 1000, 2 * Milliseconds);
+    auto source = AddSource("Source", 1000, 2 * kUnitsPerMillisecond);
     auto tee = AddPlatformFilter(CLSID_InfTee, "Tee");
     auto writer = AddSink("Writer");
     auto renderer = AddPlatformFilter(CLSID_VideoRenderer, "Renderer");

@@ -20,7 +20,7 @@
 namespace {
 
 constexpr UINT WM_GRAPHNOTIFY = 0x8000 + 100;
-const HWND MainWindow = reinterpret_cast<HWND>(0x4711);
+const HWND kMainWindow = reinterpret_cast<HWND>(0x4711);
 
 class MessageCounter final : public WindowClient {
 public:
@@ -84,8 +84,8 @@ protected:
 };
 
 // The grey pictures of the sequence folder: picture i is grey 8 + 8 i.
-constexpr int SequenceLength = 24;
-constexpr LONG SequencePictureMs = 40;
+constexpr int kSequenceLength = 24;
+constexpr LONG kSequencePictureMs = 40;
 
 int SequenceIndexOf(const VideoFrame& frame)
 {
@@ -187,14 +187,14 @@ protected:
     {
         PictureSourceGraphTest::SetUp();
         ASSERT_EQ(config->SetFolder(WideFromUtf8(PICTURES_DIR "/sequence").c_str()), S_OK);
-        LONG repTime = SequencePictureMs;
+        LONG repTime = kSequencePictureMs;
         ASSERT_EQ(config->SetRepTime(&repTime), S_OK);
         renderer = AddPlatformFilter(CLSID_VideoRenderer, "Reader Filter");
         ASSERT_EQ(graph->AddFilter(source.Get(), u"JPEG Source Filter"), S_OK);
         ASSERT_EQ(RenderStream(&MEDIATYPE_Video, source.Get(), nullptr, renderer.Get()), S_OK);
         ComPtr<IVideoWindow> window;
         ASSERT_EQ(graph.As(IID_IVideoWindow, window), S_OK);
-        ASSERT_EQ(window->put_Owner(reinterpret_cast<OAHWND>(MainWindow)), S_OK);
+        ASSERT_EQ(window->put_Owner(reinterpret_cast<OAHWND>(kMainWindow)), S_OK);
         ASSERT_EQ(window->put_Visible(OATRUE), S_OK);
         // As playback after an encode run, which switched the clock off.
         ASSERT_EQ(mediaFilter->SetSyncSource(nullptr), S_OK);
@@ -235,15 +235,15 @@ TEST_F(PauseResumeTest, TwoHundredPausesNeitherHangNorShortenThePictureAfterTheO
 {
     PresentationLog presented(clock.Get());
     InstallWindowService(&presented);
-    constexpr auto Picture = std::chrono::milliseconds(SequencePictureMs);
+    constexpr auto kPicture = std::chrono::milliseconds(kSequencePictureMs);
     // Running time the next picture needs at least: its full duration, less what a
     // busy machine may make a picture late by (a shared machine lags by 10 ms and more),
     // and still above the graph's 10 ms run lead, which a picture cut short would take.
-    constexpr REFERENCE_TIME LeastRunningTime = SequencePictureMs * Milliseconds / 2;
+    constexpr REFERENCE_TIME kLeastRunningTime = kSequencePictureMs * kUnitsPerMillisecond / 2;
     std::minstd_rand random(7);
     ASSERT_EQ(control->Run(), S_OK);
     for (int cycle = 0; cycle < 200; ++cycle) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(random() % SequencePictureMs));
+        std::this_thread::sleep_for(std::chrono::milliseconds(random() % kSequencePictureMs));
         ASSERT_TRUE(SUCCEEDED(control->Pause())) << cycle;
         OAFilterState state = -1;
         bool hung = false;
@@ -255,12 +255,12 @@ TEST_F(PauseResumeTest, TwoHundredPausesNeitherHangNorShortenThePictureAfterTheO
         ASSERT_GE(shown, 0) << "a completed pause shows a picture, cycle " << cycle;
         const std::size_t count = presented.Count();
         // Longer than a picture: a clock that ran on would owe the next one at once.
-        std::this_thread::sleep_for(Picture + Picture / 4);
+        std::this_thread::sleep_for(kPicture + kPicture / 4);
         EXPECT_EQ(presented.Count(), count) << "nothing is presented while paused, cycle " << cycle;
 
         const REFERENCE_TIME resumed = Now();
         ASSERT_EQ(control->Run(), S_OK) << cycle;
-        if (shown == SequenceLength - 1) {
+        if (shown == kSequenceLength - 1) {
             ASSERT_TRUE(WaitForComplete(5000)) << cycle;
             ASSERT_EQ(control->Stop(), S_OK);
             ASSERT_EQ(control->Run(), S_OK);
@@ -268,8 +268,8 @@ TEST_F(PauseResumeTest, TwoHundredPausesNeitherHangNorShortenThePictureAfterTheO
         }
         const std::optional<REFERENCE_TIME> next = presented.WaitFor(shown + 1, resumed);
         ASSERT_TRUE(next) << "picture " << shown + 1 << " never came after cycle " << cycle;
-        EXPECT_GE(*next - resumed, LeastRunningTime)
-            << "picture " << shown + 1 << " came " << (*next - resumed) / Milliseconds << " ms after resuming, cycle "
+        EXPECT_GE(*next - resumed, kLeastRunningTime)
+            << "picture " << shown + 1 << " came " << (*next - resumed) / kUnitsPerMillisecond << " ms after resuming, cycle "
             << cycle;
     }
 }
@@ -278,9 +278,9 @@ TEST_F(PictureSourceGraphTest, TheEncodeTopologyCompletesOnceAfterBothBranches)
 {
     WindowDispatcher windows;
     MessageCounter mainWindow;
-    windows.RegisterWindow(MainWindow, &mainWindow);
+    windows.RegisterWindow(kMainWindow, &mainWindow);
     InstallWindowService(&windows);
-    ASSERT_EQ(events->SetNotifyWindow(reinterpret_cast<OAHWND>(MainWindow), WM_GRAPHNOTIFY, 0), S_OK);
+    ASSERT_EQ(events->SetNotifyWindow(reinterpret_cast<OAHWND>(kMainWindow), WM_GRAPHNOTIFY, 0), S_OK);
 
     MakeTee();
     auto writer = AddSink("ASF Writer Filter", {MEDIATYPE_Audio, MEDIATYPE_Video});

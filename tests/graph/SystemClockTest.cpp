@@ -35,7 +35,6 @@ protected:
     HANDLE event = nullptr;
 };
 
-constexpr REFERENCE_TIME Millisecond = 10'000;
 
 } // namespace
 
@@ -54,9 +53,9 @@ TEST_F(SystemClockTest, AdviseTimeSetsTheEventOnceTheTimeHasCome)
 {
     DWORD_PTR cookie = 0;
     const REFERENCE_TIME start = Now();
-    ASSERT_EQ(clock->AdviseTime(start, 30 * Millisecond, Handle(), &cookie), S_OK);
+    ASSERT_EQ(clock->AdviseTime(start, 30 * kUnitsPerMillisecond, Handle(), &cookie), S_OK);
     ASSERT_EQ(WaitForSingleObject(event, 5000), WAIT_OBJECT_0);
-    EXPECT_GE(Now(), start + 30 * Millisecond);
+    EXPECT_GE(Now(), start + 30 * kUnitsPerMillisecond);
     // One-time: gone after it fired.
     EXPECT_EQ(clock->Unadvise(cookie), S_FALSE);
 
@@ -68,7 +67,7 @@ TEST_F(SystemClockTest, AdviseTimeSetsTheEventOnceTheTimeHasCome)
 TEST_F(SystemClockTest, PeriodicAdvicesRepeatUntilUnadvised)
 {
     DWORD_PTR cookie = 0;
-    ASSERT_EQ(clock->AdvisePeriodic(Now(), 5 * Millisecond, Handle(), &cookie), S_OK);
+    ASSERT_EQ(clock->AdvisePeriodic(Now(), 5 * kUnitsPerMillisecond, Handle(), &cookie), S_OK);
     for (int tick = 0; tick < 3; ++tick) ASSERT_EQ(WaitForSingleObject(event, 5000), WAIT_OBJECT_0);
     ASSERT_EQ(clock->Unadvise(cookie), S_OK);
     WaitForSingleObject(event, 0);

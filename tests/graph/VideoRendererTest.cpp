@@ -14,7 +14,7 @@ public:
     std::vector<StoredFrame> frames;
 };
 
-const HWND PreviewHandle = reinterpret_cast<HWND>(0x5150);
+const HWND kPreviewHandle = reinterpret_cast<HWND>(0x5150);
 
 class RendererTest : public GraphTest {
 protected:
@@ -36,7 +36,7 @@ protected:
     // The engine's window set-up, through the graph.
     void SetUpVideoWindow()
     {
-        videoWindow->put_Owner(reinterpret_cast<OAHWND>(PreviewHandle));
+        videoWindow->put_Owner(reinterpret_cast<OAHWND>(kPreviewHandle));
         ASSERT_EQ(videoWindow->put_WindowStyle(WS_CHILD), S_OK);
         ASSERT_EQ(videoWindow->put_WindowState(0x01000000), S_OK);
         LONG width = 0;
@@ -45,7 +45,7 @@ protected:
         EXPECT_EQ(width, 8);
         EXPECT_EQ(height, 4);
         RECT rect{};
-        ASSERT_TRUE(GetWindowRect(PreviewHandle, &rect));
+        ASSERT_TRUE(GetWindowRect(kPreviewHandle, &rect));
         ASSERT_EQ(videoWindow->SetWindowPosition(0, 0, rect.right - rect.left, rect.bottom - rect.top), S_OK);
         ASSERT_EQ(videoWindow->put_Visible(OATRUE), S_OK);
     }
@@ -60,7 +60,7 @@ TEST_F(RendererTest, FramesReachTheOwnerWindowAtTheWindowPosition)
 {
     FrameWindow window;
     WindowDispatcher windows;
-    windows.RegisterWindow(PreviewHandle, &window);
+    windows.RegisterWindow(kPreviewHandle, &window);
     InstallWindowService(&windows);
     auto source = AddSource("Source", 3);
     ASSERT_EQ(RenderStream(&MEDIATYPE_Video, source.Get(), nullptr, renderer.Get()), S_OK);
@@ -87,8 +87,8 @@ TEST_F(RendererTest, HeadlessRunsDropFramesAndStillComplete)
     auto source = AddSource("Source", 3);
     ASSERT_EQ(RenderStream(&MEDIATYPE_Video, source.Get(), nullptr, renderer.Get()), S_OK);
     RECT rect{};
-    EXPECT_FALSE(GetWindowRect(PreviewHandle, &rect));
-    videoWindow->put_Owner(reinterpret_cast<OAHWND>(PreviewHandle));
+    EXPECT_FALSE(GetWindowRect(kPreviewHandle, &rect));
+    videoWindow->put_Owner(reinterpret_cast<OAHWND>(kPreviewHandle));
     ASSERT_EQ(videoWindow->put_Visible(OATRUE), S_OK);
     ASSERT_EQ(mediaFilter->SetSyncSource(nullptr), S_OK);
     ASSERT_EQ(control->Run(), S_OK);
@@ -98,7 +98,7 @@ TEST_F(RendererTest, HeadlessRunsDropFramesAndStillComplete)
 
 TEST_F(RendererTest, TheClockPacesSamplesAndWithoutItTheyRunFree)
 {
-    auto source = AddSource("Source", 5, 200 * Milliseconds);
+    auto source = AddSource("Source", 5, 200 * kUnitsPerMillisecond);
     ASSERT_EQ(RenderStream(&MEDIATYPE_Video, source.Get(), nullptr, renderer.Get()), S_OK);
     // The last picture ends at 1000 ms of stream time.
     EXPECT_GE(MillisecondsToComplete(), 1000);
@@ -128,9 +128,9 @@ TEST_F(RendererTest, PausingARunShowsTheSampleWaitingForItsTimeAndCompletes)
 {
     FrameWindow window;
     WindowDispatcher windows;
-    windows.RegisterWindow(PreviewHandle, &window);
+    windows.RegisterWindow(kPreviewHandle, &window);
     InstallWindowService(&windows);
-    auto source = AddSource("Source", 3, 500 * Milliseconds);
+    auto source = AddSource("Source", 3, 500 * kUnitsPerMillisecond);
     ASSERT_EQ(RenderStream(&MEDIATYPE_Video, source.Get(), nullptr, renderer.Get()), S_OK);
     SetUpVideoWindow();
     ASSERT_EQ(control->Run(), S_OK);

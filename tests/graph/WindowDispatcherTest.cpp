@@ -23,8 +23,8 @@ public:
     std::vector<StoredFrame> frames;
 };
 
-const HWND First = reinterpret_cast<HWND>(0x10);
-const HWND Second = reinterpret_cast<HWND>(0x20);
+const HWND kFirst = reinterpret_cast<HWND>(0x10);
+const HWND kSecond = reinterpret_cast<HWND>(0x20);
 
 VideoFrame FrameOf(const std::vector<BYTE>& pixels, LONG width)
 {
@@ -39,13 +39,13 @@ TEST(WindowDispatcherTest, MessagesFromManyThreadsArriveInOrderOnTheDispatchingT
     WindowDispatcher dispatcher([&] { ++wakeUps; });
     Recorder first;
     Recorder second;
-    dispatcher.RegisterWindow(First, &first);
-    dispatcher.RegisterWindow(Second, &second);
+    dispatcher.RegisterWindow(kFirst, &first);
+    dispatcher.RegisterWindow(kSecond, &second);
 
     std::vector<std::thread> posters;
     for (UINT message = 1; message <= 4; ++message) {
         posters.emplace_back([&, message] {
-            for (WPARAM i = 0; i < 250; ++i) ASSERT_TRUE(dispatcher.PostMessage(message % 2 ? First : Second, message, i, 0));
+            for (WPARAM i = 0; i < 250; ++i) ASSERT_TRUE(dispatcher.PostMessage(message % 2 ? kFirst : kSecond, message, i, 0));
         });
     }
     for (auto& poster : posters) poster.join();
@@ -65,34 +65,34 @@ TEST(WindowDispatcherTest, UnknownWindowsAndAFullQueueRefusePosts)
 {
     WindowDispatcher dispatcher;
     Recorder window;
-    EXPECT_FALSE(dispatcher.PostMessage(First, 1, 0, 0));
+    EXPECT_FALSE(dispatcher.PostMessage(kFirst, 1, 0, 0));
     RECT rect{};
-    EXPECT_FALSE(dispatcher.GetWindowRect(First, &rect));
-    dispatcher.RegisterWindow(First, &window);
-    ASSERT_TRUE(dispatcher.GetWindowRect(First, &rect));
+    EXPECT_FALSE(dispatcher.GetWindowRect(kFirst, &rect));
+    dispatcher.RegisterWindow(kFirst, &window);
+    ASSERT_TRUE(dispatcher.GetWindowRect(kFirst, &rect));
     EXPECT_EQ(rect.right, 3);
 
-    for (std::size_t i = 0; i < WindowDispatcher::MaxQueuedMessages; ++i) ASSERT_TRUE(dispatcher.PostMessage(First, 1, i, 0));
-    EXPECT_FALSE(dispatcher.PostMessage(First, 1, 0, 0));
+    for (std::size_t i = 0; i < WindowDispatcher::kMaxQueuedMessages; ++i) ASSERT_TRUE(dispatcher.PostMessage(kFirst, 1, i, 0));
+    EXPECT_FALSE(dispatcher.PostMessage(kFirst, 1, 0, 0));
     dispatcher.DispatchPending();
-    EXPECT_TRUE(dispatcher.PostMessage(First, 1, 0, 0));
+    EXPECT_TRUE(dispatcher.PostMessage(kFirst, 1, 0, 0));
 
     // What waits for a window that goes away is dropped with it.
-    dispatcher.UnregisterWindow(First);
+    dispatcher.UnregisterWindow(kFirst);
     EXPECT_EQ(dispatcher.DispatchPending(), 0u);
-    EXPECT_TRUE(dispatcher.PostMessage(Second, 1, 0, 0) == FALSE);
+    EXPECT_TRUE(dispatcher.PostMessage(kSecond, 1, 0, 0) == FALSE);
 }
 
 TEST(WindowDispatcherTest, AWindowWaitsForOneFrameAtMostTheNewest)
 {
     WindowDispatcher dispatcher;
     Recorder window;
-    dispatcher.RegisterWindow(First, &window);
+    dispatcher.RegisterWindow(kFirst, &window);
     const std::vector<BYTE> older(6, 1);
     const std::vector<BYTE> newer(6, 2);
-    dispatcher.PresentFrame(First, FrameOf(older, 2));
-    ASSERT_TRUE(dispatcher.PostMessage(First, 9, 0, 0));
-    dispatcher.PresentFrame(First, FrameOf(newer, 2));
+    dispatcher.PresentFrame(kFirst, FrameOf(older, 2));
+    ASSERT_TRUE(dispatcher.PostMessage(kFirst, 9, 0, 0));
+    dispatcher.PresentFrame(kFirst, FrameOf(newer, 2));
     EXPECT_TRUE(dispatcher.WaitForWork(0));
     EXPECT_EQ(dispatcher.DispatchPending(), 2u);
     ASSERT_EQ(window.frames.size(), 1u);
@@ -104,14 +104,14 @@ TEST(WindowDispatcherTest, TheInstalledServiceCarriesThePlatformCalls)
 {
     WindowDispatcher dispatcher;
     Recorder window;
-    dispatcher.RegisterWindow(First, &window);
-    EXPECT_FALSE(PostWindowMessage(First, 5, 0, 0));
+    dispatcher.RegisterWindow(kFirst, &window);
+    EXPECT_FALSE(PostWindowMessage(kFirst, 5, 0, 0));
     InstallWindowService(&dispatcher);
-    EXPECT_TRUE(PostWindowMessage(First, 5, 6, 0));
+    EXPECT_TRUE(PostWindowMessage(kFirst, 5, 6, 0));
     RECT rect{};
-    EXPECT_TRUE(GetWindowRect(First, &rect));
+    EXPECT_TRUE(GetWindowRect(kFirst, &rect));
     InstallWindowService(nullptr);
-    EXPECT_FALSE(GetWindowRect(First, &rect));
+    EXPECT_FALSE(GetWindowRect(kFirst, &rect));
     dispatcher.DispatchPending();
     ASSERT_EQ(window.messages.size(), 1u);
     EXPECT_EQ(window.messages[0], std::make_pair(5u, WPARAM{6}));

@@ -99,11 +99,11 @@ TEST_F(RegsvrTool, RegistersAndUnregistersThroughTheEntryPoints)
 TEST_F(RegsvrTool, TwoRegistrationsAtOnceBothSucceedAndBothLand)
 {
     const std::string server = REGSVR_SERVER_PATH;
-    constexpr int Rounds = 40;
-    for (int round = 0; round < Rounds; ++round) {
+    constexpr int kRounds = 40;
+    for (int round = 0; round < kRounds; ++round) {
         for (const std::string option : {"", "-u "}) {
             const bool registering = option.empty();
-            if (!registering && round == Rounds - 1) break;
+            if (!registering && round == kRounds - 1) break;
             std::FILE* first = StartRegsvr(option + server, "REGSVR_TEST_KEY=First");
             std::FILE* second = StartRegsvr(option + server, "REGSVR_TEST_KEY=Second");
             const ToolRun firstRun = FinishRegsvr(first);

@@ -11,25 +11,25 @@
 namespace {
 
 // The five test pictures, shown 500 ms each.
-constexpr int Pictures = 5;
-constexpr LONG RepTime = 500;
-constexpr double MovieSeconds = Pictures * RepTime / 1000.0;
-constexpr double FrameSeconds = RepTime / 1000.0;
+constexpr int kPictures = 5;
+constexpr LONG kRepTime = 500;
+constexpr double kMovieSeconds = kPictures * kRepTime / 1000.0;
+constexpr double kFrameSeconds = kRepTime / 1000.0;
 
 bool Exists(const std::filesystem::path& path) { return std::filesystem::exists(path); }
 
 void ExpectOneFramePerPicture(const MovieProbe& probe)
 {
-    ASSERT_EQ(probe.videoTimes.size(), static_cast<std::size_t>(Pictures));
-    for (int i = 0; i < Pictures; ++i) EXPECT_NEAR(probe.videoTimes[i], i * FrameSeconds, 0.002) << i;
-    EXPECT_NEAR(probe.Duration(), MovieSeconds, FrameSeconds);
+    ASSERT_EQ(probe.videoTimes.size(), static_cast<std::size_t>(kPictures));
+    for (int i = 0; i < kPictures; ++i) EXPECT_NEAR(probe.videoTimes[i], i * kFrameSeconds, 0.002) << i;
+    EXPECT_NEAR(probe.Duration(), kMovieSeconds, kFrameSeconds);
 }
 
 } // namespace
 
 TEST_F(WriterTest, AMovieHasOneWmv1FramePerPictureAtItsTime)
 {
-    ConfigurePictures(64, 48, RepTime);
+    ConfigurePictures(64, 48, kRepTime);
     const ComPtr<IWMProfile> profile = EditedProfile(VideoOnlyProfileText(), 160, 120, 185000);
     const std::filesystem::path file = folder / "movie.wmv";
     BuildGraph(profile.Get(), file);
@@ -53,11 +53,11 @@ TEST_F(WriterTest, AMovieHasOneWmv1FramePerPictureAtItsTime)
 
 TEST_F(WriterTest, SoundIsWrittenAsWma2At22050HzStereo)
 {
-    ConfigurePictures(64, 48, RepTime);
+    ConfigurePictures(64, 48, kRepTime);
     const ComPtr<IWMProfile> profile = EditedProfile(AudioVideoProfileText(), 64, 48, 185000);
     const std::filesystem::path file = folder / "sound.wmv";
     BuildGraph(profile.Get(), file);
-    AddSound(44100, 1, static_cast<REFERENCE_TIME>(MovieSeconds * 1000) * Milliseconds);
+    AddSound(44100, 1, static_cast<REFERENCE_TIME>(kMovieSeconds * 1000) * kUnitsPerMillisecond);
     ASSERT_TRUE(Has(RunToEnd(), EC_COMPLETE));
     ASSERT_EQ(control->Stop(), S_OK);
 
@@ -74,7 +74,7 @@ TEST_F(WriterTest, SoundIsWrittenAsWma2At22050HzStereo)
 
 TEST_F(WriterTest, ASecondRunWritesASecondWholeMovie)
 {
-    ConfigurePictures(64, 48, RepTime);
+    ConfigurePictures(64, 48, kRepTime);
     const ComPtr<IWMProfile> profile = EditedProfile(VideoOnlyProfileText(), 64, 48, 185000);
     BuildGraph(profile.Get(), folder / "first.wmv");
     ASSERT_TRUE(Has(RunToEnd(), EC_COMPLETE));
@@ -89,7 +89,7 @@ TEST_F(WriterTest, ASecondRunWritesASecondWholeMovie)
 
 TEST_F(WriterTest, ASoundInputThatEndsAtOnceStillGivesTheWholeMovie)
 {
-    ConfigurePictures(64, 48, RepTime);
+    ConfigurePictures(64, 48, kRepTime);
     const ComPtr<IWMProfile> profile = EditedProfile(AudioVideoProfileText(), 64, 48, 185000);
     const std::filesystem::path file = folder / "silent.wmv";
     BuildGraph(profile.Get(), file);
@@ -104,7 +104,7 @@ TEST_F(WriterTest, ASoundInputThatEndsAtOnceStillGivesTheWholeMovie)
 
 TEST_F(WriterTest, AnOddFrameSizeIsEncodedOnePixelShorter)
 {
-    ConfigurePictures(321, 241, RepTime);
+    ConfigurePictures(321, 241, kRepTime);
     const ComPtr<IWMProfile> profile = EditedProfile(VideoOnlyProfileText(), 321, 241, 185000);
     const std::filesystem::path file = folder / "odd.wmv";
     BuildGraph(profile.Get(), file);
@@ -153,7 +153,7 @@ TEST_F(WriterTest, AMovieWithoutAPictureFailsAndKeepsTheEarlierFile)
 
 TEST_F(WriterTest, AFullDiskMidMovieAbortsAndLeavesNoFile)
 {
-    ConfigurePictures(320, 240, RepTime);
+    ConfigurePictures(320, 240, kRepTime);
     const ComPtr<IWMProfile> profile = EditedProfile(VideoOnlyProfileText(), 320, 240, 185000);
     const std::filesystem::path file = folder / "full.wmv";
     BuildGraph(profile.Get(), file);
@@ -170,12 +170,12 @@ TEST_F(WriterTest, AFullDiskMidMovieAbortsAndLeavesNoFile)
 
 TEST_F(WriterTest, StoppingBeforeTheEndLeavesNoFile)
 {
-    ConfigurePictures(64, 48, RepTime);
+    ConfigurePictures(64, 48, kRepTime);
     const ComPtr<IWMProfile> profile = EditedProfile(AudioVideoProfileText(), 64, 48, 185000);
     const std::filesystem::path file = folder / "stopped.wmv";
     BuildGraph(profile.Get(), file);
     // An hour of sound: the run is still writing when it is stopped.
-    AddSound(22050, 2, 3600LL * 1000 * Milliseconds);
+    AddSound(22050, 2, 3600LL * 1000 * kUnitsPerMillisecond);
     ASSERT_TRUE(SUCCEEDED(control->Run()));
     LONG code;
     LONG_PTR param1;
@@ -203,7 +203,7 @@ TEST_F(WriterTest, TheProfileDecidesThePinsWhileTheWriterIsUnconnected)
     EXPECT_EQ(current.Get(), videoOnly.Get());
 
     // Once connected the pins stay as they are.
-    ConfigurePictures(64, 48, RepTime);
+    ConfigurePictures(64, 48, kRepTime);
     BuildGraph(videoOnly.Get(), (folder / "pins.wmv").string());
     EXPECT_EQ(writerConfig->ConfigureFilterUsingProfile(audioVideo.Get()), VFW_E_ALREADY_CONNECTED);
 }

@@ -14,9 +14,9 @@
 
 namespace {
 
-constexpr int Pictures = 5;
-constexpr LONG RepTime = 500;
-constexpr double MovieSeconds = Pictures * RepTime / 1000.0;
+constexpr int kPictures = 5;
+constexpr LONG kRepTime = 500;
+constexpr double kMovieSeconds = kPictures * kRepTime / 1000.0;
 
 class MediaWriterTest : public WriterTest {
 protected:
@@ -38,11 +38,11 @@ protected:
         if (built) {
             EXPECT_EQ(writerSink->SetFileName(WideFromUtf8((folder / name).string()).c_str(), nullptr), S_OK);
         } else {
-            ConfigurePictures(160, 120, RepTime);
+            ConfigurePictures(160, 120, kRepTime);
             const ComPtr<IWMProfile> profile =
                 EditedProfile(sound ? AudioVideoProfileText() : VideoOnlyProfileText(), 160, 120, 185000);
             BuildGraph(profile.Get(), folder / name);
-            if (sound) AddSound(44100, 1, static_cast<REFERENCE_TIME>(MovieSeconds * 1000) * Milliseconds);
+            if (sound) AddSound(44100, 1, static_cast<REFERENCE_TIME>(kMovieSeconds * 1000) * kUnitsPerMillisecond);
             built = true;
         }
         const std::vector<GraphEvent> seen = RunToEnd();
@@ -75,10 +75,10 @@ void ExpectOneFramePerPicture(const MovieProbe& probe)
 {
     std::vector<double> times = probe.videoTimes;
     std::sort(times.begin(), times.end());
-    ASSERT_EQ(times.size(), static_cast<std::size_t>(Pictures));
+    ASSERT_EQ(times.size(), static_cast<std::size_t>(kPictures));
     // WebM moves every time by the sound's few-millisecond lead-in.
-    for (int i = 0; i < Pictures; ++i) EXPECT_NEAR(times[i] - times[0], i * RepTime / 1000.0, 0.002) << i;
-    EXPECT_NEAR(probe.Duration(), MovieSeconds, 0.05);
+    for (int i = 0; i < kPictures; ++i) EXPECT_NEAR(times[i] - times[0], i * kRepTime / 1000.0, 0.002) << i;
+    EXPECT_NEAR(probe.Duration(), kMovieSeconds, 0.05);
 }
 
 // A movie of the five pictures at 160x120 with 48 kHz stereo sound.
@@ -132,7 +132,7 @@ TEST_F(MediaWriterTest, AConstantFrameRateRepeatsEachPicturesFrameToItsEnd)
         ASSERT_GE(video, 0) << name;
         EXPECT_EQ(probe.StreamField(video, "avg_frame_rate"), "30/1") << name;
         EXPECT_EQ(probe.StreamField(video, "nb_read_frames"), "75") << name;
-        EXPECT_NEAR(probe.Duration(), MovieSeconds, 0.05) << name;
+        EXPECT_NEAR(probe.Duration(), kMovieSeconds, 0.05) << name;
     }
     // 12.5 frames a picture: each picture ends at the frame nearest to its end.
     ASSERT_EQ(mediaConfig->SetFrameRate(25), S_OK);
@@ -146,9 +146,9 @@ TEST_F(MediaWriterTest, TheFrameRateIsSetWhileStoppedAndWithinRange)
     ASSERT_EQ(mediaConfig->GetFrameRate(&rate), S_OK);
     EXPECT_EQ(rate, 0);
     EXPECT_EQ(mediaConfig->SetFrameRate(-1), E_INVALIDARG);
-    EXPECT_EQ(mediaConfig->SetFrameRate(IMediaFileWriterConfig::MaxFrameRate + 1), E_INVALIDARG);
+    EXPECT_EQ(mediaConfig->SetFrameRate(IMediaFileWriterConfig::kMaxFrameRate + 1), E_INVALIDARG);
     EXPECT_EQ(mediaConfig->GetFrameRate(nullptr), E_POINTER);
-    ConfigurePictures(64, 48, RepTime);
+    ConfigurePictures(64, 48, kRepTime);
     const ComPtr<IWMProfile> profile = EditedProfile(VideoOnlyProfileText(), 64, 48, 185000);
     BuildGraph(profile.Get(), folder / "running.mp4");
     ASSERT_TRUE(SUCCEEDED(control->Pause()));
@@ -159,7 +159,7 @@ TEST_F(MediaWriterTest, TheFrameRateIsSetWhileStoppedAndWithinRange)
 
 TEST_F(MediaWriterTest, AnOddFrameSizeIsEncodedOnePixelShorter)
 {
-    ConfigurePictures(161, 121, RepTime);
+    ConfigurePictures(161, 121, kRepTime);
     const ComPtr<IWMProfile> profile = EditedProfile(VideoOnlyProfileText(), 161, 121, 185000);
     BuildGraph(profile.Get(), folder / "odd.mp4");
     ASSERT_TRUE(Has(RunToEnd(), EC_COMPLETE));
@@ -174,7 +174,7 @@ TEST_F(MediaWriterTest, AnOddFrameSizeIsEncodedOnePixelShorter)
 TEST_F(MediaWriterTest, AFullDiskAbortsAndLeavesNoFile)
 {
     for (const char* name : {"full.mp4", "full.webm"}) {
-        ConfigurePictures(320, 240, RepTime);
+        ConfigurePictures(320, 240, kRepTime);
         const ComPtr<IWMProfile> profile = EditedProfile(VideoOnlyProfileText(), 320, 240, 400000);
         BuildGraph(profile.Get(), folder / name);
         const std::vector<GraphEvent> seen = RunOnAFullDisk();

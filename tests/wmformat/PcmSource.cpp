@@ -6,8 +6,7 @@
 namespace {
 
 const CLSID CLSID_PcmSource{0x5A3E9C21, 0x7B14, 0x4F0D, {0x9A, 0x61, 0x2C, 0x83, 0x15, 0xE7, 0x40, 0x0B}};
-constexpr REFERENCE_TIME BlockTime = 1'000'000;
-constexpr REFERENCE_TIME UnitsPerSecond = 10'000'000;
+constexpr REFERENCE_TIME kBlockTime = 1'000'000;
 
 } // namespace
 
@@ -51,7 +50,7 @@ HRESULT PcmSource::OnPause()
         hr = CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_IMemAllocator,
                               allocator.ReceiveVoid());
     }
-    const LONG blockBytes = static_cast<LONG>(sampleRate * BlockTime / UnitsPerSecond) * channels * 2;
+    const LONG blockBytes = static_cast<LONG>(sampleRate * kBlockTime / kUnitsPerSecond) * channels * 2;
     ALLOCATOR_PROPERTIES request{2, blockBytes, 1, 0};
     ALLOCATOR_PROPERTIES actual{};
     if (SUCCEEDED(hr)) hr = allocator->SetProperties(&request, &actual);
@@ -73,7 +72,7 @@ HRESULT PcmSource::OnStop()
 
 void PcmSource::Play(ComPtr<IMemInputPin> target)
 {
-    const int64_t total = length * sampleRate / UnitsPerSecond;
+    const int64_t total = length * sampleRate / kUnitsPerSecond;
     for (int64_t frame = 0; frame < total;) {
         ComPtr<IMediaSample> sample;
         if (FAILED(allocator->GetBuffer(sample.Receive(), nullptr, nullptr, 0))) return;
@@ -86,8 +85,8 @@ void PcmSource::Play(ComPtr<IMemInputPin> target)
             for (int c = 0; c < channels; ++c) *pcm++ = level;
         }
         sample->SetActualDataLength(static_cast<LONG>(frames * channels * 2));
-        REFERENCE_TIME start = frame * UnitsPerSecond / sampleRate;
-        REFERENCE_TIME stop = (frame + frames) * UnitsPerSecond / sampleRate;
+        REFERENCE_TIME start = frame * kUnitsPerSecond / sampleRate;
+        REFERENCE_TIME stop = (frame + frames) * kUnitsPerSecond / sampleRate;
         sample->SetTime(&start, &stop);
         if (target->Receive(sample.Get()) != S_OK) return;
         frame += frames;

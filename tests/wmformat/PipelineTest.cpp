@@ -24,14 +24,14 @@
 
 namespace {
 
-constexpr REFERENCE_TIME PictureTime = 500 * Milliseconds;
-constexpr int SampleRate = 22050;
-constexpr int Channels = 2;
-constexpr std::size_t SoundBytes = SampleRate / 2 * Channels * 2; // one picture's length
-constexpr std::size_t Capacity = EncodeQueue::Capacity;
+constexpr REFERENCE_TIME kPictureTime = 500 * kUnitsPerMillisecond;
+constexpr int kSampleRate = 22050;
+constexpr int kChannels = 2;
+constexpr std::size_t kSoundBytes = kSampleRate / 2 * kChannels * 2; // one picture's length
+constexpr std::size_t kCapacity = EncodeQueue::kCapacity;
 // VP9 at this size is far slower than the sender: the queue fills and stays full.
-constexpr LONG SlowWidth = 1280;
-constexpr LONG SlowHeight = 720;
+constexpr LONG kSlowWidth = 1280;
+constexpr LONG kSlowHeight = 720;
 
 LONG Stride(LONG width) { return (width * 3 + 3) & ~3; }
 
@@ -51,7 +51,7 @@ std::vector<BYTE> Picture(LONG width, LONG height, int number)
 // A tone rising with the picture's number, for the picture's length.
 std::vector<BYTE> Sound(int number)
 {
-    std::vector<BYTE> pcm(SoundBytes);
+    std::vector<BYTE> pcm(kSoundBytes);
     for (std::size_t i = 0; i < pcm.size() / 2; ++i) {
         const auto level = static_cast<int16_t>((i * (number + 3) * 37) % 16000 - 8000);
         pcm[2 * i] = static_cast<BYTE>(level & 0xFF);
@@ -60,7 +60,7 @@ std::vector<BYTE> Sound(int number)
     return pcm;
 }
 
-REFERENCE_TIME StartOf(int picture) { return picture * PictureTime; }
+REFERENCE_TIME StartOf(int picture) { return picture * kPictureTime; }
 
 std::string ReadFile(const std::filesystem::path& path)
 {
@@ -93,12 +93,12 @@ protected:
         ASSERT_EQ(writerSink->SetFileName(WideFromUtf8(file.string()).c_str(), nullptr), S_OK);
         ASSERT_EQ(writerConfig->ConfigureFilterUsingProfile(movieProfile), S_OK);
         video = ComPtr<PushSource>::Attach(
-            new PushSource(TestVideoType(width, height, PictureTime), Stride(width) * height));
+            new PushSource(TestVideoType(width, height, kPictureTime), Stride(width) * height));
         ASSERT_EQ(graph->AddFilter(video.Get(), u"Pictures"), S_OK);
         ASSERT_EQ(graph->ConnectDirect(video->Output(), WriterPin(u"Video Input 01").Get(), nullptr), S_OK);
         ComPtr<IPin> audioInput;
         if (writer->FindPin(u"Audio Input 01", audioInput.Receive()) != S_OK) return;
-        sound = ComPtr<PushSource>::Attach(new PushSource(PcmType(SampleRate, Channels), SoundBytes));
+        sound = ComPtr<PushSource>::Attach(new PushSource(PcmType(kSampleRate, kChannels), kSoundBytes));
         ASSERT_EQ(graph->AddFilter(sound.Get(), u"Sound"), S_OK);
         ASSERT_EQ(graph->ConnectDirect(sound->Output(), audioInput.Get(), nullptr), S_OK);
     }
@@ -153,10 +153,10 @@ void WriteDirectly(IWMProfile* profile, const MovieFormat& format, const std::fi
         ASSERT_EQ(ReadStreamConfig(config.Get(), &streams[i]), S_OK);
         if (streams[i].IsVideo()) {
             videoIndex = i;
-            inputs[i] = {width, height, PictureTime, 0, 0};
+            inputs[i] = {width, height, kPictureTime, 0, 0};
         } else {
             soundIndex = i;
-            inputs[i] = {0, 0, 0, SampleRate, Channels};
+            inputs[i] = {0, 0, 0, kSampleRate, kChannels};
         }
     }
     MovieFileWriter direct;
@@ -193,10 +193,10 @@ std::string PacketTimes(const std::filesystem::path& file)
 // bytes from run to run, so its sound and every packet's times are compared.
 TEST_F(PipelineTest, EachFormatIsTheMovieTheEncodingCoreWritesOnTheSendersThread)
 {
-    constexpr LONG Width = 160;
-    constexpr LONG Height = 120;
-    constexpr int Pictures = 12;
-    profile = EditedProfile(AudioVideoProfileText(), Width, Height, 185000);
+    constexpr LONG kWidth = 160;
+    constexpr LONG kHeight = 120;
+    constexpr int kPictures = 12;
+    profile = EditedProfile(AudioVideoProfileText(), kWidth, kHeight, 185000);
     const struct {
         const char* extension;
         CLSID writerClass;
@@ -210,14 +210,14 @@ TEST_F(PipelineTest, EachFormatIsTheMovieTheEncodingCoreWritesOnTheSendersThread
         SCOPED_TRACE(format.extension);
         const std::filesystem::path queued = folder / (std::string("queued") + format.extension);
         const std::filesystem::path direct = folder / (std::string("direct") + format.extension);
-        WriteDirectly(profile.Get(), format.format, direct, Width, Height, Pictures);
-        Build(format.writerClass, profile.Get(), queued, Width, Height);
+        WriteDirectly(profile.Get(), format.format, direct, kWidth, kHeight, kPictures);
+        Build(format.writerClass, profile.Get(), queued, kWidth, kHeight);
         ASSERT_TRUE(SUCCEEDED(control->Run()));
-        SendMovie(Width, Height, Pictures);
+        SendMovie(kWidth, kHeight, kPictures);
         const std::vector<GraphEvent> seen = EventsUntilEnd(60000);
         ASSERT_TRUE(Has(seen, EC_COMPLETE));
         ASSERT_EQ(control->Stop(), S_OK);
-        EXPECT_LE(PeakDepth(), Capacity);
+        EXPECT_LE(PeakDepth(), kCapacity);
         if (format.format.IsAsf()) {
             EXPECT_EQ(ReadFile(queued), ReadFile(direct));
         } else if (format.format.muxer == "webm") {
@@ -238,27 +238,27 @@ TEST_F(PipelineTest, EachFormatIsTheMovieTheEncodingCoreWritesOnTheSendersThread
 
 TEST_F(PipelineTest, TheQueueHoldsTheSenderBackLosesNoFrameAndCompletesOnlyOnceItIsWritten)
 {
-    constexpr int Pictures = 12;
-    BuildVideoOnly(CLSID_MediaFileWriter, "held.webm", SlowWidth, SlowHeight, 2000000);
+    constexpr int kPictures = 12;
+    BuildVideoOnly(CLSID_MediaFileWriter, "held.webm", kSlowWidth, kSlowHeight, 2000000);
     ASSERT_TRUE(SUCCEEDED(control->Run()));
-    SendMovie(SlowWidth, SlowHeight, Pictures);
-    EXPECT_EQ(PeakDepth(), Capacity);
+    SendMovie(kSlowWidth, kSlowHeight, kPictures);
+    EXPECT_EQ(PeakDepth(), kCapacity);
     const std::vector<GraphEvent> seen = EventsUntilEnd(120000);
     ASSERT_TRUE(Has(seen, EC_COMPLETE));
     // Completion means the whole movie is there under its name, before anyone stops the graph.
     const MovieProbe probe = MovieProbe::Of(movie);
     ASSERT_TRUE(probe.readable);
-    ASSERT_EQ(probe.videoTimes.size(), static_cast<std::size_t>(Pictures));
-    for (int i = 0; i < Pictures; ++i) EXPECT_NEAR(probe.videoTimes[i], i * 0.5, 0.002) << i;
+    ASSERT_EQ(probe.videoTimes.size(), static_cast<std::size_t>(kPictures));
+    for (int i = 0; i < kPictures; ++i) EXPECT_NEAR(probe.videoTimes[i], i * 0.5, 0.002) << i;
     EXPECT_EQ(Temporaries(folder), 0);
     ASSERT_EQ(control->Stop(), S_OK);
 }
 
 TEST_F(PipelineTest, StopWhileTheSenderWaitsOnAFullQueueEndsTheRunAndLeavesNoFile)
 {
-    BuildVideoOnly(CLSID_MediaFileWriter, "stopped.webm", SlowWidth, SlowHeight, 2000000);
+    BuildVideoOnly(CLSID_MediaFileWriter, "stopped.webm", kSlowWidth, kSlowHeight, 2000000);
     ASSERT_TRUE(SUCCEEDED(control->Run()));
-    const std::vector<BYTE> frame = Picture(SlowWidth, SlowHeight, 0);
+    const std::vector<BYTE> frame = Picture(kSlowWidth, kSlowHeight, 0);
     std::atomic<HRESULT> refusal{S_OK};
     std::thread sender([&] {
         for (int i = 0; i < 10000; ++i) {
@@ -269,9 +269,9 @@ TEST_F(PipelineTest, StopWhileTheSenderWaitsOnAFullQueueEndsTheRunAndLeavesNoFil
             }
         }
     });
-    for (int wait = 0; wait < 3000 && PeakDepth() < Capacity; ++wait)
+    for (int wait = 0; wait < 3000 && PeakDepth() < kCapacity; ++wait)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    EXPECT_EQ(PeakDepth(), Capacity);
+    EXPECT_EQ(PeakDepth(), kCapacity);
     auto stopped = std::async(std::launch::async, [&] { return control->Stop(); });
     const bool returned = stopped.wait_for(std::chrono::seconds(60)) == std::future_status::ready;
     sender.join();
@@ -284,9 +284,9 @@ TEST_F(PipelineTest, StopWhileTheSenderWaitsOnAFullQueueEndsTheRunAndLeavesNoFil
 
 TEST_F(PipelineTest, AWriteFailureOnTheEncodingThreadAbortsOnceAndRefusesTheSamplesAfterIt)
 {
-    constexpr LONG Width = 320;
-    constexpr LONG Height = 240;
-    BuildVideoOnly(CLSID_WMAsfWriter, "full.wmv", Width, Height, 185000);
+    constexpr LONG kWidth = 320;
+    constexpr LONG kHeight = 240;
+    BuildVideoOnly(CLSID_WMAsfWriter, "full.wmv", kWidth, kHeight, 185000);
     HRESULT refusal = S_OK;
     std::vector<GraphEvent> seen;
     {
@@ -294,12 +294,12 @@ TEST_F(PipelineTest, AWriteFailureOnTheEncodingThreadAbortsOnceAndRefusesTheSamp
         ASSERT_TRUE(limit.Holds());
         ASSERT_TRUE(SUCCEEDED(control->Run()));
         for (int i = 0; i < 400 && refusal == S_OK; ++i)
-            refusal = video->Send(Picture(Width, Height, i), StartOf(i), StartOf(i + 1));
+            refusal = video->Send(Picture(kWidth, kHeight, i), StartOf(i), StartOf(i + 1));
         seen = EventsUntilEnd(10000);
     }
     EXPECT_TRUE(FAILED(refusal));
     // The source would stop at the first refusal; one that does not is refused again.
-    EXPECT_EQ(video->Send(Picture(Width, Height, 0), StartOf(500), StartOf(501)), refusal);
+    EXPECT_EQ(video->Send(Picture(kWidth, kHeight, 0), StartOf(500), StartOf(501)), refusal);
     EXPECT_EQ(video->SendEnd(), S_OK);
     for (const GraphEvent& event : EventsUntilEnd(300)) seen.push_back(event);
     LONG_PTR code = S_OK;
@@ -315,9 +315,9 @@ TEST_F(PipelineTest, AWriteFailureOnTheEncodingThreadAbortsOnceAndRefusesTheSamp
 // The first 720p VP9 frame takes the encoder far longer than three copies take the sender.
 TEST_F(PipelineTest, AFlushDropsItsInputsQueuedFramesAndRefusesSamplesUntilItEnds)
 {
-    BuildVideoOnly(CLSID_MediaFileWriter, "flushed.webm", SlowWidth, SlowHeight, 2000000);
+    BuildVideoOnly(CLSID_MediaFileWriter, "flushed.webm", kSlowWidth, kSlowHeight, 2000000);
     ASSERT_TRUE(SUCCEEDED(control->Run()));
-    const std::vector<BYTE> picture = Picture(SlowWidth, SlowHeight, 0);
+    const std::vector<BYTE> picture = Picture(kSlowWidth, kSlowHeight, 0);
     const auto send = [&](int i) { return video->Send(picture, StartOf(i), StartOf(i + 1)); };
     for (int i = 0; i < 3; ++i) ASSERT_EQ(send(i), S_OK);
     ASSERT_EQ(video->SendBeginFlush(), S_OK);
@@ -338,10 +338,10 @@ TEST_F(PipelineTest, AFlushDropsItsInputsQueuedFramesAndRefusesSamplesUntilItEnd
 // the end was queued, after completion; each one's thread ends and each run starts clean.
 TEST_F(PipelineTest, ManyShortRunsStartAndStopWithoutAHangOrALeftoverFile)
 {
-    constexpr LONG Width = 64;
-    constexpr LONG Height = 48;
-    profile = EditedProfile(AudioVideoProfileText(), Width, Height, 185000);
-    Build(CLSID_WMAsfWriter, profile.Get(), folder / "run0.wmv", Width, Height);
+    constexpr LONG kWidth = 64;
+    constexpr LONG kHeight = 48;
+    profile = EditedProfile(AudioVideoProfileText(), kWidth, kHeight, 185000);
+    Build(CLSID_WMAsfWriter, profile.Get(), folder / "run0.wmv", kWidth, kHeight);
     for (int run = 0; run < 24; ++run) {
         SCOPED_TRACE(run);
         const std::filesystem::path file = folder / ("run" + std::to_string(run) + ".wmv");
@@ -353,7 +353,7 @@ TEST_F(PipelineTest, ManyShortRunsStartAndStopWithoutAHangOrALeftoverFile)
         ASSERT_TRUE(SUCCEEDED(control->Run()));
         const int pictures = run / 2 % 3;
         for (int i = 0; i < pictures; ++i) {
-            ASSERT_EQ(video->Send(Picture(Width, Height, i), StartOf(i), StartOf(i + 1)), S_OK);
+            ASSERT_EQ(video->Send(Picture(kWidth, kHeight, i), StartOf(i), StartOf(i + 1)), S_OK);
             ASSERT_EQ(sound->Send(Sound(i), StartOf(i), StartOf(i + 1)), S_OK);
         }
         const bool ends = run % 2 == 1;

@@ -23,13 +23,13 @@
 
 namespace {
 
-const HWND MainWindow = reinterpret_cast<HWND>(0x1000);
-const HWND PreviewWindow = reinterpret_cast<HWND>(0x1001);
-constexpr HRESULT ClassNotRegistered = static_cast<HRESULT>(0x80040154u);
+const HWND kMainWindow = reinterpret_cast<HWND>(0x1000);
+const HWND kPreviewWindow = reinterpret_cast<HWND>(0x1001);
+constexpr HRESULT kClassNotRegistered = static_cast<HRESULT>(0x80040154u);
 
 // Exit statuses besides 0 (complete), 1 (failed) and 2 (bad command line).
-constexpr int PicturesSkipped = 3;
-constexpr int SignalBase = 128;
+constexpr int kPicturesSkipped = 3;
+constexpr int kSignalBase = 128;
 
 volatile std::sig_atomic_t stopSignal = 0;
 
@@ -117,7 +117,7 @@ bool ParseFrameRate(const std::string& text, int& framesPerSecond)
 {
     if (text.empty() || text.size() > 3 || text.find_first_not_of("0123456789") != std::string::npos) return false;
     framesPerSecond = std::stoi(text);
-    return framesPerSecond <= MovieSettings::MaxFrameRate;
+    return framesPerSecond <= MovieSettings::kMaxFrameRate;
 }
 
 // Answers 0 to go on, otherwise the exit status.
@@ -135,7 +135,7 @@ int ParseOptions(int argc, char** argv, Options& options)
         } else if (argument == "--fps" && i + 1 < argc) {
             if (!ParseFrameRate(argv[++i], options.framesPerSecond)) {
                 std::fprintf(stderr, "reelsmith-make: --fps takes a whole number from 0 to %d\n",
-                             static_cast<int>(MovieSettings::MaxFrameRate));
+                             static_cast<int>(MovieSettings::kMaxFrameRate));
                 return 2;
             }
         } else if ((argument == "--orientation" || argument == "--fit") && i + 1 < argc) {
@@ -193,7 +193,7 @@ public:
             std::fprintf(stderr, "%s%s: %s\n", progressShown ? "\n" : "", Utf8FromWide(caption).c_str(),
                          Utf8FromWide(text).c_str());
             ++count;
-            if (Reports(text, ClassNotRegistered)) {
+            if (Reports(text, kClassNotRegistered)) {
                 std::fputs("XTPPic is not registered: run regsvr build/lib/libXTPPic.so\n", stderr);
             }
             return IDOK;
@@ -254,9 +254,9 @@ void ShowProgress(int done, int total, int& shown, bool terminal)
         std::fprintf(stderr, "%d/%d\n", done, total);
         return;
     }
-    constexpr int Width = 40;
-    const int filled = total > 0 ? done * Width / total : 0;
-    std::fprintf(stderr, "\r[%s%s] %d/%d", std::string(filled, '#').c_str(), std::string(Width - filled, ' ').c_str(),
+    constexpr int kWidth = 40;
+    const int filled = total > 0 ? done * kWidth / total : 0;
+    std::fprintf(stderr, "\r[%s%s] %d/%d", std::string(filled, '#').c_str(), std::string(kWidth - filled, ' ').c_str(),
                  done, total);
 }
 
@@ -334,7 +334,7 @@ int MakeMovie(const Options& options, WindowDispatcher& dispatcher, HeadlessWind
                              "all the same\n", ErrorLine::CodeText(VFW_E_NO_AUDIO_HARDWARE).c_str());
     }
     const int reportedBefore = errors.count;
-    engine.SetNotifyWindow(MainWindow, WM_GRAPHNOTIFY, 0);
+    engine.SetNotifyWindow(kMainWindow, WM_GRAPHNOTIFY, 0);
     engine.LoadSettings(WideFromUtf8(options.config));
     for (const std::string& refused : engine.RefusedSettings()) {
         std::fprintf(stderr, "reelsmith-make: %s: %s\n", options.config.c_str(), refused.c_str());
@@ -353,15 +353,15 @@ int MakeMovie(const Options& options, WindowDispatcher& dispatcher, HeadlessWind
     }
     engine.SetCurrentPicture(0);
     if (!options.audio.empty()) engine.SetAudioFile(WideFromUtf8(options.audio));
-    if (stopSignal) return SignalBase + stopSignal;
-    engine.MakeMovie(WideFromUtf8(options.output), options.preview ? PreviewWindow : nullptr);
+    if (stopSignal) return kSignalBase + stopSignal;
+    engine.MakeMovie(WideFromUtf8(options.output), options.preview ? kPreviewWindow : nullptr);
     RunEnd end;
     if (errors.count == reportedBefore) end = WaitForRun(engine, dispatcher, main, errors, options.output);
     // Stopping before completion removes the unfinished movie.
     engine.Stop();
-    if (stopSignal) return SignalBase + stopSignal;
+    if (stopSignal) return kSignalBase + stopSignal;
     if (!end.complete || errors.count != reportedBefore) return 1;
-    return end.skipped > 0 ? PicturesSkipped : 0;
+    return end.skipped > 0 ? kPicturesSkipped : 0;
 }
 
 } // namespace
@@ -378,8 +378,8 @@ int main(int argc, char** argv)
     WindowDispatcher dispatcher;
     HeadlessWindow main({0, 0, 640, 480});
     HeadlessWindow preview({0, 0, 320, 240});
-    dispatcher.RegisterWindow(MainWindow, &main);
-    dispatcher.RegisterWindow(PreviewWindow, &preview);
+    dispatcher.RegisterWindow(kMainWindow, &main);
+    dispatcher.RegisterWindow(kPreviewWindow, &preview);
     InstallWindowService(&dispatcher);
     const int status = MakeMovie(options, dispatcher, main);
     InstallWindowService(nullptr);
