@@ -37,17 +37,6 @@ void computeGeometry(JpegDecoderState& s) {
   }
 }
 
-void resetProgressive(JpegDecoderState& s) {
-  s.progressiveScans = 0;
-  s.dcDoneMask = 0;
-  s.fullAcScans = 0;
-  s.renderScan = false;
-  s.rendered = false;
-  s.scanCount = 0;
-  s.sequentialDone = 0;
-  s.nonInterleavedSeen = false;
-}
-
 // A frame header's fields, sampling factors as coded.
 int readFrameHeader(InputReader& in, Frame& f) {
   Body body;
@@ -79,6 +68,17 @@ int readFrameHeader(InputReader& in, Frame& f) {
 }
 
 }  // namespace
+
+void resetProgressive(JpegDecoderState& s) {
+  s.progressiveScans = 0;
+  s.dcDoneMask = 0;
+  s.fullAcScans = 0;
+  s.renderScan = false;
+  s.rendered = false;
+  s.scanCount = 0;
+  s.sequentialDone = 0;
+  s.nonInterleavedSeen = false;
+}
 
 int parseFrame(JPEG_PROPERTIES& p, JpegDecoderState& s) {
   Frame f;

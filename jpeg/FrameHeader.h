@@ -12,5 +12,7 @@ int parseFrame(JPEG_PROPERTIES& p, JpegDecoderState& s);
 // frame's pixels and the caller sized it by that frame, so the header must repeat the frame
 // (it is then passed over); any other frame fails the read with -21.
 int checkRepeatedFrame(JpegDecoderState& s);
+// The progressive decode's record of scans seen, cleared for a new image.
+void resetProgressive(JpegDecoderState& s);
 
 }  // namespace xtpjpeg

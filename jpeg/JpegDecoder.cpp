@@ -1,5 +1,6 @@
 // JpegDecoder interface: initialisation, validation, the steps of jpegRead,
 // release, messages and the version record.
+#include "jpeg/FrameHeader.h"
 #include "jpeg/JpegInternal.h"
 #include "jpeg/MarkerWalk.h"
 #include "jpeg/RegionIndex.h"
@@ -196,14 +197,7 @@ int readSteps(JpegContext& c, JpegDecoderState& s, int op) {
       resetTableCounters(s);
     }
     s.scanDecoded = false;
-    s.progressiveScans = 0;
-    s.dcDoneMask = 0;
-    s.fullAcScans = 0;
-    s.renderScan = false;
-    s.rendered = false;
-    s.scanCount = 0;
-    s.sequentialDone = 0;
-    s.nonInterleavedSeen = false;
+    resetProgressive(s);
     if (s.needFrame) {
       s.adobeSeen = false;
       s.jfifSeen = false;

@@ -63,11 +63,11 @@ int skipBody(InputReader& in, std::size_t n) {
   return JpegSuccess;
 }
 
-int readSegment(InputReader& in, Body& body) {
+int readSegment(InputReader& in, Body& body, std::size_t maxBody) {
   int length = 0;
   int rc = readLength(in, length);
   if (rc != JpegSuccess) return rc;
-  if (length < 2) return JpegDataError;
+  if (length < 2 || static_cast<std::size_t>(length - 2) > maxBody) return JpegDataError;
   return readBody(in, static_cast<std::size_t>(length - 2), body);
 }
 

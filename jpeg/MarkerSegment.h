@@ -22,8 +22,9 @@ int readLength(InputReader& in, int& length);
 // n bytes of body; -21 when they run past the end of the input.
 int readBody(InputReader& in, std::size_t n, Body& body);
 int skipBody(InputReader& in, std::size_t n);
-// A segment whose length must be at least 2: its body, or passed over.
-int readSegment(InputReader& in, Body& body);
+// A segment whose length must be at least 2 (and whose body at most maxBody bytes): its
+// body, or passed over.
+int readSegment(InputReader& in, Body& body, std::size_t maxBody = SIZE_MAX);
 int skipSegment(InputReader& in);
 
 inline int be16(const std::uint8_t* b) { return (b[0] << 8) | b[1]; }

@@ -9,12 +9,8 @@
 namespace xtpjpeg {
 
 int parseDht(JpegDecoderState& s) {
-  int length = 0;
-  int rc = readLength(s.input, length);
-  if (rc != JpegSuccess) return rc;
-  if (length < 2 || length - 2 > 1091) return JpegDataError;
   Body body;
-  rc = readBody(s.input, static_cast<std::size_t>(length - 2), body);
+  int rc = readSegment(s.input, body, 1091);
   if (rc != JpegSuccess) return rc;
   const std::uint8_t* b = body.data;
   std::size_t off = 0;
@@ -48,12 +44,8 @@ int parseDht(JpegDecoderState& s) {
 }
 
 int parseDqt(JPEG_PROPERTIES& p, JpegDecoderState& s) {
-  int length = 0;
-  int rc = readLength(s.input, length);
-  if (rc != JpegSuccess) return rc;
-  if (length < 2 || length - 2 > 516) return JpegDataError;
   Body body;
-  rc = readBody(s.input, static_cast<std::size_t>(length - 2), body);
+  int rc = readSegment(s.input, body, 516);
   if (rc != JpegSuccess) return rc;
   const std::uint8_t* b = body.data;
   std::size_t off = 0;
