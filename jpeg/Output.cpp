@@ -570,4 +570,65 @@ void fillInnerRoutines(RoutineTable& table) {
   table.grayTriples = grayTriples;
 }
 
+// Transforms the MCU held in s.mcu (frame-component order) and hands it to the MCU output
+// routine; in a region read through the region's scratch MCU.
+void outputFrameMcu(JPEG_PROPERTIES& p, JpegDecoderState& s, std::int32_t mx, std::int32_t my,
+                    bool dequantised) {
+  RoutineTable& rt = *s.routines;
+  int b = 0;
+  for (int c = 0; c < s.frame.componentCount; ++c) {
+    const FrameComponent& fc = s.frame.comp[c];
+    const std::int16_t* q = s.quantPrepared[fc.tq & 3];
+    const IdctRoutine idct = rt.currentIdct[s.idctSize[c]];
+    for (int i = 0; i < fc.h * fc.v; ++i, ++b) {
+      if (!dequantised) rt.currentDequant(s.mcu[b], q);
+      idct(s.mcu[b]);
+    }
+  }
+  if (!s.region.active()) {
+    McuOutputArgs args{&p, &s, s.mcu, mx, my};
+    rt.mcuOutput(args);
+    return;
+  }
+  if (!s.region.beginMcu(s, mx, my)) return;
+  McuOutputArgs args{&p, &s, s.mcu, 0, 0};
+  rt.mcuOutput(args);
+  s.region.endMcu(s);
+}
+
+// One transformed block of a non-interleaved scan to its channels of the output.
+void outputComponentBlock(const JPEG_PROPERTIES& p, JpegDecoderState& s, int c, const std::int16_t* samples,
+                          std::int32_t blockX, std::int32_t blockY) {
+  if (!s.region.active()) {
+    writeComponentBlock(p, s, c, samples, blockX, blockY);
+    return;
+  }
+  // Within the scratch MCU the block sits at its place inside its frame MCU (a shift by
+  // whole MCUs moves its pixels by whole output MCUs).
+  const FrameComponent& fc = s.frame.comp[c];
+  const std::int32_t fx = blockX / fc.h, fy = blockY / fc.v;
+  if (!s.region.beginMcu(s, fx, fy)) return;
+  writeComponentBlock(p, s, c, samples, blockX - fx * fc.h, blockY - fy * fc.v);
+  s.region.endMcu(s);
+}
+
+// Renders frame MCU (mx, my) from the coefficient buffer.
+void renderFrameMcu(JPEG_PROPERTIES& p, JpegDecoderState& s, std::int32_t mx, std::int32_t my) {
+  const Frame& f = s.frame;
+  int b = 0;
+  for (int c = 0; c < f.componentCount; ++c) {
+    const FrameComponent& fc = f.comp[c];
+    for (int by = 0; by < fc.v; ++by) {
+      for (int bx = 0; bx < fc.h; ++bx, ++b) {
+        const std::size_t blockX = static_cast<std::size_t>(mx) * fc.h + bx;
+        const std::size_t blockY = static_cast<std::size_t>(my) * fc.v + by;
+        const std::int16_t* coef = s.coefficients + s.compOffset[c] +
+                                   (blockY * static_cast<std::size_t>(fc.blocksPerMcuRow) + blockX) * 64;
+        std::memcpy(s.mcu[b], coef, 64 * sizeof(std::int16_t));
+      }
+    }
+  }
+  outputFrameMcu(p, s, mx, my, false);
+}
+
 }  // namespace xtpjpeg
