@@ -37,7 +37,4 @@ QString HelpDialog::ManualPath()
     return folder + QLatin1Char('/') + QLatin1String(kManualName);
 }
 
-void HelpDialog::LaunchManual()
-{
-    QDesktopServices::openUrl(QUrl::fromLocalFile(ManualPath()));
-}
+void HelpDialog::LaunchManual() { QDesktopServices::openUrl(QUrl::fromLocalFile(ManualPath())); }

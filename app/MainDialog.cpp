@@ -19,10 +19,7 @@ constexpr std::size_t kMaxListedSkips = 15;
 const std::u16string kProductCaption = u"Reelsmith";
 constexpr std::array ProgressControls{static_cast<int>(ProgressControl)};
 
-std::u16string ToWide(const std::string& text)
-{
-    return std::u16string(text.begin(), text.end());
-}
+std::u16string ToWide(const std::string& text) { return std::u16string(text.begin(), text.end()); }
 
 // A translation may place the number elsewhere than the original does.
 std::u16string WithCount(std::u16string text, int count)
@@ -91,17 +88,15 @@ void MainDialog::ProbeAudioHardware()
 
 void MainDialog::OnExit()
 {
-    const int answer = host.ShowMessage(UiText("MainDialog", "本当にReelsmithを終了させますか？"), UiText("MainDialog", "終了確認"),
-                                        kMessageYesNo | kMessageIconQuestion | kMessageDefaultSecond);
+    const int answer =
+        host.ShowMessage(UiText("MainDialog", "本当にReelsmithを終了させますか？"), UiText("MainDialog", "終了確認"),
+                         kMessageYesNo | kMessageIconQuestion | kMessageDefaultSecond);
     if (answer != kAnswerYes) return;
     engine.reset();
     host.EndDialog();
 }
 
-void MainDialog::ShowInfo(const std::u16string& text)
-{
-    host.ShowMessage(text, kProductCaption, kMessageOk);
-}
+void MainDialog::ShowInfo(const std::u16string& text) { host.ShowMessage(text, kProductCaption, kMessageOk); }
 
 void MainDialog::OnStart()
 {
@@ -142,9 +137,8 @@ std::u16string MainDialog::ChooseAudioFile()
 std::u16string MainDialog::ChooseMovieFile()
 {
     // The output name's extension picks the movie's format (see MovieEngine::MakeMovie).
-    const FileFilter filters[] = {{u"Windows Media (*.wmv)", u"*.wmv"},
-                                  {u"MP4 video (*.mp4)", u"*.mp4"},
-                                  {u"WebM video (*.webm)", u"*.webm"}};
+    const FileFilter filters[] = {
+        {u"Windows Media (*.wmv)", u"*.wmv"}, {u"MP4 video (*.mp4)", u"*.mp4"}, {u"WebM video (*.webm)", u"*.webm"}};
     return host.ChooseSaveFile(filters, 3, u".wmv");
 }
 
@@ -212,16 +206,14 @@ void MainDialog::OnPlay()
     SetProgressView(ProgressView::Shown);
 }
 
-void MainDialog::OnHelp()
-{
-    host.RunHelp();
-}
+void MainDialog::OnHelp() { host.RunHelp(); }
 
 void MainDialog::OnTimer()
 {
     if (!engine || mode == DialogMode::Idle) return;
     const int picture = engine->CurrentPicture();
-    host.SetProgressLabel(mode == DialogMode::Playing ? UiText("MainDialog", "再生中") : UiText("MainDialog", "動画作成中"));
+    host.SetProgressLabel(mode == DialogMode::Playing ? UiText("MainDialog", "再生中")
+                                                      : UiText("MainDialog", "動画作成中"));
     host.SetProgressPos(picture);
 }
 

@@ -15,10 +15,7 @@
 
 namespace {
 
-QString ToQt(const std::u16string& text)
-{
-    return QString::fromStdU16String(text);
-}
+QString ToQt(const std::u16string& text) { return QString::fromStdU16String(text); }
 
 QString FilterText(const FileFilter* filters, int count)
 {
@@ -102,10 +99,7 @@ MainWindow::MainWindow(MainDialog::EngineFactory createEngine)
     InstallWindowService(&dispatcher);
 }
 
-MainWindow::~MainWindow()
-{
-    InstallWindowService(nullptr);
-}
+MainWindow::~MainWindow() { InstallWindowService(nullptr); }
 
 void MainWindow::Start()
 {
@@ -152,7 +146,8 @@ void MainWindow::CentreOnScreen()
 
 void MainWindow::ScheduleDispatch()
 {
-    QMetaObject::invokeMethod(this, [this] { dispatcher.DispatchPending(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { dispatcher.DispatchPending(); }, Qt::QueuedConnection);
 }
 
 int MainWindow::ShowMessage(const std::u16string& text, const std::u16string& caption, UINT type)
@@ -180,8 +175,7 @@ std::u16string MainWindow::ChooseFolder(const std::u16string& title)
 
 std::u16string MainWindow::ChooseOpenFile(const FileFilter* filters, int filterCount)
 {
-    return QFileDialog::getOpenFileName(this, QString(), QString(), FilterText(filters, filterCount))
-        .toStdU16String();
+    return QFileDialog::getOpenFileName(this, QString(), QString(), FilterText(filters, filterCount)).toStdU16String();
 }
 
 std::u16string MainWindow::ChooseSaveFile(const FileFilter* filters, int filterCount,
@@ -203,15 +197,9 @@ std::u16string MainWindow::ChooseSaveFile(const FileFilter* filters, int filterC
     return chooser.selectedFiles().first().toStdU16String();
 }
 
-void MainWindow::StartTimer(int, int periodMs)
-{
-    progressTimer.start(periodMs);
-}
+void MainWindow::StartTimer(int, int periodMs) { progressTimer.start(periodMs); }
 
-void MainWindow::StopTimer(int)
-{
-    progressTimer.stop();
-}
+void MainWindow::StopTimer(int) { progressTimer.stop(); }
 
 void MainWindow::ShowControl(int id, bool show)
 {
@@ -241,15 +229,9 @@ void MainWindow::MoveButtonTo(int id, int slotOf)
     button->SizeToImage();
 }
 
-void MainWindow::SetProgressRange(std::int32_t lower, std::int32_t upper)
-{
-    progress->SetRange(lower, upper);
-}
+void MainWindow::SetProgressRange(std::int32_t lower, std::int32_t upper) { progress->SetRange(lower, upper); }
 
-void MainWindow::SetProgressPos(std::int32_t position)
-{
-    progress->SetPos(position);
-}
+void MainWindow::SetProgressPos(std::int32_t position) { progress->SetPos(position); }
 
 void MainWindow::SetProgressLabel(const std::u16string& label)
 {
@@ -264,15 +246,9 @@ void MainWindow::SetProgressColours(std::uint32_t text, std::uint32_t background
     progress->update();
 }
 
-HWND MainWindow::MainWindowHandle()
-{
-    return reinterpret_cast<HWND>(static_cast<QWidget*>(this));
-}
+HWND MainWindow::MainWindowHandle() { return reinterpret_cast<HWND>(static_cast<QWidget*>(this)); }
 
-HWND MainWindow::PreviewHandle()
-{
-    return reinterpret_cast<HWND>(static_cast<QWidget*>(preview));
-}
+HWND MainWindow::PreviewHandle() { return reinterpret_cast<HWND>(static_cast<QWidget*>(preview)); }
 
 void MainWindow::DrawFrameToWindow(HWND window, const BYTE* pixels, LONG width, LONG height, WORD bitsPerPixel)
 {
@@ -300,9 +276,12 @@ std::u16string MainWindow::ApplicationTitle()
 
 void MainWindow::keyPressEvent(QKeyEvent* event)
 {
-    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) dialog.OnOk();
-    else if (event->key() == Qt::Key_Escape) dialog.OnCancel();
-    else QWidget::keyPressEvent(event);
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+        dialog.OnOk();
+    else if (event->key() == Qt::Key_Escape)
+        dialog.OnCancel();
+    else
+        QWidget::keyPressEvent(event);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)

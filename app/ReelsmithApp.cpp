@@ -18,8 +18,9 @@ int ReelsmithApp::Run(int argc, char** argv)
     int status = 0;
     {
         MainWindow window([] { return std::make_unique<MovieEngineAdapter>(); });
-        InstallMessageBoxHandler([&window](HWND, const std::u16string& text, const std::u16string& caption,
-                                           UINT type) { return window.ShowMessage(text, caption, type); });
+        InstallMessageBoxHandler([&window](HWND, const std::u16string& text, const std::u16string& caption, UINT type) {
+            return window.ShowMessage(text, caption, type);
+        });
         // Every event loop ends, message boxes included; the window and its engine
         // are then destroyed on the way out, which removes an unfinished movie.
         const TerminationWatch watch([] { QCoreApplication::exit(0); });

@@ -4,10 +4,7 @@
 
 #include <QPainter>
 
-SkinButton::SkinButton(QWidget* parent) : QAbstractButton(parent)
-{
-    setFocusPolicy(Qt::TabFocus);
-}
+SkinButton::SkinButton(QWidget* parent) : QAbstractButton(parent) { setFocusPolicy(Qt::TabFocus); }
 
 bool SkinButton::LoadImages(int normal, int pressed, int focused, int disabled)
 {
@@ -47,7 +44,4 @@ void SkinButton::paintEvent(QPaintEvent*)
     painter.drawImage(QPoint(0, 0), image, QRect(QPoint(0, 0), size()));
 }
 
-QSize SkinButton::sizeHint() const
-{
-    return normalImage.isNull() ? QSize(0, 0) : normalImage.size();
-}
+QSize SkinButton::sizeHint() const { return normalImage.isNull() ? QSize(0, 0) : normalImage.size(); }

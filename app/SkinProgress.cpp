@@ -20,10 +20,7 @@ std::uint32_t ToColourRef(const QColor& colour)
            static_cast<std::uint32_t>(colour.blue()) << 16;
 }
 
-int Channel(std::uint32_t colour, int shift)
-{
-    return static_cast<int>((colour >> shift) & 0xFF);
-}
+int Channel(std::uint32_t colour, int shift) { return static_cast<int>((colour >> shift) & 0xFF); }
 
 } // namespace
 

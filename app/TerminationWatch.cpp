@@ -16,7 +16,7 @@ void OnTerminationSignal(int signal)
 
 void SetHandler(int signal, void (*handler)(int))
 {
-    struct sigaction action{};
+    struct sigaction action {};
     action.sa_handler = handler;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
@@ -48,7 +48,6 @@ TerminationWatch::~TerminationWatch()
 void TerminationWatch::OnSignalled()
 {
     char bytes[16];
-    while (read(signalPipe[0], bytes, sizeof bytes) > 0) {
-    }
+    while (read(signalPipe[0], bytes, sizeof bytes) > 0) {}
     onTerminate();
 }

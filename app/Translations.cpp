@@ -11,13 +11,11 @@ Translations::Translations(const QLocale& locale)
     if (locale.language() == QLocale::C) return;
     programLoaded = program.load(locale, QStringLiteral("reelsmith"), QStringLiteral("_"), QStringLiteral(":/i18n"));
     if (programLoaded) {
-        InstallUiTextTranslator([this](const char* context, const char* text) {
-            return program.translate(context, text).toStdString();
-        });
+        InstallUiTextTranslator(
+            [this](const char* context, const char* text) { return program.translate(context, text).toStdString(); });
     }
-    if (QCoreApplication::instance() &&
-        toolkit.load(locale, QStringLiteral("qtbase"), QStringLiteral("_"),
-                     QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    if (QCoreApplication::instance() && toolkit.load(locale, QStringLiteral("qtbase"), QStringLiteral("_"),
+                                                     QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
         toolkitInstalled = QCoreApplication::installTranslator(&toolkit);
     }
 }

@@ -63,15 +63,9 @@ bool IsPrintable(char c)
     return code >= 0x20 && code != 0x7F;
 }
 
-bool IsSpace(char c)
-{
-    return c == ' ' || (c >= '\t' && c <= '\r');
-}
+bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
-bool IsDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 // atoi's reading of a number, except that digit strings beyond the int range
 // saturate at INT_MIN or INT_MAX instead of being undefined.
@@ -175,10 +169,7 @@ void IniFile::AddComment(const std::string& currentSection, const std::string& t
     }
 }
 
-int IniFile::FindSection(const std::string& name) const
-{
-    return FindFolded(sectionNames, name);
-}
+int IniFile::FindSection(const std::string& name) const { return FindFolded(sectionNames, name); }
 
 int IniFile::FindKey(int section, const std::string& key) const
 {

@@ -41,8 +41,8 @@ constexpr SettingKey kFrameRateKey{"Output", "FrameRate", &MovieSettings::frameR
 std::string RefusalText(const SettingKey& key, std::int32_t value, std::int32_t used)
 {
     char text[160];
-    std::snprintf(text, sizeof text, "%s=%d is outside %d..%d; %d is used", key.name, value, key.lowest,
-                  key.highest, used);
+    std::snprintf(text, sizeof text, "%s=%d is outside %d..%d; %d is used", key.name, value, key.lowest, key.highest,
+                  used);
     return text;
 }
 
@@ -54,10 +54,7 @@ HRESULT CreateInProcess(const CLSID& clsid, const IID& iid, ComPtr<T>& object)
 
 } // namespace
 
-MovieEngine::MovieEngine()
-{
-    ready = Construct();
-}
+MovieEngine::MovieEngine() { ready = Construct(); }
 
 // Each step that fails is reported; a missing component ends construction,
 // except the audio renderer, which a machine without sound output lacks.
@@ -80,9 +77,10 @@ bool MovieEngine::Construct()
         ReportError(hr);
         return false;
     }
-    for (auto [clsid, iid, target] : {std::tuple{&CLSID_FilterGraph, &IID_IGraphBuilder, graph.ReceiveVoid()},
-                                      std::tuple{&CLSID_WMAsfWriter, &IID_IBaseFilter, asfWriter.ReceiveVoid()},
-                                      std::tuple{&CLSID_VideoRenderer, &IID_IBaseFilter, videoRenderer.ReceiveVoid()}}) {
+    for (auto [clsid, iid, target] :
+         {std::tuple{&CLSID_FilterGraph, &IID_IGraphBuilder, graph.ReceiveVoid()},
+          std::tuple{&CLSID_WMAsfWriter, &IID_IBaseFilter, asfWriter.ReceiveVoid()},
+          std::tuple{&CLSID_VideoRenderer, &IID_IBaseFilter, videoRenderer.ReceiveVoid()}}) {
         hr = CoCreateInstance(*clsid, nullptr, CLSCTX_INPROC_SERVER, *iid, target);
         if (FAILED(hr)) {
             ReportError(hr);

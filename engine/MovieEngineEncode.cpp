@@ -34,7 +34,8 @@ void MovieEngine::MakeMovie(const std::u16string& outputPath, HWND previewWindow
     hr = ChooseWriter(outputPath, writer);
     if (SUCCEEDED(hr)) hr = graph->AddFilter(sourceFilter.Get(), u"JPEG Source Filter");
     if (SUCCEEDED(hr)) {
-        hr = graph->AddFilter(writer.Get(), writer.Get() == asfWriter.Get() ? u"ASF Writer Filter" : u"Media Writer Filter");
+        hr = graph->AddFilter(writer.Get(),
+                              writer.Get() == asfWriter.Get() ? u"ASF Writer Filter" : u"Media Writer Filter");
     }
     ComPtr<IConfigAsfWriter> writerConfig;
     ComPtr<IFileSinkFilter> fileSink;
@@ -44,8 +45,8 @@ void MovieEngine::MakeMovie(const std::u16string& outputPath, HWND previewWindow
     if (SUCCEEDED(hr)) hr = sourceConfig->GetOutputType(outputType.Receive());
     if (SUCCEEDED(hr)) hr = fileSink->SetFileName(outputPath.c_str(), &outputType.Record());
     if (SUCCEEDED(hr)) {
-        hr = writerConfig->ConfigureFilterUsingProfile(audioTimeline ? audioVideoProfile.Get()
-                                                                     : videoOnlyProfile.Get());
+        hr =
+            writerConfig->ConfigureFilterUsingProfile(audioTimeline ? audioVideoProfile.Get() : videoOnlyProfile.Get());
     }
     if (SUCCEEDED(hr) && audioTimeline) hr = RenderAudioTo(writer.Get());
     if (SUCCEEDED(hr)) hr = RenderVideo(writer.Get(), previewWindow);
@@ -80,7 +81,8 @@ HRESULT MovieEngine::RenderVideo(IBaseFilter* sink, HWND previewWindow)
     }
     HRESULT hr = graph->AddFilter(tee.Get(), u"XInfTee");
     if (SUCCEEDED(hr)) hr = graph->AddFilter(videoRenderer.Get(), u"Reder Filter");
-    if (SUCCEEDED(hr)) hr = captureBuilder->RenderStream(nullptr, &MEDIATYPE_Video, sourceFilter.Get(), tee.Get(), sink);
+    if (SUCCEEDED(hr))
+        hr = captureBuilder->RenderStream(nullptr, &MEDIATYPE_Video, sourceFilter.Get(), tee.Get(), sink);
     if (SUCCEEDED(hr)) {
         hr = captureBuilder->RenderStream(nullptr, &MEDIATYPE_Video, tee.Get(), nullptr, videoRenderer.Get());
     }
@@ -151,8 +153,8 @@ HRESULT MovieEngine::BuildAudioTimeline(const std::u16string& soundPath, REFEREN
 {
     audioTimeline.Reset();
     ComPtr<IAMTimeline> timeline;
-    HRESULT hr = CoCreateInstance(CLSID_AMTimeline, nullptr, CLSCTX_INPROC_SERVER, IID_IAMTimeline,
-                                  timeline.ReceiveVoid());
+    HRESULT hr =
+        CoCreateInstance(CLSID_AMTimeline, nullptr, CLSCTX_INPROC_SERVER, IID_IAMTimeline, timeline.ReceiveVoid());
     ComPtr<IAMTimelineObj> group;
     ComPtr<IAMTimelineGroup> groupFace;
     if (SUCCEEDED(hr)) hr = timeline->CreateEmptyNode(group.Receive(), TIMELINE_MAJOR_TYPE_GROUP);
@@ -174,8 +176,8 @@ HRESULT MovieEngine::BuildAudioTimeline(const std::u16string& soundPath, REFEREN
         hr = AddAudioClips(timeline.Get(), soundPath, movieDuration, track.Get());
     }
     if (SUCCEEDED(hr)) {
-        hr = timeline->ValidateSourceNames(SFN_VALIDATEF_CHECK | SFN_VALIDATEF_POPUP | SFN_VALIDATEF_REPLACE,
-                                           nullptr, 0);
+        hr = timeline->ValidateSourceNames(SFN_VALIDATEF_CHECK | SFN_VALIDATEF_POPUP | SFN_VALIDATEF_REPLACE, nullptr,
+                                           0);
     }
     if (SUCCEEDED(hr)) audioTimeline = timeline;
     return hr;
@@ -185,8 +187,7 @@ HRESULT MovieEngine::BuildAudioTimeline(const std::u16string& soundPath, REFEREN
 HRESULT MovieEngine::AudioLength(const std::u16string& soundPath, REFERENCE_TIME& length)
 {
     ComPtr<IMediaDet> detector;
-    HRESULT hr = CoCreateInstance(CLSID_MediaDet, nullptr, CLSCTX_INPROC_SERVER, IID_IMediaDet,
-                                  detector.ReceiveVoid());
+    HRESULT hr = CoCreateInstance(CLSID_MediaDet, nullptr, CLSCTX_INPROC_SERVER, IID_IMediaDet, detector.ReceiveVoid());
     if (SUCCEEDED(hr)) hr = detector->put_Filename(const_cast<WCHAR*>(soundPath.c_str()));
     if (SUCCEEDED(hr)) hr = detector->put_CurrentStream(0);
     OwnedMediaType streamType;
@@ -204,8 +205,8 @@ HRESULT MovieEngine::AudioLength(const std::u16string& soundPath, REFERENCE_TIME
 
 // Lays the sound from the start of the movie to its end: a longer sound is
 // cut there, a shorter one repeated, its last repeat cut at the end.
-HRESULT MovieEngine::AddAudioClips(IAMTimeline* timeline, const std::u16string& soundPath,
-                                   REFERENCE_TIME movieDuration, IAMTimelineObj* track)
+HRESULT MovieEngine::AddAudioClips(IAMTimeline* timeline, const std::u16string& soundPath, REFERENCE_TIME movieDuration,
+                                   IAMTimelineObj* track)
 {
     REFERENCE_TIME audioLength = 0;
     const HRESULT lengthResult = AudioLength(soundPath, audioLength);

@@ -18,8 +18,8 @@ struct MovieSettings {
     std::int32_t width = 640;
     std::int32_t height = 480;
     std::int32_t workThreadPriority = 0;
-    std::int32_t frameSpeed = 500;   // milliseconds per picture
-    std::int32_t quality = 185000;   // video bit rate, bits per second
+    std::int32_t frameSpeed = 500; // milliseconds per picture
+    std::int32_t quality = 185000; // video bit rate, bits per second
     // MP4 and WebM only ([Output] FrameRate, optional): frames per second, 0 for one frame per picture.
     std::int32_t frameRate = 0;
     static constexpr std::int32_t kMaxFrameRate = 120;

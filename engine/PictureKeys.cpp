@@ -20,16 +20,15 @@ constexpr Key kKeys[] = {
 bool SameLetters(const std::string& a, const char* b)
 {
     const std::string other(b);
-    return std::equal(a.begin(), a.end(), other.begin(), other.end(), [](unsigned char x, unsigned char y) {
-        return std::tolower(x) == std::tolower(y);
-    });
+    return std::equal(a.begin(), a.end(), other.begin(), other.end(),
+                      [](unsigned char x, unsigned char y) { return std::tolower(x) == std::tolower(y); });
 }
 
 std::string WordList(const Key& key)
 {
     std::string list;
-    const auto count = static_cast<std::size_t>(std::count_if(std::begin(key.words), std::end(key.words),
-                                                              [](const char* word) { return word != nullptr; }));
+    const auto count = static_cast<std::size_t>(
+        std::count_if(std::begin(key.words), std::end(key.words), [](const char* word) { return word != nullptr; }));
     for (std::size_t i = 0; i < count; ++i) {
         if (i > 0) list += i + 1 == count ? " or " : ", ";
         list += key.words[i];

@@ -14,4 +14,4 @@ int parseApp1(JpegDecoderState& s);
 int parseApp14(JPEG_PROPERTIES& p, JpegDecoderState& s);
 int parseComment(JPEG_PROPERTIES& p, JpegDecoderState& s);
 
-}  // namespace xtpjpeg
+} // namespace xtpjpeg

@@ -10,4 +10,4 @@ namespace xtpjpeg {
 int decodeSequentialScan(JPEG_PROPERTIES& p, JpegDecoderState& s);
 int decodeProgressiveScan(JPEG_PROPERTIES& p, JpegDecoderState& s);
 
-}  // namespace xtpjpeg
+} // namespace xtpjpeg

@@ -12,4 +12,4 @@ namespace xtpjpeg {
 // included. Reads nothing outside [body, body + size).
 std::uint32_t exifOrientation(const std::uint8_t* body, std::size_t size);
 
-}  // namespace xtpjpeg
+} // namespace xtpjpeg

@@ -15,4 +15,4 @@ int checkRepeatedFrame(JpegDecoderState& s);
 // The progressive decode's record of scans seen, cleared for a new image.
 void resetProgressive(JpegDecoderState& s);
 
-}  // namespace xtpjpeg
+} // namespace xtpjpeg

@@ -34,4 +34,4 @@ void idct8x8Type0Avx2(std::int16_t* block);
 void dequantType1Avx2(std::int16_t* block, const std::int16_t* table);
 #endif
 
-}  // namespace xtpjpeg
+} // namespace xtpjpeg

@@ -18,114 +18,119 @@ namespace {
 
 inline __m256i add(__m256i a, __m256i b) { return _mm256_add_epi32(a, b); }
 inline __m256i sub(__m256i a, __m256i b) { return _mm256_sub_epi32(a, b); }
-inline __m256i descale(__m256i v, int bits) {
-  return _mm256_srai_epi32(_mm256_add_epi32(v, _mm256_set1_epi32(1 << (bits - 1))), bits);
+inline __m256i descale(__m256i v, int bits)
+{
+    return _mm256_srai_epi32(_mm256_add_epi32(v, _mm256_set1_epi32(1 << (bits - 1))), bits);
 }
 
 // Lanes 0..7 of a and b interleaved into eight (a, b) pairs of 16-bit values, for pmaddwd.
-inline __m256i pairs(__m128i a, __m128i b) {
-  return _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_unpacklo_epi16(a, b)), _mm_unpackhi_epi16(a, b), 1);
+inline __m256i pairs(__m128i a, __m128i b)
+{
+    return _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_unpacklo_epi16(a, b)), _mm_unpackhi_epi16(a, b), 1);
 }
-inline __m256i factors(std::int16_t a, std::int16_t b) {
-  return _mm256_set1_epi32(static_cast<std::int32_t>((static_cast<std::uint32_t>(static_cast<std::uint16_t>(b)) << 16) |
-                                                     static_cast<std::uint16_t>(a)));
+inline __m256i factors(std::int16_t a, std::int16_t b)
+{
+    return _mm256_set1_epi32(static_cast<std::int32_t>(
+        (static_cast<std::uint32_t>(static_cast<std::uint16_t>(b)) << 16) | static_cast<std::uint16_t>(a)));
 }
 
 // The dctType 1 transform of eight lanes into 32-bit outputs, from the inputs paired as
 // (x0, x4), (x1, x7), (x5, x3), (x2, x6) in each 32-bit lane: each sum of two products is
 // formed exactly by pmaddwd; 42813 x = -22723 x + 65536 x, as in the SSE2 version, and
 // 65536 x2 and 65536 x6 are the pair (x2, x6) with the other half cleared.
-[[gnu::always_inline]] inline void transform(__m256i x04, __m256i x17, __m256i x53, __m256i x26, __m256i o[8]) {
-  const __m256i a1 = _mm256_madd_epi16(x17, factors(32138, 6393));
-  const __m256i a3 = _mm256_madd_epi16(x17, factors(6393, -32138));
-  const __m256i b1 = _mm256_madd_epi16(x53, factors(18205, 27246));
-  const __m256i b3 = _mm256_madd_epi16(x53, factors(27246, -18205));
-  const __m256i t0 = _mm256_slli_epi32(_mm256_madd_epi16(x04, factors(16384, 16384)), 1);
-  const __m256i t1 = _mm256_slli_epi32(_mm256_madd_epi16(x04, factors(16384, -16384)), 1);
-  const __m256i h1 = add(_mm256_madd_epi16(x26, factors(-22723, 17734)), _mm256_slli_epi32(x26, 16));
-  const __m256i h2 = sub(_mm256_madd_epi16(x26, factors(17734, 22723)),
-                         _mm256_and_si256(x26, _mm256_set1_epi32(static_cast<std::int32_t>(0xFFFF0000u))));
-  const __m256i d = sub(a1, b1);
-  const __m256i e = sub(a3, b3);
-  const __m256i f = add(d, e);
-  const __m256i g = sub(d, e);
-  const __m256i p5 = _mm256_mullo_epi32(descale(add(a1, b1), 12), _mm256_set1_epi32(5793));
-  const __m256i q5 = _mm256_mullo_epi32(descale(add(a3, b3), 12), _mm256_set1_epi32(5793));
-  const __m256i u0 = add(t0, h1), u3 = sub(t0, h1), u1 = add(t1, h2), u2 = sub(t1, h2);
-  o[0] = add(u0, p5);
-  o[1] = add(u1, f);
-  o[2] = add(u2, g);
-  o[3] = add(u3, q5);
-  o[4] = sub(u3, q5);
-  o[5] = sub(u2, g);
-  o[6] = sub(u1, f);
-  o[7] = sub(u0, p5);
+[[gnu::always_inline]] inline void transform(__m256i x04, __m256i x17, __m256i x53, __m256i x26, __m256i o[8])
+{
+    const __m256i a1 = _mm256_madd_epi16(x17, factors(32138, 6393));
+    const __m256i a3 = _mm256_madd_epi16(x17, factors(6393, -32138));
+    const __m256i b1 = _mm256_madd_epi16(x53, factors(18205, 27246));
+    const __m256i b3 = _mm256_madd_epi16(x53, factors(27246, -18205));
+    const __m256i t0 = _mm256_slli_epi32(_mm256_madd_epi16(x04, factors(16384, 16384)), 1);
+    const __m256i t1 = _mm256_slli_epi32(_mm256_madd_epi16(x04, factors(16384, -16384)), 1);
+    const __m256i h1 = add(_mm256_madd_epi16(x26, factors(-22723, 17734)), _mm256_slli_epi32(x26, 16));
+    const __m256i h2 = sub(_mm256_madd_epi16(x26, factors(17734, 22723)),
+                           _mm256_and_si256(x26, _mm256_set1_epi32(static_cast<std::int32_t>(0xFFFF0000u))));
+    const __m256i d = sub(a1, b1);
+    const __m256i e = sub(a3, b3);
+    const __m256i f = add(d, e);
+    const __m256i g = sub(d, e);
+    const __m256i p5 = _mm256_mullo_epi32(descale(add(a1, b1), 12), _mm256_set1_epi32(5793));
+    const __m256i q5 = _mm256_mullo_epi32(descale(add(a3, b3), 12), _mm256_set1_epi32(5793));
+    const __m256i u0 = add(t0, h1), u3 = sub(t0, h1), u1 = add(t1, h2), u2 = sub(t1, h2);
+    o[0] = add(u0, p5);
+    o[1] = add(u1, f);
+    o[2] = add(u2, g);
+    o[3] = add(u3, q5);
+    o[4] = sub(u3, q5);
+    o[5] = sub(u2, g);
+    o[6] = sub(u1, f);
+    o[7] = sub(u0, p5);
 }
 
 // Eight 32-bit lanes packed with signed saturation into eight 16-bit lanes.
-inline __m128i pack(__m256i v) {
-  return _mm_packs_epi32(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1));
-}
+inline __m128i pack(__m256i v) { return _mm_packs_epi32(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1)); }
 
-}  // namespace
+} // namespace
 
 // As the SSE2 version: rows first (lane = row), then the column pass; a block whose row
 // pass leaves a value at a 16-bit limit (none in real pictures) takes the SSE2 version's
 // 32-bit path.
-void idct8x8Type1Avx2(std::int16_t* block) {
-  const __m256i r01 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(block));
-  const __m256i r23 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(block + 16));
-  const __m256i r45 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(block + 32));
-  const __m256i r67 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(block + 48));
-  const __m256i dcLane = _mm256_setr_epi16(0, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
-  const __m256i ac = _mm256_or_si256(_mm256_or_si256(_mm256_and_si256(r01, dcLane), r23), _mm256_or_si256(r45, r67));
-  if (_mm256_testz_si256(ac, ac)) {
-    // DC only: every row pass output of row 0 is v, the others 0, and every sample
-    // ((v x 32768 + 2^20) >> 21) + 128, clamped.
-    const std::int32_t v = (static_cast<std::int32_t>(block[0]) * 32768 + 2048) >> 12;
-    std::int32_t sample = (static_cast<std::int32_t>(static_cast<std::uint32_t>(v) * 32768u + (1u << 20)) >> 21) + 128;
-    sample = sample < 0 ? 0 : sample > 255 ? 255 : sample;
-    const __m256i fill = _mm256_set1_epi16(static_cast<std::int16_t>(sample));
-    for (int r = 0; r < 64; r += 16) _mm256_storeu_si256(reinterpret_cast<__m256i*>(block + r), fill);
-    return;
-  }
-  // Row pass inputs without a 16-bit transpose: each row's coefficients shuffled into the
-  // four pairs, then a 32-bit transpose of the pairs, which leaves the rows in the lane
-  // order 0, 2, 4, 6, 1, 3, 5, 7.
-  const __m256i order = _mm256_setr_epi8(0, 1, 8, 9, 2, 3, 14, 15, 10, 11, 6, 7, 4, 5, 12, 13, 0, 1, 8, 9, 2, 3, 14,
-                                         15, 10, 11, 6, 7, 4, 5, 12, 13);
-  const __m256i p01 = _mm256_shuffle_epi8(r01, order), p23 = _mm256_shuffle_epi8(r23, order);
-  const __m256i p45 = _mm256_shuffle_epi8(r45, order), p67 = _mm256_shuffle_epi8(r67, order);
-  const __m256i a = _mm256_unpacklo_epi32(p01, p23), b = _mm256_unpackhi_epi32(p01, p23);
-  const __m256i c = _mm256_unpacklo_epi32(p45, p67), d = _mm256_unpackhi_epi32(p45, p67);
-  __m256i o[8];
-  transform(_mm256_unpacklo_epi64(a, c), _mm256_unpackhi_epi64(a, c), _mm256_unpacklo_epi64(b, d),
-            _mm256_unpackhi_epi64(b, d), o);
-  __m128i x[8];
+void idct8x8Type1Avx2(std::int16_t* block)
+{
+    const __m256i r01 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(block));
+    const __m256i r23 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(block + 16));
+    const __m256i r45 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(block + 32));
+    const __m256i r67 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(block + 48));
+    const __m256i dcLane = _mm256_setr_epi16(0, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
+    const __m256i ac = _mm256_or_si256(_mm256_or_si256(_mm256_and_si256(r01, dcLane), r23), _mm256_or_si256(r45, r67));
+    if (_mm256_testz_si256(ac, ac)) {
+        // DC only: every row pass output of row 0 is v, the others 0, and every sample
+        // ((v x 32768 + 2^20) >> 21) + 128, clamped.
+        const std::int32_t v = (static_cast<std::int32_t>(block[0]) * 32768 + 2048) >> 12;
+        std::int32_t sample =
+            (static_cast<std::int32_t>(static_cast<std::uint32_t>(v) * 32768u + (1u << 20)) >> 21) + 128;
+        sample = sample < 0 ? 0 : sample > 255 ? 255 : sample;
+        const __m256i fill = _mm256_set1_epi16(static_cast<std::int16_t>(sample));
+        for (int r = 0; r < 64; r += 16) _mm256_storeu_si256(reinterpret_cast<__m256i*>(block + r), fill);
+        return;
+    }
+    // Row pass inputs without a 16-bit transpose: each row's coefficients shuffled into the
+    // four pairs, then a 32-bit transpose of the pairs, which leaves the rows in the lane
+    // order 0, 2, 4, 6, 1, 3, 5, 7.
+    const __m256i order = _mm256_setr_epi8(0, 1, 8, 9, 2, 3, 14, 15, 10, 11, 6, 7, 4, 5, 12, 13, 0, 1, 8, 9, 2, 3, 14,
+                                           15, 10, 11, 6, 7, 4, 5, 12, 13);
+    const __m256i p01 = _mm256_shuffle_epi8(r01, order), p23 = _mm256_shuffle_epi8(r23, order);
+    const __m256i p45 = _mm256_shuffle_epi8(r45, order), p67 = _mm256_shuffle_epi8(r67, order);
+    const __m256i a = _mm256_unpacklo_epi32(p01, p23), b = _mm256_unpackhi_epi32(p01, p23);
+    const __m256i c = _mm256_unpacklo_epi32(p45, p67), d = _mm256_unpackhi_epi32(p45, p67);
+    __m256i o[8];
+    transform(_mm256_unpacklo_epi64(a, c), _mm256_unpackhi_epi64(a, c), _mm256_unpacklo_epi64(b, d),
+              _mm256_unpackhi_epi64(b, d), o);
+    __m128i x[8];
 #pragma GCC unroll 8
-  for (int i = 0; i < 8; ++i) x[i] = pack(descale(o[i], 12));
-  if (anyAtLimit(x)) {
-    idct8x8Type1Sse2(block);
-    return;
-  }
-  // Column pass: x[k] is now row (0, 2, 4, 6, 1, 3, 5, 7)[k] across the columns.
-  transpose8(x);
-  transform(pairs(x[0], x[2]), pairs(x[4], x[7]), pairs(x[6], x[5]), pairs(x[1], x[3]), o);
-  // ((v + 2^20) >> 21) fits 16 bits for any 32-bit v, so the pack does not saturate.
+    for (int i = 0; i < 8; ++i) x[i] = pack(descale(o[i], 12));
+    if (anyAtLimit(x)) {
+        idct8x8Type1Sse2(block);
+        return;
+    }
+    // Column pass: x[k] is now row (0, 2, 4, 6, 1, 3, 5, 7)[k] across the columns.
+    transpose8(x);
+    transform(pairs(x[0], x[2]), pairs(x[4], x[7]), pairs(x[6], x[5]), pairs(x[1], x[3]), o);
+    // ((v + 2^20) >> 21) fits 16 bits for any 32-bit v, so the pack does not saturate.
 #pragma GCC unroll 8
-  for (int r = 0; r < 8; ++r) storeSamples(block + r * 8, pack(descale(o[r], 21)));
+    for (int r = 0; r < 8; ++r) storeSamples(block + r * 8, pack(descale(o[r], 21)));
 }
 
 void idct8x8Type0Avx2(std::int16_t* block) { idct8x8Type0Kernel(block); }
 
-void dequantType1Avx2(std::int16_t* block, const std::int16_t* table) {
-  for (int i = 0; i < 64; i += 16) {
-    const __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(block + i));
-    const __m256i q = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(table + i));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(block + i), _mm256_mullo_epi16(c, q));
-  }
+void dequantType1Avx2(std::int16_t* block, const std::int16_t* table)
+{
+    for (int i = 0; i < 64; i += 16) {
+        const __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(block + i));
+        const __m256i q = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(table + i));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(block + i), _mm256_mullo_epi16(c, q));
+    }
 }
 
-}  // namespace xtpjpeg
+} // namespace xtpjpeg
 
 #endif

@@ -44,81 +44,81 @@
 
 // Operation codes. Even codes read from inFileName, odd codes from inBuffer.
 enum JpegOperation : std::int32_t {
-  Setup = -1,
-  ReadParamsFile = 0,
-  ReadParamsBuffer = 1,
-  ReadImageFile = 2,
-  ReadImageBuffer = 3,
-  ReadTablesFile = 4,
-  ReadTablesBuffer = 5,
-  ReadAbbreviatedFile = 6,
-  ReadAbbreviatedBuffer = 7,
-  // 8..13: the encoder's codes, which this library does not build (-2 "Invalid Encoder").
-  ReadHalfFile = 14,
-  ReadHalfBuffer = 15,
-  ReadQuarterFile = 16,
-  ReadQuarterBuffer = 17,
-  ReadEighthFile = 18,
-  ReadEighthBuffer = 19,
-  ReadThumbnailFile = 20,
-  ReadThumbnailBuffer = 21,
+    Setup = -1,
+    ReadParamsFile = 0,
+    ReadParamsBuffer = 1,
+    ReadImageFile = 2,
+    ReadImageBuffer = 3,
+    ReadTablesFile = 4,
+    ReadTablesBuffer = 5,
+    ReadAbbreviatedFile = 6,
+    ReadAbbreviatedBuffer = 7,
+    // 8..13: the encoder's codes, which this library does not build (-2 "Invalid Encoder").
+    ReadHalfFile = 14,
+    ReadHalfBuffer = 15,
+    ReadQuarterFile = 16,
+    ReadQuarterBuffer = 17,
+    ReadEighthFile = 18,
+    ReadEighthBuffer = 19,
+    ReadThumbnailFile = 20,
+    ReadThumbnailBuffer = 21,
 };
 
 enum JpegColor : std::int32_t {
-  ColorRgb = 1,
-  ColorBgr = 2,
-  ColorYcbcr = 3,
-  ColorGray = 4,
-  ColorRgba = 5,
-  ColorYcbcra = 6,
-  ColorOther = 255,
+    ColorRgb = 1,
+    ColorBgr = 2,
+    ColorYcbcr = 3,
+    ColorGray = 4,
+    ColorRgba = 5,
+    ColorYcbcra = 6,
+    ColorOther = 255,
 };
 
 enum JpegSubsampling : std::int32_t {
-  SubsampleNone = 0,
-  Subsample2x2 = 1,
-  Subsample2x1 = 2,
-  Subsample2x2Alpha = 3,
-  Subsample2x1Alpha = 4,
-  SubsampleOther = 255,
+    SubsampleNone = 0,
+    Subsample2x2 = 1,
+    Subsample2x1 = 2,
+    Subsample2x2Alpha = 3,
+    Subsample2x1Alpha = 4,
+    SubsampleOther = 255,
 };
 
 // Result codes; jpegErrorString gives their messages.
 enum JpegResult : std::int32_t {
-  JpegRoiSuccess = 2,
-  JpegInterruptSuccess = 1,
-  JpegSuccess = 0,
-  JpegExceptionDetected = -1,
-  JpegInvalidEncoder = -2,
-  JpegUnsupportedSubsampling = -3,
-  JpegUnsupportedBytesPerPixel = -4,
-  JpegMemoryError = -5,
-  JpegBadHuffmanTable = -6,
-  JpegBadQuantizationTable = -7,
-  JpegInvalidProperties = -8,
-  JpegErrorCloseFile = -9,
-  JpegInvalidFileName = -10,
-  JpegErrorEof = -11,
-  JpegNotSupported = -12,
-  JpegNotJpeg = -13,
-  JpegErrorComp = -14,
-  JpegErrorSof = -15,
-  JpegErrorDnl = -16,
-  JpegNoHuffmanTable = -17,
-  JpegNoQuantizationTable = -18,
-  JpegNoFrame = -19,
-  JpegMultiplyFrame = -20,
-  JpegDataError = -21,
-  JpegNoImage = -22,
-  JpegFileError = -23,
-  JpegInternalError = -24,
-  JpegBadRstMarker = -25,
-  JpegThumbnailTooSmall = -26,
-  JpegThumbnailWrongColor = -27,
-  JpegOutputBufferTooSmall = -28,
-  JpegUnsupportedFrame = -29,
-  JpegCommentAccessError = -30,
-  JpegReserved = -99,
+    JpegRoiSuccess = 2,
+    JpegInterruptSuccess = 1,
+    JpegSuccess = 0,
+    JpegExceptionDetected = -1,
+    JpegInvalidEncoder = -2,
+    JpegUnsupportedSubsampling = -3,
+    JpegUnsupportedBytesPerPixel = -4,
+    JpegMemoryError = -5,
+    JpegBadHuffmanTable = -6,
+    JpegBadQuantizationTable = -7,
+    JpegInvalidProperties = -8,
+    JpegErrorCloseFile = -9,
+    JpegInvalidFileName = -10,
+    JpegErrorEof = -11,
+    JpegNotSupported = -12,
+    JpegNotJpeg = -13,
+    JpegErrorComp = -14,
+    JpegErrorSof = -15,
+    JpegErrorDnl = -16,
+    JpegNoHuffmanTable = -17,
+    JpegNoQuantizationTable = -18,
+    JpegNoFrame = -19,
+    JpegMultiplyFrame = -20,
+    JpegDataError = -21,
+    JpegNoImage = -22,
+    JpegFileError = -23,
+    JpegInternalError = -24,
+    JpegBadRstMarker = -25,
+    JpegThumbnailTooSmall = -26,
+    JpegThumbnailWrongColor = -27,
+    JpegOutputBufferTooSmall = -28,
+    JpegUnsupportedFrame = -29,
+    JpegCommentAccessError = -30,
+    JpegReserved = -99,
 };
 
 // Cap on the progressive coefficient buffer, see the top of this file.
@@ -137,88 +137,88 @@ struct JpegDecoderState;
 // Windows record; jpegRead copies the public request fields here unless useWorkingRecord
 // is set, in which case the caller fills them directly.
 struct JPEG_PROPERTIES {
-  JpegOperation operation;        // -1 (Setup) after jpegInit
-  std::int32_t roi[4];            // left, top, right, bottom; all zero: whole image (see jpegRead)
-  std::uint32_t dctType;          // inverse-DCT family, 0 or 1 (default 1)
-  std::uint32_t fastPath;         // result: code of the chosen MCU output routine
-  std::uint32_t interrupt;        // nonzero: an image read stops after its next MCU (result 1)
-  // Mirror of outBuffer .. outSubsampling.
-  std::uint8_t* outBuffer;
-  std::uint32_t outWidth;
-  std::int32_t outHeight;
-  std::int32_t outPadBytes;
-  std::uint32_t outChannels;
-  JpegColor outColor;
-  JpegSubsampling outSubsampling;
-  std::int32_t outLineBytes;      // signed stride between output rows, computed by jpegRead
-  // Mirror of inFileName .. quality.
-  const char* inFileName;
-  const std::uint8_t* inBuffer;
-  std::uint32_t inBufferSize;
-  std::uint32_t imageWidth;
-  std::uint32_t imageHeight;
-  std::uint32_t imageChannels;
-  JpegColor imageColor;
-  JpegSubsampling imageSubsampling;
-  std::uint32_t thumbWidth;
-  std::uint32_t thumbHeight;
-  std::uint32_t colorConversion;
-  std::uint32_t upsampling;
-  std::uint32_t quality;
-  std::uint32_t nonInterleaved;   // 1 while the current scan holds fewer components than the frame
-  std::uint32_t mcusAcross;
-  std::uint32_t mcusDown;
-  // The two options "left to the implementer", zero after jpegInit; validation
-  // rejects the two together with -8. The library implements neither further: the
-  // coefficient sink is not called and upsampling always replicates.
-  void* coefficientSink;
-  std::uint32_t interpolatedUpsampling;
-  JpegDecoderState* state;        // owned by the library
-  // Comment capture: a caller-owned destination and its size; after a COM
-  // segment read while needFrame is set, the comment's length.
-  std::uint8_t* jpeg_comment;
-  std::uint16_t jpeg_comment_length;
+    JpegOperation operation; // -1 (Setup) after jpegInit
+    std::int32_t roi[4];     // left, top, right, bottom; all zero: whole image (see jpegRead)
+    std::uint32_t dctType;   // inverse-DCT family, 0 or 1 (default 1)
+    std::uint32_t fastPath;  // result: code of the chosen MCU output routine
+    std::uint32_t interrupt; // nonzero: an image read stops after its next MCU (result 1)
+    // Mirror of outBuffer .. outSubsampling.
+    std::uint8_t* outBuffer;
+    std::uint32_t outWidth;
+    std::int32_t outHeight;
+    std::int32_t outPadBytes;
+    std::uint32_t outChannels;
+    JpegColor outColor;
+    JpegSubsampling outSubsampling;
+    std::int32_t outLineBytes; // signed stride between output rows, computed by jpegRead
+    // Mirror of inFileName .. quality.
+    const char* inFileName;
+    const std::uint8_t* inBuffer;
+    std::uint32_t inBufferSize;
+    std::uint32_t imageWidth;
+    std::uint32_t imageHeight;
+    std::uint32_t imageChannels;
+    JpegColor imageColor;
+    JpegSubsampling imageSubsampling;
+    std::uint32_t thumbWidth;
+    std::uint32_t thumbHeight;
+    std::uint32_t colorConversion;
+    std::uint32_t upsampling;
+    std::uint32_t quality;
+    std::uint32_t nonInterleaved; // 1 while the current scan holds fewer components than the frame
+    std::uint32_t mcusAcross;
+    std::uint32_t mcusDown;
+    // The two options "left to the implementer", zero after jpegInit; validation
+    // rejects the two together with -8. The library implements neither further: the
+    // coefficient sink is not called and upsampling always replicates.
+    void* coefficientSink;
+    std::uint32_t interpolatedUpsampling;
+    JpegDecoderState* state; // owned by the library
+    // Comment capture: a caller-owned destination and its size; after a COM
+    // segment read while needFrame is set, the comment's length.
+    std::uint8_t* jpeg_comment;
+    std::uint16_t jpeg_comment_length;
 };
 
 // The caller-owned request and result record.
 struct JpegContext {
-  std::uint32_t useWorkingRecord;   // nonzero: jpegRead trusts `props` as filled by the caller
-  std::uint8_t* outBuffer;
-  std::uint32_t outWidth;           // 1..65535
-  std::int32_t outHeight;           // -65535..65535; negative: bottom-up rows
-  std::int32_t outPadBytes;         // bytes skipped after each row, >= 0
-  std::uint32_t outChannels;        // bytes per output pixel, 1..255 (default 3)
-  JpegColor outColor;               // default ColorBgr
-  JpegSubsampling outSubsampling;   // 0, or 2 with ColorYcbcr (packed luma/chroma pairs)
-  const char* inFileName;           // file operations (even codes)
-  const std::uint8_t* inBuffer;     // buffer operations (odd codes)
-  std::uint32_t inBufferSize;
-  std::uint32_t imageWidth;         // results ...
-  std::uint32_t imageHeight;
-  std::uint32_t imageChannels;      // must be 1..256 on entry (default 3)
-  JpegColor imageColor;             // in: colour of the coded components (default ColorYcbcr)
-  JpegSubsampling imageSubsampling;
-  std::uint32_t thumbWidth;
-  std::uint32_t thumbHeight;
-  std::uint32_t colorConversion;
-  std::uint32_t upsampling;
-  std::uint32_t quality;            // encoder only (default 75)
-  // Result of a params read: the Exif orientation (1 to 8) of the first APP1 "Exif"
-  // block before the frame header, 0 without one or when its TIFF data is malformed.
-  std::uint32_t exifOrientation;
-  JPEG_PROPERTIES props;            // the working record
+    std::uint32_t useWorkingRecord; // nonzero: jpegRead trusts `props` as filled by the caller
+    std::uint8_t* outBuffer;
+    std::uint32_t outWidth;         // 1..65535
+    std::int32_t outHeight;         // -65535..65535; negative: bottom-up rows
+    std::int32_t outPadBytes;       // bytes skipped after each row, >= 0
+    std::uint32_t outChannels;      // bytes per output pixel, 1..255 (default 3)
+    JpegColor outColor;             // default ColorBgr
+    JpegSubsampling outSubsampling; // 0, or 2 with ColorYcbcr (packed luma/chroma pairs)
+    const char* inFileName;         // file operations (even codes)
+    const std::uint8_t* inBuffer;   // buffer operations (odd codes)
+    std::uint32_t inBufferSize;
+    std::uint32_t imageWidth; // results ...
+    std::uint32_t imageHeight;
+    std::uint32_t imageChannels; // must be 1..256 on entry (default 3)
+    JpegColor imageColor;        // in: colour of the coded components (default ColorYcbcr)
+    JpegSubsampling imageSubsampling;
+    std::uint32_t thumbWidth;
+    std::uint32_t thumbHeight;
+    std::uint32_t colorConversion;
+    std::uint32_t upsampling;
+    std::uint32_t quality; // encoder only (default 75)
+    // Result of a params read: the Exif orientation (1 to 8) of the first APP1 "Exif"
+    // block before the frame header, 0 without one or when its TIFF data is malformed.
+    std::uint32_t exifOrientation;
+    JPEG_PROPERTIES props; // the working record
 };
 
 // The constant version record returned by jpegLibraryVersion.
 struct JpegLibraryVersionInfo {
-  std::int32_t major;               // 1
-  std::int32_t minor;               // 51
-  std::int32_t build;               // 12
-  const char* name;                 // "xtpjpeg.lib"
-  const char* version;              // "1.51.12"
-  const char* internalVersion;      // "[1.51.12.44]"
-  const char* buildDate;            // "May 30 2001"
-  const char* callingConvention;    // "Microsoft"
+    std::int32_t major;            // 1
+    std::int32_t minor;            // 51
+    std::int32_t build;            // 12
+    const char* name;              // "xtpjpeg.lib"
+    const char* version;           // "1.51.12"
+    const char* internalVersion;   // "[1.51.12.44]"
+    const char* buildDate;         // "May 30 2001"
+    const char* callingConvention; // "Microsoft"
 };
 
 // Fills every default, allocates the decoder state and the RoutineTable. The record's

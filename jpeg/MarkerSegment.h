@@ -12,9 +12,9 @@ namespace xtpjpeg {
 
 // A marker segment's body: in place, or gathered into a temporary allocation.
 struct Body {
-  const std::uint8_t* data = nullptr;
-  std::size_t size = 0;
-  std::unique_ptr<std::uint8_t[]> copy;
+    const std::uint8_t* data = nullptr;
+    std::size_t size = 0;
+    std::unique_ptr<std::uint8_t[]> copy;
 };
 
 // The length field; the caller checks it.
@@ -29,4 +29,4 @@ int skipSegment(InputReader& in);
 
 inline int be16(const std::uint8_t* b) { return (b[0] << 8) | b[1]; }
 
-}  // namespace xtpjpeg
+} // namespace xtpjpeg

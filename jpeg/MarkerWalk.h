@@ -9,4 +9,4 @@ namespace xtpjpeg {
 
 int runOperation(JPEG_PROPERTIES& p, JpegDecoderState& s);
 
-}  // namespace xtpjpeg
+} // namespace xtpjpeg

@@ -23,4 +23,4 @@ void renderFrameMcu(JPEG_PROPERTIES& p, JpegDecoderState& s, std::int32_t mx, st
 void writeComponentBlock(const JPEG_PROPERTIES& p, const JpegDecoderState& s, int frameIndex,
                          const std::int16_t* samples, std::int32_t blockX, std::int32_t blockY);
 
-}  // namespace xtpjpeg
+} // namespace xtpjpeg

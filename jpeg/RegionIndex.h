@@ -20,43 +20,43 @@
 namespace xtpjpeg {
 
 class RegionIndex {
- public:
-  static constexpr int kEntries = 8187;
+public:
+    static constexpr int kEntries = 8187;
 
-  struct Key {
-    std::uint64_t source[4] = {};
-    std::uint32_t scanOffset = 0;
-    std::int32_t mcusAcross = 0, mcusDown = 0, restartInterval = 0, components = 0;
-    bool operator==(const Key&) const = default;
-  };
+    struct Key {
+        std::uint64_t source[4] = {};
+        std::uint32_t scanOffset = 0;
+        std::int32_t mcusAcross = 0, mcusDown = 0, restartInterval = 0, components = 0;
+        bool operator==(const Key&) const = default;
+    };
 
-  // The key of the scan whose data starts at the reader's position; false when the
-  // position cannot be told (a file whose offset or identity cannot be read).
-  static bool keyOf(const JPEG_PROPERTIES& p, const JpegDecoderState& s, Key& key);
+    // The key of the scan whose data starts at the reader's position; false when the
+    // position cannot be told (a file whose offset or identity cannot be read).
+    static bool keyOf(const JPEG_PROPERTIES& p, const JpegDecoderState& s, Key& key);
 
-  // Binds the index to a scan: entries of another scan are dropped.
-  void bind(const Key& key);
-  bool indexes(std::int32_t row) const { return row % stride_ == 0 && row / stride_ < kEntries - 1; }
-  // Records the decoder's state at the start of MCU row `row` (an indexed row).
-  void record(const JPEG_PROPERTIES& p, const JpegDecoderState& s, std::int32_t row);
-  // Moves the decoder to the latest recorded row start at or before `row` and returns
-  // that row; 0 (nothing moved) when there is none.
-  std::int32_t seek(const JPEG_PROPERTIES& p, JpegDecoderState& s, std::int32_t row);
+    // Binds the index to a scan: entries of another scan are dropped.
+    void bind(const Key& key);
+    bool indexes(std::int32_t row) const { return row % stride_ == 0 && row / stride_ < kEntries - 1; }
+    // Records the decoder's state at the start of MCU row `row` (an indexed row).
+    void record(const JPEG_PROPERTIES& p, const JpegDecoderState& s, std::int32_t row);
+    // Moves the decoder to the latest recorded row start at or before `row` and returns
+    // that row; 0 (nothing moved) when there is none.
+    std::int32_t seek(const JPEG_PROPERTIES& p, JpegDecoderState& s, std::int32_t row);
 
- private:
-  struct Entry {
-    std::uint64_t bitBuffer;
-    std::uint32_t offset;
-    std::uint32_t check;
-    std::int32_t row;  // -1: empty
-    std::int32_t bitCount;
-    std::int16_t pred[kMaxComponents];
-    std::int32_t pendingMarker;
-  };
-  Key key_{};
-  bool bound_ = false;
-  std::int32_t stride_ = 1;
-  Entry entries_[kEntries];
+private:
+    struct Entry {
+        std::uint64_t bitBuffer;
+        std::uint32_t offset;
+        std::uint32_t check;
+        std::int32_t row; // -1: empty
+        std::int32_t bitCount;
+        std::int16_t pred[kMaxComponents];
+        std::int32_t pendingMarker;
+    };
+    Key key_{};
+    bool bound_ = false;
+    std::int32_t stride_ = 1;
+    Entry entries_[kEntries];
 };
 
-}  // namespace xtpjpeg
+} // namespace xtpjpeg

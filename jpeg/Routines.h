@@ -22,67 +22,66 @@ using BlockSkipRoutine = void (*)(InputReader& in, const HuffTable& dc, const Hu
 // One block of an MCU for the MCU decoder: the block decoder's arguments, and whether only
 // its DC coefficient is used.
 struct McuBlock {
-  const HuffTable* dc;
-  const HuffTable* ac;
-  std::int16_t* pred;
-  std::int16_t* block;
-  const std::int16_t* quant;
-  bool dcOnly;
+    const HuffTable* dc;
+    const HuffTable* ac;
+    std::int16_t* pred;
+    std::int16_t* block;
+    const std::int16_t* quant;
+    bool dcOnly;
 };
 using McuDecoderRoutine = void (*)(InputReader& in, const McuBlock* blocks, int count);
 
 // The context handed to MCU output routines.
 struct McuOutputArgs {
-  const JPEG_PROPERTIES* props;
-  const JpegDecoderState* state;
-  const std::int16_t (*blocks)[64];     // the MCU's blocks in scan-component order
-  std::int32_t mcuX, mcuY;               // MCU column and row (in the scan's MCU grid)
+    const JPEG_PROPERTIES* props;
+    const JpegDecoderState* state;
+    const std::int16_t (*blocks)[64]; // the MCU's blocks in scan-component order
+    std::int32_t mcuX, mcuY;          // MCU column and row (in the scan's MCU grid)
 };
 using McuOutputRoutine = void (*)(const McuOutputArgs& args);
 
 // Whole-MCU inner conversion (a fast path's body for an MCU wholly inside the output).
-using InnerConversionRoutine = void (*)(const std::int16_t (*blocks)[64], std::uint8_t* dst,
-                                        std::ptrdiff_t lineBytes, std::int32_t cols,
-                                        std::int32_t rows);
+using InnerConversionRoutine = void (*)(const std::int16_t (*blocks)[64], std::uint8_t* dst, std::ptrdiff_t lineBytes,
+                                        std::int32_t cols, std::int32_t rows);
 
 struct RoutineTable {
-  // 1. No system library handles: the registry functions are linked.
-  // 2. End-of-call routine.
-  EndOfCallRoutine endOfCall = nullptr;
-  // 3. Inverse DCTs by family [dctType] and size [0: 8x8, 1: 4x4, 2: 2x2, 3: 1x1].
-  IdctRoutine idct[2][4] = {};
-  // 4. The current set.
-  IdctRoutine currentIdct[4] = {};
-  // 5. The MCU output routine chosen for the frame.
-  McuOutputRoutine mcuOutput = nullptr;
-  // 6. Inner whole-MCU conversions by fastPath code: the YCbCr paths 1 to 6.
-  InnerConversionRoutine inner[7] = {};
-  //    The same for the gray to RGB/BGR copy (a general component copy with no fastPath code).
-  InnerConversionRoutine grayTriples = nullptr;
-  // 7. Entropy decoding: the sequential block decoder by dctType family (it dequantises
-  //    the block), whole [0] or DC-only [1] (for blocks that the 1x1 transform reduces to one
-  //    sample: the AC coefficients are decoded and passed over), and the region decoder's
-  //    block skip decoder.
-  BlockDecoderRoutine blockDecoder[2][2] = {};
-  BlockSkipRoutine blockSkipDecoder = nullptr;
-  //    The same block decoder over the blocks of one MCU at a time, by family, which keeps
-  //    the bit buffer in registers from block to block.
-  McuDecoderRoutine mcuDecoder[2] = {};
-  // 8. Dequantisation by dctType, and the current one.
-  DequantRoutine dequant[2] = {};
-  DequantRoutine currentDequant = nullptr;
+    // 1. No system library handles: the registry functions are linked.
+    // 2. End-of-call routine.
+    EndOfCallRoutine endOfCall = nullptr;
+    // 3. Inverse DCTs by family [dctType] and size [0: 8x8, 1: 4x4, 2: 2x2, 3: 1x1].
+    IdctRoutine idct[2][4] = {};
+    // 4. The current set.
+    IdctRoutine currentIdct[4] = {};
+    // 5. The MCU output routine chosen for the frame.
+    McuOutputRoutine mcuOutput = nullptr;
+    // 6. Inner whole-MCU conversions by fastPath code: the YCbCr paths 1 to 6.
+    InnerConversionRoutine inner[7] = {};
+    //    The same for the gray to RGB/BGR copy (a general component copy with no fastPath code).
+    InnerConversionRoutine grayTriples = nullptr;
+    // 7. Entropy decoding: the sequential block decoder by dctType family (it dequantises
+    //    the block), whole [0] or DC-only [1] (for blocks that the 1x1 transform reduces to one
+    //    sample: the AC coefficients are decoded and passed over), and the region decoder's
+    //    block skip decoder.
+    BlockDecoderRoutine blockDecoder[2][2] = {};
+    BlockSkipRoutine blockSkipDecoder = nullptr;
+    //    The same block decoder over the blocks of one MCU at a time, by family, which keeps
+    //    the bit buffer in registers from block to block.
+    McuDecoderRoutine mcuDecoder[2] = {};
+    // 8. Dequantisation by dctType, and the current one.
+    DequantRoutine dequant[2] = {};
+    DequantRoutine currentDequant = nullptr;
 };
 
 // ---- Processor dispatch (Routines.cpp) ----------------------------------------------------
 
 // The processor description (identification leaves 0 and 1).
 struct ProcessorDescription {
-  char vendor[13];
-  std::uint32_t brandIndex = 0, type = 0, family = 0, model = 0, stepping = 0, features = 0;
-  // For the AVX2 class: leaf 0's maximum leaf, leaf 1's ECX, leaf 7's EBX (0 when the
-  // maximum leaf is below 7) and XGETBV(0) (0 when OSXSAVE is clear).
-  std::uint32_t maxLeaf = 0, featuresEcx = 0, extendedFeatures = 0;
-  std::uint64_t xcr0 = 0;
+    char vendor[13];
+    std::uint32_t brandIndex = 0, type = 0, family = 0, model = 0, stepping = 0, features = 0;
+    // For the AVX2 class: leaf 0's maximum leaf, leaf 1's ECX, leaf 7's EBX (0 when the
+    // maximum leaf is below 7) and XGETBV(0) (0 when OSXSAVE is clear).
+    std::uint32_t maxLeaf = 0, featuresEcx = 0, extendedFeatures = 0;
+    std::uint64_t xcr0 = 0;
 };
 // The class above SSE2 that the decoder picks where the processor and the system support
 // AVX2; "USECPU" forces only 0..6.
@@ -117,4 +116,4 @@ void fillInnerRoutinesSse2(RoutineTable& table);
 void fillInnerRoutinesAvx2(RoutineTable& table);
 #endif
 
-}  // namespace xtpjpeg
+} // namespace xtpjpeg

@@ -6,7 +6,7 @@
 
 namespace xtpjpeg {
 
-constexpr int kScanParsedOnly = 3;  // params operations end at the first scan header (no result code)
+constexpr int kScanParsedOnly = 3; // params operations end at the first scan header (no result code)
 
 // Parses the header and, unless paramsOnly, decodes the scan.
 int parseSos(JPEG_PROPERTIES& p, JpegDecoderState& s, bool paramsOnly);
@@ -16,4 +16,4 @@ int decodeScan(JPEG_PROPERTIES& p, JpegDecoderState& s);
 // The conversion of a non-interleaved picture at EOI, over the region's output in a region read.
 void convertAtEoi(JPEG_PROPERTIES& p, JpegDecoderState& s);
 
-}  // namespace xtpjpeg
+} // namespace xtpjpeg

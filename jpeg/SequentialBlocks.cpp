@@ -17,32 +17,35 @@ namespace {
 
 // The two dequantisers of one value, as the block routines compute them.
 struct DequantOne1 {
-  std::int16_t operator()(std::int16_t c, std::int16_t q) const {
-    return static_cast<std::int16_t>(static_cast<std::uint16_t>(
-        static_cast<std::uint32_t>(static_cast<std::int32_t>(c)) * static_cast<std::uint16_t>(q)));
-  }
+    std::int16_t operator()(std::int16_t c, std::int16_t q) const
+    {
+        return static_cast<std::int16_t>(static_cast<std::uint16_t>(
+            static_cast<std::uint32_t>(static_cast<std::int32_t>(c)) * static_cast<std::uint16_t>(q)));
+    }
 };
 struct DequantOne0 {
-  std::int16_t operator()(std::int16_t c, std::int16_t q) const {
-    const std::int64_t product = static_cast<std::int64_t>(c) * static_cast<std::uint16_t>(q) + 64;
-    return static_cast<std::int16_t>(static_cast<std::uint16_t>(static_cast<std::uint64_t>(product >> 7)));
-  }
+    std::int16_t operator()(std::int16_t c, std::int16_t q) const
+    {
+        const std::int64_t product = static_cast<std::int64_t>(c) * static_cast<std::uint16_t>(q) + 64;
+        return static_cast<std::int16_t>(static_cast<std::uint16_t>(static_cast<std::uint64_t>(product >> 7)));
+    }
 };
 
 // The identity: coefficients stored as decoded, dequantised afterwards.
 struct KeepCoefficient {
-  std::int16_t operator()(std::int16_t c, std::int16_t) const { return c; }
+    std::int16_t operator()(std::int16_t c, std::int16_t) const { return c; }
 };
 
 struct ClearBlock {
-  void operator()(std::int16_t* blk) const { std::memset(blk, 0, 64 * sizeof(std::int16_t)); }
+    void operator()(std::int16_t* blk) const { std::memset(blk, 0, 64 * sizeof(std::int16_t)); }
 };
 
 // Coefficient k (zigzag order) at its natural place, dequantised.
 template <class Dequant>
-inline void storeCoefficient(std::int16_t* blk, const std::int16_t* q, int k, std::int32_t v, Dequant dq) {
-  const int at = kZigzagToNatural[k];
-  blk[at] = dq(static_cast<std::int16_t>(v), q[at]);
+inline void storeCoefficient(std::int16_t* blk, const std::int16_t* q, int k, std::int32_t v, Dequant dq)
+{
+    const int at = kZigzagToNatural[k];
+    blk[at] = dq(static_cast<std::int16_t>(v), q[at]);
 }
 
 // The AC symbols of a block from zigzag index k on that the combined lookups decide. Returns
@@ -50,62 +53,63 @@ inline void storeCoefficient(std::int16_t* blk, const std::int16_t* q, int k, st
 // path must decode. Without Ac pairs of symbols are passed over, storing nothing.
 template <bool Ac, class Dequant>
 inline int decodeAcRun(RegisterBits& r, const InputReader& in, const HuffTable& ac, int k, std::int16_t* blk,
-                       const std::int16_t* q, Dequant dq) {
-  constexpr int kFast = HuffTable::kFastAcBits;
-  while (k < 64 && r.ensure32(in)) {
-    const std::uint32_t index = r.top(kFast);
-    if (!Ac) {
-      const std::int32_t pass = ac.skipAc[index];
-      if (pass == 0) break;
-      // A first symbol that reaches or passes coefficient 63 ends the block and leaves the
-      // bits after it to the next block.
-      if (k + ((pass >> 16) & 0xFF) > 63) {
-        r.drop(pass >> 24);
-        return 64;
-      }
-      r.drop(pass & 0xFF);
-      k += (pass >> 8) & 0xFF;
-      continue;
+                       const std::int16_t* q, Dequant dq)
+{
+    constexpr int kFast = HuffTable::kFastAcBits;
+    while (k < 64 && r.ensure32(in)) {
+        const std::uint32_t index = r.top(kFast);
+        if (!Ac) {
+            const std::int32_t pass = ac.skipAc[index];
+            if (pass == 0) break;
+            // A first symbol that reaches or passes coefficient 63 ends the block and leaves the
+            // bits after it to the next block.
+            if (k + ((pass >> 16) & 0xFF) > 63) {
+                r.drop(pass >> 24);
+                return 64;
+            }
+            r.drop(pass & 0xFF);
+            k += (pass >> 8) & 0xFF;
+            continue;
+        }
+        const std::int32_t fast = ac.fastAc[index];
+        if (fast == 0) break;
+        r.drop(fast & 0xFF);
+        k += (fast >> 8) & 0xFF;
+        if (k > 63) break;
+        storeCoefficient(blk, q, k, fast >> 16, dq);
+        ++k;
     }
-    const std::int32_t fast = ac.fastAc[index];
-    if (fast == 0) break;
-    r.drop(fast & 0xFF);
-    k += (fast >> 8) & 0xFF;
-    if (k > 63) break;
-    storeCoefficient(blk, q, k, fast >> 16, dq);
-    ++k;
-  }
-  return k;
+    return k;
 }
 
 // One AC symbol the combined lookups do not decide (a long code or value, few bits left,
 // a marker near): stores its coefficient and returns the next zigzag index, 64 or more
 // when the block has ended.
 template <bool Ac, class Dequant>
-int decodeAcSymbol(InputReader& in, const HuffTable& ac, int k, std::int16_t* blk, const std::int16_t* q,
-                   Dequant dq) {
-  if (in.bits.count() < 32) fillBits(in);
-  if (in.bits.count() >= 32) {
-    // Enough bits for any code (16) and any value (15): the combined lookup needs no checks.
-    const std::int32_t fast = ac.fastAc[in.bits.peek(HuffTable::kFastAcBits)];
-    if (fast != 0) {
-      in.bits.skip(fast & 0xFF);
-      k += (fast >> 8) & 0xFF;
-      if (k > 63) return 64;
-      if (Ac) storeCoefficient(blk, q, k, fast >> 16, dq);
-      return k + 1;
+int decodeAcSymbol(InputReader& in, const HuffTable& ac, int k, std::int16_t* blk, const std::int16_t* q, Dequant dq)
+{
+    if (in.bits.count() < 32) fillBits(in);
+    if (in.bits.count() >= 32) {
+        // Enough bits for any code (16) and any value (15): the combined lookup needs no checks.
+        const std::int32_t fast = ac.fastAc[in.bits.peek(HuffTable::kFastAcBits)];
+        if (fast != 0) {
+            in.bits.skip(fast & 0xFF);
+            k += (fast >> 8) & 0xFF;
+            if (k > 63) return 64;
+            if (Ac) storeCoefficient(blk, q, k, fast >> 16, dq);
+            return k + 1;
+        }
     }
-  }
-  const int rs = huffDecode(in, ac);
-  if (rs < 0) return 64;
-  const int s = rs & 15;
-  if (s == 0) return (rs >> 4) == 15 ? k + 16 : 64;  // ZRL, or end of block
-  k += rs >> 4;
-  std::int32_t v;
-  if (!receiveExtend(in, s, v)) return 64;
-  if (k > 63) return 64;  // a run past coefficient 63 ends the block
-  if (Ac) storeCoefficient(blk, q, k, v, dq);
-  return k + 1;
+    const int rs = huffDecode(in, ac);
+    if (rs < 0) return 64;
+    const int s = rs & 15;
+    if (s == 0) return (rs >> 4) == 15 ? k + 16 : 64; // ZRL, or end of block
+    k += rs >> 4;
+    std::int32_t v;
+    if (!receiveExtend(in, s, v)) return 64;
+    if (k > 63) return 64; // a run past coefficient 63 ends the block
+    if (Ac) storeCoefficient(blk, q, k, v, dq);
+    return k + 1;
 }
 
 // One 8x8 block (T.81 F.2.2) on the register reader `r`, live before and after: coefficients
@@ -118,65 +122,70 @@ int decodeAcSymbol(InputReader& in, const HuffTable& ac, int k, std::int16_t* bl
 template <bool Ac, class Dequant, class Clear>
 [[gnu::always_inline]] inline void decodeBlockInRegisters(RegisterBits& r, InputReader& in, const HuffTable& dc,
                                                           const HuffTable& ac, std::int16_t& pred, std::int16_t* blk,
-                                                          const std::int16_t* q, Dequant dq, Clear clear) {
-  if (Ac) clear(blk);
-  std::int32_t diff = 0;
-  if (!dcFromLookahead(r, in, dc, diff)) {
-    r.storeTo(in);
-    const int s = huffDecode(in, dc);
-    const bool received = s >= 0 && (s == 0 || receiveExtend(in, std::min(s, 16), diff));
-    r = RegisterBits(in);
-    if (!received) return;
-  }
-  pred = static_cast<std::int16_t>(static_cast<std::uint16_t>(pred + diff));
-  blk[0] = dq(pred, q[0]);
-  int k = 1;
-  while (true) {
-    k = decodeAcRun<Ac>(r, in, ac, k, blk, q, dq);
-    if (k > 63) return;
-    r.storeTo(in);
-    k = decodeAcSymbol<Ac>(in, ac, k, blk, q, dq);
-    r = RegisterBits(in);
-    if (k > 63) return;
-  }
+                                                          const std::int16_t* q, Dequant dq, Clear clear)
+{
+    if (Ac) clear(blk);
+    std::int32_t diff = 0;
+    if (!dcFromLookahead(r, in, dc, diff)) {
+        r.storeTo(in);
+        const int s = huffDecode(in, dc);
+        const bool received = s >= 0 && (s == 0 || receiveExtend(in, std::min(s, 16), diff));
+        r = RegisterBits(in);
+        if (!received) return;
+    }
+    pred = static_cast<std::int16_t>(static_cast<std::uint16_t>(pred + diff));
+    blk[0] = dq(pred, q[0]);
+    int k = 1;
+    while (true) {
+        k = decodeAcRun<Ac>(r, in, ac, k, blk, q, dq);
+        if (k > 63) return;
+        r.storeTo(in);
+        k = decodeAcSymbol<Ac>(in, ac, k, blk, q, dq);
+        r = RegisterBits(in);
+        if (k > 63) return;
+    }
 }
 
 // The per-class decoding of one block: `Step::decode<Ac>(r, in, block)`, with Ac false for a
 // block of which only the DC coefficient is used.
 template <class Step>
-[[gnu::always_inline]] inline void decodeMcuBlock(RegisterBits& r, InputReader& in, const McuBlock& b) {
-  if (b.dcOnly)
-    Step::template decode<false>(r, in, b);
-  else
-    Step::template decode<true>(r, in, b);
+[[gnu::always_inline]] inline void decodeMcuBlock(RegisterBits& r, InputReader& in, const McuBlock& b)
+{
+    if (b.dcOnly)
+        Step::template decode<false>(r, in, b);
+    else
+        Step::template decode<true>(r, in, b);
 }
 
 // The block decoder routine of a class: one block, the reader loaded and stored around it.
 template <class Step, bool Ac>
 void decodeOneBlock(InputReader& in, const HuffTable& dc, const HuffTable& ac, std::int16_t& pred, std::int16_t* blk,
-                    const std::int16_t* q) {
-  const bool hadError = in.bits.error() != 0;
-  RegisterBits r(in);
-  Step::template decode<Ac>(r, in, McuBlock{&dc, &ac, &pred, blk, q, !Ac});
-  r.storeTo(in);
-  Step::afterBlocks(in, hadError);
+                    const std::int16_t* q)
+{
+    const bool hadError = in.bits.error() != 0;
+    RegisterBits r(in);
+    Step::template decode<Ac>(r, in, McuBlock{&dc, &ac, &pred, blk, q, !Ac});
+    r.storeTo(in);
+    Step::afterBlocks(in, hadError);
 }
 
 // Every block of an MCU, the reader loaded once and stored once, which equals the block
 // decoder block by block.
 template <class Step>
-[[gnu::always_inline]] inline void decodeBlocksOfMcu(InputReader& in, const McuBlock* blocks, int count) {
-  const bool hadError = in.bits.error() != 0;
-  RegisterBits r(in);
-  for (int i = 0; i < count; ++i) decodeMcuBlock<Step>(r, in, blocks[i]);
-  r.storeTo(in);
-  Step::afterBlocks(in, hadError);
+[[gnu::always_inline]] inline void decodeBlocksOfMcu(InputReader& in, const McuBlock* blocks, int count)
+{
+    const bool hadError = in.bits.error() != 0;
+    RegisterBits r(in);
+    for (int i = 0; i < count; ++i) decodeMcuBlock<Step>(r, in, blocks[i]);
+    r.storeTo(in);
+    Step::afterBlocks(in, hadError);
 }
 
 // The MCU decoder routine of a class.
 template <class Step>
-void decodeMcuBlocks(InputReader& in, const McuBlock* blocks, int count) {
-  decodeBlocksOfMcu<Step>(in, blocks, count);
+void decodeMcuBlocks(InputReader& in, const McuBlock* blocks, int count)
+{
+    decodeBlocksOfMcu<Step>(in, blocks, count);
 }
 
 #if defined(__x86_64__)
@@ -184,8 +193,9 @@ void decodeMcuBlocks(InputReader& in, const McuBlock* blocks, int count) {
 // shifts by a register count (shlx, shrx) shorten the chain from one table lookup to the
 // next. Only this function's body, with what is inlined into it, uses BMI2.
 template <class Step>
-[[gnu::target("bmi2")]] void decodeMcuBlocksBmi2(InputReader& in, const McuBlock* blocks, int count) {
-  decodeBlocksOfMcu<Step>(in, blocks, count);
+[[gnu::target("bmi2")]] void decodeMcuBlocksBmi2(InputReader& in, const McuBlock* blocks, int count)
+{
+    decodeBlocksOfMcu<Step>(in, blocks, count);
 }
 #endif
 
@@ -193,108 +203,117 @@ template <class Step>
 
 template <class Dequant>
 struct PlainStep {
-  template <bool Ac>
-  [[gnu::always_inline]] static void decode(RegisterBits& r, InputReader& in, const McuBlock& b) {
-    decodeBlockInRegisters<Ac>(r, in, *b.dc, *b.ac, *b.pred, b.block, b.quant, Dequant{}, ClearBlock{});
-  }
-  static void afterBlocks(InputReader&, bool) {}
+    template <bool Ac>
+    [[gnu::always_inline]] static void decode(RegisterBits& r, InputReader& in, const McuBlock& b)
+    {
+        decodeBlockInRegisters<Ac>(r, in, *b.dc, *b.ac, *b.pred, b.block, b.quant, Dequant{}, ClearBlock{});
+    }
+    static void afterBlocks(InputReader&, bool) {}
 };
 
 #if defined(__SSE2__)
 // Eight stores written out: as a loop, GCC turns them into a memset, which it expands to
 // rep stos, several times slower for 128 bytes.
 struct ClearBlockSse2 {
-  void operator()(std::int16_t* blk) const {
-    const __m128i zero = _mm_setzero_si128();
-    __m128i* b = reinterpret_cast<__m128i*>(blk);
-    _mm_storeu_si128(b + 0, zero);
-    _mm_storeu_si128(b + 1, zero);
-    _mm_storeu_si128(b + 2, zero);
-    _mm_storeu_si128(b + 3, zero);
-    _mm_storeu_si128(b + 4, zero);
-    _mm_storeu_si128(b + 5, zero);
-    _mm_storeu_si128(b + 6, zero);
-    _mm_storeu_si128(b + 7, zero);
-  }
+    void operator()(std::int16_t* blk) const
+    {
+        const __m128i zero = _mm_setzero_si128();
+        __m128i* b = reinterpret_cast<__m128i*>(blk);
+        _mm_storeu_si128(b + 0, zero);
+        _mm_storeu_si128(b + 1, zero);
+        _mm_storeu_si128(b + 2, zero);
+        _mm_storeu_si128(b + 3, zero);
+        _mm_storeu_si128(b + 4, zero);
+        _mm_storeu_si128(b + 5, zero);
+        _mm_storeu_si128(b + 6, zero);
+        _mm_storeu_si128(b + 7, zero);
+    }
 };
 
 // The block decoders of the SIMD classes answer a file read of no bytes inside the block
 // with "Error EOF" rather than the bit reader's "File error" (the failure is sticky, so
 // renaming it after the MCU's blocks equals renaming it after the block that raised it).
 struct ErrorEofAfterBlocks {
-  static void afterBlocks(InputReader& in, bool hadError) {
-    if (!hadError) in.bits.renameError(JpegFileError, JpegErrorEof);
-  }
+    static void afterBlocks(InputReader& in, bool hadError)
+    {
+        if (!hadError) in.bits.renameError(JpegFileError, JpegErrorEof);
+    }
 };
 
 // Variant A (class 3): the coefficients as decoded, then the whole block dequantised by
 // the family's block routine (a DC-only block: its DC alone).
 template <int Family>
 struct VariantAStep : ErrorEofAfterBlocks {
-  using DequantDc = std::conditional_t<Family == 1, DequantOne1, DequantOne0>;
-  template <bool Ac>
-  [[gnu::always_inline]] static void decode(RegisterBits& r, InputReader& in, const McuBlock& b) {
-    if (!Ac) {
-      decodeBlockInRegisters<false>(r, in, *b.dc, *b.ac, *b.pred, b.block, b.quant, DequantDc{}, ClearBlockSse2{});
-      return;
+    using DequantDc = std::conditional_t<Family == 1, DequantOne1, DequantOne0>;
+    template <bool Ac>
+    [[gnu::always_inline]] static void decode(RegisterBits& r, InputReader& in, const McuBlock& b)
+    {
+        if (!Ac) {
+            decodeBlockInRegisters<false>(r, in, *b.dc, *b.ac, *b.pred, b.block, b.quant, DequantDc{},
+                                          ClearBlockSse2{});
+            return;
+        }
+        decodeBlockInRegisters<true>(r, in, *b.dc, *b.ac, *b.pred, b.block, b.quant, KeepCoefficient{},
+                                     ClearBlockSse2{});
+        if (Family == 1)
+            dequantType1Sse2(b.block, b.quant);
+        else
+            dequantType0(b.block, b.quant);
     }
-    decodeBlockInRegisters<true>(r, in, *b.dc, *b.ac, *b.pred, b.block, b.quant, KeepCoefficient{},
-                                 ClearBlockSse2{});
-    if (Family == 1)
-      dequantType1Sse2(b.block, b.quant);
-    else
-      dequantType0(b.block, b.quant);
-  }
 };
 
 // Variant B (classes 4 to 6): dequantised while decoded.
 template <class Dequant>
 struct VariantBStep : ErrorEofAfterBlocks {
-  template <bool Ac>
-  [[gnu::always_inline]] static void decode(RegisterBits& r, InputReader& in, const McuBlock& b) {
-    decodeBlockInRegisters<Ac>(r, in, *b.dc, *b.ac, *b.pred, b.block, b.quant, Dequant{}, ClearBlockSse2{});
-  }
+    template <bool Ac>
+    [[gnu::always_inline]] static void decode(RegisterBits& r, InputReader& in, const McuBlock& b)
+    {
+        decodeBlockInRegisters<Ac>(r, in, *b.dc, *b.ac, *b.pred, b.block, b.quant, Dequant{}, ClearBlockSse2{});
+    }
 };
 #endif
 
 // The block skip decoder of region reads: reads one sequential block's symbols and bits
 // as the DC-only block decoders do and keeps the DC predictor, storing nothing.
-void skipBlockSequential(InputReader& in, const HuffTable& dc, const HuffTable& ac, std::int16_t& pred) {
-  static constexpr std::int16_t kUnitQuant[1] = {1};
-  std::int16_t dcValue[1];
-  decodeOneBlock<PlainStep<DequantOne1>, false>(in, dc, ac, pred, dcValue, kUnitQuant);
+void skipBlockSequential(InputReader& in, const HuffTable& dc, const HuffTable& ac, std::int16_t& pred)
+{
+    static constexpr std::int16_t kUnitQuant[1] = {1};
+    std::int16_t dcValue[1];
+    decodeOneBlock<PlainStep<DequantOne1>, false>(in, dc, ac, pred, dcValue, kUnitQuant);
 }
 
 // A class's block decoders by family and whole/DC-only, and its MCU decoders by family.
 template <class Step0, class Step1>
-void fillDecodersOf(RoutineTable& t) {
-  t.blockDecoder[0][0] = decodeOneBlock<Step0, true>;
-  t.blockDecoder[0][1] = decodeOneBlock<Step0, false>;
-  t.blockDecoder[1][0] = decodeOneBlock<Step1, true>;
-  t.blockDecoder[1][1] = decodeOneBlock<Step1, false>;
-  t.mcuDecoder[0] = decodeMcuBlocks<Step0>;
-  t.mcuDecoder[1] = decodeMcuBlocks<Step1>;
+void fillDecodersOf(RoutineTable& t)
+{
+    t.blockDecoder[0][0] = decodeOneBlock<Step0, true>;
+    t.blockDecoder[0][1] = decodeOneBlock<Step0, false>;
+    t.blockDecoder[1][0] = decodeOneBlock<Step1, true>;
+    t.blockDecoder[1][1] = decodeOneBlock<Step1, false>;
+    t.mcuDecoder[0] = decodeMcuBlocks<Step0>;
+    t.mcuDecoder[1] = decodeMcuBlocks<Step1>;
 }
 
-}  // namespace
+} // namespace
 
-void fillBlockDecoders(RoutineTable& t, int cpuClass) {
-  t.blockSkipDecoder = skipBlockSequential;
-  fillDecodersOf<PlainStep<DequantOne0>, PlainStep<DequantOne1>>(t);
+void fillBlockDecoders(RoutineTable& t, int cpuClass)
+{
+    t.blockSkipDecoder = skipBlockSequential;
+    fillDecodersOf<PlainStep<DequantOne0>, PlainStep<DequantOne1>>(t);
 #if defined(__SSE2__)
-  if (cpuClass == 3)
-    fillDecodersOf<VariantAStep<0>, VariantAStep<1>>(t);
-  else if (cpuClass >= 4)
-    fillDecodersOf<VariantBStep<DequantOne0>, VariantBStep<DequantOne1>>(t);
+    if (cpuClass == 3)
+        fillDecodersOf<VariantAStep<0>, VariantAStep<1>>(t);
+    else if (cpuClass >= 4)
+        fillDecodersOf<VariantBStep<DequantOne0>, VariantBStep<DequantOne1>>(t);
 #if defined(__x86_64__)
-  if (cpuClass == kCpuClassAvx2 && __builtin_cpu_supports("bmi2")) {
-    t.mcuDecoder[0] = decodeMcuBlocksBmi2<VariantBStep<DequantOne0>>;
-    t.mcuDecoder[1] = decodeMcuBlocksBmi2<VariantBStep<DequantOne1>>;
-  }
+    if (cpuClass == kCpuClassAvx2 && __builtin_cpu_supports("bmi2")) {
+        t.mcuDecoder[0] = decodeMcuBlocksBmi2<VariantBStep<DequantOne0>>;
+        t.mcuDecoder[1] = decodeMcuBlocksBmi2<VariantBStep<DequantOne1>>;
+    }
 #endif
 #else
-  (void)cpuClass;
+    (void)cpuClass;
 #endif
 }
 
-}  // namespace xtpjpeg
+} // namespace xtpjpeg

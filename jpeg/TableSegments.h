@@ -10,4 +10,4 @@ int parseDht(JpegDecoderState& s);
 // Also prepares each table in the form the context's dctType selects.
 int parseDqt(JPEG_PROPERTIES& p, JpegDecoderState& s);
 
-}  // namespace xtpjpeg
+} // namespace xtpjpeg

@@ -9,4 +9,4 @@ namespace xtpjpeg {
 // would carry the position past coefficient 63 (they are never stored, see the decoders).
 extern const std::uint8_t kZigzagToNatural[80];
 
-}  // namespace xtpjpeg
+} // namespace xtpjpeg

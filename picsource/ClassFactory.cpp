@@ -7,8 +7,8 @@ namespace {
 
 const AMOVIESETUP_MEDIATYPE kOutputTypes[] = {{&MEDIATYPE_Video, &MEDIASUBTYPE_NULL}};
 
-const AMOVIESETUP_PIN kPins[] = {{const_cast<LPWSTR>(u"Output"), FALSE, TRUE, FALSE, FALSE, &CLSID_NULL, nullptr,
-                                  1, kOutputTypes}};
+const AMOVIESETUP_PIN kPins[] = {
+    {const_cast<LPWSTR>(u"Output"), FALSE, TRUE, FALSE, FALSE, &CLSID_NULL, nullptr, 1, kOutputTypes}};
 
 const AMOVIESETUP_FILTER kPictureSourceSetup = {&CLSID_PictureSource, u"XTP_Pic", MERIT_DO_NOT_USE, 1, kPins};
 

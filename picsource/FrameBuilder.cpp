@@ -148,7 +148,7 @@ HRESULT FrameBuilder::LoadFile(const std::string& path)
 {
     const FileDescriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     if (file.Get() < 0) return ReadFailure(errno);
-    struct stat info{};
+    struct stat info {};
     if (fstat(file.Get(), &info) != 0) return ReadFailure(errno);
     if (!S_ISREG(info.st_mode)) return HRESULT_FROM_WIN32(ERROR_BAD_FILE_TYPE);
     if (info.st_size <= 0) return HRESULT_FROM_WIN32(ERROR_HANDLE_EOF);
@@ -183,7 +183,8 @@ HRESULT FrameBuilder::PlanDecode(const PictureOptions& options, LONG width, LONG
     const int rc = jpegRead(&c, ReadParamsBuffer);
     // Bytes that do not even start as a JPEG file (SOI, FF D8) are named for what they
     // are, whichever marker the decoder's search then stumbled on.
-    const bool startsAsJpeg = fileSize >= 2 && fileBytes.bytes[0] == xtpjpeg::kMarkerPrefix && fileBytes.bytes[1] == xtpjpeg::kSoi;
+    const bool startsAsJpeg =
+        fileSize >= 2 && fileBytes.bytes[0] == xtpjpeg::kMarkerPrefix && fileBytes.bytes[1] == xtpjpeg::kSoi;
     if (rc != JpegSuccess) return startsAsJpeg ? rc : JpegNotJpeg;
     // Only colour and grey pictures become frames; anything else is refused before
     // any pixel memory is taken. A 3-channel picture keeps the colour the header
@@ -199,9 +200,9 @@ HRESULT FrameBuilder::PlanDecode(const PictureOptions& options, LONG width, LONG
     plan.orientation = options.orientation == OrientationExif && c.exifOrientation >= 1 && c.exifOrientation <= 8
                            ? static_cast<int>(c.exifOrientation)
                            : 1;
-    plan.reduction = options.scaling == ScalingSmooth ? Reduction(plan.fullWidth, plan.fullHeight, plan.orientation,
-                                                                  options.fit, width, height)
-                                                      : 1;
+    plan.reduction = options.scaling == ScalingSmooth
+                         ? Reduction(plan.fullWidth, plan.fullHeight, plan.orientation, options.fit, width, height)
+                         : 1;
     plan.outWidth = (plan.fullWidth + plan.reduction - 1) / plan.reduction;
     plan.outHeight = (plan.fullHeight + plan.reduction - 1) / plan.reduction;
     if (std::uint64_t{plan.outWidth} * plan.outHeight > kMaxPicturePixels) return JpegNotSupported;
@@ -223,8 +224,7 @@ HRESULT FrameBuilder::DecodeInto(const DecodePlan& plan, BYTE* target, JpegColor
     int rc = jpegRead(&c, ImageRead(plan.reduction));
     // The picture is used at the size its pixel block was made for; a read that
     // claims another one is not trusted.
-    if (rc == JpegSuccess &&
-        (c.imageWidth != plan.fullWidth || c.imageHeight != plan.fullHeight || c.outChannels != 3))
+    if (rc == JpegSuccess && (c.imageWidth != plan.fullWidth || c.imageHeight != plan.fullHeight || c.outChannels != 3))
         rc = JpegDataError;
     return rc;
 }

@@ -51,7 +51,7 @@ private:
 };
 
 // The IUnknown methods of a class whose interfaces all delegate to the owner.
-#define OBJECTBASE_DELEGATING_UNKNOWN                                                                   \
+#define OBJECTBASE_DELEGATING_UNKNOWN                                                                           \
     HRESULT QueryInterface(REFIID iid, void** object) override { return Owner()->QueryInterface(iid, object); } \
-    ULONG AddRef() override { return Owner()->AddRef(); }                                               \
+    ULONG AddRef() override { return Owner()->AddRef(); }                                                       \
     ULONG Release() override { return Owner()->Release(); }

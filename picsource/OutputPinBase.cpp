@@ -12,10 +12,7 @@ namespace {
 // Refusals that only say "not this type": other failures say more and win.
 bool IsPlainRefusal(HRESULT hr) { return hr == E_FAIL || hr == E_INVALIDARG || hr == VFW_E_TYPE_NOT_ACCEPTED; }
 
-bool IsFullySpecified(const AM_MEDIA_TYPE& type)
-{
-    return type.majortype != GUID_NULL && type.formattype != GUID_NULL;
-}
+bool IsFullySpecified(const AM_MEDIA_TYPE& type) { return type.majortype != GUID_NULL && type.formattype != GUID_NULL; }
 
 // Null major type, subtype or format type in the proposal match anything.
 bool MatchesPartial(const AM_MEDIA_TYPE& candidate, const AM_MEDIA_TYPE& proposal)
@@ -24,9 +21,8 @@ bool MatchesPartial(const AM_MEDIA_TYPE& candidate, const AM_MEDIA_TYPE& proposa
     if (proposal.subtype != GUID_NULL && proposal.subtype != candidate.subtype) return false;
     if (proposal.formattype == GUID_NULL) return true;
     if (proposal.formattype != candidate.formattype || proposal.cbFormat != candidate.cbFormat) return false;
-    return proposal.cbFormat == 0 ||
-           (proposal.pbFormat && candidate.pbFormat &&
-            std::memcmp(proposal.pbFormat, candidate.pbFormat, proposal.cbFormat) == 0);
+    return proposal.cbFormat == 0 || (proposal.pbFormat && candidate.pbFormat &&
+                                      std::memcmp(proposal.pbFormat, candidate.pbFormat, proposal.cbFormat) == 0);
 }
 
 } // namespace
@@ -215,7 +211,8 @@ HRESULT OutputPinBase::QueryId(LPWSTR* id)
     const int number = filter.FindPinNumber(this);
     if (number < 0) return VFW_E_NOT_FOUND;
     std::u16string digits;
-    for (int rest = number + 1; rest > 0; rest /= 10) digits.insert(digits.begin(), static_cast<char16_t>(u'0' + rest % 10));
+    for (int rest = number + 1; rest > 0; rest /= 10)
+        digits.insert(digits.begin(), static_cast<char16_t>(u'0' + rest % 10));
     auto* text = static_cast<WCHAR*>(CoTaskMemAlloc((digits.size() + 1) * sizeof(WCHAR)));
     if (!text) return E_OUTOFMEMORY;
     std::copy(digits.begin(), digits.end(), text);
@@ -275,10 +272,7 @@ HRESULT OutputPinBase::Inactive()
 
 HRESULT OutputPinBase::Run(REFERENCE_TIME) { return S_OK; }
 
-HRESULT OutputPinBase::SetMediaType(const AM_MEDIA_TYPE* type)
-{
-    return connectionType.Assign(*type);
-}
+HRESULT OutputPinBase::SetMediaType(const AM_MEDIA_TYPE* type) { return connectionType.Assign(*type); }
 
 HRESULT OutputPinBase::CheckConnect(IPin* peer)
 {

@@ -60,8 +60,7 @@ public:
     virtual HRESULT GetMediaType(int position, AM_MEDIA_TYPE* type) = 0;
     virtual HRESULT DecideAllocator(IMemInputPin* input, ComPtr<IMemAllocator>& chosen);
     virtual HRESULT DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request) = 0;
-    virtual HRESULT GetDeliveryBuffer(IMediaSample** sample, REFERENCE_TIME* start, REFERENCE_TIME* stop,
-                                      DWORD flags);
+    virtual HRESULT GetDeliveryBuffer(IMediaSample** sample, REFERENCE_TIME* start, REFERENCE_TIME* stop, DWORD flags);
     virtual HRESULT Deliver(IMediaSample* sample);
     virtual HRESULT InitAllocator(ComPtr<IMemAllocator>& created);
     virtual HRESULT DeliverEndOfStream();

@@ -34,7 +34,7 @@ bool IsRegularFile(const std::string& path, unsigned char type)
 {
     if (type == DT_REG) return true;
     if (type != DT_LNK && type != DT_UNKNOWN) return false;
-    struct stat info{};
+    struct stat info {};
     return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 

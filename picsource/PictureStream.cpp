@@ -39,16 +39,22 @@ GUID SubtypeFromBitmap(const BITMAPINFOHEADER& header, const DWORD* masks)
     if (header.biCompression != BI_RGB && header.biCompression != BI_BITFIELDS)
         return SubtypeFromFourCC(header.biCompression);
     switch (header.biBitCount) {
-    case 1: return MEDIASUBTYPE_RGB1;
-    case 4: return MEDIASUBTYPE_RGB4;
-    case 8: return MEDIASUBTYPE_RGB8;
-    case 24: return MEDIASUBTYPE_RGB24;
-    case 32: return MEDIASUBTYPE_RGB32;
+    case 1:
+        return MEDIASUBTYPE_RGB1;
+    case 4:
+        return MEDIASUBTYPE_RGB4;
+    case 8:
+        return MEDIASUBTYPE_RGB8;
+    case 24:
+        return MEDIASUBTYPE_RGB24;
+    case 32:
+        return MEDIASUBTYPE_RGB32;
     case 16:
         if (!masks || (masks[0] == 0x7C00 && masks[1] == 0x03E0 && masks[2] == 0x001F)) return MEDIASUBTYPE_RGB555;
         if (masks[0] == 0xF800 && masks[1] == 0x07E0 && masks[2] == 0x001F) return MEDIASUBTYPE_RGB565;
         return GUID_NULL;
-    default: return GUID_NULL;
+    default:
+        return GUID_NULL;
     }
 }
 
@@ -192,8 +198,7 @@ HRESULT PictureStream::GetPictureName(LONG index, LPWSTR buffer, LONG capacity)
 {
     if (!buffer) return E_POINTER;
     std::lock_guard lock(streamLock);
-    if (index < 0 || static_cast<std::size_t>(index) >= settings.pictures.size() || capacity < 1)
-        return E_INVALIDARG;
+    if (index < 0 || static_cast<std::size_t>(index) >= settings.pictures.size() || capacity < 1) return E_INVALIDARG;
     const std::u16string path = settings.folder + settings.pictures[static_cast<std::size_t>(index)];
     if (path.size() + 1 > static_cast<std::size_t>(capacity)) return E_INVALIDARG;
     std::copy(path.begin(), path.end(), buffer);
@@ -288,8 +293,7 @@ HRESULT PictureStream::DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROP
     std::lock_guard lock(Filter().StateLock());
     const VIDEOINFOHEADER* video = VideoHeader(ConnectionType());
     if (!video) return E_UNEXPECTED;
-    ALLOCATOR_PROPERTIES wanted{1, static_cast<LONG>(ImageSize(video->bmiHeader)), request->cbAlign,
-                                request->cbPrefix};
+    ALLOCATOR_PROPERTIES wanted{1, static_cast<LONG>(ImageSize(video->bmiHeader)), request->cbAlign, request->cbPrefix};
     ALLOCATOR_PROPERTIES actual{};
     const HRESULT hr = allocator->SetProperties(&wanted, &actual);
     if (FAILED(hr)) return hr;

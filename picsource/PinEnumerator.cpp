@@ -6,8 +6,7 @@
 #include <algorithm>
 #include <new>
 
-PinEnumerator::PinEnumerator(SourceFilterBase& filter, const PinEnumerator* other)
-    : ObjectBase(nullptr), filter(filter)
+PinEnumerator::PinEnumerator(SourceFilterBase& filter, const PinEnumerator* other) : ObjectBase(nullptr), filter(filter)
 {
     filter.AddRef();
     if (other) {

@@ -90,11 +90,16 @@ HRESULT SeekingBase::SetPositions(LONGLONG* current, DWORD currentFlags, LONGLON
     }
     {
         std::lock_guard lock(streamLock);
-        if (startBits == AM_SEEKING_AbsolutePositioning) seekStart = *current;
-        else if (startBits == AM_SEEKING_RelativePositioning) seekStart += *current;
-        if (stopBits == AM_SEEKING_AbsolutePositioning) seekStop = *stop;
-        else if (stopBits == AM_SEEKING_IncrementalPositioning) seekStop = seekStart + *stop;
-        else if (stopBits == AM_SEEKING_RelativePositioning) seekStop += *stop;
+        if (startBits == AM_SEEKING_AbsolutePositioning)
+            seekStart = *current;
+        else if (startBits == AM_SEEKING_RelativePositioning)
+            seekStart += *current;
+        if (stopBits == AM_SEEKING_AbsolutePositioning)
+            seekStop = *stop;
+        else if (stopBits == AM_SEEKING_IncrementalPositioning)
+            seekStop = seekStart + *stop;
+        else if (stopBits == AM_SEEKING_RelativePositioning)
+            seekStop += *stop;
     }
     HRESULT hr = S_OK;
     if (stopBits != 0) hr = ChangeStop();

@@ -99,8 +99,7 @@ HRESULT ServerRegistration::RegisterThroughMapper2(IFilterMapper2* mapper, const
     return mapper->RegisterFilter(*entry.clsid, entry.name, nullptr, nullptr, nullptr, &filter);
 }
 
-HRESULT ServerRegistration::RegisterThroughMapper(IFilterMapper* mapper, const FactoryTemplate& entry,
-                                                  bool registering)
+HRESULT ServerRegistration::RegisterThroughMapper(IFilterMapper* mapper, const FactoryTemplate& entry, bool registering)
 {
     HRESULT hr = mapper->UnregisterFilter(*entry.clsid);
     if (hr == kNotRegisteredBefore) hr = S_OK;
@@ -110,8 +109,7 @@ HRESULT ServerRegistration::RegisterThroughMapper(IFilterMapper* mapper, const F
     for (UINT p = 0; SUCCEEDED(hr) && p < setup.nPins; ++p) {
         const AMOVIESETUP_PIN& pin = setup.lpPin[p];
         hr = mapper->RegisterPin(*setup.clsID, pin.strName, pin.bRendered, pin.bOutput, pin.bZero, pin.bMany,
-                                 pin.clsConnectsToFilter ? *pin.clsConnectsToFilter : CLSID_NULL,
-                                 pin.strConnectsToPin);
+                                 pin.clsConnectsToFilter ? *pin.clsConnectsToFilter : CLSID_NULL, pin.strConnectsToPin);
         for (UINT t = 0; SUCCEEDED(hr) && t < pin.nMediaTypes; ++t) {
             const AMOVIESETUP_MEDIATYPE& type = pin.lpMediaType[t];
             hr = mapper->RegisterPinType(*setup.clsID, pin.strName, *type.clsMajorType, *type.clsMinorType);
@@ -124,8 +122,8 @@ HRESULT ServerRegistration::RegisterFilters(bool registering)
 {
     ComPtr<IFilterMapper2> mapper2;
     ComPtr<IFilterMapper> mapper;
-    HRESULT hr = CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterMapper2,
-                                  mapper2.ReceiveVoid());
+    HRESULT hr =
+        CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterMapper2, mapper2.ReceiveVoid());
     if (FAILED(hr))
         hr = CoCreateInstance(CLSID_FilterMapper, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterMapper,
                               mapper.ReceiveVoid());

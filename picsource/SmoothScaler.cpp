@@ -59,8 +59,7 @@ bool SmoothScaler::BuildAxis(std::uint32_t sourceLength, std::int64_t placedStar
     return true;
 }
 
-bool SmoothScaler::Scale(const Image& source, const PicturePlacement::Rect& rect, BYTE* frame, LONG width,
-                         LONG height)
+bool SmoothScaler::Scale(const Image& source, const PicturePlacement::Rect& rect, BYTE* frame, LONG width, LONG height)
 {
     if (width <= 0 || height <= 0 || source.width == 0 || source.height == 0) return true;
     Axis columns;

@@ -112,7 +112,4 @@ HRESULT SourceStreamBase::DoBufferProcessingLoop()
     }
 }
 
-void SourceStreamBase::AbortStream(HRESULT failure)
-{
-    Filter().NotifyEvent(EC_ERRORABORT, failure, 0);
-}
+void SourceStreamBase::AbortStream(HRESULT failure) { Filter().NotifyEvent(EC_ERRORABORT, failure, 0); }

@@ -6,7 +6,8 @@
 #include <utility>
 
 WorkerThread::WorkerThread()
-    : commandEvent(CreateEventW(nullptr, TRUE, FALSE, nullptr)), replyEvent(CreateEventW(nullptr, FALSE, FALSE, nullptr))
+    : commandEvent(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
+      replyEvent(CreateEventW(nullptr, FALSE, FALSE, nullptr))
 {
 }
 

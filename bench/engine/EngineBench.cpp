@@ -66,18 +66,22 @@ std::vector<std::string> ReelsmithMake(const std::string& folder, const std::str
 
 std::vector<std::string> FfmpegMake(const std::string& folder)
 {
-    return {"ffmpeg", "-y", "-v", "error", "-framerate", "2", "-pattern_type", "glob", "-i", folder + "/*.jpg",
-            "-vf", "scale=640:480:flags=neighbor", "-c:v", "wmv1", "-b:v", "185000", "-r", "2", "ffmpeg.wmv"};
+    return {"ffmpeg",        "-y",   "-v",   "error",           "-framerate", "2",
+            "-pattern_type", "glob", "-i",   folder + "/*.jpg", "-vf",        "scale=640:480:flags=neighbor",
+            "-c:v",          "wmv1", "-b:v", "185000",          "-r",         "2",
+            "ffmpeg.wmv"};
 }
 
 // The MP4 settings reelsmith-make uses for 720p at 2 Mbit/s with its 3-second
 // buffer window; the concat list shows each picture 500 ms, one frame each.
 std::vector<std::string> FfmpegMakeMp4(const std::string& list)
 {
-    return {"ffmpeg", "-y", "-v", "error", "-f", "concat", "-safe", "0", "-i", list, "-vf",
-            "scale=1280:720:flags=bicubic,format=yuv420p", "-fps_mode", "vfr", "-c:v", "libx264", "-profile:v",
-            "high", "-b:v", "2000000", "-maxrate", "2000000", "-bufsize", "6000000", "-g", "16", "-movflags",
-            "+faststart", "ffmpeg.mp4"};
+    return {
+        "ffmpeg",    "-y",      "-v",        "error",      "-f",         "concat",
+        "-safe",     "0",       "-i",        list,         "-vf",        "scale=1280:720:flags=bicubic,format=yuv420p",
+        "-fps_mode", "vfr",     "-c:v",      "libx264",    "-profile:v", "high",
+        "-b:v",      "2000000", "-maxrate",  "2000000",    "-bufsize",   "6000000",
+        "-g",        "16",      "-movflags", "+faststart", "ffmpeg.mp4"};
 }
 
 // Every photograph of the folder for 500 ms, in name order; the last named twice, as the
@@ -112,8 +116,8 @@ Comparison Compare(const std::vector<std::string>& ours, const std::vector<std::
         const RunResult own = Run(ours, folder);
         const RunResult baseline = Run(theirs, folder);
         if (!own.succeeded || !baseline.succeeded) {
-            std::fprintf(stderr, "engine-bench: a run failed (%s %d, ffmpeg %d)\n", ours.back().c_str(),
-                         own.succeeded, baseline.succeeded);
+            std::fprintf(stderr, "engine-bench: a run failed (%s %d, ffmpeg %d)\n", ours.back().c_str(), own.succeeded,
+                         baseline.succeeded);
             return result;
         }
         oursTimes.push_back(own.seconds);
@@ -149,8 +153,8 @@ int main()
                                         "[System]\nWorkThreadPriority=0\n";
     WriteConcatList(photos, folder / "photos.txt");
     const Comparison wmv = Compare(ReelsmithMake(photos), FfmpegMake(photos), folder);
-    const Comparison mp4 =
-        Compare(ReelsmithMake(photos, "reelsmith.mp4", "hd.ini"), FfmpegMakeMp4((folder / "photos.txt").string()), folder);
+    const Comparison mp4 = Compare(ReelsmithMake(photos, "reelsmith.mp4", "hd.ini"),
+                                   FfmpegMakeMp4((folder / "photos.txt").string()), folder);
     if (!wmv.succeeded || !mp4.succeeded) return 1;
     const RunResult many = Run(ReelsmithMake(photos + "-300"), folder);
     std::printf("30 photographs of 2 to 12 megapixels, 500 ms per picture\n");
@@ -161,8 +165,8 @@ int main()
     std::printf("%-46s %10.3f\n", "reelsmith-make 1280x720 MP4 H.264 2 Mbit/s", mp4.ours);
     std::printf("%-46s %10.3f\n", "ffmpeg (concat list, libx264 high, bicubic)", mp4.theirs);
     std::printf("ratio reelsmith-make / ffmpeg, MP4: %.2f\n", mp4.ours / mp4.theirs);
-    std::printf("peak memory of reelsmith-make: 30 pictures %.1f MiB, 300 pictures %.1f MiB%s\n",
-                wmv.oursPeak / 1024.0, many.peakKilobytes / 1024.0, many.succeeded ? "" : " (the 300 run failed)");
+    std::printf("peak memory of reelsmith-make: 30 pictures %.1f MiB, 300 pictures %.1f MiB%s\n", wmv.oursPeak / 1024.0,
+                many.peakKilobytes / 1024.0, many.succeeded ? "" : " (the 300 run failed)");
     std::filesystem::remove_all(folder);
     return many.succeeded ? 0 : 1;
 }

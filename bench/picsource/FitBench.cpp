@@ -31,7 +31,8 @@ std::string MakePhotos()
         std::printf("making %s (4000x3000)\n", path.c_str());
         const std::string command = "convert -seed " + std::to_string(seed) +
                                     " -size 500x375 plasma:fractal -resize 4000x3000! -attenuate 0.4 +noise Gaussian "
-                                    "-quality 90 " + path;
+                                    "-quality 90 " +
+                                    path;
         if (std::system(command.c_str()) != 0) {
             std::fprintf(stderr, "picture-fit-bench: ImageMagick failed for %s\n", path.c_str());
             std::exit(1);

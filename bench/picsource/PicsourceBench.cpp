@@ -146,8 +146,8 @@ int main(int argc, char** argv)
                 static_cast<int>(kWidth), static_cast<int>(kHeight));
     Print("XTPPic (our decoder)", ourTimes);
     Print("baseline (TurboJPEG)", baselineTimes);
-    const double ratio = (ourTimes.frames / Seconds(ourTimes.Total())) /
-                         (baselineTimes.frames / Seconds(baselineTimes.Total()));
+    const double ratio =
+        (ourTimes.frames / Seconds(ourTimes.Total())) / (baselineTimes.frames / Seconds(baselineTimes.Total()));
     std::printf("frames/s ratio ours / TurboJPEG baseline: %.2f\n", ratio);
     return 0;
 }

@@ -57,8 +57,7 @@ HRESULT AudioRenderer::Create(IUnknown* outer, REFIID iid, void** object)
 
 AudioRenderer::AudioRenderer() : PlatformFilter(CLSID_AudioRender), input(*this)
 {
-    CoCreateInstance(CLSID_SystemClock, nullptr, CLSCTX_INPROC_SERVER, IID_IReferenceClock,
-                     systemClock.ReceiveVoid());
+    CoCreateInstance(CLSID_SystemClock, nullptr, CLSCTX_INPROC_SERVER, IID_IReferenceClock, systemClock.ReceiveVoid());
     lastSystem = SystemClock::Now();
     lastClock = lastSystem;
 }

@@ -261,8 +261,7 @@ HRESULT MediaDet::DecodeFrameInto(int stream, double streamTime, BYTE* pixels, L
     if (!grab.packet || !grab.frame) return E_OUTOFMEMORY;
     const std::string path = Utf8FromWide(fileName);
     if (avformat_open_input(&grab.format, path.c_str(), nullptr, nullptr) < 0 ||
-        avformat_find_stream_info(grab.format, nullptr) < 0 ||
-        stream >= static_cast<int>(grab.format->nb_streams)) {
+        avformat_find_stream_info(grab.format, nullptr) < 0 || stream >= static_cast<int>(grab.format->nb_streams)) {
         return VFW_E_INVALID_FILE_FORMAT;
     }
     const AVStream* video = grab.format->streams[stream];
@@ -270,7 +269,8 @@ HRESULT MediaDet::DecodeFrameInto(int stream, double streamTime, BYTE* pixels, L
     if (!decoder) return VFW_E_NO_DECOMPRESSOR;
     grab.codec = avcodec_alloc_context3(decoder);
     if (!grab.codec) return E_OUTOFMEMORY;
-    if (avcodec_parameters_to_context(grab.codec, video->codecpar) < 0 || avcodec_open2(grab.codec, decoder, nullptr) < 0) {
+    if (avcodec_parameters_to_context(grab.codec, video->codecpar) < 0 ||
+        avcodec_open2(grab.codec, decoder, nullptr) < 0) {
         return VFW_E_NO_DECOMPRESSOR;
     }
     const double base = av_q2d(video->time_base);

@@ -35,8 +35,8 @@ HRESULT Timeline::AddGroup(IAMTimelineObj* group)
     TimelineNode* node = TimelineNode::From(group);
     if (!node || node->Type() != TIMELINE_MAJOR_TYPE_GROUP) return E_INVALIDARG;
     std::lock_guard guard(lock);
-    const bool present = std::any_of(groups.begin(), groups.end(),
-                                     [node](const ComPtr<TimelineNode>& g) { return g.Get() == node; });
+    const bool present =
+        std::any_of(groups.begin(), groups.end(), [node](const ComPtr<TimelineNode>& g) { return g.Get() == node; });
     if (present) return E_INVALIDARG;
     groups.emplace_back(node);
     return S_OK;

@@ -24,8 +24,7 @@ public:
     // PCM of the group's type when it describes 8- or 16-bit PCM, else 44,100 Hz 16-bit stereo.
     static OwnedMediaType OutputTypeFor(const AM_MEDIA_TYPE& groupType);
 
-    TimelineAudioSource(const AM_MEDIA_TYPE& pcmType, std::vector<TimelineNode::Clip> clips,
-                        REFERENCE_TIME duration);
+    TimelineAudioSource(const AM_MEDIA_TYPE& pcmType, std::vector<TimelineNode::Clip> clips, REFERENCE_TIME duration);
 
     TimelineAudioPin& Output() { return output; }
 

@@ -8,7 +8,6 @@ HRESULT CreateCaptureGraphBuilder2(IUnknown* outer, REFIID iid, void** object)
     return CaptureGraphBuilder::Create(outer, iid, object);
 }
 
-
 HRESULT CaptureGraphBuilder::SetFiltergraph(IGraphBuilder* newGraph)
 {
     if (!newGraph) return E_POINTER;
@@ -94,8 +93,8 @@ HRESULT CaptureGraphBuilder::RenderStream(const GUID* category, const GUID* type
     return ConnectToFilter(outputs, sink, type);
 }
 
-HRESULT CaptureGraphBuilder::FindPin(IUnknown* source, PIN_DIRECTION direction, const GUID* category,
-                                     const GUID* type, BOOL unconnected, int index, IPin** pin)
+HRESULT CaptureGraphBuilder::FindPin(IUnknown* source, PIN_DIRECTION direction, const GUID* category, const GUID* type,
+                                     BOOL unconnected, int index, IPin** pin)
 {
     if (!source || !pin) return E_POINTER;
     *pin = nullptr;
@@ -127,7 +126,4 @@ HRESULT CaptureGraphBuilder::ControlStream(const GUID*, const GUID*, IBaseFilter
     return E_NOTIMPL;
 }
 HRESULT CaptureGraphBuilder::AllocCapFile(LPCOLESTR, DWORDLONG) { return E_NOTIMPL; }
-HRESULT CaptureGraphBuilder::CopyCaptureFile(LPOLESTR, LPOLESTR, int, IAMCopyCaptureFileProgress*)
-{
-    return E_NOTIMPL;
-}
+HRESULT CaptureGraphBuilder::CopyCaptureFile(LPOLESTR, LPOLESTR, int, IAMCopyCaptureFileProgress*) { return E_NOTIMPL; }

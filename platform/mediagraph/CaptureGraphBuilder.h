@@ -31,8 +31,8 @@ public:
     HRESULT AllocCapFile(LPCOLESTR file, DWORDLONG size) override;
     HRESULT CopyCaptureFile(LPOLESTR oldFile, LPOLESTR newFile, int allowEscAbort,
                             IAMCopyCaptureFileProgress* callback) override;
-    HRESULT FindPin(IUnknown* source, PIN_DIRECTION direction, const GUID* category, const GUID* type,
-                    BOOL unconnected, int index, IPin** pin) override;
+    HRESULT FindPin(IUnknown* source, PIN_DIRECTION direction, const GUID* category, const GUID* type, BOOL unconnected,
+                    int index, IPin** pin) override;
 
 private:
     friend PlatformObject;

@@ -251,7 +251,8 @@ HRESULT FilterGraph::GetState(DWORD milliSecsTimeout, FILTER_STATE* result)
     for (const auto& filter : list) {
         DWORD wait = INFINITE;
         if (milliSecsTimeout != INFINITE) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
             wait = static_cast<DWORD>(std::max<long long>(0, left.count()));
         }
         FILTER_STATE filterState;

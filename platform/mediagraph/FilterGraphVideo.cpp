@@ -87,55 +87,25 @@ HRESULT FilterGraph::get_Visible(LONG* visible)
     return Forward(IID_IVideoWindow, &IVideoWindow::get_Visible, visible);
 }
 
-HRESULT FilterGraph::put_Left(LONG left)
-{
-    return Forward(IID_IVideoWindow, &IVideoWindow::put_Left, left);
-}
+HRESULT FilterGraph::put_Left(LONG left) { return Forward(IID_IVideoWindow, &IVideoWindow::put_Left, left); }
 
-HRESULT FilterGraph::get_Left(LONG* left)
-{
-    return Forward(IID_IVideoWindow, &IVideoWindow::get_Left, left);
-}
+HRESULT FilterGraph::get_Left(LONG* left) { return Forward(IID_IVideoWindow, &IVideoWindow::get_Left, left); }
 
-HRESULT FilterGraph::put_Width(LONG width)
-{
-    return Forward(IID_IVideoWindow, &IVideoWindow::put_Width, width);
-}
+HRESULT FilterGraph::put_Width(LONG width) { return Forward(IID_IVideoWindow, &IVideoWindow::put_Width, width); }
 
-HRESULT FilterGraph::get_Width(LONG* width)
-{
-    return Forward(IID_IVideoWindow, &IVideoWindow::get_Width, width);
-}
+HRESULT FilterGraph::get_Width(LONG* width) { return Forward(IID_IVideoWindow, &IVideoWindow::get_Width, width); }
 
-HRESULT FilterGraph::put_Top(LONG top)
-{
-    return Forward(IID_IVideoWindow, &IVideoWindow::put_Top, top);
-}
+HRESULT FilterGraph::put_Top(LONG top) { return Forward(IID_IVideoWindow, &IVideoWindow::put_Top, top); }
 
-HRESULT FilterGraph::get_Top(LONG* top)
-{
-    return Forward(IID_IVideoWindow, &IVideoWindow::get_Top, top);
-}
+HRESULT FilterGraph::get_Top(LONG* top) { return Forward(IID_IVideoWindow, &IVideoWindow::get_Top, top); }
 
-HRESULT FilterGraph::put_Height(LONG height)
-{
-    return Forward(IID_IVideoWindow, &IVideoWindow::put_Height, height);
-}
+HRESULT FilterGraph::put_Height(LONG height) { return Forward(IID_IVideoWindow, &IVideoWindow::put_Height, height); }
 
-HRESULT FilterGraph::get_Height(LONG* height)
-{
-    return Forward(IID_IVideoWindow, &IVideoWindow::get_Height, height);
-}
+HRESULT FilterGraph::get_Height(LONG* height) { return Forward(IID_IVideoWindow, &IVideoWindow::get_Height, height); }
 
-HRESULT FilterGraph::put_Owner(OAHWND owner)
-{
-    return Forward(IID_IVideoWindow, &IVideoWindow::put_Owner, owner);
-}
+HRESULT FilterGraph::put_Owner(OAHWND owner) { return Forward(IID_IVideoWindow, &IVideoWindow::put_Owner, owner); }
 
-HRESULT FilterGraph::get_Owner(OAHWND* owner)
-{
-    return Forward(IID_IVideoWindow, &IVideoWindow::get_Owner, owner);
-}
+HRESULT FilterGraph::get_Owner(OAHWND* owner) { return Forward(IID_IVideoWindow, &IVideoWindow::get_Owner, owner); }
 
 HRESULT FilterGraph::put_MessageDrain(OAHWND drain)
 {
@@ -202,10 +172,7 @@ HRESULT FilterGraph::GetRestorePosition(LONG* left, LONG* top, LONG* width, LONG
     return Forward(IID_IVideoWindow, &IVideoWindow::GetRestorePosition, left, top, width, height);
 }
 
-HRESULT FilterGraph::HideCursor(LONG hide)
-{
-    return Forward(IID_IVideoWindow, &IVideoWindow::HideCursor, hide);
-}
+HRESULT FilterGraph::HideCursor(LONG hide) { return Forward(IID_IVideoWindow, &IVideoWindow::HideCursor, hide); }
 
 HRESULT FilterGraph::IsCursorHidden(LONG* hidden)
 {
@@ -217,10 +184,7 @@ HRESULT FilterGraph::get_AvgTimePerFrame(REFTIME* time)
     return Forward(IID_IBasicVideo, &IBasicVideo::get_AvgTimePerFrame, time);
 }
 
-HRESULT FilterGraph::get_BitRate(LONG* rate)
-{
-    return Forward(IID_IBasicVideo, &IBasicVideo::get_BitRate, rate);
-}
+HRESULT FilterGraph::get_BitRate(LONG* rate) { return Forward(IID_IBasicVideo, &IBasicVideo::get_BitRate, rate); }
 
 HRESULT FilterGraph::get_BitErrorRate(LONG* rate)
 {
@@ -237,15 +201,9 @@ HRESULT FilterGraph::get_VideoHeight(LONG* height)
     return Forward(IID_IBasicVideo, &IBasicVideo::get_VideoHeight, height);
 }
 
-HRESULT FilterGraph::put_SourceLeft(LONG left)
-{
-    return Forward(IID_IBasicVideo, &IBasicVideo::put_SourceLeft, left);
-}
+HRESULT FilterGraph::put_SourceLeft(LONG left) { return Forward(IID_IBasicVideo, &IBasicVideo::put_SourceLeft, left); }
 
-HRESULT FilterGraph::get_SourceLeft(LONG* left)
-{
-    return Forward(IID_IBasicVideo, &IBasicVideo::get_SourceLeft, left);
-}
+HRESULT FilterGraph::get_SourceLeft(LONG* left) { return Forward(IID_IBasicVideo, &IBasicVideo::get_SourceLeft, left); }
 
 HRESULT FilterGraph::put_SourceWidth(LONG width)
 {
@@ -257,15 +215,9 @@ HRESULT FilterGraph::get_SourceWidth(LONG* width)
     return Forward(IID_IBasicVideo, &IBasicVideo::get_SourceWidth, width);
 }
 
-HRESULT FilterGraph::put_SourceTop(LONG top)
-{
-    return Forward(IID_IBasicVideo, &IBasicVideo::put_SourceTop, top);
-}
+HRESULT FilterGraph::put_SourceTop(LONG top) { return Forward(IID_IBasicVideo, &IBasicVideo::put_SourceTop, top); }
 
-HRESULT FilterGraph::get_SourceTop(LONG* top)
-{
-    return Forward(IID_IBasicVideo, &IBasicVideo::get_SourceTop, top);
-}
+HRESULT FilterGraph::get_SourceTop(LONG* top) { return Forward(IID_IBasicVideo, &IBasicVideo::get_SourceTop, top); }
 
 HRESULT FilterGraph::put_SourceHeight(LONG height)
 {
@@ -362,10 +314,7 @@ HRESULT FilterGraph::GetCurrentImage(LONG* bufferSize, LONG* image)
     return Forward(IID_IBasicVideo, &IBasicVideo::GetCurrentImage, bufferSize, image);
 }
 
-HRESULT FilterGraph::IsUsingDefaultSource()
-{
-    return Forward(IID_IBasicVideo, &IBasicVideo::IsUsingDefaultSource);
-}
+HRESULT FilterGraph::IsUsingDefaultSource() { return Forward(IID_IBasicVideo, &IBasicVideo::IsUsingDefaultSource); }
 
 HRESULT FilterGraph::IsUsingDefaultDestination()
 {

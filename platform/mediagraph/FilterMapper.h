@@ -36,13 +36,13 @@ public:
     // A missing entry answers HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND).
     HRESULT UnregisterFilter(const CLSID* category, LPCOLESTR instance, REFCLSID filter) override;
     // No moniker can be given out here: a moniker argument answers E_NOTIMPL.
-    HRESULT RegisterFilter(REFCLSID filter, LPCWSTR name, IMoniker** moniker, const CLSID* category,
-                           LPCOLESTR instance, const REGFILTER2* filterData) override;
-    HRESULT EnumMatchingFilters(IEnumMoniker** filters, DWORD flags, BOOL exactMatch, DWORD merit,
-                                BOOL inputNeeded, DWORD inputTypeCount, const GUID* inputTypes,
-                                const REGPINMEDIUM* inputMedium, const CLSID* inputPinCategory, BOOL render,
-                                BOOL outputNeeded, DWORD outputTypeCount, const GUID* outputTypes,
-                                const REGPINMEDIUM* outputMedium, const CLSID* outputPinCategory) override;
+    HRESULT RegisterFilter(REFCLSID filter, LPCWSTR name, IMoniker** moniker, const CLSID* category, LPCOLESTR instance,
+                           const REGFILTER2* filterData) override;
+    HRESULT EnumMatchingFilters(IEnumMoniker** filters, DWORD flags, BOOL exactMatch, DWORD merit, BOOL inputNeeded,
+                                DWORD inputTypeCount, const GUID* inputTypes, const REGPINMEDIUM* inputMedium,
+                                const CLSID* inputPinCategory, BOOL render, BOOL outputNeeded, DWORD outputTypeCount,
+                                const GUID* outputTypes, const REGPINMEDIUM* outputMedium,
+                                const CLSID* outputPinCategory) override;
 
 private:
     friend PlatformObject;

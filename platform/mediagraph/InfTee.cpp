@@ -7,10 +7,7 @@
 
 #include <string>
 
-InfTee::InfTee() : PlatformFilter(CLSID_InfTee), input(*this)
-{
-    EnsureFreeOutput();
-}
+InfTee::InfTee() : PlatformFilter(CLSID_InfTee), input(*this) { EnsureFreeOutput(); }
 
 HRESULT CreateInfTee(IUnknown* outer, REFIID iid, void** object)
 {

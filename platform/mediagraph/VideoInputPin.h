@@ -18,7 +18,6 @@ struct VideoLayout {
 
 class VideoInputPin final : public PlatformPin {
 public:
-
     explicit VideoInputPin(VideoRenderer& renderer);
 
     HRESULT Receive(IMediaSample* sample) override;

@@ -96,14 +96,15 @@ LONG CreateKey(HKEY key, const Char* subKey, REGSAM access, PHKEY result, LPDWOR
     if (const LONG error = JoinPath(parent.path, Utf8Name(subKey), path)) return error;
     if (!RegistryText::IsWritableKeyPath(path)) return ERROR_INVALID_PARAMETER;
     bool created = false;
-    const LONG error = RegistryStore::Modify([&](RegistryTree& tree, const RegistryTree& machine, bool& changed) -> LONG {
-        if (!tree.HasKey(parent.path)) return AbsentKey(machine, parent.path);
-        if (tree.HasKey(path)) return ERROR_SUCCESS;
-        if (!(parent.access & KEY_CREATE_SUB_KEY)) return ERROR_ACCESS_DENIED;
-        if (!tree.CreateKey(path, &created)) return ERROR_NOT_ENOUGH_MEMORY;
-        changed = true;
-        return ERROR_SUCCESS;
-    });
+    const LONG error =
+        RegistryStore::Modify([&](RegistryTree& tree, const RegistryTree& machine, bool& changed) -> LONG {
+            if (!tree.HasKey(parent.path)) return AbsentKey(machine, parent.path);
+            if (tree.HasKey(path)) return ERROR_SUCCESS;
+            if (!(parent.access & KEY_CREATE_SUB_KEY)) return ERROR_ACCESS_DENIED;
+            if (!tree.CreateKey(path, &created)) return ERROR_NOT_ENOUGH_MEMORY;
+            changed = true;
+            return ERROR_SUCCESS;
+        });
     if (error) return error;
     *result = KeyHandleTable::Instance().Open(path, access);
     if (disposition) *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
@@ -291,8 +292,8 @@ LONG RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD reserved, LPDWORD typ
     return QueryValue(key, valueName, reserved, type, data, size);
 }
 
-LONG RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameLength, LPDWORD, LPSTR keyClass,
-                   LPDWORD classLength, void* lastWriteTime)
+LONG RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameLength, LPDWORD, LPSTR keyClass, LPDWORD classLength,
+                   void* lastWriteTime)
 {
     return EnumKey(key, index, name, nameLength, keyClass, classLength, lastWriteTime);
 }

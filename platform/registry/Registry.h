@@ -52,21 +52,18 @@ constexpr DWORD REG_OPTION_NON_VOLATILE = 0;
 constexpr DWORD REG_CREATED_NEW_KEY = 1;
 constexpr DWORD REG_OPENED_EXISTING_KEY = 2;
 
-PLATFORM_API LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR keyClass, DWORD options,
-                                  REGSAM access, void* security, PHKEY result, LPDWORD disposition);
+PLATFORM_API LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR keyClass, DWORD options, REGSAM access,
+                                  void* security, PHKEY result, LPDWORD disposition);
 PLATFORM_API LONG RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD reserved, LPWSTR keyClass, DWORD options,
                                   REGSAM access, void* security, PHKEY result, LPDWORD disposition);
 PLATFORM_API LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM access, PHKEY result);
 PLATFORM_API LONG RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD options, REGSAM access, PHKEY result);
-PLATFORM_API LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD reserved, DWORD type, const BYTE* data,
-                                 DWORD size);
-PLATFORM_API LONG RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD reserved, DWORD type, const BYTE* data,
-                                 DWORD size);
+PLATFORM_API LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD reserved, DWORD type, const BYTE* data, DWORD size);
+PLATFORM_API LONG RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD reserved, DWORD type, const BYTE* data, DWORD size);
 // Sets the value in the sub-key, which is made first when missing (a null or empty sub-key:
 // the key itself), in one change that no other writer's change can come between. The key
 // needs KEY_SET_VALUE.
-PLATFORM_API LONG RegSetKeyValueW(HKEY key, LPCWSTR subKey, LPCWSTR valueName, DWORD type, LPCVOID data,
-                                  DWORD size);
+PLATFORM_API LONG RegSetKeyValueW(HKEY key, LPCWSTR subKey, LPCWSTR valueName, DWORD type, LPCVOID data, DWORD size);
 // size in and out in bytes; data may be null to ask only for type and size;
 // ERROR_MORE_DATA (with the needed size) when the buffer is too small.
 PLATFORM_API LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,
@@ -76,8 +73,8 @@ PLATFORM_API LONG RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD reserved
 // nameLength in and out in characters (without the terminator on output); sub-keys come in
 // name order. A name that does not fit answers ERROR_MORE_DATA and leaves nameLength as it was.
 // Keys have no class (an empty one is returned) and no write time (zero is returned).
-PLATFORM_API LONG RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameLength, LPDWORD reserved,
-                                LPSTR keyClass, LPDWORD classLength, void* lastWriteTime);
+PLATFORM_API LONG RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameLength, LPDWORD reserved, LPSTR keyClass,
+                                LPDWORD classLength, void* lastWriteTime);
 PLATFORM_API LONG RegEnumKeyExW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameLength, LPDWORD reserved,
                                 LPWSTR keyClass, LPDWORD classLength, void* lastWriteTime);
 // Deletes a key that has no sub-keys (ERROR_ACCESS_DENIED otherwise), as the published call does.

@@ -61,8 +61,7 @@ bool IsWritableText(std::string_view text) { return !HasControlCharacter(text) &
 // A name never has more UTF-16 characters than UTF-8 bytes, so most need no conversion.
 bool IsWritableName(std::string_view name, std::size_t maxChars)
 {
-    return !name.empty() && IsWritableText(name) &&
-           (name.size() <= maxChars || WideFromUtf8(name).size() <= maxChars);
+    return !name.empty() && IsWritableText(name) && (name.size() <= maxChars || WideFromUtf8(name).size() <= maxChars);
 }
 
 int HexDigit(char c)

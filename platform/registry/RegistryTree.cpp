@@ -36,9 +36,8 @@ RegistryTree::RegistryTree()
 
 bool RegistryTree::NamesEqual(std::string_view a, std::string_view b)
 {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return FoldLetter(x) == FoldLetter(y);
-           });
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return FoldLetter(x) == FoldLetter(y); });
 }
 
 bool RegistryTree::IsRoot(std::string_view path)

@@ -15,10 +15,7 @@ InstalledHandler<MessageBoxHandler>& Handler()
 
 } // namespace
 
-void InstallMessageBoxHandler(MessageBoxHandler handler)
-{
-    Handler().Install(std::move(handler));
-}
+void InstallMessageBoxHandler(MessageBoxHandler handler) { Handler().Install(std::move(handler)); }
 
 int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type)
 {

@@ -26,10 +26,7 @@ std::mutex& EntriesLock()
     return lock;
 }
 
-bool IsIntResource(LPCWSTR name)
-{
-    return reinterpret_cast<std::uintptr_t>(name) <= 0xFFFF;
-}
+bool IsIntResource(LPCWSTR name) { return reinterpret_cast<std::uintptr_t>(name) <= 0xFFFF; }
 
 // The module handle of the program itself: any non-null value serves.
 HMODULE ProgramModule()
@@ -46,10 +43,7 @@ void RegisterResource(LPCWSTR type, WORD id, const BYTE* bytes, DWORD size)
     Entries().push_back({type, id, bytes, size});
 }
 
-HMODULE GetModuleHandleW(LPCWSTR moduleName)
-{
-    return moduleName == nullptr ? ProgramModule() : nullptr;
-}
+HMODULE GetModuleHandleW(LPCWSTR moduleName) { return moduleName == nullptr ? ProgramModule() : nullptr; }
 
 HRSRC FindResourceW(HMODULE, LPCWSTR name, LPCWSTR type)
 {
@@ -62,10 +56,7 @@ HRSRC FindResourceW(HMODULE, LPCWSTR name, LPCWSTR type)
     return nullptr;
 }
 
-HGLOBAL LoadResource(HMODULE, HRSRC resource)
-{
-    return resource;
-}
+HGLOBAL LoadResource(HMODULE, HRSRC resource) { return resource; }
 
 DWORD SizeofResource(HMODULE, HRSRC resource)
 {

@@ -16,10 +16,7 @@ using HRSRC = struct HRSRC__*;
 using HGLOBAL = void*;
 
 // A resource number in place of a name, as MAKEINTRESOURCEW makes it.
-inline LPCWSTR MakeIntResource(WORD id)
-{
-    return reinterpret_cast<LPCWSTR>(static_cast<std::uintptr_t>(id));
-}
+inline LPCWSTR MakeIntResource(WORD id) { return reinterpret_cast<LPCWSTR>(static_cast<std::uintptr_t>(id)); }
 
 // `type` is a resource type name such as u"PROFILE"; the bytes must outlive the process.
 void RegisterResource(LPCWSTR type, WORD id, const BYTE* bytes, DWORD size);

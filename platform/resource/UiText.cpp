@@ -13,10 +13,7 @@ InstalledHandler<UiTextTranslator>& Translator()
 
 } // namespace
 
-void InstallUiTextTranslator(UiTextTranslator translator)
-{
-    Translator().Install(std::move(translator));
-}
+void InstallUiTextTranslator(UiTextTranslator translator) { Translator().Install(std::move(translator)); }
 
 std::string UiTextUtf8(const char* context, const char* text)
 {
@@ -27,7 +24,4 @@ std::string UiTextUtf8(const char* context, const char* text)
     return text;
 }
 
-std::u16string UiText(const char* context, const char* text)
-{
-    return WideFromUtf8(UiTextUtf8(context, text));
-}
+std::u16string UiText(const char* context, const char* text) { return WideFromUtf8(UiTextUtf8(context, text)); }

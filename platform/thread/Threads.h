@@ -32,8 +32,8 @@ PLATFORM_API BOOL SetEvent(HANDLE event);
 PLATFORM_API BOOL ResetEvent(HANDLE event);
 
 // CREATE_SUSPENDED is not supported (nothing in the system asks for it): the call fails.
-PLATFORM_API HANDLE CreateThread(void* security, std::size_t stackSize, LPTHREAD_START_ROUTINE start,
-                                 void* parameter, DWORD flags, LPDWORD threadId);
+PLATFORM_API HANDLE CreateThread(void* security, std::size_t stackSize, LPTHREAD_START_ROUTINE start, void* parameter,
+                                 DWORD flags, LPDWORD threadId);
 // STILL_ACTIVE while the thread runs, then its start routine's answer.
 PLATFORM_API BOOL GetExitCodeThread(HANDLE thread, LPDWORD exitCode);
 // A pseudo handle that names the calling thread; it needs no CloseHandle.

@@ -13,7 +13,6 @@
 #include "platform/base/WinTypes.h"
 #include "platform/mediagraph/MediaGraph.h"
 
-
 // One picture for a video window; the pixels are valid during the call only.
 struct VideoFrame {
     LONG width;

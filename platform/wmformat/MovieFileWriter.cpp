@@ -145,7 +145,7 @@ std::size_t MovieFileWriter::FrameBytes(LONG width, LONG height)
 }
 
 HRESULT MovieFileWriter::Open(const std::string& path, const std::vector<ProfileStream>& streams,
-                            const std::vector<MovieInputFormat>& inputs, const MovieFormat& movieFormat)
+                              const std::vector<MovieInputFormat>& inputs, const MovieFormat& movieFormat)
 {
     Abandon();
     if (streams.empty() || streams.size() != inputs.size() || movieFormat.frameRate < 0 ||
@@ -188,8 +188,9 @@ HRESULT MovieFileWriter::Open(const std::string& path, const std::vector<Profile
 // new file gets.
 HRESULT MovieFileWriter::CreateTemporary()
 {
-    struct stat target{};
-    if (stat(finalPath.c_str(), &target) == 0 && S_ISDIR(target.st_mode)) return HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED);
+    struct stat target {};
+    if (stat(finalPath.c_str(), &target) == 0 && S_ISDIR(target.st_mode))
+        return HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED);
     const std::filesystem::path final(finalPath);
     std::random_device random;
     for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
@@ -226,9 +227,9 @@ HRESULT MovieFileWriter::AddTrack(const ProfileStream& stream, const MovieInputF
         hr = OpenVideoEncoder(*track, frameTime > 0 ? frameTime : kUnitsPerSecond / 30);
         if (FAILED(hr)) return hr;
         const LONG inputHeight = input.height < 0 ? -input.height : input.height;
-        track->scaler = sws_getContext(input.width, inputHeight, AV_PIX_FMT_BGR24, track->codec->width,
-                                       track->codec->height, AV_PIX_FMT_YUV420P, SWS_BICUBIC, nullptr, nullptr,
-                                       nullptr);
+        track->scaler =
+            sws_getContext(input.width, inputHeight, AV_PIX_FMT_BGR24, track->codec->width, track->codec->height,
+                           AV_PIX_FMT_YUV420P, SWS_BICUBIC, nullptr, nullptr, nullptr);
         if (!track->scaler) return E_OUTOFMEMORY;
     } else {
         if (input.sampleRate <= 0 || input.channels <= 0) return VFW_E_INVALIDMEDIATYPE;
@@ -259,8 +260,8 @@ HRESULT MovieFileWriter::OpenAudioEncoder(Track& track)
     if (avcodec_open2(codec, encoder, nullptr) < 0) return NS_E_INVALID_INPUT_FORMAT;
     AVChannelLayout inputLayout;
     av_channel_layout_default(&inputLayout, track.input.channels);
-    if (swr_alloc_set_opts2(&track.resampler, &codec->ch_layout, codec->sample_fmt, codec->sample_rate,
-                            &inputLayout, AV_SAMPLE_FMT_S16, track.input.sampleRate, 0, nullptr) < 0 ||
+    if (swr_alloc_set_opts2(&track.resampler, &codec->ch_layout, codec->sample_fmt, codec->sample_rate, &inputLayout,
+                            AV_SAMPLE_FMT_S16, track.input.sampleRate, 0, nullptr) < 0 ||
         swr_init(track.resampler) < 0)
         return E_OUTOFMEMORY;
     track.fifo = av_audio_fifo_alloc(codec->sample_fmt, codec->ch_layout.nb_channels, codec->frame_size);
@@ -293,9 +294,10 @@ HRESULT MovieFileWriter::OpenVideoEncoder(Track& track, REFERENCE_TIME frameTime
     if (format.frameRate > 0) period = AVRational{1, format.frameRate};
     codec->framerate = AVRational{period.den, period.num};
     const REFERENCE_TIME spacing = track.stream.maxKeyFrameSpacing;
-    codec->gop_size = format.IsAsf() ? static_cast<int>(std::clamp<REFERENCE_TIME>(
-                                           spacing / (frameMs * kUnitsPerMillisecond), 1, 600))
-                                     : KeyFrameInterval(spacing, period);
+    codec->gop_size =
+        format.IsAsf()
+            ? static_cast<int>(std::clamp<REFERENCE_TIME>(spacing / (frameMs * kUnitsPerMillisecond), 1, 600))
+            : KeyFrameInterval(spacing, period);
     AVDictionary* options = nullptr;
     HRESULT hr = S_OK;
     // A frame lasts one tick of the time base, except where frames keep their own
@@ -320,7 +322,7 @@ HRESULT MovieFileWriter::OpenVideoEncoder(Track& track, REFERENCE_TIME frameTime
 }
 
 HRESULT MovieFileWriter::WriteVideo(std::size_t index, const BYTE* data, std::size_t size, REFERENCE_TIME start,
-                                  REFERENCE_TIME stop)
+                                    REFERENCE_TIME stop)
 {
     if (!headerWritten || index >= tracks.size() || !tracks[index]->IsVideo()) return E_UNEXPECTED;
     Track& track = *tracks[index];
@@ -422,8 +424,7 @@ HRESULT MovieFileWriter::EncodeAudioFrames(Track& track, bool drain)
         frame->nb_samples = frameSize;
         frame->format = track.codec->sample_fmt;
         frame->sample_rate = track.codec->sample_rate;
-        if (av_channel_layout_copy(&frame->ch_layout, &track.codec->ch_layout) < 0 ||
-            av_frame_get_buffer(frame, 0) < 0)
+        if (av_channel_layout_copy(&frame->ch_layout, &track.codec->ch_layout) < 0 || av_frame_get_buffer(frame, 0) < 0)
             return E_OUTOFMEMORY;
         av_samples_set_silence(frame->extended_data, 0, frameSize, frame->ch_layout.nb_channels,
                                track.codec->sample_fmt);
@@ -512,7 +513,8 @@ HRESULT MovieFileWriter::Finish()
 {
     if (!headerWritten) return E_UNEXPECTED;
     // Without one picture there is no movie, and no file is left that looks like one.
-    if (std::none_of(tracks.begin(), tracks.end(), [](const auto& track) { return track->IsVideo() && track->framesSent > 0; })) {
+    if (std::none_of(tracks.begin(), tracks.end(),
+                     [](const auto& track) { return track->IsVideo() && track->framesSent > 0; })) {
         Abandon();
         return HRESULT_FROM_WIN32(ERROR_NO_DATA);
     }

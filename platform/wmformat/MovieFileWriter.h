@@ -51,7 +51,7 @@ struct MovieFormat {
 struct MovieInputFormat {
     // Video.
     LONG width = 0;
-    LONG height = 0; // negative: top row first
+    LONG height = 0;              // negative: top row first
     REFERENCE_TIME frameTime = 0; // 0: unknown
     // Audio.
     int sampleRate = 0;

@@ -39,15 +39,15 @@ HRESULT ProfileStream::CheckCodec() const
         if (subtype != WMMEDIASUBTYPE_WMV1 || !video) return NS_E_INVALID_INPUT_FORMAT;
         const LONG width = video->bmiHeader.biWidth;
         const LONG height = video->bmiHeader.biHeight < 0 ? -video->bmiHeader.biHeight : video->bmiHeader.biHeight;
-        if (width < 2 || height < 2 || width > kMaxVideoSide || height > kMaxVideoSide) return NS_E_INVALID_INPUT_FORMAT;
+        if (width < 2 || height < 2 || width > kMaxVideoSide || height > kMaxVideoSide)
+            return NS_E_INVALID_INPUT_FORMAT;
         return S_OK;
     }
     if (IsAudio()) {
         const WAVEFORMATEX* wave = WaveFormat();
         if (subtype != WMMEDIASUBTYPE_WMAudioV8 || !wave || wave->wFormatTag != WAVE_FORMAT_WMAUDIO2)
             return NS_E_INVALID_INPUT_FORMAT;
-        if (wave->nChannels < 1 || wave->nChannels > 2 || wave->nSamplesPerSec < 8000 ||
-            wave->nSamplesPerSec > 48000)
+        if (wave->nChannels < 1 || wave->nChannels > 2 || wave->nSamplesPerSec < 8000 || wave->nSamplesPerSec > 48000)
             return NS_E_INVALID_INPUT_FORMAT;
         return S_OK;
     }

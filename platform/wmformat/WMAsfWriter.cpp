@@ -187,8 +187,8 @@ HRESULT WMAsfWriter::StartFile()
     for (AsfInputPin* pin : inputs) {
         formats.push_back(InputFormatOf(pin->ConnectionType().Record()));
         const MovieInputFormat& format = formats.back();
-        inputBytes.push_back(pin->MajorType() == MEDIATYPE_Video ? MovieFileWriter::FrameBytes(format.width, format.height)
-                                                                 : 0);
+        inputBytes.push_back(
+            pin->MajorType() == MEDIATYPE_Video ? MovieFileWriter::FrameBytes(format.width, format.height) : 0);
     }
     queue.Start(inputs.size());
     HRESULT hr = file.Open(Utf8FromWide(fileName), streams, formats, FileFormat());

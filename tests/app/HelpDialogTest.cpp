@@ -40,8 +40,8 @@ TEST(HelpDialogTest, OkOpensTheManualEachTimeAndEscapeCloses)
     ASSERT_EQ(viewer.opened.size(), 2);
     EXPECT_TRUE(help.isVisible());
     EXPECT_TRUE(viewer.opened[0].toLocalFile().endsWith(QStringLiteral("/02 - Reelsmith - User Manual.pdf")));
-    EXPECT_EQ(viewer.opened[0].toLocalFile(),
-              QDir(QCoreApplication::applicationDirPath()).canonicalPath() + QStringLiteral("/02 - Reelsmith - User Manual.pdf"));
+    EXPECT_EQ(viewer.opened[0].toLocalFile(), QDir(QCoreApplication::applicationDirPath()).canonicalPath() +
+                                                  QStringLiteral("/02 - Reelsmith - User Manual.pdf"));
 
     QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
     QApplication::sendEvent(&help, &escape);

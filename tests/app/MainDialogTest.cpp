@@ -16,10 +16,7 @@
 
 namespace {
 
-std::string Narrow(const std::u16string& text)
-{
-    return QString::fromStdU16String(text).toStdString();
-}
+std::string Narrow(const std::u16string& text) { return QString::fromStdU16String(text).toStdString(); }
 
 // Records what the dialog does to the window; answers the choosers and
 // message boxes from a script.
@@ -69,10 +66,7 @@ public:
     void SetProgressRange(std::int32_t lower, std::int32_t upper) override { range = {lower, upper}; }
     void SetProgressPos(std::int32_t position) override { progress = position; }
     void SetProgressLabel(const std::u16string& text) override { label = Narrow(text); }
-    void SetProgressColours(std::uint32_t text, std::uint32_t background) override
-    {
-        colours = {text, background};
-    }
+    void SetProgressColours(std::uint32_t text, std::uint32_t background) override { colours = {text, background}; }
     HWND MainWindowHandle() override { return reinterpret_cast<HWND>(0x100); }
     HWND PreviewHandle() override { return reinterpret_cast<HWND>(0x200); }
     void DrawFrameToWindow(HWND window, const BYTE* pixels, LONG width, LONG height, WORD bits) override

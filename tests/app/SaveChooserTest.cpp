@@ -13,9 +13,8 @@
 
 namespace {
 
-const FileFilter kFilters[] = {{u"Windows Media (*.wmv)", u"*.wmv"},
-                              {u"MP4 video (*.mp4)", u"*.mp4"},
-                              {u"WebM video (*.webm)", u"*.webm"}};
+const FileFilter kFilters[] = {
+    {u"Windows Media (*.wmv)", u"*.wmv"}, {u"MP4 video (*.mp4)", u"*.mp4"}, {u"WebM video (*.webm)", u"*.webm"}};
 
 // Picks the filter at `index` in the open chooser's list and saves under `name`.
 void PickAndSave(int index, const QString& name)
@@ -64,7 +63,8 @@ TEST(SaveChooserTest, ANameWithoutAnExtensionGetsThePickedTypesOne)
     for (const auto& step : cases) {
         QTimer::singleShot(0, [&] { PickAndSave(step.index, folder + "/" + step.name); });
         const std::u16string chosen = window.ChooseSaveFile(kFilters, 3, u".wmv");
-        EXPECT_EQ(QString::fromStdU16String(chosen).toStdString(), (folder + "/" + step.expected).toStdString()) << step.index;
+        EXPECT_EQ(QString::fromStdU16String(chosen).toStdString(), (folder + "/" + step.expected).toStdString())
+            << step.index;
     }
     std::filesystem::remove_all(pattern);
 }

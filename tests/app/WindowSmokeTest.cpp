@@ -68,7 +68,8 @@ TEST(WindowSmokeTest, MakesAMovieFromAFolderAndSaysItIsDone)
         window.Button(AnimateControl)->click();
         QElapsedTimer bound;
         bound.start();
-        while (window.messages.size() < 2 && bound.elapsed() < 60000) application.processEvents(QEventLoop::AllEvents, 50);
+        while (window.messages.size() < 2 && bound.elapsed() < 60000)
+            application.processEvents(QEventLoop::AllEvents, 50);
         ASSERT_EQ(window.messages.size(), 2);
         EXPECT_EQ(window.messages.back(), QStringLiteral("データの処理は終了しました!"));
         EXPECT_GT(std::filesystem::file_size(movie), 1000u);

@@ -25,8 +25,8 @@ class AudioRendererTest : public GraphTest {
 protected:
     void SetUp() override
     {
-        folder = ::testing::TempDir() + "audio-renderer-" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        folder =
+            ::testing::TempDir() + "audio-renderer-" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
         std::filesystem::create_directories(folder);
         setenv("SDL_AUDIODRIVER", "dummy", 1);
         GraphTest::SetUp();
@@ -53,9 +53,9 @@ protected:
         const std::string path = folder + "/pattern.wav";
         ASSERT_TRUE(WriteTestWave(path, kRate, kChannels, static_cast<int>(seconds * kRate)));
         const auto length = static_cast<REFERENCE_TIME>(seconds * kUnitsPerSecond);
-        ASSERT_EQ(CoCreateInstance(CLSID_AMTimeline, nullptr, CLSCTX_INPROC_SERVER, IID_IAMTimeline,
-                                   timeline.ReceiveVoid()),
-                  S_OK);
+        ASSERT_EQ(
+            CoCreateInstance(CLSID_AMTimeline, nullptr, CLSCTX_INPROC_SERVER, IID_IAMTimeline, timeline.ReceiveVoid()),
+            S_OK);
         ComPtr<IAMTimelineObj> group;
         ASSERT_EQ(timeline->CreateEmptyNode(group.Receive(), TIMELINE_MAJOR_TYPE_GROUP), S_OK);
         ComPtr<IAMTimelineGroup> groupInterface;
@@ -124,7 +124,7 @@ TEST_F(AudioRendererTest, LeavesTheStopSignalsToTheProgram)
 {
     ASSERT_EQ(CreateRenderer(), S_OK);
     for (const int signal : {SIGINT, SIGTERM}) {
-        struct sigaction current{};
+        struct sigaction current {};
         ASSERT_EQ(sigaction(signal, nullptr, &current), 0);
         EXPECT_EQ(current.sa_handler, SIG_DFL) << "signal " << signal;
     }

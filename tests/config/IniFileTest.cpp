@@ -61,7 +61,8 @@ TEST_F(IniFileTest, ReadsSettingsWithAnyLineEnd)
     for (const std::string& end : lineEnds) {
         for (bool finalLineEnd : {true, false}) {
             SCOPED_TRACE(testing::Message() << "CR=" << (end.size() == 2) << " final=" << finalLineEnd);
-            const IniFile ini = LoadClean("[Screen]" + end + "width=640" + end + "height=480" + (finalLineEnd ? end : ""));
+            const IniFile ini =
+                LoadClean("[Screen]" + end + "width=640" + end + "height=480" + (finalLineEnd ? end : ""));
             EXPECT_EQ(ini.GetInt("Screen", "width", -1), 640);
             EXPECT_EQ(ini.GetInt("SCREEN", "WIDTH", -1), 640);
             EXPECT_EQ(ini.GetValue("Screen", "height", "?"), "480");
@@ -193,7 +194,8 @@ TEST_F(IniFileTest, OversizedFileIsRefused)
 
     IniFile tooLarge(Write(header + filler + "\n\n"));
     bool loaded = true;
-    EXPECT_EQ(Load(tooLarge, loaded), "Failing on size: more than " + std::to_string(IniFile::kMaxFileBytes) + " bytes\n");
+    EXPECT_EQ(Load(tooLarge, loaded),
+              "Failing on size: more than " + std::to_string(IniFile::kMaxFileBytes) + " bytes\n");
     EXPECT_FALSE(loaded);
     EXPECT_TRUE(tooLarge.SectionNames().empty());
 }
@@ -212,10 +214,21 @@ TEST_F(IniFileTest, HighBytesAndByteOrderMark)
 TEST_F(IniFileTest, GetIntReadsLikeAtoiAndSaturates)
 {
     const std::vector<std::pair<std::string, int>> cases = {
-        {" \t42", 42},           {"+7", 7},           {"-12", -12},        {"640px", 640},
-        {"px640", 0},            {"", 0},             {"-", 0},            {"- 5", 0},
-        {"0012", 12},            {"1 2", 1},          {"2147483647", INT_MAX}, {"2147483648", INT_MAX},
-        {"-2147483648", INT_MIN}, {"-2147483649", INT_MIN}, {"99999999999999999999999", INT_MAX},
+        {" \t42", 42},
+        {"+7", 7},
+        {"-12", -12},
+        {"640px", 640},
+        {"px640", 0},
+        {"", 0},
+        {"-", 0},
+        {"- 5", 0},
+        {"0012", 12},
+        {"1 2", 1},
+        {"2147483647", INT_MAX},
+        {"2147483648", INT_MAX},
+        {"-2147483648", INT_MIN},
+        {"-2147483649", INT_MIN},
+        {"99999999999999999999999", INT_MAX},
     };
     std::string content = "[N]\n";
     for (std::size_t i = 0; i < cases.size(); ++i) {

@@ -24,12 +24,12 @@ protected:
     void SetUp() override
     {
         GraphTest::SetUp();
-        folder = ::testing::TempDir() + "render-engine-" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        folder =
+            ::testing::TempDir() + "render-engine-" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
         std::filesystem::create_directories(folder);
-        ASSERT_EQ(CoCreateInstance(CLSID_AMTimeline, nullptr, CLSCTX_INPROC_SERVER, IID_IAMTimeline,
-                                   timeline.ReceiveVoid()),
-                  S_OK);
+        ASSERT_EQ(
+            CoCreateInstance(CLSID_AMTimeline, nullptr, CLSCTX_INPROC_SERVER, IID_IAMTimeline, timeline.ReceiveVoid()),
+            S_OK);
         ASSERT_EQ(CoCreateInstance(CLSID_RenderEngine, nullptr, CLSCTX_INPROC_SERVER, IID_IRenderEngine,
                                    engine.ReceiveVoid()),
                   S_OK);

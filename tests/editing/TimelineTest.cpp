@@ -10,15 +10,14 @@
 
 namespace {
 
-
 class TimelineTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
         ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
-        ASSERT_EQ(CoCreateInstance(CLSID_AMTimeline, nullptr, CLSCTX_INPROC_SERVER, IID_IAMTimeline,
-                                   timeline.ReceiveVoid()),
-                  S_OK);
+        ASSERT_EQ(
+            CoCreateInstance(CLSID_AMTimeline, nullptr, CLSCTX_INPROC_SERVER, IID_IAMTimeline, timeline.ReceiveVoid()),
+            S_OK);
     }
     void TearDown() override
     {

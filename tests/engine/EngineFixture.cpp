@@ -17,10 +17,7 @@ std::string Field(const std::string& line, const std::string& name)
     return line.substr(start + key.size(), end == std::string::npos ? std::string::npos : end - start - key.size());
 }
 
-int IntField(const std::string& line, const std::string& name)
-{
-    return std::atoi(Field(line, name).c_str());
-}
+int IntField(const std::string& line, const std::string& name) { return std::atoi(Field(line, name).c_str()); }
 
 } // namespace
 
@@ -44,10 +41,7 @@ std::vector<StreamInfo> ProbeStreams(const std::string& path)
     return streams;
 }
 
-std::string Media(const std::string& name)
-{
-    return std::string(ENGINE_MEDIA_DIR) + "/" + name;
-}
+std::string Media(const std::string& name) { return std::string(ENGINE_MEDIA_DIR) + "/" + name; }
 
 void EngineTest::SetUpTestSuite()
 {
@@ -57,10 +51,7 @@ void EngineTest::SetUpTestSuite()
     registered = std::system(command.c_str()) == 0;
 }
 
-void EngineTest::TearDownTestSuite()
-{
-    registry.reset();
-}
+void EngineTest::TearDownTestSuite() { registry.reset(); }
 
 void EngineTest::SetUp()
 {
@@ -88,10 +79,7 @@ void EngineTest::TearDown()
     CoUninitialize();
 }
 
-void EngineTest::WriteConfig(const std::string& text)
-{
-    std::ofstream(folder / "config.ini") << text;
-}
+void EngineTest::WriteConfig(const std::string& text) { std::ofstream(folder / "config.ini") << text; }
 
 LONG EngineTest::WaitForRun(LONG milliseconds)
 {

@@ -323,7 +323,8 @@ TEST_F(MovieEngineTest, EveryCodeTheProgramRaisesIsSaidInWords)
         {0x800700ce, "ファイル名が長すぎます" + movie, "The file name is too long" + movie},
         {0x800700e8, "読み込めるJPGファイルがありません: " + pictures, "No picture could be read: " + pictures},
         {0xffffffff, "サウンドファイルを読み込めません" + sound, "The sound file cannot be read" + sound},
-        {0x8004022f, "サウンドファイルの形式を認識できません" + sound, "The sound file's format is not recognised" + sound},
+        {0x8004022f, "サウンドファイルの形式を認識できません" + sound,
+         "The sound file's format is not recognised" + sound},
         {0x80040154, "写真ソース (libXTPPic.so) が登録されていません。regsvr で登録してください",
          "The picture source (libXTPPic.so) is not registered; register it with regsvr"},
         {0x8007007e, "登録された写真ソースのライブラリを読み込めません",
@@ -339,8 +340,8 @@ TEST_F(MovieEngineTest, EveryCodeTheProgramRaisesIsSaidInWords)
             engine->ReportError(static_cast<HRESULT>(c.code));
             char code[32];
             std::snprintf(code, sizeof code, "Error code: 0x%x.", c.code);
-            EXPECT_EQ(ErrorTexts(), std::vector<std::string>{std::string(code) + "\n" +
-                                                             (english ? c.english : c.japanese)})
+            EXPECT_EQ(ErrorTexts(),
+                      std::vector<std::string>{std::string(code) + "\n" + (english ? c.english : c.japanese)})
                 << locale;
         }
         errors.clear();

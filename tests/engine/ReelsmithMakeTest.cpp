@@ -18,8 +18,8 @@ protected:
         char pattern[] = "/tmp/reelsmith-make-XXXXXX";
         folder = mkdtemp(pattern);
         const std::string registered = (folder / "registered.reg").string();
-        const std::string command = "REELSMITH_REGISTRY=" + registered + " " + REGSVR_PATH + " " + XTPPIC_PATH +
-                                    " >/dev/null 2>&1";
+        const std::string command =
+            "REELSMITH_REGISTRY=" + registered + " " + REGSVR_PATH + " " + XTPPIC_PATH + " >/dev/null 2>&1";
         ASSERT_EQ(std::system(command.c_str()), 0);
     }
     void TearDown() override
@@ -33,11 +33,11 @@ protected:
             const std::string& locale = "C")
     {
         const std::string errorFile = (folder / "stderr.txt").string();
-        const std::string command = "cd '" + folder.string() + "' && LC_ALL=" + locale + " LANGUAGE= " +
-                                    "SDL_AUDIODRIVER=dummy REELSMITH_MACHINE_REGISTRY=" +
-                                    (folder / "machine.reg").string() +
-                                    " REELSMITH_REGISTRY=" + (folder / registryName).string() + " " +
-                                    REELSMITH_MAKE_PATH + " " + arguments + " >/dev/null 2>'" + errorFile + "'";
+        const std::string command =
+            "cd '" + folder.string() + "' && LC_ALL=" + locale +
+            " LANGUAGE= " + "SDL_AUDIODRIVER=dummy REELSMITH_MACHINE_REGISTRY=" + (folder / "machine.reg").string() +
+            " REELSMITH_REGISTRY=" + (folder / registryName).string() + " " + REELSMITH_MAKE_PATH + " " + arguments +
+            " >/dev/null 2>'" + errorFile + "'";
         const int status = std::system(command.c_str());
         std::ifstream in(errorFile);
         messages.assign(std::istreambuf_iterator<char>(in), {});
@@ -135,7 +135,8 @@ TEST_F(ReelsmithMakeTest, TheLocaleChangesNoByteOfTheMovie)
 TEST_F(ReelsmithMakeTest, UnregisteredPictureSourceIsExplained)
 {
     EXPECT_EQ(Run(Media("mixed") + " out.wmv", "empty.reg"), 1);
-    EXPECT_NE(messages.find("Error code: 0x80040154.\n写真ソース (libXTPPic.so) が登録されていません"), std::string::npos)
+    EXPECT_NE(messages.find("Error code: 0x80040154.\n写真ソース (libXTPPic.so) が登録されていません"),
+              std::string::npos)
         << messages;
     EXPECT_NE(messages.find("XTPPic is not registered: run regsvr"), std::string::npos);
 }
@@ -143,8 +144,8 @@ TEST_F(ReelsmithMakeTest, UnregisteredPictureSourceIsExplained)
 TEST_F(ReelsmithMakeTest, FailedRunLeavesNoOutputAndSaysWhyInWords)
 {
     EXPECT_EQ(Run("--audio " + Media("video.avi") + " " + Media("mixed") + " out.wmv"), 1);
-    EXPECT_NE(messages.find("Reelsmith: Error code: 0xffffffff.\nサウンドファイルを読み込めません: " + Media("video.avi") +
-                            "\n"),
+    EXPECT_NE(messages.find(
+                  "Reelsmith: Error code: 0xffffffff.\nサウンドファイルを読み込めません: " + Media("video.avi") + "\n"),
               std::string::npos)
         << messages;
     EXPECT_FALSE(Exists("out.wmv"));
@@ -211,13 +212,13 @@ TEST_F(ReelsmithMakeTest, AFinalRenameThatFailsIsAFailureNamingTheOutput)
     const pid_t child = Start({pictures, "late.wmv"}, (folder / "stderr.txt").string());
     // The first count shown, whichever it is: the run and its file are open by then. The
     // progress shows the count as it finds it, so a given count may be passed over.
-    for (int tenth = 0; tenth < 600 && ReadFile("stderr.txt").find("/40") == std::string::npos; ++tenth)
-        usleep(100000);
+    for (int tenth = 0; tenth < 600 && ReadFile("stderr.txt").find("/40") == std::string::npos; ++tenth) usleep(100000);
     // The name is taken by a folder while the movie is being made.
     std::filesystem::create_directory(folder / "late.wmv");
     std::ofstream(folder / "late.wmv" / "inside.txt") << "kept";
     EXPECT_EQ(WaitFor(child, 120), 1) << ReadFile("stderr.txt");
-    EXPECT_NE(ReadFile("stderr.txt").find("the movie late.wmv was not made"), std::string::npos) << ReadFile("stderr.txt");
+    EXPECT_NE(ReadFile("stderr.txt").find("the movie late.wmv was not made"), std::string::npos)
+        << ReadFile("stderr.txt");
     EXPECT_EQ(ReadFile("late.wmv/inside.txt"), "kept");
     EXPECT_EQ(HiddenFiles(), 0);
 }
@@ -256,9 +257,10 @@ TEST_F(ReelsmithMakeTest, StopSignalsEndTheRunQuicklyAndLeaveNothing)
 TEST_F(ReelsmithMakeTest, NoSoundOutputIsOnlyMentionedWhenASoundIsAsked)
 {
     const auto runSoundless = [this](const std::string& arguments) {
-        const std::string command = "cd '" + folder.string() + "' && SDL_AUDIODRIVER=no-such-driver REELSMITH_REGISTRY=" +
-                                    (folder / "registered.reg").string() + " " + REELSMITH_MAKE_PATH + " " + arguments +
-                                    " 2>'" + (folder / "stderr.txt").string() + "'";
+        const std::string command =
+            "cd '" + folder.string() +
+            "' && SDL_AUDIODRIVER=no-such-driver REELSMITH_REGISTRY=" + (folder / "registered.reg").string() + " " +
+            REELSMITH_MAKE_PATH + " " + arguments + " 2>'" + (folder / "stderr.txt").string() + "'";
         const int status = std::system(command.c_str());
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     };

@@ -13,15 +13,14 @@
 #include <string>
 #include <vector>
 
-
 class GraphTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
         ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
-        ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
-                                   graph.ReceiveVoid()),
-                  S_OK);
+        ASSERT_EQ(
+            CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, graph.ReceiveVoid()),
+            S_OK);
         ASSERT_EQ(graph.As(IID_IMediaControl, control), S_OK);
         ASSERT_EQ(graph.As(IID_IMediaEventEx, events), S_OK);
         ASSERT_EQ(graph.As(IID_IMediaFilter, mediaFilter), S_OK);
@@ -52,8 +51,7 @@ protected:
     static ComPtr<IBaseFilter> MakeFilter(const CLSID& clsid)
     {
         ComPtr<IBaseFilter> filter;
-        EXPECT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, filter.ReceiveVoid()),
-                  S_OK);
+        EXPECT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, filter.ReceiveVoid()), S_OK);
         return filter;
     }
     ComPtr<IBaseFilter> AddPlatformFilter(const CLSID& clsid, const std::string& name)

@@ -72,10 +72,7 @@ protected:
         ASSERT_EQ(RenderStream(&MEDIATYPE_Video, source.Get(), tee.Get(), writer), S_OK);
         ASSERT_EQ(RenderStream(&MEDIATYPE_Video, tee.Get(), nullptr, renderer), S_OK);
     }
-    void MakeTee()
-    {
-        tee = MakeFilter(CLSID_InfTee);
-    }
+    void MakeTee() { tee = MakeFilter(CLSID_InfTee); }
     static inline std::unique_ptr<TempRegistry> registry;
     static inline bool registered = false;
     ComPtr<IBaseFilter> source;
@@ -269,8 +266,8 @@ TEST_F(PauseResumeTest, TwoHundredPausesNeitherHangNorShortenThePictureAfterTheO
         const std::optional<REFERENCE_TIME> next = presented.WaitFor(shown + 1, resumed);
         ASSERT_TRUE(next) << "picture " << shown + 1 << " never came after cycle " << cycle;
         EXPECT_GE(*next - resumed, kLeastRunningTime)
-            << "picture " << shown + 1 << " came " << (*next - resumed) / kUnitsPerMillisecond << " ms after resuming, cycle "
-            << cycle;
+            << "picture " << shown + 1 << " came " << (*next - resumed) / kUnitsPerMillisecond
+            << " ms after resuming, cycle " << cycle;
     }
 }
 

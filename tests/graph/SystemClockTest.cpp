@@ -35,7 +35,6 @@ protected:
     HANDLE event = nullptr;
 };
 
-
 } // namespace
 
 TEST_F(SystemClockTest, TimeNeverRunsBackwards)

@@ -79,9 +79,12 @@ void TestOutputPin::BreakConnect()
     static_cast<TestSource&>(filter).SetAllocator(nullptr);
 }
 
-TestSource::TestSource(std::string name, StateLog* log, int frames, REFERENCE_TIME frameTime, LONG width,
-                       LONG height)
-    : PlatformFilter(CLSID_TestSource), name(std::move(name)), log(log), frames(frames), frameTime(frameTime),
+TestSource::TestSource(std::string name, StateLog* log, int frames, REFERENCE_TIME frameTime, LONG width, LONG height)
+    : PlatformFilter(CLSID_TestSource),
+      name(std::move(name)),
+      log(log),
+      frames(frames),
+      frameTime(frameTime),
       output(*this, TestVideoType(width, height))
 {
 }

@@ -47,8 +47,7 @@ private:
 
 class TestSource final : public PlatformFilter {
 public:
-    TestSource(std::string name, StateLog* log, int frames, REFERENCE_TIME frameTime, LONG width = 8,
-               LONG height = 4);
+    TestSource(std::string name, StateLog* log, int frames, REFERENCE_TIME frameTime, LONG width = 8, LONG height = 4);
     TestOutputPin& Output() { return output; }
     IMemAllocator* AllocatorInUse() { return allocator.Get(); }
     void SetAllocator(ComPtr<IMemAllocator> chosen) { allocator = std::move(chosen); }

@@ -45,7 +45,8 @@ TEST(WindowDispatcherTest, MessagesFromManyThreadsArriveInOrderOnTheDispatchingT
     std::vector<std::thread> posters;
     for (UINT message = 1; message <= 4; ++message) {
         posters.emplace_back([&, message] {
-            for (WPARAM i = 0; i < 250; ++i) ASSERT_TRUE(dispatcher.PostMessage(message % 2 ? kFirst : kSecond, message, i, 0));
+            for (WPARAM i = 0; i < 250; ++i)
+                ASSERT_TRUE(dispatcher.PostMessage(message % 2 ? kFirst : kSecond, message, i, 0));
         });
     }
     for (auto& poster : posters) poster.join();
@@ -72,7 +73,8 @@ TEST(WindowDispatcherTest, UnknownWindowsAndAFullQueueRefusePosts)
     ASSERT_TRUE(dispatcher.GetWindowRect(kFirst, &rect));
     EXPECT_EQ(rect.right, 3);
 
-    for (std::size_t i = 0; i < WindowDispatcher::kMaxQueuedMessages; ++i) ASSERT_TRUE(dispatcher.PostMessage(kFirst, 1, i, 0));
+    for (std::size_t i = 0; i < WindowDispatcher::kMaxQueuedMessages; ++i)
+        ASSERT_TRUE(dispatcher.PostMessage(kFirst, 1, i, 0));
     EXPECT_FALSE(dispatcher.PostMessage(kFirst, 1, 0, 0));
     dispatcher.DispatchPending();
     EXPECT_TRUE(dispatcher.PostMessage(kFirst, 1, 0, 0));

@@ -58,14 +58,17 @@ TEST(JpegExif, TheFirstExifBlockCountsAndOtherApp1SegmentsArePassedOver)
 {
     const Bytes plain = TestPicture();
     Bytes xmp;
-    for (const char c : std::string("http://ns.adobe.com/xap/1.0/\0<x:xmpmeta/>", 42)) xmp.push_back(static_cast<std::uint8_t>(c));
+    for (const char c : std::string("http://ns.adobe.com/xap/1.0/\0<x:xmpmeta/>", 42))
+        xmp.push_back(static_cast<std::uint8_t>(c));
     // Segments are put after SOI, so the last one added comes first.
     EXPECT_EQ(decode(WithApp1(WithApp1(plain, OrientationBody(6, false)), xmp)).params.exifOrientation, 6u);
     EXPECT_EQ(decode(WithApp1(plain, xmp)).params.exifOrientation, 0u);
-    EXPECT_EQ(decode(WithApp1(WithApp1(plain, OrientationBody(3, true)), OrientationBody(8, true))).params.exifOrientation,
-              8u);
+    EXPECT_EQ(
+        decode(WithApp1(WithApp1(plain, OrientationBody(3, true)), OrientationBody(8, true))).params.exifOrientation,
+        8u);
     // A malformed block does not count as the first: the good one after it does.
-    const Bytes seed = readFile(std::string(JPEG_REGRESSIONS_DIR) + "/exif-directory-past-its-segment-then-orientation-8.jpg");
+    const Bytes seed =
+        readFile(std::string(JPEG_REGRESSIONS_DIR) + "/exif-directory-past-its-segment-then-orientation-8.jpg");
     EXPECT_EQ(decode(seed).params.exifOrientation, 8u);
 }
 
@@ -89,14 +92,16 @@ TEST(JpegExif, MalformedTiffIsIgnored)
     EXPECT_EQ(Orientation(withByte(9, 43)), 0u) << "not 42";
     // The directory's offset past the end, at the end, and on the header itself (which
     // then reads as a directory of 0x4D4D entries).
-    for (const std::uint8_t offset : std::initializer_list<std::uint8_t>{0xFF, static_cast<std::uint8_t>(good.size() - 6 - 1), 0x00})
+    for (const std::uint8_t offset :
+         std::initializer_list<std::uint8_t>{0xFF, static_cast<std::uint8_t>(good.size() - 6 - 1), 0x00})
         EXPECT_EQ(Orientation(withByte(13, offset)), 0u) << int(offset);
     EXPECT_EQ(Orientation(withByte(10, 0xFF)), 0u) << "offset 4 GiB on";
     EXPECT_EQ(Orientation(withByte(15, 200)), 0u) << "more entries than the block holds";
     // The entry itself: another type, another count, values outside 1..8.
     EXPECT_EQ(Orientation(ExifBody(false, {{0x0112, 4, 1, 6}})), 0u);
     EXPECT_EQ(Orientation(ExifBody(false, {{0x0112, 3, 2, 6}})), 0u);
-    for (const std::uint32_t value : {0u, 9u, 0xFFFFu}) EXPECT_EQ(Orientation(ExifBody(false, {{0x0112, 3, 1, value}})), 0u);
+    for (const std::uint32_t value : {0u, 9u, 0xFFFFu})
+        EXPECT_EQ(Orientation(ExifBody(false, {{0x0112, 3, 1, value}})), 0u);
     // A next-directory link back to the first one is never followed.
     EXPECT_EQ(Orientation(ExifBody(false, {{0x0112, 3, 1, 5}}, 8)), 5u);
     EXPECT_EQ(Orientation(ExifBody(true, {{0x0100, 4, 1, 640}}, 8)), 0u);

@@ -28,9 +28,9 @@ using namespace jpegtest;
 namespace {
 
 struct Fixture {
-  const char* name;
-  std::uint32_t width, height, channels;
-  JpegSubsampling subsampling;
+    const char* name;
+    std::uint32_t width, height, channels;
+    JpegSubsampling subsampling;
 };
 
 const Fixture kFixtures[] = {
@@ -59,94 +59,99 @@ const Fixture kFixtures[] = {
     {"big420.jpg", 100, 75, 3, Subsample2x2},
 };
 
-bool haveDjpeg() {
-  struct stat st;
-  return std::string(DJPEG_PATH).size() > 0 && stat(DJPEG_PATH, &st) == 0;
+bool haveDjpeg()
+{
+    struct stat st;
+    return std::string(DJPEG_PATH).size() > 0 && stat(DJPEG_PATH, &st) == 0;
 }
 
 class JpegOracle : public ::testing::TestWithParam<Fixture> {};
 
 void PrintTo(const Fixture& f, std::ostream* os) { *os << f.name; }
 
-}  // namespace
+} // namespace
 
-TEST_P(JpegOracle, MatchesDjpegWithinTolerance) {
-  if (!haveDjpeg()) GTEST_SKIP() << "djpeg not installed";
-  const Fixture& f = GetParam();
-  const std::string path = fixture(f.name);
-  const Bytes jpeg = readFile(path);
-  ASSERT_FALSE(jpeg.empty());
-  for (std::uint32_t dct : {1u, 0u}) {
-    if (dct == 0 && std::string(f.name) == "quant16.jpg") continue;
-    Picture oracle;
-    ASSERT_TRUE(djpeg(path, oracle));
-    ASSERT_EQ(oracle.width, f.width);
-    ASSERT_EQ(oracle.height, f.height);
-    for (bool file : {false, true}) {
-      SCOPED_TRACE(::testing::Message() << f.name << " dctType " << dct << (file ? " file" : " buffer"));
-      Request rq;
-      rq.dctType = dct;
-      rq.keepReportedColor = true;  // Adobe RGB stays RGB, JFIF YCbCr converts
-      rq.useFile = file;
-      rq.fileName = path;
-      const Result r = decode(jpeg, rq);
-      ASSERT_EQ(r.paramsRc, 0);
-      ASSERT_EQ(r.imageRc, 0);
-      EXPECT_EQ(r.params.imageWidth, f.width);
-      EXPECT_EQ(r.params.imageHeight, f.height);
-      EXPECT_EQ(r.params.imageChannels, f.channels);
-      EXPECT_EQ(r.params.imageSubsampling, f.subsampling);
-      const Diff d = compare(r.pixels, oracle.pixels);
-      EXPECT_LE(d.max, dct == 1 ? 4 : 6);
-      EXPECT_LE(d.mean, dct == 1 ? 1.0 : 1.5);
+TEST_P(JpegOracle, MatchesDjpegWithinTolerance)
+{
+    if (!haveDjpeg()) GTEST_SKIP() << "djpeg not installed";
+    const Fixture& f = GetParam();
+    const std::string path = fixture(f.name);
+    const Bytes jpeg = readFile(path);
+    ASSERT_FALSE(jpeg.empty());
+    for (std::uint32_t dct : {1u, 0u}) {
+        if (dct == 0 && std::string(f.name) == "quant16.jpg") continue;
+        Picture oracle;
+        ASSERT_TRUE(djpeg(path, oracle));
+        ASSERT_EQ(oracle.width, f.width);
+        ASSERT_EQ(oracle.height, f.height);
+        for (bool file : {false, true}) {
+            SCOPED_TRACE(::testing::Message() << f.name << " dctType " << dct << (file ? " file" : " buffer"));
+            Request rq;
+            rq.dctType = dct;
+            rq.keepReportedColor = true; // Adobe RGB stays RGB, JFIF YCbCr converts
+            rq.useFile = file;
+            rq.fileName = path;
+            const Result r = decode(jpeg, rq);
+            ASSERT_EQ(r.paramsRc, 0);
+            ASSERT_EQ(r.imageRc, 0);
+            EXPECT_EQ(r.params.imageWidth, f.width);
+            EXPECT_EQ(r.params.imageHeight, f.height);
+            EXPECT_EQ(r.params.imageChannels, f.channels);
+            EXPECT_EQ(r.params.imageSubsampling, f.subsampling);
+            const Diff d = compare(r.pixels, oracle.pixels);
+            EXPECT_LE(d.max, dct == 1 ? 4 : 6);
+            EXPECT_LE(d.mean, dct == 1 ? 1.0 : 1.5);
+        }
     }
-  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Fixtures, JpegOracle, ::testing::ValuesIn(kFixtures),
                          [](const ::testing::TestParamInfo<Fixture>& info) {
-                           std::string n = info.param.name;
-                           for (char& ch : n)
-                             if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
-                           return n;
+                             std::string n = info.param.name;
+                             for (char& ch : n)
+                                 if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
+                             return n;
                          });
 
-TEST(JpegOracleExtra, AdobeRgbIsReportedAsRgb) {
-  JpegContext c;
-  const Bytes jpeg = readFile(fixture("adobe-rgb.jpg"));
-  ASSERT_EQ(jpegInit(&c), 0);
-  c.inBuffer = jpeg.data();
-  c.inBufferSize = static_cast<std::uint32_t>(jpeg.size());
-  ASSERT_EQ(jpegRead(&c, ReadParamsBuffer), 0);
-  EXPECT_EQ(c.imageColor, ColorRgb);
-  jpegFree(&c);
+TEST(JpegOracleExtra, AdobeRgbIsReportedAsRgb)
+{
+    JpegContext c;
+    const Bytes jpeg = readFile(fixture("adobe-rgb.jpg"));
+    ASSERT_EQ(jpegInit(&c), 0);
+    c.inBuffer = jpeg.data();
+    c.inBufferSize = static_cast<std::uint32_t>(jpeg.size());
+    ASSERT_EQ(jpegRead(&c, ReadParamsBuffer), 0);
+    EXPECT_EQ(c.imageColor, ColorRgb);
+    jpegFree(&c);
 }
 
-TEST(JpegOracleExtra, FourComponentAdobePicture) {
-  const Bytes jpeg = readFile(fixture("cmyk.jpg"));
-  Request rq;
-  rq.keepReportedColor = true;
-  rq.outColor = ColorRgba;
-  rq.outChannels = 4;
-  const Result r = decode(jpeg, rq);
-  ASSERT_EQ(r.paramsRc, 0);
-  EXPECT_EQ(r.params.imageChannels, 4u);
-  // ImageMagick writes an Adobe segment with a nonzero transform: YCbCrA, shown as RGBA.
-  EXPECT_EQ(r.params.imageColor, ColorYcbcra);
-  EXPECT_EQ(r.params.outColor, ColorRgba);
-  EXPECT_EQ(r.params.outChannels, 4u);
-  EXPECT_EQ(r.imageRc, 0);
-  EXPECT_EQ(r.image.props.fastPath, 10u);  // conversion only, four components to RGBA
+TEST(JpegOracleExtra, FourComponentAdobePicture)
+{
+    const Bytes jpeg = readFile(fixture("cmyk.jpg"));
+    Request rq;
+    rq.keepReportedColor = true;
+    rq.outColor = ColorRgba;
+    rq.outChannels = 4;
+    const Result r = decode(jpeg, rq);
+    ASSERT_EQ(r.paramsRc, 0);
+    EXPECT_EQ(r.params.imageChannels, 4u);
+    // ImageMagick writes an Adobe segment with a nonzero transform: YCbCrA, shown as RGBA.
+    EXPECT_EQ(r.params.imageColor, ColorYcbcra);
+    EXPECT_EQ(r.params.outColor, ColorRgba);
+    EXPECT_EQ(r.params.outChannels, 4u);
+    EXPECT_EQ(r.imageRc, 0);
+    EXPECT_EQ(r.image.props.fastPath, 10u); // conversion only, four components to RGBA
 }
 
-TEST(JpegOracleExtra, ParamsThenImageOnTheSameFileContext) {
-  // The picture source's sequence with a file: params, then image (which rewinds).
-  const std::string path = fixture("prog420.jpg");
-  Request rq;
-  rq.useFile = true;
-  rq.fileName = path;
-  const Result viaFile = decode({}, rq);
-  const Result viaBuffer = decode(readFile(path));
-  ASSERT_EQ(viaFile.imageRc, 0);
-  EXPECT_EQ(viaFile.pixels, viaBuffer.pixels);
+TEST(JpegOracleExtra, ParamsThenImageOnTheSameFileContext)
+{
+    // The picture source's sequence with a file: params, then image (which rewinds).
+    const std::string path = fixture("prog420.jpg");
+    Request rq;
+    rq.useFile = true;
+    rq.fileName = path;
+    const Result viaFile = decode({}, rq);
+    const Result viaBuffer = decode(readFile(path));
+    ASSERT_EQ(viaFile.imageRc, 0);
+    EXPECT_EQ(viaFile.pixels, viaBuffer.pixels);
 }

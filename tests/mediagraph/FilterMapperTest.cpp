@@ -86,15 +86,15 @@ TEST_F(FilterMapperTest, RegistersTheFilterEntryInTheDefaultCategory)
 
     EXPECT_EQ(Text(kEntry, u"FriendlyName"), u"XTP_Pic");
     EXPECT_EQ(Text(kEntry, u"CLSID"), u"{11111111-2222-3333-4455-66778899AABB}");
-    const std::vector<BYTE> expected = FromHex(
-        "01000000 00002000 01000000"                  // version 1, merit 0x200000, one pin
-        "08000000 00000000 01000000 00000000"         // output; no instances; one type; no mediums
-        "00000000000000000000000000000000"            // no pin category
-        "00000000000000000000000000000000"            // connects to no filter
-        "06000000 4F007500740070007500 7400"          // "Output"
-        "00000000"                                    // connects to no pin
-        "76696473 0000 1000 800000AA00389B71"         // MEDIATYPE_Video
-        "00000000000000000000000000000000");          // any subtype
+    const std::vector<BYTE> expected =
+        FromHex("01000000 00002000 01000000"          // version 1, merit 0x200000, one pin
+                "08000000 00000000 01000000 00000000" // output; no instances; one type; no mediums
+                "00000000000000000000000000000000"    // no pin category
+                "00000000000000000000000000000000"    // connects to no filter
+                "06000000 4F007500740070007500 7400"  // "Output"
+                "00000000"                            // connects to no pin
+                "76696473 0000 1000 800000AA00389B71" // MEDIATYPE_Video
+                "00000000000000000000000000000000");  // any subtype
     EXPECT_EQ(Value(kEntry, u"FilterData", REG_BINARY), expected);
 }
 
@@ -133,17 +133,17 @@ TEST_F(FilterMapperTest, VersionTwoRecordsWithCategoryAndInstanceName)
     EXPECT_FALSE(EntryExists(kEntry));
     EXPECT_EQ(Text(kCategoryEntry, u"FriendlyName"), u"Second");
 
-    const std::vector<BYTE> expected = FromHex(
-        "02000000 00008000 01000000"                    // version 2, merit 0x800000, one pin
-        "06000000 02000000 02000000 01000000"           // renderer and many; 2 instances; 2 types; 1 medium
-        "11111111 2222 3333 445566778899AABB"           // pin category
-        "00000000000000000000000000000000"              // version 2 pins connect to nothing
-        "00000000 00000000"                             // and have no names
-        "61756473 0000 1000 800000AA00389B71"           // MEDIATYPE_Audio
-        "01000000 0000 1000 800000AA00389B71"           // MEDIASUBTYPE_PCM
-        "61756473 0000 1000 800000AA00389B71"           // MEDIATYPE_Audio
-        "00000000000000000000000000000000"              // any subtype
-        "0100FECA 0200 0300 0405060708090A0B 07000000 09000000"); // the medium
+    const std::vector<BYTE> expected =
+        FromHex("02000000 00008000 01000000"          // version 2, merit 0x800000, one pin
+                "06000000 02000000 02000000 01000000" // renderer and many; 2 instances; 2 types; 1 medium
+                "11111111 2222 3333 445566778899AABB" // pin category
+                "00000000000000000000000000000000"    // version 2 pins connect to nothing
+                "00000000 00000000"                   // and have no names
+                "61756473 0000 1000 800000AA00389B71" // MEDIATYPE_Audio
+                "01000000 0000 1000 800000AA00389B71" // MEDIASUBTYPE_PCM
+                "61756473 0000 1000 800000AA00389B71" // MEDIATYPE_Audio
+                "00000000000000000000000000000000"    // any subtype
+                "0100FECA 0200 0300 0405060708090A0B 07000000 09000000"); // the medium
     EXPECT_EQ(Value(kCategoryEntry, u"FilterData", REG_BINARY), expected);
 
     EXPECT_EQ(mapper->UnregisterFilter(&kCategory, u"Second", kFilter), S_OK);
@@ -172,8 +172,8 @@ TEST_F(FilterMapperTest, RefusesBadRecordsWithoutWritingAnything)
 TEST_F(FilterMapperTest, OnlyTheNewMapperExistsAndItCannotBeAggregated)
 {
     ComPtr<IUnknown> old;
-    EXPECT_TRUE(FAILED(CoCreateInstance(CLSID_FilterMapper, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
-                                        old.ReceiveVoid())));
+    EXPECT_TRUE(
+        FAILED(CoCreateInstance(CLSID_FilterMapper, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, old.ReceiveVoid())));
     EXPECT_FALSE(old);
 
     void* object = nullptr;

@@ -118,8 +118,15 @@ TEST_F(MediaSampleTest, MediaTypeIsCopiedInAndOutWithItsFormatAndReference)
     format.bmiHeader.biHeight = 288;
     format.bmiHeader.biBitCount = 24;
     CountedUnknown extra;
-    AM_MEDIA_TYPE type{MEDIATYPE_Video, MEDIASUBTYPE_RGB24, TRUE, FALSE, 304128, FORMAT_VideoInfo,
-                       &extra, sizeof format, reinterpret_cast<BYTE*>(&format)};
+    AM_MEDIA_TYPE type{MEDIATYPE_Video,
+                       MEDIASUBTYPE_RGB24,
+                       TRUE,
+                       FALSE,
+                       304128,
+                       FORMAT_VideoInfo,
+                       &extra,
+                       sizeof format,
+                       reinterpret_cast<BYTE*>(&format)};
     ASSERT_EQ(sample->SetMediaType(&type), S_OK);
     EXPECT_EQ(extra.count, 2u);
     // The sample keeps its own copy of the format.

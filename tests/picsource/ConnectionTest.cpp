@@ -6,7 +6,10 @@
 
 namespace {
 
-const VIDEOINFOHEADER& Info(const AM_MEDIA_TYPE& type) { return *reinterpret_cast<const VIDEOINFOHEADER*>(type.pbFormat); }
+const VIDEOINFOHEADER& Info(const AM_MEDIA_TYPE& type)
+{
+    return *reinterpret_cast<const VIDEOINFOHEADER*>(type.pbFormat);
+}
 
 ALLOCATOR_PROPERTIES PropertiesOf(IMemAllocator* allocator)
 {

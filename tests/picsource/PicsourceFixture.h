@@ -17,7 +17,10 @@ class XtpPicLibrary {
 public:
     XtpPicLibrary();
     ~XtpPicLibrary();
-    HRESULT GetClassObject(REFCLSID clsid, REFIID iid, void** object) const { return getClassObject(clsid, iid, object); }
+    HRESULT GetClassObject(REFCLSID clsid, REFIID iid, void** object) const
+    {
+        return getClassObject(clsid, iid, object);
+    }
     HRESULT CanUnloadNow() const { return canUnloadNow(); }
 
 private:

@@ -36,8 +36,8 @@ Bytes ReadBytes(const std::string& path)
 
 void WriteBytes(const std::string& path, const Bytes& bytes)
 {
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
 std::vector<BYTE> Render(const std::string& path, LONG width, LONG height, const PictureOptions& options,
@@ -115,7 +115,8 @@ protected:
         std::filesystem::create_directories(folder);
         for (const char* shape : {"landscape", "portrait"}) {
             for (int n = 1; n <= 8; ++n) {
-                const Bytes stored = ReadBytes(PictureFolderUtf8("fit") + "/" + shape + "-" + std::to_string(n) + ".jpg");
+                const Bytes stored =
+                    ReadBytes(PictureFolderUtf8("fit") + "/" + shape + "-" + std::to_string(n) + ".jpg");
                 for (const bool bigEndian : {false, true}) {
                     const auto body = exiftest::OrientationBody(static_cast<std::uint32_t>(n), bigEndian);
                     WriteBytes(Tagged(shape, n, bigEndian), exiftest::WithApp1(stored, body));
@@ -127,7 +128,8 @@ protected:
 
     static std::string Tagged(const char* shape, int n, bool bigEndian)
     {
-        return (folder / (std::string(shape) + "-" + std::to_string(n) + (bigEndian ? "-mm" : "-ii") + ".jpg")).string();
+        return (folder / (std::string(shape) + "-" + std::to_string(n) + (bigEndian ? "-mm" : "-ii") + ".jpg"))
+            .string();
     }
 
     static std::filesystem::path folder;
@@ -148,9 +150,9 @@ TEST_F(TaggedPictures, EveryOrientationFitAndScalingShowsTheQuadrantsUpright)
                 for (const auto& [width, height] : {std::pair{320, 180}, std::pair{180, 320}, std::pair{320, 240}}) {
                     for (const LONG fit : {FitStretch, FitLetterbox, FitCrop}) {
                         for (const LONG scaling : {ScalingNearest, ScalingSmooth}) {
-                            SCOPED_TRACE(::testing::Message() << shape.name << " " << n << (bigEndian ? " MM " : " II ")
-                                                              << width << "x" << height << " fit " << fit
-                                                              << " scaling " << scaling);
+                            SCOPED_TRACE(::testing::Message()
+                                         << shape.name << " " << n << (bigEndian ? " MM " : " II ") << width << "x"
+                                         << height << " fit " << fit << " scaling " << scaling);
                             const auto frame = Render(Tagged(shape.name, n, bigEndian), width, height,
                                                       {OrientationExif, fit, scaling});
                             const Verdict v = CheckQuadrants(frame, width, height, shape.width, shape.height, fit);
@@ -191,7 +193,7 @@ TEST(PictureFit, DefaultOptionsGiveThePlainStretchAtEverySize)
     const DecodedPicture picture = DecodeJpeg(path);
     ASSERT_EQ(picture.width, 640);
     for (const auto& [width, height] : {std::pair{200, 150}, std::pair{237, 178}, std::pair{1000, 750},
-                                       std::pair{640, 480}, std::pair{640, 100}, std::pair{21, 999}}) {
+                                        std::pair{640, 480}, std::pair{640, 100}, std::pair{21, 999}}) {
         SCOPED_TRACE(::testing::Message() << width << "x" << height);
         EXPECT_TRUE(Render(path, width, height, {}) == ExpectedFrame(picture, width, height));
     }
@@ -228,9 +230,8 @@ TEST(PictureFit, SmoothShrinkingIsCloseToImageMagicksAreaAverage)
         SCOPED_TRACE(size);
         const DecodedPicture reference = ReadPpm(PictureFolderUtf8("fit") + "/plasma-" + size + ".ppm");
         ASSERT_GT(reference.width, 0);
-        const auto smooth = Difference(Render(path, reference.width, reference.height,
-                                              {OrientationIgnore, FitStretch, ScalingSmooth}),
-                                       reference);
+        const auto smooth = Difference(
+            Render(path, reference.width, reference.height, {OrientationIgnore, FitStretch, ScalingSmooth}), reference);
         const auto nearest = Difference(Render(path, reference.width, reference.height, {}), reference);
         // From the half-size decode, not the full one the reference averaged.
         EXPECT_LT(smooth.first, 1.5);

@@ -17,7 +17,8 @@ TEST(PictureFolder, AddsOneSlashUnlessThereIsOne)
 
 TEST(PictureFolder, MatchesTheJpgExtensionInAnyCase)
 {
-    for (const char16_t* name : {u"a.jpg", u"DSC0001.JPG", u"x.JpG", u".jpg"}) EXPECT_TRUE(PictureFolder::IsPictureName(name));
+    for (const char16_t* name : {u"a.jpg", u"DSC0001.JPG", u"x.JpG", u".jpg"})
+        EXPECT_TRUE(PictureFolder::IsPictureName(name));
     for (const char16_t* name : {u"a.jpeg", u"jpg", u"a.jpg.txt", u"a_jpg", u"a.pg"})
         EXPECT_FALSE(PictureFolder::IsPictureName(name));
 }

@@ -185,9 +185,9 @@ TEST(PicsourceServer, RegistersThroughRegsvrAndIsCreatedThroughCom)
 
     ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
     ComPtr<IBaseFilter> filter;
-    ASSERT_EQ(CoCreateInstance(CLSID_PictureSource, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                               filter.ReceiveVoid()),
-              S_OK);
+    ASSERT_EQ(
+        CoCreateInstance(CLSID_PictureSource, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, filter.ReceiveVoid()),
+        S_OK);
     CLSID clsid{};
     EXPECT_EQ(filter->GetClassID(&clsid), S_OK);
     EXPECT_EQ(clsid, CLSID_PictureSource);

@@ -237,10 +237,12 @@ TEST_F(ChangedFolderTest, ASecondFrameDeclaringAnotherSizeNeverOverrunsTheFrame)
     const std::size_t sos = bytes.find("\xFF\xDA");
     ASSERT_NE(sof, std::string::npos);
     ASSERT_NE(sos, std::string::npos);
-    std::string secondFrame = bytes.substr(sof, 2 + 256 * static_cast<BYTE>(bytes[sof + 2]) + static_cast<BYTE>(bytes[sof + 3]));
+    std::string secondFrame =
+        bytes.substr(sof, 2 + 256 * static_cast<BYTE>(bytes[sof + 2]) + static_cast<BYTE>(bytes[sof + 3]));
     secondFrame[5] = secondFrame[7] = '\xFD';
     secondFrame[6] = secondFrame[8] = '\xE8'; // 65000 x 65000
-    const std::string scanHeader = bytes.substr(sos, 2 + 256 * static_cast<BYTE>(bytes[sos + 2]) + static_cast<BYTE>(bytes[sos + 3]));
+    const std::string scanHeader =
+        bytes.substr(sos, 2 + 256 * static_cast<BYTE>(bytes[sos + 2]) + static_cast<BYTE>(bytes[sos + 3]));
     bytes.resize(bytes.size() - 2); // EOI
     bytes += secondFrame + scanHeader + std::string(64, '\0') + "\xFF\xD9";
     Write("2.jpg", bytes);

@@ -65,7 +65,8 @@ TEST(Apartments, CountPerThreadAndRefuseAnotherModel)
         EXPECT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_OK);
         EXPECT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_FALSE);
         EXPECT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), RPC_E_CHANGED_MODE);
-        OnNewThread([] { EXPECT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK) << "apartments are per thread"; });
+        OnNewThread(
+            [] { EXPECT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK) << "apartments are per thread"; });
         CoUninitialize();
         EXPECT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), RPC_E_CHANGED_MODE) << "one count is still held";
         CoUninitialize();
@@ -78,9 +79,9 @@ TEST(Apartments, CreationNeedsAnInitialisedThread)
 {
     OnNewThread([] {
         ComPtr<IUnknown> object;
-        EXPECT_EQ(CoCreateInstance(CLSID_TestCounter, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
-                                   object.ReceiveVoid()),
-                  CO_E_NOTINITIALIZED);
+        EXPECT_EQ(
+            CoCreateInstance(CLSID_TestCounter, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, object.ReceiveVoid()),
+            CO_E_NOTINITIALIZED);
         EXPECT_FALSE(object);
     });
 }
@@ -146,17 +147,17 @@ TEST_F(InprocServer, LockServerKeepsTheLibraryLoaded)
 {
     ASSERT_EQ(RunRegsvr(TEST_SERVER_PATH), 0);
     ComPtr<IClassFactory> factory;
-    ASSERT_EQ(CoGetClassObject(CLSID_TestCounter, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
-                               factory.ReceiveVoid()),
-              S_OK);
+    ASSERT_EQ(
+        CoGetClassObject(CLSID_TestCounter, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory, factory.ReceiveVoid()),
+        S_OK);
     EXPECT_EQ(factory->LockServer(TRUE), S_OK);
     factory.Reset();
     CoFreeUnusedLibraries();
     EXPECT_TRUE(IsLoaded());
 
-    ASSERT_EQ(CoGetClassObject(CLSID_TestCounter, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
-                               factory.ReceiveVoid()),
-              S_OK);
+    ASSERT_EQ(
+        CoGetClassObject(CLSID_TestCounter, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory, factory.ReceiveVoid()),
+        S_OK);
     EXPECT_EQ(factory->LockServer(FALSE), S_OK);
     factory.Reset();
     CoFreeUnusedLibraries();

@@ -159,8 +159,7 @@ TEST_F(Registry, HandWrittenFileIsRead)
                    "[hkey_local_machine\\software\\xtp\\jpegdecoder]\r\n"
                    "\"Path\"=\"C:\\\\x \\\"y\\\"\"   \r\n");
     HKEY key = nullptr;
-    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\XTP\\JpegDecoder", 0, KEY_QUERY_VALUE, &key),
-              ERROR_SUCCESS);
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\XTP\\JpegDecoder", 0, KEY_QUERY_VALUE, &key), ERROR_SUCCESS);
     DWORD useCpu = 0xFFFFFFFF;
     DWORD size = sizeof useCpu;
     EXPECT_EQ(RegQueryValueExA(key, "USECPU", nullptr, nullptr, reinterpret_cast<BYTE*>(&useCpu), &size),
@@ -175,12 +174,13 @@ TEST_F(Registry, HandWrittenFileIsRead)
 // seen, the user's values shadow the machine's, and changes never reach the machine's file.
 TEST_F(Registry, MachineFileIsReadUnderTheUsersAndShadowedByIt)
 {
-    const std::string machineText = "REGEDIT4\n\n"
-                                    "[HKEY_CLASSES_ROOT\\CLSID\\{560DEE2B-87C0-49FC-8ACE-1E4D3547B73B}]\n"
-                                    "@=\"machine\"\n"
-                                    "\"Only\"=\"from the machine\"\n"
-                                    "[HKEY_CLASSES_ROOT\\CLSID\\{560DEE2B-87C0-49FC-8ACE-1E4D3547B73B}\\InprocServer32]\n"
-                                    "@=\"/usr/lib/libXTPPic.so\"\n";
+    const std::string machineText =
+        "REGEDIT4\n\n"
+        "[HKEY_CLASSES_ROOT\\CLSID\\{560DEE2B-87C0-49FC-8ACE-1E4D3547B73B}]\n"
+        "@=\"machine\"\n"
+        "\"Only\"=\"from the machine\"\n"
+        "[HKEY_CLASSES_ROOT\\CLSID\\{560DEE2B-87C0-49FC-8ACE-1E4D3547B73B}\\InprocServer32]\n"
+        "@=\"/usr/lib/libXTPPic.so\"\n";
     registry.WriteMachine(machineText);
     registry.Write("REGEDIT4\n\n"
                    "[HKEY_CLASSES_ROOT\\clsid\\{560dee2b-87c0-49fc-8ace-1e4d3547b73b}]\n"
@@ -233,8 +233,8 @@ TEST_F(Registry, KeysAndValueNamesIgnoreCaseAndKeepTheirFirstSpelling)
     HKEY first = Create(HKEY_CURRENT_USER, "Software\\Reelsmith");
     DWORD disposition = 0;
     HKEY second = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "SOFTWARE\\reelsmith", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                              &second, &disposition),
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "SOFTWARE\\reelsmith", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &second,
+                              &disposition),
               ERROR_SUCCESS);
     EXPECT_EQ(disposition, static_cast<DWORD>(REG_OPENED_EXISTING_KEY));
     ASSERT_EQ(SetString(first, "Folder", "one"), ERROR_SUCCESS);
@@ -242,8 +242,7 @@ TEST_F(Registry, KeysAndValueNamesIgnoreCaseAndKeepTheirFirstSpelling)
     EXPECT_EQ(QueryString(first, "folder"), "two");
     HKEY child = Create(second, "sub");
     const std::string text = registry.Text();
-    EXPECT_NE(text.find("[HKEY_CURRENT_USER\\Software\\Reelsmith]\n\"Folder\"=\"two\"\n"), std::string::npos)
-        << text;
+    EXPECT_NE(text.find("[HKEY_CURRENT_USER\\Software\\Reelsmith]\n\"Folder\"=\"two\"\n"), std::string::npos) << text;
     EXPECT_NE(text.find("[HKEY_CURRENT_USER\\Software\\Reelsmith\\sub]"), std::string::npos) << text;
     EXPECT_EQ(text.find("SOFTWARE"), std::string::npos) << text;
     for (HKEY key : {first, second, child}) RegCloseKey(key);
@@ -257,8 +256,8 @@ TEST_F(Registry, EnumerationListsDirectSubKeysInNameOrder)
     std::vector<std::string> names;
     char name[MAX_PATH];
     DWORD length = MAX_PATH;
-    for (DWORD index = 0; RegEnumKeyExA(parent, index, name, &length, nullptr, nullptr, nullptr, nullptr) ==
-                          ERROR_SUCCESS;
+    for (DWORD index = 0;
+         RegEnumKeyExA(parent, index, name, &length, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
          ++index, length = MAX_PATH) {
         EXPECT_EQ(length, std::strlen(name));
         names.push_back(name);
@@ -298,8 +297,7 @@ TEST_F(Registry, QueriesAnswerSizesAsPublished)
 
     char small[2];
     size = sizeof small;
-    EXPECT_EQ(RegQueryValueExA(key, "Name", nullptr, nullptr, reinterpret_cast<BYTE*>(small), &size),
-              ERROR_MORE_DATA);
+    EXPECT_EQ(RegQueryValueExA(key, "Name", nullptr, nullptr, reinterpret_cast<BYTE*>(small), &size), ERROR_MORE_DATA);
     EXPECT_EQ(size, 4u);
     EXPECT_EQ(RegQueryValueExA(key, "Name", nullptr, nullptr, reinterpret_cast<BYTE*>(small), nullptr),
               ERROR_INVALID_PARAMETER);
@@ -387,8 +385,7 @@ TEST_F(Registry, HandlesOnlyAllowWhatTheyWereOpenedFor)
     ASSERT_EQ(SetString(writeOnly, "Name", "x"), ERROR_SUCCESS);
     EXPECT_EQ(Query(writeOnly, "Name").first, ERROR_ACCESS_DENIED);
     HKEY everything = nullptr;
-    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Reelsmith", 0, MAXIMUM_ALLOWED, &everything),
-              ERROR_SUCCESS);
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Reelsmith", 0, MAXIMUM_ALLOWED, &everything), ERROR_SUCCESS);
     EXPECT_EQ(QueryString(everything, "Name"), "x");
     for (HKEY key : {readOnly, writeOnly, everything}) RegCloseKey(key);
 }
@@ -400,17 +397,16 @@ TEST_F(Registry, UnwritableNamesAndMalformedPathsAreRefused)
               ERROR_BAD_PATHNAME);
     EXPECT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, "A\\\\B", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
               ERROR_BAD_PATHNAME);
-    EXPECT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, "Line\nBreak", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                              nullptr),
+    EXPECT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, "Line\nBreak", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
               ERROR_INVALID_PARAMETER);
-    EXPECT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, std::string(256, 'k').c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                              nullptr, &key, nullptr),
+    EXPECT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, std::string(256, 'k').c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                              &key, nullptr),
               ERROR_INVALID_PARAMETER);
     std::string japanese;
     for (int i = 0; i < 255; ++i) japanese += "\xE5\x86\x99";
-    EXPECT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, japanese.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                              nullptr),
-              ERROR_SUCCESS)
+    EXPECT_EQ(
+        RegCreateKeyExA(HKEY_CLASSES_ROOT, japanese.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+        ERROR_SUCCESS)
         << "the limit counts characters, not bytes";
     RegCloseKey(key);
     EXPECT_EQ(RegDeleteKeyA(HKEY_CLASSES_ROOT, japanese.c_str()), ERROR_SUCCESS);
@@ -476,13 +472,13 @@ std::string DeepPath(std::string_view first, int levels)
 TEST_F(Registry, KeysGoDownTo512LevelsAndNoFurther)
 {
     HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, DeepPath("Deep", 510).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                              nullptr, &key, nullptr),
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, DeepPath("Deep", 510).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                              &key, nullptr),
               ERROR_SUCCESS);
     RegCloseKey(key);
     EXPECT_TRUE(Exists(HKEY_CLASSES_ROOT, DeepPath("deep", 510).c_str())) << "a 512-level key reads back";
-    EXPECT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, DeepPath("Deep", 511).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                              nullptr, &key, nullptr),
+    EXPECT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, DeepPath("Deep", 511).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                              &key, nullptr),
               ERROR_INVALID_PARAMETER);
 }
 
@@ -516,8 +512,7 @@ TEST_P(CorruptFile, IsRefusedAndLeftByteForByte)
 INSTANTIATE_TEST_SUITE_P(Registry, CorruptFile,
                          ::testing::Values("REGEDIT5\n\n[HKEY_CLASSES_ROOT\\Old]\n",
                                            "REGEDIT4\n\"Value\"=\"before any key\"\n",
-                                           "REGEDIT4\n[HKEY_NOWHERE\\Old]\n",
-                                           "REGEDIT4\n[HKEY_CLASSES_ROOT\\Old\n",
+                                           "REGEDIT4\n[HKEY_NOWHERE\\Old]\n", "REGEDIT4\n[HKEY_CLASSES_ROOT\\Old\n",
                                            "REGEDIT4\n[HKEY_CLASSES_ROOT\\\\Old]\n",
                                            "REGEDIT4\n[HKEY_CLASSES_ROOT\\Old]\n\"Open\"=\"no end\n",
                                            "REGEDIT4\n[HKEY_CLASSES_ROOT\\Old]\n\"Bad\"=\"\\q\"\n",

@@ -66,10 +66,7 @@ bool FilterEntryIsWhole()
 }
 
 // One line, ending in a newline.
-bool IsOneLine(const std::string& text)
-{
-    return !text.empty() && text.find('\n') == text.size() - 1;
-}
+bool IsOneLine(const std::string& text) { return !text.empty() && text.find('\n') == text.size() - 1; }
 
 class RegsvrTool : public ::testing::Test {
 protected:

@@ -237,8 +237,9 @@ TEST_F(WriterTest, TheVideoInputTakesOnlyRgb24)
     video.bmiHeader.biHeight = 48;
     video.bmiHeader.biPlanes = 1;
     video.bmiHeader.biBitCount = 24;
-    AM_MEDIA_TYPE type{MEDIATYPE_Video, MEDIASUBTYPE_RGB24, TRUE, FALSE, 64 * 48 * 3, FORMAT_VideoInfo,
-                       nullptr, sizeof video, reinterpret_cast<BYTE*>(&video)};
+    AM_MEDIA_TYPE type{MEDIATYPE_Video, MEDIASUBTYPE_RGB24, TRUE,
+                       FALSE,           64 * 48 * 3,        FORMAT_VideoInfo,
+                       nullptr,         sizeof video,       reinterpret_cast<BYTE*>(&video)};
     EXPECT_EQ(input->QueryAccept(&type), S_OK);
     type.subtype = MEDIASUBTYPE_RGB32;
     EXPECT_NE(input->QueryAccept(&type), S_OK);

@@ -118,10 +118,7 @@ TEST_F(MediaWriterTest, Mp4IsH264HighAndAacWithTheIndexFirst)
     EXPECT_LT(moov, mdat);
 }
 
-TEST_F(MediaWriterTest, WebMIsVp9AndOpus)
-{
-    ExpectStreams(Make("movie.webm", true), "matroska,webm", "vp9", "opus");
-}
+TEST_F(MediaWriterTest, WebMIsVp9AndOpus) { ExpectStreams(Make("movie.webm", true), "matroska,webm", "vp9", "opus"); }
 
 TEST_F(MediaWriterTest, AConstantFrameRateRepeatsEachPicturesFrameToItsEnd)
 {
@@ -222,7 +219,8 @@ TEST(MovieFileWriterTest, AMissingEncoderFailsAtOpenAndLeavesNothing)
         EXPECT_EQ(opened, NS_E_INVALID_INPUT_FORMAT) << videoMissing;
         EXPECT_TRUE(std::filesystem::is_empty(folder)) << videoMissing;
     }
-    EXPECT_EQ(MovieFileWriter().Open((folder / "movie.wmv").string(), {stream}, {input}, MovieFormat{"asf", "", "", 25}),
-              E_INVALIDARG);
+    EXPECT_EQ(
+        MovieFileWriter().Open((folder / "movie.wmv").string(), {stream}, {input}, MovieFormat{"asf", "", "", 25}),
+        E_INVALIDARG);
     std::filesystem::remove_all(folder);
 }

@@ -31,10 +31,11 @@ MovieProbe MovieProbe::Of(const std::string& path)
 {
     MovieProbe probe;
     const std::string quoted = "'" + path + "'";
-    const std::string flat = CommandOutput("ffprobe -v error -of flat -show_entries "
-                                 "format=format_name,duration:stream=codec_type,codec_name,width,height,"
-                                 "sample_rate,channels,profile,pix_fmt,avg_frame_rate,nb_read_frames -count_frames " +
-                                 quoted + " 2>/dev/null");
+    const std::string flat =
+        CommandOutput("ffprobe -v error -of flat -show_entries "
+                      "format=format_name,duration:stream=codec_type,codec_name,width,height,"
+                      "sample_rate,channels,profile,pix_fmt,avg_frame_rate,nb_read_frames -count_frames " +
+                      quoted + " 2>/dev/null");
     for (const std::string& line : Lines(flat)) {
         const std::size_t equals = line.find('=');
         if (equals == std::string::npos) continue;
@@ -43,8 +44,8 @@ MovieProbe MovieProbe::Of(const std::string& path)
         probe.fields[line.substr(0, equals)] = value;
     }
     probe.readable = probe.fields.count("format.format_name") > 0;
-    const std::string times =
-        CommandOutput("ffprobe -v error -select_streams v:0 -show_entries packet=pts_time -of csv=p=0 " + quoted + " 2>/dev/null");
+    const std::string times = CommandOutput(
+        "ffprobe -v error -select_streams v:0 -show_entries packet=pts_time -of csv=p=0 " + quoted + " 2>/dev/null");
     for (const std::string& line : Lines(times)) {
         if (!line.empty()) probe.videoTimes.push_back(std::stod(line));
     }

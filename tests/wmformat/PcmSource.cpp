@@ -31,7 +31,10 @@ OwnedMediaType PcmType(int sampleRate, int channels)
 }
 
 PcmSource::PcmSource(int sampleRate, int channels, REFERENCE_TIME length)
-    : PlatformFilter(CLSID_PcmSource), sampleRate(sampleRate), channels(channels), length(length),
+    : PlatformFilter(CLSID_PcmSource),
+      sampleRate(sampleRate),
+      channels(channels),
+      length(length),
       output(*this, u"Audio", PcmType(sampleRate, channels))
 {
 }

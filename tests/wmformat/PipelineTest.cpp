@@ -84,8 +84,7 @@ protected:
     void Build(const CLSID& writerClass, IWMProfile* movieProfile, const std::filesystem::path& file, LONG width,
                LONG height)
     {
-        ASSERT_EQ(CoCreateInstance(writerClass, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                                   writer.ReceiveVoid()),
+        ASSERT_EQ(CoCreateInstance(writerClass, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, writer.ReceiveVoid()),
                   S_OK);
         ASSERT_EQ(writer.As(IID_IConfigAsfWriter, writerConfig), S_OK);
         ASSERT_EQ(writer.As(IID_IFileSinkFilter, writerSink), S_OK);
@@ -305,7 +304,9 @@ TEST_F(PipelineTest, AWriteFailureOnTheEncodingThreadAbortsOnceAndRefusesTheSamp
     LONG_PTR code = S_OK;
     ASSERT_TRUE(Has(seen, EC_ERRORABORT, &code));
     EXPECT_EQ(static_cast<HRESULT>(code), refusal);
-    EXPECT_EQ(std::count_if(seen.begin(), seen.end(), [](const GraphEvent& event) { return event.code == EC_ERRORABORT; }), 1);
+    EXPECT_EQ(
+        std::count_if(seen.begin(), seen.end(), [](const GraphEvent& event) { return event.code == EC_ERRORABORT; }),
+        1);
     EXPECT_FALSE(Has(seen, EC_COMPLETE));
     ASSERT_EQ(control->Stop(), S_OK);
     EXPECT_FALSE(std::filesystem::exists(movie));

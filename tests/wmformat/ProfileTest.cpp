@@ -56,10 +56,7 @@ const VIDEOINFOHEADER& VideoOf(const std::vector<BYTE>& buffer)
     return *reinterpret_cast<const VIDEOINFOHEADER*>(TypeOf(buffer).pbFormat);
 }
 
-std::string Xml(const std::u16string& text)
-{
-    return std::string(text.begin(), text.end());
-}
+std::string Xml(const std::u16string& text) { return std::string(text.begin(), text.end()); }
 
 } // namespace
 
@@ -229,8 +226,7 @@ TEST(ProfileTest, TextsThatAreNoProfileAreRefusedWithPublishedCodes)
     };
     EXPECT_EQ(LoadResult(u""), NS_E_INVALID_DATA);
     EXPECT_EQ(LoadResult(ProfileText(good.substr(0, good.size() / 2))), NS_E_INVALID_DATA);
-    EXPECT_EQ(LoadResult(ProfileText("<profile version=\"589824\" name=\"\" description=\"\"/>")),
-              NS_E_INVALID_DATA);
+    EXPECT_EQ(LoadResult(ProfileText("<profile version=\"589824\" name=\"\" description=\"\"/>")), NS_E_INVALID_DATA);
     EXPECT_EQ(LoadResult(changed("bitrate=\"100000\"", "bitrate=\"lots\"")), NS_E_INVALID_DATA);
     EXPECT_EQ(LoadResult(changed("biwidth=\"320\"", "biwidth=\"99999999999\"")), NS_E_INVALID_DATA);
     EXPECT_EQ(LoadResult(changed("streamnumber=\"1\"", "streamnumber=\"0\"")), NS_E_INVALID_DATA);

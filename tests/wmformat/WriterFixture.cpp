@@ -20,18 +20,17 @@ void WriterTest::SetUp()
     ASSERT_NE(mkdtemp(pattern), nullptr);
     folder = pattern;
     ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
-    ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
-                               graph.ReceiveVoid()),
-              S_OK);
+    ASSERT_EQ(
+        CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, graph.ReceiveVoid()),
+        S_OK);
     ASSERT_EQ(graph.As(IID_IMediaControl, control), S_OK);
     ASSERT_EQ(graph.As(IID_IMediaEventEx, events), S_OK);
-    ASSERT_EQ(CoCreateInstance(CLSID_PictureSource, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                               source.ReceiveVoid()),
-              S_OK);
+    ASSERT_EQ(
+        CoCreateInstance(CLSID_PictureSource, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, source.ReceiveVoid()),
+        S_OK);
     ASSERT_EQ(source.As(IID_IPictureSourceConfig, sourceConfig), S_OK);
     ASSERT_EQ(sourceConfig->SetFolder(WideFromUtf8(PICTURES_DIR).c_str()), S_OK);
-    ASSERT_EQ(CoCreateInstance(writerClass, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                               writer.ReceiveVoid()),
+    ASSERT_EQ(CoCreateInstance(writerClass, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, writer.ReceiveVoid()),
               S_OK);
     ASSERT_EQ(writer.As(IID_IConfigAsfWriter, writerConfig), S_OK);
     ASSERT_EQ(writer.As(IID_IFileSinkFilter, writerSink), S_OK);

@@ -20,7 +20,6 @@
 #include <sys/resource.h>
 #include <vector>
 
-
 // While it lives, files of this process may not grow past `bytes`: writes past it fail with EFBIG.
 class FileSizeLimit {
 public:

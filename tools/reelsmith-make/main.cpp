@@ -39,7 +39,7 @@ void OnStopSignal(int signal) { stopSignal = signal; }
 // engine, which removes the unfinished movie.
 void CatchStopSignals()
 {
-    struct sigaction action{};
+    struct sigaction action {};
     action.sa_handler = OnStopSignal;
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
@@ -297,8 +297,9 @@ RunEnd WaitForRun(MovieEngine& engine, WindowDispatcher& dispatcher, HeadlessWin
                 if (code == EC_ERRORABORT && first == HRESULT_FROM_WIN32(ERROR_NO_DATA)) {
                     std::fputs("reelsmith-make: no picture could be read; no movie was made\n", stderr);
                 } else if (code == EC_ERRORABORT && first == NS_E_INVALID_INPUT_FORMAT) {
-                    std::fprintf(stderr, "reelsmith-make: the movie %s was not made: the installed FFmpeg lacks an "
-                                         "encoder or container it needs (0x%x)\n",
+                    std::fprintf(stderr,
+                                 "reelsmith-make: the movie %s was not made: the installed FFmpeg lacks an "
+                                 "encoder or container it needs (0x%x)\n",
                                  output.c_str(), static_cast<unsigned>(first));
                 } else if (!end.complete) {
                     const std::u16string words = ErrorWords::Describe(static_cast<HRESULT>(first));
@@ -319,7 +320,8 @@ void ApplyPictureWords(MovieEngine& engine, const Options& options)
     PictureOptions picture = engine.Settings().picture;
     for (const auto& [key, word] : options.picture) {
         std::string refusal;
-        if (!PictureKeys::Set(key, word, picture, refusal)) std::fprintf(stderr, "reelsmith-make: %s\n", refusal.c_str());
+        if (!PictureKeys::Set(key, word, picture, refusal))
+            std::fprintf(stderr, "reelsmith-make: %s\n", refusal.c_str());
     }
     engine.ApplyPictureOptions(picture);
 }
@@ -330,8 +332,10 @@ int MakeMovie(const Options& options, WindowDispatcher& dispatcher, HeadlessWind
     MovieEngine engine;
     if (!engine.IsReady()) return 1;
     if (errors.soundless && !options.audio.empty()) {
-        std::fprintf(stderr, "reelsmith-make: this machine has no sound output (%s); the sound is written into the movie "
-                             "all the same\n", ErrorLine::CodeText(VFW_E_NO_AUDIO_HARDWARE).c_str());
+        std::fprintf(stderr,
+                     "reelsmith-make: this machine has no sound output (%s); the sound is written into the movie "
+                     "all the same\n",
+                     ErrorLine::CodeText(VFW_E_NO_AUDIO_HARDWARE).c_str());
     }
     const int reportedBefore = errors.count;
     engine.SetNotifyWindow(kMainWindow, WM_GRAPHNOTIFY, 0);

@@ -21,12 +21,11 @@ constexpr int kExitFailed = 5;
 
 void PrintUsage(std::FILE* out)
 {
-    std::fprintf(out,
-                 "usage: regsvr [-u] LIBRARY\n"
-                 "Calls DllRegisterServer of the in-process server LIBRARY (with -u: DllUnregisterServer)\n"
-                 "and prints the result code it answers.\n"
-                 "Exit status: 0 success, 1 wrong arguments, 3 library not loadable,\n"
-                 "4 entry point missing, 5 the entry point answered a failure code.\n");
+    std::fprintf(out, "usage: regsvr [-u] LIBRARY\n"
+                      "Calls DllRegisterServer of the in-process server LIBRARY (with -u: DllUnregisterServer)\n"
+                      "and prints the result code it answers.\n"
+                      "Exit status: 0 success, 1 wrong arguments, 3 library not loadable,\n"
+                      "4 entry point missing, 5 the entry point answered a failure code.\n");
 }
 
 // A library named by an existing file is loaded by its full path (so the messages name it
@@ -56,8 +55,7 @@ int CallEntryPoint(const std::string& library, const char* entryPoint)
     const HRESULT result = call();
     dlclose(handle);
     std::FILE* out = SUCCEEDED(result) ? stdout : stderr;
-    std::fprintf(out, "regsvr: %s in %s answered 0x%08X\n", entryPoint, library.c_str(),
-                 static_cast<unsigned>(result));
+    std::fprintf(out, "regsvr: %s in %s answered 0x%08X\n", entryPoint, library.c_str(), static_cast<unsigned>(result));
     return SUCCEEDED(result) ? EXIT_SUCCESS : kExitFailed;
 }
 
