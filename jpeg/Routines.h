@@ -16,11 +16,10 @@ namespace xtpjpeg {
 using IdctRoutine = void (*)(std::int16_t* block);
 using DequantRoutine = void (*)(std::int16_t* block, const std::int16_t* table);
 using EndOfCallRoutine = void (*)();
-using BlockDecoderRoutine = void (*)(InputReader& in, const HuffTable& dc, const HuffTable& ac, std::int16_t& pred,
-                                     std::int16_t* block, const std::int16_t* quant);
 using BlockSkipRoutine = void (*)(InputReader& in, const HuffTable& dc, const HuffTable& ac, std::int16_t& pred);
-// One block of an MCU for the MCU decoder: the block decoder's arguments, and whether only
-// its DC coefficient is used.
+// One block of an MCU for the MCU decoder: its tables, DC predictor, coefficients and
+// quantisation table, and whether only its DC coefficient is used (the AC coefficients are
+// then decoded and passed over).
 struct McuBlock {
     const HuffTable* dc;
     const HuffTable* ac;
@@ -58,15 +57,11 @@ struct RoutineTable {
     InnerConversionRoutine inner[7] = {};
     //    The same for the gray to RGB/BGR copy (a general component copy with no fastPath code).
     InnerConversionRoutine grayTriples = nullptr;
-    // 7. Entropy decoding: the sequential block decoder by dctType family (it dequantises
-    //    the block), whole [0] or DC-only [1] (for blocks that the 1x1 transform reduces to one
-    //    sample: the AC coefficients are decoded and passed over), and the region decoder's
-    //    block skip decoder.
-    BlockDecoderRoutine blockDecoder[2][2] = {};
-    BlockSkipRoutine blockSkipDecoder = nullptr;
-    //    The same block decoder over the blocks of one MCU at a time, by family, which keeps
-    //    the bit buffer in registers from block to block.
+    // 7. Entropy decoding: the sequential block decoder by dctType family, which decodes
+    //    and dequantises every block of one MCU at a time (keeping the bit buffer in registers
+    //    from block to block), and the region decoder's block skip decoder.
     McuDecoderRoutine mcuDecoder[2] = {};
+    BlockSkipRoutine blockSkipDecoder = nullptr;
     // 8. Dequantisation by dctType, and the current one.
     DequantRoutine dequant[2] = {};
     DequantRoutine currentDequant = nullptr;
@@ -104,7 +99,7 @@ int dispatchProcessor(RoutineTable& table);
 // The routine versions of a class (0..7).
 void fillRoutineTable(RoutineTable& table, int cpuClass);
 
-// SequentialBlocks.cpp: the sequential block and MCU decoders of a class (0..7).
+// SequentialBlocks.cpp: the sequential MCU decoders and the block skip decoder of a class (0..7).
 void fillBlockDecoders(RoutineTable& table, int cpuClass);
 
 // Output.cpp, ColorSse2.cpp and ColorAvx2.cpp: the inner whole-MCU conversions of a class.

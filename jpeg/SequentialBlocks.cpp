@@ -1,5 +1,5 @@
-// Sequential block decoding (ITU-T T.81 F.2.2): the block and MCU decoders of each processor
-// class, which dequantise as they store, and the block skip decoder of region reads.
+// Sequential block decoding (ITU-T T.81 F.2.2): the MCU decoders of each processor class,
+// which dequantise as they store, and the block skip decoder of region reads.
 #include "jpeg/Idct.h"
 #include "jpeg/RegisterBits.h"
 #include "jpeg/Routines.h"
@@ -157,20 +157,7 @@ template <class Step>
         Step::template decode<true>(r, in, b);
 }
 
-// The block decoder routine of a class: one block, the reader loaded and stored around it.
-template <class Step, bool Ac>
-void decodeOneBlock(InputReader& in, const HuffTable& dc, const HuffTable& ac, std::int16_t& pred, std::int16_t* blk,
-                    const std::int16_t* q)
-{
-    const bool hadError = in.bits.error() != 0;
-    RegisterBits r(in);
-    Step::template decode<Ac>(r, in, McuBlock{&dc, &ac, &pred, blk, q, !Ac});
-    r.storeTo(in);
-    Step::afterBlocks(in, hadError);
-}
-
-// Every block of an MCU, the reader loaded once and stored once, which equals the block
-// decoder block by block.
+// Every block of an MCU, the reader loaded once and stored once.
 template <class Step>
 [[gnu::always_inline]] inline void decodeBlocksOfMcu(InputReader& in, const McuBlock* blocks, int count)
 {
@@ -279,17 +266,15 @@ void skipBlockSequential(InputReader& in, const HuffTable& dc, const HuffTable& 
 {
     static constexpr std::int16_t kUnitQuant[1] = {1};
     std::int16_t dcValue[1];
-    decodeOneBlock<PlainStep<DequantOne1>, false>(in, dc, ac, pred, dcValue, kUnitQuant);
+    RegisterBits r(in);
+    PlainStep<DequantOne1>::decode<false>(r, in, McuBlock{&dc, &ac, &pred, dcValue, kUnitQuant, true});
+    r.storeTo(in);
 }
 
-// A class's block decoders by family and whole/DC-only, and its MCU decoders by family.
+// A class's MCU decoders by family.
 template <class Step0, class Step1>
 void fillDecodersOf(RoutineTable& t)
 {
-    t.blockDecoder[0][0] = decodeOneBlock<Step0, true>;
-    t.blockDecoder[0][1] = decodeOneBlock<Step0, false>;
-    t.blockDecoder[1][0] = decodeOneBlock<Step1, true>;
-    t.blockDecoder[1][1] = decodeOneBlock<Step1, false>;
     t.mcuDecoder[0] = decodeMcuBlocks<Step0>;
     t.mcuDecoder[1] = decodeMcuBlocks<Step1>;
 }
