@@ -191,7 +191,10 @@ int readSteps(JpegContext& c, JpegDecoderState& s, int op)
     const Suspension request = requestOf(c, op);
     if (s.suspended && !(request == s.suspension)) {
         dropSuspension(s);
-        std::copy(s.region.requested(), s.region.requested() + 4, p.roi);
+        // A roi the caller left as the report goes back to the dropped read's region; one
+        // the caller set anew is this call's.
+        if (std::equal(p.roi, p.roi + 4, s.reportedRoi))
+            std::copy(s.region.requested(), s.region.requested() + 4, p.roi);
     }
     const bool resume = s.suspended;
     if (!resume) s.region.request(p.roi);
@@ -271,6 +274,7 @@ int readSteps(JpegContext& c, JpegDecoderState& s, int op)
         s.suspended = true;
         s.suspension = request;
         reportInterruptedMcu(p, s);
+        std::copy(p.roi, p.roi + 4, s.reportedRoi);
         return rc;
     }
     // The read is over: roi holds the caller's region again.

@@ -164,6 +164,7 @@ struct JpegDecoderState {
     xtpjpeg::RegionIndex* regionIndex = nullptr;
     bool suspended = false; // an interrupted read waits for the next call
     xtpjpeg::Suspension suspension;
+    std::int32_t reportedRoi[4] = {}; // what the interrupted read left in roi
 
     // One MCU's blocks (coefficients, then 8-bit samples as 16-bit values).
     alignas(32) std::int16_t mcu[xtpjpeg::kMaxMcuBlocks][64];

@@ -15,8 +15,12 @@ int runOperation(JPEG_PROPERTIES& p, JpegDecoderState& s)
     InputReader& in = s.input;
     const int op = p.operation;
     const bool tablesOp = op == ReadTablesFile || op == ReadTablesBuffer;
+    const bool paramsOp = op == ReadParamsFile || op == ReadParamsBuffer;
     // Params, tables and thumbnail operations read headers only.
-    const bool headerOp = op == ReadParamsFile || op == ReadParamsBuffer || tablesOp || isThumbnailOperation(op);
+    const bool headerOp = paramsOp || tablesOp || isThumbnailOperation(op);
+    // Only a tables stream may end without a frame: parameters or an image of nothing
+    // would describe a picture that is not there.
+    const bool needsFrame = paramsOp || !headerOp;
 
     int marker = 0;
     int rc;
@@ -85,7 +89,7 @@ int runOperation(JPEG_PROPERTIES& p, JpegDecoderState& s)
             if (rc != JpegSuccess) return rc;
             break;
         case kEoi:
-            if (headerOp) return JpegSuccess;
+            if (headerOp) return paramsOp && s.needFrame ? JpegNoImage : JpegSuccess;
             if (s.needFrame) {
                 int next = 0;
                 if (nextMarker(in, next) == JpegSuccess && next == kSoi) {
@@ -122,7 +126,7 @@ int runOperation(JPEG_PROPERTIES& p, JpegDecoderState& s)
         case kRst7:
             break;
         case kMarkerEndOfInput:
-            return JpegSuccess;
+            return needsFrame && s.needFrame ? JpegNoImage : JpegSuccess;
         default:
             rc = skipSegment(in);
             if (rc != JpegSuccess) return rc;

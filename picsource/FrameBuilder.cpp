@@ -166,16 +166,20 @@ FrameBuilder::~FrameBuilder()
     if (decoderOpen) jpegFree(&decoder);
 }
 
-// The processor's routines are chosen once, for all the pictures of the builder.
-bool FrameBuilder::OpenDecoder()
+// Every picture is read with a fresh record, as if it were alone: a read leaves its
+// colour and channel results in the record as the next read's request, and a camera
+// photo (Exif, no JFIF or Adobe segment) takes the colour it finds there.
+bool FrameBuilder::OpenFreshDecoder()
 {
-    if (!decoderOpen) decoderOpen = jpegInit(&decoder) == JpegSuccess;
+    if (decoderOpen) jpegFree(&decoder);
+    decoder = JpegContext{};
+    decoderOpen = jpegInit(&decoder) == JpegSuccess;
     return decoderOpen;
 }
 
 HRESULT FrameBuilder::PlanDecode(const PictureOptions& options, LONG width, LONG height, DecodePlan& plan)
 {
-    if (!OpenDecoder()) return E_OUTOFMEMORY;
+    if (!OpenFreshDecoder()) return E_OUTOFMEMORY;
     JpegContext& c = decoder;
     c.inFileName = nullptr;
     c.inBuffer = fileBytes.bytes.get();

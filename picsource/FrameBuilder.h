@@ -4,7 +4,7 @@
 // The file is read whole into a grow-only buffer and decoded into a second one as
 // bottom-up BGR rows padded like the frame's (a picture to be turned upright is
 // decoded in stored order first and then turned), which is scaled into the frame.
-// One decoder context serves every picture of the builder. With the default
+// Each picture is decoded with a fresh decoder record. With the default
 // PictureOptions the picture is decoded at full size, kept as stored and stretched by nearest neighbour
 // (anchored at the bottom-left pixel, both directions independently); the options
 // turn it upright by its Exif tag, keep its aspect ratio, and scale it smoothly from
@@ -95,7 +95,7 @@ private:
     HRESULT DecodeInto(const DecodePlan& plan, BYTE* target, JpegColor colour, bool bottomUp, std::int32_t padBytes);
     HRESULT DecodeUpright(const DecodePlan& plan);
     HRESULT DecodeStored(const DecodePlan& plan, Picture& picture);
-    bool OpenDecoder();
+    bool OpenFreshDecoder();
     HRESULT ReadWhole(int descriptor, std::uint64_t size);
 
     struct GrowOnlyBuffer {

@@ -89,4 +89,23 @@ inline Bytes WithApp1(const Bytes& jpeg, const Bytes& body)
     return out;
 }
 
+// `jpeg` without its segments of marker `code` (FF code) before the first scan: a
+// camera's photo is a JPEG with no JFIF segment (code 0xE0), a CMYK one may lack
+// Adobe's (0xEE).
+inline Bytes WithoutSegments(const Bytes& jpeg, std::uint8_t code)
+{
+    Bytes out(jpeg.begin(), jpeg.begin() + 2);
+    std::size_t at = 2;
+    while (at + 4 <= jpeg.size() && jpeg[at] == 0xFF && jpeg[at + 1] != 0xDA) {
+        const std::size_t length = 2 + (std::size_t{jpeg[at + 2]} << 8 | jpeg[at + 3]);
+        if (jpeg[at + 1] != code) out.insert(out.end(), jpeg.begin() + at, jpeg.begin() + at + length);
+        at += length;
+    }
+    out.insert(out.end(), jpeg.begin() + static_cast<std::ptrdiff_t>(at), jpeg.end());
+    return out;
+}
+
+// A camera's or phone's photo made of `jpeg`: Exif, no JFIF.
+inline Bytes CameraPhoto(const Bytes& jpeg) { return WithApp1(WithoutSegments(jpeg, 0xE0), OrientationBody(1, true)); }
+
 } // namespace exiftest

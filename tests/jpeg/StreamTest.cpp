@@ -133,9 +133,9 @@ TEST(JpegStream, BadHuffmanTables)
         b.push_back(0);
         return b;
     };
-    EXPECT_EQ(params(dht(table(0x00))), 0);
-    EXPECT_EQ(params(dht(table(0x04))), -6); // Th 4
-    EXPECT_EQ(params(dht(table(0x20))), -6); // class byte 32
+    EXPECT_EQ(params(dht(table(0x00))), -22); // a sound table, and no frame after it
+    EXPECT_EQ(params(dht(table(0x04))), -6);  // Th 4
+    EXPECT_EQ(params(dht(table(0x20))), -6);  // class byte 32
     Bytes over(16, 0);
     over[0] = 3; // three codes of length 1 do not fit
     Bytes b{0x00};
@@ -174,7 +174,7 @@ TEST(JpegStream, FourHuffmanTablesInOneSegment)
     ASSERT_EQ(jpegInit(&c), 0);
     c.inBuffer = w.out.data();
     c.inBufferSize = static_cast<std::uint32_t>(w.out.size());
-    ASSERT_EQ(jpegRead(&c, ReadParamsBuffer), 0);
+    ASSERT_EQ(jpegRead(&c, ReadTablesBuffer), 0);
     for (int i = 0; i < 2; ++i) {
         EXPECT_TRUE(c.props.state->dcTables[i].defined);
         EXPECT_TRUE(c.props.state->acTables[i].defined);
@@ -201,7 +201,7 @@ TEST(JpegStream, QuantisationTables)
     const Bytes s = dqt(two);
     c.inBuffer = s.data();
     c.inBufferSize = static_cast<std::uint32_t>(s.size());
-    ASSERT_EQ(jpegRead(&c, ReadParamsBuffer), 0);
+    ASSERT_EQ(jpegRead(&c, ReadTablesBuffer), 0);
     EXPECT_TRUE(c.props.state->quant[0].defined);
     EXPECT_TRUE(c.props.state->quant[1].defined);
     EXPECT_EQ(c.props.state->quantCount, 2);
@@ -213,7 +213,7 @@ TEST(JpegStream, QuantisationTables)
     const Bytes s16 = dqt(sixteen);
     c.inBuffer = s16.data();
     c.inBufferSize = static_cast<std::uint32_t>(s16.size());
-    ASSERT_EQ(jpegRead(&c, ReadParamsBuffer), 0);
+    ASSERT_EQ(jpegRead(&c, ReadTablesBuffer), 0);
     EXPECT_EQ(c.props.state->quant[2].natural[0], 0x0100);
     EXPECT_EQ(c.props.state->quant[2].natural[1], 0x0101); // zigzag 1 is natural 1
     EXPECT_EQ(c.props.state->quant[2].natural[8], 0x0102); // zigzag 2 is natural 8
@@ -263,11 +263,15 @@ TEST(JpegStream, SegmentLengthsAndEnds)
     EXPECT_EQ(params({0xFF, 0xD8, 0xFF, 0xEE, 0x00, 0x01}), -21);             // APP14 length below 2
     EXPECT_EQ(params({0xFF, 0xD8, 0xFF, 0xDD, 0x00, 0x02, 0xFF, 0xD9}), -21); // DRI without value
     EXPECT_EQ(params({0xFF, 0xD8, 0xFF, 0xDB, 0x00}), -5);                    // length field cut (buffer)
-    // APP0 with a short body or a bad length is passed over without an error.
-    EXPECT_EQ(params({0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x05, 'J', 'F', 'I', 0xFF, 0xD9}), 0);
-    EXPECT_EQ(params({0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x01, 0xFF, 0xD9}), 0);
+    // APP0 with a short body or a bad length is passed over without an error: the read
+    // ends at EOI with no frame.
+    EXPECT_EQ(params({0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x05, 'J', 'F', 'I', 0xFF, 0xD9}), -22);
+    EXPECT_EQ(params({0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x01, 0xFF, 0xD9}), -22);
     // RST markers outside entropy-coded data are ignored.
-    EXPECT_EQ(params({0xFF, 0xD8, 0xFF, 0xD3, 0xFF, 0xD9}), 0);
+    EXPECT_EQ(params({0xFF, 0xD8, 0xFF, 0xD3, 0xFF, 0xD9}), -22);
+    // Nothing but SOI, or SOI and EOI, describes no picture.
+    EXPECT_EQ(params({0xFF, 0xD8, 0xFF}), -22);
+    EXPECT_EQ(params({0xFF, 0xD8, 0xFF, 0xD9}), -22);
 }
 
 TEST(JpegStream, ScanHeaderErrors)
@@ -320,6 +324,7 @@ TEST(JpegStream, CommentCapture)
     ASSERT_EQ(text.size(), 20u);
     const Bytes b = withTables([&](JpegWriter& w) {
         w.comment(text);
+        w.sof(0xC0, 8, 8, kGray);
         w.eoi();
     });
     for (int capacity : {10, 20, 30}) {
@@ -346,6 +351,7 @@ TEST(JpegStream, JfifThumbnailSize)
     JpegWriter w;
     w.soi();
     w.app0Jfif(2, 2);
+    w.sof(0xC0, 8, 8, kGray);
     w.eoi();
     JpegContext c;
     EXPECT_EQ(params(w.out, &c), 0);

@@ -3,8 +3,10 @@
 #include "tests/picsource/PicsourceFixture.h"
 
 #include "jpeg/JpegDecoder.h"
+#include "picsource/FrameBuilder.h"
 #include "platform/base/WideText.h"
 #include "platform/thread/Threads.h"
+#include "tests/common/ExifBlock.h"
 
 #include <algorithm>
 #include <chrono>
@@ -411,4 +413,101 @@ TEST_F(PicsourceTest, ASampleTooSmallForTheFrameAbortsTheStreamWithAnEvent)
     LONG current = -1;
     config->GetCurrentPicture(&current);
     EXPECT_EQ(current, 0);
+}
+
+namespace {
+
+exiftest::Bytes ReadBytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return exiftest::Bytes(std::istreambuf_iterator<char>(in), {});
+}
+
+// A baseline 3-component picture cut down to its first two components, frame and scan.
+exiftest::Bytes TwoComponents(exiftest::Bytes jpeg)
+{
+    for (const BYTE marker : {BYTE{0xC0}, BYTE{0xDA}}) {
+        const BYTE code[] = {0xFF, marker};
+        const auto at = std::search(jpeg.begin(), jpeg.end(), std::begin(code), std::end(code));
+        EXPECT_NE(at, jpeg.end());
+        if (at == jpeg.end()) return jpeg;
+        const bool frame = marker == 0xC0;
+        const std::size_t count = frame ? 9 : 4; // offset of the component count
+        const std::size_t spec = frame ? 3 : 2;  // bytes per component
+        const auto base = static_cast<std::size_t>(at - jpeg.begin());
+        EXPECT_EQ(jpeg[base + count], 3);
+        jpeg[base + count] = 2;
+        jpeg[base + 3] = static_cast<BYTE>(jpeg[base + 3] - spec);
+        const auto third = jpeg.begin() + static_cast<std::ptrdiff_t>(base + count + 1 + 2 * spec);
+        jpeg.erase(third, third + static_cast<std::ptrdiff_t>(spec));
+    }
+    return jpeg;
+}
+
+} // namespace
+
+// A real folder: camera photos (Exif, no JFIF) after every kind of odd picture. Each
+// photo must come out as it does alone, and each odd one as it does alone or skipped
+// with its own reason.
+TEST_F(ChangedFolderTest, EveryPictureOfAMixedFolderComesOutAsItDoesAlone)
+{
+    for (const char* name : {"1.jpg", "2.jpg", "3.jpg"}) std::filesystem::remove(folder / name);
+    const std::vector<std::string> photos = {"tiny/1.jpg", "tiny/2.jpg", "tiny/3.jpg", "broken/1.jpg", "broken/3.jpg",
+                                             "cmyk/1.jpg", "cmyk/3.jpg", "tiny/1.jpg", "tiny/2.jpg",   "broken/3.jpg"};
+    const exiftest::Bytes cmyk = ReadBytes(PictureFolderUtf8("cmyk") + "/2.jpg");
+    const std::vector<std::pair<std::string, exiftest::Bytes>> odd = {
+        {"grey", ReadBytes(PictureFolderUtf8("grey") + "/g.jpg")},
+        {"rgb", ReadBytes(PictureFolderUtf8("rgb") + "/r.jpg")},
+        {"cmyk", cmyk},
+        {"cmyk-no-adobe", exiftest::WithoutSegments(cmyk, 0xEE)},
+        {"two-components", TwoComponents(ReadBytes(PictureFolderUtf8("fit") + "/landscape-1.jpg"))},
+        {"three-bytes", {0xFF, 0xD8, 0xFF}},
+        {"text", {'n', 'o', ' ', 'J', 'P', 'E', 'G'}},
+        {"soi-eoi", {0xFF, 0xD8, 0xFF, 0xD9}},
+        {"grey-again", ReadBytes(PictureFolderUtf8("grey") + "/g.jpg")},
+    };
+    // Names sort as listed: photo k, then odd picture k.
+    std::vector<std::string> names;
+    for (std::size_t k = 0; k < photos.size(); ++k) {
+        const std::string photo = std::to_string(10 + 2 * k) + "-photo.jpg";
+        const auto parts = photos[k].find('/');
+        exiftest::Bytes bytes = exiftest::CameraPhoto(
+            ReadBytes(PictureFolderUtf8(photos[k].substr(0, parts).c_str()) + photos[k].substr(parts)));
+        Write(photo.c_str(), std::string(bytes.begin(), bytes.end()));
+        names.push_back(photo);
+        if (k == odd.size()) break;
+        const std::string other = std::to_string(11 + 2 * k) + "-" + odd[k].first + ".jpg";
+        Write(other.c_str(), std::string(odd[k].second.begin(), odd[k].second.end()));
+        names.push_back(other);
+    }
+    LONG width = 64, height = 48;
+    ASSERT_EQ(config->SetFolder(WideFromUtf8(folder.string() + "/").c_str()), S_OK);
+    ASSERT_EQ(config->SetVideoSize(&width, &height), S_OK);
+
+    // What each picture gives alone: a frame, or the reason it is skipped.
+    std::vector<std::vector<BYTE>> alone;
+    std::vector<std::pair<LONG_PTR, LONG_PTR>> expectedSkips;
+    for (std::size_t k = 0; k < names.size(); ++k) {
+        FrameBuilder builder;
+        std::vector<BYTE> frame(FrameBuilder::FrameStride(width) * static_cast<std::size_t>(height), 0);
+        const HRESULT hr = builder.ReadPicture((folder / names[k]).string(), frame.data(), width, height);
+        if (hr == S_OK) {
+            alone.push_back(frame);
+        } else {
+            expectedSkips.emplace_back(static_cast<LONG_PTR>(k), hr);
+        }
+    }
+    ASSERT_EQ(alone.size(), photos.size() + 3) << "every photo, both greys and the RGB-coded picture";
+    EXPECT_EQ(expectedSkips, (std::vector<std::pair<LONG_PTR, LONG_PTR>>{{5, JpegUnsupportedBytesPerPixel},
+                                                                         {7, JpegUnsupportedBytesPerPixel},
+                                                                         {9, JpegUnsupportedBytesPerPixel},
+                                                                         {11, JpegNoImage},
+                                                                         {13, JpegNotJpeg},
+                                                                         {15, JpegNoImage}}));
+
+    const auto skips = RunToEnd();
+    EXPECT_EQ(skips, expectedSkips);
+    const auto frames = sink.Frames();
+    ASSERT_EQ(frames.size(), alone.size());
+    for (std::size_t k = 0; k < frames.size(); ++k) EXPECT_TRUE(frames[k].bytes == alone[k]) << "frame " << k;
 }
