@@ -28,14 +28,15 @@ char16_t UpperUnit(char16_t unit)
     return unit;
 }
 
-// Regular files and links to them: a folder, FIFO or device named *.jpg is no picture,
-// and reading a FIFO would wait for a writer for ever.
-bool IsRegularFile(const std::string& path, unsigned char type)
+// Folders (and links to them) are passed over as Windows passes over entries with the
+// directory attribute. Every other entry is listed, a FIFO, a socket or a broken link
+// included: reading it fails, and the user is told which picture was left out and why.
+bool IsFolder(const std::string& path, unsigned char type)
 {
-    if (type == DT_REG) return true;
+    if (type == DT_DIR) return true;
     if (type != DT_LNK && type != DT_UNKNOWN) return false;
     struct stat info {};
-    return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
 } // namespace
@@ -70,9 +71,7 @@ std::vector<std::u16string> PictureFolder::List(const std::u16string& folder)
     if (!directory) return names;
     while (const dirent* entry = readdir(directory)) {
         std::u16string name = WideFromUtf8(entry->d_name);
-        // A name that is not UTF-8 could not be opened again from its wide form.
-        if (!IsPictureName(name) || Utf8FromWide(name) != entry->d_name) continue;
-        if (!IsRegularFile(path + entry->d_name, entry->d_type)) continue;
+        if (!IsPictureName(name) || IsFolder(path + entry->d_name, entry->d_type)) continue;
         names.push_back(std::move(name));
     }
     closedir(directory);

@@ -1,5 +1,5 @@
-// The pictures of one folder: its "*.jpg" entries (the extension in any case) that
-// are regular files or links to them (no sub-folders, FIFOs or devices), in the order
+// The pictures of one folder: its "*.jpg" entries (the extension in any case) other
+// than sub-folders, named by their bytes whatever their encoding, in the order
 // Windows' default file system lists them (names compared case-insensitively, code
 // unit by code unit).
 #pragma once

@@ -3,12 +3,24 @@
 namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
+// A byte that is no part of well-formed UTF-8 is carried as a lone low surrogate,
+// U+DC80 to U+DCFF, and turned back into the same byte: a file name in another
+// encoding (a Latin-1 "caf\xE9.jpg") can still be opened from its wide form.
+constexpr char32_t kEscapedByte = 0xDC00;
 
-// Decodes one UTF-8 sequence at text[i], advancing i; malformed sequences yield U+FFFD.
+bool IsEscapedByte(char32_t unit) { return unit >= kEscapedByte + 0x80 && unit <= kEscapedByte + 0xFF; }
+
+// Decodes one UTF-8 sequence at text[i], advancing i past it; a malformed sequence
+// yields its first byte escaped and advances by that byte alone.
 char32_t DecodeUtf8(std::string_view text, std::size_t& i)
 {
+    const std::size_t start = i;
     const auto lead = static_cast<unsigned char>(text[i++]);
     if (lead < 0x80) return lead;
+    const auto malformed = [&] {
+        i = start + 1;
+        return kEscapedByte + lead;
+    };
     int extra;
     char32_t cp;
     if ((lead & 0xE0) == 0xC0) {
@@ -21,14 +33,14 @@ char32_t DecodeUtf8(std::string_view text, std::size_t& i)
         extra = 3;
         cp = lead & 0x07;
     } else {
-        return kReplacement;
+        return malformed();
     }
     for (int k = 0; k < extra; ++k) {
-        if (i >= text.size() || (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) return kReplacement;
+        if (i >= text.size() || (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) return malformed();
         cp = (cp << 6) | (static_cast<unsigned char>(text[i++]) & 0x3F);
     }
     static constexpr char32_t kMinimum[] = {0, 0x80, 0x800, 0x10000};
-    if (cp < kMinimum[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return kReplacement;
+    if (cp < kMinimum[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return malformed();
     return cp;
 }
 
@@ -77,6 +89,9 @@ std::string Utf8FromWide(std::u16string_view text)
         char32_t cp = text[i];
         if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
             cp = 0x10000 + ((cp - 0xD800) << 10) + (text[++i] - 0xDC00);
+        } else if (IsEscapedByte(cp)) {
+            out += static_cast<char>(cp - kEscapedByte);
+            continue;
         } else if (cp >= 0xD800 && cp <= 0xDFFF) {
             cp = kReplacement;
         }
@@ -101,4 +116,33 @@ bool HasExtension(std::u16string_view name, std::u16string_view extension)
         if (lower(end[i]) != lower(extension[i])) return false;
     }
     return true;
+}
+
+std::string PrintableFromWide(std::u16string_view text)
+{
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    const auto escape = [](std::string& out, unsigned byte) {
+        out += "\\x";
+        out += kHex[byte >> 4];
+        out += kHex[byte & 15];
+    };
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char32_t unit = text[i];
+        if (IsEscapedByte(unit)) {
+            escape(out, static_cast<unsigned>(unit - kEscapedByte));
+        } else if (unit == u'\n') {
+            out += "\\n";
+        } else if (unit == u'\t') {
+            out += "\\t";
+        } else if (unit < 0x20 || unit == 0x7F) {
+            escape(out, static_cast<unsigned>(unit));
+        } else {
+            // One unit, or a surrogate pair, in its UTF-8 form.
+            const std::size_t pair = unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size() ? 2 : 1;
+            out += Utf8FromWide(text.substr(i, pair));
+            i += pair - 1;
+        }
+    }
+    return out;
 }

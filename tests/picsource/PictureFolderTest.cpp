@@ -37,7 +37,7 @@ TEST(PictureFolder, OrdersNamesCaseInsensitivelyByCodeUnit)
     EXPECT_FALSE(PictureFolder::ListsBefore(u"\u044f.jpg", u"\u0416.jpg"));
 }
 
-TEST(PictureFolder, ListsRegularFilesAndLinksToThemOnly)
+TEST(PictureFolder, ListsEveryEntryButFoldersByItsBytes)
 {
     char pattern[] = "/tmp/picture-folder-XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
@@ -48,7 +48,18 @@ TEST(PictureFolder, ListsRegularFilesAndLinksToThemOnly)
     std::filesystem::create_directory(folder / "d.jpg");
     std::filesystem::create_directory_symlink(folder / "d.jpg", folder / "e.jpg");
     ASSERT_EQ(mkfifo((folder / "f.jpg").c_str(), 0644), 0);
+    std::filesystem::create_symlink(folder / "g.jpg", folder / "g.jpg"); // a loop
+    std::ofstream(folder / "h\xE9.jpg") << "Latin-1";
+    std::ofstream(folder / "i\nj.jpg") << "a newline";
+    std::ofstream(folder / "notes.txt") << "no picture";
     const auto names = PictureFolder::List(WideFromUtf8(folder.string() + "/"));
-    EXPECT_EQ(names, (std::vector<std::u16string>{u"a.jpg", u"b.jpg"}));
+    // FIFOs and broken links are listed: reading them fails with a reason of their own.
+    EXPECT_EQ(names, (std::vector<std::u16string>{u"a.jpg", u"b.jpg", u"c.jpg", u"f.jpg", u"g.jpg", u"h\xDCE9.jpg",
+                                                  u"i\nj.jpg"}));
+    ASSERT_EQ(names.size(), 7u);
+    EXPECT_EQ(Utf8FromWide(names[5]), "h\xE9.jpg") << "the name opens the file it came from";
+    EXPECT_EQ(PrintableFromWide(names[5]), "h\\xE9.jpg");
+    EXPECT_EQ(PrintableFromWide(names[6]), "i\\nj.jpg");
+    EXPECT_EQ(PrintableFromWide(u"\u5199\u771f\U0001F600\x1B.jpg"), "\u5199\u771f\U0001F600\\x1B.jpg");
     std::filesystem::remove_all(folder);
 }

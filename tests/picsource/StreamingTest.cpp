@@ -13,7 +13,9 @@
 #include <filesystem>
 #include <fstream>
 #include <future>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <thread>
 
 namespace {
@@ -510,4 +512,38 @@ TEST_F(ChangedFolderTest, EveryPictureOfAMixedFolderComesOutAsItDoesAlone)
     const auto frames = sink.Frames();
     ASSERT_EQ(frames.size(), alone.size());
     for (std::size_t k = 0; k < frames.size(); ++k) EXPECT_TRUE(frames[k].bytes == alone[k]) << "frame " << k;
+}
+
+// Every entry the folder lists is a frame or a skip with its own reason: a name in
+// Latin-1 is a user's photo, and what cannot be read is never dropped unsaid.
+TEST_F(ChangedFolderTest, EveryListedEntryIsAFrameOrASkippedPictureWithItsReason)
+{
+    std::filesystem::copy_file(folder / "2.jpg", folder / "4-caf\xE9.jpg");
+    ASSERT_EQ(mkfifo((folder / "5-fifo.jpg").c_str(), 0644), 0);
+    std::filesystem::create_symlink(folder / "6-loop.jpg", folder / "6-loop.jpg");
+    const int listener = socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(listener, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const std::string socketPath = (folder / "7-socket.jpg").string();
+    ASSERT_LT(socketPath.size(), sizeof address.sun_path);
+    std::copy(socketPath.begin(), socketPath.end(), address.sun_path);
+    ASSERT_EQ(bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    std::filesystem::create_symlink(folder / "gone.jpg", folder / "8-broken-link.jpg");
+    ASSERT_EQ(config->SetFolder(WideFromUtf8(folder.string() + "/").c_str()), S_OK);
+    LONG count = 0;
+    ASSERT_EQ(config->GetPictureCount(&count), S_OK);
+    EXPECT_EQ(count, 8);
+
+    const auto skips = RunToEnd();
+    close(listener);
+    EXPECT_EQ(skips, (std::vector<std::pair<LONG_PTR, LONG_PTR>>{
+                         {4, HRESULT_FROM_WIN32(ERROR_BAD_FILE_TYPE)},
+                         {5, HRESULT_FROM_WIN32(ERROR_CANT_RESOLVE_FILENAME)},
+                         {6, HRESULT_FROM_WIN32(ERROR_BAD_FILE_TYPE)},
+                         {7, HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)},
+                     }));
+    const auto frames = sink.Frames();
+    ASSERT_EQ(frames.size(), 4u);
+    EXPECT_TRUE(frames[3].bytes == Expected("tiny", "2.jpg", 64, 48)) << "the Latin-1 name is read";
 }
