@@ -27,8 +27,8 @@
 // buffer (16-bit coefficients for every block of every component of the frame, with 8 bytes
 // per block and 1 per MCU of bookkeeping beside them, a further sixteenth). A frame
 // whose coefficient buffer would exceed kJpegMaxCoefficientBytes fails with -5
-// "Memory error" before anything is allocated. 256 MiB admits progressive photographs of
-// about 44 megapixels at 4:4:4, 89 megapixels at 4:2:0 and 32 megapixels for
+// "Memory error" before anything is allocated. 512 MiB admits progressive photographs of
+// about 89 megapixels at 4:4:4, 178 megapixels at 4:2:0 and 64 megapixels for
 // four-component images. Sequential (baseline) decoding needs no buffer that grows with
 // the picture: it decodes straight into outBuffer. Region reads add two buffers of fixed
 // size, kept until jpegFree: the region index (about 320 KiB) and one MCU of output pixels
@@ -122,7 +122,7 @@ enum JpegResult : std::int32_t {
 };
 
 // Cap on the progressive coefficient buffer, see the top of this file.
-constexpr std::uint64_t kJpegMaxCoefficientBytes = std::uint64_t{256} << 20;
+constexpr std::uint64_t kJpegMaxCoefficientBytes = std::uint64_t{512} << 20;
 
 // Cap on the scans of one frame in an image read: encoders write about 10 (a progressive
 // file), so a stream with more is crafted; its scan number kJpegMaxScans + 1 fails the read

@@ -111,6 +111,12 @@ int FrameBuilder::Reduction(std::uint32_t fullWidth, std::uint32_t fullHeight, i
     return PicturePlacement::Reduction(uprightWidth, uprightHeight, rect);
 }
 
+std::uint64_t FrameBuilder::ReducedPixels(const DecodePlan& plan)
+{
+    const std::uint64_t r = static_cast<std::uint64_t>(plan.reduction);
+    return (plan.fullWidth + r - 1) / r * ((plan.fullHeight + r - 1) / r);
+}
+
 std::uint32_t FrameBuilder::Picture::UprightWidth() const
 {
     return PicturePlacement::SwapsSides(orientation) ? height : width;
@@ -204,16 +210,20 @@ HRESULT FrameBuilder::PlanDecode(const PictureOptions& options, LONG width, LONG
     }
     plan.fullWidth = c.imageWidth;
     plan.fullHeight = c.imageHeight;
-    if (std::uint64_t{plan.fullWidth} * plan.fullHeight == 0) return JpegNotSupported;
+    // A frame header of no width is malformed (no height is refused by the decoder).
+    if (std::uint64_t{plan.fullWidth} * plan.fullHeight == 0) return JpegDataError;
     plan.orientation = options.orientation == OrientationExif && c.exifOrientation >= 1 && c.exifOrientation <= 8
                            ? static_cast<int>(c.exifOrientation)
                            : 1;
     plan.reduction = options.scaling == ScalingSmooth
                          ? Reduction(plan.fullWidth, plan.fullHeight, plan.orientation, options.fit, width, height)
                          : 1;
+    // A picture too large to hold whole (a phone's 108 megapixels) is decoded at the
+    // smallest reduction that fits, and its frame made from that.
+    while (ReducedPixels(plan) > kMaxPicturePixels && plan.reduction < 8) plan.reduction *= 2;
+    if (ReducedPixels(plan) > kMaxPicturePixels) return JpegNotSupported;
     plan.outWidth = (plan.fullWidth + plan.reduction - 1) / plan.reduction;
     plan.outHeight = (plan.fullHeight + plan.reduction - 1) / plan.reduction;
-    if (std::uint64_t{plan.outWidth} * plan.outHeight > kMaxPicturePixels) return JpegNotSupported;
     // A few bytes can declare a huge frame: no pixel memory for more than they can code.
     if (jpegMinimumStreamBytes(&c) > fileSize) return JpegErrorEof;
     return S_OK;

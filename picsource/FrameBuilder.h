@@ -10,8 +10,11 @@
 // turn it upright by its Exif tag, keep its aspect ratio, and scale it smoothly from
 // a reduced decode.
 //
-// Pictures larger than kMaxPicturePixels decoded, or files larger than kMaxFileBytes,
-// are refused like unreadable ones, so no picture can exhaust the process's memory.
+// A picture of more than kMaxPicturePixels is decoded at the smallest reduction (1/2,
+// 1/4, 1/8) that fits; one too large even at 1/8, or a file larger than kMaxFileBytes,
+// is refused like an unreadable one. So one picture takes at most 256 MiB of file,
+// 192 MiB of decoded pixels (twice that when it is turned upright) and the decoder's
+// kJpegMaxCoefficientBytes for a progressive picture.
 // Only regular files are read, and never with a blocking open, so a FIFO or a device
 // named *.jpg cannot stall the stream.
 //
@@ -88,6 +91,7 @@ private:
     };
 
     // The decoder's reduction for smooth scaling of a full-size picture into the frame.
+    static std::uint64_t ReducedPixels(const DecodePlan& plan);
     static int Reduction(std::uint32_t fullWidth, std::uint32_t fullHeight, int orientation, LONG fit, LONG width,
                          LONG height);
     static void FitNearest(const Image& source, BYTE* frame, LONG width, LONG height, LONG fit);

@@ -361,3 +361,55 @@ TEST_F(PicsourceTest, RenderPictureAnswersTheReadingsFailure)
     EXPECT_EQ(config->RenderPicture(0, 320, 240, frame.data(), bytes), S_OK);
     EXPECT_EQ(config->RenderPicture(1, 320, 240, frame.data(), bytes), JpegNotJpeg);
 }
+
+namespace {
+
+// An upright quadrant picture of any size, written through cjpeg with `options`.
+bool WriteQuadrantJpeg(const std::string& path, int width, int height, const std::string& options)
+{
+    FILE* encoder = popen(("cjpeg " + options + " -outfile '" + path + "'").c_str(), "w");
+    if (!encoder) return false;
+    std::fprintf(encoder, "P6\n%d %d\n255\n", width, height);
+    std::vector<BYTE> row(static_cast<std::size_t>(width) * 3);
+    bool written = true;
+    for (int y = 0; y < height && written; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const Rgb colour = QuadrantColour(x >= width / 2, y >= height / 2);
+            row[3 * static_cast<std::size_t>(x)] = static_cast<BYTE>(colour.r);
+            row[3 * static_cast<std::size_t>(x) + 1] = static_cast<BYTE>(colour.g);
+            row[3 * static_cast<std::size_t>(x) + 2] = static_cast<BYTE>(colour.b);
+        }
+        written = std::fwrite(row.data(), 1, row.size(), encoder) == row.size();
+    }
+    return pclose(encoder) == 0 && written;
+}
+
+} // namespace
+
+// A phone's 108-megapixel photo and a 64-megapixel progressive 4:4:4 one become frames,
+// decoded at the smallest reduction that keeps within the decoded-pixel bound.
+TEST(PictureFit, PhotosOfManyMegapixelsBecomeFramesWithinTheMemoryBound)
+{
+    struct Big {
+        int width, height;
+        const char* options;
+        std::uint32_t decodedWidth;
+    };
+    const std::string path = std::filesystem::temp_directory_path() / ("reelsmith-big-" + std::to_string(getpid()));
+    for (const Big big : {Big{12000, 9000, "-quality 80", 6000}, Big{8192, 8192, "-progressive -sample 1x1", 8192}}) {
+        SCOPED_TRACE(std::to_string(big.width) + "x" + std::to_string(big.height) + " " + big.options);
+        ASSERT_TRUE(WriteQuadrantJpeg(path, big.width, big.height, big.options));
+        FrameBuilder builder;
+        ASSERT_EQ(builder.LoadFile(path), S_OK);
+        ASSERT_EQ(builder.DecodeImage(), S_OK);
+        EXPECT_EQ(builder.DecodedImage().width, big.decodedWidth);
+        for (const PictureOptions options :
+             {PictureOptions{}, PictureOptions{OrientationIgnore, FitLetterbox, ScalingSmooth}}) {
+            const auto frame = Render(path, 320, 240, options);
+            const Verdict verdict = CheckQuadrants(frame, 320, 240, big.width, big.height, options.fit);
+            EXPECT_GT(verdict.picture, 10000);
+            EXPECT_EQ(verdict.wrong, 0) << verdict.firstWrong;
+        }
+    }
+    std::filesystem::remove(path);
+}
