@@ -10,7 +10,10 @@
 // Readers hold a shared and writers an exclusive flock on the companion file "<file>.lock";
 // a writer re-reads the file under its lock, applies its change, writes a temporary file in
 // the same folder, flushes it to disk and renames it over the old one. A missing file is an
-// empty registry. A file that cannot be parsed is never written over: calls answer ERROR_BADDB.
+// empty registry. A user's file that cannot be parsed is never written over: calls answer
+// ERROR_BADDB. A machine-wide file that cannot be read or parsed is passed over, as if it
+// were missing. Either is reported once per process, in one line on standard error that
+// names the file and what is wrong with it (the line of a parse error, a refused read).
 #pragma once
 
 #include "platform/registry/RegistryTree.h"
