@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string_view>
 #include <utility>
@@ -261,6 +262,27 @@ LONG LockForChange(const std::string& path, FileDescriptor& lock, RegistryTree& 
     return LoadUsers(path, tree, true);
 }
 
+// The process's open transaction: the user's file held under its lock, with the copy
+// every call of the process reads and changes until it is committed.
+struct Transaction {
+    std::string path;
+    FileDescriptor lock;
+    RegistryTree user;
+    RegistryTree machine;
+    bool changed = false;
+};
+
+struct TransactionSlot {
+    std::mutex mutex;
+    std::optional<Transaction> open;
+};
+
+TransactionSlot& Transactions()
+{
+    static TransactionSlot slot;
+    return slot;
+}
+
 RegistryTree Merged(const RegistryTree& machine, const RegistryTree& user, bool& fits)
 {
     RegistryTree tree = machine;
@@ -285,7 +307,14 @@ std::string RegistryStore::MachineFilePath()
 
 LONG RegistryStore::Read(const std::function<LONG(const RegistryTree&)>& read)
 {
+    TransactionSlot& slot = Transactions();
+    std::unique_lock guard(slot.mutex);
     bool fits = true;
+    if (slot.open) {
+        const RegistryTree tree = Merged(slot.open->machine, slot.open->user, fits);
+        return fits ? read(tree) : ERROR_BADDB;
+    }
+    guard.unlock();
     const std::string path = ResolvedPath(FilePath());
     if (path.empty()) return ERROR_CANTOPEN;
     const RegistryTree machine = LoadMachine(path);
@@ -297,6 +326,19 @@ LONG RegistryStore::Read(const std::function<LONG(const RegistryTree&)>& read)
 
 LONG RegistryStore::Modify(const Change& change)
 {
+    TransactionSlot& slot = Transactions();
+    std::unique_lock guard(slot.mutex);
+    if (slot.open) {
+        // A change that fails leaves the copy as it was, as it leaves the file.
+        RegistryTree tree = slot.open->user;
+        bool changed = false;
+        const LONG result = change(tree, slot.open->machine, changed);
+        if (result != ERROR_SUCCESS || !changed) return result;
+        slot.open->user = std::move(tree);
+        slot.open->changed = true;
+        return ERROR_SUCCESS;
+    }
+    guard.unlock();
     const std::string path = ResolvedPath(FilePath());
     if (path.empty()) return ERROR_CANTOPEN;
     // Read whole before the user's file is locked: the two may be one file.
@@ -308,4 +350,28 @@ LONG RegistryStore::Modify(const Change& change)
     const LONG result = change(tree, machine, changed);
     if (result != ERROR_SUCCESS || !changed) return result;
     return Store(path, tree);
+}
+
+LONG RegistryStore::BeginTransaction()
+{
+    TransactionSlot& slot = Transactions();
+    const std::lock_guard guard(slot.mutex);
+    if (slot.open) return ERROR_LOCK_VIOLATION;
+    Transaction transaction;
+    transaction.path = ResolvedPath(FilePath());
+    if (transaction.path.empty()) return ERROR_CANTOPEN;
+    transaction.machine = LoadMachine(transaction.path);
+    const LONG locked = LockForChange(transaction.path, transaction.lock, transaction.user);
+    if (locked == ERROR_SUCCESS) slot.open = std::move(transaction);
+    return locked;
+}
+
+LONG RegistryStore::CommitTransaction()
+{
+    TransactionSlot& slot = Transactions();
+    const std::lock_guard guard(slot.mutex);
+    if (!slot.open) return ERROR_INVALID_PARAMETER;
+    const LONG result = slot.open->changed ? Store(slot.open->path, slot.open->user) : ERROR_SUCCESS;
+    slot.open.reset();
+    return result;
 }

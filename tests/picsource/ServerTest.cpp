@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <vector>
 
 #include <dlfcn.h>
 #include <sys/stat.h>
@@ -292,4 +293,28 @@ TEST(PicsourceServer, MalformedMachineFileIsReportedOnceAndPassedOver)
     EXPECT_EQ(RegistrationNow(), Registration::Whole);
     EXPECT_EQ(CreateThroughCom(), S_OK);
     EXPECT_EQ(FileText(registry.MachinePath()), truncated);
+}
+
+// Registrations and removals run at once each make one whole change of the file: they wait
+// for each other, and whichever comes last leaves its whole result.
+TEST(PicsourceServer, ConcurrentRegistrationsAndRemovalsLeaveItWholeOrAbsent)
+{
+    TempRegistry registry;
+    constexpr int kRounds = 3;
+    constexpr int kEach = 10;
+    for (int round = 0; round < kRounds; ++round) {
+        std::vector<std::FILE*> runs;
+        for (int i = 0; i < kEach; ++i) {
+            runs.push_back(StartRegsvr(XTPPIC_PATH));
+            runs.push_back(StartRegsvr(std::string("-u ") + XTPPIC_PATH));
+        }
+        for (std::FILE* pipe : runs) {
+            const ToolRun run = FinishRegsvr(pipe);
+            EXPECT_EQ(run.status, 0) << "round " << round << ": " << run.output;
+        }
+        HKEY key = nullptr;
+        ASSERT_NE(RegOpenKeyExW(HKEY_CLASSES_ROOT, u"CLSID", 0, KEY_READ, &key), ERROR_BADDB) << registry.Text();
+        if (key) RegCloseKey(key);
+        ASSERT_NE(RegistrationNow(), Registration::Partial) << "round " << round << ":\n" << registry.Text();
+    }
 }

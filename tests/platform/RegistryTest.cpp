@@ -2,6 +2,7 @@
 // published call rules, locking between processes, and files that must not be touched.
 
 #include "platform/registry/Registry.h"
+#include "platform/registry/RegistryStore.h"
 #include "tests/platform/TempRegistry.h"
 
 #include <gtest/gtest.h>
@@ -277,6 +278,54 @@ TEST_F(Registry, UsersFileThatCannotBeUsedIsReportedOnceWithItsLine)
     EXPECT_EQ(output.substr(output.find(": ") + 2),
               "the registry file " + registry.Path().string() + " cannot be used: line 4: malformed value data\n");
     EXPECT_EQ(registry.Text(), truncated);
+}
+
+// regsvr's transaction: every call of the process sees its own changes at once, the file
+// takes them all in one replacement at the commit, and a failed call changes nothing.
+TEST_F(Registry, TransactionMakesItsCallsOneChangeOfTheFile)
+{
+    RegCloseKey(Create(HKEY_CLASSES_ROOT, "Before"));
+    const std::string before = registry.Text();
+    ASSERT_EQ(RegistryStore::BeginTransaction(), ERROR_SUCCESS);
+    EXPECT_EQ(RegistryStore::BeginTransaction(), ERROR_LOCK_VIOLATION);
+    HKEY key = Create(HKEY_CLASSES_ROOT, "During\\Inner");
+    EXPECT_EQ(SetString(key, "Name", "value"), ERROR_SUCCESS);
+    EXPECT_EQ(QueryString(key, "Name"), "value");
+    EXPECT_EQ(RegDeleteKeyA(HKEY_CLASSES_ROOT, "During"), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(RegDeleteKeyA(HKEY_CLASSES_ROOT, "Before"), ERROR_SUCCESS);
+    EXPECT_FALSE(Exists(HKEY_CLASSES_ROOT, "Before"));
+    EXPECT_EQ(registry.Text(), before) << "the file changed before the commit";
+
+    ASSERT_EQ(RegistryStore::CommitTransaction(), ERROR_SUCCESS);
+    EXPECT_EQ(registry.Text(),
+              "REGEDIT4\n\n[HKEY_CLASSES_ROOT\\During]\n\n[HKEY_CLASSES_ROOT\\During\\Inner]\n\"Name\"=\"value\"\n\n");
+    EXPECT_EQ(RegistryStore::CommitTransaction(), ERROR_INVALID_PARAMETER);
+    // After the commit calls go to the file again.
+    EXPECT_EQ(RegDeleteKeyA(key, ""), ERROR_SUCCESS);
+    RegCloseKey(key);
+    EXPECT_EQ(registry.Text(), "REGEDIT4\n\n[HKEY_CLASSES_ROOT\\During]\n\n");
+}
+
+TEST_F(Registry, TransactionWithoutChangesLeavesTheFileAlone)
+{
+    RegCloseKey(Create(HKEY_CLASSES_ROOT, "Kept"));
+    struct stat before {};
+    ASSERT_EQ(stat(registry.Path().c_str(), &before), 0);
+    ASSERT_EQ(RegistryStore::BeginTransaction(), ERROR_SUCCESS);
+    EXPECT_TRUE(Exists(HKEY_CLASSES_ROOT, "Kept"));
+    EXPECT_EQ(RegDeleteKeyA(HKEY_CLASSES_ROOT, "Missing"), ERROR_FILE_NOT_FOUND);
+    ASSERT_EQ(RegistryStore::CommitTransaction(), ERROR_SUCCESS);
+    struct stat after {};
+    ASSERT_EQ(stat(registry.Path().c_str(), &after), 0);
+    EXPECT_EQ(before.st_ino, after.st_ino);
+}
+
+TEST_F(Registry, TransactionIsNotOpenedOverABrokenFile)
+{
+    registry.Write("REGEDIT4\n[HKEY_CLASSES_ROOT\\Old\n");
+    const std::string output = StandardErrorOf([] { EXPECT_EQ(RegistryStore::BeginTransaction(), ERROR_BADDB); });
+    EXPECT_NE(output.find("line 2"), std::string::npos) << output;
+    EXPECT_EQ(RegistryStore::CommitTransaction(), ERROR_INVALID_PARAMETER);
 }
 
 TEST_F(Registry, KeysAndValueNamesIgnoreCaseAndKeepTheirFirstSpelling)
