@@ -24,22 +24,22 @@ LONG SetText(HKEY key, LPCWSTR name, const std::u16string& text)
                           static_cast<DWORD>((text.size() + 1) * sizeof(WCHAR)));
 }
 
-// Removes a key and everything below it.
+// Removes a key and everything below it that is the caller's to remove. A sub-key that
+// stays (one the machine-wide registry holds) is stepped over, so those after it still go.
 void RemoveKeyTree(HKEY parent, const std::u16string& name)
 {
     HKEY key = nullptr;
     if (RegOpenKeyExW(parent, name.c_str(), 0, MAXIMUM_ALLOWED, &key) != ERROR_SUCCESS) return;
-    for (;;) {
+    for (DWORD index = 0;;) {
         WCHAR child[MAX_PATH] = {};
         DWORD length = MAX_PATH;
-        if (RegEnumKeyExW(key, 0, child, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        if (RegEnumKeyExW(key, index, child, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
         const std::u16string childName(child, length);
         RemoveKeyTree(key, childName);
-        // A child that cannot be removed would be found again for ever.
         HKEY still = nullptr;
         if (RegOpenKeyExW(key, childName.c_str(), 0, KEY_READ, &still) == ERROR_SUCCESS) {
             RegCloseKey(still);
-            break;
+            ++index;
         }
     }
     RegCloseKey(key);

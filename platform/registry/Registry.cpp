@@ -220,9 +220,11 @@ LONG DeleteKey(HKEY key, const Char* subKey)
     std::string path;
     if (const LONG error = JoinPath(parent.path, Utf8Name(subKey), path)) return error;
     if (RegistryTree::IsRoot(path)) return ERROR_ACCESS_DENIED;
+    // The user's key alone is removed; where the machine-wide file holds one of that name
+    // it shows through again, and a key only the machine's file holds is not the user's to remove.
     return RegistryStore::Modify([&](RegistryTree& tree, const RegistryTree& machine, bool& changed) -> LONG {
-        if (!tree.HasKey(parent.path)) return AbsentKey(machine, parent.path);
-        if (!tree.HasKey(path)) return machine.HasKey(path) ? ERROR_ACCESS_DENIED : ERROR_FILE_NOT_FOUND;
+        if (!tree.HasKey(parent.path) && !machine.HasKey(parent.path)) return ERROR_KEY_DELETED;
+        if (!tree.HasKey(path)) return ERROR_FILE_NOT_FOUND;
         if (tree.HasSubKeys(path)) return ERROR_ACCESS_DENIED;
         tree.DeleteKey(path);
         changed = true;

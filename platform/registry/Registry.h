@@ -1,10 +1,13 @@
 // The registry calls the system makes, over one REGEDIT4-format text file.
 //
-// The file is $REELSMITH_REGISTRY, else ${XDG_CONFIG_HOME:-$HOME/.config}/reelsmith/registry.reg.
-// Every call reads the file afresh; every change rewrites it whole into a temporary
-// file renamed over the old one, under an exclusive lock on a companion lock file,
-// so concurrent writers lose nothing and a crash leaves the old or the new file.
-// A file that cannot be parsed is never overwritten: calls answer ERROR_BADDB.
+// The file is $REELSMITH_REGISTRY, else ${XDG_CONFIG_HOME:-$HOME/.config}/reelsmith/registry.reg,
+// with the machine-wide file read under it (RegistryStore.h). Every call reads the file
+// afresh; every change rewrites it whole into a temporary file renamed over the old one,
+// under an exclusive lock on a companion lock file, so concurrent writers lose nothing and
+// a crash leaves the old or the new file. A file that cannot be parsed is never
+// overwritten: calls answer ERROR_BADDB. Changes go to the user's file alone: deleting a key
+// that only the machine-wide file holds answers ERROR_FILE_NOT_FOUND, and changing one
+// ERROR_ACCESS_DENIED.
 //
 // Results are Win32 error codes (ERROR_SUCCESS on success), as the published calls answer.
 // The functions have C linkage so callers can also find them at run time.

@@ -3,9 +3,14 @@
 #include "platform/registry/RegistryText.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <mutex>
 #include <optional>
+#include <set>
 #include <string_view>
+#include <utility>
 
 #include <fcntl.h>
 #include <pwd.h>
@@ -16,6 +21,7 @@
 namespace {
 
 constexpr std::string_view kDefaultRelativePath = "reelsmith/registry.reg";
+constexpr const char* kTooLarge = "larger than the 8 MiB a registry file may hold";
 
 std::string HomeFolder()
 {
@@ -69,6 +75,11 @@ public:
     FileDescriptor(FileDescriptor&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
     FileDescriptor(const FileDescriptor&) = delete;
     FileDescriptor& operator=(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(FileDescriptor&& other) noexcept
+    {
+        std::swap(fd_, other.fd_);
+        return *this;
+    }
     ~FileDescriptor()
     {
         if (fd_ >= 0) close(fd_);
@@ -109,30 +120,55 @@ bool ReadAll(int fd, std::string& text)
     }
 }
 
-// A missing file is an empty registry.
-LONG Load(const std::string& path, RegistryTree& tree)
+std::string SystemReason(int error) { return std::strerror(error); }
+
+// A missing file is an empty registry. `problem` says what is wrong with a file that
+// cannot be used.
+LONG Load(const std::string& path, RegistryTree& tree, std::string& problem)
 {
     FileDescriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (!file.Valid()) {
-        if (errno != ENOENT) return ERROR_CANTREAD;
+        if (errno != ENOENT) {
+            problem = SystemReason(errno);
+            return ERROR_CANTREAD;
+        }
         tree = RegistryTree();
         return ERROR_SUCCESS;
     }
     struct stat status;
-    if (fstat(file.Get(), &status) != 0) return ERROR_CANTREAD;
-    if (static_cast<std::size_t>(status.st_size) > RegistryStore::kMaxFileBytes) return ERROR_BADDB;
+    if (fstat(file.Get(), &status) != 0) {
+        problem = SystemReason(errno);
+        return ERROR_CANTREAD;
+    }
+    if (static_cast<std::size_t>(status.st_size) > RegistryStore::kMaxFileBytes) {
+        problem = kTooLarge;
+        return ERROR_BADDB;
+    }
     std::string text;
-    if (!ReadAll(file.Get(), text)) return ERROR_CANTREAD;
-    auto parsed = RegistryText::Parse(text);
+    errno = 0;
+    if (!ReadAll(file.Get(), text)) {
+        problem = errno ? SystemReason(errno) : std::string(kTooLarge);
+        return ERROR_CANTREAD;
+    }
+    auto parsed = RegistryText::Parse(text, &problem);
     if (!parsed) return ERROR_BADDB;
     tree = std::move(*parsed);
     return ERROR_SUCCESS;
 }
 
+// One line on standard error for each file problem, however often the file is read.
+void ReportOnce(const std::string& line)
+{
+    static std::mutex mutex;
+    static std::set<std::string> reported;
+    const std::lock_guard guard(mutex);
+    if (reported.insert(line).second) std::fprintf(stderr, "%s: %s\n", program_invocation_short_name, line.c_str());
+}
+
 // Without a lock file (a folder not yet made, or read-only) the reader still sees a whole
 // file: writers only ever rename complete files into place. A missing file gets no lock
 // file made for it.
-LONG LoadLocked(const std::string& path, RegistryTree& tree)
+LONG LoadLocked(const std::string& path, RegistryTree& tree, std::string& problem)
 {
     struct stat status;
     if (stat(path.c_str(), &status) != 0 && errno == ENOENT) {
@@ -140,7 +176,32 @@ LONG LoadLocked(const std::string& path, RegistryTree& tree)
         return ERROR_SUCCESS;
     }
     const FileDescriptor lock = Lock(path, LOCK_SH);
-    return Load(path, tree);
+    return Load(path, tree, problem);
+}
+
+// The user's file, or the problem that keeps every call from it reported.
+LONG LoadUsers(const std::string& path, RegistryTree& tree, bool locked)
+{
+    std::string problem;
+    const LONG loaded = locked ? Load(path, tree, problem) : LoadLocked(path, tree, problem);
+    if (loaded != ERROR_SUCCESS) ReportOnce("the registry file " + path + " cannot be used: " + problem);
+    return loaded;
+}
+
+// The machine-wide file under the user's `userPath`: one that cannot be used is reported
+// and passed over, so that the user's own registrations still work. When both are one
+// file it is read once, as the user's.
+RegistryTree LoadMachine(const std::string& userPath)
+{
+    RegistryTree tree;
+    const std::string path = ResolvedPath(RegistryStore::MachineFilePath());
+    if (path == userPath) return tree;
+    std::string problem;
+    if (LoadLocked(path, tree, problem) != ERROR_SUCCESS) {
+        ReportOnce("the machine-wide registry file " + path + " is passed over: " + problem);
+        tree = RegistryTree();
+    }
+    return tree;
 }
 
 bool WriteAll(int fd, std::string_view text)
@@ -192,6 +253,43 @@ LONG Store(const std::string& path, const RegistryTree& tree)
     return ERROR_SUCCESS;
 }
 
+// Takes the user's file for a change: its exclusive lock and its contents under it.
+LONG LockForChange(const std::string& path, FileDescriptor& lock, RegistryTree& tree)
+{
+    if (!MakeFolders(FolderOf(path))) return ERROR_CANTWRITE;
+    lock = Lock(path, LOCK_EX);
+    if (!lock.Valid()) return ERROR_LOCK_VIOLATION;
+    return LoadUsers(path, tree, true);
+}
+
+// The process's open transaction: the user's file held under its lock, with the copy
+// every call of the process reads and changes until it is committed.
+struct Transaction {
+    std::string path;
+    FileDescriptor lock;
+    RegistryTree user;
+    RegistryTree machine;
+    bool changed = false;
+};
+
+struct TransactionSlot {
+    std::mutex mutex;
+    std::optional<Transaction> open;
+};
+
+TransactionSlot& Transactions()
+{
+    static TransactionSlot slot;
+    return slot;
+}
+
+RegistryTree Merged(const RegistryTree& machine, const RegistryTree& user, bool& fits)
+{
+    RegistryTree tree = machine;
+    fits = tree.Overlay(user);
+    return tree;
+}
+
 } // namespace
 
 std::string RegistryStore::FilePath()
@@ -209,34 +307,71 @@ std::string RegistryStore::MachineFilePath()
 
 LONG RegistryStore::Read(const std::function<LONG(const RegistryTree&)>& read)
 {
+    TransactionSlot& slot = Transactions();
+    std::unique_lock guard(slot.mutex);
+    bool fits = true;
+    if (slot.open) {
+        const RegistryTree tree = Merged(slot.open->machine, slot.open->user, fits);
+        return fits ? read(tree) : ERROR_BADDB;
+    }
+    guard.unlock();
     const std::string path = ResolvedPath(FilePath());
     if (path.empty()) return ERROR_CANTOPEN;
-    RegistryTree tree;
-    LONG loaded = LoadLocked(ResolvedPath(MachineFilePath()), tree);
-    if (loaded != ERROR_SUCCESS) return loaded;
+    const RegistryTree machine = LoadMachine(path);
     RegistryTree user;
-    loaded = LoadLocked(path, user);
-    if (loaded != ERROR_SUCCESS) return loaded;
-    if (!tree.Overlay(user)) return ERROR_BADDB;
-    return read(tree);
+    if (const LONG loaded = LoadUsers(path, user, false); loaded != ERROR_SUCCESS) return loaded;
+    const RegistryTree tree = Merged(machine, user, fits);
+    return fits ? read(tree) : ERROR_BADDB;
 }
 
 LONG RegistryStore::Modify(const Change& change)
 {
+    TransactionSlot& slot = Transactions();
+    std::unique_lock guard(slot.mutex);
+    if (slot.open) {
+        // A change that fails leaves the copy as it was, as it leaves the file.
+        RegistryTree tree = slot.open->user;
+        bool changed = false;
+        const LONG result = change(tree, slot.open->machine, changed);
+        if (result != ERROR_SUCCESS || !changed) return result;
+        slot.open->user = std::move(tree);
+        slot.open->changed = true;
+        return ERROR_SUCCESS;
+    }
+    guard.unlock();
     const std::string path = ResolvedPath(FilePath());
     if (path.empty()) return ERROR_CANTOPEN;
     // Read whole before the user's file is locked: the two may be one file.
-    RegistryTree machine;
-    if (const LONG loaded = LoadLocked(ResolvedPath(MachineFilePath()), machine); loaded != ERROR_SUCCESS)
-        return loaded;
-    if (!MakeFolders(FolderOf(path))) return ERROR_CANTWRITE;
-    const FileDescriptor lock = Lock(path, LOCK_EX);
-    if (!lock.Valid()) return ERROR_LOCK_VIOLATION;
+    const RegistryTree machine = LoadMachine(path);
+    FileDescriptor lock;
     RegistryTree tree;
-    const LONG loaded = Load(path, tree);
-    if (loaded != ERROR_SUCCESS) return loaded;
+    if (const LONG locked = LockForChange(path, lock, tree); locked != ERROR_SUCCESS) return locked;
     bool changed = false;
     const LONG result = change(tree, machine, changed);
     if (result != ERROR_SUCCESS || !changed) return result;
     return Store(path, tree);
+}
+
+LONG RegistryStore::BeginTransaction()
+{
+    TransactionSlot& slot = Transactions();
+    const std::lock_guard guard(slot.mutex);
+    if (slot.open) return ERROR_LOCK_VIOLATION;
+    Transaction transaction;
+    transaction.path = ResolvedPath(FilePath());
+    if (transaction.path.empty()) return ERROR_CANTOPEN;
+    transaction.machine = LoadMachine(transaction.path);
+    const LONG locked = LockForChange(transaction.path, transaction.lock, transaction.user);
+    if (locked == ERROR_SUCCESS) slot.open = std::move(transaction);
+    return locked;
+}
+
+LONG RegistryStore::CommitTransaction()
+{
+    TransactionSlot& slot = Transactions();
+    const std::lock_guard guard(slot.mutex);
+    if (!slot.open) return ERROR_INVALID_PARAMETER;
+    const LONG result = slot.open->changed ? Store(slot.open->path, slot.open->user) : ERROR_SUCCESS;
+    slot.open.reset();
+    return result;
 }

@@ -10,7 +10,14 @@
 // Readers hold a shared and writers an exclusive flock on the companion file "<file>.lock";
 // a writer re-reads the file under its lock, applies its change, writes a temporary file in
 // the same folder, flushes it to disk and renames it over the old one. A missing file is an
-// empty registry. A file that cannot be parsed is never written over: calls answer ERROR_BADDB.
+// empty registry. A user's file that cannot be parsed is never written over: calls answer
+// ERROR_BADDB. A machine-wide file that cannot be read or parsed is passed over, as if it
+// were missing. Either is reported once per process, in one line on standard error that
+// names the file and what is wrong with it (the line of a parse error, a refused read).
+//
+// A transaction makes a whole run of calls one change: while it is open the process holds
+// the user's file under its exclusive lock, so other processes' changes wait, and every
+// call of the process reads and changes one copy of it that the commit writes once.
 #pragma once
 
 #include "platform/registry/RegistryTree.h"
@@ -34,4 +41,11 @@ public:
     // replaces the user's file.
     using Change = std::function<LONG(RegistryTree& user, const RegistryTree& machine, bool& changed)>;
     static LONG Modify(const Change& change);
+
+    // Opens the process's transaction (ERROR_LOCK_VIOLATION when one is open); answers what locking
+    // and reading the user's file answered, and opens nothing on a failure.
+    static LONG BeginTransaction();
+    // Writes the transaction's changes, when there are any, and closes it (ERROR_INVALID_PARAMETER
+    // when none is open).
+    static LONG CommitTransaction();
 };

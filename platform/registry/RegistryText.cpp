@@ -180,24 +180,38 @@ public:
     explicit Parser(std::string_view text) : lines_(SplitLines(text)) {}
 
     std::optional<RegistryTree> Run();
+    // "line N: what is wrong" once Run has answered nothing.
+    const std::string& Problem() const { return problem_; }
 
 private:
     bool ParseSection(std::string_view line);
     bool ParseValue(std::string_view line);
     std::optional<std::vector<BYTE>> ParseHexData(std::string_view first);
     bool ParseData(std::string_view text, RegistryValue& value);
+    // Notes what is wrong with the line last read; answers false.
+    bool Fail(std::string_view what);
 
     std::vector<std::string_view> lines_;
     std::size_t next_ = 0;
     RegistryTree tree_;
     std::string section_;
+    std::string problem_;
 };
+
+bool Parser::Fail(std::string_view what)
+{
+    problem_ = "line " + std::to_string(next_) + ": " + std::string(what);
+    return false;
+}
 
 std::optional<RegistryTree> Parser::Run()
 {
     while (next_ < lines_.size() && lines_[next_].empty()) ++next_;
     if (next_ == lines_.size()) return tree_;
-    if (lines_[next_++] != kHeader) return std::nullopt;
+    if (lines_[next_++] != kHeader) {
+        Fail("the file does not start with REGEDIT4");
+        return std::nullopt;
+    }
     while (next_ < lines_.size()) {
         const std::string_view line = lines_[next_++];
         if (line.empty() || line.front() == ';') continue;
@@ -209,31 +223,33 @@ std::optional<RegistryTree> Parser::Run()
 
 bool Parser::ParseSection(std::string_view line)
 {
-    if (line.back() != ']') return false;
+    if (line.back() != ']') return Fail("a key name without its closing \"]\"");
     const std::string_view path = line.substr(1, line.size() - 2);
-    if (!RegistryTree::IsRoot(path.substr(0, path.find(RegistryTree::kSeparator)))) return false;
-    if (!RegistryText::IsWritableKeyPath(path)) return false;
+    if (!RegistryTree::IsRoot(path.substr(0, path.find(RegistryTree::kSeparator))))
+        return Fail("a key under none of HKEY_CLASSES_ROOT, HKEY_CURRENT_USER and HKEY_LOCAL_MACHINE");
+    if (!RegistryText::IsWritableKeyPath(path))
+        return Fail("a key name that is empty, too long or too deep, or holds control characters");
     auto created = tree_.CreateKey(path);
-    if (!created) return false;
+    if (!created) return Fail("more key names than a registry file may hold");
     section_ = std::move(*created);
     return true;
 }
 
 bool Parser::ParseValue(std::string_view line)
 {
-    if (section_.empty()) return false;
+    if (section_.empty()) return Fail("a value before any key");
     RegistryValue value;
     std::size_t pos = 0;
     if (line.front() == '@') {
         pos = 1;
     } else {
         auto name = ParseQuoted(line, pos);
-        if (!name || !RegistryText::IsWritableValueName(*name)) return false;
+        if (!name || !RegistryText::IsWritableValueName(*name)) return Fail("a malformed value name");
         value.name = std::move(*name);
     }
     pos = line.find_first_not_of(kWhiteSpace, pos);
-    if (pos == std::string_view::npos || line[pos] != '=') return false;
-    if (!ParseData(Trim(line.substr(pos + 1)), value)) return false;
+    if (pos == std::string_view::npos || line[pos] != '=') return Fail("a value name without \"=\"");
+    if (!ParseData(Trim(line.substr(pos + 1)), value)) return Fail("malformed value data");
     tree_.SetValue(section_, std::move(value));
     return true;
 }
@@ -292,10 +308,13 @@ bool Parser::ParseData(std::string_view text, RegistryValue& value)
 
 } // namespace
 
-std::optional<RegistryTree> RegistryText::Parse(std::string_view text)
+std::optional<RegistryTree> RegistryText::Parse(std::string_view text, std::string* problem)
 {
     if (text.starts_with(kByteOrderMark)) text.remove_prefix(kByteOrderMark.size());
-    return Parser(text).Run();
+    Parser parser(text);
+    auto tree = parser.Run();
+    if (!tree && problem) *problem = parser.Problem();
+    return tree;
 }
 
 std::string RegistryText::Format(const RegistryTree& tree)

@@ -24,8 +24,8 @@
 class RegistryText {
 public:
     // Text that is empty or only white space is an empty registry; anything that is not
-    // well-formed answers nothing.
-    static std::optional<RegistryTree> Parse(std::string_view text);
+    // well-formed answers nothing, and `problem` gets the line and what is wrong with it.
+    static std::optional<RegistryTree> Parse(std::string_view text, std::string* problem = nullptr);
     static std::string Format(const RegistryTree& tree);
     // Whether a full key path or a value name can be written and read back: names without
     // control characters, in well-formed UTF-8, within the published limits (key names up to

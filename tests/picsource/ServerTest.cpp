@@ -4,11 +4,18 @@
 
 #include "platform/base/WideText.h"
 #include "platform/registry/Registry.h"
+#include "tests/platform/RegsvrRun.h"
 #include "tests/platform/TempRegistry.h"
 
 #include <atomic>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
 #include <dlfcn.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -41,12 +48,6 @@ public:
     std::atomic<ULONG> references{1};
 };
 
-int RunRegsvr(const std::string& arguments)
-{
-    const std::string command = std::string(REGSVR_PATH) + " " + arguments + " >/dev/null 2>&1";
-    return std::system(command.c_str());
-}
-
 bool KeyExists(const char16_t* path)
 {
     HKEY key = nullptr;
@@ -71,6 +72,60 @@ constexpr const char16_t* kClassKey = u"CLSID\\{560DEE2B-87C0-49FC-8ACE-1E4D3547
 constexpr const char16_t* kServerKey = u"CLSID\\{560DEE2B-87C0-49FC-8ACE-1E4D3547B73B}\\InprocServer32";
 constexpr const char16_t* kFilterKey =
     u"CLSID\\{083863F1-70DE-11D0-BD40-00A0C911CE86}\\Instance\\{560DEE2B-87C0-49FC-8ACE-1E4D3547B73B}";
+
+std::u16string LibraryPath()
+{
+    char* resolved = realpath(XTPPIC_PATH, nullptr);
+    const std::u16string path = resolved ? WideFromUtf8(resolved) : u"<no library>";
+    std::free(resolved);
+    return path;
+}
+
+std::string FileText(const std::filesystem::path& path)
+{
+    std::ifstream in(path);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The class key, its server key naming the library and the filter entry: all there, or
+// none of them.
+enum class Registration { Whole, Absent, Partial };
+
+Registration RegistrationNow()
+{
+    const bool classKey = TextValue(kClassKey, nullptr) == u"XTP_Pic";
+    const bool serverKey =
+        TextValue(kServerKey, nullptr) == LibraryPath() && TextValue(kServerKey, u"ThreadingModel") == u"Both";
+    const bool filterEntry = TextValue(kFilterKey, u"FriendlyName") == u"XTP_Pic";
+    if (classKey && serverKey && filterEntry) return Registration::Whole;
+    return !classKey && !KeyExists(kServerKey) && !KeyExists(kFilterKey) ? Registration::Absent : Registration::Partial;
+}
+
+// Creates the filter through COM, as the program does.
+HRESULT CreateThroughCom()
+{
+    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return E_UNEXPECTED;
+    HRESULT hr;
+    {
+        ComPtr<IBaseFilter> filter;
+        hr =
+            CoCreateInstance(CLSID_PictureSource, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, filter.ReceiveVoid());
+    }
+    CoUninitialize();
+    return hr;
+}
+
+// The library registered machine-wide at a place where it is not, with a sub-key of the
+// class that the user's registration does not have.
+const std::string kMachineRegistration =
+    "REGEDIT4\n\n"
+    "[HKEY_CLASSES_ROOT\\CLSID\\{560DEE2B-87C0-49FC-8ACE-1E4D3547B73B}]\n@=\"XTP_Pic\"\n\n"
+    "[HKEY_CLASSES_ROOT\\CLSID\\{560DEE2B-87C0-49FC-8ACE-1E4D3547B73B}\\InprocServer32]\n"
+    "@=\"/usr/lib/reelsmith-moved/libXTPPic.so\"\n\"ThreadingModel\"=\"Both\"\n\n"
+    "[HKEY_CLASSES_ROOT\\CLSID\\{560DEE2B-87C0-49FC-8ACE-1E4D3547B73B}\\DefaultIcon]\n\n"
+    "[HKEY_CLASSES_ROOT\\CLSID\\{083863F1-70DE-11D0-BD40-00A0C911CE86}\\Instance\\"
+    "{560DEE2B-87C0-49FC-8ACE-1E4D3547B73B}]\n\"FriendlyName\"=\"XTP_Pic\"\n"
+    "\"CLSID\"=\"{560DEE2B-87C0-49FC-8ACE-1E4D3547B73B}\"\n\"FilterData\"=hex:01,00,00,00\n\n";
 
 } // namespace
 
@@ -172,8 +227,8 @@ TEST(PicsourceServer, RegistersThroughRegsvrAndIsCreatedThroughCom)
 {
     TempRegistry registry;
     // Unregistering a library that was never registered succeeds.
-    EXPECT_EQ(RunRegsvr(std::string("-u ") + XTPPIC_PATH), 0);
-    ASSERT_EQ(RunRegsvr(XTPPIC_PATH), 0);
+    EXPECT_EQ(Regsvr(std::string("-u ") + XTPPIC_PATH).status, 0);
+    ASSERT_EQ(Regsvr(XTPPIC_PATH).status, 0);
 
     EXPECT_EQ(TextValue(kClassKey, nullptr), u"XTP_Pic");
     char* resolved = realpath(XTPPIC_PATH, nullptr);
@@ -194,7 +249,72 @@ TEST(PicsourceServer, RegistersThroughRegsvrAndIsCreatedThroughCom)
     filter.Reset();
     CoUninitialize();
 
-    ASSERT_EQ(RunRegsvr(std::string("-u ") + XTPPIC_PATH), 0);
+    ASSERT_EQ(Regsvr(std::string("-u ") + XTPPIC_PATH).status, 0);
     EXPECT_FALSE(KeyExists(kClassKey));
     EXPECT_FALSE(KeyExists(kFilterKey));
+}
+
+// With the package's machine-wide registration present and read-only, the user registers
+// and unregisters in the user's file alone, and the user's registration is the one used.
+TEST(PicsourceServer, UsersRegistrationShadowsTheMachinesAndLeavesItAlone)
+{
+    TempRegistry registry;
+    registry.WriteMachine(kMachineRegistration);
+    ASSERT_EQ(chmod(registry.MachinePath().c_str(), 0444), 0);
+    EXPECT_EQ(CreateThroughCom(), HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND));
+
+    ToolRun run = Regsvr(XTPPIC_PATH);
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(TextValue(kServerKey, nullptr), LibraryPath());
+    EXPECT_EQ(CreateThroughCom(), S_OK);
+    const std::string users = registry.Text();
+    EXPECT_NE(users.find("InprocServer32]"), std::string::npos) << users;
+    EXPECT_NE(users.find("\\Instance\\{560DEE2B"), std::string::npos) << users;
+
+    run = Regsvr(std::string("-u ") + XTPPIC_PATH);
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(registry.Text().find("560DEE2B"), std::string::npos) << registry.Text();
+    EXPECT_EQ(TextValue(kServerKey, nullptr), u"/usr/lib/reelsmith-moved/libXTPPic.so");
+    EXPECT_EQ(TextValue(kFilterKey, u"FriendlyName"), u"XTP_Pic");
+    EXPECT_EQ(FileText(registry.MachinePath()), kMachineRegistration);
+}
+
+TEST(PicsourceServer, MalformedMachineFileIsReportedOnceAndPassedOver)
+{
+    TempRegistry registry;
+    const std::string truncated = kMachineRegistration.substr(0, kMachineRegistration.find("InprocServer32"));
+    registry.WriteMachine(truncated);
+
+    const ToolRun run = Regsvr(XTPPIC_PATH);
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(run.output, "regsvr: the machine-wide registry file " + registry.MachinePath().string() +
+                              " is passed over: line 6: a key name without its closing \"]\"\n" +
+                              "regsvr: DllRegisterServer in " + std::string(XTPPIC_PATH) + " answered 0x00000000\n");
+    EXPECT_EQ(RegistrationNow(), Registration::Whole);
+    EXPECT_EQ(CreateThroughCom(), S_OK);
+    EXPECT_EQ(FileText(registry.MachinePath()), truncated);
+}
+
+// Registrations and removals run at once each make one whole change of the file: they wait
+// for each other, and whichever comes last leaves its whole result.
+TEST(PicsourceServer, ConcurrentRegistrationsAndRemovalsLeaveItWholeOrAbsent)
+{
+    TempRegistry registry;
+    constexpr int kRounds = 3;
+    constexpr int kEach = 10;
+    for (int round = 0; round < kRounds; ++round) {
+        std::vector<std::FILE*> runs;
+        for (int i = 0; i < kEach; ++i) {
+            runs.push_back(StartRegsvr(XTPPIC_PATH));
+            runs.push_back(StartRegsvr(std::string("-u ") + XTPPIC_PATH));
+        }
+        for (std::FILE* pipe : runs) {
+            const ToolRun run = FinishRegsvr(pipe);
+            EXPECT_EQ(run.status, 0) << "round " << round << ": " << run.output;
+        }
+        HKEY key = nullptr;
+        ASSERT_NE(RegOpenKeyExW(HKEY_CLASSES_ROOT, u"CLSID", 0, KEY_READ, &key), ERROR_BADDB) << registry.Text();
+        if (key) RegCloseKey(key);
+        ASSERT_NE(RegistrationNow(), Registration::Partial) << "round " << round << ":\n" << registry.Text();
+    }
 }

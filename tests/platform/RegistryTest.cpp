@@ -2,6 +2,7 @@
 // published call rules, locking between processes, and files that must not be touched.
 
 #include "platform/registry/Registry.h"
+#include "platform/registry/RegistryStore.h"
 #include "tests/platform/TempRegistry.h"
 
 #include <gtest/gtest.h>
@@ -24,6 +25,15 @@
 namespace {
 
 const char kClassKey[] = "CLSID\\{560DEE2B-87C0-49FC-8ACE-1E4D3547B73B}";
+
+// What the calls print on standard error while `calls` runs.
+template <typename Calls>
+std::string StandardErrorOf(Calls calls)
+{
+    ::testing::internal::CaptureStderr();
+    calls();
+    return ::testing::internal::GetCapturedStderr();
+}
 
 class Registry : public ::testing::Test {
 protected:
@@ -77,6 +87,22 @@ protected:
         const LONG error = RegOpenKeyExA(parent, subKey, 0, KEY_READ, &key);
         if (error == ERROR_SUCCESS) RegCloseKey(key);
         return error == ERROR_SUCCESS;
+    }
+    // Only the user's keys are seen; the one line names the file and what is wrong with it,
+    // however many calls read it.
+    void ExpectPassedOverOnce(const std::string& problem, const std::string& machinePath)
+    {
+        const std::string output = StandardErrorOf([&] {
+            for (int round = 0; round < 3; ++round) {
+                RegCloseKey(Create(HKEY_CLASSES_ROOT, "UserKey"));
+                EXPECT_TRUE(Exists(HKEY_CLASSES_ROOT, "UserKey"));
+                EXPECT_FALSE(Exists(HKEY_CLASSES_ROOT, "CLSID"));
+            }
+        });
+        EXPECT_EQ(std::count(output.begin(), output.end(), '\n'), 1) << output;
+        EXPECT_NE(output.find("the machine-wide registry file " + machinePath + " is passed over: " + problem),
+                  std::string::npos)
+            << output;
     }
 
     TempRegistry registry;
@@ -207,7 +233,16 @@ TEST_F(Registry, MachineFileIsReadUnderTheUsersAndShadowedByIt)
     ASSERT_EQ(RegOpenKeyExA(key, "InprocServer32", 0, KEY_ALL_ACCESS, &server), ERROR_SUCCESS);
     EXPECT_EQ(SetString(server, "ThreadingModel", "Both"), ERROR_ACCESS_DENIED);
     RegCloseKey(server);
-    EXPECT_EQ(RegDeleteKeyA(key, "InprocServer32"), ERROR_ACCESS_DENIED);
+    // Deleting removes only what is the user's: the machine's keys stay, and under a deleted
+    // key of the user's the machine's of that name shows through again.
+    EXPECT_EQ(RegDeleteKeyA(key, "InprocServer32"), ERROR_FILE_NOT_FOUND);
+    EXPECT_TRUE(Exists(key, "InprocServer32"));
+    RegCloseKey(key);
+    const std::string serverKey = std::string(kClassKey) + "\\InprocServer32";
+    RegCloseKey(Create(HKEY_CLASSES_ROOT, serverKey.c_str()));
+    ASSERT_EQ(RegDeleteKeyA(HKEY_CLASSES_ROOT, serverKey.c_str()), ERROR_SUCCESS);
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CLASSES_ROOT, kClassKey, 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
+    EXPECT_TRUE(Exists(key, "InprocServer32"));
     RegCloseKey(key);
     EXPECT_NE(registry.Text().find("now the user's"), std::string::npos);
     std::ifstream machine(registry.MachinePath());
@@ -221,11 +256,76 @@ TEST_F(Registry, MachineFileIsReadUnderTheUsersAndShadowedByIt)
     RegCloseKey(key);
 }
 
-TEST_F(Registry, BrokenMachineFileIsRefused)
+TEST_F(Registry, MachineFileThatCannotBeUsedIsReportedOnceAndPassedOver)
 {
-    registry.WriteMachine("REGEDIT4\n[HKEY_CLASSES_ROOT\\CLSID\n");
-    HKEY key = nullptr;
-    EXPECT_EQ(RegOpenKeyExA(HKEY_CLASSES_ROOT, "CLSID", 0, KEY_READ, &key), ERROR_BADDB);
+    registry.WriteMachine("REGEDIT4\n\n[HKEY_CLASSES_ROOT\\CLSID]\n@=\"fine\"\n[HKEY_CLASSES_ROOT\\CLSID\\{5");
+    ExpectPassedOverOnce("line 5: a key name without its closing \"]\"", registry.MachinePath());
+    std::filesystem::remove(registry.MachinePath());
+    std::filesystem::create_directory(registry.MachinePath());
+    ExpectPassedOverOnce("Is a directory", registry.MachinePath());
+}
+
+TEST_F(Registry, UsersFileThatCannotBeUsedIsReportedOnceWithItsLine)
+{
+    const std::string truncated = "REGEDIT4\n\n[HKEY_CLASSES_ROOT\\CLSID]\n@=\"/usr/lib/libXTP";
+    registry.Write(truncated);
+    const std::string output = StandardErrorOf([&] {
+        HKEY key = nullptr;
+        EXPECT_EQ(RegOpenKeyExA(HKEY_CLASSES_ROOT, "CLSID", 0, KEY_READ, &key), ERROR_BADDB);
+        EXPECT_EQ(RegOpenKeyExA(HKEY_CLASSES_ROOT, "CLSID", 0, KEY_READ, &key), ERROR_BADDB);
+        EXPECT_EQ(SetString(HKEY_CLASSES_ROOT, "Value", "x"), ERROR_BADDB);
+    });
+    EXPECT_EQ(output.substr(output.find(": ") + 2),
+              "the registry file " + registry.Path().string() + " cannot be used: line 4: malformed value data\n");
+    EXPECT_EQ(registry.Text(), truncated);
+}
+
+// regsvr's transaction: every call of the process sees its own changes at once, the file
+// takes them all in one replacement at the commit, and a failed call changes nothing.
+TEST_F(Registry, TransactionMakesItsCallsOneChangeOfTheFile)
+{
+    RegCloseKey(Create(HKEY_CLASSES_ROOT, "Before"));
+    const std::string before = registry.Text();
+    ASSERT_EQ(RegistryStore::BeginTransaction(), ERROR_SUCCESS);
+    EXPECT_EQ(RegistryStore::BeginTransaction(), ERROR_LOCK_VIOLATION);
+    HKEY key = Create(HKEY_CLASSES_ROOT, "During\\Inner");
+    EXPECT_EQ(SetString(key, "Name", "value"), ERROR_SUCCESS);
+    EXPECT_EQ(QueryString(key, "Name"), "value");
+    EXPECT_EQ(RegDeleteKeyA(HKEY_CLASSES_ROOT, "During"), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(RegDeleteKeyA(HKEY_CLASSES_ROOT, "Before"), ERROR_SUCCESS);
+    EXPECT_FALSE(Exists(HKEY_CLASSES_ROOT, "Before"));
+    EXPECT_EQ(registry.Text(), before) << "the file changed before the commit";
+
+    ASSERT_EQ(RegistryStore::CommitTransaction(), ERROR_SUCCESS);
+    EXPECT_EQ(registry.Text(),
+              "REGEDIT4\n\n[HKEY_CLASSES_ROOT\\During]\n\n[HKEY_CLASSES_ROOT\\During\\Inner]\n\"Name\"=\"value\"\n\n");
+    EXPECT_EQ(RegistryStore::CommitTransaction(), ERROR_INVALID_PARAMETER);
+    // After the commit calls go to the file again.
+    EXPECT_EQ(RegDeleteKeyA(key, ""), ERROR_SUCCESS);
+    RegCloseKey(key);
+    EXPECT_EQ(registry.Text(), "REGEDIT4\n\n[HKEY_CLASSES_ROOT\\During]\n\n");
+}
+
+TEST_F(Registry, TransactionWithoutChangesLeavesTheFileAlone)
+{
+    RegCloseKey(Create(HKEY_CLASSES_ROOT, "Kept"));
+    struct stat before {};
+    ASSERT_EQ(stat(registry.Path().c_str(), &before), 0);
+    ASSERT_EQ(RegistryStore::BeginTransaction(), ERROR_SUCCESS);
+    EXPECT_TRUE(Exists(HKEY_CLASSES_ROOT, "Kept"));
+    EXPECT_EQ(RegDeleteKeyA(HKEY_CLASSES_ROOT, "Missing"), ERROR_FILE_NOT_FOUND);
+    ASSERT_EQ(RegistryStore::CommitTransaction(), ERROR_SUCCESS);
+    struct stat after {};
+    ASSERT_EQ(stat(registry.Path().c_str(), &after), 0);
+    EXPECT_EQ(before.st_ino, after.st_ino);
+}
+
+TEST_F(Registry, TransactionIsNotOpenedOverABrokenFile)
+{
+    registry.Write("REGEDIT4\n[HKEY_CLASSES_ROOT\\Old\n");
+    const std::string output = StandardErrorOf([] { EXPECT_EQ(RegistryStore::BeginTransaction(), ERROR_BADDB); });
+    EXPECT_NE(output.find("line 2"), std::string::npos) << output;
+    EXPECT_EQ(RegistryStore::CommitTransaction(), ERROR_INVALID_PARAMETER);
 }
 
 TEST_F(Registry, KeysAndValueNamesIgnoreCaseAndKeepTheirFirstSpelling)

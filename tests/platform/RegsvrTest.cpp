@@ -1,41 +1,14 @@
 // regsvr run as a program: the entry point it calls, what it prints and how it exits.
 
 #include "platform/registry/Registry.h"
+#include "tests/platform/RegsvrRun.h"
 #include "tests/platform/TempRegistry.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 
-#include <sys/wait.h>
-
 namespace {
-
-struct ToolRun {
-    int status = -1;
-    std::string output; // standard output and error together
-};
-
-// `environment`: assignments for the command line, such as "NAME=value".
-std::FILE* StartRegsvr(const std::string& arguments, const std::string& environment = "")
-{
-    const std::string command = environment + " " + REGSVR_PATH + " " + arguments + " 2>&1";
-    return popen(command.c_str(), "r");
-}
-
-ToolRun FinishRegsvr(std::FILE* pipe)
-{
-    ToolRun run;
-    if (!pipe) return run;
-    char buffer[512];
-    while (std::fgets(buffer, sizeof buffer, pipe)) run.output += buffer;
-    const int status = pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
-}
-
-ToolRun Regsvr(const std::string& arguments) { return FinishRegsvr(StartRegsvr(arguments)); }
 
 bool KeyExists(const char* path)
 {

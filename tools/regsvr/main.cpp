@@ -2,8 +2,9 @@
 // or unregisters it with -u through DllUnregisterServer.
 //
 // Exit status: 0 success, 1 wrong arguments, 3 library not loadable, 4 entry point missing,
-// 5 the entry point answered a failure code.
+// 5 the entry point answered a failure code or its changes could not be written.
 #include "platform/com/Com.h"
+#include "platform/registry/RegistryStore.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -25,7 +26,8 @@ void PrintUsage(std::FILE* out)
                       "Calls DllRegisterServer of the in-process server LIBRARY (with -u: DllUnregisterServer)\n"
                       "and prints the result code it answers.\n"
                       "Exit status: 0 success, 1 wrong arguments, 3 library not loadable,\n"
-                      "4 entry point missing, 5 the entry point answered a failure code.\n");
+                      "4 entry point missing, 5 the entry point answered a failure code\n"
+                      "or its changes could not be written to the registry.\n");
 }
 
 // A library named by an existing file is loaded by its full path (so the messages name it
@@ -37,6 +39,23 @@ std::string LibraryPath(const char* argument)
     std::string path = resolved;
     std::free(resolved);
     return path;
+}
+
+// The whole registration is one change of the registry file, which concurrent runs wait
+// for: another run never sees, nor interleaves its changes with, half of it. What the entry
+// point changed is written even when it answers a failure, as its calls would have
+// written it one by one. Without a transaction the calls answer the registry's failure.
+// Answers whether the changes were written.
+bool CallInTransaction(DllRegisterServerFn call, HRESULT& result)
+{
+    const bool transaction = RegistryStore::BeginTransaction() == ERROR_SUCCESS;
+    result = call();
+    if (!transaction) return true;
+    const LONG written = RegistryStore::CommitTransaction();
+    if (written == ERROR_SUCCESS) return true;
+    std::fprintf(stderr, "regsvr: the changes could not be written to the registry file %s (error %ld)\n",
+                 RegistryStore::FilePath().c_str(), static_cast<long>(written));
+    return false;
 }
 
 int CallEntryPoint(const std::string& library, const char* entryPoint)
@@ -52,11 +71,12 @@ int CallEntryPoint(const std::string& library, const char* entryPoint)
         dlclose(handle);
         return kExitNoEntryPoint;
     }
-    const HRESULT result = call();
+    HRESULT result = S_OK;
+    const bool written = CallInTransaction(call, result);
     dlclose(handle);
     std::FILE* out = SUCCEEDED(result) ? stdout : stderr;
     std::fprintf(out, "regsvr: %s in %s answered 0x%08X\n", entryPoint, library.c_str(), static_cast<unsigned>(result));
-    return SUCCEEDED(result) ? EXIT_SUCCESS : kExitFailed;
+    return SUCCEEDED(result) && written ? EXIT_SUCCESS : kExitFailed;
 }
 
 } // namespace
