@@ -144,6 +144,7 @@ HRESULT MovieEngine::SetNotifyWindow(HWND window, UINT message, LONG_PTR paramet
 bool MovieEngine::LoadSettings(const std::u16string& path)
 {
     refusedSettings.clear();
+    missingSetting = {};
     const std::string narrowPath = Utf8FromWide(path);
     if (narrowPath.size() >= kMaxSettingsPath) return false;
     IniFile file(narrowPath);
@@ -155,6 +156,7 @@ bool MovieEngine::LoadSettings(const std::u16string& path)
     for (const SettingKey& key : kSettingKeys) {
         const std::int32_t value = file.GetInt(key.section, key.name, -1);
         if (value == -1) {
+            missingSetting = {key.section, key.name};
             refusedSettings.resize(pictureRefusals);
             ApplyPictureOptions(loaded.picture);
             return false;
