@@ -6,6 +6,7 @@
 #include "platform/base/WideText.h"
 #include "platform/mediagraph/MediaTypes.h"
 #include "platform/resource/MessageBox.h"
+#include "platform/resource/UiText.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -41,8 +42,8 @@ constexpr SettingKey kFrameRateKey{"Output", "FrameRate", &MovieSettings::frameR
 std::string RefusalText(const SettingKey& key, std::int32_t value, std::int32_t used)
 {
     char text[160];
-    std::snprintf(text, sizeof text, "%s=%d is outside %d..%d; %d is used", key.name, value, key.lowest, key.highest,
-                  used);
+    std::snprintf(text, sizeof text, UiTextUtf8("MovieEngine", "%s=%d は %d..%d の範囲外です。%d を使います").c_str(),
+                  key.name, value, key.lowest, key.highest, used);
     return text;
 }
 

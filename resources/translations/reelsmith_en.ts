@@ -168,6 +168,32 @@
     </message>
 </context>
 <context>
+    <name>MovieEngine</name>
+    <message>
+        <source>%s=%d は %d..%d の範囲外です。%d を使います</source>
+        <translation>%s=%d is outside %d..%d; %d is used</translation>
+    </message>
+</context>
+<context>
+    <name>PictureKeys</name>
+    <message>
+        <source>、または </source>
+        <translation> or </translation>
+    </message>
+    <message>
+        <source>、</source>
+        <translation>, </translation>
+    </message>
+    <message>
+        <source>%s=%s は %s のどれでもありません。%s を使います</source>
+        <translation>%s=%s is not %s; %s is used</translation>
+    </message>
+    <message>
+        <source>写真のオプション %s はありません</source>
+        <translation>there is no picture option %s</translation>
+    </message>
+</context>
+<context>
     <name>ReelsmithMake</name>
     <message>
         <source>写真フォルダーの名前 (FOLDER) が空です</source>
@@ -242,8 +268,8 @@
         <translation>the settings file %s cannot be read (%s); the movie is made with the built-in settings</translation>
     </message>
     <message>
-        <source>設定ファイル %s に読める [セクション] がありません。組み込みの設定で作ります</source>
-        <translation>the settings file %s has no [section] that can be read; the movie is made with the built-in settings</translation>
+        <source>設定ファイル %s を設定として読めません ([セクション] がないか、制御文字で始まる行があります)。組み込みの設定で作ります</source>
+        <translation>the settings file %s cannot be read as settings (it has no [section], or a line starts with a control character); the movie is made with the built-in settings</translation>
     </message>
     <message>
         <source>この機械には音声出力がありません (%s)。音声はそのまま動画に書き込まれます</source>

@@ -152,9 +152,9 @@ TEST_F(MovieEngineTest, AValueNoMovieCanBeMadeWithKeepsItsDefault)
     EXPECT_EQ(VideoFormat(engine->VideoOnlyProfile()).bitRate, static_cast<DWORD>(defaults.quality))
         << "not a wrapped 4 Gbit/s";
     EXPECT_EQ(engine->RefusedSettings(),
-              (std::vector<std::string>{"width=10 is outside 20..16384; 640 is used",
-                                        "FrameSpeed=0 is outside 1..3600000; 500 is used",
-                                        "Quality=-5 is outside 8000..50000000; 185000 is used"}));
+              (std::vector<std::string>{"width=10 は 20..16384 の範囲外です。640 を使います",
+                                        "FrameSpeed=0 は 1..3600000 の範囲外です。500 を使います",
+                                        "Quality=-5 は 8000..50000000 の範囲外です。185000 を使います"}));
     UseSmallConfig();
     EXPECT_TRUE(engine->RefusedSettings().empty());
 }
@@ -263,8 +263,9 @@ TEST_F(MovieEngineTest, VideoOnlyFileAsSoundIsRefusedWithMinusOne)
 {
     engine->SetPictureFolder(WideFromUtf8(Media("mixed")));
     engine->SetAudioFile(WideFromUtf8(Media("video.avi")));
-    EXPECT_EQ(ErrorTexts(), std::vector<std::string>{"Error code: 0xffffffff.\nサウンドファイルを読み込めません: " +
-                                                     Media("video.avi")});
+    EXPECT_EQ(ErrorTexts(),
+              std::vector<std::string>{"Error code: 0xffffffff.\nこのファイルには読み込める音声がありません: " +
+                                       Media("video.avi")});
     ASSERT_FALSE(errors.empty());
     EXPECT_EQ(errors[0].caption, "Reelsmith");
     EXPECT_EQ(errors[0].type, MB_ICONERROR);
@@ -407,7 +408,8 @@ TEST_F(MovieEngineTest, PictureKeysAreReadEachOnItsOwn)
     ASSERT_TRUE(engine->LoadSettings(WideFromUtf8(Output("config.ini"))));
     EXPECT_EQ(engine->Settings().picture, (PictureOptions{OrientationIgnore, FitStretch, ScalingSmooth}));
     EXPECT_EQ(engine->RefusedSettings(),
-              (std::vector<std::string>{"Fit=zoom is not stretch, letterbox or crop; stretch is used"}));
+              (std::vector<std::string>{
+                  "Fit=zoom は stretch、letterbox、または crop のどれでもありません。stretch を使います"}));
 
     // Without the five other keys, those keep their values but the picture keys count.
     WriteConfig("[Picture]\nFit=crop\n");

@@ -402,6 +402,10 @@ TEST_F(ReelsmithMakeTest, AnAbsurdQualityKeepsTheDefaultAndSaysSo)
     std::ofstream(folder / "config.ini") << "[Screen]\nwidth=96\nheight=64\nFrameSpeed=100\nQuality=-5\n"
                                             "[System]\nWorkThreadPriority=0\n";
     ASSERT_EQ(Run(Media("second") + " out.wmv"), 0) << messages;
+    EXPECT_NE(messages.find("config.ini: Quality=-5 は 8000..50000000 の範囲外です。185000 を使います"),
+              std::string::npos)
+        << messages;
+    ASSERT_EQ(Run(Media("second") + " out.wmv", "registered.reg", "en_US.UTF-8"), 0) << messages;
     EXPECT_NE(messages.find("config.ini: Quality=-5 is outside 8000..50000000; 185000 is used"), std::string::npos)
         << messages;
     const auto streams = ProbeStreams((folder / "out.wmv").string());
@@ -420,7 +424,8 @@ TEST_F(ReelsmithMakeTest, PictureKeysAtTheirDefaultsChangeNoByteAndUnknownWordsK
     EXPECT_EQ(ReadFile("explicit.wmv"), ReadFile("plain.wmv"));
 
     std::ofstream(folder / "config.ini") << screen << "[Picture]\nFit=zoom\n";
-    ASSERT_EQ(Run("--orientation sideways " + Media("mixed") + " unknown.wmv"), 0) << messages;
+    ASSERT_EQ(Run("--orientation sideways " + Media("mixed") + " unknown.wmv", "registered.reg", "en_US.UTF-8"), 0)
+        << messages;
     EXPECT_NE(messages.find("config.ini: Fit=zoom is not stretch, letterbox or crop; stretch is used"),
               std::string::npos)
         << messages;
@@ -525,7 +530,8 @@ TEST_F(ReelsmithMakeTest, AFrameRateOutOfRangeKeepsOneFramePerPictureAndSaysSo)
     std::ofstream(folder / "config.ini") << "[Screen]\nwidth=96\nheight=64\nFrameSpeed=200\nQuality=100000\n"
                                             "[System]\nWorkThreadPriority=0\n[Output]\nFrameRate=500\n";
     ASSERT_EQ(Run(Media("mixed") + " out.mp4"), 0) << messages;
-    EXPECT_NE(messages.find("config.ini: FrameRate=500 is outside 0..120; 0 is used"), std::string::npos) << messages;
+    EXPECT_NE(messages.find("config.ini: FrameRate=500 は 0..120 の範囲外です。0 を使います"), std::string::npos)
+        << messages;
     const auto streams = ProbeStreams((folder / "out.mp4").string());
     ASSERT_EQ(streams.size(), 1u);
     EXPECT_EQ(streams[0].frames, 6);

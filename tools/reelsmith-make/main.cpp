@@ -426,7 +426,8 @@ void ExplainIgnoredSettings(const MovieEngine& engine, const Options& options)
         ExplainMissingKey(path, engine.MissingSetting());
         return;
     }
-    Say(UiTextUtf8("ReelsmithMake", "設定ファイル %s に読める [セクション] がありません。組み込みの設定で作ります"),
+    Say(UiTextUtf8("ReelsmithMake", "設定ファイル %s を設定として読めません ([セクション] "
+                                    "がないか、制御文字で始まる行があります)。組み込みの設定で作ります"),
         path.c_str());
 }
 
