@@ -137,8 +137,9 @@ std::u16string MainDialog::ChooseAudioFile()
 std::u16string MainDialog::ChooseMovieFile()
 {
     // The output name's extension picks the movie's format (see MovieEngine::MakeMovie).
-    const FileFilter filters[] = {
-        {u"Windows Media (*.wmv)", u"*.wmv"}, {u"MP4 video (*.mp4)", u"*.mp4"}, {u"WebM video (*.webm)", u"*.webm"}};
+    const FileFilter filters[] = {{UiText("MainDialog", "Windows Media 動画 (*.wmv)"), u"*.wmv"},
+                                  {UiText("MainDialog", "MP4 動画 (*.mp4)"), u"*.mp4"},
+                                  {UiText("MainDialog", "WebM 動画 (*.webm)"), u"*.webm"}};
     return host.ChooseSaveFile(filters, 3, u".wmv");
 }
 

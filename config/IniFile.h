@@ -19,7 +19,8 @@ class IniFile {
 public:
     // A file larger than this is refused as a whole: a settings file is a few
     // hundred bytes, and the cap keeps a device or a runaway file from filling
-    // memory or making the linear lookups crawl.
+    // memory or making the linear lookups crawl. The refusal is silent, as for a missing
+    // file: a front end that tells its user compares the file's size with this.
     static constexpr std::size_t kMaxFileBytes = 64 * 1024;
 
     explicit IniFile(std::string path);

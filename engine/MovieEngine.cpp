@@ -6,6 +6,7 @@
 #include "platform/base/WideText.h"
 #include "platform/mediagraph/MediaTypes.h"
 #include "platform/resource/MessageBox.h"
+#include "platform/resource/UiText.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -41,8 +42,8 @@ constexpr SettingKey kFrameRateKey{"Output", "FrameRate", &MovieSettings::frameR
 std::string RefusalText(const SettingKey& key, std::int32_t value, std::int32_t used)
 {
     char text[160];
-    std::snprintf(text, sizeof text, "%s=%d is outside %d..%d; %d is used", key.name, value, key.lowest, key.highest,
-                  used);
+    std::snprintf(text, sizeof text, UiTextUtf8("MovieEngine", "%s=%d は %d..%d の範囲外です。%d を使います").c_str(),
+                  key.name, value, key.lowest, key.highest, used);
     return text;
 }
 
@@ -144,6 +145,7 @@ HRESULT MovieEngine::SetNotifyWindow(HWND window, UINT message, LONG_PTR paramet
 bool MovieEngine::LoadSettings(const std::u16string& path)
 {
     refusedSettings.clear();
+    missingSetting = {};
     const std::string narrowPath = Utf8FromWide(path);
     if (narrowPath.size() >= kMaxSettingsPath) return false;
     IniFile file(narrowPath);
@@ -155,6 +157,7 @@ bool MovieEngine::LoadSettings(const std::u16string& path)
     for (const SettingKey& key : kSettingKeys) {
         const std::int32_t value = file.GetInt(key.section, key.name, -1);
         if (value == -1) {
+            missingSetting = {key.section, key.name};
             refusedSettings.resize(pictureRefusals);
             ApplyPictureOptions(loaded.picture);
             return false;

@@ -44,6 +44,13 @@ public:
     // in RefusedSettings ("Quality=-5 is outside 8000..50000000; 185000 is used").
     bool LoadSettings(const std::u16string& path);
     const std::vector<std::string>& RefusedSettings() const { return refusedSettings; }
+    // The first of the five keys that the last LoadSettings found missing, for which it
+    // used none of the file's values; both empty when none was (or the file was not read).
+    struct SettingName {
+        std::string section;
+        std::string key;
+    };
+    const SettingName& MissingSetting() const { return missingSetting; }
     bool ApplySettings(const MovieSettings& values);
     // Only the [Picture] options, leaving the other settings as they are.
     bool ApplyPictureOptions(const PictureOptions& options);
@@ -124,6 +131,7 @@ private:
     std::u16string audioFile;
     std::u16string moviePath;
     std::vector<std::string> refusedSettings;
+    SettingName missingSetting;
     HWND ownerWindow = nullptr;
     bool ready = false;
 };

@@ -1,7 +1,10 @@
 #include "engine/PictureKeys.h"
 
+#include "platform/resource/UiText.h"
+
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <iterator>
 
 namespace {
@@ -30,7 +33,7 @@ std::string WordList(const Key& key)
     const auto count = static_cast<std::size_t>(
         std::count_if(std::begin(key.words), std::end(key.words), [](const char* word) { return word != nullptr; }));
     for (std::size_t i = 0; i < count; ++i) {
-        if (i > 0) list += i + 1 == count ? " or " : ", ";
+        if (i > 0) list += i + 1 == count ? UiTextUtf8("PictureKeys", "、または ") : UiTextUtf8("PictureKeys", "、");
         list += key.words[i];
     }
     return list;
@@ -50,10 +53,16 @@ bool PictureKeys::Set(const std::string& key, const std::string& text, PictureOp
                 return true;
             }
         }
-        refusal = std::string(known.name) + "=" + word + " is not " + WordList(known) + "; " +
-                  known.words[options.*known.field] + " is used";
+        char said[256];
+        std::snprintf(said, sizeof said,
+                      UiTextUtf8("PictureKeys", "%s=%s は %s のどれでもありません。%s を使います").c_str(), known.name,
+                      word.c_str(), WordList(known).c_str(), known.words[options.*known.field]);
+        refusal = said;
         return false;
     }
-    refusal = "there is no picture option " + key;
+    char said[256];
+    std::snprintf(said, sizeof said, UiTextUtf8("PictureKeys", "写真のオプション %s はありません").c_str(),
+                  key.c_str());
+    refusal = said;
     return false;
 }

@@ -1,6 +1,7 @@
 #include "platform/editing/MediaDet.h"
 
 #include "platform/base/WideText.h"
+#include "platform/editing/SoundDecoder.h"
 #include "platform/editing/TaskText.h"
 #include "platform/mediagraph/MediaResults.h"
 #include "platform/mediagraph/MediaTypes.h"
@@ -145,6 +146,8 @@ HRESULT MediaDet::get_StreamMediaType(AM_MEDIA_TYPE* type)
     *type = AM_MEDIA_TYPE{};
     type->bFixedSizeSamples = TRUE;
     if (TypeOf(stream) == AVMEDIA_TYPE_AUDIO) {
+        // A sound the decoder cannot lay on a timeline is refused where it is chosen.
+        if (!SoundDecoder::CanMix(codec.ch_layout)) return VFW_E_UNSUPPORTED_AUDIO;
         WAVEFORMATEX format{};
         format.wFormatTag = WAVE_FORMAT_PCM;
         format.nChannels = static_cast<WORD>(codec.ch_layout.nb_channels);

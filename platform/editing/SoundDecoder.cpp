@@ -35,6 +35,19 @@ struct SoundDecoder::State {
 SoundDecoder::SoundDecoder() = default;
 SoundDecoder::~SoundDecoder() = default;
 
+bool SoundDecoder::CanMix(const AVChannelLayout& layout)
+{
+    // The most a layout of named channels holds.
+    constexpr int kMaxNamedChannels = 64;
+    if (layout.nb_channels <= 0 || layout.nb_channels > kMaxNamedChannels) return false;
+    if (layout.order != AV_CHANNEL_ORDER_UNSPEC) return true;
+    AVChannelLayout standard;
+    av_channel_layout_default(&standard, layout.nb_channels);
+    const bool named = standard.order == AV_CHANNEL_ORDER_NATIVE;
+    av_channel_layout_uninit(&standard);
+    return named;
+}
+
 HRESULT SoundDecoder::Open(const std::string& path, int rate, int outputChannels)
 {
     auto opened = std::make_unique<State>();
@@ -46,6 +59,7 @@ HRESULT SoundDecoder::Open(const std::string& path, int rate, int outputChannels
     const AVCodec* decoder = nullptr;
     s.stream = av_find_best_stream(s.format, AVMEDIA_TYPE_AUDIO, -1, -1, &decoder, 0);
     if (s.stream < 0 || !decoder) return VFW_E_UNSUPPORTED_AUDIO;
+    if (!CanMix(s.format->streams[s.stream]->codecpar->ch_layout)) return VFW_E_UNSUPPORTED_AUDIO;
     s.codec = avcodec_alloc_context3(decoder);
     if (!s.codec) return E_OUTOFMEMORY;
     if (avcodec_parameters_to_context(s.codec, s.format->streams[s.stream]->codecpar) < 0 ||

@@ -10,14 +10,22 @@
 #include <string>
 #include <vector>
 
+struct AVChannelLayout;
+
 class SoundDecoder {
 public:
+    // Whether the resampler can mix a sound of this layout down: a standard layout, or a
+    // count that has one. Another (9 or 12 channels, a header declaring thousands) would
+    // give silence, or a matrix of that many inputs for every frame.
+    static bool CanMix(const AVChannelLayout& layout);
+
     SoundDecoder();
     ~SoundDecoder();
     SoundDecoder(const SoundDecoder&) = delete;
     SoundDecoder& operator=(const SoundDecoder&) = delete;
 
-    // Opens the file for output at this rate and channel count.
+    // Opens the file for output at this rate and channel count; VFW_E_UNSUPPORTED_AUDIO
+    // for a sound it cannot mix down (see CanMix).
     HRESULT Open(const std::string& path, int rate, int channels);
     // Fills up to `frames` frames; answers how many were written, fewer only at the end.
     std::size_t Read(std::int16_t* out, std::size_t frames);

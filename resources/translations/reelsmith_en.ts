@@ -32,10 +32,6 @@
         <translation>No picture could be read</translation>
     </message>
     <message>
-        <source>サウンドファイルを読み込めません</source>
-        <translation>The sound file cannot be read</translation>
-    </message>
-    <message>
         <source>写真ソース (libXTPPic.so) が登録されていません。regsvr で登録してください</source>
         <translation>The picture source (libXTPPic.so) is not registered; register it with regsvr</translation>
     </message>
@@ -54,6 +50,62 @@
     <message>
         <source>サウンドファイルの形式を認識できません</source>
         <translation>The sound file&apos;s format is not recognised</translation>
+    </message>
+    <message>
+        <source>ファイルが途中で終わっています</source>
+        <translation>The file ends early</translation>
+    </message>
+    <message>
+        <source>ファイルが大きすぎます</source>
+        <translation>The file is too large</translation>
+    </message>
+    <message>
+        <source>通常のファイルではありません</source>
+        <translation>Not a regular file</translation>
+    </message>
+    <message>
+        <source>このファイルには読み込める音声がありません</source>
+        <translation>The file has no sound that can be read</translation>
+    </message>
+    <message>
+        <source>このサウンドファイルの音声は変換できません (チャンネルの数か並びに対応していません)</source>
+        <translation>The sound file&apos;s audio cannot be converted (its number or layout of channels is not supported)</translation>
+    </message>
+    <message>
+        <source>CMYK などの 4 チャンネル (または 2 チャンネル) の JPEG</source>
+        <translation>CMYK or other 4-channel (or 2-channel) JPEG</translation>
+    </message>
+    <message>
+        <source>算術符号化、12 ビットまたはロスレスの JPEG</source>
+        <translation>Arithmetic-coded, 12-bit or lossless JPEG</translation>
+    </message>
+    <message>
+        <source>対応していないサブサンプリングの JPEG</source>
+        <translation>JPEG with an unsupported subsampling</translation>
+    </message>
+    <message>
+        <source>対応していない種類の JPEG</source>
+        <translation>A kind of JPEG that is not supported</translation>
+    </message>
+    <message>
+        <source>ファイルが途中で終わっているか、メモリが足りません</source>
+        <translation>The file ends early, or memory is short</translation>
+    </message>
+    <message>
+        <source>JPEG ファイルではありません</source>
+        <translation>Not a JPEG file</translation>
+    </message>
+    <message>
+        <source>ファイルに画像がありません</source>
+        <translation>No picture in the file</translation>
+    </message>
+    <message>
+        <source>JPEG のデータが壊れています</source>
+        <translation>The JPEG data is damaged</translation>
+    </message>
+    <message>
+        <source>ファイルを読み込めません</source>
+        <translation>The file cannot be read</translation>
     </message>
 </context>
 <context>
@@ -101,6 +153,127 @@
     <message>
         <source>データの処理は終了しました!</source>
         <translation>Processing has finished!</translation>
+    </message>
+    <message>
+        <source>Windows Media 動画 (*.wmv)</source>
+        <translation>Windows Media (*.wmv)</translation>
+    </message>
+    <message>
+        <source>MP4 動画 (*.mp4)</source>
+        <translation>MP4 video (*.mp4)</translation>
+    </message>
+    <message>
+        <source>WebM 動画 (*.webm)</source>
+        <translation>WebM video (*.webm)</translation>
+    </message>
+</context>
+<context>
+    <name>MovieEngine</name>
+    <message>
+        <source>%s=%d は %d..%d の範囲外です。%d を使います</source>
+        <translation>%s=%d is outside %d..%d; %d is used</translation>
+    </message>
+</context>
+<context>
+    <name>PictureKeys</name>
+    <message>
+        <source>、または </source>
+        <translation> or </translation>
+    </message>
+    <message>
+        <source>、</source>
+        <translation>, </translation>
+    </message>
+    <message>
+        <source>%s=%s は %s のどれでもありません。%s を使います</source>
+        <translation>%s=%s is not %s; %s is used</translation>
+    </message>
+    <message>
+        <source>写真のオプション %s はありません</source>
+        <translation>there is no picture option %s</translation>
+    </message>
+</context>
+<context>
+    <name>ReelsmithMake</name>
+    <message>
+        <source>写真フォルダーの名前 (FOLDER) が空です</source>
+        <translation>the picture folder&apos;s name (FOLDER) is empty</translation>
+    </message>
+    <message>
+        <source>出力ファイルの名前 (OUTPUT) が空です</source>
+        <translation>the output file&apos;s name (OUTPUT) is empty</translation>
+    </message>
+    <message>
+        <source>--fps には 0 から %d までの整数を指定してください</source>
+        <translation>--fps takes a whole number from 0 to %d</translation>
+    </message>
+    <message>
+        <source>引数 &quot;%s&quot; は使えません (--help を参照)</source>
+        <translation>unexpected argument &quot;%s&quot; (see --help)</translation>
+    </message>
+    <message>
+        <source>FOLDER と OUTPUT ファイルを指定してください (--help を参照)</source>
+        <translation>a FOLDER and an OUTPUT file are needed (see --help)</translation>
+    </message>
+    <message>
+        <source>パッケージによる写真ソースの登録が見つかりません。パッケージを入れ直すか、root で REELSMITH_REGISTRY=/var/lib/reelsmith/registry.reg %s %s を実行してください</source>
+        <translation>the package&apos;s registration of XTPPic is missing: reinstall the package, or as root run REELSMITH_REGISTRY=/var/lib/reelsmith/registry.reg %s %s</translation>
+    </message>
+    <message>
+        <source>写真ソースが登録されていません。登録するには %s %s を実行してください</source>
+        <translation>XTPPic is not registered: run %s %s</translation>
+    </message>
+    <message>
+        <source>%d 枚目の写真 %s を飛ばしました: %s</source>
+        <translation>skipped picture %d, %s: %s</translation>
+    </message>
+    <message>
+        <source>読み込める写真がないため、動画は作られませんでした</source>
+        <translation>no picture could be read; no movie was made</translation>
+    </message>
+    <message>
+        <source>動画 %s は作られませんでした: インストールされている FFmpeg に必要なエンコーダーかコンテナーがありません (0x%x)</source>
+        <translation>the movie %s was not made: the installed FFmpeg lacks an encoder or container it needs (0x%x)</translation>
+    </message>
+    <message>
+        <source>動画 %s は作られませんでした (イベント %d, 0x%x)%s%s</source>
+        <translation>the movie %s was not made (event %d, 0x%x)%s%s</translation>
+    </message>
+    <message>
+        <source>%s: [%s] %s がないため、このファイルの設定はどれも使いません (組み込みの 640x480、1 枚 1000 ms、185000 bit/s で作ります)</source>
+        <translation>%s: [%s] %s is missing, so none of the file&apos;s settings are used (the movie is made with the built-in 640x480, 1000 ms a picture, 185000 bit/s)</translation>
+    </message>
+    <message>
+        <source>%s: [%s] は [%s] の書き間違いではありませんか</source>
+        <translation>%s: [%s]: is it a misspelling of [%s]?</translation>
+    </message>
+    <message>
+        <source>%s: 「%s=%s」の = の前後に空白は書けません。%s=%s と書いてください</source>
+        <translation>%s: &quot;%s=%s&quot; has spaces around the equals sign, which are not allowed: write %s=%s</translation>
+    </message>
+    <message>
+        <source>%s: [%s] の %s は %s の書き間違いではありませんか</source>
+        <translation>%s: [%s] %s: is it a misspelling of %s?</translation>
+    </message>
+    <message>
+        <source>設定ファイル %s がありません。組み込みの設定 (640x480、1 枚 1000 ms、185000 bit/s) で作ります</source>
+        <translation>the settings file %s does not exist; the movie is made with the built-in settings (640x480, 1000 ms a picture, 185000 bit/s)</translation>
+    </message>
+    <message>
+        <source>設定ファイル %s は %d KB を超えるため読みません。組み込みの設定で作ります</source>
+        <translation>the settings file %s is larger than %d KB and is not read; the movie is made with the built-in settings</translation>
+    </message>
+    <message>
+        <source>設定ファイル %s を読めません (%s)。組み込みの設定で作ります</source>
+        <translation>the settings file %s cannot be read (%s); the movie is made with the built-in settings</translation>
+    </message>
+    <message>
+        <source>設定ファイル %s を設定として読めません ([セクション] がないか、制御文字で始まる行があります)。組み込みの設定で作ります</source>
+        <translation>the settings file %s cannot be read as settings (it has no [section], or a line starts with a control character); the movie is made with the built-in settings</translation>
+    </message>
+    <message>
+        <source>この機械には音声出力がありません (%s)。音声はそのまま動画に書き込まれます</source>
+        <translation>this machine has no sound output (%s); the sound is written into the movie all the same</translation>
     </message>
 </context>
 </TS>

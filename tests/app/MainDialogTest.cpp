@@ -427,7 +427,7 @@ TEST_F(MainDialogTest, AnimateMakesTheMovieAndTheTimerReportsMaking)
     EXPECT_EQ(host.saveExtension, ".wmv");
     ASSERT_EQ(host.saveFilters.size(), 3u);
     EXPECT_EQ(Narrow(host.saveFilters[0].patterns), "*.wmv");
-    EXPECT_EQ(Narrow(host.saveFilters[1].description), "MP4 video (*.mp4)");
+    EXPECT_EQ(Narrow(host.saveFilters[1].description), "MP4 動画 (*.mp4)");
     EXPECT_EQ(Narrow(host.saveFilters[2].patterns), "*.webm");
     EXPECT_TRUE(host.timerRunning);
     EXPECT_EQ(dialog.Mode(), DialogMode::Making);
@@ -628,6 +628,19 @@ TEST_F(MainDialogTest, EnglishLocaleShowsEveryTextInEnglish)
         "Confirm exit",
     };
     EXPECT_EQ(DialogTexts(), english);
+}
+
+TEST_F(MainDialogTest, TheSaveChoosersTypesFollowTheLanguage)
+{
+    const Translations translations{QStringList{QStringLiteral("en"), QStringLiteral("ja")}};
+    Init();
+    AcceptFolder(4);
+    host.saveFile = u"/out/movie.mp4";
+    dialog.OnAnimate();
+    ASSERT_EQ(host.saveFilters.size(), 3u);
+    EXPECT_EQ(Narrow(host.saveFilters[0].description), "Windows Media (*.wmv)");
+    EXPECT_EQ(Narrow(host.saveFilters[1].description), "MP4 video (*.mp4)");
+    EXPECT_EQ(Narrow(host.saveFilters[2].description), "WebM video (*.webm)");
 }
 
 TEST_F(MainDialogTest, TextsReturnToTheOriginalWhenTheTranslationEnds)

@@ -77,6 +77,30 @@ TEST_F(WindowLanguage, JapaneseLocaleKeepsTheTextsAndTranslatesQtsButtons)
     EXPECT_EQ(exit.buttons, (QStringList{QStringLiteral("いいえ(&N)"), QStringLiteral("はい(&Y)")}));
 }
 
+// LANGUAGE's list, as ja:en and en:ja give it: the first language the program has texts in
+// wins, and Japanese, which has no catalogue, is one of them.
+TEST_F(WindowLanguage, TheFirstOfTheUsersLanguagesThatHasTextsWins)
+{
+    {
+        const Translations translations{QStringList{QStringLiteral("ja_JP"), QStringLiteral("en")}};
+        MainWindow window([] { return nullptr; });
+        window.Start();
+        const SeenBox exit = PressAndRead(window, ExitControl);
+        EXPECT_EQ(exit.text, QStringLiteral("本当にReelsmithを終了させますか？"));
+        EXPECT_EQ(exit.buttons, (QStringList{QStringLiteral("いいえ(&N)"), QStringLiteral("はい(&Y)")}));
+    }
+    for (const QStringList& languages : {QStringList{QStringLiteral("en"), QStringLiteral("ja")},
+                                         QStringList{QStringLiteral("fr_FR"), QStringLiteral("en_GB")}}) {
+        const Translations translations{languages};
+        MainWindow window([] { return nullptr; });
+        window.Start();
+        const SeenBox exit = PressAndRead(window, ExitControl);
+        EXPECT_EQ(exit.text, QStringLiteral("Do you really want to quit Reelsmith?"))
+            << languages.join(':').toStdString();
+        EXPECT_EQ(exit.buttons, (QStringList{QStringLiteral("&No"), QStringLiteral("&Yes")}));
+    }
+}
+
 TEST_F(WindowLanguage, CLocaleKeepsEveryTextAsWritten)
 {
     const Translations translations{QLocale::c()};

@@ -194,8 +194,8 @@ TEST_F(IniFileTest, OversizedFileIsRefused)
 
     IniFile tooLarge(Write(header + filler + "\n\n"));
     bool loaded = true;
-    EXPECT_EQ(Load(tooLarge, loaded),
-              "Failing on size: more than " + std::to_string(IniFile::kMaxFileBytes) + " bytes\n");
+    // Silently, as a missing file: the program's standard output is not the place to say it.
+    EXPECT_EQ(Load(tooLarge, loaded), "");
     EXPECT_FALSE(loaded);
     EXPECT_TRUE(tooLarge.SectionNames().empty());
 }

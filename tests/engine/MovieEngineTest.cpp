@@ -152,9 +152,9 @@ TEST_F(MovieEngineTest, AValueNoMovieCanBeMadeWithKeepsItsDefault)
     EXPECT_EQ(VideoFormat(engine->VideoOnlyProfile()).bitRate, static_cast<DWORD>(defaults.quality))
         << "not a wrapped 4 Gbit/s";
     EXPECT_EQ(engine->RefusedSettings(),
-              (std::vector<std::string>{"width=10 is outside 20..16384; 640 is used",
-                                        "FrameSpeed=0 is outside 1..3600000; 500 is used",
-                                        "Quality=-5 is outside 8000..50000000; 185000 is used"}));
+              (std::vector<std::string>{"width=10 は 20..16384 の範囲外です。640 を使います",
+                                        "FrameSpeed=0 は 1..3600000 の範囲外です。500 を使います",
+                                        "Quality=-5 は 8000..50000000 の範囲外です。185000 を使います"}));
     UseSmallConfig();
     EXPECT_TRUE(engine->RefusedSettings().empty());
 }
@@ -263,8 +263,9 @@ TEST_F(MovieEngineTest, VideoOnlyFileAsSoundIsRefusedWithMinusOne)
 {
     engine->SetPictureFolder(WideFromUtf8(Media("mixed")));
     engine->SetAudioFile(WideFromUtf8(Media("video.avi")));
-    EXPECT_EQ(ErrorTexts(), std::vector<std::string>{"Error code: 0xffffffff.\nサウンドファイルを読み込めません: " +
-                                                     Media("video.avi")});
+    EXPECT_EQ(ErrorTexts(),
+              std::vector<std::string>{"Error code: 0xffffffff.\nこのファイルには読み込める音声がありません: " +
+                                       Media("video.avi")});
     ASSERT_FALSE(errors.empty());
     EXPECT_EQ(errors[0].caption, "Reelsmith");
     EXPECT_EQ(errors[0].type, MB_ICONERROR);
@@ -322,7 +323,10 @@ TEST_F(MovieEngineTest, EveryCodeTheProgramRaisesIsSaidInWords)
         {0x8007001d, "動画ファイルに書き込めません" + movie, "The movie file cannot be written" + movie},
         {0x800700ce, "ファイル名が長すぎます" + movie, "The file name is too long" + movie},
         {0x800700e8, "読み込めるJPGファイルがありません: " + pictures, "No picture could be read: " + pictures},
-        {0xffffffff, "サウンドファイルを読み込めません" + sound, "The sound file cannot be read" + sound},
+        {0xffffffff, "このファイルには読み込める音声がありません" + sound,
+         "The file has no sound that can be read" + sound},
+        {0x8004025c, "このサウンドファイルの音声は変換できません (チャンネルの数か並びに対応していません)" + sound,
+         "The sound file's audio cannot be converted (its number or layout of channels is not supported)" + sound},
         {0x8004022f, "サウンドファイルの形式を認識できません" + sound,
          "The sound file's format is not recognised" + sound},
         {0x80040154, "写真ソース (libXTPPic.so) が登録されていません。regsvr で登録してください",
@@ -352,6 +356,46 @@ TEST_F(MovieEngineTest, EveryCodeTheProgramRaisesIsSaidInWords)
 
 } // namespace
 
+// The picture source's reasons for passing over a picture: the decoder's codes and the
+// file's HRESULTs, in words with the code after them.
+TEST(ErrorWordsTest, SkipReasonsAreWordsFollowedByTheCode)
+{
+    struct Case {
+        LONG_PTR reason;
+        std::string japanese;
+        std::string english;
+    };
+    const Case cases[] = {
+        {-4, "CMYK などの 4 チャンネル (または 2 チャンネル) の JPEG (-4)",
+         "CMYK or other 4-channel (or 2-channel) JPEG (-4)"},
+        {-29, "算術符号化、12 ビットまたはロスレスの JPEG (-29)", "Arithmetic-coded, 12-bit or lossless JPEG (-29)"},
+        {-11, "ファイルが途中で終わっています (-11)", "The file ends early (-11)"},
+        {-13, "JPEG ファイルではありません (-13)", "Not a JPEG file (-13)"},
+        {-19, "ファイルに画像がありません (-19)", "No picture in the file (-19)"},
+        {-22, "ファイルに画像がありません (-22)", "No picture in the file (-22)"},
+        {-21, "JPEG のデータが壊れています (-21)", "The JPEG data is damaged (-21)"},
+        {static_cast<LONG_PTR>(static_cast<HRESULT>(0x80070026u)), "ファイルが途中で終わっています (0x80070026)",
+         "The file ends early (0x80070026)"},
+        {static_cast<LONG_PTR>(static_cast<HRESULT>(0x800700dfu)), "ファイルが大きすぎます (0x800700df)",
+         "The file is too large (0x800700df)"},
+        {static_cast<LONG_PTR>(static_cast<HRESULT>(0x800700deu)), "通常のファイルではありません (0x800700de)",
+         "Not a regular file (0x800700de)"},
+        {static_cast<LONG_PTR>(static_cast<HRESULT>(0x80070002u)), "ファイルが存在しません (0x80070002)",
+         "The file does not exist (0x80070002)"},
+        {static_cast<LONG_PTR>(static_cast<HRESULT>(0x80070005u)), "アクセスが拒否されました (0x80070005)",
+         "Permission denied (0x80070005)"},
+        {static_cast<LONG_PTR>(static_cast<HRESULT>(0x80004005u)), "ファイルを読み込めません (0x80004005)",
+         "The file cannot be read (0x80004005)"},
+    };
+    for (const char* locale : {"ja_JP", "en_US"}) {
+        const Translations translations{QLocale(QString::fromLatin1(locale))};
+        const bool english = locale == std::string("en_US");
+        for (const Case& c : cases) {
+            EXPECT_EQ(Utf8FromWide(ErrorWords::DescribeSkip(c.reason)), english ? c.english : c.japanese) << locale;
+        }
+    }
+}
+
 TEST_F(MovieEngineTest, PictureKeysAreReadEachOnItsOwn)
 {
     WriteConfig(std::string(SmallConfig) + "[picture]\norientation=EXIF\nFit=Letterbox  ; whole\nScaling=smooth;\n");
@@ -364,7 +408,8 @@ TEST_F(MovieEngineTest, PictureKeysAreReadEachOnItsOwn)
     ASSERT_TRUE(engine->LoadSettings(WideFromUtf8(Output("config.ini"))));
     EXPECT_EQ(engine->Settings().picture, (PictureOptions{OrientationIgnore, FitStretch, ScalingSmooth}));
     EXPECT_EQ(engine->RefusedSettings(),
-              (std::vector<std::string>{"Fit=zoom is not stretch, letterbox or crop; stretch is used"}));
+              (std::vector<std::string>{
+                  "Fit=zoom は stretch、letterbox、または crop のどれでもありません。stretch を使います"}));
 
     // Without the five other keys, those keep their values but the picture keys count.
     WriteConfig("[Picture]\nFit=crop\n");

@@ -1,6 +1,7 @@
 // reelsmith-make as a user runs it: exit statuses, messages, and the output
 // only ever present when complete.
 #include "EngineFixture.h"
+#include "../common/TestWave.h"
 
 #include <csignal>
 #include <fcntl.h>
@@ -18,8 +19,9 @@ protected:
         char pattern[] = "/tmp/reelsmith-make-XXXXXX";
         folder = mkdtemp(pattern);
         const std::string registered = (folder / "registered.reg").string();
-        const std::string command =
-            "REELSMITH_REGISTRY=" + registered + " " + REGSVR_PATH + " " + XTPPIC_PATH + " >/dev/null 2>&1";
+        const std::string command = "REELSMITH_MACHINE_REGISTRY=" + (folder / "machine.reg").string() +
+                                    " REELSMITH_REGISTRY=" + registered + " " + REGSVR_PATH + " " + XTPPIC_PATH +
+                                    " >/dev/null 2>&1";
         ASSERT_EQ(std::system(command.c_str()), 0);
     }
     void TearDown() override
@@ -32,10 +34,16 @@ protected:
     int Run(const std::string& arguments, const std::string& registryName = "registered.reg",
             const std::string& locale = "C")
     {
+        return RunWith("LC_ALL=" + locale + " LANGUAGE=", arguments, registryName);
+    }
+    // The same with the locale's variables as `environment` sets them.
+    int RunWith(const std::string& environment, const std::string& arguments,
+                const std::string& registryName = "registered.reg")
+    {
         const std::string errorFile = (folder / "stderr.txt").string();
         const std::string command =
-            "cd '" + folder.string() + "' && LC_ALL=" + locale +
-            " LANGUAGE= " + "SDL_AUDIODRIVER=dummy REELSMITH_MACHINE_REGISTRY=" + (folder / "machine.reg").string() +
+            "cd '" + folder.string() + "' && LANG= LC_MESSAGES= LC_ALL= " + environment +
+            " SDL_AUDIODRIVER=dummy REELSMITH_MACHINE_REGISTRY=" + (folder / "machine.reg").string() +
             " REELSMITH_REGISTRY=" + (folder / registryName).string() + " " + REELSMITH_MAKE_PATH + " " + arguments +
             " >/dev/null 2>'" + errorFile + "'";
         const int status = std::system(command.c_str());
@@ -59,6 +67,8 @@ protected:
         if (child != 0) return child;
         if (chdir(folder.c_str()) != 0) _exit(127);
         setenv("SDL_AUDIODRIVER", "dummy", 1);
+        setenv("LC_ALL", "C", 1);
+        unsetenv("LANGUAGE");
         setenv("REELSMITH_REGISTRY", (folder / "registered.reg").c_str(), 1);
         setenv("REELSMITH_MACHINE_REGISTRY", (folder / "machine.reg").c_str(), 1);
         const int error = open(errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -138,22 +148,26 @@ TEST_F(ReelsmithMakeTest, UnregisteredPictureSourceIsExplained)
     EXPECT_NE(messages.find("Error code: 0x80040154.\n写真ソース (libXTPPic.so) が登録されていません"),
               std::string::npos)
         << messages;
-    EXPECT_NE(messages.find("XTPPic is not registered: run regsvr"), std::string::npos);
+    // The library beside the program, by the paths it has here.
+    EXPECT_NE(messages.find(std::string("写真ソースが登録されていません。登録するには ") + REGSVR_PATH + " " +
+                            XTPPIC_PATH + " を実行してください"),
+              std::string::npos)
+        << messages;
 }
 
 TEST_F(ReelsmithMakeTest, FailedRunLeavesNoOutputAndSaysWhyInWords)
 {
     EXPECT_EQ(Run("--audio " + Media("video.avi") + " " + Media("mixed") + " out.wmv"), 1);
-    EXPECT_NE(messages.find(
-                  "Reelsmith: Error code: 0xffffffff.\nサウンドファイルを読み込めません: " + Media("video.avi") + "\n"),
+    EXPECT_NE(messages.find("Reelsmith: Error code: 0xffffffff.\nこのファイルには読み込める音声がありません: " +
+                            Media("video.avi") + "\n"),
               std::string::npos)
         << messages;
     EXPECT_FALSE(Exists("out.wmv"));
     EXPECT_EQ(HiddenFiles(), 0);
     EXPECT_EQ(Run("--audio " + Media("video.avi") + " " + Media("mixed") + " out.wmv", "registered.reg", "en_GB.UTF-8"),
               1);
-    EXPECT_NE(messages.find("Reelsmith: Error code: 0xffffffff.\nThe sound file cannot be read: " + Media("video.avi") +
-                            "\n"),
+    EXPECT_NE(messages.find("Reelsmith: Error code: 0xffffffff.\nThe file has no sound that can be read: " +
+                            Media("video.avi") + "\n"),
               std::string::npos)
         << messages;
     EXPECT_EQ(Run(Media("mixed") + " missing-folder/out.wmv", "registered.reg", "en_US.UTF-8"), 1);
@@ -167,11 +181,116 @@ TEST_F(ReelsmithMakeTest, AnUnreadablePictureIsSkippedNamedAndExitsThree)
     std::ofstream(folder / "config.ini") << "[Screen]\nwidth=96\nheight=64\nFrameSpeed=500\nQuality=100000\n"
                                             "[System]\nWorkThreadPriority=0\n";
     ASSERT_EQ(Run(Media("broken") + " out.wmv"), 3) << messages;
-    EXPECT_NE(messages.find("skipped picture 2, " + Media("broken") + "/2.jpg: error -"), std::string::npos)
+    EXPECT_NE(messages.find("reelsmith-make: 2 枚目の写真 " + Media("broken") +
+                            "/2.jpg を飛ばしました: JPEG のデータが壊れています (-"),
+              std::string::npos)
         << messages;
     const auto streams = ProbeStreams((folder / "out.wmv").string());
     ASSERT_EQ(streams.size(), 1u);
     EXPECT_NEAR(streams[0].duration, 1.0, 0.12) << "two pictures of 500 ms, no gap";
+}
+
+// LANGUAGE's list under either locale: the first language with texts wins, Japanese
+// (the texts' own, with no catalogue) included; the window's texts and the tool's own
+// lines alike.
+TEST_F(ReelsmithMakeTest, TheFirstOfTheUsersLanguagesWithTextsIsSpoken)
+{
+    const struct {
+        const char* environment;
+        bool english;
+    } cases[] = {
+        {"LANG=ja_JP.UTF-8 LANGUAGE=ja:en", false},
+        {"LANG=ja_JP.UTF-8 LANGUAGE=en:ja", true},
+        {"LANG=ja_JP.UTF-8", false},
+        {"LANG=en_US.UTF-8 LANGUAGE=ja:en", false},
+        {"LANG=en_US.UTF-8 LANGUAGE=en:ja", true},
+        {"LANG=en_US.UTF-8", true},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(RunWith(c.environment, Media("empty") + " out.wmv"), 1);
+        EXPECT_EQ(messages, c.english ? "Reelsmith: No JPG files were found in this folder.\n"
+                                      : "Reelsmith: このディレクトリでjpgファイルは見つかりませんでした。\n")
+            << c.environment;
+        EXPECT_EQ(RunWith(c.environment, Media("mixed") + " ''"), 2);
+        EXPECT_EQ(messages, c.english ? "reelsmith-make: the output file's name (OUTPUT) is empty\n"
+                                      : "reelsmith-make: 出力ファイルの名前 (OUTPUT) が空です\n")
+            << c.environment;
+    }
+    EXPECT_FALSE(Exists("out.wmv"));
+}
+
+TEST_F(ReelsmithMakeTest, AnIgnoredSettingsFileIsExplainedNamingTheKey)
+{
+    const std::string rest = "height=64\nFrameSpeed=100\nQuality=100000\n[System]\nWorkThreadPriority=0\n";
+    std::ofstream(folder / "spaced.ini") << "[Screen]\nwidth = 320\n" << rest;
+    std::ofstream(folder / "misspelt.ini") << "[Screen]\nwidht=320\n" << rest;
+    std::ofstream(folder / "lacking.ini") << "[Screen]\nwidth=96\nheight=64\nFrameSpeed=100\nQuality=100000\n";
+    std::ofstream(folder / "large.ini") << "[Screen]\nwidth=96\n" << rest << std::string(65 * 1024, ';') << "\n";
+    const std::string lost = " is missing, so none of the file's settings are used";
+    const struct {
+        const char* file;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {"spaced.ini",
+         {"spaced.ini: [Screen] width" + lost,
+          "spaced.ini: \"width = 320\" has spaces around the equals sign, which are not allowed: write width=320"}},
+        {"misspelt.ini",
+         {"misspelt.ini: [Screen] width" + lost, "misspelt.ini: [Screen] widht: is it a misspelling of width?"}},
+        {"lacking.ini", {"lacking.ini: [System] WorkThreadPriority" + lost}},
+        {"large.ini", {"the settings file large.ini is larger than 64 KB and is not read"}},
+        {"absent.ini", {"the settings file absent.ini does not exist"}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(
+            Run(std::string("--config ") + c.file + " " + Media("mixed") + " out.wmv", "registered.reg", "en_US.UTF-8"),
+            0)
+            << messages;
+        for (const std::string& line : c.lines)
+            EXPECT_NE(messages.find("reelsmith-make: " + line), std::string::npos) << messages;
+        const auto streams = ProbeStreams((folder / "out.wmv").string());
+        ASSERT_EQ(streams.size(), 1u);
+        EXPECT_EQ(streams[0].width, 640) << "the built-in frame size";
+    }
+}
+
+// A PNG named like an MP3, and WAV headers whose channels the decoder cannot mix
+// down, are refused where the sound is chosen, in words, and no movie is made.
+TEST_F(ReelsmithMakeTest, ASoundTheDecoderCannotReadIsRefusedInWords)
+{
+    const std::string png = (folder / "picture.mp3").string();
+    ASSERT_EQ(std::system(("convert " + Media("mixed/a420.jpg") + " 'png:" + png + "'").c_str()), 0);
+    const std::string many = (folder / "many.wav").string();
+    const std::string twelve = (folder / "twelve.wav").string();
+    ASSERT_TRUE(WriteTestWave(many, 22050, 65535, 16));
+    ASSERT_TRUE(WriteTestWave(twelve, 22050, 12, 22050));
+    const std::string unmixable =
+        "Reelsmith: Error code: 0x8004025c.\nThe sound file's audio cannot be converted (its number or layout of "
+        "channels is not supported): ";
+    const std::pair<std::string, std::string> cases[] = {
+        {png, "Reelsmith: Error code: 0xffffffff.\nThe file has no sound that can be read: " + png + "\n"},
+        {many, unmixable + many + "\n"},
+        {twelve, unmixable + twelve + "\n"},
+    };
+    for (const auto& [sound, said] : cases) {
+        EXPECT_EQ(Run("--audio " + sound + " " + Media("mixed") + " out.wmv", "registered.reg", "en_US.UTF-8"), 1);
+        EXPECT_NE(messages.find(said), std::string::npos) << messages;
+        EXPECT_FALSE(Exists("out.wmv"));
+        EXPECT_EQ(HiddenFiles(), 0);
+    }
+}
+
+// Sixteen channels have a standard layout: mixed down, the sound lasts as long as the movie.
+TEST_F(ReelsmithMakeTest, ASoundOfSixteenChannelsIsMixedDownWhole)
+{
+    std::ofstream(folder / "config.ini") << "[Screen]\nwidth=96\nheight=64\nFrameSpeed=250\nQuality=100000\n"
+                                            "[System]\nWorkThreadPriority=0\n";
+    const std::string sixteen = (folder / "sixteen.wav").string();
+    ASSERT_TRUE(WriteTestWave(sixteen, 22050, 16, 22050 * 3 / 2));
+    ASSERT_EQ(Run("--audio " + sixteen + " " + Media("mixed") + " out.wmv"), 0) << messages;
+    const auto streams = ProbeStreams((folder / "out.wmv").string());
+    ASSERT_EQ(streams.size(), 2u);
+    EXPECT_EQ(streams[1].channels, 2);
+    EXPECT_NEAR(streams[1].duration, 1.5, 0.12);
 }
 
 TEST_F(ReelsmithMakeTest, NoReadablePictureMakesNoMovieAndKeepsTheEarlierOne)
@@ -181,7 +300,7 @@ TEST_F(ReelsmithMakeTest, NoReadablePictureMakesNoMovieAndKeepsTheEarlierOne)
     for (const char* name : {"1.jpg", "2.jpg"}) std::ofstream(bad / name) << "\x89PNG not a JPEG";
     std::ofstream(folder / "out.wmv") << "earlier";
     EXPECT_EQ(Run(bad.string() + " out.wmv"), 1);
-    EXPECT_NE(messages.find("no picture could be read"), std::string::npos) << messages;
+    EXPECT_NE(messages.find("読み込める写真がないため、動画は作られませんでした"), std::string::npos) << messages;
     EXPECT_EQ(ReadFile("out.wmv"), "earlier");
     EXPECT_EQ(HiddenFiles(), 0);
 }
@@ -219,7 +338,7 @@ TEST_F(ReelsmithMakeTest, AFinalRenameThatFailsIsAFailureNamingTheOutput)
     std::filesystem::create_directory(folder / "late.wmv");
     std::ofstream(folder / "late.wmv" / "inside.txt") << "kept";
     EXPECT_EQ(WaitFor(child, 120), 1) << ReadFile("stderr.txt");
-    EXPECT_NE(ReadFile("stderr.txt").find("the movie late.wmv was not made"), std::string::npos)
+    EXPECT_NE(ReadFile("stderr.txt").find("動画 late.wmv は作られませんでした"), std::string::npos)
         << ReadFile("stderr.txt");
     EXPECT_EQ(ReadFile("late.wmv/inside.txt"), "kept");
     EXPECT_EQ(HiddenFiles(), 0);
@@ -261,8 +380,9 @@ TEST_F(ReelsmithMakeTest, NoSoundOutputIsOnlyMentionedWhenASoundIsAsked)
     const auto runSoundless = [this](const std::string& arguments) {
         const std::string command =
             "cd '" + folder.string() +
-            "' && SDL_AUDIODRIVER=no-such-driver REELSMITH_REGISTRY=" + (folder / "registered.reg").string() + " " +
-            REELSMITH_MAKE_PATH + " " + arguments + " 2>'" + (folder / "stderr.txt").string() + "'";
+            "' && LC_ALL=en_US.UTF-8 LANGUAGE= SDL_AUDIODRIVER=no-such-driver REELSMITH_REGISTRY=" +
+            (folder / "registered.reg").string() + " " + REELSMITH_MAKE_PATH + " " + arguments + " 2>'" +
+            (folder / "stderr.txt").string() + "'";
         const int status = std::system(command.c_str());
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     };
@@ -284,6 +404,10 @@ TEST_F(ReelsmithMakeTest, AnAbsurdQualityKeepsTheDefaultAndSaysSo)
     std::ofstream(folder / "config.ini") << "[Screen]\nwidth=96\nheight=64\nFrameSpeed=100\nQuality=-5\n"
                                             "[System]\nWorkThreadPriority=0\n";
     ASSERT_EQ(Run(Media("second") + " out.wmv"), 0) << messages;
+    EXPECT_NE(messages.find("config.ini: Quality=-5 は 8000..50000000 の範囲外です。185000 を使います"),
+              std::string::npos)
+        << messages;
+    ASSERT_EQ(Run(Media("second") + " out.wmv", "registered.reg", "en_US.UTF-8"), 0) << messages;
     EXPECT_NE(messages.find("config.ini: Quality=-5 is outside 8000..50000000; 185000 is used"), std::string::npos)
         << messages;
     const auto streams = ProbeStreams((folder / "out.wmv").string());
@@ -302,7 +426,8 @@ TEST_F(ReelsmithMakeTest, PictureKeysAtTheirDefaultsChangeNoByteAndUnknownWordsK
     EXPECT_EQ(ReadFile("explicit.wmv"), ReadFile("plain.wmv"));
 
     std::ofstream(folder / "config.ini") << screen << "[Picture]\nFit=zoom\n";
-    ASSERT_EQ(Run("--orientation sideways " + Media("mixed") + " unknown.wmv"), 0) << messages;
+    ASSERT_EQ(Run("--orientation sideways " + Media("mixed") + " unknown.wmv", "registered.reg", "en_US.UTF-8"), 0)
+        << messages;
     EXPECT_NE(messages.find("config.ini: Fit=zoom is not stretch, letterbox or crop; stretch is used"),
               std::string::npos)
         << messages;
@@ -335,7 +460,7 @@ TEST_F(ReelsmithMakeTest, CommandLineMistakesAreExitTwo)
     EXPECT_EQ(Run("--bogus " + Media("mixed") + " out.wmv"), 2);
     for (const char* rate : {"121", "-1", "x", "1000"}) {
         EXPECT_EQ(Run("--fps " + std::string(rate) + " " + Media("mixed") + " out.mp4"), 2) << rate;
-        EXPECT_NE(messages.find("--fps takes a whole number from 0 to 120"), std::string::npos) << messages;
+        EXPECT_NE(messages.find("--fps には 0 から 120 までの整数を指定してください"), std::string::npos) << messages;
     }
     EXPECT_FALSE(Exists("out.mp4"));
 }
@@ -407,7 +532,8 @@ TEST_F(ReelsmithMakeTest, AFrameRateOutOfRangeKeepsOneFramePerPictureAndSaysSo)
     std::ofstream(folder / "config.ini") << "[Screen]\nwidth=96\nheight=64\nFrameSpeed=200\nQuality=100000\n"
                                             "[System]\nWorkThreadPriority=0\n[Output]\nFrameRate=500\n";
     ASSERT_EQ(Run(Media("mixed") + " out.mp4"), 0) << messages;
-    EXPECT_NE(messages.find("config.ini: FrameRate=500 is outside 0..120; 0 is used"), std::string::npos) << messages;
+    EXPECT_NE(messages.find("config.ini: FrameRate=500 は 0..120 の範囲外です。0 を使います"), std::string::npos)
+        << messages;
     const auto streams = ProbeStreams((folder / "out.mp4").string());
     ASSERT_EQ(streams.size(), 1u);
     EXPECT_EQ(streams[0].frames, 6);

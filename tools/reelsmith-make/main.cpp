@@ -2,10 +2,10 @@
 // the main window does (settings, folder, sound, Animate, completion, Stop)
 // and shows progress and the engine's messages on standard error.
 #include "app/Translations.h"
+#include "config/IniFile.h"
 #include "engine/ErrorWords.h"
 #include "engine/MovieEngine.h"
 #include "engine/PictureKeys.h"
-#include "jpeg/JpegDecoder.h"
 #include "platform/base/WideText.h"
 #include "platform/mediagraph/MediaResults.h"
 #include "platform/messages/LibraryMessages.h"
@@ -13,15 +13,32 @@
 #include "platform/resource/UiText.h"
 #include "platform/window/WindowDispatcher.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <utility>
 #include <unistd.h>
 #include <vector>
 
 namespace {
+
+// One line of the tool's own on standard error; `text`, in the user's language, is a
+// printf format of the arguments.
+template <typename... Arguments>
+void Say(const std::string& text, Arguments... arguments)
+{
+    const std::string line = "reelsmith-make: " + text + "\n";
+    if constexpr (sizeof...(arguments) == 0) {
+        std::fputs(line.c_str(), stderr);
+    } else {
+        std::fprintf(stderr, line.c_str(), arguments...);
+    }
+}
 
 const HWND kMainWindow = reinterpret_cast<HWND>(0x1000);
 const HWND kPreviewWindow = reinterpret_cast<HWND>(0x1001);
@@ -86,11 +103,12 @@ const char* const HelpText =
     "  --verbose      also show the warnings of the media libraries (FFmpeg, ALSA).\n"
     "  --help         this text.\n"
     "\n"
-    "The picture source library must be registered first:\n"
-    "  regsvr build/lib/libXTPPic.so\n"
+    "The picture source library must be registered first (the Debian package and\n"
+    "cmake --install do it): regsvr LIBDIR/libXTPPic.so, LIBDIR beside this program's\n"
+    "folder (build/lib in a build tree).\n"
     "Progress goes to standard error. Errors are shown as \"Error code: 0x...\" with a\n"
-    "line saying what the code means; the messages shared with the window follow the\n"
-    "locale (LANG, LC_ALL): Japanese, or English under an English locale.\n"
+    "line saying what the code means. Messages are in the first of the user's languages\n"
+    "(LANGUAGE, else LC_ALL, LC_MESSAGES, LANG) that Reelsmith has: Japanese or English.\n"
     "A picture that cannot be read is skipped with a line naming it and why; the\n"
     "movie is shorter by its time. The movie is written beside OUTPUT under a hidden\n"
     "temporary name and renamed when complete, so a failed or interrupted run leaves\n"
@@ -103,6 +121,7 @@ const char* const HelpText =
 
 struct Options {
     std::string config = "config.ini";
+    bool configGiven = false;
     std::string audio;
     int framesPerSecond = -1; // -1: as the settings say
     // [Picture] words given on the command line, by key.
@@ -120,6 +139,14 @@ bool ParseFrameRate(const std::string& text, int& framesPerSecond)
     return framesPerSecond <= MovieSettings::kMaxFrameRate;
 }
 
+// An empty name would reach the engine as a bare E_INVALIDARG.
+bool RefuseEmptyNames(const Options& options)
+{
+    if (options.folder.empty()) Say(UiTextUtf8("ReelsmithMake", "写真フォルダーの名前 (FOLDER) が空です"));
+    if (options.output.empty()) Say(UiTextUtf8("ReelsmithMake", "出力ファイルの名前 (OUTPUT) が空です"));
+    return options.folder.empty() || options.output.empty();
+}
+
 // Answers 0 to go on, otherwise the exit status.
 int ParseOptions(int argc, char** argv, Options& options)
 {
@@ -132,10 +159,11 @@ int ParseOptions(int argc, char** argv, Options& options)
         }
         if ((argument == "--config" || argument == "--audio") && i + 1 < argc) {
             (argument == "--config" ? options.config : options.audio) = argv[++i];
+            options.configGiven = options.configGiven || argument == "--config";
         } else if (argument == "--fps" && i + 1 < argc) {
             if (!ParseFrameRate(argv[++i], options.framesPerSecond)) {
-                std::fprintf(stderr, "reelsmith-make: --fps takes a whole number from 0 to %d\n",
-                             static_cast<int>(MovieSettings::kMaxFrameRate));
+                Say(UiTextUtf8("ReelsmithMake", "--fps には 0 から %d までの整数を指定してください"),
+                    static_cast<int>(MovieSettings::kMaxFrameRate));
                 return 2;
             }
         } else if ((argument == "--orientation" || argument == "--fit") && i + 1 < argc) {
@@ -149,15 +177,15 @@ int ParseOptions(int argc, char** argv, Options& options)
         } else if (!argument.starts_with("--") && positional < 2) {
             (positional++ == 0 ? options.folder : options.output) = argument;
         } else {
-            std::fprintf(stderr, "reelsmith-make: unexpected argument \"%s\" (see --help)\n", argument.c_str());
+            Say(UiTextUtf8("ReelsmithMake", "引数 \"%s\" は使えません (--help を参照)"), argument.c_str());
             return 2;
         }
     }
     if (positional != 2) {
-        std::fputs("reelsmith-make: a FOLDER and an OUTPUT file are needed (see --help)\n", stderr);
+        Say(UiTextUtf8("ReelsmithMake", "FOLDER と OUTPUT ファイルを指定してください (--help を参照)"));
         return 2;
     }
-    return 0;
+    return RefuseEmptyNames(options) ? 2 : 0;
 }
 
 // The main window and the preview control as the platform sees them: the
@@ -177,6 +205,29 @@ private:
     RECT area;
 };
 
+// How to register the library that lies beside this program (bin/ and lib/ in a build
+// tree and in an installed prefix alike). A packaged copy is registered machine-wide
+// when the package is installed, so there the registration has gone missing.
+void SayHowToRegister()
+{
+    std::error_code error;
+    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
+    const std::filesystem::path folder = program.parent_path();
+    const std::string regsvr = (folder / "regsvr").string();
+    std::filesystem::path library = folder.parent_path() / "lib" / "libXTPPic.so";
+    const std::filesystem::path ownFolder = folder.parent_path() / "lib" / "reelsmith" / "libXTPPic.so";
+    if (!std::filesystem::exists(library, error) && std::filesystem::exists(ownFolder, error)) library = ownFolder;
+    if (folder == "/usr/bin") {
+        Say(UiTextUtf8("ReelsmithMake",
+                       "パッケージによる写真ソースの登録が見つかりません。パッケージを入れ直すか、root で "
+                       "REELSMITH_REGISTRY=/var/lib/reelsmith/registry.reg %s %s を実行してください"),
+            regsvr.c_str(), library.lexically_normal().c_str());
+    } else {
+        Say(UiTextUtf8("ReelsmithMake", "写真ソースが登録されていません。登録するには %s %s を実行してください"),
+            regsvr.c_str(), library.lexically_normal().c_str());
+    }
+}
+
 // Counts the engine's reports and prints them; the first report of a class
 // that is not registered adds how to register the picture source. A machine
 // without sound output is reported at construction: making a movie needs none,
@@ -193,9 +244,7 @@ public:
             std::fprintf(stderr, "%s%s: %s\n", progressShown ? "\n" : "", Utf8FromWide(caption).c_str(),
                          Utf8FromWide(text).c_str());
             ++count;
-            if (Reports(text, kClassNotRegistered)) {
-                std::fputs("XTPPic is not registered: run regsvr build/lib/libXTPPic.so\n", stderr);
-            }
+            if (Reports(text, kClassNotRegistered)) SayHowToRegister();
             return IDOK;
         });
     }
@@ -215,29 +264,6 @@ public:
     bool soundless = false;
     bool progressShown = false;
 };
-
-// Why the picture source passed over a picture, in words.
-std::string SkipReason(LONG_PTR reason)
-{
-    if (IsDecoderResult(reason)) {
-        std::string text = "error " + std::to_string(reason) + ": " + jpegErrorString(static_cast<int>(reason));
-        // The decoder says this too when its input ends before the picture does.
-        if (reason == JpegMemoryError) text += " (the file ends too early, or memory is short)";
-        if (reason == JpegNotSupported) text += " (arithmetic coding, or more than 64 megapixels)";
-        return text;
-    }
-    const auto code = static_cast<HRESULT>(reason);
-    const char* words = "the file cannot be read";
-    if (code == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)) words = "the file is no longer there";
-    if (code == HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED)) words = "permission denied";
-    if (code == HRESULT_FROM_WIN32(ERROR_BAD_FILE_TYPE)) words = "not a regular file";
-    if (code == HRESULT_FROM_WIN32(ERROR_HANDLE_EOF)) words = "the file is empty or was cut short while read";
-    if (code == HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE)) words = "the file is too large";
-    if (code == E_OUTOFMEMORY) words = "not enough memory";
-    char text[96];
-    std::snprintf(text, sizeof text, "0x%x: %s", static_cast<unsigned>(code), words);
-    return text;
-}
 
 // How a run ended.
 struct RunEnd {
@@ -287,30 +313,122 @@ RunEnd WaitForRun(MovieEngine& engine, WindowDispatcher& dispatcher, HeadlessWin
                 ++end.skipped;
                 WCHAR path[MAX_PATH] = {};
                 engine.PictureFileName(static_cast<int>(first), path, MAX_PATH);
-                std::fprintf(stderr, "%sreelsmith-make: skipped picture %d, %s: %s\n", terminal ? "\r\33[K" : "",
-                             static_cast<int>(first) + 1, Utf8FromWide(path).c_str(), SkipReason(second).c_str());
+                if (terminal) std::fputs("\r\33[K", stderr);
+                Say(UiTextUtf8("ReelsmithMake", "%d 枚目の写真 %s を飛ばしました: %s"), static_cast<int>(first) + 1,
+                    Utf8FromWide(path).c_str(), Utf8FromWide(ErrorWords::DescribeSkip(second)).c_str());
                 shown = -1;
             }
             if (code == EC_COMPLETE || code == EC_ERRORABORT || code == EC_USERABORT) {
                 if (terminal) std::fputc('\n', stderr);
                 end.complete = code == EC_COMPLETE;
                 if (code == EC_ERRORABORT && first == HRESULT_FROM_WIN32(ERROR_NO_DATA)) {
-                    std::fputs("reelsmith-make: no picture could be read; no movie was made\n", stderr);
+                    Say(UiTextUtf8("ReelsmithMake", "読み込める写真がないため、動画は作られませんでした"));
                 } else if (code == EC_ERRORABORT && first == NS_E_INVALID_INPUT_FORMAT) {
-                    std::fprintf(stderr,
-                                 "reelsmith-make: the movie %s was not made: the installed FFmpeg lacks an "
-                                 "encoder or container it needs (0x%x)\n",
-                                 output.c_str(), static_cast<unsigned>(first));
+                    Say(UiTextUtf8("ReelsmithMake", "動画 %s は作られませんでした: インストールされている FFmpeg "
+                                                    "に必要なエンコーダーかコンテナーがありません (0x%x)"),
+                        output.c_str(), static_cast<unsigned>(first));
                 } else if (!end.complete) {
                     const std::u16string words = ErrorWords::Describe(static_cast<HRESULT>(first));
-                    std::fprintf(stderr, "reelsmith-make: the movie %s was not made (event %d, 0x%x)%s%s\n",
-                                 output.c_str(), static_cast<int>(code), static_cast<unsigned>(first),
-                                 words.empty() ? "" : ": ", Utf8FromWide(words).c_str());
+                    Say(UiTextUtf8("ReelsmithMake", "動画 %s は作られませんでした (イベント %d, 0x%x)%s%s"),
+                        output.c_str(), static_cast<int>(code), static_cast<unsigned>(first), words.empty() ? "" : ": ",
+                        Utf8FromWide(words).c_str());
                 }
                 return end;
             }
         }
     }
+}
+
+// Letters to change, add or drop to turn one name into the other.
+std::size_t SpellingDistance(const std::string& a, const std::string& b)
+{
+    std::vector<std::size_t> row(b.size() + 1);
+    for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        std::size_t diagonal = row[0];
+        row[0] = i;
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            const std::size_t above = row[j];
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+
+std::string Trimmed(const std::string& text)
+{
+    const std::size_t first = text.find_first_not_of(" \t");
+    if (first == std::string::npos) return {};
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+// Names the missing key and, when the file holds it in another form, that form: with
+// spaces around the equals sign, or misspelt (in the key or its section).
+void ExplainMissingKey(const std::string& path, const MovieEngine::SettingName& missing)
+{
+    Say(UiTextUtf8("ReelsmithMake", "%s: [%s] %s がないため、このファイルの設定はどれも使いません "
+                                    "(組み込みの 640x480、1 枚 1000 ms、185000 bit/s で作ります)"),
+        path.c_str(), missing.section.c_str(), missing.key.c_str());
+    IniFile file(path);
+    file.Load();
+    const int section = file.FindSection(missing.section);
+    if (section < 0) {
+        for (const std::string& name : file.SectionNames()) {
+            if (SpellingDistance(file.FoldCase(name), file.FoldCase(missing.section)) > 2) continue;
+            Say(UiTextUtf8("ReelsmithMake", "%s: [%s] は [%s] の書き間違いではありませんか"), path.c_str(),
+                name.c_str(), missing.section.c_str());
+        }
+        return;
+    }
+    const IniSection& keys = file.Sections()[static_cast<std::size_t>(section)];
+    const std::string wanted = file.FoldCase(missing.key);
+    for (std::size_t i = 0; i < keys.keyNames.size(); ++i) {
+        const std::string& name = keys.keyNames[i];
+        if (file.FoldCase(Trimmed(name)) == wanted) {
+            Say(UiTextUtf8("ReelsmithMake", "%s: 「%s=%s」の = の前後に空白は書けません。%s=%s と書いてください"),
+                path.c_str(), name.c_str(), keys.values[i].c_str(), missing.key.c_str(),
+                Trimmed(keys.values[i]).c_str());
+        } else if (SpellingDistance(file.FoldCase(name), wanted) <= 2) {
+            Say(UiTextUtf8("ReelsmithMake", "%s: [%s] の %s は %s の書き間違いではありませんか"), path.c_str(),
+                missing.section.c_str(), name.c_str(), missing.key.c_str());
+        }
+    }
+}
+
+// Says why the settings file gave no values. The window keeps its defaults silently;
+// here a user who wrote a file, or named one, learns what is wrong with it. A missing
+// config.ini that nobody named is the usual case and passes unsaid.
+void ExplainIgnoredSettings(const MovieEngine& engine, const Options& options)
+{
+    const std::string& path = options.config;
+    std::error_code error;
+    const bool exists = std::filesystem::exists(path, error);
+    if (!exists && !options.configGiven) return;
+    if (!exists) {
+        Say(UiTextUtf8("ReelsmithMake", "設定ファイル %s がありません。組み込みの設定 (640x480、1 枚 1000 ms、185000 "
+                                        "bit/s) で作ります"),
+            path.c_str());
+        return;
+    }
+    if (std::filesystem::is_regular_file(path, error) &&
+        std::filesystem::file_size(path, error) > IniFile::kMaxFileBytes) {
+        Say(UiTextUtf8("ReelsmithMake", "設定ファイル %s は %d KB を超えるため読みません。組み込みの設定で作ります"),
+            path.c_str(), static_cast<int>(IniFile::kMaxFileBytes / 1024));
+        return;
+    }
+    if (!std::ifstream(path)) {
+        Say(UiTextUtf8("ReelsmithMake", "設定ファイル %s を読めません (%s)。組み込みの設定で作ります"), path.c_str(),
+            std::strerror(errno));
+        return;
+    }
+    if (!engine.MissingSetting().key.empty()) {
+        ExplainMissingKey(path, engine.MissingSetting());
+        return;
+    }
+    Say(UiTextUtf8("ReelsmithMake", "設定ファイル %s を設定として読めません ([セクション] "
+                                    "がないか、制御文字で始まる行があります)。組み込みの設定で作ります"),
+        path.c_str());
 }
 
 // An unknown word keeps what the settings file chose, with a warning.
@@ -332,14 +450,12 @@ int MakeMovie(const Options& options, WindowDispatcher& dispatcher, HeadlessWind
     MovieEngine engine;
     if (!engine.IsReady()) return 1;
     if (errors.soundless && !options.audio.empty()) {
-        std::fprintf(stderr,
-                     "reelsmith-make: this machine has no sound output (%s); the sound is written into the movie "
-                     "all the same\n",
-                     ErrorLine::CodeText(VFW_E_NO_AUDIO_HARDWARE).c_str());
+        Say(UiTextUtf8("ReelsmithMake", "この機械には音声出力がありません (%s)。音声はそのまま動画に書き込まれます"),
+            ErrorLine::CodeText(VFW_E_NO_AUDIO_HARDWARE).c_str());
     }
     const int reportedBefore = errors.count;
     engine.SetNotifyWindow(kMainWindow, WM_GRAPHNOTIFY, 0);
-    engine.LoadSettings(WideFromUtf8(options.config));
+    if (!engine.LoadSettings(WideFromUtf8(options.config))) ExplainIgnoredSettings(engine, options);
     for (const std::string& refused : engine.RefusedSettings()) {
         std::fprintf(stderr, "reelsmith-make: %s: %s\n", options.config.c_str(), refused.c_str());
     }
@@ -372,10 +488,10 @@ int MakeMovie(const Options& options, WindowDispatcher& dispatcher, HeadlessWind
 
 int main(int argc, char** argv)
 {
+    const Translations translations;
     Options options;
     const int parsed = ParseOptions(argc, argv, options);
     if (parsed != 0) return parsed < 0 ? 0 : parsed;
-    const Translations translations;
     ShowLibraryMessages(options.verbose);
     CatchStopSignals();
     if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 1;
