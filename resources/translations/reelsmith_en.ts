@@ -64,6 +64,10 @@
         <translation>Not a regular file</translation>
     </message>
     <message>
+        <source>リンクが自分自身を指しています</source>
+        <translation>The link leads back to itself</translation>
+    </message>
+    <message>
         <source>このファイルには読み込める音声がありません</source>
         <translation>The file has no sound that can be read</translation>
     </message>
@@ -88,8 +92,8 @@
         <translation>A kind of JPEG that is not supported</translation>
     </message>
     <message>
-        <source>ファイルが途中で終わっているか、メモリが足りません</source>
-        <translation>The file ends early, or memory is short</translation>
+        <source>ファイルが途中で終わっているか、画像が大きすぎるか、メモリが足りません</source>
+        <translation>The file ends early, the picture is too large, or memory is short</translation>
     </message>
     <message>
         <source>JPEG ファイルではありません</source>

@@ -541,3 +541,16 @@ TEST_F(ReelsmithMakeTest, AFrameRateOutOfRangeKeepsOneFramePerPictureAndSaysSo)
 }
 
 } // namespace
+
+// A Latin-1 name is a user's photo; a name that would break the line is shown escaped.
+TEST_F(ReelsmithMakeTest, PicturesNamedInAnyEncodingAreReadAndNamedEscaped)
+{
+    const std::filesystem::path pictures = folder / "names";
+    std::filesystem::create_directory(pictures);
+    std::filesystem::copy_file(Media("mixed/a420.jpg"), pictures / "1-caf\xE9.jpg");
+    std::ofstream(pictures / "2-bad\nname.jpg") << "no JPEG";
+    EXPECT_EQ(Run("'" + pictures.string() + "' out.wmv"), 3) << messages;
+    EXPECT_EQ(ProbeStreams((folder / "out.wmv").string()).size(), 1u);
+    EXPECT_NE(messages.find("2-bad\\nname.jpg"), std::string::npos) << messages;
+    EXPECT_EQ(messages.find("2-bad\nname.jpg"), std::string::npos) << messages;
+}

@@ -315,7 +315,7 @@ RunEnd WaitForRun(MovieEngine& engine, WindowDispatcher& dispatcher, HeadlessWin
                 engine.PictureFileName(static_cast<int>(first), path, MAX_PATH);
                 if (terminal) std::fputs("\r\33[K", stderr);
                 Say(UiTextUtf8("ReelsmithMake", "%d 枚目の写真 %s を飛ばしました: %s"), static_cast<int>(first) + 1,
-                    Utf8FromWide(path).c_str(), Utf8FromWide(ErrorWords::DescribeSkip(second)).c_str());
+                    PrintableFromWide(path).c_str(), Utf8FromWide(ErrorWords::DescribeSkip(second)).c_str());
                 shown = -1;
             }
             if (code == EC_COMPLETE || code == EC_ERRORABORT || code == EC_USERABORT) {
