@@ -28,7 +28,10 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "movie maker for folders of JPEG photographs")
 set(CPACK_PACKAGE_DESCRIPTION
     "Reelsmith turns a folder of JPEG photographs, one picture every N milliseconds,
-into a Windows Media Video (.wmv) movie, optionally with an MP3 or WAV sound.
+into a movie, optionally with an MP3 or WAV sound: MP4 (H.264 and AAC) or WebM
+(VP9 and Opus), which browsers, phones and TVs play, or Windows Media Video
+(.wmv) for old Windows players. Each photo can be turned upright by its Exif
+orientation, letterboxed or cropped to the frame, and scaled smoothly.
 It can play the slide show in its window and shows a progress bar. The package
 holds the program, reelsmith-make (the same engine on the command line), the
 picture-source library XTPPic, jpegdec, regsvr and the user manual.")

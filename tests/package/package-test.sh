@@ -30,6 +30,11 @@ for library in libqt6widgets6 libqt6gui6 libqt6core6 libavcodec59 libavformat59 
 done
 grep -q reelsmith <<<"$depends" && fail "Depends names the package's own libraries: $depends"
 
+description=$(dpkg-deb -f "$deb" Description)
+for format in MP4 WebM 'Windows Media'; do
+  expect_in "$description" "$format" "the package's description"
+done
+
 contents=$(dpkg-deb -c "$deb" | awk '{ $1 = $2 = $3 = $4 = $5 = ""; print }' | sed 's/^ *//')
 for file in "./usr/bin/reelsmith -> ../lib/reelsmith/reelsmith" ./usr/bin/reelsmith-make ./usr/bin/jpegdec \
   ./usr/bin/regsvr ./usr/lib/reelsmith/reelsmith ./usr/lib/reelsmith/libXTPPic.so \
@@ -59,6 +64,9 @@ zcat "$work/unpacked/usr/share/man/man1/reelsmith-make.1.gz" | grep -q '^\.TH RE
   fail "the reelsmith-make manual page"
 metainfo="$work/unpacked/usr/share/metainfo/org.reelsmith.Reelsmith.metainfo.xml"
 appstreamcli validate --no-net "$metainfo" >"$work/appstream.txt" 2>&1 || fail "AppStream metainfo: $(cat "$work/appstream.txt")"
+for format in MP4 WebM; do
+  grep -q "$format" "$metainfo" || fail "the AppStream description does not name $format"
+done
 # The window opens the manual in its own folder: a link there leads to the documentation.
 manual=$(realpath -e "$work/unpacked/usr/lib/reelsmith/02 - Reelsmith - User Manual.pdf" 2>/dev/null || true)
 [[ $manual == "$work/unpacked/usr/share/doc/reelsmith/02 - Reelsmith - User Manual.pdf" ]] ||
@@ -94,6 +102,22 @@ format=$(ffprobe -v error -show_entries format=format_name -of csv=p=0 "$work/ru
 mkdir "$work/empty"
 message=$(cd "$work/run" && LC_ALL=en_US.UTF-8 "$root/usr/bin/reelsmith-make" "$work/empty" movie2.wmv 2>&1 || true)
 [[ $message == "Reelsmith: No JPG files were found in this folder." ]] || fail "installed, in English: $message"
+
+# Every option the installed tools' usage shows is in their manual page.
+options_in() { # the usage text on standard input
+  grep -oE -- '(^|[^[:alnum:]-])--?[a-z][a-z-]*' | sed 's/^[^-]*//' | sort -u
+}
+expect_options_in_page() { # PAGE OPTIONS
+  local page option
+  page=$(zcat "$root/usr/share/man/man1/$1.1.gz" | sed 's/\\-/-/g')
+  [[ -n $2 ]] || fail "$1 shows no options"
+  for option in $2; do
+    grep -qE -- "(^|[^[:alnum:]-])$option([^[:alnum:]-]|$)" <<<"$page" || fail "the $1 manual page lacks $option"
+  done
+}
+expect_options_in_page reelsmith-make "$("$root/usr/bin/reelsmith-make" --help | options_in)"
+expect_options_in_page jpegdec "$( ("$root/usr/bin/jpegdec" 2>&1 || true) | options_in)"
+expect_options_in_page regsvr "$("$root/usr/bin/regsvr" --help | options_in) --help -h"
 
 "${dpkg_in_root[@]}" -r reelsmith >"$work/remove.txt" 2>&1 || fail "remove: $(cat "$work/remove.txt")"
 [[ -e $root/usr/bin/reelsmith ]] && fail "remove: the program is still there"
