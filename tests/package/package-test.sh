@@ -30,9 +30,18 @@ for library in libqt6widgets6 libqt6gui6 libqt6core6 libavcodec59 libavformat59 
 done
 grep -q reelsmith <<<"$depends" && fail "Depends names the package's own libraries: $depends"
 
+description=$(dpkg-deb -f "$deb" Description)
+for format in MP4 WebM 'Windows Media'; do
+  expect_in "$description" "$format" "the package's description"
+done
+
 contents=$(dpkg-deb -c "$deb" | awk '{ $1 = $2 = $3 = $4 = $5 = ""; print }' | sed 's/^ *//')
-for file in ./usr/bin/reelsmith ./usr/bin/reelsmith-make ./usr/bin/jpegdec ./usr/bin/regsvr \
-  "./usr/bin/02 - Reelsmith - User Manual.pdf" ./usr/lib/libXTPPic.so ./usr/lib/libreelsmith-platform.so \
+for file in "./usr/bin/reelsmith -> ../lib/reelsmith/reelsmith" ./usr/bin/reelsmith-make ./usr/bin/jpegdec \
+  ./usr/bin/regsvr ./usr/lib/reelsmith/reelsmith ./usr/lib/reelsmith/libXTPPic.so \
+  "./usr/lib/reelsmith/libreelsmith-platform.so.0 -> libreelsmith-platform.so.0.1.0" \
+  ./usr/lib/reelsmith/libreelsmith-platform.so.0.1.0 \
+  "./usr/share/doc/reelsmith/02 - Reelsmith - User Manual.pdf" ./usr/share/doc/reelsmith/copyright \
+  ./usr/share/doc/reelsmith/changelog.gz \
   ./usr/share/applications/reelsmith.desktop ./usr/share/icons/hicolor/128x128/apps/reelsmith.png \
   ./usr/share/metainfo/org.reelsmith.Reelsmith.metainfo.xml ./usr/share/man/man1/reelsmith.1.gz \
   ./usr/share/man/man1/reelsmith-make.1.gz ./usr/share/man/man1/jpegdec.1.gz ./usr/share/man/man1/regsvr.1.gz; do
@@ -40,14 +49,34 @@ for file in ./usr/bin/reelsmith ./usr/bin/reelsmith-make ./usr/bin/jpegdec ./usr
 done
 grep -q '\.reg$' <<<"$contents" && fail "contents: a registry file is shipped"
 
+# Debian's own check of the package, offline: it reads only the package.
+if command -v lintian >/dev/null; then
+  lintian --no-cfg --fail-on error "$deb" >"$work/lintian.txt" 2>&1 ||
+    fail "lintian reports errors: $(grep -E '^E: ' "$work/lintian.txt" || cat "$work/lintian.txt")"
+else
+  fail "lintian is not installed (scripts/install-deps installs it)"
+fi
+
 # Contents that only a look inside shows.
 mkdir "$work/unpacked"
 dpkg-deb -x "$deb" "$work/unpacked"
 zcat "$work/unpacked/usr/share/man/man1/reelsmith-make.1.gz" | grep -q '^\.TH REELSMITH-MAKE 1' ||
   fail "the reelsmith-make manual page"
-appstreamcli validate --no-net "$work/unpacked/usr/share/metainfo/org.reelsmith.Reelsmith.metainfo.xml" >"$work/appstream.txt" 2>&1 ||
-  fail "AppStream metainfo: $(cat "$work/appstream.txt")"
-head -c 5 "$work/unpacked/usr/bin/02 - Reelsmith - User Manual.pdf" | grep -q '%PDF-' || fail "the manual is no PDF"
+metainfo="$work/unpacked/usr/share/metainfo/org.reelsmith.Reelsmith.metainfo.xml"
+appstreamcli validate --no-net "$metainfo" >"$work/appstream.txt" 2>&1 || fail "AppStream metainfo: $(cat "$work/appstream.txt")"
+for format in MP4 WebM; do
+  grep -q "$format" "$metainfo" || fail "the AppStream description does not name $format"
+done
+# The window opens the manual in its own folder: a link there leads to the documentation.
+manual=$(realpath -e "$work/unpacked/usr/lib/reelsmith/02 - Reelsmith - User Manual.pdf" 2>/dev/null || true)
+[[ $manual == "$work/unpacked/usr/share/doc/reelsmith/02 - Reelsmith - User Manual.pdf" ]] ||
+  fail "the manual beside the window leads to '$manual'"
+head -c 5 "$work/unpacked/usr/share/doc/reelsmith/02 - Reelsmith - User Manual.pdf" 2>/dev/null | grep -q '%PDF-' ||
+  fail "the manual is no PDF"
+changelog_version=$(zcat "$work/unpacked/usr/share/doc/reelsmith/changelog.gz" 2>/dev/null | head -1 |
+  sed -n 's/^reelsmith (\([^)]*\)).*/\1/p' || true)
+[[ $changelog_version == "$(dpkg-deb -f "$deb" Version)" ]] ||
+  fail "the changelog's latest entry is for '$changelog_version', not the package's version"
 
 # Into a scratch root: dpkg's own database there, the scripts run without a chroot.
 root="$work/root"
@@ -59,7 +88,7 @@ registry="$root/var/lib/reelsmith/registry.reg"
 [[ -f $registry ]] || fail "install: no machine-wide registry file"
 expect_in "$(cat "$registry" 2>/dev/null)" '^\[HKEY_CLASSES_ROOT\\CLSID\\\{[0-9A-F-]+\}\\InprocServer32\]$' \
   "the machine-wide registration"
-expect_in "$(cat "$registry" 2>/dev/null)" "^@=\"$root/usr/lib/libXTPPic.so\"$" "the registered library"
+expect_in "$(cat "$registry" 2>/dev/null)" "^@=\"$root/usr/lib/reelsmith/libXTPPic.so\"$" "the registered library"
 [[ $(stat -c %a "$registry") == 644 ]] || fail "the machine-wide file is not readable by every user"
 
 # A user with no registry file of their own makes a movie from the machine's registration.
@@ -73,6 +102,22 @@ format=$(ffprobe -v error -show_entries format=format_name -of csv=p=0 "$work/ru
 mkdir "$work/empty"
 message=$(cd "$work/run" && LC_ALL=en_US.UTF-8 "$root/usr/bin/reelsmith-make" "$work/empty" movie2.wmv 2>&1 || true)
 [[ $message == "Reelsmith: No JPG files were found in this folder." ]] || fail "installed, in English: $message"
+
+# Every option the installed tools' usage shows is in their manual page.
+options_in() { # the usage text on standard input
+  grep -oE -- '(^|[^[:alnum:]-])--?[a-z][a-z-]*' | sed 's/^[^-]*//' | sort -u
+}
+expect_options_in_page() { # PAGE OPTIONS
+  local page option
+  page=$(zcat "$root/usr/share/man/man1/$1.1.gz" | sed 's/\\-/-/g')
+  [[ -n $2 ]] || fail "$1 shows no options"
+  for option in $2; do
+    grep -qE -- "(^|[^[:alnum:]-])$option([^[:alnum:]-]|$)" <<<"$page" || fail "the $1 manual page lacks $option"
+  done
+}
+expect_options_in_page reelsmith-make "$("$root/usr/bin/reelsmith-make" --help | options_in)"
+expect_options_in_page jpegdec "$( ("$root/usr/bin/jpegdec" 2>&1 || true) | options_in)"
+expect_options_in_page regsvr "$("$root/usr/bin/regsvr" --help | options_in) --help -h"
 
 "${dpkg_in_root[@]}" -r reelsmith >"$work/remove.txt" 2>&1 || fail "remove: $(cat "$work/remove.txt")"
 [[ -e $root/usr/bin/reelsmith ]] && fail "remove: the program is still there"
