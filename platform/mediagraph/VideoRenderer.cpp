@@ -84,11 +84,9 @@ HRESULT VideoRenderer::OnPause()
     bool complete;
     {
         std::lock_guard guard(streamLock);
-        // Leaving Running, the pause is cued afresh: by the sample held now, else the next one.
-        if (streamState == State_Running) {
-            cued = endOfStream;
-            if (!cued && heldSample) Cue(heldSample);
-        }
+        // Leaving Running, the picture on screen is the paused one: a sample waiting for its
+        // time, or arriving during the pause, keeps waiting for it.
+        if (streamState == State_Running) cued = true;
         streamState = State_Paused;
         complete = cued || streamLayout.width == 0;
     }
@@ -158,9 +156,7 @@ HRESULT VideoRenderer::Render(IMediaSample* sample)
         lastStop = timed == VFW_S_NO_STOP_TIME ? start : stop;
     }
     if (streamState == State_Paused && !cued) Cue(sample);
-    heldSample = sample;
     const bool due = WaitUntilDue(guard, hasTime, start);
-    heldSample = nullptr;
     if (!due) return streamState == State_Stopped ? VFW_E_WRONG_STATE : S_FALSE;
     Present(sample);
     return S_OK;

@@ -6,10 +6,12 @@
 //
 // Timing: with a reference clock each sample is shown when the clock reaches
 // the run's start time plus the sample's start time; without one, or for a
-// sample without times, at once. While paused the first sample is shown at
-// once, completes the pause and is held (Receive blocks) until the graph
-// runs, stops or flushes; pausing a run cues the sample waiting for its time,
-// if there is one, else the next to arrive.
+// sample without times, at once. Paused from stopped, the first sample is
+// shown at once, completes the pause and is held (Receive blocks) until the
+// graph runs, stops or flushes. Paused from running, the picture on screen
+// stays and the pause is complete at once; the sample waiting for its time,
+// or arriving meanwhile, is shown when its time comes after the next run
+// (the graph's stream time goes on from where it paused).
 // EC_COMPLETE follows end-of-stream once the last sample's stop time has come
 // (at once without a clock), and only while running.
 //
@@ -150,8 +152,6 @@ private:
     ComPtr<IReferenceClock> streamClock;
     REFERENCE_TIME runStart = 0;
     bool cued = false;
-    // The sample Render waits with until it is due; its caller holds the reference.
-    IMediaSample* heldSample = nullptr;
     bool endOfStream = false;
     bool flushing = false;
     bool hasLastStop = false;
