@@ -257,6 +257,11 @@ void MainWindow::DrawFrameToWindow(HWND window, const BYTE* pixels, LONG width, 
     preview->ShowFrame(pixels, width, height, bitsPerPixel, stride);
 }
 
+void MainWindow::ClearWindow(HWND window)
+{
+    if (window == PreviewHandle()) preview->Clear();
+}
+
 void MainWindow::RunHelp()
 {
     HelpDialog help(this);
