@@ -313,9 +313,10 @@ void MainDialog::OnTimer()
 {
     const Busy busy(*this);
     if (!engine || mode == DialogMode::Idle) return;
-    const int picture = engine->CurrentPicture();
-    host.SetProgressLabel(mode == DialogMode::Playing ? UiText("MainDialog", "再生中")
-                                                      : UiText("MainDialog", "動画作成中"));
+    // While playing, the bar follows the screen rather than the pictures read ahead of it.
+    const bool playing = mode == DialogMode::Playing;
+    const int picture = playing ? engine->PicturesShown() : engine->CurrentPicture();
+    host.SetProgressLabel(playing ? UiText("MainDialog", "再生中") : UiText("MainDialog", "動画作成中"));
     host.SetProgressPos(picture);
 }
 

@@ -20,6 +20,7 @@ public:
     bool HasPictureFolder() const override { return engine.HasPictureFolder(); }
     int PictureCount() override { return engine.PictureCount(); }
     int CurrentPicture() override { return engine.CurrentPicture(); }
+    int PicturesShown() override { return engine.PicturesShown(); }
     void SetCurrentPicture(int index) override { engine.SetCurrentPicture(index); }
     std::u16string PicturePath(int index) override { return engine.PicturePath(index); }
     bool RenderPicture(int index, std::vector<BYTE>& frame, LONG& width, LONG& height) override

@@ -22,6 +22,8 @@ public:
     virtual bool HasPictureFolder() const = 0;
     virtual int PictureCount() = 0;
     virtual int CurrentPicture() = 0;
+    // Pictures shown so far by the playback.
+    virtual int PicturesShown() = 0;
     virtual void SetCurrentPicture(int index) = 0;
     // The full path of picture `index`, however long; empty outside the list.
     virtual std::u16string PicturePath(int index) = 0;

@@ -309,6 +309,15 @@ int MovieEngine::CurrentPicture()
     return index;
 }
 
+int MovieEngine::PicturesShown()
+{
+    ComPtr<IQualProp> statistics;
+    int shown = 0;
+    if (!ready || FAILED(videoRenderer.As(IID_IQualProp, statistics)) || FAILED(statistics->get_FramesDrawn(&shown)))
+        return 0;
+    return shown;
+}
+
 void MovieEngine::SetCurrentPicture(int index)
 {
     if (!ready) return;

@@ -60,6 +60,9 @@ public:
     bool HasAudioTimeline() const { return static_cast<bool>(audioTimeline); }
     int PictureCount();
     int CurrentPicture();
+    // Pictures the video renderer has shown at their time since playback started: the
+    // source's CurrentPicture runs ahead of the screen by the pictures waiting their turn.
+    int PicturesShown();
     void SetCurrentPicture(int index);
     void PictureFileName(int index, WCHAR* buffer, LONG capacity);
     // The full path of picture `index`, however long; empty outside the list.

@@ -15,6 +15,10 @@
 // EC_COMPLETE follows end-of-stream once the last sample's stop time has come
 // (at once without a clock), and only while running.
 //
+// IQualProp counts the samples shown at their time since the stream last
+// started (a paused picture shown again when it falls due counts once); the
+// other statistics are not kept.
+//
 // put_WindowState stores any value, also 0x01000000 which is no show command:
 // only SW_HIDE and the showing commands change visibility.
 #pragma once
@@ -26,7 +30,7 @@
 #include <condition_variable>
 #include <mutex>
 
-class VideoRenderer final : public PlatformFilter, public IVideoWindow, public IBasicVideo {
+class VideoRenderer final : public PlatformFilter, public IVideoWindow, public IBasicVideo, public IQualProp {
 public:
     VideoRenderer();
 
@@ -122,6 +126,14 @@ public:
     HRESULT IsUsingDefaultSource() override;
     HRESULT IsUsingDefaultDestination() override;
 
+    // IQualProp
+    HRESULT get_FramesDroppedInRenderer(int* frames) override;
+    HRESULT get_FramesDrawn(int* frames) override;
+    HRESULT get_AvgFrameRate(int* rate) override;
+    HRESULT get_Jitter(int* jitter) override;
+    HRESULT get_AvgSyncOffset(int* offset) override;
+    HRESULT get_DevSyncOffset(int* deviation) override;
+
 private:
     ~VideoRenderer() override = default;
 
@@ -156,6 +168,7 @@ private:
     bool flushing = false;
     bool hasLastStop = false;
     REFERENCE_TIME lastStop = 0;
+    int framesDrawn = 0;
     VideoLayout streamLayout;
 
     // Window properties, guarded by windowLock.

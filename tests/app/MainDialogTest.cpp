@@ -154,6 +154,7 @@ public:
     bool HasPictureFolder() const override { return hasFolder; }
     int PictureCount() override { return count; }
     int CurrentPicture() override { return current; }
+    int PicturesShown() override { return shown; }
     void SetCurrentPicture(int index) override { log.push_back("SetCurrentPicture " + std::to_string(index)); }
     std::u16string PicturePath(int index) override
     {
@@ -212,6 +213,7 @@ public:
     bool hasFolder = false;
     int count = 0;
     int current = 0;
+    int shown = 0;
     int state = 0;
     HRESULT playResult = S_OK;
     std::u16string firstPicture = u"/nonexistent/first.jpg";
@@ -480,9 +482,12 @@ TEST_F(MainDialogTest, PlayTogglesBetweenRunAndPauseWithTheButtonLook)
     EXPECT_EQ(host.images[PlayControl], (std::vector<int>{139, 138, 0}));
     EXPECT_EQ(dialog.Mode(), DialogMode::Playing);
     EXPECT_TRUE(host.timerRunning);
-    engine->current = 1;
+    // The source has read two pictures ahead of the one on screen.
+    engine->current = 3;
+    engine->shown = 1;
     dialog.OnTimer();
     EXPECT_EQ(host.label, "再生中");
+    EXPECT_EQ(host.progress, 1);
 
     const int startsBefore = host.timerStarts;
     dialog.OnPlay();

@@ -268,6 +268,18 @@ TEST_F(MovieEngineTest, SecondMovieReplacesEveryFilterOfTheFirst)
     EXPECT_NEAR(second[0].duration, 0.4, kTolerance);
 }
 
+TEST_F(MovieEngineTest, PlaybackCountsThePicturesOnTheScreenNotThoseReadAhead)
+{
+    WriteConfig("[Screen]\nwidth=160\nheight=120\nFrameSpeed=1000\nQuality=150000\n[System]\nWorkThreadPriority=0\n");
+    ASSERT_TRUE(engine->LoadSettings(WideFromUtf8((folder / "config.ini").string())));
+    engine->SetPictureFolder(WideFromUtf8(Media("second")));
+    ASSERT_EQ(engine->Play(kPreviewWindow), S_OK);
+    while (engine->PicturesShown() < 1 && dispatcher.WaitForWork(5000)) dispatcher.DispatchPending();
+    EXPECT_EQ(engine->PicturesShown(), 1) << "the second picture is a second away";
+    EXPECT_EQ(WaitForRun(), EC_COMPLETE);
+    EXPECT_EQ(engine->PicturesShown(), 2);
+}
+
 TEST_F(MovieEngineTest, PlayPausesResumesAndCompletes)
 {
     UseSmallConfig();
