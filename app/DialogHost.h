@@ -63,6 +63,8 @@ public:
     virtual HWND PreviewHandle() = 0;
     // Stretches a bottom-up frame into the preview area once, rows dropped.
     virtual void DrawFrameToWindow(HWND window, const BYTE* pixels, LONG width, LONG height, WORD bitsPerPixel) = 0;
+    // Returns the window to black.
+    virtual void ClearWindow(HWND window) = 0;
     virtual void RunHelp() = 0;
     // Ends the modal run of the dialog.
     virtual void EndDialog() = 0;

@@ -9,11 +9,11 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <string>
 
 namespace {
 
-constexpr int kMaxPath = 260;
 // Skipped pictures named in the message after a run; the rest are counted.
 constexpr std::size_t kMaxListedSkips = 15;
 const std::u16string kProductCaption = u"Reelsmith";
@@ -29,7 +29,30 @@ std::u16string WithCount(std::u16string text, int count)
     return text;
 }
 
+std::u16string WithCode(std::u16string text, HRESULT hr)
+{
+    char code[16];
+    std::snprintf(code, sizeof code, "0x%x", static_cast<unsigned>(hr));
+    return text + u" (" + ToWide(code) + u")";
+}
+
+constexpr UINT kQuestion = kMessageYesNo | kMessageIconQuestion | kMessageDefaultSecond;
+
 } // namespace
+
+class MainDialog::Busy {
+public:
+    explicit Busy(MainDialog& owner) : dialog(owner) { ++dialog.busyDepth; }
+    Busy(const Busy&) = delete;
+    Busy& operator=(const Busy&) = delete;
+    ~Busy()
+    {
+        if (--dialog.busyDepth == 0) dialog.HandleWaitingEvents();
+    }
+
+private:
+    MainDialog& dialog;
+};
 
 MainDialog::MainDialog(DialogHost& dialogHost, EngineFactory engineFactory)
     : host(dialogHost), createEngine(std::move(engineFactory))
@@ -86,52 +109,118 @@ void MainDialog::ProbeAudioHardware()
     if (renderer) renderer->Release();
 }
 
+int MainDialog::ShowModal(const std::u16string& text, const std::u16string& caption, UINT type)
+{
+    const int answer = host.ShowMessage(text, caption, type);
+    HandleWaitingEvents();
+    return answer;
+}
+
+template <typename Choice>
+std::u16string MainDialog::Choose(Choice choice)
+{
+    std::u16string chosen = choice();
+    HandleWaitingEvents();
+    return chosen;
+}
+
 void MainDialog::OnExit()
 {
-    const int answer =
-        host.ShowMessage(UiText("MainDialog", "本当にReelsmithを終了させますか？"), UiText("MainDialog", "終了確認"),
-                         kMessageYesNo | kMessageIconQuestion | kMessageDefaultSecond);
+    const Busy busy(*this);
+    // Quitting ends a movie being made; the question says what is lost.
+    const std::u16string question =
+        MakingMovie() ? UiText("MainDialog", "動画を作成中です。終了すると、作成途中の動画は保存されません。"
+                                             "本当にReelsmithを終了させますか？")
+                      : UiText("MainDialog", "本当にReelsmithを終了させますか？");
+    const int answer = ShowModal(question, UiText("MainDialog", "終了確認"), kQuestion);
     if (answer != kAnswerYes) return;
     engine.reset();
     host.EndDialog();
 }
 
-void MainDialog::ShowInfo(const std::u16string& text) { host.ShowMessage(text, kProductCaption, kMessageOk); }
+void MainDialog::ShowInfo(const std::u16string& text) { ShowModal(text, kProductCaption, kMessageOk); }
+
+bool MainDialog::MakingMovie() { return engine && runOn && mode == DialogMode::Making; }
+
+bool MainDialog::ConfirmStopMaking()
+{
+    if (!MakingMovie()) return true;
+    const int answer = ShowModal(
+        UiText("MainDialog", "動画を作成中です。中止すると、作成途中の動画は保存されません。作成を中止しますか？"),
+        kProductCaption, kQuestion);
+    // The movie may have ended while the question was open; its message has been shown.
+    if (!MakingMovie()) return true;
+    if (answer != kAnswerYes) return false;
+    StopRun(UiText("MainDialog", "中止"));
+    ShowInfo(UiText("MainDialog", "動画の作成を中止しました。作成途中の動画は保存されていません。"));
+    return true;
+}
+
+// Stops the graph; a run it ends leaves the bar with `label` at 0 and the Play
+// button in its idle look.
+void MainDialog::StopRun(const std::u16string& label)
+{
+    engine->Stop();
+    if (runOn) ShowRunEnded(label, 0);
+    ShowPlayingLook(false);
+}
 
 void MainDialog::OnStart()
 {
+    const Busy busy(*this);
     const std::u16string folder = ChoosePictureFolder();
     if (folder.empty() || !engine) return;
-    engine->Stop();
-    engine->SetPictureFolder(folder);
-    const int count = engine->PictureCount();
+    if (!ConfirmStopMaking()) return;
+    StopRun(u"");
+    // Whatever the answer, the previous folder's picture is no longer what a movie would show.
+    host.ClearWindow(host.PreviewHandle());
+    const HRESULT hr = engine->SetPictureFolder(folder);
+    const int count = SUCCEEDED(hr) ? engine->PictureCount() : 0;
     if (count == 0) {
-        ShowInfo(UiText("MainDialog", "このディレクトリでjpgファイルは見つかりませんでした。"));
+        ShowFolderRefusal(hr, folder);
         return;
     }
     ShowInfo(WithCount(UiText("MainDialog", "%d 個JPGファイルはロードされています。"), count));
     RefreshAfterSelection();
 }
 
+void MainDialog::ShowFolderRefusal(HRESULT hr, const std::u16string& folder)
+{
+    if (!engine->IsReady()) {
+        ShowInfo(WithCode(UiText("MainDialog", "写真ソース (libXTPPic.so) を作成できないため、写真を読み込めません。"
+                                               "regsvr で登録してください。"),
+                          hr));
+    } else if (hr == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND)) {
+        ShowInfo(UiText("MainDialog", "このフォルダーは存在しません:") + u"\n" + folder);
+    } else if (hr == HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED)) {
+        ShowInfo(UiText("MainDialog", "このフォルダーを読み込めません:") + u"\n" + folder);
+    } else if (SUCCEEDED(hr) || hr == E_INVALIDARG) {
+        ShowInfo(UiText("MainDialog", "このディレクトリでjpgファイルは見つかりませんでした。"));
+    }
+    // Any other failure has been reported by the engine.
+}
+
 std::u16string MainDialog::ChoosePictureFolder()
 {
-    return host.ChooseFolder(UiText("MainDialog", "写真ディレクトリを選択してください"));
+    return Choose([&] { return host.ChooseFolder(UiText("MainDialog", "写真ディレクトリを選択してください")); });
 }
 
 void MainDialog::OnAudio()
 {
+    const Busy busy(*this);
     const std::u16string file = ChooseAudioFile();
     if (file.empty() || !engine) return;
-    engine->Stop();
+    if (!ConfirmStopMaking()) return;
+    StopRun(u"");
     engine->SetAudioFile(file);
-    host.ShowMessage(u"Add Audio File", host.ApplicationTitle(), kMessageOk | kMessageIconExclamation);
+    ShowModal(u"Add Audio File", host.ApplicationTitle(), kMessageOk | kMessageIconExclamation);
     RefreshAfterSelection();
 }
 
 std::u16string MainDialog::ChooseAudioFile()
 {
     const FileFilter filters[] = {{u"AUDIO (*.mp3;*.wav)", u"*.mp3;*.wav"}, {u"All(*.*)", u"*.*"}};
-    return host.ChooseOpenFile(filters, 2);
+    return Choose([&] { return host.ChooseOpenFile(filters, 2); });
 }
 
 std::u16string MainDialog::ChooseMovieFile()
@@ -140,7 +229,7 @@ std::u16string MainDialog::ChooseMovieFile()
     const FileFilter filters[] = {{UiText("MainDialog", "Windows Media 動画 (*.wmv)"), u"*.wmv"},
                                   {UiText("MainDialog", "MP4 動画 (*.mp4)"), u"*.mp4"},
                                   {UiText("MainDialog", "WebM 動画 (*.webm)"), u"*.webm"}};
-    return host.ChooseSaveFile(filters, 3, u".wmv");
+    return Choose([&] { return host.ChooseSaveFile(filters, 3, u".wmv"); });
 }
 
 void MainDialog::RefreshAfterSelection()
@@ -150,6 +239,7 @@ void MainDialog::RefreshAfterSelection()
     host.StopTimer(kProgressTimer);
     host.SetProgressRange(0, count);
     host.SetProgressPos(0);
+    host.SetProgressLabel(u"");
     engine->SetCurrentPicture(0);
     PreviewFrame::Show(*engine, host.PreviewHandle(), host);
     SetProgressView(ProgressView::Shown);
@@ -157,14 +247,19 @@ void MainDialog::RefreshAfterSelection()
 
 void MainDialog::OnAnimate()
 {
+    const Busy busy(*this);
     if (!engine || !engine->HasPictureFolder()) {
         ShowInfo(UiText("MainDialog", "まだイメージを選んでいません。"));
         return;
     }
     const std::u16string file = ChooseMovieFile();
     if (file.empty()) return;
+    if (!ConfirmStopMaking()) return;
+    // A playback the new movie replaces ends here.
+    if (runOn) StopRun(u"");
     skippedPictures.clear();
     engine->MakeMovie(file, host.PreviewHandle());
+    runOn = engine->GraphState() == State_Running;
     SetProgressView(ProgressView::ShownDisabled);
     host.StartTimer(kProgressTimer, kProgressPeriodMs);
     mode = DialogMode::Making;
@@ -180,6 +275,7 @@ void MainDialog::ShowPlayingLook(bool playing)
 
 void MainDialog::OnPlay()
 {
+    const Busy busy(*this);
     if (!engine || !engine->HasPictureFolder()) {
         ShowInfo(UiText("MainDialog", "まず、JPGファイルを選択してください。"));
         return;
@@ -190,6 +286,7 @@ void MainDialog::OnPlay()
         if (engine->Play(host.PreviewHandle()) >= 0) {
             host.StartTimer(kProgressTimer, kProgressPeriodMs);
             mode = DialogMode::Playing;
+            runOn = true;
             ShowPlayingLook(true);
         }
         break;
@@ -207,22 +304,42 @@ void MainDialog::OnPlay()
     SetProgressView(ProgressView::Shown);
 }
 
-void MainDialog::OnHelp() { host.RunHelp(); }
+void MainDialog::OnHelp()
+{
+    const Busy busy(*this);
+    host.RunHelp();
+}
 
 void MainDialog::OnTimer()
 {
+    const Busy busy(*this);
     if (!engine || mode == DialogMode::Idle) return;
-    const int picture = engine->CurrentPicture();
-    host.SetProgressLabel(mode == DialogMode::Playing ? UiText("MainDialog", "再生中")
-                                                      : UiText("MainDialog", "動画作成中"));
+    // While playing, the bar follows the screen rather than the pictures read ahead of it.
+    const bool playing = mode == DialogMode::Playing;
+    const int picture = playing ? engine->PicturesShown() : engine->CurrentPicture();
+    host.SetProgressLabel(playing ? UiText("MainDialog", "再生中") : UiText("MainDialog", "動画作成中"));
     host.SetProgressPos(picture);
 }
 
 void MainDialog::OnGraphNotify()
 {
+    eventsWaiting = true;
+    if (busyDepth == 0) HandleWaitingEvents();
+}
+
+void MainDialog::HandleWaitingEvents()
+{
+    if (eventsWaiting && !draining) DrainGraphEvents();
+}
+
+void MainDialog::DrainGraphEvents()
+{
+    eventsWaiting = false;
     if (!engine) return;
     const ComPtr<IMediaEvent> events = engine->GraphEvents();
     if (!events) return;
+    const Busy busy(*this);
+    draining = true;
     LONG code = 0;
     LONG_PTR param1 = 0;
     LONG_PTR param2 = 0;
@@ -233,6 +350,7 @@ void MainDialog::OnGraphNotify()
         if (code == EC_COMPLETE) OnMovieComplete();
         if (code == EC_ERRORABORT) OnMovieAborted(abortCode);
     }
+    draining = false;
 }
 
 void MainDialog::ShowSkippedPictures()
@@ -241,40 +359,40 @@ void MainDialog::ShowSkippedPictures()
     std::u16string text = UiText("MainDialog", "次のJPGファイルは読み込めなかったため、飛ばしました:");
     const std::size_t listed = std::min(skippedPictures.size(), kMaxListedSkips);
     for (std::size_t i = 0; i < listed; ++i) {
-        WCHAR path[kMaxPath] = {};
-        engine->PictureFileName(skippedPictures[i], path, kMaxPath);
-        const std::u16string_view name(path);
-        text += u"\n" + std::u16string(name.substr(name.find_last_of(u'/') + 1));
+        const std::u16string path = engine->PicturePath(skippedPictures[i]);
+        text += u"\n" + path.substr(path.find_last_of(u'/') + 1);
     }
     if (listed < skippedPictures.size()) {
         text += u"\n" + ToWide("(+" + std::to_string(skippedPictures.size() - listed) + ")");
     }
     skippedPictures.clear();
-    host.ShowMessage(text, kProductCaption, kMessageOk | kMessageIconExclamation);
+    ShowModal(text, kProductCaption, kMessageOk | kMessageIconExclamation);
 }
 
-// The bar shows where the work ended, not the last poll before it.
-void MainDialog::ShowRunEnded()
+void MainDialog::ShowRunEnded(const std::u16string& label, int position)
 {
+    runOn = false;
     host.StopTimer(kProgressTimer);
-    host.SetProgressLabel(u"");
-    host.SetProgressPos(engine->CurrentPicture());
+    host.SetProgressLabel(label);
+    host.SetProgressPos(position);
 }
 
 // A run that the graph gave up on (a full disk, an unwritable file) never
 // completes: without this the timer would run on and the user would never learn.
+// The bar empties, as nothing of the run was kept.
 void MainDialog::OnMovieAborted(HRESULT hr)
 {
-    ShowRunEnded();
+    ShowRunEnded(UiText("MainDialog", "エラーで中断"), 0);
     engine->Stop();
     ShowPlayingLook(false);
     engine->ReportError(hr);
     ShowSkippedPictures();
 }
 
+// The bar shows where the work ended, not the last poll before it.
 void MainDialog::OnMovieComplete()
 {
-    ShowRunEnded();
+    ShowRunEnded(u"", engine->CurrentPicture());
     engine->Stop();
     ShowPlayingLook(false);
     ShowInfo(UiText("MainDialog", "データの処理は終了しました!"));

@@ -45,16 +45,33 @@ public:
     bool HasEngine() const { return engine != nullptr; }
 
 private:
+    // Held by every handler: graph events that arrive meanwhile wait until a box or
+    // chooser has closed, so that no message opens on top of another.
+    class Busy;
+
     std::u16string ChoosePictureFolder();
     std::u16string ChooseAudioFile();
     std::u16string ChooseMovieFile();
+    // The host's modal boxes and choosers; what the graph reported while one was
+    // open is shown once it has closed.
+    int ShowModal(const std::u16string& text, const std::u16string& caption, UINT type);
+    template <typename Choice>
+    std::u16string Choose(Choice choice);
+    void HandleWaitingEvents();
+    void DrainGraphEvents();
+    // Whether a movie is being written now.
+    bool MakingMovie();
+    // Asks before a movie being made is given up; true when the work may go on.
+    bool ConfirmStopMaking();
+    void StopRun(const std::u16string& label);
+    void ShowFolderRefusal(HRESULT hr, const std::u16string& folder);
     void RefreshAfterSelection();
     void SetProgressView(ProgressView view);
     void ProbeAudioHardware();
     void ShowPlayingLook(bool playing);
     void OnMovieComplete();
     void OnMovieAborted(HRESULT hr);
-    void ShowRunEnded();
+    void ShowRunEnded(const std::u16string& label, int position);
     // One message naming the pictures the run passed over, if any.
     void ShowSkippedPictures();
     void ShowInfo(const std::u16string& text);
@@ -64,4 +81,9 @@ private:
     std::unique_ptr<WorkflowEngine> engine;
     DialogMode mode = DialogMode::Idle;
     std::vector<int> skippedPictures;
+    // A run (movie or playback) was started and has not ended.
+    bool runOn = false;
+    int busyDepth = 0;
+    bool draining = false;
+    bool eventsWaiting = false;
 };

@@ -13,6 +13,8 @@
 #include <QMouseEvent>
 #include <QScreen>
 
+#include <algorithm>
+
 namespace {
 
 QString ToQt(const std::u16string& text) { return QString::fromStdU16String(text); }
@@ -80,7 +82,11 @@ MainWindow::MainWindow(MainDialog::EngineFactory createEngine)
     skin->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     skin->setAttribute(Qt::WA_TransparentForMouseEvents);
     preview->setGeometry(FromDialogUnits(179, 114, 318, 201));
-    progress->setGeometry(FromDialogUnits(179, 316, 318, 6));
+    // The template's six units are shorter than the label's line: the bar grows downwards
+    // so that the label is read whole.
+    QRect bar = FromDialogUnits(179, 316, 318, 6);
+    bar.setHeight(std::max(bar.height(), SkinProgress::LabelHeight()));
+    progress->setGeometry(bar);
 
     AddButton(StartControl, FromDialogUnits(54, 63, 69, 45), &MainDialog::OnStart);
     AddButton(AudioControl, FromDialogUnits(54, 115, 69, 45), &MainDialog::OnAudio);
@@ -255,6 +261,11 @@ void MainWindow::DrawFrameToWindow(HWND window, const BYTE* pixels, LONG width, 
     if (window != PreviewHandle()) return;
     const auto stride = static_cast<LONG>(DibRowBytes(width, bitsPerPixel));
     preview->ShowFrame(pixels, width, height, bitsPerPixel, stride);
+}
+
+void MainWindow::ClearWindow(HWND window)
+{
+    if (window == PreviewHandle()) preview->Clear();
 }
 
 void MainWindow::RunHelp()

@@ -51,6 +51,7 @@ public:
     HWND MainWindowHandle() override;
     HWND PreviewHandle() override;
     void DrawFrameToWindow(HWND window, const BYTE* pixels, LONG width, LONG height, WORD bitsPerPixel) override;
+    void ClearWindow(HWND window) override;
     void RunHelp() override;
     void EndDialog() override;
     std::u16string ApplicationTitle() override;

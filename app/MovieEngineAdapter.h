@@ -14,16 +14,15 @@ public:
         return engine.SetNotifyWindow(window, message, parameter);
     }
     bool LoadSettings(const std::u16string& path) override { return engine.LoadSettings(path); }
-    void SetPictureFolder(const std::u16string& path) override { engine.SetPictureFolder(path); }
+    bool IsReady() const override { return engine.IsReady(); }
+    HRESULT SetPictureFolder(const std::u16string& path) override { return engine.SetPictureFolder(path); }
     void SetAudioFile(const std::u16string& path) override { engine.SetAudioFile(path); }
     bool HasPictureFolder() const override { return engine.HasPictureFolder(); }
     int PictureCount() override { return engine.PictureCount(); }
     int CurrentPicture() override { return engine.CurrentPicture(); }
+    int PicturesShown() override { return engine.PicturesShown(); }
     void SetCurrentPicture(int index) override { engine.SetCurrentPicture(index); }
-    void PictureFileName(int index, WCHAR* buffer, LONG capacity) override
-    {
-        engine.PictureFileName(index, buffer, capacity);
-    }
+    std::u16string PicturePath(int index) override { return engine.PicturePath(index); }
     bool RenderPicture(int index, std::vector<BYTE>& frame, LONG& width, LONG& height) override
     {
         return engine.RenderPicture(index, frame, width, height);

@@ -22,6 +22,12 @@ void PreviewArea::ShowFrame(const unsigned char* pixels, int width, int height, 
     update();
 }
 
+void PreviewArea::Clear()
+{
+    frame = QImage();
+    update();
+}
+
 void PreviewArea::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);

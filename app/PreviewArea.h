@@ -11,6 +11,8 @@ public:
 
     // Bottom-up rows of `stride` bytes, 24 or 32 bits per pixel.
     void ShowFrame(const unsigned char* pixels, int width, int height, int bitsPerPixel, int stride);
+    // Black again.
+    void Clear();
     const QImage& Frame() const { return frame; }
 
 protected:

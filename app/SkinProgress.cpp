@@ -1,6 +1,7 @@
 #include "app/SkinProgress.h"
 
 #include <QFont>
+#include <QFontMetrics>
 #include <QPainter>
 #include <QPalette>
 
@@ -96,14 +97,27 @@ QString SkinProgress::LabelText() const
     return label + QString::asprintf("[%.0f%%]", percent);
 }
 
-void SkinProgress::DrawLabel(QImage& target) const
+QFont SkinProgress::LabelFont()
 {
     QFont font(QStringLiteral("Arial"));
     font.setStyleHint(QFont::SansSerif);
     font.setPixelSize(11);
     font.setWeight(QFont::Normal);
+    return font;
+}
+
+int SkinProgress::LabelHeight()
+{
+    const QFontMetrics metrics(LabelFont());
+    // Japanese comes from a fallback font, whose glyphs the primary font's line may not hold.
+    const QRect ink = metrics.tightBoundingRect(QStringLiteral("動画作成中[100%]"));
+    return std::max(metrics.height(), ink.height() + 2);
+}
+
+void SkinProgress::DrawLabel(QImage& target) const
+{
     QPainter painter(&target);
-    painter.setFont(font);
+    painter.setFont(LabelFont());
     painter.setPen(FromColourRef(textColour));
     painter.drawText(target.rect(), Qt::AlignCenter | Qt::TextSingleLine, LabelText());
 }

@@ -23,6 +23,8 @@ public:
 
     // The whole bar as the paint event puts it on the screen.
     QImage Render(QSize area) const;
+    // The height a bar needs to show its label whole, in any of the program's languages.
+    static int LabelHeight();
 
     QString label;
     std::uint32_t startColour = 0x0000FF;
@@ -35,6 +37,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    static QFont LabelFont();
     void DrawGradient(QImage& target, int fillWidth) const;
     void DrawLabel(QImage& target) const;
 

@@ -14,13 +14,19 @@ public:
 
     virtual HRESULT SetNotifyWindow(HWND window, UINT message, LONG_PTR parameter) = 0;
     virtual bool LoadSettings(const std::u16string& path) = 0;
-    virtual void SetPictureFolder(const std::u16string& path) = 0;
+    // False when the engine could not be built (no picture source): nothing can be done.
+    virtual bool IsReady() const = 0;
+    // S_OK, or why the folder was refused (see MovieEngine::SetPictureFolder).
+    virtual HRESULT SetPictureFolder(const std::u16string& path) = 0;
     virtual void SetAudioFile(const std::u16string& path) = 0;
     virtual bool HasPictureFolder() const = 0;
     virtual int PictureCount() = 0;
     virtual int CurrentPicture() = 0;
+    // Pictures shown so far by the playback.
+    virtual int PicturesShown() = 0;
     virtual void SetCurrentPicture(int index) = 0;
-    virtual void PictureFileName(int index, WCHAR* buffer, LONG capacity) = 0;
+    // The full path of picture `index`, however long; empty outside the list.
+    virtual std::u16string PicturePath(int index) = 0;
     // Picture `index` as the movie's frame: bottom-up 24-bit rows padded to 4 bytes.
     virtual bool RenderPicture(int index, std::vector<BYTE>& frame, LONG& width, LONG& height) = 0;
     virtual void MakeMovie(const std::u16string& outputPath, HWND previewWindow) = 0;

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <new>
 #include <tuple>
 #include <utility>
@@ -19,6 +20,8 @@ namespace {
 // Path buffers of the settings reader hold this many bytes with the terminator.
 constexpr std::size_t kMaxSettingsPath = 260;
 constexpr LONG kInfiniteWait = -1;
+// Longer picture paths than this (in UTF-16 units) are not asked for.
+constexpr LONG kMaxPicturePath = 1 << 20;
 
 // The keys of config.ini in the order they are read, with the values a movie can be
 // made with.
@@ -55,28 +58,32 @@ HRESULT CreateInProcess(const CLSID& clsid, const IID& iid, ComPtr<T>& object)
 
 } // namespace
 
-MovieEngine::MovieEngine() { ready = Construct(); }
+MovieEngine::MovieEngine()
+{
+    constructionResult = Construct();
+    ready = SUCCEEDED(constructionResult);
+}
 
 // Each step that fails is reported; a missing component ends construction,
 // except the audio renderer, which a machine without sound output lacks.
-bool MovieEngine::Construct()
+HRESULT MovieEngine::Construct()
 {
     HRESULT hr = CreateInProcess(CLSID_PictureSource, IID_IBaseFilter, sourceFilter);
     if (FAILED(hr)) {
         ReportError(hr);
-        return false;
+        return hr;
     }
     hr = sourceFilter.As(IID_IPictureSourceConfig, sourceConfig);
     if (FAILED(hr)) {
         ReportError(hr);
-        return false;
+        return hr;
     }
     LONG width = settings.width;
     LONG height = settings.height;
     hr = sourceConfig->SetVideoSize(&width, &height);
     if (FAILED(hr)) {
         ReportError(hr);
-        return false;
+        return hr;
     }
     for (auto [clsid, iid, target] :
          {std::tuple{&CLSID_FilterGraph, &IID_IGraphBuilder, graph.ReceiveVoid()},
@@ -85,7 +92,7 @@ bool MovieEngine::Construct()
         hr = CoCreateInstance(*clsid, nullptr, CLSCTX_INPROC_SERVER, *iid, target);
         if (FAILED(hr)) {
             ReportError(hr);
-            return false;
+            return hr;
         }
     }
     hr = CreateInProcess(CLSID_AudioRender, IID_IBaseFilter, audioRenderer);
@@ -96,20 +103,20 @@ bool MovieEngine::Construct()
     if (SUCCEEDED(hr)) hr = CreateInProcess(CLSID_RenderEngine, IID_IRenderEngine, renderEngine);
     if (FAILED(hr)) {
         ReportError(hr);
-        return false;
+        return hr;
     }
     videoOnlyProfile = LoadProfile(kVideoOnlyProfileId);
-    if (!videoOnlyProfile) return false;
+    if (!videoOnlyProfile) return E_FAIL;
     hr = ApplyProfileSettings(videoOnlyProfile.Get());
     if (FAILED(hr)) {
         ReportError(hr);
-        return false;
+        return hr;
     }
     audioVideoProfile = LoadProfile(kAudioVideoProfileId);
-    if (!audioVideoProfile) return false;
+    if (!audioVideoProfile) return E_FAIL;
     hr = ApplyProfileSettings(audioVideoProfile.Get());
     if (FAILED(hr)) ReportError(hr);
-    return true;
+    return S_OK;
 }
 
 MovieEngine::~MovieEngine()
@@ -214,22 +221,35 @@ bool MovieEngine::ApplySettings(const MovieSettings& values)
     return SUCCEEDED(ApplyProfileSettings(audioVideoProfile.Get()));
 }
 
-void MovieEngine::SetPictureFolder(const std::u16string& path)
+HRESULT MovieEngine::SetPictureFolder(const std::u16string& path)
 {
-    if (!ready) return;
+    if (!ready) return constructionResult;
     if (!pictureFolder.empty()) {
         audioTimeline.Reset();
         audioFile.clear();
     }
     const HRESULT hr = sourceConfig->SetFolder(path.c_str());
-    if (hr == E_INVALIDARG) return;
+    if (hr == E_INVALIDARG) return WhyFolderRefused(path);
     // Another failure leaves the old list in place: the folder is refused too, but said.
     if (FAILED(hr)) {
         ReportError(hr);
-        return;
+        return hr;
     }
     if (!audioFile.empty()) RebuildAudioTimeline();
     pictureFolder = path;
+    return S_OK;
+}
+
+// The picture source refuses a folder it found no picture in; whether there was a
+// folder to look in at all is told apart here.
+HRESULT MovieEngine::WhyFolderRefused(const std::u16string& path)
+{
+    const std::filesystem::path folder(Utf8FromWide(path));
+    std::error_code error;
+    if (!std::filesystem::is_directory(folder, error)) return HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
+    const std::filesystem::directory_iterator entries(folder, error);
+    if (error) return HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED);
+    return E_INVALIDARG;
 }
 
 void MovieEngine::SetAudioFile(const std::u16string& path)
@@ -292,6 +312,15 @@ int MovieEngine::CurrentPicture()
     return index;
 }
 
+int MovieEngine::PicturesShown()
+{
+    ComPtr<IQualProp> statistics;
+    int shown = 0;
+    if (!ready || FAILED(videoRenderer.As(IID_IQualProp, statistics)) || FAILED(statistics->get_FramesDrawn(&shown)))
+        return 0;
+    return shown;
+}
+
 void MovieEngine::SetCurrentPicture(int index)
 {
     if (!ready) return;
@@ -303,6 +332,20 @@ void MovieEngine::PictureFileName(int index, WCHAR* buffer, LONG capacity)
 {
     if (!ready) return;
     sourceConfig->GetPictureName(index, buffer, capacity);
+}
+
+std::u16string MovieEngine::PicturePath(int index)
+{
+    if (!ready || index < 0 || index >= PictureCount()) return {};
+    // The source refuses a buffer too small for the path: the buffer grows until it fits.
+    for (LONG capacity = MAX_PATH; capacity <= kMaxPicturePath; capacity *= 2) {
+        std::u16string path(static_cast<std::size_t>(capacity), u'\0');
+        if (SUCCEEDED(sourceConfig->GetPictureName(index, path.data(), capacity))) {
+            path.resize(std::char_traits<char16_t>::length(path.c_str()));
+            return path;
+        }
+    }
+    return {};
 }
 
 bool MovieEngine::RenderPicture(int index, std::vector<BYTE>& frame, LONG& width, LONG& height)

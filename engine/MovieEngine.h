@@ -56,14 +56,24 @@ public:
     bool ApplyPictureOptions(const PictureOptions& options);
     const MovieSettings& Settings() const { return settings; }
 
-    void SetPictureFolder(const std::u16string& path);
+    // S_OK when the folder was accepted. Refused: E_INVALIDARG when it holds no .jpg file,
+    // HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND) when it is not a folder,
+    // HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED) when it cannot be read, and the failure that
+    // ended construction (REGDB_E_CLASSNOTREG for an unregistered picture source) when the
+    // engine is not ready. Any other failure has been reported.
+    HRESULT SetPictureFolder(const std::u16string& path);
     void SetAudioFile(const std::u16string& path);
     bool HasPictureFolder() const { return !pictureFolder.empty(); }
     bool HasAudioTimeline() const { return static_cast<bool>(audioTimeline); }
     int PictureCount();
     int CurrentPicture();
+    // Pictures the video renderer has shown at their time since playback started: the
+    // source's CurrentPicture runs ahead of the screen by the pictures waiting their turn.
+    int PicturesShown();
     void SetCurrentPicture(int index);
     void PictureFileName(int index, WCHAR* buffer, LONG capacity);
+    // The full path of picture `index`, however long; empty outside the list.
+    std::u16string PicturePath(int index);
     // Picture `index` as the movie's frame shows it: the frame size and [Picture]
     // options in force, bottom-up BGR rows padded to 4 bytes, drawn by the picture
     // source itself. False, nothing reported, when the picture cannot be read.
@@ -93,8 +103,9 @@ public:
 private:
     // Bytes of a bottom-up DIB with rows padded to four bytes; 0 when it does not fit a DWORD.
     static DWORD DibSize(LONG width, LONG height, WORD bitCount);
-    bool Construct();
+    HRESULT Construct();
     void ReadPictureKeys(const IniFile& file, PictureOptions& options);
+    HRESULT WhyFolderRefused(const std::u16string& path);
     HRESULT ClearGraph();
     ComPtr<IWMProfile> LoadProfile(int resourceId);
     HRESULT ApplyProfileSettings(IWMProfile* profile);
@@ -134,4 +145,6 @@ private:
     SettingName missingSetting;
     HWND ownerWindow = nullptr;
     bool ready = false;
+    // What ended construction early; S_OK once the engine is ready.
+    HRESULT constructionResult = E_UNEXPECTED;
 };

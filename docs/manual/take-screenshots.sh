@@ -23,7 +23,8 @@ while [ $i -lt 1500 ]; do
 done
 printf '[Screen]\nwidth=640\nheight=480\nFrameSpeed=1500\nQuality=400000\n[System]\nWorkThreadPriority=0\n' \
   > "$work/config.ini"
-export REELSMITH_REGISTRY="$work/registry.reg"
+# The tour registers into a registry of its own, whatever the machine has registered.
+export REELSMITH_REGISTRY="$work/registry.reg" REELSMITH_MACHINE_REGISTRY="$work/machine.reg"
 "$build/bin/regsvr" "$build/lib/libXTPPic.so" >/dev/null
 
 cat > "$work/tour.sh" <<TOUR

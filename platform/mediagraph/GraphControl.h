@@ -159,6 +159,17 @@ struct IBasicVideo : IDispatch {
     REELSMITH_INTERFACE_END(IBasicVideo)
 };
 
+// A video renderer's frame statistics (amvideo.h).
+struct IQualProp : IUnknown {
+    virtual HRESULT get_FramesDroppedInRenderer(int* frames) = 0;
+    virtual HRESULT get_FramesDrawn(int* frames) = 0;
+    virtual HRESULT get_AvgFrameRate(int* rate) = 0;
+    virtual HRESULT get_Jitter(int* jitter) = 0;
+    virtual HRESULT get_AvgSyncOffset(int* offset) = 0;
+    virtual HRESULT get_DevSyncOffset(int* deviation) = 0;
+    REELSMITH_INTERFACE_END(IQualProp)
+};
+
 struct ICaptureGraphBuilder2 : IUnknown {
     virtual HRESULT SetFiltergraph(IGraphBuilder* graph) = 0;
     virtual HRESULT GetFiltergraph(IGraphBuilder** graph) = 0;
@@ -185,5 +196,6 @@ inline constexpr IID IID_IVideoWindow{0x56A868B4, 0x0AD4, 0x11CE, {0xB0, 0x3A, 0
 inline constexpr IID IID_IBasicVideo{0x56A868B5, 0x0AD4, 0x11CE, {0xB0, 0x3A, 0x00, 0x20, 0xAF, 0x0B, 0xA7, 0x70}};
 inline constexpr IID IID_IMediaEvent{0x56A868B6, 0x0AD4, 0x11CE, {0xB0, 0x3A, 0x00, 0x20, 0xAF, 0x0B, 0xA7, 0x70}};
 inline constexpr IID IID_IMediaEventEx{0x56A868C0, 0x0AD4, 0x11CE, {0xB0, 0x3A, 0x00, 0x20, 0xAF, 0x0B, 0xA7, 0x70}};
+inline constexpr IID IID_IQualProp{0x1BD0ECB0, 0xF8E2, 0x11CE, {0xAA, 0xC6, 0x00, 0x20, 0xAF, 0x0B, 0x99, 0xA3}};
 inline constexpr IID IID_ICaptureGraphBuilder2{
     0x93E5A4E0, 0x2D50, 0x11D2, {0xAB, 0xFA, 0x00, 0xA0, 0xC9, 0xC6, 0xE3, 0x8D}};

@@ -35,6 +35,8 @@ HRESULT VideoRenderer::QueryOtherInterface(REFIID iid, void** object)
         *object = static_cast<IVideoWindow*>(this);
     } else if (iid == IID_IBasicVideo) {
         *object = static_cast<IBasicVideo*>(this);
+    } else if (iid == IID_IQualProp) {
+        *object = static_cast<IQualProp*>(this);
     } else {
         *object = nullptr;
         return E_NOINTERFACE;
@@ -84,11 +86,10 @@ HRESULT VideoRenderer::OnPause()
     bool complete;
     {
         std::lock_guard guard(streamLock);
-        // Leaving Running, the pause is cued afresh: by the sample held now, else the next one.
-        if (streamState == State_Running) {
-            cued = endOfStream;
-            if (!cued && heldSample) Cue(heldSample);
-        }
+        if (streamState == State_Stopped) framesDrawn = 0;
+        // Leaving Running, the picture on screen is the paused one: a sample waiting for its
+        // time, or arriving during the pause, keeps waiting for it.
+        if (streamState == State_Running) cued = true;
         streamState = State_Paused;
         complete = cued || streamLayout.width == 0;
     }
@@ -158,10 +159,9 @@ HRESULT VideoRenderer::Render(IMediaSample* sample)
         lastStop = timed == VFW_S_NO_STOP_TIME ? start : stop;
     }
     if (streamState == State_Paused && !cued) Cue(sample);
-    heldSample = sample;
     const bool due = WaitUntilDue(guard, hasTime, start);
-    heldSample = nullptr;
     if (!due) return streamState == State_Stopped ? VFW_E_WRONG_STATE : S_FALSE;
+    ++framesDrawn;
     Present(sample);
     return S_OK;
 }
@@ -222,6 +222,22 @@ void VideoRenderer::Present(IMediaSample* sample)
     }
     PresentVideoFrame(window, frame);
 }
+
+// ---- IQualProp ----
+
+HRESULT VideoRenderer::get_FramesDrawn(int* frames)
+{
+    if (!frames) return E_POINTER;
+    std::lock_guard guard(streamLock);
+    *frames = framesDrawn;
+    return S_OK;
+}
+
+HRESULT VideoRenderer::get_FramesDroppedInRenderer(int*) { return E_NOTIMPL; }
+HRESULT VideoRenderer::get_AvgFrameRate(int*) { return E_NOTIMPL; }
+HRESULT VideoRenderer::get_Jitter(int*) { return E_NOTIMPL; }
+HRESULT VideoRenderer::get_AvgSyncOffset(int*) { return E_NOTIMPL; }
+HRESULT VideoRenderer::get_DevSyncOffset(int*) { return E_NOTIMPL; }
 
 // ---- IDispatch: automation is not carried ----
 

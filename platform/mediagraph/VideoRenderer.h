@@ -6,12 +6,18 @@
 //
 // Timing: with a reference clock each sample is shown when the clock reaches
 // the run's start time plus the sample's start time; without one, or for a
-// sample without times, at once. While paused the first sample is shown at
-// once, completes the pause and is held (Receive blocks) until the graph
-// runs, stops or flushes; pausing a run cues the sample waiting for its time,
-// if there is one, else the next to arrive.
+// sample without times, at once. Paused from stopped, the first sample is
+// shown at once, completes the pause and is held (Receive blocks) until the
+// graph runs, stops or flushes. Paused from running, the picture on screen
+// stays and the pause is complete at once; the sample waiting for its time,
+// or arriving meanwhile, is shown when its time comes after the next run
+// (the graph's stream time goes on from where it paused).
 // EC_COMPLETE follows end-of-stream once the last sample's stop time has come
 // (at once without a clock), and only while running.
+//
+// IQualProp counts the samples shown at their time since the stream last
+// started (a paused picture shown again when it falls due counts once); the
+// other statistics are not kept.
 //
 // put_WindowState stores any value, also 0x01000000 which is no show command:
 // only SW_HIDE and the showing commands change visibility.
@@ -24,7 +30,7 @@
 #include <condition_variable>
 #include <mutex>
 
-class VideoRenderer final : public PlatformFilter, public IVideoWindow, public IBasicVideo {
+class VideoRenderer final : public PlatformFilter, public IVideoWindow, public IBasicVideo, public IQualProp {
 public:
     VideoRenderer();
 
@@ -120,6 +126,14 @@ public:
     HRESULT IsUsingDefaultSource() override;
     HRESULT IsUsingDefaultDestination() override;
 
+    // IQualProp
+    HRESULT get_FramesDroppedInRenderer(int* frames) override;
+    HRESULT get_FramesDrawn(int* frames) override;
+    HRESULT get_AvgFrameRate(int* rate) override;
+    HRESULT get_Jitter(int* jitter) override;
+    HRESULT get_AvgSyncOffset(int* offset) override;
+    HRESULT get_DevSyncOffset(int* deviation) override;
+
 private:
     ~VideoRenderer() override = default;
 
@@ -150,12 +164,11 @@ private:
     ComPtr<IReferenceClock> streamClock;
     REFERENCE_TIME runStart = 0;
     bool cued = false;
-    // The sample Render waits with until it is due; its caller holds the reference.
-    IMediaSample* heldSample = nullptr;
     bool endOfStream = false;
     bool flushing = false;
     bool hasLastStop = false;
     REFERENCE_TIME lastStop = 0;
+    int framesDrawn = 0;
     VideoLayout streamLayout;
 
     // Window properties, guarded by windowLock.

@@ -170,6 +170,38 @@
         <source>WebM 動画 (*.webm)</source>
         <translation>WebM video (*.webm)</translation>
     </message>
+    <message>
+        <source>動画を作成中です。終了すると、作成途中の動画は保存されません。本当にReelsmithを終了させますか？</source>
+        <translation>A movie is being made. If you quit, the unfinished movie is not saved. Do you really want to quit Reelsmith?</translation>
+    </message>
+    <message>
+        <source>動画を作成中です。中止すると、作成途中の動画は保存されません。作成を中止しますか？</source>
+        <translation>A movie is being made. If it is stopped, the unfinished movie is not saved. Stop making it?</translation>
+    </message>
+    <message>
+        <source>中止</source>
+        <translation>Stopped</translation>
+    </message>
+    <message>
+        <source>動画の作成を中止しました。作成途中の動画は保存されていません。</source>
+        <translation>Making the movie was stopped. The unfinished movie has not been saved.</translation>
+    </message>
+    <message>
+        <source>写真ソース (libXTPPic.so) を作成できないため、写真を読み込めません。regsvr で登録してください。</source>
+        <translation>The picture source (libXTPPic.so) could not be created, so no pictures can be loaded. Please register it with regsvr.</translation>
+    </message>
+    <message>
+        <source>このフォルダーは存在しません:</source>
+        <translation>This folder does not exist:</translation>
+    </message>
+    <message>
+        <source>このフォルダーを読み込めません:</source>
+        <translation>This folder cannot be read:</translation>
+    </message>
+    <message>
+        <source>エラーで中断</source>
+        <translation>Stopped by an error</translation>
+    </message>
 </context>
 <context>
     <name>MovieEngine</name>

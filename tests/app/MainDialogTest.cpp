@@ -32,11 +32,15 @@ public:
     {
         messages.push_back({Narrow(text), Narrow(caption), type});
         if (onMessage) onMessage();
-        return answer;
+        if (answers.empty()) return answer;
+        const int next = answers.front();
+        answers.pop_front();
+        return next;
     }
     std::u16string ChooseFolder(const std::u16string& title) override
     {
         folderTitle = Narrow(title);
+        if (whileChoosing) whileChoosing();
         return folder;
     }
     std::u16string ChooseOpenFile(const FileFilter* filters, int count) override
@@ -76,12 +80,20 @@ public:
         // Bottom-up: the first row is the picture's bottom one.
         firstPixel = {pixels[0], pixels[1], pixels[2]};
     }
+    void ClearWindow(HWND window) override
+    {
+        if (window == drawnTo) drawnTo = nullptr;
+    }
     void RunHelp() override { ++helpRuns; }
     void EndDialog() override { ended = true; }
     std::u16string ApplicationTitle() override { return u"reelsmith"; }
 
     int answer = kAnswerOk;
+    // Answers for the next boxes, in turn; then `answer`.
+    std::deque<int> answers;
     std::function<void()> onMessage;
+    // What happens while the folder chooser is open (the window's events go on).
+    std::function<void()> whileChoosing;
     std::u16string folder;
     std::u16string openFile;
     std::u16string saveFile;
@@ -131,23 +143,23 @@ public:
         log.push_back("LoadSettings " + Narrow(path));
         return false;
     }
-    void SetPictureFolder(const std::u16string& path) override
+    bool IsReady() const override { return ready; }
+    HRESULT SetPictureFolder(const std::u16string& path) override
     {
         log.push_back("SetPictureFolder " + Narrow(path));
-        hasFolder = true;
+        if (SUCCEEDED(folderResult)) hasFolder = true;
+        return folderResult;
     }
     void SetAudioFile(const std::u16string& path) override { log.push_back("SetAudioFile " + Narrow(path)); }
     bool HasPictureFolder() const override { return hasFolder; }
     int PictureCount() override { return count; }
     int CurrentPicture() override { return current; }
+    int PicturesShown() override { return shown; }
     void SetCurrentPicture(int index) override { log.push_back("SetCurrentPicture " + std::to_string(index)); }
-    void PictureFileName(int index, WCHAR* buffer, LONG capacity) override
+    std::u16string PicturePath(int index) override
     {
-        const std::string other = "/photos/picture" + std::to_string(index) + ".jpg";
-        const std::u16string path = index == 0 ? firstPicture : std::u16string(other.begin(), other.end());
-        const std::u16string name = path.substr(0, capacity - 1);
-        std::copy(name.begin(), name.end(), buffer);
-        buffer[name.size()] = 0;
+        const std::string other = pictureFolder + "/picture" + std::to_string(index) + ".jpg";
+        return index == 0 ? firstPicture : std::u16string(other.begin(), other.end());
     }
     bool RenderPicture(int index, std::vector<BYTE>& frame, LONG& width, LONG& height) override
     {
@@ -161,6 +173,7 @@ public:
     void MakeMovie(const std::u16string& path, HWND preview) override
     {
         log.push_back("MakeMovie " + Narrow(path) + " " + std::to_string(reinterpret_cast<std::uintptr_t>(preview)));
+        state = 2;
     }
     HRESULT Play(HWND) override
     {
@@ -194,9 +207,13 @@ public:
     void Raise(LONG code, LONG_PTR param1 = 0) { sink->Notify(code, param1, 0); }
 
     std::vector<std::string>& log;
+    bool ready = true;
+    HRESULT folderResult = S_OK;
+    std::string pictureFolder = "/photos";
     bool hasFolder = false;
     int count = 0;
     int current = 0;
+    int shown = 0;
     int state = 0;
     HRESULT playResult = S_OK;
     std::u16string firstPicture = u"/nonexistent/first.jpg";
@@ -230,6 +247,12 @@ protected:
         dialog.OnStart();
     }
     const ScriptedHost::Message& LastMessage() const { return host.messages.back(); }
+    std::vector<std::string> MessageTexts() const
+    {
+        std::vector<std::string> texts;
+        for (const ScriptedHost::Message& message : host.messages) texts.push_back(message.text);
+        return texts;
+    }
     // Every text the dialog shows in one walk through it: the refusals, the chooser's title, an
     // empty folder, the count, both progress labels, completion, the skipped pictures and the
     // exit question with its caption.
@@ -459,9 +482,12 @@ TEST_F(MainDialogTest, PlayTogglesBetweenRunAndPauseWithTheButtonLook)
     EXPECT_EQ(host.images[PlayControl], (std::vector<int>{139, 138, 0}));
     EXPECT_EQ(dialog.Mode(), DialogMode::Playing);
     EXPECT_TRUE(host.timerRunning);
-    engine->current = 1;
+    // The source has read two pictures ahead of the one on screen.
+    engine->current = 3;
+    engine->shown = 1;
     dialog.OnTimer();
     EXPECT_EQ(host.label, "再生中");
+    EXPECT_EQ(host.progress, 1);
 
     const int startsBefore = host.timerStarts;
     dialog.OnPlay();
@@ -546,10 +572,181 @@ TEST_F(MainDialogTest, AnAbortedMovieStopsAndReportsItsCode)
     EXPECT_EQ(host.messages.size(), messagesBefore) << "no word of success";
 }
 
+TEST_F(MainDialogTest, AFailedRunEmptiesTheBarInsteadOfShowingItFull)
+{
+    Init();
+    AcceptFolder(4);
+    host.saveFile = u"/out/movie.wmv";
+    dialog.OnAnimate();
+    // Every picture was delivered; the writer then failed to finish the file.
+    engine->current = 4;
+    dialog.OnTimer();
+    EXPECT_EQ(host.progress, 4);
+    engine->Raise(EC_ERRORABORT, static_cast<LONG_PTR>(static_cast<HRESULT>(0x80070070)));
+    dialog.OnGraphNotify();
+    EXPECT_EQ(host.progress, 0);
+    EXPECT_EQ(host.label, "エラーで中断");
+}
+
+const char* const kStopMakingQuestion =
+    "動画を作成中です。中止すると、作成途中の動画は保存されません。作成を中止しますか？";
+
+class MakingTest : public MainDialogTest {
+protected:
+    void StartMaking()
+    {
+        Init();
+        AcceptFolder(4);
+        host.saveFile = u"/out/movie.wmv";
+        dialog.OnAnimate();
+        host.messages.clear();
+        host.folder = u"/other";
+        engine->count = 7;
+    }
+    bool Logged(const std::string& entry) const { return std::find(log.begin(), log.end(), entry) != log.end(); }
+};
+
+TEST_F(MakingTest, StartWhileMakingAsksAndNoLetsTheMovieFinish)
+{
+    StartMaking();
+    host.answers = {kAnswerNo};
+    const std::size_t calls = log.size();
+    dialog.OnStart();
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_EQ(LastMessage().text, kStopMakingQuestion);
+    EXPECT_EQ(LastMessage().type, kMessageYesNo | kMessageIconQuestion | kMessageDefaultSecond);
+    EXPECT_EQ(log.size(), calls) << "neither stopped nor given the folder";
+    EXPECT_TRUE(host.timerRunning);
+
+    engine->current = 4;
+    engine->Raise(EC_COMPLETE);
+    dialog.OnGraphNotify();
+    EXPECT_EQ(LastMessage().text, "データの処理は終了しました!");
+    EXPECT_EQ(host.progress, 4);
+}
+
+TEST_F(MakingTest, StartWhileMakingYesStopsTellsAndTakesTheFolder)
+{
+    StartMaking();
+    host.answers = {kAnswerYes};
+    dialog.OnStart();
+    EXPECT_EQ(MessageTexts(), (std::vector<std::string>{
+                                  kStopMakingQuestion, "動画の作成を中止しました。作成途中の動画は保存されていません。",
+                                  "7 個JPGファイルはロードされています。"}));
+    EXPECT_TRUE(Logged("Stop"));
+    EXPECT_EQ(log[log.size() - 3], "SetPictureFolder /other");
+    EXPECT_FALSE(host.timerRunning);
+    EXPECT_EQ(host.range, (std::pair<int, int>{0, 7}));
+    EXPECT_EQ(host.label, "");
+}
+
+TEST_F(MakingTest, AnimateWhileMakingAsksToo)
+{
+    StartMaking();
+    host.answers = {kAnswerNo};
+    host.saveFile = u"/out/second.wmv";
+    dialog.OnAnimate();
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_EQ(LastMessage().text, kStopMakingQuestion);
+    EXPECT_FALSE(Logged("MakeMovie /out/second.wmv 512"));
+}
+
+TEST_F(MakingTest, CompletionWhileTheFolderChooserIsOpenIsShownWhenItCloses)
+{
+    StartMaking();
+    std::size_t shownWhileOpen = 99;
+    host.whileChoosing = [&] {
+        engine->current = 4;
+        engine->Raise(EC_COMPLETE);
+        dialog.OnGraphNotify();
+        shownWhileOpen = host.messages.size();
+    };
+    dialog.OnStart();
+    EXPECT_EQ(shownWhileOpen, 0u) << "nothing opens on top of the chooser";
+    EXPECT_EQ(MessageTexts(),
+              (std::vector<std::string>{"データの処理は終了しました!", "7 個JPGファイルはロードされています。"}))
+        << "the finished movie needs no question";
+
+    // Also when the chooser is cancelled.
+    host.saveFile = u"/out/again.wmv";
+    dialog.OnAnimate();
+    host.folder.clear();
+    const std::size_t before = host.messages.size();
+    dialog.OnStart();
+    ASSERT_EQ(host.messages.size(), before + 1);
+    EXPECT_EQ(LastMessage().text, "データの処理は終了しました!");
+}
+
+TEST_F(MakingTest, ExitWhileMakingSaysWhatIsLostAndCompletionWaitsForTheAnswer)
+{
+    StartMaking();
+    host.answer = kAnswerNo;
+    bool raised = false;
+    host.onMessage = [&] {
+        if (raised) return;
+        raised = true;
+        engine->Raise(EC_COMPLETE);
+        dialog.OnGraphNotify();
+    };
+    dialog.OnExit();
+    EXPECT_EQ(MessageTexts(),
+              (std::vector<std::string>{
+                  "動画を作成中です。終了すると、作成途中の動画は保存されません。本当にReelsmithを終了させますか？",
+                  "データの処理は終了しました!"}));
+    EXPECT_EQ(host.messages.front().caption, "終了確認");
+    EXPECT_FALSE(host.ended);
+
+    dialog.OnExit();
+    EXPECT_EQ(LastMessage().text, "本当にReelsmithを終了させますか？") << "nothing is being made now";
+}
+
+TEST_F(MainDialogTest, AnotherFolderDuringPlaybackStopsItAndPlayReadsPlayAgain)
+{
+    Init();
+    AcceptFolder(4);
+    dialog.OnPlay();
+    ASSERT_EQ(host.images[PlayControl], (std::vector<int>{139, 138, 0}));
+    host.folder = u"/other";
+    const std::size_t shown = host.messages.size();
+    dialog.OnStart();
+    EXPECT_EQ(host.messages.size(), shown + 1) << "playback loses nothing: no question";
+    EXPECT_EQ(host.images[PlayControl], (std::vector<int>{130, 129, 0}));
+    EXPECT_FALSE(host.timerRunning);
+    dialog.OnPlay();
+    EXPECT_EQ(log.back(), "Play");
+}
+
+TEST_F(MainDialogTest, EachRefusedFolderSaysWhyAndClearsThePreview)
+{
+    Init();
+    engine->previewWidth = 8;
+    engine->previewHeight = 8;
+    engine->previewFrame.assign(8 * 3 * 8, 0);
+    AcceptFolder(3);
+    ASSERT_EQ(host.drawnTo, host.PreviewHandle());
+
+    const auto refusal = [&](HRESULT hr, const char16_t* folder) {
+        engine->folderResult = hr;
+        host.folder = folder;
+        dialog.OnStart();
+        return LastMessage().text;
+    };
+    EXPECT_EQ(refusal(HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND), u"/gone"), "このフォルダーは存在しません:\n/gone");
+    EXPECT_EQ(host.drawnTo, nullptr) << "the previous folder's picture is gone";
+    EXPECT_EQ(refusal(HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED), u"/locked"), "このフォルダーを読み込めません:\n/locked");
+    EXPECT_EQ(refusal(E_INVALIDARG, u"/empty"), "このディレクトリでjpgファイルは見つかりませんでした。");
+    engine->ready = false;
+    EXPECT_EQ(refusal(REGDB_E_CLASSNOTREG, u"/photos"),
+              "写真ソース (libXTPPic.so) を作成できないため、写真を読み込めません。regsvr で登録してください。 "
+              "(0x80040154)");
+}
+
 TEST_F(MainDialogTest, SkippedPicturesAreNamedOnceAfterTheCompletionMessage)
 {
     Init();
     AcceptFolder(20);
+    // A folder path longer than any fixed buffer: the names are still found.
+    engine->pictureFolder = "/" + std::string(300, 'p');
     host.saveFile = u"/out/movie.wmv";
     dialog.OnAnimate();
     for (int index : {2, 5}) engine->Raise(EC_PICTURE_SKIPPED, index);
@@ -641,6 +838,30 @@ TEST_F(MainDialogTest, TheSaveChoosersTypesFollowTheLanguage)
     EXPECT_EQ(Narrow(host.saveFilters[0].description), "Windows Media (*.wmv)");
     EXPECT_EQ(Narrow(host.saveFilters[1].description), "MP4 video (*.mp4)");
     EXPECT_EQ(Narrow(host.saveFilters[2].description), "WebM video (*.webm)");
+}
+
+TEST_F(MakingTest, TheQuestionsAndRefusalsHaveTheirEnglish)
+{
+    const Translations translations{QLocale(QStringLiteral("en_GB"))};
+    StartMaking();
+    host.answers = {kAnswerYes};
+    engine->folderResult = HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
+    dialog.OnStart();
+    EXPECT_EQ(MessageTexts(),
+              (std::vector<std::string>{
+                  "A movie is being made. If it is stopped, the unfinished movie is not saved. Stop making it?",
+                  "Making the movie was stopped. The unfinished movie has not been saved.",
+                  "This folder does not exist:\n/other"}));
+    EXPECT_EQ(host.label, "Stopped");
+    host.answer = kAnswerNo;
+    dialog.OnAnimate();
+    dialog.OnExit();
+    EXPECT_EQ(LastMessage().text,
+              "A movie is being made. If you quit, the unfinished movie is not saved. Do you really want to quit "
+              "Reelsmith?");
+    engine->Raise(EC_ERRORABORT, E_FAIL);
+    dialog.OnGraphNotify();
+    EXPECT_EQ(host.label, "Stopped by an error");
 }
 
 TEST_F(MainDialogTest, TextsReturnToTheOriginalWhenTheTranslationEnds)

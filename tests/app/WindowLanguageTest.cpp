@@ -1,6 +1,7 @@
 // The real window's message boxes by locale: the program's texts and Qt's own buttons
 // in one language, or the texts as written under Japanese and C.
 #include "app/MainWindow.h"
+#include "app/SkinProgress.h"
 #include "app/Translations.h"
 #include "platform/com/Com.h"
 
@@ -111,6 +112,31 @@ TEST_F(WindowLanguage, CLocaleKeepsEveryTextAsWritten)
     EXPECT_EQ(exit.buttons, (QStringList{QStringLiteral("&No"), QStringLiteral("&Yes")}));
     const SeenBox play = PressAndRead(window, PlayControl);
     EXPECT_EQ(play.text, QStringLiteral("まず、JPGファイルを選択してください。"));
+}
+
+// The bar in the window, with a label in each language: no row of the label is cut
+// off at the bar's top or bottom edge.
+TEST_F(WindowLanguage, TheBarShowsItsLabelWhole)
+{
+    MainWindow window([] { return nullptr; });
+    SkinProgress& bar = window.Progress();
+    bar.textColour = 0x00FF00;
+    bar.backgroundColour = 0x000000;
+    bar.SetRange(0, 1);
+    for (const QString& label : {QStringLiteral("動画作成中"), QStringLiteral("Making the movie")}) {
+        bar.label = label;
+        const QImage image = bar.Render(bar.size());
+        const auto textInRow = [&](int y) {
+            int count = 0;
+            for (int x = 4; x < image.width(); ++x) count += image.pixelColor(x, y).green() > 128;
+            return count;
+        };
+        int text = 0;
+        for (int y = 0; y < image.height(); ++y) text += textInRow(y);
+        EXPECT_GT(text, 0) << "no label drawn";
+        EXPECT_EQ(textInRow(0), 0) << label.toStdString() << " cut at the top of " << image.height() << " rows";
+        EXPECT_EQ(textInRow(image.height() - 1), 0) << label.toStdString() << " cut at the bottom";
+    }
 }
 
 } // namespace

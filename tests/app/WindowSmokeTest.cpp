@@ -56,6 +56,14 @@ TEST(WindowSmokeTest, MakesAMovieFromAFolderAndSaysItIsDone)
         EXPECT_FALSE(window.Button(HelpControl)->isVisible());
         EXPECT_EQ(window.Button(StartControl)->pos(), window.Button(AudioControl)->pos());
 
+        // A folder that is not there is called so.
+        window.folder = QString::fromStdString((pictures / "gone").string()).toStdU16String();
+        window.Button(StartControl)->click();
+        ASSERT_EQ(window.messages.size(), 1);
+        EXPECT_EQ(window.messages.back(),
+                  QStringLiteral("このフォルダーは存在しません:\n") + QString::fromStdU16String(window.folder));
+        window.messages.clear();
+
         window.folder = QString::fromStdString(pictures.string()).toStdU16String();
         window.Button(StartControl)->click();
         ASSERT_EQ(window.messages.size(), 1);

@@ -210,6 +210,49 @@ TEST_F(MovieEngineTest, AnotherFolderDropsTheSoundEvenWhenRefused)
     EXPECT_TRUE(errors.empty());
 }
 
+TEST_F(MovieEngineTest, ARefusedFolderSaysWhetherItIsMissingOrEmpty)
+{
+    EXPECT_EQ(engine->SetPictureFolder(WideFromUtf8(Media("mixed"))), S_OK);
+    EXPECT_EQ(engine->SetPictureFolder(WideFromUtf8((folder / "no-such-folder").string())),
+              HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND));
+    EXPECT_EQ(engine->SetPictureFolder(WideFromUtf8(Media("short.wav"))), HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND))
+        << "a file is no folder";
+    EXPECT_EQ(engine->SetPictureFolder(WideFromUtf8(Media("empty"))), E_INVALIDARG);
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(MovieEngineTest, AFolderPathOfAnyLengthIsTakenWithItsPictures)
+{
+    std::filesystem::path deep = folder;
+    for (const char part : {'a', 'b', 'c'}) deep /= std::string(100, part);
+    std::filesystem::create_directories(deep);
+    for (const char* name : {"x.jpg", "y.jpg"}) std::filesystem::copy_file(Media("second") + "/" + name, deep / name);
+    ASSERT_GT(deep.string().size(), 300u);
+
+    EXPECT_EQ(engine->SetPictureFolder(WideFromUtf8(deep.string())), S_OK);
+    EXPECT_EQ(engine->PictureCount(), 2);
+    EXPECT_EQ(Utf8FromWide(engine->PicturePath(1)), (deep / "y.jpg").string());
+    EXPECT_EQ(engine->PicturePath(2), u"");
+    std::vector<BYTE> frame;
+    LONG width = 0;
+    LONG height = 0;
+    EXPECT_TRUE(engine->RenderPicture(0, frame, width, height));
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(MovieEngineTest, WithoutARegisteredPictureSourceEveryFolderIsRefusedForThat)
+{
+    engine.reset();
+    const std::string registered = std::getenv("REELSMITH_REGISTRY");
+    setenv("REELSMITH_REGISTRY", (folder / "nothing-registered.reg").c_str(), 1);
+    engine = std::make_unique<MovieEngine>();
+    setenv("REELSMITH_REGISTRY", registered.c_str(), 1);
+    EXPECT_FALSE(engine->IsReady());
+    ASSERT_EQ(errors.size(), 1u) << "told once, at start-up";
+    EXPECT_EQ(engine->SetPictureFolder(WideFromUtf8(Media("mixed"))), REGDB_E_CLASSNOTREG);
+    EXPECT_EQ(errors.size(), 1u);
+}
+
 TEST_F(MovieEngineTest, SecondMovieReplacesEveryFilterOfTheFirst)
 {
     UseSmallConfig();
@@ -223,6 +266,18 @@ TEST_F(MovieEngineTest, SecondMovieReplacesEveryFilterOfTheFirst)
     EXPECT_EQ(first.size(), 2u);
     ASSERT_EQ(second.size(), 1u);
     EXPECT_NEAR(second[0].duration, 0.4, kTolerance);
+}
+
+TEST_F(MovieEngineTest, PlaybackCountsThePicturesOnTheScreenNotThoseReadAhead)
+{
+    WriteConfig("[Screen]\nwidth=160\nheight=120\nFrameSpeed=1000\nQuality=150000\n[System]\nWorkThreadPriority=0\n");
+    ASSERT_TRUE(engine->LoadSettings(WideFromUtf8((folder / "config.ini").string())));
+    engine->SetPictureFolder(WideFromUtf8(Media("second")));
+    ASSERT_EQ(engine->Play(kPreviewWindow), S_OK);
+    while (engine->PicturesShown() < 1 && dispatcher.WaitForWork(5000)) dispatcher.DispatchPending();
+    EXPECT_EQ(engine->PicturesShown(), 1) << "the second picture is a second away";
+    EXPECT_EQ(WaitForRun(), EC_COMPLETE);
+    EXPECT_EQ(engine->PicturesShown(), 2);
 }
 
 TEST_F(MovieEngineTest, PlayPausesResumesAndCompletes)

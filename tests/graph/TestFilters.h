@@ -1,16 +1,19 @@
 // Filters of the graph tests, made on the platform's filter and pin base:
 // a push source of small RGB24 frames on its own thread, and a sink with one
 // input per major type it is given. Both write their state changes to a
-// shared log, so tests can see the order in which the graph told them.
+// shared log, so tests can see the order in which the graph told them. And a
+// reference clock that stands still until the test moves it.
 #pragma once
 
 #include "tests/common/TestVideoType.h"
 
 #include "platform/com/ComPtr.h"
+#include "platform/mediagraph/PlatformObject.h"
 #include "platform/mediagraph/PlatformFilter.h"
 #include "platform/mediagraph/PlatformPin.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -116,4 +119,24 @@ private:
     std::string name;
     StateLog* log;
     std::vector<std::unique_ptr<TestInputPin>> inputs;
+};
+
+// A clock whose time is what the test sets. Whoever reads it can be waited for:
+// a read at a time shows the reader has seen that time.
+class TestClock final : public PlatformObject<TestClock, IReferenceClock, IID_IReferenceClock> {
+public:
+    void Set(REFERENCE_TIME time);
+    // Waits until the clock has been read while it stood at `time` or later.
+    bool WaitForReadAt(REFERENCE_TIME time, int milliseconds);
+
+    HRESULT GetTime(REFERENCE_TIME* time) override;
+    HRESULT AdviseTime(REFERENCE_TIME, REFERENCE_TIME, HEVENT, DWORD_PTR*) override { return E_NOTIMPL; }
+    HRESULT AdvisePeriodic(REFERENCE_TIME, REFERENCE_TIME, HSEMAPHORE, DWORD_PTR*) override { return E_NOTIMPL; }
+    HRESULT Unadvise(DWORD_PTR) override { return E_NOTIMPL; }
+
+private:
+    std::mutex lock;
+    std::condition_variable read;
+    REFERENCE_TIME now = 0;
+    REFERENCE_TIME lastRead = -1;
 };

@@ -2,8 +2,6 @@
 
 #include "platform/window/WindowDispatcher.h"
 
-#include <thread>
-
 namespace {
 
 class FrameWindow final : public WindowClient {
@@ -124,31 +122,50 @@ TEST_F(RendererTest, PauseHoldsTheFirstSampleUntilRun)
     EXPECT_EQ(source->Delivered(), 2);
 }
 
-TEST_F(RendererTest, PausingARunShowsTheSampleWaitingForItsTimeAndCompletes)
+TEST_F(RendererTest, PauseKeepsThePictureOnScreenAndResumeGivesItTheRestOfItsTime)
 {
     FrameWindow window;
     WindowDispatcher windows;
     windows.RegisterWindow(kPreviewHandle, &window);
     InstallWindowService(&windows);
-    auto source = AddSource("Source", 3, 500 * kUnitsPerMillisecond);
+    const auto clock = ComPtr<TestClock>::Attach(new TestClock);
+    const auto at = [](int milliseconds) { return milliseconds * kUnitsPerMillisecond; };
+    const auto framesShown = [&](std::size_t count) {
+        while (window.frames.size() < count && windows.WaitForWork(5000)) windows.DispatchPending();
+        return window.frames.size();
+    };
+    auto source = AddSource("Source", 3, at(500));
     ASSERT_EQ(RenderStream(&MEDIATYPE_Video, source.Get(), nullptr, renderer.Get()), S_OK);
     SetUpVideoWindow();
+    ASSERT_EQ(mediaFilter->SetSyncSource(clock.Get()), S_OK);
     ASSERT_EQ(control->Run(), S_OK);
-    // The first picture is shown at once; the second then waits half a second for its time.
-    for (int tries = 0; tries < 200 && source->Delivered() < 1; ++tries) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    ASSERT_EQ(source->Delivered(), 1);
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    clock->Set(at(100));
+    ASSERT_EQ(framesShown(1), 1u);
+    EXPECT_EQ(window.frames.back().pixels[0], 0);
+    // The second picture waits for its time, 500 ms of stream time.
+    clock->Set(at(300));
+    ASSERT_TRUE(clock->WaitForReadAt(at(300), 5000));
 
-    ASSERT_TRUE(SUCCEEDED(control->Pause()));
+    EXPECT_EQ(control->Pause(), S_OK) << "the picture on screen completes the pause";
     OAFilterState state = -1;
     EXPECT_EQ(control->GetState(2000, &state), S_OK);
     EXPECT_EQ(state, State_Paused);
     windows.DispatchPending();
-    ASSERT_FALSE(window.frames.empty());
-    EXPECT_EQ(window.frames.back().pixels[0], 1) << "the paused picture is the one the stream stands at";
+    ASSERT_EQ(window.frames.size(), 1u) << "nothing new is shown while paused";
+    EXPECT_EQ(window.frames.back().pixels[0], 0);
+
+    // Paused at 290 ms of stream time for a long while; after Run the first picture
+    // still has its last 210 ms (and the graph's 10 ms lead) to go.
+    clock->Set(at(2000));
     ASSERT_EQ(control->Run(), S_OK);
+    clock->Set(at(2200));
+    ASSERT_TRUE(clock->WaitForReadAt(at(2200), 5000));
+    windows.DispatchPending();
+    EXPECT_EQ(window.frames.size(), 1u) << "the second picture is not due yet";
+    clock->Set(at(2230));
+    ASSERT_EQ(framesShown(2), 2u);
+    EXPECT_EQ(window.frames.back().pixels[0], 1);
+    clock->Set(at(5000));
     EXPECT_TRUE(WaitForComplete(5000));
     EXPECT_EQ(source->Delivered(), 3);
 }
