@@ -12,8 +12,6 @@
 
 namespace {
 
-constexpr std::size_t kPatternChars = 5; // "*.jpg"
-
 LONG ClampPriority(LONG priority)
 {
     if (priority > THREAD_PRIORITY_HIGHEST) return THREAD_PRIORITY_TIME_CRITICAL;
@@ -101,9 +99,8 @@ HRESULT PictureStream::SetFolder(LPCWSTR folder)
 {
     if (!folder) return E_POINTER;
     if (!owner.IsStopped()) return E_INVALIDARG;
+    // Folders of any length: the listing and the reads take the path whole.
     std::u16string withSeparator = PictureFolder::WithSeparator(folder);
-    // The search pattern must fit a path buffer with its terminator.
-    if (withSeparator.size() + kPatternChars > MAX_PATH - 1) return E_INVALIDARG;
     std::vector<std::u16string> pictures = PictureFolder::List(withSeparator);
     std::lock_guard lock(streamLock);
     settings.folder = std::move(withSeparator);
