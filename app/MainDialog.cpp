@@ -1,7 +1,9 @@
 #include "app/MainDialog.h"
 
 #include "app/PreviewFrame.h"
+#include "engine/ErrorWords.h"
 #include "picsource/IPictureSourceConfig.h"
+#include "platform/base/WideText.h"
 #include "platform/com/Com.h"
 #include "platform/mediagraph/MediaResults.h"
 #include "platform/mediagraph/MediaTypes.h"
@@ -346,7 +348,7 @@ void MainDialog::DrainGraphEvents()
     while (events->GetEvent(&code, &param1, &param2, 0) >= 0) {
         const auto abortCode = static_cast<HRESULT>(param1);
         events->FreeEventParams(code, param1, param2);
-        if (code == EC_PICTURE_SKIPPED) skippedPictures.push_back(static_cast<int>(param1));
+        if (code == EC_PICTURE_SKIPPED) skippedPictures.push_back({static_cast<int>(param1), param2});
         if (code == EC_COMPLETE) OnMovieComplete();
         if (code == EC_ERRORABORT) OnMovieAborted(abortCode);
     }
@@ -359,8 +361,10 @@ void MainDialog::ShowSkippedPictures()
     std::u16string text = UiText("MainDialog", "次のJPGファイルは読み込めなかったため、飛ばしました:");
     const std::size_t listed = std::min(skippedPictures.size(), kMaxListedSkips);
     for (std::size_t i = 0; i < listed; ++i) {
-        const std::u16string path = engine->PicturePath(skippedPictures[i]);
-        text += u"\n" + path.substr(path.find_last_of(u'/') + 1);
+        const auto [index, reason] = skippedPictures[i];
+        const std::u16string path = engine->PicturePath(index);
+        const std::u16string name = WideFromUtf8(PrintableFromWide(path.substr(path.find_last_of(u'/') + 1)));
+        text += u"\n" + name + u": " + ErrorWords::DescribeSkip(reason);
     }
     if (listed < skippedPictures.size()) {
         text += u"\n" + ToWide("(+" + std::to_string(skippedPictures.size() - listed) + ")");

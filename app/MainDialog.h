@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
 // The window message by which graph events reach the dialog (WM_APP + 100).
@@ -80,7 +81,7 @@ private:
     EngineFactory createEngine;
     std::unique_ptr<WorkflowEngine> engine;
     DialogMode mode = DialogMode::Idle;
-    std::vector<int> skippedPictures;
+    std::vector<std::pair<int, LONG_PTR>> skippedPictures; // index and reason
     // A run (movie or playback) was started and has not ended.
     bool runOn = false;
     int busyDepth = 0;

@@ -1,5 +1,7 @@
 #include "app/MainDialog.h"
+
 #include "app/Translations.h"
+#include "jpeg/JpegDecoder.h"
 
 #include "picsource/IPictureSourceConfig.h"
 #include "platform/com/Com.h"
@@ -204,7 +206,7 @@ public:
         std::snprintf(text, sizeof text, "ReportError 0x%x", static_cast<unsigned>(hr));
         log.push_back(text);
     }
-    void Raise(LONG code, LONG_PTR param1 = 0) { sink->Notify(code, param1, 0); }
+    void Raise(LONG code, LONG_PTR param1 = 0, LONG_PTR param2 = 0) { sink->Notify(code, param1, param2); }
 
     std::vector<std::string>& log;
     bool ready = true;
@@ -272,7 +274,7 @@ protected:
         dialog.OnAnimate();
         dialog.OnTimer();
         texts.push_back(host.label);
-        engine->Raise(EC_PICTURE_SKIPPED, 3);
+        engine->Raise(EC_PICTURE_SKIPPED, 3, JpegUnsupportedBytesPerPixel);
         engine->Raise(EC_COMPLETE);
         dialog.OnGraphNotify();
         dialog.OnPlay();
@@ -749,13 +751,17 @@ TEST_F(MainDialogTest, SkippedPicturesAreNamedOnceAfterTheCompletionMessage)
     engine->pictureFolder = "/" + std::string(300, 'p');
     host.saveFile = u"/out/movie.wmv";
     dialog.OnAnimate();
-    for (int index : {2, 5}) engine->Raise(EC_PICTURE_SKIPPED, index);
+    engine->Raise(EC_PICTURE_SKIPPED, 2, JpegErrorEof);
+    engine->Raise(EC_PICTURE_SKIPPED, 5, HRESULT_FROM_WIN32(ERROR_BAD_FILE_TYPE));
     engine->current = 20;
     engine->Raise(EC_COMPLETE);
     dialog.OnGraphNotify();
     ASSERT_GE(host.messages.size(), 2u);
     EXPECT_EQ(host.messages[host.messages.size() - 2].text, "データの処理は終了しました!");
-    EXPECT_EQ(LastMessage().text, "次のJPGファイルは読み込めなかったため、飛ばしました:\npicture2.jpg\npicture5.jpg");
+    // Each with the reason in words, the code after them.
+    EXPECT_EQ(LastMessage().text, "次のJPGファイルは読み込めなかったため、飛ばしました:\n"
+                                  "picture2.jpg: ファイルが途中で終わっています (-11)\n"
+                                  "picture5.jpg: 通常のファイルではありません (0x800700de)");
     EXPECT_EQ(host.progress, 20);
 
     // The next run starts with no skips of its own.
@@ -772,13 +778,13 @@ TEST_F(MainDialogTest, AManySkipsMessageListsFifteenAndCountsTheRest)
     AcceptFolder(40);
     host.saveFile = u"/out/movie.wmv";
     dialog.OnAnimate();
-    for (int index = 1; index <= 20; ++index) engine->Raise(EC_PICTURE_SKIPPED, index);
+    for (int index = 1; index <= 20; ++index) engine->Raise(EC_PICTURE_SKIPPED, index, JpegNotJpeg);
     // Nothing could be read: the writer aborts, and the skips say why.
     engine->Raise(EC_ERRORABORT, static_cast<LONG_PTR>(HRESULT_FROM_WIN32(ERROR_NO_DATA)));
     dialog.OnGraphNotify();
     EXPECT_EQ(log.back(), "ReportError 0x800700e8");
     const std::string& text = LastMessage().text;
-    EXPECT_NE(text.find("\npicture15.jpg\n(+5)"), std::string::npos) << text;
+    EXPECT_NE(text.find("\npicture15.jpg: JPEG ファイルではありません (-13)\n(+5)"), std::string::npos) << text;
     EXPECT_EQ(text.find("picture16.jpg"), std::string::npos);
 }
 
@@ -791,7 +797,8 @@ const std::vector<std::string> kJapaneseTexts = {
     "このディレクトリでjpgファイルは見つかりませんでした。",
     "12 個JPGファイルはロードされています。",
     "データの処理は終了しました!",
-    "次のJPGファイルは読み込めなかったため、飛ばしました:\npicture3.jpg",
+    "次のJPGファイルは読み込めなかったため、飛ばしました:\npicture3.jpg: CMYK などの 4 チャンネル (または 2 "
+    "チャンネル) の JPEG (-4)",
     "本当にReelsmithを終了させますか？",
     "終了確認",
 };
@@ -820,7 +827,8 @@ TEST_F(MainDialogTest, EnglishLocaleShowsEveryTextInEnglish)
         "No JPG files were found in this folder.",
         "JPG files loaded: 12.",
         "Processing has finished!",
-        "The following JPG files could not be read and were skipped:\npicture3.jpg",
+        "The following JPG files could not be read and were skipped:\npicture3.jpg: CMYK or other 4-channel (or "
+        "2-channel) JPEG (-4)",
         "Do you really want to quit Reelsmith?",
         "Confirm exit",
     };

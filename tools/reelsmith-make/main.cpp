@@ -311,8 +311,7 @@ RunEnd WaitForRun(MovieEngine& engine, WindowDispatcher& dispatcher, HeadlessWin
             events->FreeEventParams(code, first, second);
             if (code == EC_PICTURE_SKIPPED) {
                 ++end.skipped;
-                WCHAR path[MAX_PATH] = {};
-                engine.PictureFileName(static_cast<int>(first), path, MAX_PATH);
+                const std::u16string path = engine.PicturePath(static_cast<int>(first));
                 if (terminal) std::fputs("\r\33[K", stderr);
                 Say(UiTextUtf8("ReelsmithMake", "%d 枚目の写真 %s を飛ばしました: %s"), static_cast<int>(first) + 1,
                     PrintableFromWide(path).c_str(), Utf8FromWide(ErrorWords::DescribeSkip(second)).c_str());
