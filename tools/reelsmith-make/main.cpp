@@ -12,6 +12,7 @@
 #include "platform/resource/MessageBox.h"
 #include "platform/resource/UiText.h"
 #include "platform/window/WindowDispatcher.h"
+#include "platform/wmformat/WMFormat.h"
 
 #include <csignal>
 #include <cstdio>
@@ -35,15 +36,16 @@ volatile std::sig_atomic_t stopSignal = 0;
 
 void OnStopSignal(int signal) { stopSignal = signal; }
 
-// Ctrl-C and SIGTERM end the run at its next look (at most 100 ms away) through the
-// engine, which removes the unfinished movie.
+// Ctrl-C, SIGTERM and a closed terminal (SIGHUP) end the run at its next look (at
+// most 100 ms away) through the engine, which removes the unfinished movie. A reader
+// of standard error that went away (`| head -1`) only makes the lines fail to print.
 void CatchStopSignals()
 {
     struct sigaction action {};
     action.sa_handler = OnStopSignal;
     sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    for (const int stop : {SIGINT, SIGTERM, SIGHUP}) sigaction(stop, &action, nullptr);
+    signal(SIGPIPE, SIG_IGN);
 }
 
 const char* const HelpText =
@@ -239,6 +241,18 @@ std::string SkipReason(LONG_PTR reason)
     return text;
 }
 
+// Why the writer refused OUTPUT before writing it, for the codes only its output
+// checks answer; empty for any other.
+std::string OutputRefusal(LONG_PTR code)
+{
+    if (code == HRESULT_FROM_WIN32(ERROR_BAD_FILE_TYPE))
+        return "it is a device, FIFO or socket, which the finished movie would replace; name a regular file";
+    if (code == WRITER_E_FRAME_TOO_LARGE)
+        return "the frame size is larger than the format encodes (MP4 and WebM: 35.6 megapixels, at most 16384 "
+               "a side; WMV: 16254x16254); make [Screen] width and height smaller";
+    return {};
+}
+
 // How a run ended.
 struct RunEnd {
     bool complete = false;
@@ -301,6 +315,10 @@ RunEnd WaitForRun(MovieEngine& engine, WindowDispatcher& dispatcher, HeadlessWin
                                  "reelsmith-make: the movie %s was not made: the installed FFmpeg lacks an "
                                  "encoder or container it needs (0x%x)\n",
                                  output.c_str(), static_cast<unsigned>(first));
+                } else if (const std::string refusal = OutputRefusal(first);
+                           code == EC_ERRORABORT && !refusal.empty()) {
+                    std::fprintf(stderr, "reelsmith-make: the movie %s was not made: %s (0x%x)\n", output.c_str(),
+                                 refusal.c_str(), static_cast<unsigned>(first));
                 } else if (!end.complete) {
                     const std::u16string words = ErrorWords::Describe(static_cast<HRESULT>(first));
                     std::fprintf(stderr, "reelsmith-make: the movie %s was not made (event %d, 0x%x)%s%s\n",
