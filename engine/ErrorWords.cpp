@@ -5,6 +5,7 @@
 #include "platform/base/WideText.h"
 #include "platform/mediagraph/MediaResults.h"
 #include "platform/resource/UiText.h"
+#include "platform/wmformat/WMFormat.h"
 
 #include <cstdio>
 
@@ -44,6 +45,10 @@ constexpr Entry kEntries[] = {
      UI_TEXT_NOOP("ErrorWords", "写真ソース (libXTPPic.so) が登録されていません。regsvr で登録してください"), None},
     {HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND),
      UI_TEXT_NOOP("ErrorWords", "登録された写真ソースのライブラリを読み込めません"), None},
+    {WRITER_E_FRAME_TOO_LARGE,
+     UI_TEXT_NOOP("ErrorWords", "フレームが大きすぎてこの形式では作れません (MP4 と WebM は 3560 万画素・一辺 16384 "
+                                "まで、WMV は 16254x16254 まで)"),
+     Movie},
     {VFW_E_NO_AUDIO_HARDWARE, UI_TEXT_NOOP("ErrorWords", "音声出力装置がありません"), None},
     {E_OUTOFMEMORY, UI_TEXT_NOOP("ErrorWords", "メモリが足りません"), None},
 };

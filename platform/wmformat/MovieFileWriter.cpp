@@ -5,56 +5,30 @@ extern "C" {
 #include <libavformat/avformat.h>
 #include <libavutil/audio_fifo.h>
 #include <libavutil/channel_layout.h>
+#include <libavutil/imgutils.h>
 #include <libavutil/opt.h>
 #include <libswresample/swresample.h>
 #include <libswscale/swscale.h>
 }
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
-#include <fcntl.h>
-#include <filesystem>
 #include <map>
-#include <random>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <utility>
 
 namespace {
 
-constexpr int kTemporaryNameAttempts = 100;
 // Sound is resampled in pieces of at most this many input frames.
 constexpr int kAudioChunkFrames = 4096;
 // The sound of MP4 and WebM movies: what phones and browsers take everywhere.
 constexpr int kSharedSampleRate = 48'000;
 constexpr int kSharedChannels = 2;
 constexpr int64_t kSharedAudioBitRate = 128'000;
+// Frames VP9 looks ahead. None: each picture is its own scene, so a hidden reference
+// frame built from the frames ahead gains little, and each costs a frame's memory.
+constexpr const char* kVp9LookAhead = "0";
 
-HRESULT HresultFromAv(int error)
-{
-    switch (error) {
-    case AVERROR(ENOENT):
-    case AVERROR(ENOTDIR):
-        return HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
-    case AVERROR(EACCES):
-    case AVERROR(EPERM):
-    case AVERROR(EROFS):
-    case AVERROR(EISDIR):
-        return HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED);
-    case AVERROR(ENOSPC):
-    case AVERROR(EDQUOT):
-        return HRESULT_FROM_WIN32(ERROR_DISK_FULL);
-    case AVERROR(EFBIG):
-        return HRESULT_FROM_WIN32(ERROR_HANDLE_DISK_FULL);
-    case AVERROR(EIO):
-        return HRESULT_FROM_WIN32(ERROR_WRITE_FAULT);
-    case AVERROR(ENOMEM):
-        return E_OUTOFMEMORY;
-    default:
-        return E_FAIL;
-    }
-}
+// FFmpeg's errors are negated errno values.
+HRESULT HresultFromAv(int error) { return HresultFromErrno(-error); }
 
 int64_t Milliseconds(REFERENCE_TIME time) { return time / kUnitsPerMillisecond; }
 
@@ -69,11 +43,13 @@ int KeyFrameInterval(REFERENCE_TIME spacing, AVRational frameTime)
 // and for H.264 a VBV buffer of the profile's buffer window at that rate.
 HRESULT SetSharedVideoOptions(AVCodecContext* codec, const ProfileStream& stream, AVDictionary** options)
 {
+    // What the frames are (see CreateScaler): video range by the BT.601 matrix, or
+    // players assume BT.709 for large frames; the colours and tone curve are the photos'
+    // own, sRGB's (IEC 61966-2-1), whose primaries are BT.709's.
     codec->color_range = AVCOL_RANGE_MPEG;
-    // The scaler converts with the BT.601 matrix: say so, or players assume BT.709.
     codec->colorspace = AVCOL_SPC_SMPTE170M;
-    codec->color_primaries = AVCOL_PRI_SMPTE170M;
-    codec->color_trc = AVCOL_TRC_SMPTE170M;
+    codec->color_primaries = AVCOL_PRI_BT709;
+    codec->color_trc = AVCOL_TRC_IEC61966_2_1;
     if (codec->codec_id == AV_CODEC_ID_H264) {
         codec->rc_max_rate = codec->bit_rate;
         const int64_t window = stream.bufferWindow > 0 ? stream.bufferWindow : 1000;
@@ -84,9 +60,10 @@ HRESULT SetSharedVideoOptions(AVCodecContext* codec, const ProfileStream& stream
         return S_OK;
     }
     if (codec->codec_id == AV_CODEC_ID_VP9) {
-        // libvpx's default speed (cpu-used 1) takes minutes for a few pictures.
+        // libvpx's default speed (cpu-used 1) takes minutes for a few pictures. It keeps
+        // its look-ahead's frames from the start, 25 by default: 700 MB at 4096x4096.
         if (av_dict_set(options, "deadline", "good", 0) < 0 || av_dict_set(options, "cpu-used", "4", 0) < 0 ||
-            av_dict_set(options, "row-mt", "1", 0) < 0)
+            av_dict_set(options, "row-mt", "1", 0) < 0 || av_dict_set(options, "lag-in-frames", kVp9LookAhead, 0) < 0)
             return E_OUTOFMEMORY;
     }
     return S_OK;
@@ -94,9 +71,31 @@ HRESULT SetSharedVideoOptions(AVCodecContext* codec, const ProfileStream& stream
 
 } // namespace
 
-MovieFormat MovieFormat::Mp4(int frameRate) { return {"mp4", "libx264", "aac", frameRate, true}; }
+// H.264 level 6.2 (139,264 macroblocks a frame, sides up to 16,880) and VP9 level
+// 6.2 (35,651,584 samples, sides up to 16,384): beyond them no player need decode
+// the movie, and libvpx's memory grows past what a desktop has.
+constexpr int64_t kLevel62Samples = 35'651'584;
+constexpr int kLevel62Side = 16'384;
 
-MovieFormat MovieFormat::WebM(int frameRate) { return {"webm", "libvpx-vp9", "libopus", frameRate, false}; }
+MovieFormat MovieFormat::Mp4(int frameRate)
+{
+    return {"mp4", "libx264", "aac", frameRate, true, kLevel62Samples, kLevel62Side};
+}
+
+MovieFormat MovieFormat::WebM(int frameRate)
+{
+    return {"webm", "libvpx-vp9", "libopus", frameRate, false, kLevel62Samples, kLevel62Side};
+}
+
+// FFmpeg opens no encoder for (width + 128) x (height + 128) samples past INT_MAX / 8:
+// at most 16,254 x 16,254.
+bool MovieFormat::Encodes(int width, int height) const
+{
+    if (av_image_check_size(static_cast<unsigned>(width), static_cast<unsigned>(height), 0, nullptr) < 0) return false;
+    const auto blocks = [](int side) { return (int64_t{side} + 15) / 16 * 16; };
+    return maxFrameSamples == 0 ||
+           (blocks(width) * blocks(height) <= maxFrameSamples && std::max(width, height) <= maxFrameSide);
+}
 
 struct MovieFileWriter::Track {
     ~Track()
@@ -152,10 +151,10 @@ HRESULT MovieFileWriter::Open(const std::string& path, const std::vector<Profile
         (movieFormat.IsAsf() && movieFormat.frameRate != 0))
         return E_INVALIDARG;
     format = movieFormat;
-    finalPath = path;
-    HRESULT hr = CreateTemporary();
+    interrupted = false;
+    HRESULT hr = temporary.Create(path);
     if (FAILED(hr)) return hr;
-    int error = avformat_alloc_output_context2(&context, nullptr, format.muxer.c_str(), temporaryPath.c_str());
+    int error = avformat_alloc_output_context2(&context, nullptr, format.muxer.c_str(), temporary.Path().c_str());
     if (error < 0 || !context) {
         Abandon();
         // The muxer is missing from this FFmpeg, like an encoder can be.
@@ -168,7 +167,7 @@ HRESULT MovieFileWriter::Open(const std::string& path, const std::vector<Profile
             return hr;
         }
     }
-    error = avio_open(&context->pb, temporaryPath.c_str(), AVIO_FLAG_WRITE);
+    error = avio_open(&context->pb, temporary.Path().c_str(), AVIO_FLAG_WRITE);
     if (error >= 0) {
         // The index before the pictures, so that a movie starts playing while it downloads.
         AVDictionary* options = nullptr;
@@ -180,33 +179,6 @@ HRESULT MovieFileWriter::Open(const std::string& path, const std::vector<Profile
     hr = error < 0 ? HresultFromAv(error) : CheckOutput();
     if (FAILED(hr)) Abandon();
     return hr;
-}
-
-// A hidden name of its own beside the final one: runs writing the same movie at once
-// cannot mix their bytes, the final rename stays within one folder (atomic), and what a
-// killed run leaves is never taken for a movie. Created with the permissions a plain
-// new file gets.
-HRESULT MovieFileWriter::CreateTemporary()
-{
-    struct stat target {};
-    if (stat(finalPath.c_str(), &target) == 0 && S_ISDIR(target.st_mode))
-        return HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED);
-    const std::filesystem::path final(finalPath);
-    std::random_device random;
-    for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
-        char suffix[16];
-        std::snprintf(suffix, sizeof suffix, ".%08x", static_cast<unsigned>(random()));
-        const std::filesystem::path candidate =
-            final.parent_path() / ("." + final.filename().string() + suffix + ".part");
-        const int descriptor = open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (descriptor < 0 && errno == EEXIST) continue;
-        if (descriptor < 0) return HresultFromAv(AVERROR(errno));
-        close(descriptor);
-        temporaryPath = candidate.string();
-        temporaryCreated = true;
-        return S_OK;
-    }
-    return HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED);
 }
 
 HRESULT MovieFileWriter::AddTrack(const ProfileStream& stream, const MovieInputFormat& input)
@@ -226,11 +198,8 @@ HRESULT MovieFileWriter::AddTrack(const ProfileStream& stream, const MovieInputF
         const REFERENCE_TIME frameTime = input.frameTime > 0 ? input.frameTime : video.AvgTimePerFrame;
         hr = OpenVideoEncoder(*track, frameTime > 0 ? frameTime : kUnitsPerSecond / 30);
         if (FAILED(hr)) return hr;
-        const LONG inputHeight = input.height < 0 ? -input.height : input.height;
-        track->scaler =
-            sws_getContext(input.width, inputHeight, AV_PIX_FMT_BGR24, track->codec->width, track->codec->height,
-                           AV_PIX_FMT_YUV420P, SWS_BICUBIC, nullptr, nullptr, nullptr);
-        if (!track->scaler) return E_OUTOFMEMORY;
+        hr = CreateScaler(*track);
+        if (FAILED(hr)) return hr;
     } else {
         if (input.sampleRate <= 0 || input.channels <= 0) return VFW_E_INVALIDMEDIATYPE;
         hr = OpenAudioEncoder(*track);
@@ -240,6 +209,26 @@ HRESULT MovieFileWriter::AddTrack(const ProfileStream& stream, const MovieInputF
     track->output->time_base = track->codec->time_base;
     tracks.push_back(std::move(track));
     return S_OK;
+}
+
+// BGR to the encoder's 4:2:0 by the BT.601 matrix into the video range 16..235. The
+// scaler's fast path for frames of the encoded size rounds every level down (white
+// becomes 234, not 235) and takes each chroma sample from one pixel of four; MP4 and
+// WebM ask for exact rounding and all four. WMV keeps the fast path, whose bytes its
+// movies have always had.
+HRESULT MovieFileWriter::CreateScaler(Track& track) const
+{
+    const MovieInputFormat& input = track.input;
+    const LONG inputHeight = input.height < 0 ? -input.height : input.height;
+    const int flags = format.IsAsf() ? SWS_BICUBIC : SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INP;
+    track.scaler = sws_getContext(input.width, inputHeight, AV_PIX_FMT_BGR24, track.codec->width, track.codec->height,
+                                  AV_PIX_FMT_YUV420P, flags, nullptr, nullptr, nullptr);
+    if (!track.scaler) return E_OUTOFMEMORY;
+    if (format.IsAsf()) return S_OK;
+    const int* bt601 = sws_getCoefficients(SWS_CS_ITU601);
+    // Full-range RGB in, video range out; brightness, contrast and saturation as they are.
+    constexpr int kUnit = 1 << 16;
+    return sws_setColorspaceDetails(track.scaler, bt601, 1, bt601, 0, 0, kUnit, kUnit) < 0 ? E_FAIL : S_OK;
 }
 
 // The profile's codec, rate and channels for ASF; the format's encoder at 48 kHz stereo otherwise.
@@ -286,6 +275,7 @@ HRESULT MovieFileWriter::OpenVideoEncoder(Track& track, REFERENCE_TIME frameTime
     const BITMAPINFOHEADER& bitmap = track.stream.VideoHeader()->bmiHeader;
     codec->width = EncodedSide(bitmap.biWidth);
     codec->height = EncodedSide(bitmap.biHeight < 0 ? -bitmap.biHeight : bitmap.biHeight);
+    if (!format.Encodes(codec->width, codec->height)) return WRITER_E_FRAME_TOO_LARGE;
     codec->pix_fmt = AV_PIX_FMT_YUV420P;
     codec->bit_rate = track.stream.bitrate;
     const int64_t frameMs = std::clamp<int64_t>(Milliseconds(frameTime), 1, 60'000);
@@ -374,6 +364,7 @@ HRESULT MovieFileWriter::SendVideoFrames(Track& track, REFERENCE_TIME start, REF
     if (key) track.lastKeyMs = startMs;
     track.frame->pict_type = key ? AV_PICTURE_TYPE_I : AV_PICTURE_TYPE_NONE;
     for (int64_t i = 0; i < frames; ++i) {
+        if (interrupted) return VFW_E_WRONG_STATE;
         track.frame->pts = format.EncoderKeepsTimes() ? startMs : track.framesSent;
         ++track.framesSent;
         if (avcodec_send_frame(track.codec, track.frame) < 0) return E_FAIL;
@@ -531,16 +522,17 @@ HRESULT MovieFileWriter::Finish()
         error = avio_closep(&context->pb);
         if (error < 0) hr = HresultFromAv(error);
     }
-    if (SUCCEEDED(hr) && std::rename(temporaryPath.c_str(), finalPath.c_str()) != 0) hr = HresultFromAv(AVERROR(errno));
+    if (SUCCEEDED(hr)) hr = temporary.Commit();
     if (FAILED(hr)) {
         Abandon();
         return hr;
     }
     headerWritten = false;
-    temporaryCreated = false;
     Close();
     return S_OK;
 }
+
+void MovieFileWriter::Interrupt() { interrupted = true; }
 
 HRESULT MovieFileWriter::CheckOutput()
 {
@@ -551,8 +543,7 @@ HRESULT MovieFileWriter::CheckOutput()
 void MovieFileWriter::Abandon()
 {
     Close();
-    if (temporaryCreated) std::remove(temporaryPath.c_str());
-    temporaryCreated = false;
+    temporary.Remove();
     headerWritten = false;
 }
 

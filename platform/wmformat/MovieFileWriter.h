@@ -15,8 +15,10 @@
 // Not thread-safe: the owner serialises the calls.
 #pragma once
 
+#include "platform/wmformat/MovieTemporary.h"
 #include "platform/wmformat/ProfileStream.h"
 
+#include <atomic>
 #include <deque>
 #include <memory>
 #include <string>
@@ -39,8 +41,14 @@ struct MovieFormat {
     // The video encoder sends packets out of order (H.264's B-frames), so at one frame
     // per picture the frames carry their times through it; others are timed on the way out.
     bool reordersFrames = false;
+    // The largest frame the codec's highest level allows, in luma samples counted in
+    // whole 16x16 blocks, and its longest side; 0: only FFmpeg's own limit.
+    int64_t maxFrameSamples = 0;
+    int maxFrameSide = 0;
 
     bool IsAsf() const { return videoEncoder.empty(); }
+    // Whether frames of this encoded size can be written in this format.
+    bool Encodes(int width, int height) const;
     bool EncoderKeepsTimes() const { return reordersFrames && frameRate == 0; }
     // H.264 High and AAC-LC in an MP4 whose index comes first; VP9 and Opus in a WebM.
     static MovieFormat Mp4(int frameRate);
@@ -80,6 +88,10 @@ public:
     HRESULT Finish();
     // Closes and removes the temporary file.
     void Abandon();
+    // From any thread: the write under way gives up at its next frame with
+    // VFW_E_WRONG_STATE, and so does every later one until the next Open. A
+    // picture repeated at a constant rate may be many thousands of frames.
+    void Interrupt();
 
     // FFmpeg's AV_INPUT_BUFFER_PADDING_SIZE.
     static constexpr std::size_t kInputPadding = 64;
@@ -94,6 +106,7 @@ private:
     HRESULT OpenAudioEncoder(Track& track);
     HRESULT OpenVideoEncoder(Track& track, REFERENCE_TIME frameTime);
     const AVCodec* VideoEncoder() const;
+    HRESULT CreateScaler(Track& track) const;
     HRESULT SendVideoFrames(Track& track, REFERENCE_TIME start, REFERENCE_TIME stop);
     void StampPacket(Track& track);
     HRESULT EncodeAudioFrames(Track& track, bool drain);
@@ -101,14 +114,12 @@ private:
     HRESULT Drain(Track& track);
     HRESULT WritePackets(Track& track);
     HRESULT CheckOutput();
-    HRESULT CreateTemporary();
     void Close();
 
     MovieFormat format;
     AVFormatContext* context = nullptr;
     std::vector<std::unique_ptr<Track>> tracks;
-    std::string finalPath;
-    std::string temporaryPath;
+    MovieTemporary temporary;
     bool headerWritten = false;
-    bool temporaryCreated = false;
+    std::atomic<bool> interrupted = false;
 };

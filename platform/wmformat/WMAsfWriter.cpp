@@ -215,10 +215,12 @@ HRESULT WMAsfWriter::OnStop()
 }
 
 // Neither side waits for the filter lock, so the queue's close always reaches
-// a sender held by a full queue and an encoding thread waiting for work.
+// a sender held by a full queue and an encoding thread waiting for work, and the
+// interrupt one repeating a picture's frame at a constant rate.
 void WMAsfWriter::StopEncoding()
 {
     queue.Close(VFW_E_WRONG_STATE);
+    file.Interrupt();
     if (encoder.joinable()) encoder.join();
 }
 

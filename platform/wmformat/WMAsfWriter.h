@@ -89,7 +89,7 @@ private:
     // Fixed while a run is on: what a whole video frame of each input counts (0 for sound).
     std::vector<std::size_t> inputBytes;
     EncodeQueue queue;
-    // The run's file: the encoding thread's while it runs.
+    // The run's file: the encoding thread's while it runs, but for Interrupt.
     MovieFileWriter file;
     std::thread encoder;
 };

@@ -16,6 +16,9 @@ constexpr WMT_VERSION WMT_VER_9_0 = 0x00090000;
 // Result codes (facility NS).
 constexpr HRESULT NS_E_INVALID_DATA = MAKE_HRESULT_FAIL(0xC00D002Fu);
 constexpr HRESULT NS_E_INVALID_INPUT_FORMAT = MAKE_HRESULT_FAIL(0xC00D0BB8u);
+// The writers' own: the chosen format cannot encode frames of the asked size
+// (ERROR_NOT_SUPPORTED, 50, as an HRESULT).
+constexpr HRESULT WRITER_E_FRAME_TOO_LARGE = HRESULT_FROM_WIN32(50);
 
 // Subtypes of the two codecs the platform writes.
 inline constexpr GUID WMMEDIASUBTYPE_WMV1 = SubtypeFromFourCC(0x31564D57);

@@ -64,6 +64,10 @@
         <translation>Not a regular file</translation>
     </message>
     <message>
+        <source>フレームが大きすぎてこの形式では作れません (MP4 と WebM は 3560 万画素・一辺 16384 まで、WMV は 16254x16254 まで)</source>
+        <translation>The frame is larger than this format can encode (MP4 and WebM: 35.6 megapixels, at most 16384 a side; WMV: 16254x16254)</translation>
+    </message>
+    <message>
         <source>リンクが自分自身を指しています</source>
         <translation>The link leads back to itself</translation>
     </message>

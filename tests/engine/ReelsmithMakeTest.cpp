@@ -63,6 +63,14 @@ protected:
     // Starts the tool in the test's folder without waiting; standard error goes to `errorFile`.
     pid_t Start(const std::vector<std::string>& arguments, const std::string& errorFile)
     {
+        const int error = open(errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        const pid_t child = Start(arguments, error);
+        close(error);
+        return child;
+    }
+    // The same with standard error on an open descriptor.
+    pid_t Start(const std::vector<std::string>& arguments, int error)
+    {
         const pid_t child = fork();
         if (child != 0) return child;
         if (chdir(folder.c_str()) != 0) _exit(127);
@@ -71,7 +79,6 @@ protected:
         unsetenv("LANGUAGE");
         setenv("REELSMITH_REGISTRY", (folder / "registered.reg").c_str(), 1);
         setenv("REELSMITH_MACHINE_REGISTRY", (folder / "machine.reg").c_str(), 1);
-        const int error = open(errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         dup2(error, STDERR_FILENO);
         std::vector<char*> argv{const_cast<char*>(REELSMITH_MAKE_PATH)};
         for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
@@ -361,7 +368,7 @@ TEST_F(ReelsmithMakeTest, StopSignalsEndTheRunQuicklyAndLeaveNothing)
 {
     const std::string pictures = LongFolder(200);
     std::ofstream(folder / "out.wmv") << "earlier";
-    for (const auto& [signal, status] : {std::pair{SIGTERM, 143}, std::pair{SIGINT, 130}}) {
+    for (const auto& [signal, status] : {std::pair{SIGTERM, 143}, std::pair{SIGINT, 130}, std::pair{SIGHUP, 129}}) {
         const std::string errorName = "stderr-" + std::to_string(signal) + ".txt";
         const pid_t child = Start({pictures, "out.wmv"}, (folder / errorName).string());
         // Under way: a first count has been shown.
@@ -553,4 +560,49 @@ TEST_F(ReelsmithMakeTest, PicturesNamedInAnyEncodingAreReadAndNamedEscaped)
     EXPECT_EQ(ProbeStreams((folder / "out.wmv").string()).size(), 1u);
     EXPECT_NE(messages.find("2-bad\\nname.jpg"), std::string::npos) << messages;
     EXPECT_EQ(messages.find("2-bad\nname.jpg"), std::string::npos) << messages;
+}
+
+// One picture shown for an hour at 120 frames a second is 432,000 copies of its frame:
+// Ctrl-C in the middle of them still ends the run at once.
+TEST_F(ReelsmithMakeTest, AStopWhileAPictureIsRepeatedIsHonouredAtOnce)
+{
+    std::ofstream(folder / "config.ini") << "[Screen]\nwidth=64\nheight=48\nFrameSpeed=3600000\nQuality=185000\n"
+                                            "[System]\nWorkThreadPriority=0\n";
+    const pid_t child = Start({"--fps", "120", LongFolder(1), "hour.mp4"}, (folder / "stderr.txt").string());
+    // Repeating: the temporary has grown past its header.
+    const auto written = [this] {
+        for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+            if (entry.path().filename().string().starts_with(".hour.mp4.") && entry.file_size() > 100'000) return true;
+        }
+        return false;
+    };
+    for (int tenth = 0; tenth < 600 && !written(); ++tenth) usleep(100000);
+    ASSERT_TRUE(written()) << ReadFile("stderr.txt");
+    kill(child, SIGINT);
+    EXPECT_EQ(WaitFor(child, 10), 130) << ReadFile("stderr.txt");
+    EXPECT_FALSE(Exists("hour.mp4"));
+    EXPECT_EQ(HiddenFiles(), 0);
+}
+
+// `reelsmith-make ... 2>&1 | head -1`: the reader is gone before the first line.
+TEST_F(ReelsmithMakeTest, AStandardErrorNobodyReadsStillGivesTheMovie)
+{
+    int pipe[2];
+    ASSERT_EQ(pipe2(pipe, O_CLOEXEC), 0);
+    close(pipe[0]);
+    const pid_t child = Start({Media("mixed"), "unread.mp4"}, pipe[1]);
+    close(pipe[1]);
+    EXPECT_EQ(WaitFor(child, 120), 0);
+    EXPECT_EQ(ProbeStreams((folder / "unread.mp4").string()).size(), 1u);
+    EXPECT_EQ(HiddenFiles(), 0);
+}
+
+TEST_F(ReelsmithMakeTest, AFifoAsTheOutputIsRefusedSayingWhyAndStaysAFifo)
+{
+    ASSERT_EQ(mkfifo((folder / "pipe.wmv").c_str(), 0644), 0);
+    EXPECT_EQ(Run(Media("mixed") + " pipe.wmv"), 1);
+    EXPECT_NE(messages.find("pipe.wmv"), std::string::npos) << messages;
+    EXPECT_NE(messages.find("0x800700de): 通常のファイルではありません"), std::string::npos) << messages;
+    EXPECT_TRUE(std::filesystem::is_fifo(folder / "pipe.wmv"));
+    EXPECT_EQ(HiddenFiles(), 0);
 }

@@ -12,6 +12,7 @@
 #include "platform/resource/MessageBox.h"
 #include "platform/resource/UiText.h"
 #include "platform/window/WindowDispatcher.h"
+#include "platform/wmformat/WMFormat.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -52,15 +53,16 @@ volatile std::sig_atomic_t stopSignal = 0;
 
 void OnStopSignal(int signal) { stopSignal = signal; }
 
-// Ctrl-C and SIGTERM end the run at its next look (at most 100 ms away) through the
-// engine, which removes the unfinished movie.
+// Ctrl-C, SIGTERM and a closed terminal (SIGHUP) end the run at its next look (at
+// most 100 ms away) through the engine, which removes the unfinished movie. A reader
+// of standard error that went away (`| head -1`) only makes the lines fail to print.
 void CatchStopSignals()
 {
     struct sigaction action {};
     action.sa_handler = OnStopSignal;
     sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    for (const int stop : {SIGINT, SIGTERM, SIGHUP}) sigaction(stop, &action, nullptr);
+    signal(SIGPIPE, SIG_IGN);
 }
 
 const char* const HelpText =
