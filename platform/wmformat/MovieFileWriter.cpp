@@ -213,18 +213,16 @@ HRESULT MovieFileWriter::AddTrack(const ProfileStream& stream, const MovieInputF
 
 // BGR to the encoder's 4:2:0 by the BT.601 matrix into the video range 16..235. The
 // scaler's fast path for frames of the encoded size rounds every level down (white
-// becomes 234, not 235) and takes each chroma sample from one pixel of four; MP4 and
-// WebM ask for exact rounding and all four. WMV keeps the fast path, whose bytes its
-// movies have always had.
+// becomes 234, not 235) and takes each chroma sample from one pixel of four: every
+// format asks for exact rounding and all four.
 HRESULT MovieFileWriter::CreateScaler(Track& track) const
 {
     const MovieInputFormat& input = track.input;
     const LONG inputHeight = input.height < 0 ? -input.height : input.height;
-    const int flags = format.IsAsf() ? SWS_BICUBIC : SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INP;
+    constexpr int kFlags = SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INP;
     track.scaler = sws_getContext(input.width, inputHeight, AV_PIX_FMT_BGR24, track.codec->width, track.codec->height,
-                                  AV_PIX_FMT_YUV420P, flags, nullptr, nullptr, nullptr);
+                                  AV_PIX_FMT_YUV420P, kFlags, nullptr, nullptr, nullptr);
     if (!track.scaler) return E_OUTOFMEMORY;
-    if (format.IsAsf()) return S_OK;
     const int* bt601 = sws_getCoefficients(SWS_CS_ITU601);
     // Full-range RGB in, video range out; brightness, contrast and saturation as they are.
     constexpr int kUnit = 1 << 16;

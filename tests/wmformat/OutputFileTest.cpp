@@ -217,9 +217,9 @@ TEST_F(OutputFileTest, AFrameTooLargeForTheFormatIsRefusedAtOpen)
 
 // White, grey and black pictures come out as ffmpeg decodes them, level for level,
 // and the streams say what their frames are.
-TEST_F(OutputFileTest, FlatPicturesKeepTheirLevelsInMp4AndWebM)
+TEST_F(OutputFileTest, FlatPicturesKeepTheirLevelsInEveryFormat)
 {
-    for (const MovieFormat& format : {MovieFormat::Mp4(0), MovieFormat::WebM(0)}) {
+    for (const MovieFormat& format : {MovieFormat{}, MovieFormat::Mp4(0), MovieFormat::WebM(0)}) {
         const std::filesystem::path movie = folder / ("flat." + format.muxer);
         ASSERT_EQ(Make(movie, format, {255, 128, 0}), S_OK) << format.muxer;
         const std::string rgb =
@@ -236,6 +236,7 @@ TEST_F(OutputFileTest, FlatPicturesKeepTheirLevelsInMp4AndWebM)
                 }
             }
         }
+        if (format.IsAsf()) continue; // ASF has no field for them
         const std::string tags = CommandOutput("ffprobe -v error -of csv=p=0 -show_entries "
                                                "stream=color_range,color_space,color_transfer,color_primaries '" +
                                                movie.string() + "'");
