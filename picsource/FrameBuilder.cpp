@@ -199,7 +199,7 @@ HRESULT FrameBuilder::PlanDecode(const PictureOptions& options, LONG width, LONG
     // are, whichever marker the decoder's search then stumbled on.
     const bool startsAsJpeg =
         fileSize >= 2 && fileBytes.bytes[0] == xtpjpeg::kMarkerPrefix && fileBytes.bytes[1] == xtpjpeg::kSoi;
-    if (rc != JpegSuccess) return startsAsJpeg ? rc : JpegNotJpeg;
+    if (rc != JpegSuccess) return startsAsJpeg ? NamedFailure(rc) : JpegNotJpeg;
     // Only colour and grey pictures become frames; anything else is refused before
     // any pixel memory is taken. A 3-channel picture keeps the colour the header
     // declares: Adobe's transform 0 codes R, G and B directly.
@@ -244,7 +244,16 @@ HRESULT FrameBuilder::DecodeInto(const DecodePlan& plan, BYTE* target, JpegColor
     // claims another one is not trusted.
     if (rc == JpegSuccess && (c.imageWidth != plan.fullWidth || c.imageHeight != plan.fullHeight || c.outChannels != 3))
         rc = JpegDataError;
-    return rc;
+    return NamedFailure(rc);
+}
+
+// The decoder answers "Memory error" also when its input ends while it seeks the next
+// marker: from a file without its closing EOI that is a file cut short.
+int FrameBuilder::NamedFailure(int rc) const
+{
+    const bool endsWithEoi = fileSize >= 2 && fileBytes.bytes[fileSize - 2] == xtpjpeg::kMarkerPrefix &&
+                             fileBytes.bytes[fileSize - 1] == xtpjpeg::kEoi;
+    return rc == JpegMemoryError && !endsWithEoi ? JpegErrorEof : rc;
 }
 
 // Straight into the image: the decoder writes the rows bottom-up in B G R order with

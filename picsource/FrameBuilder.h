@@ -100,6 +100,7 @@ private:
     HRESULT DecodeUpright(const DecodePlan& plan);
     HRESULT DecodeStored(const DecodePlan& plan, Picture& picture);
     bool OpenFreshDecoder();
+    int NamedFailure(int rc) const;
     HRESULT ReadWhole(int descriptor, std::uint64_t size);
 
     struct GrowOnlyBuffer {

@@ -547,3 +547,13 @@ TEST_F(ChangedFolderTest, EveryListedEntryIsAFrameOrASkippedPictureWithItsReason
     ASSERT_EQ(frames.size(), 4u);
     EXPECT_TRUE(frames[3].bytes == Expected("tiny", "2.jpg", 64, 48)) << "the Latin-1 name is read";
 }
+
+// The decoder's "Memory error" for input that ends while it seeks a marker is, for a
+// file without its EOI, a file cut short; the user is told so.
+TEST_F(ChangedFolderTest, APictureCutShortIsSkippedAsEndingEarly)
+{
+    const exiftest::Bytes whole = ReadBytes(PictureFolderUtf8("fit") + "/plasma.jpg");
+    Write("2.jpg", std::string(whole.begin(), whole.begin() + 2000));
+    EXPECT_EQ(RunToEnd(), (std::vector<std::pair<LONG_PTR, LONG_PTR>>{{1, JpegErrorEof}}));
+    EXPECT_EQ(sink.Frames().size(), 2u);
+}
