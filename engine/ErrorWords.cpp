@@ -41,6 +41,7 @@ constexpr Entry kEntries[] = {
     {VFW_E_UNSUPPORTED_AUDIO,
      UI_TEXT_NOOP("ErrorWords", "このサウンドファイルの音声は変換できません (チャンネルの数か並びに対応していません)"),
      Sound},
+    {REGDB_E_READREGDB, UI_TEXT_NOOP("ErrorWords", "レジストリファイルを読めません"), None},
     {REGDB_E_CLASSNOTREG,
      UI_TEXT_NOOP("ErrorWords", "写真ソース (libXTPPic.so) が登録されていません。regsvr で登録してください"), None},
     {HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND),

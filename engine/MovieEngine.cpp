@@ -5,6 +5,7 @@
 #include "engine/PictureKeys.h"
 #include "platform/base/WideText.h"
 #include "platform/mediagraph/MediaTypes.h"
+#include "platform/registry/RegistryStore.h"
 #include "platform/resource/MessageBox.h"
 #include "platform/resource/UiText.h"
 
@@ -428,6 +429,11 @@ void MovieEngine::ReportError(HRESULT hr, const char*, int)
         text += u"\n" + words;
         const std::u16string& path = SubjectPath(ErrorWords::SubjectOf(hr));
         if (!path.empty()) text += u": " + path;
+    }
+    // A class that cannot be found may be a registry file that cannot be used: say which.
+    if (hr == REGDB_E_READREGDB || hr == REGDB_E_CLASSNOTREG) {
+        const std::string problem = RegistryStore::LastProblem();
+        if (!problem.empty()) text += u"\n" + WideFromUtf8(problem);
     }
     MessageBoxW(ownerWindow, text.c_str(), u"Reelsmith", MB_OK | MB_ICONERROR);
 }

@@ -156,13 +156,26 @@ LONG Load(const std::string& path, RegistryTree& tree, std::string& problem)
     return ERROR_SUCCESS;
 }
 
+struct Problems {
+    std::mutex mutex;
+    std::set<std::string> reported;
+    std::string last;
+};
+
+Problems& ReportedProblems()
+{
+    static Problems problems;
+    return problems;
+}
+
 // One line on standard error for each file problem, however often the file is read.
 void ReportOnce(const std::string& line)
 {
-    static std::mutex mutex;
-    static std::set<std::string> reported;
-    const std::lock_guard guard(mutex);
-    if (reported.insert(line).second) std::fprintf(stderr, "%s: %s\n", program_invocation_short_name, line.c_str());
+    Problems& problems = ReportedProblems();
+    const std::lock_guard guard(problems.mutex);
+    problems.last = line;
+    if (problems.reported.insert(line).second)
+        std::fprintf(stderr, "%s: %s\n", program_invocation_short_name, line.c_str());
 }
 
 // Without a lock file (a folder not yet made, or read-only) the reader still sees a whole
@@ -374,4 +387,11 @@ LONG RegistryStore::CommitTransaction()
     const LONG result = slot.open->changed ? Store(slot.open->path, slot.open->user) : ERROR_SUCCESS;
     slot.open.reset();
     return result;
+}
+
+std::string RegistryStore::LastProblem()
+{
+    Problems& problems = ReportedProblems();
+    const std::lock_guard guard(problems.mutex);
+    return problems.last;
 }

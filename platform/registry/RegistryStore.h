@@ -48,4 +48,8 @@ public:
     // Writes the transaction's changes, when there are any, and closes it (ERROR_INVALID_PARAMETER
     // when none is open).
     static LONG CommitTransaction();
+
+    // The last file problem reported on standard error (which file, what is wrong with
+    // it), for a front end whose user does not see standard error; empty when none.
+    static std::string LastProblem();
 };

@@ -68,6 +68,10 @@
         <translation>The frame is larger than this format can encode (MP4 and WebM: 35.6 megapixels, at most 16384 a side; WMV: 16254x16254)</translation>
     </message>
     <message>
+        <source>レジストリファイルを読めません</source>
+        <translation>The registry file cannot be read</translation>
+    </message>
+    <message>
         <source>リンクが自分自身を指しています</source>
         <translation>The link leads back to itself</translation>
     </message>

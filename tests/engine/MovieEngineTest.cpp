@@ -253,6 +253,25 @@ TEST_F(MovieEngineTest, WithoutARegisteredPictureSourceEveryFolderIsRefusedForTh
     EXPECT_EQ(errors.size(), 1u);
 }
 
+// The window's user sees no standard error: the box names the registry file that
+// cannot be used and what is wrong with it.
+TEST_F(MovieEngineTest, ARegistryFileThatCannotBeUsedIsNamedInTheErrorBox)
+{
+    engine.reset();
+    errors.clear();
+    const std::string registered = std::getenv("REELSMITH_REGISTRY");
+    const std::filesystem::path broken = folder / "broken.reg";
+    std::ofstream(broken) << "REGEDIT4\n\n[HKEY_CLASSES_ROOT\\CLSID\n";
+    setenv("REELSMITH_REGISTRY", broken.c_str(), 1);
+    engine = std::make_unique<MovieEngine>();
+    setenv("REELSMITH_REGISTRY", registered.c_str(), 1);
+    EXPECT_FALSE(engine->IsReady());
+    const auto texts = ErrorTexts();
+    ASSERT_EQ(texts.size(), 1u);
+    EXPECT_NE(texts[0].find("Error code: 0x80040150."), std::string::npos) << texts[0];
+    EXPECT_NE(texts[0].find(broken.string() + " cannot be used: line 3"), std::string::npos) << texts[0];
+}
+
 TEST_F(MovieEngineTest, SecondMovieReplacesEveryFilterOfTheFirst)
 {
     UseSmallConfig();
