@@ -435,13 +435,13 @@ exiftest::Bytes TwoComponents(exiftest::Bytes jpeg)
         if (at == jpeg.end()) return jpeg;
         const bool frame = marker == 0xC0;
         const std::size_t count = frame ? 9 : 4; // offset of the component count
-        const std::size_t spec = frame ? 3 : 2;  // bytes per component
+        const std::size_t entry = frame ? 3 : 2; // bytes per component
         const auto base = static_cast<std::size_t>(at - jpeg.begin());
         EXPECT_EQ(jpeg[base + count], 3);
         jpeg[base + count] = 2;
-        jpeg[base + 3] = static_cast<BYTE>(jpeg[base + 3] - spec);
-        const auto third = jpeg.begin() + static_cast<std::ptrdiff_t>(base + count + 1 + 2 * spec);
-        jpeg.erase(third, third + static_cast<std::ptrdiff_t>(spec));
+        jpeg[base + 3] = static_cast<BYTE>(jpeg[base + 3] - entry);
+        const auto third = jpeg.begin() + static_cast<std::ptrdiff_t>(base + count + 1 + 2 * entry);
+        jpeg.erase(third, third + static_cast<std::ptrdiff_t>(entry));
     }
     return jpeg;
 }
