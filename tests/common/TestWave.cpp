@@ -44,7 +44,8 @@ bool WriteTestWave(const std::string& path, int rate, int channels, int frames)
     Put16(out, 1);
     Put16(out, static_cast<std::uint16_t>(channels));
     Put32(out, static_cast<std::uint32_t>(rate));
-    Put32(out, static_cast<std::uint32_t>(rate * channels * 2));
+    // In 32 bits as the header holds it: a crafted header of thousands of channels must not overflow.
+    Put32(out, static_cast<std::uint32_t>(rate) * static_cast<std::uint32_t>(channels) * 2u);
     Put16(out, static_cast<std::uint16_t>(channels * 2));
     Put16(out, 16);
     out.write("data", 4);

@@ -2,6 +2,8 @@
 
 #include "platform/window/WindowDispatcher.h"
 
+#include <algorithm>
+
 namespace {
 
 class FrameWindow final : public WindowClient {
@@ -130,9 +132,15 @@ TEST_F(RendererTest, PauseKeepsThePictureOnScreenAndResumeGivesItTheRestOfItsTim
     InstallWindowService(&windows);
     const auto clock = ComPtr<TestClock>::Attach(new TestClock);
     const auto at = [](int milliseconds) { return milliseconds * kUnitsPerMillisecond; };
-    const auto framesShown = [&](std::size_t count) {
-        while (window.frames.size() < count && windows.WaitForWork(5000)) windows.DispatchPending();
-        return window.frames.size();
+    // The first picture may be drawn twice, cued by the pause that starts the run and
+    // again at its time: what counts is which pictures have reached the window.
+    const auto shown = [&](BYTE picture) {
+        return std::any_of(window.frames.begin(), window.frames.end(),
+                           [&](const auto& frame) { return frame.pixels[0] == picture; });
+    };
+    const auto waitUntilShown = [&](BYTE picture) {
+        while (!shown(picture) && windows.WaitForWork(5000)) windows.DispatchPending();
+        return shown(picture);
     };
     auto source = AddSource("Source", 3, at(500));
     ASSERT_EQ(RenderStream(&MEDIATYPE_Video, source.Get(), nullptr, renderer.Get()), S_OK);
@@ -140,8 +148,7 @@ TEST_F(RendererTest, PauseKeepsThePictureOnScreenAndResumeGivesItTheRestOfItsTim
     ASSERT_EQ(mediaFilter->SetSyncSource(clock.Get()), S_OK);
     ASSERT_EQ(control->Run(), S_OK);
     clock->Set(at(100));
-    ASSERT_EQ(framesShown(1), 1u);
-    EXPECT_EQ(window.frames.back().pixels[0], 0);
+    ASSERT_TRUE(waitUntilShown(0));
     // The second picture waits for its time, 500 ms of stream time.
     clock->Set(at(300));
     ASSERT_TRUE(clock->WaitForReadAt(at(300), 5000));
@@ -151,7 +158,7 @@ TEST_F(RendererTest, PauseKeepsThePictureOnScreenAndResumeGivesItTheRestOfItsTim
     EXPECT_EQ(control->GetState(2000, &state), S_OK);
     EXPECT_EQ(state, State_Paused);
     windows.DispatchPending();
-    ASSERT_EQ(window.frames.size(), 1u) << "nothing new is shown while paused";
+    EXPECT_FALSE(shown(1)) << "nothing new is shown while paused";
     EXPECT_EQ(window.frames.back().pixels[0], 0);
 
     // Paused at 290 ms of stream time for a long while; after Run the first picture
@@ -161,9 +168,9 @@ TEST_F(RendererTest, PauseKeepsThePictureOnScreenAndResumeGivesItTheRestOfItsTim
     clock->Set(at(2200));
     ASSERT_TRUE(clock->WaitForReadAt(at(2200), 5000));
     windows.DispatchPending();
-    EXPECT_EQ(window.frames.size(), 1u) << "the second picture is not due yet";
+    EXPECT_FALSE(shown(1)) << "the second picture is not due yet";
     clock->Set(at(2230));
-    ASSERT_EQ(framesShown(2), 2u);
+    ASSERT_TRUE(waitUntilShown(1));
     EXPECT_EQ(window.frames.back().pixels[0], 1);
     clock->Set(at(5000));
     EXPECT_TRUE(WaitForComplete(5000));
