@@ -5,13 +5,16 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QScreen>
+#include <QUrl>
 
 #include <algorithm>
 
@@ -68,6 +71,7 @@ MainWindow::MainWindow(MainDialog::EngineFactory createEngine)
       skin(new QLabel(this)),
       preview(new PreviewArea(this)),
       progress(new SkinProgress(this)),
+      progressDetail(new QLabel(this)),
       dispatcher([this] { ScheduleDispatch(); })
 {
     setWindowTitle(QStringLiteral("Reelsmith"));
@@ -87,6 +91,12 @@ MainWindow::MainWindow(MainDialog::EngineFactory createEngine)
     QRect bar = FromDialogUnits(179, 316, 318, 6);
     bar.setHeight(std::max(bar.height(), SkinProgress::LabelHeight()));
     progress->setGeometry(bar);
+    // The rate and time left sit under the bar's right end, over the skin.
+    progressDetail->setGeometry(bar.left(), bar.bottom() + 2, bar.width(), SkinProgress::LabelHeight());
+    progressDetail->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    progressDetail->setAttribute(Qt::WA_TransparentForMouseEvents);
+    progressDetail->hide();
+    clock.start();
 
     AddButton(StartControl, FromDialogUnits(54, 63, 69, 45), &MainDialog::OnStart);
     AddButton(AudioControl, FromDialogUnits(54, 115, 69, 45), &MainDialog::OnAudio);
@@ -274,6 +284,39 @@ void MainWindow::RunHelp()
     help.exec();
 }
 
+int MainWindow::ShowMessageWithActions(const std::u16string& text, const std::u16string& caption,
+                                       const std::vector<std::u16string>& actions)
+{
+    QMessageBox box(this);
+    box.setText(ToQt(text));
+    box.setWindowTitle(ToQt(caption));
+    std::vector<QAbstractButton*> actionButtons;
+    for (const std::u16string& action : actions)
+        actionButtons.push_back(box.addButton(ToQt(action), QMessageBox::ActionRole));
+    box.setDefaultButton(box.addButton(QMessageBox::Ok));
+    box.setEscapeButton(QMessageBox::Ok);
+    box.exec();
+    const auto chosen = std::find(actionButtons.begin(), actionButtons.end(), box.clickedButton());
+    return chosen == actionButtons.end() ? -1 : static_cast<int>(chosen - actionButtons.begin());
+}
+
+void MainWindow::OpenWithDesktop(const std::u16string& path)
+{
+    QDesktopServices::openUrl(QUrl::fromLocalFile(ToQt(path)));
+}
+
+void MainWindow::SetProgressDetail(const std::u16string& text)
+{
+    // In the bar's own text colour (0x00BBGGRR).
+    const QColor colour(progress->textColour & 0xFF, (progress->textColour >> 8) & 0xFF,
+                        (progress->textColour >> 16) & 0xFF);
+    progressDetail->setStyleSheet(QStringLiteral("color: %1; background: transparent;").arg(colour.name()));
+    progressDetail->setText(ToQt(text));
+    progressDetail->setVisible(!text.empty());
+}
+
+double MainWindow::ClockSeconds() { return static_cast<double>(clock.nsecsElapsed()) / 1e9; }
+
 void MainWindow::EndDialog()
 {
     ended = true;
@@ -291,6 +334,8 @@ void MainWindow::keyPressEvent(QKeyEvent* event)
         dialog.OnOk();
     else if (event->key() == Qt::Key_Escape)
         dialog.OnCancel();
+    else if (event->key() == Qt::Key_F1)
+        dialog.OnHelp();
     else
         QWidget::keyPressEvent(event);
 }
