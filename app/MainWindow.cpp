@@ -260,6 +260,9 @@ void MainWindow::SetProgressColours(std::uint32_t text, std::uint32_t background
     progress->textColour = text;
     progress->backgroundColour = background;
     progress->update();
+    // The line under the bar is in the bar's text colour (0x00BBGGRR).
+    const QColor colour(text & 0xFF, (text >> 8) & 0xFF, (text >> 16) & 0xFF);
+    progressDetail->setStyleSheet(QStringLiteral("color: %1; background: transparent;").arg(colour.name()));
 }
 
 HWND MainWindow::MainWindowHandle() { return reinterpret_cast<HWND>(static_cast<QWidget*>(this)); }
@@ -307,10 +310,6 @@ void MainWindow::OpenWithDesktop(const std::u16string& path)
 
 void MainWindow::SetProgressDetail(const std::u16string& text)
 {
-    // In the bar's own text colour (0x00BBGGRR).
-    const QColor colour(progress->textColour & 0xFF, (progress->textColour >> 8) & 0xFF,
-                        (progress->textColour >> 16) & 0xFF);
-    progressDetail->setStyleSheet(QStringLiteral("color: %1; background: transparent;").arg(colour.name()));
     progressDetail->setText(ToQt(text));
     progressDetail->setVisible(!text.empty());
 }
