@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // Message-box buttons, icons and answers, with MessageBoxW's values.
 inline constexpr UINT kMessageOk = 0x00000000;
@@ -66,6 +67,17 @@ public:
     // Returns the window to black.
     virtual void ClearWindow(HWND window) = 0;
     virtual void RunHelp() = 0;
+    // A message box with Ok and one button per action: the chosen action's index, or -1
+    // for Ok (also Enter and Escape).
+    virtual int ShowMessageWithActions(const std::u16string& text, const std::u16string& caption,
+                                       const std::vector<std::u16string>& actions) = 0;
+    // Hands a file or folder to the desktop's own handler: a movie opens in the user's
+    // player, a folder in the file manager.
+    virtual void OpenWithDesktop(const std::u16string& path) = 0;
+    // The line under the progress bar (rate and time left); empty hides it.
+    virtual void SetProgressDetail(const std::u16string& text) = 0;
+    // Seconds on a clock that never goes back.
+    virtual double ClockSeconds() = 0;
     // Ends the modal run of the dialog.
     virtual void EndDialog() = 0;
     // The program file's name without extension.

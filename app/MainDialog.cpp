@@ -38,6 +38,14 @@ std::u16string WithCode(std::u16string text, HRESULT hr)
     return text + u" (" + ToWide(code) + u")";
 }
 
+// The folder a chosen file lies in: "/" for a file at the root.
+std::u16string FolderOf(const std::u16string& path)
+{
+    const std::size_t slash = path.find_last_of(u'/');
+    if (slash == std::u16string::npos) return u".";
+    return slash == 0 ? u"/" : path.substr(0, slash);
+}
+
 constexpr UINT kQuestion = kMessageYesNo | kMessageIconQuestion | kMessageDefaultSecond;
 
 } // namespace
@@ -57,7 +65,7 @@ private:
 };
 
 MainDialog::MainDialog(DialogHost& dialogHost, EngineFactory engineFactory)
-    : host(dialogHost), createEngine(std::move(engineFactory))
+    : host(dialogHost), createEngine(std::move(engineFactory)), estimate([this] { return host.ClockSeconds(); })
 {
 }
 
@@ -119,9 +127,9 @@ int MainDialog::ShowModal(const std::u16string& text, const std::u16string& capt
 }
 
 template <typename Choice>
-std::u16string MainDialog::Choose(Choice choice)
+auto MainDialog::Choose(Choice choice)
 {
-    std::u16string chosen = choice();
+    auto chosen = choice();
     HandleWaitingEvents();
     return chosen;
 }
@@ -261,6 +269,8 @@ void MainDialog::OnAnimate()
     if (runOn) StopRun(u"");
     skippedPictures.clear();
     engine->MakeMovie(file, host.PreviewHandle());
+    moviePath = file;
+    estimate.Start(engine->PictureCount());
     runOn = engine->GraphState() == State_Running;
     SetProgressView(ProgressView::ShownDisabled);
     host.StartTimer(kProgressTimer, kProgressPeriodMs);
@@ -321,6 +331,14 @@ void MainDialog::OnTimer()
     const int picture = playing ? engine->PicturesShown() : engine->CurrentPicture();
     host.SetProgressLabel(playing ? UiText("MainDialog", "再生中") : UiText("MainDialog", "動画作成中"));
     host.SetProgressPos(picture);
+    if (!playing) ShowPace(picture);
+}
+
+void MainDialog::ShowPace(int picture)
+{
+    estimate.Update(picture);
+    if (!estimate.Ready()) return;
+    host.SetProgressDetail(WideFromUtf8(estimate.PaceText(UiTextUtf8("MainDialog", "%1 枚/秒 ・ 残り %2"))));
 }
 
 void MainDialog::OnGraphNotify()
@@ -377,6 +395,7 @@ void MainDialog::ShowRunEnded(const std::u16string& label, int position)
 {
     runOn = false;
     host.StopTimer(kProgressTimer);
+    host.SetProgressDetail(u"");
     host.SetProgressLabel(label);
     host.SetProgressPos(position);
 }
@@ -399,6 +418,21 @@ void MainDialog::OnMovieComplete()
     ShowRunEnded(u"", engine->CurrentPicture());
     engine->Stop();
     ShowPlayingLook(false);
-    ShowInfo(UiText("MainDialog", "データの処理は終了しました!"));
+    if (mode == DialogMode::Making)
+        ShowMovieMade();
+    else
+        ShowInfo(UiText("MainDialog", "データの処理は終了しました!"));
     ShowSkippedPictures();
+}
+
+void MainDialog::ShowMovieMade()
+{
+    const std::vector<std::u16string> actions{UiText("MainDialog", "動画を開く"),
+                                              UiText("MainDialog", "フォルダーに表示")};
+    const int chosen = Choose([&] {
+        return host.ShowMessageWithActions(UiText("MainDialog", "データの処理は終了しました!"), kProductCaption,
+                                           actions);
+    });
+    if (chosen == 0) host.OpenWithDesktop(moviePath);
+    if (chosen == 1) host.OpenWithDesktop(FolderOf(moviePath));
 }

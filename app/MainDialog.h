@@ -6,6 +6,7 @@
 
 #include "app/DialogHost.h"
 #include "app/WorkflowEngine.h"
+#include "engine/ProgressEstimate.h"
 
 #include <cstdint>
 #include <functional>
@@ -57,7 +58,7 @@ private:
     // open is shown once it has closed.
     int ShowModal(const std::u16string& text, const std::u16string& caption, UINT type);
     template <typename Choice>
-    std::u16string Choose(Choice choice);
+    auto Choose(Choice choice);
     void HandleWaitingEvents();
     void DrainGraphEvents();
     // Whether a movie is being written now.
@@ -71,6 +72,9 @@ private:
     void ProbeAudioHardware();
     void ShowPlayingLook(bool playing);
     void OnMovieComplete();
+    // The finished movie's message, with opening the movie or its folder offered.
+    void ShowMovieMade();
+    void ShowPace(int picture);
     void OnMovieAborted(HRESULT hr);
     void ShowRunEnded(const std::u16string& label, int position);
     // One message naming the pictures the run passed over, if any.
@@ -81,6 +85,8 @@ private:
     EngineFactory createEngine;
     std::unique_ptr<WorkflowEngine> engine;
     DialogMode mode = DialogMode::Idle;
+    ProgressEstimate estimate;
+    std::u16string moviePath;
     std::vector<std::pair<int, LONG_PTR>> skippedPictures; // index and reason
     // A run (movie or playback) was started and has not ended.
     bool runOn = false;

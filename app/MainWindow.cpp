@@ -5,13 +5,16 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QScreen>
+#include <QUrl>
 
 #include <algorithm>
 
@@ -68,6 +71,7 @@ MainWindow::MainWindow(MainDialog::EngineFactory createEngine)
       skin(new QLabel(this)),
       preview(new PreviewArea(this)),
       progress(new SkinProgress(this)),
+      progressDetail(new QLabel(this)),
       dispatcher([this] { ScheduleDispatch(); })
 {
     setWindowTitle(QStringLiteral("Reelsmith"));
@@ -87,6 +91,12 @@ MainWindow::MainWindow(MainDialog::EngineFactory createEngine)
     QRect bar = FromDialogUnits(179, 316, 318, 6);
     bar.setHeight(std::max(bar.height(), SkinProgress::LabelHeight()));
     progress->setGeometry(bar);
+    // The rate and time left sit under the bar's right end, over the skin.
+    progressDetail->setGeometry(bar.left(), bar.bottom() + 2, bar.width(), SkinProgress::LabelHeight());
+    progressDetail->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    progressDetail->setAttribute(Qt::WA_TransparentForMouseEvents);
+    progressDetail->hide();
+    clock.start();
 
     AddButton(StartControl, FromDialogUnits(54, 63, 69, 45), &MainDialog::OnStart);
     AddButton(AudioControl, FromDialogUnits(54, 115, 69, 45), &MainDialog::OnAudio);
@@ -250,6 +260,9 @@ void MainWindow::SetProgressColours(std::uint32_t text, std::uint32_t background
     progress->textColour = text;
     progress->backgroundColour = background;
     progress->update();
+    // The line under the bar is in the bar's text colour (0x00BBGGRR).
+    const QColor colour(text & 0xFF, (text >> 8) & 0xFF, (text >> 16) & 0xFF);
+    progressDetail->setStyleSheet(QStringLiteral("color: %1; background: transparent;").arg(colour.name()));
 }
 
 HWND MainWindow::MainWindowHandle() { return reinterpret_cast<HWND>(static_cast<QWidget*>(this)); }
@@ -274,6 +287,35 @@ void MainWindow::RunHelp()
     help.exec();
 }
 
+int MainWindow::ShowMessageWithActions(const std::u16string& text, const std::u16string& caption,
+                                       const std::vector<std::u16string>& actions)
+{
+    QMessageBox box(this);
+    box.setText(ToQt(text));
+    box.setWindowTitle(ToQt(caption));
+    std::vector<QAbstractButton*> actionButtons;
+    for (const std::u16string& action : actions)
+        actionButtons.push_back(box.addButton(ToQt(action), QMessageBox::ActionRole));
+    box.setDefaultButton(box.addButton(QMessageBox::Ok));
+    box.setEscapeButton(QMessageBox::Ok);
+    box.exec();
+    const auto chosen = std::find(actionButtons.begin(), actionButtons.end(), box.clickedButton());
+    return chosen == actionButtons.end() ? -1 : static_cast<int>(chosen - actionButtons.begin());
+}
+
+void MainWindow::OpenWithDesktop(const std::u16string& path)
+{
+    QDesktopServices::openUrl(QUrl::fromLocalFile(ToQt(path)));
+}
+
+void MainWindow::SetProgressDetail(const std::u16string& text)
+{
+    progressDetail->setText(ToQt(text));
+    progressDetail->setVisible(!text.empty());
+}
+
+double MainWindow::ClockSeconds() { return static_cast<double>(clock.nsecsElapsed()) / 1e9; }
+
 void MainWindow::EndDialog()
 {
     ended = true;
@@ -291,6 +333,8 @@ void MainWindow::keyPressEvent(QKeyEvent* event)
         dialog.OnOk();
     else if (event->key() == Qt::Key_Escape)
         dialog.OnCancel();
+    else if (event->key() == Qt::Key_F1)
+        dialog.OnHelp();
     else
         QWidget::keyPressEvent(event);
 }

@@ -12,6 +12,7 @@
 #include "platform/window/WindowDispatcher.h"
 
 #include <QLabel>
+#include <QElapsedTimer>
 #include <QTimer>
 #include <QWidget>
 
@@ -30,6 +31,7 @@ public:
     bool Ended() const { return ended; }
     SkinButton* Button(int id) const;
     SkinProgress& Progress() { return *progress; }
+    QLabel& ProgressDetail() { return *progressDetail; }
     PreviewArea& Preview() { return *preview; }
     MainDialog& Dialog() { return dialog; }
 
@@ -53,6 +55,11 @@ public:
     void DrawFrameToWindow(HWND window, const BYTE* pixels, LONG width, LONG height, WORD bitsPerPixel) override;
     void ClearWindow(HWND window) override;
     void RunHelp() override;
+    int ShowMessageWithActions(const std::u16string& text, const std::u16string& caption,
+                               const std::vector<std::u16string>& actions) override;
+    void OpenWithDesktop(const std::u16string& path) override;
+    void SetProgressDetail(const std::u16string& text) override;
+    double ClockSeconds() override;
     void EndDialog() override;
     std::u16string ApplicationTitle() override;
 
@@ -76,8 +83,10 @@ private:
     QLabel* skin;
     PreviewArea* preview;
     SkinProgress* progress;
+    QLabel* progressDetail;
     std::map<int, SkinButton*> buttons;
     QTimer progressTimer;
+    QElapsedTimer clock;
     QPoint dragOffset;
     bool ended = false;
     std::unique_ptr<MainClient> mainClient;

@@ -45,7 +45,7 @@ click \$play; sleep 0.5
 click \$start; sleep 1.5
 xdotool type --delay 10 "$work/many"; xdotool key Return; sleep 1.5; xdotool key Return
 click \$animate; shot save-movie
-xdotool type --delay 10 "movie"; xdotool key Return; shot making 1
+xdotool type --delay 10 "movie"; xdotool key Return; shot making 2
 while [ ! -f movie.wmv ]; do sleep 0.5; done
 shot finished 1
 xdotool key Return; sleep 1

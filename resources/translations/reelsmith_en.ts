@@ -210,6 +210,18 @@
         <source>エラーで中断</source>
         <translation>Stopped by an error</translation>
     </message>
+    <message>
+        <source>%1 枚/秒 ・ 残り %2</source>
+        <translation>%1 pictures/s · %2 left</translation>
+    </message>
+    <message>
+        <source>動画を開く</source>
+        <translation>Open the movie</translation>
+    </message>
+    <message>
+        <source>フォルダーに表示</source>
+        <translation>Show in folder</translation>
+    </message>
 </context>
 <context>
     <name>MovieEngine</name>
@@ -318,6 +330,10 @@
     <message>
         <source>この機械には音声出力がありません (%s)。音声はそのまま動画に書き込まれます</source>
         <translation>this machine has no sound output (%s); the sound is written into the movie all the same</translation>
+    </message>
+    <message>
+        <source>%1 枚/秒  残り %2</source>
+        <translation>%1 pictures/s  %2 left</translation>
     </message>
 </context>
 </TS>

@@ -1,4 +1,5 @@
 #include "app/HelpDialog.h"
+#include "tests/app/ViewerSpy.h"
 
 #include <QApplication>
 #include <QDir>
@@ -7,15 +8,6 @@
 #include <QPushButton>
 #include <QUrl>
 #include <gtest/gtest.h>
-
-// Stands in for the desktop's default viewer: records what it was asked to open.
-class ViewerSpy : public QObject {
-    Q_OBJECT
-public:
-    QList<QUrl> opened;
-public slots:
-    void Open(const QUrl& url) { opened << url; }
-};
 
 namespace {
 
@@ -51,5 +43,3 @@ TEST(HelpDialogTest, OkOpensTheManualEachTimeAndEscapeCloses)
 }
 
 } // namespace
-
-#include "HelpDialogTest.moc"

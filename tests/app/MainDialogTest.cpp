@@ -87,6 +87,17 @@ public:
         if (window == drawnTo) drawnTo = nullptr;
     }
     void RunHelp() override { ++helpRuns; }
+    int ShowMessageWithActions(const std::u16string& text, const std::u16string& caption,
+                               const std::vector<std::u16string>& choices) override
+    {
+        actions.clear();
+        for (const std::u16string& choice : choices) actions.push_back(Narrow(choice));
+        ShowMessage(text, caption, kMessageOk);
+        return chosenAction;
+    }
+    void OpenWithDesktop(const std::u16string& path) override { opened.push_back(Narrow(path)); }
+    void SetProgressDetail(const std::u16string& text) override { detail = Narrow(text); }
+    double ClockSeconds() override { return clock; }
     void EndDialog() override { ended = true; }
     std::u16string ApplicationTitle() override { return u"reelsmith"; }
 
@@ -119,6 +130,12 @@ public:
     std::vector<int> firstPixel;
     int helpRuns = 0;
     bool ended = false;
+    // The actions of the last box that offered some, and the one the user takes (-1: Ok).
+    std::vector<std::string> actions;
+    int chosenAction = -1;
+    std::vector<std::string> opened;
+    std::string detail;
+    double clock = 0;
 };
 
 // The engine as the dialog sees it, with a real graph event queue.
@@ -558,6 +575,96 @@ TEST_F(MainDialogTest, CompletionAfterMakingSaysTheSame)
     EXPECT_EQ(log.back(), "Stop");
 }
 
+TEST_F(MainDialogTest, TheRateAndTimeLeftShowAfterTheFirstPicturesAndClearAtTheEnd)
+{
+    Init();
+    AcceptFolder(40);
+    host.saveFile = u"/out/movie.wmv";
+    dialog.OnAnimate();
+    // Two pictures a second, looked at every eighth of a second (a clock without rounding).
+    for (int tick = 1; tick <= 8; ++tick) {
+        host.clock += 0.125;
+        engine->current = tick / 4;
+        dialog.OnTimer();
+        EXPECT_EQ(host.detail, "") << "after " << engine->current << " pictures";
+    }
+    for (int tick = 9; tick <= 32; ++tick) {
+        host.clock += 0.125;
+        engine->current = tick / 4;
+        dialog.OnTimer();
+    }
+    EXPECT_EQ(host.label, "動画作成中") << "the bar's own label stays";
+    EXPECT_EQ(host.detail, "2.0 枚/秒 ・ 残り 0:16");
+    host.clock += 0.5;
+    dialog.OnTimer();
+    EXPECT_EQ(host.detail, "2.0 枚/秒 ・ 残り 0:16");
+    host.clock += 0.625;
+    dialog.OnTimer();
+    EXPECT_EQ(host.detail, "2.0 枚/秒 ・ 残り 0:15") << "the time left counts down between pictures";
+
+    engine->Raise(EC_COMPLETE);
+    dialog.OnGraphNotify();
+    EXPECT_EQ(host.detail, "");
+}
+
+TEST_F(MainDialogTest, PlaybackAndAFailedOrStoppedMovieShowNoTimeLeft)
+{
+    Init();
+    AcceptFolder(40);
+    dialog.OnPlay();
+    for (int tick = 1; tick <= 40; ++tick) {
+        host.clock += 0.1;
+        engine->shown = tick / 2;
+        dialog.OnTimer();
+    }
+    EXPECT_EQ(host.detail, "");
+    dialog.OnPlay();
+    engine->Stop();
+
+    host.saveFile = u"/out/movie.wmv";
+    dialog.OnAnimate();
+    for (int tick = 1; tick <= 40; ++tick) {
+        host.clock += 0.1;
+        engine->current = tick / 2;
+        dialog.OnTimer();
+    }
+    EXPECT_NE(host.detail, "");
+    engine->Raise(EC_ERRORABORT, E_FAIL);
+    dialog.OnGraphNotify();
+    EXPECT_EQ(host.detail, "");
+}
+
+TEST_F(MainDialogTest, AFinishedMovieOffersToOpenItOrItsFolder)
+{
+    Init();
+    AcceptFolder(4);
+    host.saveFile = u"/out/holiday movie.wmv";
+    for (const int action : {-1, 0, 1}) {
+        host.chosenAction = action;
+        host.actions.clear();
+        dialog.OnAnimate();
+        engine->Raise(EC_COMPLETE);
+        dialog.OnGraphNotify();
+        EXPECT_EQ(LastMessage().text, "データの処理は終了しました!");
+        EXPECT_EQ(LastMessage().caption, "Reelsmith");
+        EXPECT_EQ(host.actions, (std::vector<std::string>{"動画を開く", "フォルダーに表示"}));
+    }
+    EXPECT_EQ(host.opened, (std::vector<std::string>{"/out/holiday movie.wmv", "/out"}));
+}
+
+TEST_F(MainDialogTest, TheEndOfPlaybackOffersNothing)
+{
+    Init();
+    AcceptFolder(4);
+    host.chosenAction = 0;
+    dialog.OnPlay();
+    engine->Raise(EC_COMPLETE);
+    dialog.OnGraphNotify();
+    EXPECT_EQ(LastMessage().text, "データの処理は終了しました!");
+    EXPECT_TRUE(host.actions.empty());
+    EXPECT_TRUE(host.opened.empty());
+}
+
 TEST_F(MainDialogTest, AnAbortedMovieStopsAndReportsItsCode)
 {
     Init();
@@ -833,6 +940,24 @@ TEST_F(MainDialogTest, EnglishLocaleShowsEveryTextInEnglish)
         "Confirm exit",
     };
     EXPECT_EQ(DialogTexts(), english);
+}
+
+TEST_F(MainDialogTest, TheTimeLeftAndTheActionsHaveTheirEnglish)
+{
+    const Translations translations{QLocale(QStringLiteral("en_GB"))};
+    Init();
+    AcceptFolder(10);
+    host.saveFile = u"/out/movie.wmv";
+    dialog.OnAnimate();
+    for (int picture = 1; picture <= 4; ++picture) {
+        host.clock += 0.5;
+        engine->current = picture;
+        dialog.OnTimer();
+    }
+    EXPECT_EQ(host.detail, "2.0 pictures/s · 0:03 left");
+    engine->Raise(EC_COMPLETE);
+    dialog.OnGraphNotify();
+    EXPECT_EQ(host.actions, (std::vector<std::string>{"Open the movie", "Show in folder"}));
 }
 
 TEST_F(MainDialogTest, TheSaveChoosersTypesFollowTheLanguage)

@@ -1,11 +1,17 @@
 #include "app/MainWindow.h"
 #include "app/MovieEngineAdapter.h"
 #include "platform/com/Com.h"
+#include "tests/app/ViewerSpy.h"
 #include "tests/platform/TempRegistry.h"
 
 #include <QApplication>
+#include <QDesktopServices>
 #include <QElapsedTimer>
 #include <QImage>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
 #include <filesystem>
 #include <gtest/gtest.h>
 
@@ -23,8 +29,19 @@ public:
     }
     std::u16string ChooseFolder(const std::u16string&) override { return folder; }
     std::u16string ChooseSaveFile(const FileFilter*, int, const std::u16string&) override { return movie; }
+    int ShowMessageWithActions(const std::u16string& text, const std::u16string& caption,
+                               const std::vector<std::u16string>& choices) override
+    {
+        actions = choices;
+        ShowMessage(text, caption, kMessageOk);
+        return chosenAction;
+    }
+    void RunHelp() override { ++helpRuns; }
 
     QStringList messages;
+    std::vector<std::u16string> actions;
+    int chosenAction = -1;
+    int helpRuns = 0;
     std::u16string folder;
     std::u16string movie;
 };
@@ -81,8 +98,82 @@ TEST(WindowSmokeTest, MakesAMovieFromAFolderAndSaysItIsDone)
         ASSERT_EQ(window.messages.size(), 2);
         EXPECT_EQ(window.messages.back(), QStringLiteral("データの処理は終了しました!"));
         EXPECT_GT(std::filesystem::file_size(movie), 1000u);
+        EXPECT_EQ(window.actions.size(), 2u);
+        EXPECT_FALSE(window.ProgressDetail().isVisible());
+        EXPECT_EQ(window.ProgressDetail().text(), QString());
     }
     CoUninitialize();
+}
+
+// A window with its engine absent: enough for its boxes, keys and the desktop's handler.
+class BareWindow : public ::testing::Test {
+protected:
+    BareWindow() : application(argc, argv) { QDesktopServices::setUrlHandler(QStringLiteral("file"), &viewer, "Open"); }
+    ~BareWindow() override { QDesktopServices::unsetUrlHandler(QStringLiteral("file")); }
+
+    int argc = 1;
+    char name[17] = "app-window-tests";
+    char* argv[2] = {name, nullptr};
+    QApplication application;
+    ViewerSpy viewer;
+};
+
+// Presses the button of the open message box that reads `text`, once the box is up.
+void PressInTheBox(const QString& text)
+{
+    QTimer::singleShot(0, [text] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) return;
+        for (QAbstractButton* button : box->buttons())
+            if (button->text() == text) button->click();
+    });
+}
+
+TEST_F(BareWindow, TheCompletionBoxAnswersTheActionPressedAndOkAsNone)
+{
+    ScriptedWindow scripted([] { return nullptr; });
+    MainWindow& window = scripted;
+    const std::vector<std::u16string> actions{u"動画を開く", u"フォルダーに表示"};
+    PressInTheBox(QStringLiteral("フォルダーに表示"));
+    EXPECT_EQ(window.MainWindow::ShowMessageWithActions(u"データの処理は終了しました!", u"Reelsmith", actions), 1);
+    PressInTheBox(QStringLiteral("動画を開く"));
+    EXPECT_EQ(window.MainWindow::ShowMessageWithActions(u"データの処理は終了しました!", u"Reelsmith", actions), 0);
+    PressInTheBox(QStringLiteral("OK"));
+    EXPECT_EQ(window.MainWindow::ShowMessageWithActions(u"データの処理は終了しました!", u"Reelsmith", actions), -1);
+}
+
+TEST_F(BareWindow, OpeningHandsTheFileOrFolderToTheDesktop)
+{
+    ScriptedWindow window([] { return nullptr; });
+    window.OpenWithDesktop(u"/out/holiday movie.wmv");
+    window.OpenWithDesktop(u"/out");
+    ASSERT_EQ(viewer.opened.size(), 2);
+    EXPECT_EQ(viewer.opened[0].toLocalFile(), QStringLiteral("/out/holiday movie.wmv"));
+    EXPECT_EQ(viewer.opened[1].toLocalFile(), QStringLiteral("/out"));
+}
+
+TEST_F(BareWindow, F1RunsTheHelpAndTheHelpButtonStaysHidden)
+{
+    ScriptedWindow window([] { return nullptr; });
+    window.Start();
+    QKeyEvent f1(QEvent::KeyPress, Qt::Key_F1, Qt::NoModifier);
+    QApplication::sendEvent(&window, &f1);
+    EXPECT_EQ(window.helpRuns, 1);
+    EXPECT_FALSE(window.Button(HelpControl)->isVisible());
+}
+
+TEST_F(BareWindow, TheDetailLineShowsOnlyWithTextInTheBarsColour)
+{
+    ScriptedWindow window([] { return nullptr; });
+    window.Start();
+    window.SetProgressDetail(u"2.0 枚/秒 ・ 残り 0:16");
+    EXPECT_TRUE(window.ProgressDetail().isVisible());
+    EXPECT_EQ(window.ProgressDetail().text(), QStringLiteral("2.0 枚/秒 ・ 残り 0:16"));
+    EXPECT_TRUE(window.ProgressDetail().styleSheet().contains(QStringLiteral("#00ff7f")))
+        << window.ProgressDetail().styleSheet().toStdString();
+    EXPECT_GE(window.ProgressDetail().y(), window.Progress().geometry().bottom()) << "under the bar, not over it";
+    window.SetProgressDetail(u"");
+    EXPECT_FALSE(window.ProgressDetail().isVisible());
 }
 
 } // namespace

@@ -6,6 +6,9 @@
 #include <csignal>
 #include <fcntl.h>
 #include <fstream>
+#include <poll.h>
+#include <pty.h>
+#include <regex>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -586,6 +589,43 @@ TEST_F(ReelsmithMakeTest, AStopWhileAPictureIsRepeatedIsHonouredAtOnce)
 }
 
 // `reelsmith-make ... 2>&1 | head -1`: the reader is gone before the first line.
+TEST_F(ReelsmithMakeTest, StandardErrorThatIsNoTerminalGetsOnePlainLinePerPicture)
+{
+    ASSERT_EQ(Run(Media("mixed") + " plain.wmv"), 0) << messages;
+    EXPECT_EQ(messages.find('\r'), std::string::npos) << messages;
+    EXPECT_EQ(messages.find("\33["), std::string::npos) << messages;
+    EXPECT_TRUE(std::regex_search(messages, std::regex("(^|\n)6/6\n"))) << messages;
+    EXPECT_EQ(messages.find("枚/秒"), std::string::npos) << messages;
+}
+
+TEST_F(ReelsmithMakeTest, ATerminalGetsOneBarWithPercentRateAndTimeLeft)
+{
+    int terminal = -1;
+    int side = -1;
+    ASSERT_EQ(openpty(&terminal, &side, nullptr, nullptr, nullptr), 0);
+    const pid_t child = Start({LongFolder(60), "bar.wmv"}, side);
+    close(side);
+    // Everything the tool writes, until it has ended and the terminal reads as closed.
+    std::string screen;
+    char chunk[4096];
+    pollfd wait{terminal, POLLIN, 0};
+    while (poll(&wait, 1, 60000) > 0) {
+        const ssize_t got = read(terminal, chunk, sizeof chunk);
+        if (got <= 0) break;
+        screen.append(chunk, static_cast<std::size_t>(got));
+    }
+    close(terminal);
+    EXPECT_EQ(WaitFor(child, 60), 0) << screen;
+    EXPECT_FALSE(std::regex_search(screen, std::regex("(^|\n)[0-9]+/60\r?\n"))) << "no plain lines: " << screen;
+    // Redrawn in place: each state starts at the line's beginning and clears what is left of it.
+    EXPECT_TRUE(std::regex_search(screen, std::regex("\r\\[#{30}\\] 60/60 100%  [0-9.]+ 枚/秒  残り 0:00\x1b\\[K")))
+        << screen;
+    EXPECT_TRUE(std::regex_search(
+        screen, std::regex("\r\\[#* *\\] ([0-9]|[1-5][0-9])/60 [0-9]+%  [0-9.]+ 枚/秒  残り [0-9]+:[0-9]{2}")))
+        << screen;
+    EXPECT_EQ(ProbeStreams((folder / "bar.wmv").string()).size(), 1u);
+}
+
 TEST_F(ReelsmithMakeTest, AStandardErrorNobodyReadsStillGivesTheMovie)
 {
     int pipe[2];

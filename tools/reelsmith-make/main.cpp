@@ -6,6 +6,7 @@
 #include "engine/ErrorWords.h"
 #include "engine/MovieEngine.h"
 #include "engine/PictureKeys.h"
+#include "engine/ProgressEstimate.h"
 #include "platform/base/WideText.h"
 #include "platform/mediagraph/MediaResults.h"
 #include "platform/messages/LibraryMessages.h"
@@ -16,6 +17,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -273,20 +275,55 @@ struct RunEnd {
     int skipped = 0;
 };
 
-// A bar redrawn in place on a terminal, a line per change otherwise.
-void ShowProgress(int done, int total, int& shown, bool terminal)
-{
-    if (done == shown) return;
-    shown = done;
-    if (!terminal) {
-        std::fprintf(stderr, "%d/%d\n", done, total);
-        return;
+// A bar redrawn in place on a terminal, with the percentage, the rate and the time
+// left; a plain "done/total" line per change otherwise, for logs and scripts.
+class ProgressDisplay {
+public:
+    ProgressDisplay(int pictures, bool onTerminal)
+        : total(pictures), terminal(onTerminal), estimate([] {
+              return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+          })
+    {
+        estimate.Start(total);
     }
-    constexpr int kWidth = 40;
-    const int filled = total > 0 ? done * kWidth / total : 0;
-    std::fprintf(stderr, "\r[%s%s] %d/%d", std::string(filled, '#').c_str(), std::string(kWidth - filled, ' ').c_str(),
-                 done, total);
-}
+
+    void Show(int done)
+    {
+        estimate.Update(done);
+        if (!terminal) {
+            if (done != shown) std::fprintf(stderr, "%d/%d\n", done, total);
+            shown = done;
+            return;
+        }
+        const std::string line = BarLine(done);
+        if (line != drawn) std::fprintf(stderr, "\r%s\33[K", line.c_str());
+        drawn = line;
+    }
+    // Another line was printed over the bar: the next look draws it again.
+    void Redraw()
+    {
+        shown = -1;
+        drawn.clear();
+    }
+
+private:
+    std::string BarLine(int done) const
+    {
+        constexpr int kWidth = 30;
+        const int filled = total > 0 ? std::clamp(done, 0, total) * kWidth / total : 0;
+        std::string line = "[" + std::string(filled, '#') + std::string(kWidth - filled, ' ') + "] " +
+                           std::to_string(done) + "/" + std::to_string(total) + " " +
+                           std::to_string(estimate.Percent()) + "%";
+        if (!estimate.Ready()) return line;
+        return line + "  " + estimate.PaceText(UiTextUtf8("ReelsmithMake", "%1 枚/秒  残り %2"));
+    }
+
+    int total;
+    bool terminal;
+    ProgressEstimate estimate;
+    int shown = -1;
+    std::string drawn;
+};
 
 // Waits for the end of the run, a stop signal or an abort, printing a line for each
 // skipped picture.
@@ -295,14 +332,14 @@ RunEnd WaitForRun(MovieEngine& engine, WindowDispatcher& dispatcher, HeadlessWin
 {
     const bool terminal = isatty(STDERR_FILENO);
     const int total = engine.PictureCount();
-    int shown = -1;
+    ProgressDisplay progress(total, terminal);
     RunEnd end;
     for (;;) {
         dispatcher.WaitForWork(100);
         dispatcher.DispatchPending();
         if (stopSignal) return end;
         errors.progressShown = terminal;
-        ShowProgress(engine.CurrentPicture(), total, shown, terminal);
+        progress.Show(engine.CurrentPicture());
         if (!main.notified) continue;
         main.notified = false;
         ComPtr<IMediaEvent> events = engine.GraphEvents();
@@ -317,7 +354,7 @@ RunEnd WaitForRun(MovieEngine& engine, WindowDispatcher& dispatcher, HeadlessWin
                 if (terminal) std::fputs("\r\33[K", stderr);
                 Say(UiTextUtf8("ReelsmithMake", "%d 枚目の写真 %s を飛ばしました: %s"), static_cast<int>(first) + 1,
                     PrintableFromWide(path).c_str(), Utf8FromWide(ErrorWords::DescribeSkip(second)).c_str());
-                shown = -1;
+                progress.Redraw();
             }
             if (code == EC_COMPLETE || code == EC_ERRORABORT || code == EC_USERABORT) {
                 if (terminal) std::fputc('\n', stderr);
