@@ -201,8 +201,8 @@ void MovieEngine::ReadPictureKeys(const IniFile& file, PictureOptions& options)
 bool MovieEngine::ApplyPictureOptions(const PictureOptions& options)
 {
     if (!ready) return false;
-    const HRESULT hr = sourceConfig->SetPictureOptions(options.orientation, options.fit, options.scaling);
-    if (FAILED(hr)) return false;
+    if (FAILED(sourceConfig->SetPictureOptions(options.orientation, options.fit, options.scaling))) return false;
+    if (FAILED(sourceConfig->SetPictureOrder(options.order))) return false;
     settings.picture = options;
     return true;
 }

@@ -12,12 +12,13 @@ namespace {
 struct Key {
     const char* name;
     LONG PictureOptions::*field;
-    const char* words[3]; // by value; null past the last
+    const char* words[4]; // by value; null past the last
 };
 constexpr Key kKeys[] = {
     {"Orientation", &PictureOptions::orientation, {"ignore", "exif", nullptr}},
     {"Fit", &PictureOptions::fit, {"stretch", "letterbox", "crop"}},
     {"Scaling", &PictureOptions::scaling, {"nearest", "smooth", nullptr}},
+    {"Order", &PictureOptions::order, {"listing", "name", "date", "time"}},
 };
 
 bool SameLetters(const std::string& a, const char* b)

@@ -1,5 +1,6 @@
 // The [Picture] keys of config.ini and their words, also used by reelsmith-make's
-// options: Orientation=ignore|exif, Fit=stretch|letterbox|crop, Scaling=nearest|smooth.
+// options: Orientation=ignore|exif, Fit=stretch|letterbox|crop, Scaling=nearest|smooth,
+// Order=listing|name|date|time.
 #pragma once
 
 #include "picsource/PictureOptions.h"
@@ -9,7 +10,7 @@
 class PictureKeys {
 public:
     static constexpr const char* kSection = "Picture";
-    static constexpr const char* kNames[] = {"Orientation", "Fit", "Scaling"};
+    static constexpr const char* kNames[] = {"Orientation", "Fit", "Scaling", "Order"};
 
     // Sets the option `key` names from the word `text` starts with (both compared without
     // letter case). The word ends at a space, tab, ';' or '#', as a number ends at its

@@ -81,6 +81,11 @@ struct IPictureSourceConfig : IUnknown {
     // outside the list, a size out of range or too small a frame; the reading's
     // failure (see EC_PICTURE_SKIPPED) when the picture cannot be read.
     virtual HRESULT RenderPicture(LONG index, LONG width, LONG height, BYTE* frame, LONG frameBytes) = 0;
+    // Stopped only. The order of the picture list (PictureOrder); the list in place is
+    // put in that order at once, and every later SetFolder lists in it. E_INVALIDARG,
+    // nothing changed, for a value outside the enumeration.
+    virtual HRESULT SetPictureOrder(LONG order) = 0;
+    virtual HRESULT GetPictureOrder(LONG* order) = 0;
 
 protected:
     ~IPictureSourceConfig() = default;

@@ -1,5 +1,7 @@
 #include "picsource/PictureFolder.h"
 
+#include "picsource/PictureDate.h"
+#include "picsource/PictureOptions.h"
 #include "platform/base/WideText.h"
 
 #include <algorithm>
@@ -37,6 +39,59 @@ bool IsFolder(const std::string& path, unsigned char type)
     if (type != DT_LNK && type != DT_UNKNOWN) return false;
     struct stat info {};
     return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool IsDigit(char16_t unit) { return unit >= u'0' && unit <= u'9'; }
+
+// The digit run that starts at `at`, without its leading zeros; `at` moves past it.
+std::u16string_view DigitRun(std::u16string_view name, std::size_t& at)
+{
+    while (at + 1 < name.size() && name[at] == u'0' && IsDigit(name[at + 1])) ++at;
+    const std::size_t start = at;
+    while (at < name.size() && IsDigit(name[at])) ++at;
+    return name.substr(start, at - start);
+}
+
+// <0, 0 or >0 as `a` comes before, with or after `b` in natural order.
+int CompareNaturally(std::u16string_view a, std::u16string_view b)
+{
+    std::size_t i = 0;
+    std::size_t j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (IsDigit(a[i]) && IsDigit(b[j])) {
+            const std::u16string_view x = DigitRun(a, i);
+            const std::u16string_view y = DigitRun(b, j);
+            // Without leading zeros the longer run is the larger number.
+            if (x.size() != y.size()) return x.size() < y.size() ? -1 : 1;
+            if (const int digits = x.compare(y); digits != 0) return digits;
+            continue;
+        }
+        const char16_t x = UpperUnit(a[i++]);
+        const char16_t y = UpperUnit(b[j++]);
+        if (x != y) return x < y ? -1 : 1;
+    }
+    return (i < a.size()) - (j < b.size());
+}
+
+struct TimedName {
+    PictureTime time;
+    const std::u16string* name;
+};
+
+std::vector<std::u16string> ByTime(const std::u16string& folder, const std::vector<std::u16string>& listed,
+                                   PictureTime (*timeOf)(const std::string&))
+{
+    std::vector<TimedName> timed;
+    timed.reserve(listed.size());
+    for (const std::u16string& name : listed) timed.push_back({timeOf(Utf8FromWide(folder + name)), &name});
+    std::stable_sort(timed.begin(), timed.end(), [](const TimedName& a, const TimedName& b) {
+        if (a.time != b.time) return a.time < b.time;
+        return CompareNaturally(*a.name, *b.name) < 0;
+    });
+    std::vector<std::u16string> names;
+    names.reserve(timed.size());
+    for (const TimedName& entry : timed) names.push_back(*entry.name);
+    return names;
 }
 
 } // namespace
@@ -78,4 +133,25 @@ std::vector<std::u16string> PictureFolder::List(const std::u16string& folder)
     std::sort(names.begin(), names.end(),
               [](const std::u16string& a, const std::u16string& b) { return ListsBefore(a, b); });
     return names;
+}
+
+bool PictureFolder::NamesBefore(std::u16string_view a, std::u16string_view b) { return CompareNaturally(a, b) < 0; }
+
+std::vector<std::u16string> PictureFolder::Ordered(const std::u16string& folder,
+                                                   const std::vector<std::u16string>& listed, long order)
+{
+    switch (order) {
+    case OrderName: {
+        std::vector<std::u16string> names = listed;
+        std::stable_sort(names.begin(), names.end(),
+                         [](const std::u16string& a, const std::u16string& b) { return NamesBefore(a, b); });
+        return names;
+    }
+    case OrderDate:
+        return ByTime(folder, listed, PictureDate::Taken);
+    case OrderTime:
+        return ByTime(folder, listed, PictureDate::Modified);
+    default:
+        return listed;
+    }
 }

@@ -70,6 +70,8 @@ HRESULT PictureSource::RenderPicture(LONG index, LONG width, LONG height, BYTE* 
 {
     return stream->RenderPicture(index, width, height, frame, frameBytes);
 }
+HRESULT PictureSource::SetPictureOrder(LONG order) { return stream->SetPictureOrder(order); }
+HRESULT PictureSource::GetPictureOrder(LONG* order) { return stream->GetPictureOrder(order); }
 HRESULT PictureSource::GetPictureName(LONG index, LPWSTR buffer, LONG capacity)
 {
     return stream->GetPictureName(index, buffer, capacity);

@@ -37,6 +37,8 @@ public:
     HRESULT SetPictureOptions(LONG orientation, LONG fit, LONG scaling) override;
     HRESULT GetPictureOptions(LONG* orientation, LONG* fit, LONG* scaling) override;
     HRESULT RenderPicture(LONG index, LONG width, LONG height, BYTE* frame, LONG frameBytes) override;
+    HRESULT SetPictureOrder(LONG order) override;
+    HRESULT GetPictureOrder(LONG* order) override;
 
 private:
     explicit PictureSource(IUnknown* outer);

@@ -101,9 +101,11 @@ HRESULT PictureStream::SetFolder(LPCWSTR folder)
     if (!owner.IsStopped()) return E_INVALIDARG;
     // Folders of any length: the listing and the reads take the path whole.
     std::u16string withSeparator = PictureFolder::WithSeparator(folder);
-    std::vector<std::u16string> pictures = PictureFolder::List(withSeparator);
+    std::vector<std::u16string> listed = PictureFolder::List(withSeparator);
+    std::vector<std::u16string> pictures = PictureFolder::Ordered(withSeparator, listed, settings.order);
     std::lock_guard lock(streamLock);
     settings.folder = std::move(withSeparator);
+    settings.listed = std::move(listed);
     settings.pictures = std::move(pictures);
     if (settings.pictures.empty()) return E_INVALIDARG;
     seekStop = static_cast<LONGLONG>(settings.pictures.size()) * settings.repTime * kUnitsPerMillisecond;
@@ -219,6 +221,25 @@ HRESULT PictureStream::GetPictureOptions(LONG* orientation, LONG* fit, LONG* sca
     *orientation = settings.options.orientation;
     *fit = settings.options.fit;
     *scaling = settings.options.scaling;
+    return S_OK;
+}
+
+HRESULT PictureStream::SetPictureOrder(LONG order)
+{
+    if (!owner.IsStopped() || !PictureOptions::IsOrder(order)) return E_INVALIDARG;
+    // Stopped, no thread reads the list: the files' dates are read without the lock.
+    std::vector<std::u16string> pictures = PictureFolder::Ordered(settings.folder, settings.listed, order);
+    std::lock_guard lock(streamLock);
+    settings.order = order;
+    settings.pictures = std::move(pictures);
+    return S_OK;
+}
+
+HRESULT PictureStream::GetPictureOrder(LONG* order)
+{
+    if (!order) return E_POINTER;
+    std::lock_guard lock(streamLock);
+    *order = settings.order;
     return S_OK;
 }
 

@@ -22,6 +22,9 @@ struct PictureSettings {
     LONG repTime = kPictureSourceRepTime;
     std::u16string folder;
     std::vector<std::u16string> pictures;
+    // The folder's pictures as listed, from which `pictures` is put in `order`.
+    std::vector<std::u16string> listed;
+    LONG order = OrderListing;
     std::atomic<LONG> workerPriority{0};
     PictureOptions options;
 };
@@ -54,6 +57,8 @@ public:
     HRESULT SetPictureOptions(LONG orientation, LONG fit, LONG scaling) override;
     HRESULT GetPictureOptions(LONG* orientation, LONG* fit, LONG* scaling) override;
     HRESULT RenderPicture(LONG index, LONG width, LONG height, BYTE* frame, LONG frameBytes) override;
+    HRESULT SetPictureOrder(LONG order) override;
+    HRESULT GetPictureOrder(LONG* order) override;
 
     HRESULT CheckMediaType(const AM_MEDIA_TYPE* type) override;
     HRESULT GetMediaType(int position, AM_MEDIA_TYPE* type) override;

@@ -495,6 +495,39 @@ TEST_F(MovieEngineTest, PictureKeysAreReadEachOnItsOwn)
     EXPECT_EQ(engine->Settings().picture, PictureOptions{});
 }
 
+TEST_F(MovieEngineTest, TheOrderKeyOrdersTheListThePreviewDrawsFrom)
+{
+    const std::filesystem::path pictures = folder / "numbered";
+    std::filesystem::create_directory(pictures);
+    std::filesystem::copy_file(Media("mixed/a420.jpg"), pictures / "10.jpg");
+    std::filesystem::copy_file(Media("mixed/b422.jpg"), pictures / "9.jpg");
+    const auto frameAt = [this](int index) {
+        std::vector<BYTE> frame;
+        LONG width = 0;
+        LONG height = 0;
+        EXPECT_TRUE(engine->RenderPicture(index, frame, width, height)) << index;
+        return frame;
+    };
+    const auto load = [this](const std::string& order) {
+        WriteConfig(std::string(SmallConfig) + "[Picture]\nOrder=" + order + "\n");
+        EXPECT_TRUE(engine->LoadSettings(WideFromUtf8(Output("config.ini"))));
+        EXPECT_TRUE(engine->RefusedSettings().empty());
+    };
+    load("listing");
+    engine->SetPictureFolder(WideFromUtf8(pictures.string()));
+    EXPECT_EQ(engine->Settings().picture.order, OrderListing);
+    const std::vector<BYTE> ten = frameAt(0);
+    const std::vector<BYTE> nine = frameAt(1);
+    EXPECT_NE(ten, nine);
+    // Loaded after the folder, the order re-sorts the list in place.
+    load("name");
+    EXPECT_EQ(engine->Settings().picture.order, OrderName);
+    EXPECT_EQ(frameAt(0), nine);
+    EXPECT_EQ(frameAt(1), ten);
+    load("listing");
+    EXPECT_EQ(frameAt(0), ten);
+}
+
 TEST_F(MovieEngineTest, RenderPictureDrawsTheFirstFrameWithTheOptions)
 {
     // The 4:3 picture in a 16:9 frame: letterboxed, a 120-pixel picture between

@@ -115,6 +115,37 @@ protected:
             std::filesystem::create_symlink(Media("large/big.jpg"), pictures / (std::to_string(i) + ".jpg"));
         return pictures.string();
     }
+    // Flat-colour pictures, one per name, in a folder of the test's folder.
+    std::string ColourFolder(const std::vector<std::pair<std::string, std::string>>& pictures) const
+    {
+        const std::filesystem::path colours = folder / "colours";
+        std::filesystem::create_directory(colours);
+        for (const auto& [name, colour] : pictures) {
+            const std::string command = "convert -size 64x48 xc:" + colour + " '" + (colours / name).string() + "'";
+            EXPECT_EQ(std::system(command.c_str()), 0) << command;
+        }
+        return colours.string();
+    }
+    // The colour at the centre of each decoded frame of a movie, as the nearest of red,
+    // green and blue ('r', 'g', 'b'), repeats of one picture's frame folded into one.
+    std::string FrameColours(const std::string& name, int width, int height) const
+    {
+        const std::string command =
+            "ffmpeg -v error -i '" + (folder / name).string() + "' -fps_mode passthrough -f rawvideo -pix_fmt rgb24 -";
+        FILE* decoded = popen(command.c_str(), "r");
+        if (!decoded) return "<no ffmpeg>";
+        std::vector<unsigned char> frame(static_cast<std::size_t>(width) * height * 3);
+        std::string colours;
+        while (std::fread(frame.data(), 1, frame.size(), decoded) == frame.size()) {
+            const unsigned char* centre = &frame[(static_cast<std::size_t>(height / 2) * width + width / 2) * 3];
+            const char colour = centre[0] > centre[1] && centre[0] > centre[2] ? 'r'
+                                : centre[1] > centre[2]                        ? 'g'
+                                                                               : 'b';
+            if (colours.empty() || colours.back() != colour) colours += colour;
+        }
+        pclose(decoded);
+        return colours;
+    }
     std::filesystem::path folder;
     std::string messages;
 };
@@ -452,6 +483,31 @@ TEST_F(ReelsmithMakeTest, PictureKeysAtTheirDefaultsChangeNoByteAndUnknownWordsK
     std::ofstream(folder / "config.ini") << screen << "[Picture]\nFit=letterbox\nScaling=smooth\nOrientation=exif\n";
     ASSERT_EQ(Run(Media("mixed") + " configured.wmv"), 0) << messages;
     EXPECT_EQ(ReadFile("configured.wmv"), ReadFile("fitted.wmv"));
+}
+
+TEST_F(ReelsmithMakeTest, TheOrderOfTheFileOrOfTheOptionIsTheMoviesOrder)
+{
+    const std::string pictures = ColourFolder({{"1.jpg", "red"}, {"2.jpg", "lime"}, {"10.jpg", "blue"}});
+    const std::string screen = "[Screen]\nwidth=96\nheight=64\nFrameSpeed=100\nQuality=100000\n"
+                               "[System]\nWorkThreadPriority=0\n";
+    std::ofstream(folder / "config.ini") << screen;
+    ASSERT_EQ(Run(pictures + " listing.wmv"), 0) << messages;
+    EXPECT_EQ(FrameColours("listing.wmv", 96, 64), "rbg") << "1, 10, 2 as the folder lists them";
+    ASSERT_EQ(Run("--order name " + pictures + " name.wmv"), 0) << messages;
+    EXPECT_EQ(FrameColours("name.wmv", 96, 64), "rgb");
+
+    std::ofstream(folder / "config.ini") << screen << "[Picture]\nOrder=NAME\n";
+    ASSERT_EQ(Run(pictures + " configured.wmv"), 0) << messages;
+    EXPECT_EQ(ReadFile("configured.wmv"), ReadFile("name.wmv"));
+    ASSERT_EQ(Run("--order listing " + pictures + " overruled.wmv"), 0) << messages;
+    EXPECT_EQ(ReadFile("overruled.wmv"), ReadFile("listing.wmv"));
+
+    std::ofstream(folder / "config.ini") << screen << "[Picture]\nOrder=size\n";
+    ASSERT_EQ(Run(pictures + " unknown.wmv", "registered.reg", "en_US.UTF-8"), 0) << messages;
+    EXPECT_NE(messages.find("config.ini: Order=size is not listing, name, date or time; listing is used"),
+              std::string::npos)
+        << messages;
+    EXPECT_EQ(ReadFile("unknown.wmv"), ReadFile("listing.wmv"));
 }
 
 TEST_F(ReelsmithMakeTest, CommandLineMistakesAreExitTwo)

@@ -69,11 +69,12 @@ void CatchStopSignals()
 
 const char* const HelpText =
     "Usage: reelsmith-make [--config FILE] [--audio FILE] [--fps N] [--orientation ignore|exif]\n"
-    "                      [--fit stretch|letterbox|crop] [--smooth] [--preview] [--verbose]\n"
-    "                      FOLDER OUTPUT\n"
+    "                      [--fit stretch|letterbox|crop] [--smooth] [--order listing|name|date|time]\n"
+    "                      [--preview] [--verbose] FOLDER OUTPUT\n"
     "\n"
     "Makes a movie of the *.jpg pictures of FOLDER, in the order Windows lists\n"
-    "them, each shown for the configured time. OUTPUT's extension picks the format:\n"
+    "them (or as --order says), each shown for the configured time. OUTPUT's\n"
+    "extension picks the format:\n"
     "  .mp4   H.264 video and AAC sound: plays in browsers, on phones and TVs\n"
     "  .webm  VP9 video and Opus sound: plays in browsers\n"
     "  other  Windows Media (.wmv): WMV7 video and WMA2 sound, for old Windows players\n"
@@ -86,8 +87,8 @@ const char* const HelpText =
     "                 picture, 185000 bit/s. A value out of range keeps its default\n"
     "                 (640, 480, 500, 185000), with a warning. Optional: [Output]\n"
     "                 FrameRate (0..120, default 0), as --fps; [Picture] Orientation,\n"
-    "                 Fit and Scaling, as the three options below, which win over\n"
-    "                 the file.\n"
+    "                 Fit, Scaling and Order, as the four options below, which win\n"
+    "                 over the file.\n"
     "  --audio FILE   lay an MP3 or WAV sound under the pictures; it is cut at the\n"
     "                 movie's end, or repeated when shorter.\n"
     "  --fps N        MP4 and WebM: a constant N frames per second, each picture's\n"
@@ -102,6 +103,12 @@ const char* const HelpText =
     "                 the whole frame, centred, the overflow cut.\n"
     "  --smooth       average when shrinking, interpolate when enlarging, from a\n"
     "                 reduced decode where it suffices (default: nearest neighbour).\n"
+    "  --order listing|name|date|time\n"
+    "                 listing (default): as Windows lists them (\"10.jpg\" before\n"
+    "                 \"2.jpg\"); name: numbers in names by their value (\"2.jpg\"\n"
+    "                 before \"10.jpg\"), letter case ignored; date: by the Exif date\n"
+    "                 taken, else the file's time; time: by the file's modification\n"
+    "                 time. Equal dates or times go by name.\n"
     "  --preview      run the preview branch too (tee and video renderer), as the\n"
     "                 window does; the frames are not shown.\n"
     "  --verbose      also show the warnings of the media libraries (FFmpeg, ALSA).\n"
@@ -170,8 +177,11 @@ int ParseOptions(int argc, char** argv, Options& options)
                     static_cast<int>(MovieSettings::kMaxFrameRate));
                 return 2;
             }
-        } else if ((argument == "--orientation" || argument == "--fit") && i + 1 < argc) {
-            options.picture.emplace_back(argument == "--fit" ? "Fit" : "Orientation", argv[++i]);
+        } else if ((argument == "--orientation" || argument == "--fit" || argument == "--order") && i + 1 < argc) {
+            options.picture.emplace_back(argument == "--fit"     ? "Fit"
+                                         : argument == "--order" ? "Order"
+                                                                 : "Orientation",
+                                         argv[++i]);
         } else if (argument == "--smooth") {
             options.picture.emplace_back("Scaling", "smooth");
         } else if (argument == "--preview") {
