@@ -329,12 +329,6 @@ void MovieEngine::SetCurrentPicture(int index)
     if (FAILED(hr)) ReportError(hr);
 }
 
-void MovieEngine::PictureFileName(int index, WCHAR* buffer, LONG capacity)
-{
-    if (!ready) return;
-    sourceConfig->GetPictureName(index, buffer, capacity);
-}
-
 std::u16string MovieEngine::PicturePath(int index)
 {
     if (!ready || index < 0 || index >= PictureCount()) return {};

@@ -71,7 +71,6 @@ public:
     // source's CurrentPicture runs ahead of the screen by the pictures waiting their turn.
     int PicturesShown();
     void SetCurrentPicture(int index);
-    void PictureFileName(int index, WCHAR* buffer, LONG capacity);
     // The full path of picture `index`, however long; empty outside the list.
     std::u16string PicturePath(int index);
     // Picture `index` as the movie's frame shows it: the frame size and [Picture]

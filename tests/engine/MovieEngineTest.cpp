@@ -106,9 +106,7 @@ TEST_F(MovieEngineTest, MovieOfMixedPicturesHasTheConfiguredSizeAndLength)
     engine->SetPictureFolder(WideFromUtf8(Media("mixed")));
     ASSERT_TRUE(engine->HasPictureFolder());
     ASSERT_EQ(engine->PictureCount(), 6);
-    WCHAR name[260];
-    engine->PictureFileName(0, name, 260);
-    EXPECT_EQ(Utf8FromWide(name), Media("mixed") + "/a420.jpg");
+    EXPECT_EQ(Utf8FromWide(engine->PicturePath(0)), Media("mixed") + "/a420.jpg");
     MakeMovie(Output("mixed.wmv"));
     EXPECT_EQ(engine->CurrentPicture(), 6);
     const auto streams = ProbeStreams(Output("mixed.wmv"));
