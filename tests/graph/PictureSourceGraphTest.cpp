@@ -228,6 +228,8 @@ protected:
         return now;
     }
 
+    // Installed by a test; it outlives the graph's streaming, which TearDown stops first.
+    std::optional<PresentationLog> presentations;
     ComPtr<IBaseFilter> renderer;
     ComPtr<IReferenceClock> clock;
 };
@@ -236,7 +238,7 @@ protected:
 
 TEST_F(PauseResumeTest, TwoHundredPausesNeitherHangNorShortenThePictureOnScreen)
 {
-    PresentationLog presented(clock.Get());
+    PresentationLog& presented = presentations.emplace(clock.Get());
     InstallWindowService(&presented);
     constexpr auto kPicture = std::chrono::milliseconds(kSequencePictureMs);
     // Running time the paused picture has at least, before the pause and after it
