@@ -594,6 +594,35 @@ TEST_F(ReelsmithMakeTest, TheOutputNameChoosesMp4OrWebMAndTheFrameRateIsKept)
     EXPECT_EQ(HiddenFiles(), 0);
 }
 
+TEST_F(ReelsmithMakeTest, TheFormatGivesANameWithoutAnExtensionItsOwnAndAGivenExtensionWins)
+{
+    const std::string screen = "[Screen]\nwidth=96\nheight=64\nFrameSpeed=200\nQuality=100000\n"
+                               "[System]\nWorkThreadPriority=0\n";
+    std::ofstream(folder / "config.ini") << screen << "[Output]\nFormat=MP4   ; for the phone\n";
+    ASSERT_EQ(Run(Media("mixed") + " holiday"), 0) << messages;
+    EXPECT_FALSE(Exists("holiday"));
+    auto streams = ProbeStreams((folder / "holiday.mp4").string());
+    ASSERT_EQ(streams.size(), 1u);
+    EXPECT_EQ(streams[0].codec, "h264");
+    ASSERT_EQ(Run("--format webm " + Media("mixed") + " option"), 0) << messages;
+    ASSERT_EQ(ProbeStreams((folder / "option.webm").string()).size(), 1u) << "the option wins over the file";
+    ASSERT_EQ(Run("--format webm " + Media("mixed") + " named.wmv"), 0) << messages;
+    EXPECT_FALSE(Exists("named.wmv.webm"));
+    EXPECT_EQ(ProbeStreams((folder / "named.wmv").string())[0].codec, "wmv1");
+
+    // Without the key a name without an extension is the WMV movie it always was.
+    std::ofstream(folder / "config.ini") << screen;
+    ASSERT_EQ(Run(Media("mixed") + " plain"), 0) << messages;
+    EXPECT_EQ(ReadFile("plain"), ReadFile("named.wmv"));
+    std::ofstream(folder / "config.ini") << screen << "[Output]\nFormat=mov\n";
+    ASSERT_EQ(Run(Media("mixed") + " unknown", "registered.reg", "en_US.UTF-8"), 0) << messages;
+    EXPECT_NE(messages.find("config.ini: Format=mov is not wmv, mp4 or webm; the output name's extension decides"),
+              std::string::npos)
+        << messages;
+    EXPECT_EQ(ReadFile("unknown"), ReadFile("named.wmv"));
+    EXPECT_EQ(Run("--format mov " + Media("mixed") + " out"), 2);
+}
+
 TEST_F(ReelsmithMakeTest, AFrameRateOutOfRangeKeepsOneFramePerPictureAndSaysSo)
 {
     std::ofstream(folder / "config.ini") << "[Screen]\nwidth=96\nheight=64\nFrameSpeed=200\nQuality=100000\n"
