@@ -54,6 +54,30 @@ help() {
 help 150 '#3b6fd8'
 help 151 '#24478f'
 
+# Settings and Sound 110x40, beside the preview: the buttons' face, a smaller caption.
+small() { # name normal-id pressed-id colour
+  last="$out/$2.bmp"
+  bmp -size 110x40 xc:'#1a2743' -fill "$4" -stroke '#e8eefc' -strokewidth 2 \
+    -draw 'roundrectangle 2,2 107,37 10,10' -font "$font" -pointsize 17 -fill white -stroke none \
+    -gravity center -annotate +0+0 "$1"
+  last="$out/$3.bmp"
+  bmp -size 110x40 xc:'#1a2743' -fill "$4" -stroke '#ffb347' -strokewidth 3 \
+    -draw 'roundrectangle 2,2 107,37 10,10' -fill '#00000060' -draw 'roundrectangle 2,2 107,37 10,10' \
+    -font "$font" -pointsize 17 -fill '#ffe2b8' -stroke none -gravity center -annotate +1+2 "$1"
+}
+small Settings 160 161 '#4f6b8f'
+small Sound 162 163 '#2e8cb8'
+
+# No sound 24x24: a cross in a circle; normal, pressed, disabled (grey).
+nosound() { # id face cross
+  last="$out/$1.bmp"
+  bmp -size 24x24 xc:'#1a2743' -fill "$2" -stroke '#e8eefc' -strokewidth 1 -draw 'circle 12,12 12,2' \
+    -stroke "$3" -strokewidth 2 -draw 'line 8,8 16,16' -draw 'line 16,8 8,16'
+}
+nosound 165 '#b8404a' white
+nosound 166 '#7e2a31' '#ffe2b8'
+nosound 167 '#3a4560' '#6b6f78'
+
 # Icon 128: a film frame with a sun over hills.
 im -size 128x128 xc:none -fill '#1b2a49' -draw 'roundrectangle 4,14 123,113 12,12' \
   -fill '#87b5ff' -draw 'rectangle 20,28 107,99' -fill '#ffb347' -draw 'circle 84,46 94,46' \
