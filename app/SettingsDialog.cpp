@@ -18,6 +18,7 @@
 #include <QVBoxLayout>
 
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -57,6 +58,14 @@ SettingsDialog::SettingsDialog(const MovieSettings& settings, QWidget* parent)
 {
     setWindowTitle(Text(UiText("SettingsDialog", "設定")));
     setObjectName(QStringLiteral("settings"));
+    // Named for the manual's tour and the tests, which find them as a user would by sight.
+    const std::pair<QWidget*, const char*> names[] = {{frameSize, "frameSize"},     {width, "width"},
+                                                      {height, "height"},           {seconds, "seconds"},
+                                                      {quality, "quality"},         {format, "format"},
+                                                      {orientation, "orientation"}, {fit, "fit"},
+                                                      {smooth, "smooth"},           {constantRate, "constantRate"},
+                                                      {frameRate, "frameRate"}};
+    for (const auto& [widget, name] : names) widget->setObjectName(QString::fromLatin1(name));
     setStyleSheet(QString::fromLatin1(kStyle));
     QFont font(QStringLiteral("Arial"));
     font.setPointSize(10);
