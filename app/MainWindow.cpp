@@ -118,6 +118,9 @@ MainWindow::MainWindow(MainDialog::EngineFactory createEngine)
     Button(NoSoundControl)->setToolTip(QString::fromStdU16String(UiText("MainWindow", "音声を外す")));
     soundName->setGeometry(524, 92, 200, 24);
     soundName->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    QFont nameFont = font;
+    nameFont.setPointSize(10);
+    soundName->setFont(nameFont);
     soundName->setStyleSheet(QStringLiteral("color: #e8eefc; background: transparent;"));
     soundName->setAttribute(Qt::WA_TransparentForMouseEvents);
 

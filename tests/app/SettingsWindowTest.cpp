@@ -5,6 +5,8 @@
 #include "config/IniFile.h"
 #include "engine/OutputFormat.h"
 #include "platform/com/Com.h"
+#include "tests/app/ScriptedWindow.h"
+#include "tests/common/FrameColours.h"
 #include "tests/platform/TempRegistry.h"
 
 #include <QApplication>
@@ -87,61 +89,12 @@ protected:
         }
         return output;
     }
-    // The picture at the centre of each frame as the nearest of red, green and blue, a
-    // picture's repeated frames folded into one.
-    static std::string FrameColours(const fs::path& movie, int width, int height)
-    {
-        const std::string command = "ffmpeg -v error -i '" + movie.string() + "' -f rawvideo -pix_fmt rgb24 -";
-        FILE* decoded = popen(command.c_str(), "r");
-        if (!decoded) return "<no ffmpeg>";
-        std::vector<unsigned char> frame(static_cast<std::size_t>(width) * height * 3);
-        std::string colours;
-        while (std::fread(frame.data(), 1, frame.size(), decoded) == frame.size()) {
-            const unsigned char* centre = &frame[(static_cast<std::size_t>(height / 2) * width + width / 2) * 3];
-            const char colour = centre[0] > centre[1] && centre[0] > centre[2] ? 'r'
-                                : centre[1] > centre[2]                        ? 'g'
-                                                                               : 'b';
-            if (colours.empty() || colours.back() != colour) colours += colour;
-        }
-        pclose(decoded);
-        return colours;
-    }
-
     TempRegistry registry;
     fs::path work;
     fs::path previous;
     int argc = 1;
     char name[17] = "app-window-tests";
     char* argv[2] = {name, nullptr};
-};
-
-// The real window with a scripted user at the folder and save choosers and the boxes.
-class ChoosingWindow : public MainWindow {
-public:
-    using MainWindow::MainWindow;
-    int ShowMessage(const std::u16string& text, const std::u16string&, UINT) override
-    {
-        messages.push_back(QString::fromStdU16String(text));
-        return kAnswerOk;
-    }
-    std::u16string ChooseFolder(const std::u16string&) override { return folder; }
-    std::u16string ChooseSaveFile(const FileFilter* filters, int, const std::u16string& extension) override
-    {
-        firstType = QString::fromStdU16String(filters[0].patterns);
-        offeredExtension = QString::fromStdU16String(extension);
-        return movie;
-    }
-    int ShowMessageWithActions(const std::u16string& text, const std::u16string& caption,
-                               const std::vector<std::u16string>&) override
-    {
-        ShowMessage(text, caption, kMessageOk);
-        return -1; // Ok: neither the movie nor its folder is opened
-    }
-    QStringList messages;
-    QString firstType;
-    QString offeredExtension;
-    std::u16string folder;
-    std::u16string movie;
 };
 
 TEST_F(SettingsWindow, EachControlSetsItsValueAndTheQualityFollowsTheSize)
@@ -224,7 +177,7 @@ TEST_F(SettingsWindow, AMovieMadeThroughTheSettingsDialogHasItsSizeLengthAndOrde
     QApplication application(argc, argv);
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     {
-        ChoosingWindow window([] { return std::make_unique<MovieEngineAdapter>(); });
+        ScriptedWindow window([] { return std::make_unique<MovieEngineAdapter>(); });
         window.Start();
         EXPECT_EQ(window.SoundName().text(), QStringLiteral("音声なし"));
         SettingsUser user([](SettingsDialog& open) {
@@ -259,7 +212,7 @@ TEST_F(SettingsWindow, AMovieMadeThroughTheSettingsDialogHasItsSizeLengthAndOrde
                                        "stream=codec_name,width,height:format=duration -of csv=p=0 '" +
                                        movie.string() + "'");
     EXPECT_EQ(probed, "h264,640,480\n1.500000\n");
-    EXPECT_EQ(FrameColours(movie, 640, 480), "rgb");
+    EXPECT_EQ(FrameColours(movie.string(), 640, 480), "rgb");
 
     // A config.ini in the current folder is read and written instead; the user's file stays.
     std::ofstream("config.ini") << "[Screen]\nwidth=320\n; mine\n";
@@ -268,7 +221,7 @@ TEST_F(SettingsWindow, AMovieMadeThroughTheSettingsDialogHasItsSizeLengthAndOrde
         return std::string(std::istreambuf_iterator<char>(in), {});
     }();
     {
-        ChoosingWindow window([] { return std::make_unique<MovieEngineAdapter>(); });
+        ScriptedWindow window([] { return std::make_unique<MovieEngineAdapter>(); });
         window.Start();
         SettingsUser user([](SettingsDialog& open) { Find<QComboBox>(open, "frameSize").setCurrentIndex(1); });
         user.Act();

@@ -1,6 +1,7 @@
 // reelsmith-make as a user runs it: exit statuses, messages, and the output
 // only ever present when complete.
 #include "EngineFixture.h"
+#include "../common/FrameColours.h"
 #include "../common/TestWave.h"
 
 #include <csignal>
@@ -126,25 +127,10 @@ protected:
         }
         return colours.string();
     }
-    // The colour at the centre of each decoded frame of a movie, as the nearest of red,
-    // green and blue ('r', 'g', 'b'), repeats of one picture's frame folded into one.
+    // The movie's pictures by their colours (see tests/common/FrameColours.h).
     std::string FrameColours(const std::string& name, int width, int height) const
     {
-        const std::string command =
-            "ffmpeg -v error -i '" + (folder / name).string() + "' -fps_mode passthrough -f rawvideo -pix_fmt rgb24 -";
-        FILE* decoded = popen(command.c_str(), "r");
-        if (!decoded) return "<no ffmpeg>";
-        std::vector<unsigned char> frame(static_cast<std::size_t>(width) * height * 3);
-        std::string colours;
-        while (std::fread(frame.data(), 1, frame.size(), decoded) == frame.size()) {
-            const unsigned char* centre = &frame[(static_cast<std::size_t>(height / 2) * width + width / 2) * 3];
-            const char colour = centre[0] > centre[1] && centre[0] > centre[2] ? 'r'
-                                : centre[1] > centre[2]                        ? 'g'
-                                                                               : 'b';
-            if (colours.empty() || colours.back() != colour) colours += colour;
-        }
-        pclose(decoded);
-        return colours;
+        return ::FrameColours((folder / name).string(), width, height);
     }
     std::filesystem::path folder;
     std::string messages;
