@@ -190,6 +190,7 @@ void MainDialog::OnStart()
     if (folder.empty() || !engine) return;
     if (!ConfirmStopMaking()) return;
     StopRun(u"");
+    ApplyWaitingSettings();
     // Whatever the answer, the previous folder's picture is no longer what a movie would show.
     host.ClearWindow(host.PreviewHandle());
     const HRESULT hr = engine->SetPictureFolder(folder);
@@ -362,7 +363,10 @@ void MainDialog::OnSettings()
     settingsWaiting = true;
     waitingSettings = values;
     // A movie being made or played keeps the settings it started with.
-    if (!runOn) ApplyWaitingSettings();
+    if (runOn) return;
+    ApplyWaitingSettings();
+    // The preview is the next movie's first frame.
+    if (engine->HasPictureFolder()) RefreshAfterSelection();
 }
 
 MovieSettings MainDialog::NextSettings() { return settingsWaiting ? waitingSettings : engine->SettingsInForce(); }
@@ -376,7 +380,6 @@ void MainDialog::ApplyWaitingSettings()
     const std::u16string sound = engine->AudioFile();
     if (!sound.empty() && engine->HasPictureFolder()) engine->SetAudioFile(sound);
     ShowSound();
-    if (engine->HasPictureFolder()) RefreshAfterSelection();
 }
 
 void MainDialog::OnSound()

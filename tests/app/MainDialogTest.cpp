@@ -1140,6 +1140,28 @@ TEST_F(SettingsTest, CancelChangesNothingAndAMovieBeingMadeKeepsItsSettingsUntil
     EXPECT_EQ(host.saveExtension, ".mp4");
 }
 
+TEST_F(SettingsTest, NewSettingsRedrawThePreviewAndWaitingOnesComeBeforeTheNextFolder)
+{
+    Init();
+    AcceptFolder(4);
+    log.clear();
+    host.editSettings = ChooseFullHd;
+    dialog.OnSettings();
+    const std::vector<std::string> reloaded{"LoadSettings " + Narrow(host.settingsPath), "SetCurrentPicture 0",
+                                            "RenderPicture 0"};
+    EXPECT_EQ(log, reloaded);
+
+    dialog.OnPlay();
+    dialog.OnSettings();
+    EXPECT_EQ(LoadsLogged(), 1) << "not under the playback";
+    log.clear();
+    dialog.OnStart();
+    ASSERT_GE(log.size(), 3u);
+    EXPECT_EQ(log[0], "Stop");
+    EXPECT_EQ(log[1], "LoadSettings " + Narrow(host.settingsPath));
+    EXPECT_EQ(log[2], "SetPictureFolder /photos");
+}
+
 TEST_F(SettingsTest, TheChosenFormatLeadsTheSaveChooserAndNoneKeepsWmvFirst)
 {
     Init();
