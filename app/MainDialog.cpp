@@ -194,7 +194,9 @@ void MainDialog::OnStart()
     // Whatever the answer, the previous folder's picture is no longer what a movie would show.
     host.ClearWindow(host.PreviewHandle());
     const HRESULT hr = engine->SetPictureFolder(folder);
-    // Another folder drops the sound, also when it is refused.
+    // Another folder drops the sound, also when it is refused; a sound chosen before the
+    // first folder is laid now, and one that cannot be has been reported.
+    DropUnlaidSound();
     ShowSound();
     const int count = SUCCEEDED(hr) ? engine->PictureCount() : 0;
     if (count == 0) {
@@ -400,8 +402,7 @@ void MainDialog::OnSound()
     StopRun(u"");
     engine->SetAudioFile(file);
     soundLength = length;
-    // A sound that cannot be laid under the pictures has been reported; none stays chosen.
-    if (engine->HasPictureFolder() && !engine->HasAudioTimeline()) engine->ClearAudioFile();
+    DropUnlaidSound();
     ShowSound();
     if (engine->HasPictureFolder()) RefreshAfterSelection();
 }
@@ -415,6 +416,14 @@ void MainDialog::OnNoSound()
     engine->ClearAudioFile();
     ShowSound();
     if (engine->HasPictureFolder()) RefreshAfterSelection();
+}
+
+// A sound the engine could not lay under the pictures (reported when it tried) stays
+// chosen in no movie.
+void MainDialog::DropUnlaidSound()
+{
+    if (engine->HasPictureFolder() && !engine->AudioFile().empty() && !engine->HasAudioTimeline())
+        engine->ClearAudioFile();
 }
 
 void MainDialog::ShowSound()

@@ -89,6 +89,7 @@ private:
     void ApplyWaitingSettings();
     // What the next movie is made with: the settings waiting, else the engine's.
     MovieSettings NextSettings();
+    void DropUnlaidSound();
     // The sound's name and length beside its button, "no sound" without one.
     void ShowSound();
 

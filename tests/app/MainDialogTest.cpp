@@ -1265,6 +1265,19 @@ TEST_F(SettingsTest, ASoundWithoutSoundIsRefusedInWordsAndOneThatCannotBeLaidIsN
     EXPECT_EQ(host.texts[SoundNameControl], "音声なし");
 }
 
+TEST_F(SettingsTest, ASoundChosenBeforeThePicturesIsShownAndDroppedIfItCannotBeLaidUnderThem)
+{
+    Init();
+    host.openFile = u"/music/nine-channels.wav";
+    engine->soundLength = 30'000'000;
+    engine->soundLays = false;
+    dialog.OnSound();
+    EXPECT_EQ(host.texts[SoundNameControl], "\u266A nine-channels.wav (0:03)") << "laid once there are pictures";
+    AcceptFolder(4);
+    EXPECT_TRUE(engine->audioFile.empty());
+    EXPECT_EQ(host.texts[SoundNameControl], "音声なし");
+}
+
 TEST_F(SettingsTest, TheNewTextsHaveTheirEnglish)
 {
     const Translations translations{QLocale(QStringLiteral("en_GB"))};
