@@ -18,6 +18,7 @@ public:
         return kAnswerOk;
     }
     std::u16string ChooseFolder(const std::u16string&) override { return folder; }
+    std::u16string ChooseOpenFile(const FileFilter*, int) override { return openFile; }
     std::u16string ChooseSaveFile(const FileFilter* filters, int, const std::u16string& extension) override
     {
         firstType = QString::fromStdU16String(filters[0].patterns);
@@ -39,6 +40,7 @@ public:
     int helpRuns = 0;
     std::u16string folder;
     std::u16string movie;
+    std::u16string openFile;
     // The file type the Save chooser offered first, and the extension it would add.
     QString firstType;
     QString offeredExtension;

@@ -159,7 +159,8 @@ TEST_F(SettingsWindow, OkRefusesAFrameTheFormatCannotEncodeAndStaysOpen)
 }
 
 // A new user without any settings file: the dialog writes the user's file, the movie is
-// made with it (read back with ffprobe), and a config.ini in the current folder then wins.
+// made with it and the chosen sound (read back with ffprobe), and a config.ini in the current
+// folder then wins.
 TEST_F(SettingsWindow, AMovieMadeThroughTheSettingsDialogHasItsSizeLengthAndOrder)
 {
     ASSERT_EQ(std::system((std::string(REGSVR_PATH) + " " + XTPPIC_PATH + " >/dev/null 2>&1").c_str()), 0);
@@ -198,6 +199,10 @@ TEST_F(SettingsWindow, AMovieMadeThroughTheSettingsDialogHasItsSizeLengthAndOrde
 
         window.folder = QString::fromStdString(pictures.string()).toStdU16String();
         window.Button(StartControl)->click();
+        window.openFile = QStringLiteral(SAMPLES_DIR "/chord.wav").toStdU16String();
+        window.Button(SoundControl)->click();
+        EXPECT_EQ(window.SoundName().toolTip(), QStringLiteral("\u266A chord.wav (0:02)"));
+        EXPECT_TRUE(window.Button(NoSoundControl)->isEnabled());
         window.movie = QString::fromStdString(movie.string()).toStdU16String();
         window.Button(AnimateControl)->click();
         EXPECT_EQ(window.firstType, QStringLiteral("*.mp4"));
@@ -208,10 +213,12 @@ TEST_F(SettingsWindow, AMovieMadeThroughTheSettingsDialogHasItsSizeLengthAndOrde
             application.processEvents(QEventLoop::AllEvents, 50);
         ASSERT_EQ(window.messages.size(), 2);
     }
-    const std::string probed = Command("ffprobe -v error -select_streams v:0 -show_entries "
-                                       "stream=codec_name,width,height:format=duration -of csv=p=0 '" +
+    // The sound under the pictures, as --audio lays it: cut at the movie's end.
+    const std::string probed = Command("ffprobe -v error -show_entries stream=codec_name,width,height,duration "
+                                       "-of csv=p=0 '" +
                                        movie.string() + "'");
-    EXPECT_EQ(probed, "h264,640,480\n1.500000\n");
+    EXPECT_EQ(probed.substr(0, probed.find('\n')), "h264,640,480,1.500000");
+    EXPECT_EQ(probed.substr(probed.find('\n') + 1, 4), "aac,");
     EXPECT_EQ(FrameColours(movie.string(), 640, 480), "rgb");
 
     // A config.ini in the current folder is read and written instead; the user's file stays.
