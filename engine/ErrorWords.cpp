@@ -5,6 +5,7 @@
 #include "platform/base/WideText.h"
 #include "platform/mediagraph/MediaResults.h"
 #include "platform/resource/UiText.h"
+#include "platform/wmformat/MediaFileWriterConfig.h"
 #include "platform/wmformat/WMFormat.h"
 
 #include <cstdio>

@@ -60,7 +60,9 @@ HRESULT CreateInProcess(const CLSID& clsid, const IID& iid, ComPtr<T>& object)
 
 } // namespace
 
-MovieEngine::MovieEngine()
+MovieEngine::MovieEngine() : MovieEngine(ErrorHandler{}) {}
+
+MovieEngine::MovieEngine(ErrorHandler errorHandler) : errorHandler(std::move(errorHandler))
 {
     constructionResult = Construct();
     ready = SUCCEEDED(constructionResult);
@@ -441,23 +443,28 @@ HRESULT MovieEngine::ClearGraph()
     return renderEngine->ScrapIt();
 }
 
-void MovieEngine::ReportError(HRESULT hr, const char*, int)
+MovieError MovieEngine::DescribeError(HRESULT hr, const char* file, int line) const
 {
-    char code[32];
-    std::snprintf(code, sizeof code, "Error code: 0x%x.", static_cast<unsigned>(hr));
-    std::u16string text = WideFromUtf8(code);
-    const std::u16string words = ErrorWords::Describe(hr);
-    if (!words.empty()) {
-        text += u"\n" + words;
-        const std::u16string& path = SubjectPath(ErrorWords::SubjectOf(hr));
-        if (!path.empty()) text += u": " + path;
-    }
+    MovieError error;
+    error.code = hr;
+    error.words = ErrorWords::Describe(hr);
+    error.file = file;
+    error.line = line;
+    if (!error.words.empty()) error.path = SubjectPath(ErrorWords::SubjectOf(hr));
     // A class that cannot be found may be a registry file that cannot be used: say which.
-    if (hr == REGDB_E_READREGDB || hr == REGDB_E_CLASSNOTREG) {
-        const std::string problem = RegistryStore::LastProblem();
-        if (!problem.empty()) text += u"\n" + WideFromUtf8(problem);
+    if (hr == REGDB_E_READREGDB || hr == REGDB_E_CLASSNOTREG)
+        error.registryProblem = WideFromUtf8(RegistryStore::LastProblem());
+    return error;
+}
+
+void MovieEngine::ReportError(HRESULT hr, const char* file, int line)
+{
+    const MovieError error = DescribeError(hr, file, line);
+    if (errorHandler) {
+        errorHandler(error);
+        return;
     }
-    MessageBoxW(ownerWindow, text.c_str(), u"Reelsmith", MB_OK | MB_ICONERROR);
+    MessageBoxW(ownerWindow, error.Text().c_str(), u"Reelsmith", MB_OK | MB_ICONERROR);
 }
 
 const std::u16string& MovieEngine::SubjectPath(ErrorWords::Subject subject) const

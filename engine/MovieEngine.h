@@ -9,6 +9,7 @@
 #pragma once
 
 #include "engine/ErrorWords.h"
+#include "engine/MovieError.h"
 #include "engine/MovieSettings.h"
 #include "picsource/IPictureSourceConfig.h"
 #include "platform/com/ComPtr.h"
@@ -16,6 +17,7 @@
 #include "platform/mediagraph/GraphControl.h"
 #include "platform/wmformat/WMFormat.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -30,7 +32,11 @@ public:
     static constexpr int kVideoOnlyProfileId = 148;
     static constexpr int kAudioVideoProfileId = 149;
 
+    // Receives each failure instead of a message box, from construction on.
+    using ErrorHandler = std::function<void(const MovieError&)>;
+
     MovieEngine();
+    explicit MovieEngine(ErrorHandler errorHandler);
     MovieEngine(const MovieEngine&) = delete;
     MovieEngine& operator=(const MovieEngine&) = delete;
     virtual ~MovieEngine();
@@ -102,11 +108,12 @@ public:
     IWMProfile* VideoOnlyProfile() const { return videoOnlyProfile.Get(); }
     IWMProfile* AudioVideoProfile() const { return audioVideoProfile.Get(); }
 
-    // Shows "Error code: 0x%x." for a failure; front ends use it for a run the graph aborted.
-    // A code the engine knows gets a second line: what it means in the user's language,
-    // and the movie, sound or folder path it concerns. The call site's file and line travel
-    // with the code; they are not shown.
+    // Reports a failure to the error handler, or without one shows "Error code: 0x%x." in a
+    // message box; front ends use it for a run the graph aborted. A code the engine knows
+    // gets a second line: what it means in the user's language, and the movie, sound or
+    // folder path it concerns. The call site's file and line travel with the code.
     void ReportError(HRESULT hr, const char* file = __builtin_FILE(), int line = __builtin_LINE());
+    MovieError DescribeError(HRESULT hr, const char* file, int line) const;
 
 private:
     // Bytes of a bottom-up DIB with rows padded to four bytes; 0 when it does not fit a DWORD.
@@ -152,6 +159,7 @@ private:
     std::vector<std::string> refusedSettings;
     SettingName missingSetting;
     HWND ownerWindow = nullptr;
+    ErrorHandler errorHandler;
     bool ready = false;
     // What ended construction early; S_OK once the engine is ready.
     HRESULT constructionResult = E_UNEXPECTED;

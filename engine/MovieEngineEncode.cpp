@@ -4,6 +4,7 @@
 #include "platform/base/WideText.h"
 #include "platform/mediagraph/MediaTypes.h"
 #include "platform/mediagraph/OwnedMediaType.h"
+#include "platform/wmformat/MediaFileWriterConfig.h"
 #include "platform/window/WindowService.h"
 
 #include <algorithm>

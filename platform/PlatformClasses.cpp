@@ -1,5 +1,5 @@
-// The platform's composition: the table of classes each subsystem serves, kept above
-// the subsystems so that the COM run time beneath them includes none of them.
+// The media library's composition: the classes its subsystems serve, handed to the COM
+// run time beneath as the library is loaded, so that the run time includes none of them.
 #include "platform/com/BuiltinClasses.h"
 
 #include "platform/audio/AudioRenderer.h"
@@ -10,24 +10,26 @@
 #include "platform/mediagraph/MediaTypes.h"
 #include "platform/wmformat/MediaFileWriter.h"
 
-#include <vector>
+#include <array>
 
-std::span<const BuiltinClass> BuiltinClasses()
-{
-    static const std::vector<BuiltinClass> table = {
-        {CLSID_MemoryAllocator, CreateMemoryAllocator},
-        {CLSID_FilterMapper2, CreateFilterMapper2},
-        {CLSID_FilterGraph, CreateFilterGraph},
-        {CLSID_SystemClock, CreateSystemClock},
-        {CLSID_CaptureGraphBuilder2, CreateCaptureGraphBuilder2},
-        {CLSID_InfTee, CreateInfTee},
-        {CLSID_VideoRenderer, CreateVideoRenderer},
-        {CLSID_AMTimeline, Timeline::Create},
-        {CLSID_RenderEngine, RenderEngine::Create},
-        {CLSID_MediaDet, MediaDet::Create},
-        {CLSID_AudioRender, AudioRenderer::Create},
-        {CLSID_WMAsfWriter, CreateWMAsfWriter},
-        {CLSID_MediaFileWriter, CreateMediaFileWriter},
-    };
-    return table;
-}
+namespace {
+
+const std::array kMediaClasses = {
+    BuiltinClass{CLSID_MemoryAllocator, CreateMemoryAllocator},
+    BuiltinClass{CLSID_FilterMapper2, CreateFilterMapper2},
+    BuiltinClass{CLSID_FilterGraph, CreateFilterGraph},
+    BuiltinClass{CLSID_SystemClock, CreateSystemClock},
+    BuiltinClass{CLSID_CaptureGraphBuilder2, CreateCaptureGraphBuilder2},
+    BuiltinClass{CLSID_InfTee, CreateInfTee},
+    BuiltinClass{CLSID_VideoRenderer, CreateVideoRenderer},
+    BuiltinClass{CLSID_AMTimeline, Timeline::Create},
+    BuiltinClass{CLSID_RenderEngine, RenderEngine::Create},
+    BuiltinClass{CLSID_MediaDet, MediaDet::Create},
+    BuiltinClass{CLSID_AudioRender, AudioRenderer::Create},
+    BuiltinClass{CLSID_WMAsfWriter, CreateWMAsfWriter},
+    BuiltinClass{CLSID_MediaFileWriter, CreateMediaFileWriter},
+};
+
+[[maybe_unused]] const bool kMediaClassesAdded = (AddBuiltinClasses(kMediaClasses), true);
+
+} // namespace

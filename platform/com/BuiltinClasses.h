@@ -1,5 +1,6 @@
 // The classes the platform serves itself, found before the registry is asked. The
-// table is the platform's composition (platform/PlatformClasses.cpp).
+// libraries above the COM run time add their tables as they are loaded (the media
+// library's is platform/PlatformClasses.cpp), so the run time includes none of them.
 #pragma once
 
 #include "platform/com/Com.h"
@@ -13,5 +14,6 @@ struct BuiltinClass {
     CreateInstanceFn create;
 };
 
-std::span<const BuiltinClass> BuiltinClasses();
+// The table must outlive the process's last CoCreateInstance: a static one.
+void AddBuiltinClasses(std::span<const BuiltinClass> classes);
 const BuiltinClass* FindBuiltinClass(REFCLSID clsid);

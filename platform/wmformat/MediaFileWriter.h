@@ -6,6 +6,7 @@
 // constant frame rate; by default each picture is one frame of its own length.
 #pragma once
 
+#include "platform/wmformat/MediaFileWriterConfig.h"
 #include "platform/wmformat/WMAsfWriter.h"
 
 HRESULT CreateMediaFileWriter(IUnknown* outer, REFIID iid, void** object);

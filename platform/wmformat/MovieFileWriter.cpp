@@ -1,5 +1,7 @@
 #include "platform/wmformat/MovieFileWriter.h"
 
+#include "platform/wmformat/MediaFileWriterConfig.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>

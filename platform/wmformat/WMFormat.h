@@ -16,9 +16,6 @@ constexpr WMT_VERSION WMT_VER_9_0 = 0x00090000;
 // Result codes (facility NS).
 constexpr HRESULT NS_E_INVALID_DATA = MAKE_HRESULT_FAIL(0xC00D002Fu);
 constexpr HRESULT NS_E_INVALID_INPUT_FORMAT = MAKE_HRESULT_FAIL(0xC00D0BB8u);
-// The writers' own: the chosen format cannot encode frames of the asked size
-// (ERROR_NOT_SUPPORTED, 50, as an HRESULT).
-constexpr HRESULT WRITER_E_FRAME_TOO_LARGE = HRESULT_FROM_WIN32(50);
 
 // Subtypes of the two codecs the platform writes.
 inline constexpr GUID WMMEDIASUBTYPE_WMV1 = SubtypeFromFourCC(0x31564D57);
@@ -33,8 +30,6 @@ inline constexpr IID IID_IWMMediaProps{0x96406BCE, 0x2B2B, 0x11D3, {0xB3, 0x6B, 
 inline constexpr IID IID_IWMVideoMediaProps{
     0x96406BCF, 0x2B2B, 0x11D3, {0xB3, 0x6B, 0x00, 0xC0, 0x4F, 0x61, 0x08, 0xFF}};
 inline constexpr IID IID_IConfigAsfWriter{0x45086030, 0xF7E4, 0x486A, {0xB5, 0x04, 0x82, 0x6B, 0xB5, 0x79, 0x2A, 0x3B}};
-inline constexpr IID IID_IMediaFileWriterConfig{
-    0xB020F77E, 0x3ED5, 0x4990, {0x9C, 0x79, 0x2E, 0x80, 0xED, 0x05, 0x39, 0xEE}};
 inline constexpr IID IID_IFileSinkFilter{0xA2104830, 0x7C70, 0x11CF, {0x8B, 0xCE, 0x00, 0xAA, 0x00, 0xA3, 0xF1, 0xA6}};
 
 struct IWMStreamConfig;
@@ -113,14 +108,6 @@ struct IConfigAsfWriter : IUnknown {
     virtual HRESULT GetCurrentProfile(IWMProfile** profile) = 0;
     virtual HRESULT SetIndexMode(BOOL indexFile) = 0;
     virtual HRESULT GetIndexMode(BOOL* indexFile) = 0;
-};
-
-// The platform's MP4 and WebM writer: a constant frame rate, or 0 for one frame per picture.
-struct IMediaFileWriterConfig : IUnknown {
-    // 0 to kMaxFrameRate; only while stopped.
-    virtual HRESULT SetFrameRate(LONG framesPerSecond) = 0;
-    virtual HRESULT GetFrameRate(LONG* framesPerSecond) = 0;
-    static constexpr LONG kMaxFrameRate = 120;
 };
 
 struct IFileSinkFilter : IUnknown {

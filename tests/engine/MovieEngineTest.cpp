@@ -426,6 +426,28 @@ TEST_F(MovieEngineTest, EveryCodeTheProgramRaisesIsSaidInWords)
     }
 }
 
+// With an error handler the failure arrives as a value, from construction on, and no box
+// opens; its text is the box's text for the same failure.
+TEST_F(MovieEngineTest, AnErrorHandlerGetsTheFailureAsAValueInsteadOfABox)
+{
+    std::vector<MovieError> handled;
+    MovieEngine handling([&handled](const MovieError& error) { handled.push_back(error); });
+    ASSERT_TRUE(handling.IsReady());
+    const std::u16string pictures = WideFromUtf8(Media("mixed"));
+    for (MovieEngine* each : {engine.get(), &handling}) {
+        each->SetPictureFolder(pictures);
+        each->ReportError(HRESULT_FROM_WIN32(ERROR_NO_DATA));
+    }
+    ASSERT_EQ(handled.size(), 1u);
+    const MovieError& error = handled[0];
+    EXPECT_EQ(error.code, HRESULT_FROM_WIN32(ERROR_NO_DATA));
+    EXPECT_FALSE(error.words.empty());
+    EXPECT_EQ(error.path, pictures);
+    EXPECT_TRUE(std::string(error.file).ends_with("MovieEngineTest.cpp")) << error.file;
+    EXPECT_GT(error.line, 0);
+    EXPECT_EQ(ErrorTexts(), std::vector<std::string>{Utf8FromWide(error.Text())});
+}
+
 } // namespace
 
 // The picture source's reasons for passing over a picture: the decoder's codes and the

@@ -138,6 +138,29 @@ TEST(Jpegdec, Failures)
     EXPECT_EQ(status, 2); // usage
 }
 
+// Help and version go to standard output with success; a mistake on the command line names
+// the option and what it takes, with status 2.
+TEST(JpegdecTool, HelpVersionAndMistakesThatNameTheOption)
+{
+    int status = -1;
+    EXPECT_TRUE(jpegdec("--help", &status).starts_with("usage: jpegdec "));
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(jpegdec("--version", &status), "jpegdec (Reelsmith) " REELSMITH_VERSION "\n");
+    EXPECT_EQ(status, 0);
+    const std::string in = fixture("s420.jpg") + " " + tempPath("x.ppm");
+    const std::pair<std::string, std::string> mistakes[] = {
+        {"--scale", "jpegdec: missing value for --scale (see jpegdec --help)\n"},
+        {"--scale 3 " + in, "jpegdec: --scale takes 2, 4 or 8, not \"3\" (see jpegdec --help)\n"},
+        {"--cpu x " + in, "jpegdec: --cpu takes a class from 0 to 7, not \"x\" (see jpegdec --help)\n"},
+        {"--roi 1,2 " + in, "jpegdec: --roi takes LEFT,TOP,RIGHT,BOTTOM, not \"1,2\" (see jpegdec --help)\n"},
+        {"--fast " + in, "jpegdec: unknown option --fast (see jpegdec --help)\n"},
+    };
+    for (const auto& [arguments, said] : mistakes) {
+        EXPECT_EQ(jpegdec(arguments, &status, true), said) << arguments;
+        EXPECT_EQ(status, 2) << arguments;
+    }
+}
+
 TEST(Jpegdec, ScaleTablesAndThumbnailOptions)
 {
     int status;

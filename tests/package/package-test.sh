@@ -38,8 +38,10 @@ done
 contents=$(dpkg-deb -c "$deb" | awk '{ $1 = $2 = $3 = $4 = $5 = ""; print }' | sed 's/^ *//')
 for file in "./usr/bin/reelsmith -> ../lib/reelsmith/reelsmith" ./usr/bin/reelsmith-make ./usr/bin/jpegdec \
   ./usr/bin/regsvr ./usr/lib/reelsmith/reelsmith ./usr/lib/reelsmith/libXTPPic.so \
-  "./usr/lib/reelsmith/libreelsmith-platform.so.0 -> libreelsmith-platform.so.0.1.0" \
-  ./usr/lib/reelsmith/libreelsmith-platform.so.0.1.0 \
+  "./usr/lib/reelsmith/libreelsmith-base.so.0 -> libreelsmith-base.so.0.1.0" \
+  ./usr/lib/reelsmith/libreelsmith-base.so.0.1.0 \
+  "./usr/lib/reelsmith/libreelsmith-media.so.0 -> libreelsmith-media.so.0.1.0" \
+  ./usr/lib/reelsmith/libreelsmith-media.so.0.1.0 \
   "./usr/share/doc/reelsmith/02 - Reelsmith - User Manual.pdf" ./usr/share/doc/reelsmith/copyright \
   ./usr/share/doc/reelsmith/changelog.gz ./usr/share/reelsmith/config.ini \
   ./usr/share/applications/reelsmith.desktop ./usr/share/icons/hicolor/128x128/apps/reelsmith.png \

@@ -129,6 +129,10 @@ TEST_F(RegsvrTool, ArgumentsAreChecked)
     ToolRun run = Regsvr("--help");
     EXPECT_EQ(run.status, 0);
     EXPECT_NE(run.output.find("usage: regsvr [-u] LIBRARY"), std::string::npos) << run.output;
+    run = Regsvr("--version");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_TRUE(run.output.starts_with("regsvr (Reelsmith) ")) << run.output;
+    EXPECT_TRUE(IsOneLine(run.output)) << run.output;
     run = Regsvr("");
     EXPECT_EQ(run.status, 1);
     EXPECT_TRUE(IsOneLine(run.output)) << run.output;

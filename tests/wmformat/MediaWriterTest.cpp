@@ -6,6 +6,7 @@
 #include "MovieProbe.h"
 
 #include "platform/base/WideText.h"
+#include "platform/wmformat/MediaFileWriterConfig.h"
 #include "platform/wmformat/MovieFileWriter.h"
 
 #include <algorithm>

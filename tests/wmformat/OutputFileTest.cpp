@@ -6,6 +6,7 @@
 #include "ProfileTexts.h"
 
 #include "platform/com/ComPtr.h"
+#include "platform/wmformat/MediaFileWriterConfig.h"
 #include "platform/wmformat/MovieFileWriter.h"
 
 #include <gtest/gtest.h>

@@ -11,6 +11,7 @@
 #include "tests/common/TestVideoType.h"
 
 #include "platform/base/WideText.h"
+#include "platform/wmformat/MediaFileWriterConfig.h"
 #include "platform/wmformat/MovieFileWriter.h"
 #include "platform/wmformat/WMAsfWriter.h"
 

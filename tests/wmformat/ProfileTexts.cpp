@@ -3,68 +3,12 @@
 #include "platform/base/WideText.h"
 #include "platform/com/ComPtr.h"
 
+#include <fstream>
+#include <iterator>
+#include <string>
 #include <vector>
 
 namespace {
-
-const char* const VideoStream = R"(      <streamconfig majortype="{73646976-0000-0010-8000-00AA00389B71}"
-             streamnumber="1"
-             streamname="Video1"
-             inputname=""
-             bitrate="100000"
-             bufferwindow="3000"
-             reliabletransport="0"
-             decodercomplexity=""
-             rfc1766langid="zh-cn">
-        <videomediaprops maxkeyframespacing="80000000"
-                         quality="100"/>
-        <wmmediatype subtype="{31564D57-0000-0010-8000-00AA00389B71}"
-                     bfixedsizesamples="0"
-                     btemporalcompression="1"
-                     lsamplesize="0">
-          <videoinfoheader dwbitrate="100000"
-                           dwbiterrorrate="0"
-                           avgtimeperframe="$FRAME">
-            <rcsource left="0" top="0" right="$W" bottom="$H"/>
-            <rctarget left="0" top="0" right="$W" bottom="$H"/>
-            <bitmapinfoheader biwidth="$W"
-                              biheight="$H"
-                              biplanes="1"
-                              bibitcount="24"
-                              bicompression="WMV1"
-                              bisizeimage="0"
-                              bixpelspermeter="0"
-                              biypelspermeter="0"
-                              biclrused="0"
-                              biclrimportant="0"/>
-          </videoinfoheader>
-        </wmmediatype>
-      </streamconfig>
-)";
-
-const char* const AudioStream = R"(      <streamconfig majortype="{73647561-0000-0010-8000-00AA00389B71}"
-             streamnumber="2"
-             streamname="Audio2"
-             inputname=""
-             bitrate="32024"
-             bufferwindow="3000"
-             reliabletransport="0"
-             decodercomplexity=""
-             rfc1766langid="zh-cn">
-        <wmmediatype subtype="{00000161-0000-0010-8000-00AA00389B71}"
-                     bfixedsizesamples="1"
-                     btemporalcompression="0"
-                     lsamplesize="0">
-          <waveformatex wFormatTag="353"
-                        nChannels="2"
-                        nSamplesPerSec="22050"
-                        nAvgBytesPerSec="4003"
-                        nBlockAlign="1487"
-                        wBitsPerSample="16"
-                        codecdata="0044000017003D170000"/>
-        </wmmediatype>
-      </streamconfig>
-)";
 
 std::string Replace(std::string text, const std::string& name, const std::string& value)
 {
@@ -74,33 +18,26 @@ std::string Replace(std::string text, const std::string& name, const std::string
     return text;
 }
 
-std::string VideoStreamXml(const char* frameTime, const char* width, const char* height)
+// A profile the program ships, as its resource holds it: UTF-16 ended by a NUL.
+std::u16string ShippedProfile(const char* name)
 {
-    return Replace(Replace(Replace(VideoStream, "$FRAME", frameTime), "$W", width), "$H", height);
-}
-
-std::string ProfileXml(const char* description, const std::string& streams)
-{
-    return std::string("<profile version=\"589824\"\n"
-                       "         storageformat=\"1\"\n"
-                       "         name=\"\"\n"
-                       "         description=\"") +
-           description + "\">\n" + streams + "</profile>\n";
+    std::ifstream in(std::string(PROFILES_DIR) + "/" + name, std::ios::binary);
+    const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    std::u16string text;
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2)
+        text += static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
+                                      static_cast<unsigned char>(bytes[i + 1]) << 8);
+    while (!text.empty() && text.back() == u'\0') text.pop_back();
+    return text;
 }
 
 } // namespace
 
 std::u16string ProfileText(const std::string& xml) { return WideFromUtf8(Replace(xml, "\n", "\r\n")); }
 
-std::u16string VideoOnlyProfileText()
-{
-    return ProfileText(ProfileXml("Streams: 1 video", VideoStreamXml("333333", "320", "240")));
-}
+std::u16string VideoOnlyProfileText() { return ShippedProfile("profile-148.prx"); }
 
-std::u16string AudioVideoProfileText()
-{
-    return ProfileText(ProfileXml("Streams: 1 audio 1 video", VideoStreamXml("666666", "640", "640") + AudioStream));
-}
+std::u16string AudioVideoProfileText() { return ShippedProfile("profile-149.prx"); }
 
 HRESULT EditVideoStream(IWMProfile* profile, LONG width, LONG height, DWORD bitrate)
 {

@@ -1,4 +1,4 @@
-// The two encoding profiles the program carries, as the UTF-16 text with CRLF
+// The two encoding profiles the program ships (read from resources/*.prx), as the UTF-16 text with CRLF
 // line ends that the profile manager is handed, and the edit the engine makes
 // to their video stream before use.
 #pragma once

@@ -5,6 +5,7 @@
 //   jpegdec [--buffer] --thumbnail IN.jpg OUT.ppm|OUT.bmp
 //   jpegdec [--dct 0|1] [--buffer] [--scale 2|4|8] --tables TABLES.jpg ABBREVIATED.jpg OUT...
 //   jpegdec [--cpu CLASS] --cpu-class
+//   jpegdec --help | --version
 //
 // OUT.ppm: binary PPM, RGB, top row first (a grey picture gives equal triples).
 // OUT.pgm: binary PGM, grey. OUT.bmp: 24-bit bottom-up BMP, decoded as BGR with a
@@ -38,16 +39,37 @@
 
 namespace {
 
-int usage()
+constexpr int kUsageExit = 2;
+
+void printUsage(std::FILE* out)
 {
-    std::fprintf(stderr,
+    std::fprintf(out,
                  "usage: jpegdec [--dct 0|1] [--buffer] [--scale 2|4|8] [--cpu CLASS] [--roi L,T,R,B] [--max-pixels N] "
                  "IN.jpg OUT.ppm|OUT.pgm|OUT.bmp\n"
                  "       jpegdec [--buffer] --info IN.jpg\n"
                  "       jpegdec [--buffer] --thumbnail IN.jpg OUT.ppm|OUT.bmp\n"
                  "       jpegdec [--dct 0|1] [--buffer] [--scale 2|4|8] --tables TABLES.jpg ABBREVIATED.jpg OUT\n"
-                 "       jpegdec [--cpu CLASS] --cpu-class\n");
-    return 2;
+                 "       jpegdec [--cpu CLASS] --cpu-class\n"
+                 "       jpegdec --help | --version\n");
+}
+
+int usage()
+{
+    printUsage(stderr);
+    return kUsageExit;
+}
+
+int usageError(const std::string& what)
+{
+    std::fprintf(stderr, "jpegdec: %s (see jpegdec --help)\n", what.c_str());
+    return kUsageExit;
+}
+
+int missingValue(const std::string& option) { return usageError("missing value for " + option); }
+
+int badValue(const std::string& option, const std::string& value, const char* wanted)
+{
+    return usageError(option + " takes " + wanted + ", not \"" + value + "\"");
 }
 
 int fail(int code)
@@ -239,39 +261,53 @@ int main(int argc, char** argv)
     std::vector<std::string> files;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
-        if (a == "--info") {
+        // The value after an option; null when the line ends there.
+        const auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
+        if (a == "--help") {
+            printUsage(stdout);
+            return 0;
+        } else if (a == "--version") {
+            std::printf("jpegdec (Reelsmith) %s\n", REELSMITH_VERSION);
+            return 0;
+        } else if (a == "--info") {
             info = true;
         } else if (a == "--cpu-class") {
             showCpuClass = true;
         } else if (a == "--cpu") {
-            if (++i >= argc) return usage();
-            const std::string v = argv[i];
-            if (v.size() != 1 || v[0] < '0' || v[0] > '7') return usage();
+            const char* v = value();
+            if (!v) return missingValue(a);
+            if (std::strlen(v) != 1 || v[0] < '0' || v[0] > '7') return badValue(a, v, "a class from 0 to 7");
             cpuClass = v[0] - '0';
         } else if (a == "--roi") {
-            if (++i >= argc || !parseRegion(argv[i], roi)) return usage();
+            const char* v = value();
+            if (!v) return missingValue(a);
+            if (!parseRegion(v, roi)) return badValue(a, v, "LEFT,TOP,RIGHT,BOTTOM");
             region = true;
         } else if (a == "--max-pixels") {
-            if (++i >= argc || !parseCount(argv[i], maxPixels)) return usage();
+            const char* v = value();
+            if (!v) return missingValue(a);
+            if (!parseCount(v, maxPixels)) return badValue(a, v, "a whole number of pixels");
         } else if (a == "--thumbnail") {
             thumbnail = true;
         } else if (a == "--tables") {
-            if (++i >= argc) return usage();
-            tablesFile = argv[i];
+            const char* v = value();
+            if (!v) return missingValue(a);
+            tablesFile = v;
         } else if (a == "--buffer") {
             buffer = true;
         } else if (a == "--dct") {
-            if (++i >= argc) return usage();
-            const std::string v = argv[i];
-            if (v != "0" && v != "1") return usage();
-            dct = v == "0" ? 0 : 1;
+            const char* v = value();
+            if (!v) return missingValue(a);
+            if (std::strcmp(v, "0") != 0 && std::strcmp(v, "1") != 0) return badValue(a, v, "0 or 1");
+            dct = v[0] == '0' ? 0 : 1;
         } else if (a == "--scale") {
-            if (++i >= argc) return usage();
-            const std::string v = argv[i];
-            if (v != "2" && v != "4" && v != "8") return usage();
-            scale = static_cast<std::uint32_t>(std::stoul(v));
+            const char* v = value();
+            if (!v) return missingValue(a);
+            if (std::strcmp(v, "2") != 0 && std::strcmp(v, "4") != 0 && std::strcmp(v, "8") != 0)
+                return badValue(a, v, "2, 4 or 8");
+            scale = static_cast<std::uint32_t>(v[0] - '0');
         } else if (a.size() > 1 && a[0] == '-') {
-            return usage();
+            return usageError("unknown option " + a);
         } else {
             files.push_back(a);
         }

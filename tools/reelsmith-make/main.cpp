@@ -11,7 +11,6 @@
 #include "platform/base/WideText.h"
 #include "platform/mediagraph/MediaResults.h"
 #include "platform/messages/LibraryMessages.h"
-#include "platform/resource/MessageBox.h"
 #include "platform/resource/UiText.h"
 #include "platform/window/WindowDispatcher.h"
 #include "platform/wmformat/WMFormat.h"
@@ -46,7 +45,6 @@ void Say(const std::string& text, Arguments... arguments)
 
 const HWND kMainWindow = reinterpret_cast<HWND>(0x1000);
 const HWND kPreviewWindow = reinterpret_cast<HWND>(0x1001);
-constexpr HRESULT kClassNotRegistered = static_cast<HRESULT>(0x80040154u);
 
 // Exit statuses besides 0 (complete), 1 (failed) and 2 (bad command line).
 constexpr int kPicturesSkipped = 3;
@@ -256,37 +254,27 @@ void SayHowToRegister()
     }
 }
 
-// Counts the engine's reports and prints them; the first report of a class
-// that is not registered adds how to register the picture source. A machine
-// without sound output is reported at construction: making a movie needs none,
-// so that report is only noted.
+// Counts the engine's reports and prints them; a report of a class that is not
+// registered adds how to register the picture source. A machine without sound
+// output is reported at construction: making a movie needs none, so that report
+// is only noted.
 class ErrorLine {
 public:
-    ErrorLine()
+    void Report(const MovieError& error)
     {
-        InstallMessageBoxHandler([this](HWND, const std::u16string& text, const std::u16string& caption, UINT) {
-            if (Reports(text, VFW_E_NO_AUDIO_HARDWARE)) {
-                soundless = true;
-                return IDOK;
-            }
-            std::fprintf(stderr, "%s%s: %s\n", progressShown ? "\n" : "", Utf8FromWide(caption).c_str(),
-                         Utf8FromWide(text).c_str());
-            ++count;
-            if (Reports(text, kClassNotRegistered)) SayHowToRegister();
-            return IDOK;
-        });
+        if (error.code == VFW_E_NO_AUDIO_HARDWARE) {
+            soundless = true;
+            return;
+        }
+        std::fprintf(stderr, "%sReelsmith: %s\n", progressShown ? "\n" : "", Utf8FromWide(error.Text()).c_str());
+        ++count;
+        if (error.code == REGDB_E_CLASSNOTREG) SayHowToRegister();
     }
-    ~ErrorLine() { InstallMessageBoxHandler({}); }
     static std::string CodeText(HRESULT code)
     {
-        char text[32];
-        std::snprintf(text, sizeof text, "Error code: 0x%x.", static_cast<unsigned>(code));
-        return text;
-    }
-    // Whether a report is of this code: its first line is the code, the next its words.
-    static bool Reports(const std::u16string& text, HRESULT code)
-    {
-        return text.substr(0, text.find(u'\n')) == WideFromUtf8(CodeText(code));
+        MovieError error;
+        error.code = code;
+        return Utf8FromWide(error.Text());
     }
     int count = 0;
     bool soundless = false;
@@ -509,7 +497,7 @@ void ApplyPictureWords(MovieEngine& engine, const Options& options)
 int MakeMovie(const Options& options, WindowDispatcher& dispatcher, HeadlessWindow& main)
 {
     ErrorLine errors;
-    MovieEngine engine;
+    MovieEngine engine([&errors](const MovieError& error) { errors.Report(error); });
     if (!engine.IsReady()) return 1;
     if (errors.soundless && !options.audio.empty()) {
         Say(UiTextUtf8("ReelsmithMake", "この機械には音声出力がありません (%s)。音声はそのまま動画に書き込まれます"),

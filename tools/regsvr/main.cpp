@@ -23,6 +23,7 @@ constexpr int kExitFailed = 5;
 void PrintUsage(std::FILE* out)
 {
     std::fprintf(out, "usage: regsvr [-u] LIBRARY\n"
+                      "       regsvr --help | --version\n"
                       "Calls DllRegisterServer of the in-process server LIBRARY (with -u: DllUnregisterServer)\n"
                       "and prints the result code it answers.\n"
                       "Exit status: 0 success, 1 wrong arguments, 3 library not loadable,\n"
@@ -89,6 +90,10 @@ int main(int argc, char** argv)
         const char* argument = argv[i];
         if (std::strcmp(argument, "--help") == 0 || std::strcmp(argument, "-h") == 0) {
             PrintUsage(stdout);
+            return EXIT_SUCCESS;
+        }
+        if (std::strcmp(argument, "--version") == 0) {
+            std::printf("regsvr (Reelsmith) %s\n", REELSMITH_VERSION);
             return EXIT_SUCCESS;
         }
         if (std::strcmp(argument, "-u") == 0) {
