@@ -2,6 +2,7 @@
 // window implements it with real widgets and dialogs; tests script it.
 #pragma once
 
+#include "engine/MovieSettings.h"
 #include "platform/base/WinTypes.h"
 
 #include <cstdint>
@@ -29,6 +30,11 @@ enum ControlId : int {
     PreviewControl = 1011,
     ProgressControl = 1012,
     AudioControl = 1013,
+    // Beside the preview, above it: the settings, the sound and the sound's name.
+    SettingsControl = 1020,
+    SoundControl = 1021,
+    NoSoundControl = 1022,
+    SoundNameControl = 1023,
 };
 
 // One file-type choice of a file chooser: "AUDIO (*.mp3;*.wav)" and "*.mp3;*.wav".
@@ -78,6 +84,12 @@ public:
     virtual void SetProgressDetail(const std::u16string& text) = 0;
     // Seconds on a clock that never goes back.
     virtual double ClockSeconds() = 0;
+    // The settings dialog over `settings`: true with the user's values on OK, false
+    // (nothing changed) on Cancel.
+    virtual bool EditSettings(MovieSettings& settings) = 0;
+    // The settings file to read and write (see SettingsLocation).
+    virtual std::u16string SettingsPath() = 0;
+    virtual void SetControlText(int id, const std::u16string& text) = 0;
     // Ends the modal run of the dialog.
     virtual void EndDialog() = 0;
     // The program file's name without extension.

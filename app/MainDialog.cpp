@@ -1,6 +1,9 @@
 #include "app/MainDialog.h"
 
 #include "app/PreviewFrame.h"
+#include "app/SettingsForm.h"
+#include "config/IniFileWriter.h"
+#include "engine/OutputFormat.h"
 #include "engine/ErrorWords.h"
 #include "picsource/IPictureSourceConfig.h"
 #include "platform/base/WideText.h"
@@ -80,12 +83,17 @@ void MainDialog::OnInitDialog()
     host.MoveButtonTo(StartControl, AudioControl);
     host.SetButtonImages(HelpControl, 150, 151, 0);
     host.ShowControl(HelpControl, false);
+    host.SetButtonImages(SettingsControl, 160, 161, 0);
+    host.SetButtonImages(SoundControl, 162, 163, 0);
+    host.SetButtonImages(NoSoundControl, 165, 166, 167);
 
     engine = createEngine();
+    settingsPath = host.SettingsPath();
     if (engine) {
         engine->SetNotifyWindow(host.MainWindowHandle(), WM_GRAPHNOTIFY_MESSAGE, 0);
-        engine->LoadSettings(u"config.ini");
+        engine->LoadSettings(settingsPath);
     }
+    ShowSound();
     host.SetProgressColours(0x7FFF00, 0xFFFFFF);
     SetProgressView(ProgressView::Hidden);
     ProbeAudioHardware();
@@ -182,9 +190,14 @@ void MainDialog::OnStart()
     if (folder.empty() || !engine) return;
     if (!ConfirmStopMaking()) return;
     StopRun(u"");
+    ApplyWaitingSettings();
     // Whatever the answer, the previous folder's picture is no longer what a movie would show.
     host.ClearWindow(host.PreviewHandle());
     const HRESULT hr = engine->SetPictureFolder(folder);
+    // Another folder drops the sound, also when it is refused; a sound chosen before the
+    // first folder is laid now, and one that cannot be has been reported.
+    DropUnlaidSound();
+    ShowSound();
     const int count = SUCCEEDED(hr) ? engine->PictureCount() : 0;
     if (count == 0) {
         ShowFolderRefusal(hr, folder);
@@ -235,11 +248,16 @@ std::u16string MainDialog::ChooseAudioFile()
 
 std::u16string MainDialog::ChooseMovieFile()
 {
-    // The output name's extension picks the movie's format (see MovieEngine::MakeMovie).
-    const FileFilter filters[] = {{UiText("MainDialog", "Windows Media 動画 (*.wmv)"), u"*.wmv"},
-                                  {UiText("MainDialog", "MP4 動画 (*.mp4)"), u"*.mp4"},
-                                  {UiText("MainDialog", "WebM 動画 (*.webm)"), u"*.webm"}};
-    return Choose([&] { return host.ChooseSaveFile(filters, 3, u".wmv"); });
+    // The output name's extension picks the movie's format (see MovieEngine::MakeMovie);
+    // the format chosen in the settings comes first.
+    std::vector<FileFilter> filters = {{UiText("MainDialog", "Windows Media 動画 (*.wmv)"), u"*.wmv"},
+                                       {UiText("MainDialog", "MP4 動画 (*.mp4)"), u"*.mp4"},
+                                       {UiText("MainDialog", "WebM 動画 (*.webm)"), u"*.webm"}};
+    const std::int32_t format = NextSettings().format;
+    if (format == OutputFormat::Mp4) std::rotate(filters.begin(), filters.begin() + 1, filters.begin() + 2);
+    if (format == OutputFormat::Webm) std::rotate(filters.begin(), filters.begin() + 2, filters.end());
+    const std::u16string extension = filters.front().patterns.substr(1);
+    return Choose([&] { return host.ChooseSaveFile(filters.data(), static_cast<int>(filters.size()), extension); });
 }
 
 void MainDialog::RefreshAfterSelection()
@@ -267,6 +285,7 @@ void MainDialog::OnAnimate()
     if (!ConfirmStopMaking()) return;
     // A playback the new movie replaces ends here.
     if (runOn) StopRun(u"");
+    ApplyWaitingSettings();
     skippedPictures.clear();
     engine->MakeMovie(file, host.PreviewHandle());
     moviePath = file;
@@ -294,6 +313,7 @@ void MainDialog::OnPlay()
     }
     switch (engine->GraphState()) {
     case 0:
+        ApplyWaitingSettings();
         skippedPictures.clear();
         if (engine->Play(host.PreviewHandle()) >= 0) {
             host.StartTimer(kProgressTimer, kProgressPeriodMs);
@@ -320,6 +340,105 @@ void MainDialog::OnHelp()
 {
     const Busy busy(*this);
     host.RunHelp();
+}
+
+void MainDialog::OnSettings()
+{
+    const Busy busy(*this);
+    if (!engine) return;
+    MovieSettings values = NextSettings();
+    if (!Choose([&] { return host.EditSettings(values); })) return;
+    const std::u16string problem = SettingsForm::Problem(values);
+    if (!problem.empty()) {
+        ShowModal(problem, kProductCaption, kMessageOk | kMessageIconExclamation);
+        return;
+    }
+    IniFileWriter writer(Utf8FromWide(settingsPath));
+    SettingsForm::Store(values, writer);
+    std::string failure;
+    if (!writer.Save(failure)) {
+        ShowModal(UiText("MainDialog", "設定を保存できませんでした。設定ファイルは元のままです:") + u"\n" +
+                      settingsPath + u"\n" + WideFromUtf8(failure),
+                  kProductCaption, kMessageOk | kMessageIconExclamation);
+        return;
+    }
+    settingsWaiting = true;
+    waitingSettings = values;
+    // A movie being made or played keeps the settings it started with.
+    if (runOn) return;
+    ApplyWaitingSettings();
+    // The preview is the next movie's first frame.
+    if (engine->HasPictureFolder()) RefreshAfterSelection();
+}
+
+MovieSettings MainDialog::NextSettings() { return settingsWaiting ? waitingSettings : engine->SettingsInForce(); }
+
+void MainDialog::ApplyWaitingSettings()
+{
+    if (!settingsWaiting) return;
+    settingsWaiting = false;
+    engine->LoadSettings(settingsPath);
+    // The sound is laid for the movie's length, which the picture time changes.
+    const std::u16string sound = engine->AudioFile();
+    if (!sound.empty() && engine->HasPictureFolder()) engine->SetAudioFile(sound);
+    ShowSound();
+}
+
+void MainDialog::OnSound()
+{
+    const Busy busy(*this);
+    const std::u16string file = ChooseAudioFile();
+    if (file.empty() || !engine) return;
+    REFERENCE_TIME length = 0;
+    const HRESULT hr = engine->AudioLength(file, length);
+    if (FAILED(hr)) {
+        ShowModal(WithCode(UiText("MainDialog", "この音声ファイルは使えません:") + u"\n" + file + u"\n" +
+                               ErrorWords::Describe(hr),
+                           hr),
+                  kProductCaption, kMessageOk | kMessageIconExclamation);
+        return;
+    }
+    if (!ConfirmStopMaking()) return;
+    StopRun(u"");
+    engine->SetAudioFile(file);
+    soundLength = length;
+    DropUnlaidSound();
+    ShowSound();
+    if (engine->HasPictureFolder()) RefreshAfterSelection();
+}
+
+void MainDialog::OnNoSound()
+{
+    const Busy busy(*this);
+    if (!engine || engine->AudioFile().empty()) return;
+    if (!ConfirmStopMaking()) return;
+    StopRun(u"");
+    engine->ClearAudioFile();
+    ShowSound();
+    if (engine->HasPictureFolder()) RefreshAfterSelection();
+}
+
+// A sound the engine could not lay under the pictures (reported when it tried) stays
+// chosen in no movie.
+void MainDialog::DropUnlaidSound()
+{
+    if (engine->HasPictureFolder() && !engine->AudioFile().empty() && !engine->HasAudioTimeline())
+        engine->ClearAudioFile();
+}
+
+void MainDialog::ShowSound()
+{
+    const std::u16string sound = engine ? engine->AudioFile() : std::u16string();
+    host.EnableControl(NoSoundControl, !sound.empty());
+    if (sound.empty()) {
+        host.SetControlText(SoundNameControl, UiText("MainDialog", "音声なし"));
+        return;
+    }
+    const long long seconds = (soundLength + 5'000'000) / 10'000'000;
+    char length[32];
+    std::snprintf(length, sizeof length, " (%lld:%02lld)", seconds / 60, seconds % 60);
+    const std::u16string name = WideFromUtf8(PrintableFromWide(sound.substr(sound.find_last_of(u'/') + 1)));
+    host.SetControlText(SoundNameControl, u"\u266A " + name + ToWide(length));
 }
 
 void MainDialog::OnTimer()

@@ -36,6 +36,11 @@ public:
     void OnAnimate();
     void OnPlay();
     void OnHelp();
+    // The settings dialog; OK writes the settings file, in force from the next movie.
+    void OnSettings();
+    // Choose the sound under the movie and the playback, or none.
+    void OnSound();
+    void OnNoSound();
     void OnTimer();
     void OnGraphNotify();
     // Enter, Escape and the window manager's close request: the Exit button
@@ -80,6 +85,13 @@ private:
     // One message naming the pictures the run passed over, if any.
     void ShowSkippedPictures();
     void ShowInfo(const std::u16string& text);
+    // The settings written by the dialog, taken by the engine once no run is on.
+    void ApplyWaitingSettings();
+    // What the next movie is made with: the settings waiting, else the engine's.
+    MovieSettings NextSettings();
+    void DropUnlaidSound();
+    // The sound's name and length beside its button, "no sound" without one.
+    void ShowSound();
 
     DialogHost& host;
     EngineFactory createEngine;
@@ -93,4 +105,8 @@ private:
     int busyDepth = 0;
     bool draining = false;
     bool eventsWaiting = false;
+    std::u16string settingsPath;
+    bool settingsWaiting = false;
+    MovieSettings waitingSettings;
+    REFERENCE_TIME soundLength = 0;
 };

@@ -2,10 +2,14 @@
 
 #include "app/Artwork.h"
 #include "app/HelpDialog.h"
+#include "app/SettingsDialog.h"
+#include "config/SettingsLocation.h"
+#include "platform/resource/UiText.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -72,6 +76,7 @@ MainWindow::MainWindow(MainDialog::EngineFactory createEngine)
       preview(new PreviewArea(this)),
       progress(new SkinProgress(this)),
       progressDetail(new QLabel(this)),
+      soundName(new QLabel(this)),
       dispatcher([this] { ScheduleDispatch(); })
 {
     setWindowTitle(QStringLiteral("Reelsmith"));
@@ -104,6 +109,20 @@ MainWindow::MainWindow(MainDialog::EngineFactory createEngine)
     AddButton(AnimateControl, FromDialogUnits(54, 219, 69, 45), &MainDialog::OnAnimate);
     AddButton(ExitControl, FromDialogUnits(54, 271, 69, 45), &MainDialog::OnExit);
     AddButton(HelpControl, FromDialogUnits(488, 64, 30, 25), &MainDialog::OnHelp);
+    // The right half of the free strip above the preview; the sound's name under its buttons.
+    AddButton(SettingsControl, QRect(524, 36, 110, 40), &MainDialog::OnSettings);
+    AddButton(SoundControl, QRect(642, 36, 110, 40), &MainDialog::OnSound);
+    AddButton(NoSoundControl, QRect(728, 92, 24, 24), &MainDialog::OnNoSound);
+    Button(SettingsControl)->setToolTip(QString::fromStdU16String(UiText("MainWindow", "設定")));
+    Button(SoundControl)->setToolTip(QString::fromStdU16String(UiText("MainWindow", "音声ファイルを選ぶ (MP3、WAV)")));
+    Button(NoSoundControl)->setToolTip(QString::fromStdU16String(UiText("MainWindow", "音声を外す")));
+    soundName->setGeometry(524, 92, 200, 24);
+    soundName->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    QFont nameFont = font;
+    nameFont.setPointSize(10);
+    soundName->setFont(nameFont);
+    soundName->setStyleSheet(QStringLiteral("color: #e8eefc; background: transparent;"));
+    soundName->setAttribute(Qt::WA_TransparentForMouseEvents);
 
     progressTimer.setInterval(MainDialog::kProgressPeriodMs);
     connect(&progressTimer, &QTimer::timeout, this, [this] { dialog.OnTimer(); });
@@ -151,6 +170,7 @@ QWidget* MainWindow::Control(int id) const
     if (id == ProgressControl) return progress;
     if (id == PreviewControl) return preview;
     if (id == SkinControl) return skin;
+    if (id == SoundNameControl) return soundName;
     return Button(id);
 }
 
@@ -315,6 +335,33 @@ void MainWindow::SetProgressDetail(const std::u16string& text)
 }
 
 double MainWindow::ClockSeconds() { return static_cast<double>(clock.nsecsElapsed()) / 1e9; }
+
+bool MainWindow::EditSettings(MovieSettings& settings)
+{
+    SettingsDialog edit(settings, this);
+    if (edit.exec() != QDialog::Accepted) return false;
+    settings = edit.Values();
+    return true;
+}
+
+std::u16string MainWindow::SettingsPath()
+{
+    // The template the package installs: share/reelsmith beside the program's lib/reelsmith.
+    const QString folder = QDir(QCoreApplication::applicationDirPath()).canonicalPath();
+    const QString templatePath = folder + QStringLiteral("/../../share/reelsmith/config.ini");
+    return QString::fromStdString(SettingsLocation::Resolve(QDir::cleanPath(templatePath).toStdString()))
+        .toStdU16String();
+}
+
+void MainWindow::SetControlText(int id, const std::u16string& text)
+{
+    if (id == SoundNameControl) {
+        // A long name is cut in its middle, keeping its length at the end.
+        const QString full = ToQt(text);
+        soundName->setText(soundName->fontMetrics().elidedText(full, Qt::ElideMiddle, soundName->width()));
+        soundName->setToolTip(full);
+    }
+}
 
 void MainWindow::EndDialog()
 {

@@ -60,6 +60,10 @@ public:
     void OpenWithDesktop(const std::u16string& path) override;
     void SetProgressDetail(const std::u16string& text) override;
     double ClockSeconds() override;
+    bool EditSettings(MovieSettings& settings) override;
+    std::u16string SettingsPath() override;
+    void SetControlText(int id, const std::u16string& text) override;
+    QLabel& SoundName() { return *soundName; }
     void EndDialog() override;
     std::u16string ApplicationTitle() override;
 
@@ -84,6 +88,7 @@ private:
     PreviewArea* preview;
     SkinProgress* progress;
     QLabel* progressDetail;
+    QLabel* soundName;
     std::map<int, SkinButton*> buttons;
     QTimer progressTimer;
     QElapsedTimer clock;

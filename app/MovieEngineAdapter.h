@@ -17,6 +17,14 @@ public:
     bool IsReady() const override { return engine.IsReady(); }
     HRESULT SetPictureFolder(const std::u16string& path) override { return engine.SetPictureFolder(path); }
     void SetAudioFile(const std::u16string& path) override { engine.SetAudioFile(path); }
+    void ClearAudioFile() override { engine.ClearAudioFile(); }
+    std::u16string AudioFile() const override { return engine.AudioFile(); }
+    bool HasAudioTimeline() const override { return engine.HasAudioTimeline(); }
+    HRESULT AudioLength(const std::u16string& path, REFERENCE_TIME& length) override
+    {
+        return engine.AudioLength(path, length);
+    }
+    MovieSettings SettingsInForce() override { return engine.SettingsInForce(); }
     bool HasPictureFolder() const override { return engine.HasPictureFolder(); }
     int PictureCount() override { return engine.PictureCount(); }
     int CurrentPicture() override { return engine.CurrentPicture(); }

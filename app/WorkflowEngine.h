@@ -2,6 +2,7 @@
 // be driven by the real engine in the window and by a scripted one in tests.
 #pragma once
 
+#include "engine/MovieSettings.h"
 #include "platform/com/ComPtr.h"
 #include "platform/mediagraph/GraphControl.h"
 
@@ -19,6 +20,14 @@ public:
     // S_OK, or why the folder was refused (see MovieEngine::SetPictureFolder).
     virtual HRESULT SetPictureFolder(const std::u16string& path) = 0;
     virtual void SetAudioFile(const std::u16string& path) = 0;
+    virtual void ClearAudioFile() = 0;
+    // Empty when no sound is chosen.
+    virtual std::u16string AudioFile() const = 0;
+    virtual bool HasAudioTimeline() const = 0;
+    // The sound's length in 100-ns units, or why it holds no sound (see MovieEngine).
+    virtual HRESULT AudioLength(const std::u16string& path, REFERENCE_TIME& length) = 0;
+    // The settings the next movie is made with.
+    virtual MovieSettings SettingsInForce() = 0;
     virtual bool HasPictureFolder() const = 0;
     virtual int PictureCount() = 0;
     virtual int CurrentPicture() = 0;

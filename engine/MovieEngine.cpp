@@ -2,6 +2,7 @@
 
 #include "config/IniFile.h"
 #include "engine/ErrorWords.h"
+#include "engine/OutputFormat.h"
 #include "engine/PictureKeys.h"
 #include "platform/base/WideText.h"
 #include "platform/mediagraph/MediaTypes.h"
@@ -163,6 +164,7 @@ bool MovieEngine::LoadSettings(const std::u16string& path)
     MovieSettings loaded;
     // The [Picture] keys are optional each, so they count whether the others are complete or not.
     ReadPictureKeys(file, loaded.picture);
+    ReadFormatKey(file, loaded.format);
     const std::size_t pictureRefusals = refusedSettings.size();
     for (const SettingKey& key : kSettingKeys) {
         const std::int32_t value = file.GetInt(key.section, key.name, -1);
@@ -170,6 +172,7 @@ bool MovieEngine::LoadSettings(const std::u16string& path)
             missingSetting = {key.section, key.name};
             refusedSettings.resize(pictureRefusals);
             ApplyPictureOptions(loaded.picture);
+            settings.format = loaded.format;
             return false;
         }
         // A value no movie can be made with (a negative bit rate would wrap to
@@ -198,6 +201,23 @@ void MovieEngine::ReadPictureKeys(const IniFile& file, PictureOptions& options)
         if (!PictureKeys::Set(name, file.GetValue(PictureKeys::kSection, name, ""), options, refusal))
             refusedSettings.push_back(refusal);
     }
+}
+
+void MovieEngine::ReadFormatKey(const IniFile& file, std::int32_t& format)
+{
+    const int section = file.FindSection(OutputFormat::kSection);
+    if (section < 0 || file.FindKey(section, OutputFormat::kKey) < 0) return;
+    std::string refusal;
+    if (!OutputFormat::Parse(file.GetValue(OutputFormat::kSection, OutputFormat::kKey, ""), format, refusal))
+        refusedSettings.push_back(refusal);
+}
+
+MovieSettings MovieEngine::SettingsInForce()
+{
+    MovieSettings inForce = settings;
+    LONG repTime = 0;
+    if (ready && SUCCEEDED(sourceConfig->GetRepTime(&repTime))) inForce.frameSpeed = repTime;
+    return inForce;
 }
 
 bool MovieEngine::ApplyPictureOptions(const PictureOptions& options)
@@ -255,11 +275,19 @@ HRESULT MovieEngine::WhyFolderRefused(const std::u16string& path)
     return E_INVALIDARG;
 }
 
+// A sound that cannot be laid leaves no earlier sound behind under the new name.
 void MovieEngine::SetAudioFile(const std::u16string& path)
 {
     if (!ready) return;
     audioFile = path;
+    audioTimeline.Reset();
     if (!pictureFolder.empty()) RebuildAudioTimeline();
+}
+
+void MovieEngine::ClearAudioFile()
+{
+    audioTimeline.Reset();
+    audioFile.clear();
 }
 
 // The movie's length from what the picture source holds; false (reported)

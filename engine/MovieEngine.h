@@ -61,6 +61,9 @@ public:
     // Only the [Picture] options, leaving the other settings as they are.
     bool ApplyPictureOptions(const PictureOptions& options);
     const MovieSettings& Settings() const { return settings; }
+    // The settings the next movie is made with: Settings(), with the picture time the
+    // picture source holds (its own 1000 ms until a complete file was loaded).
+    MovieSettings SettingsInForce();
 
     // S_OK when the folder was accepted. Refused: E_INVALIDARG when it holds no .jpg file,
     // HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND) when it is not a folder,
@@ -69,6 +72,12 @@ public:
     // engine is not ready. Any other failure has been reported.
     HRESULT SetPictureFolder(const std::u16string& path);
     void SetAudioFile(const std::u16string& path);
+    // No sound under the next movie or playback.
+    void ClearAudioFile();
+    const std::u16string& AudioFile() const { return audioFile; }
+    // The sound's length in 100-ns units. -1 when the file's first stream is not
+    // sound (ErrorWords has words for both), another failure when it cannot be read; nothing is reported.
+    HRESULT AudioLength(const std::u16string& soundPath, REFERENCE_TIME& length);
     bool HasPictureFolder() const { return !pictureFolder.empty(); }
     bool HasAudioTimeline() const { return static_cast<bool>(audioTimeline); }
     int PictureCount();
@@ -111,6 +120,7 @@ private:
     static DWORD DibSize(LONG width, LONG height, WORD bitCount);
     HRESULT Construct();
     void ReadPictureKeys(const IniFile& file, PictureOptions& options);
+    void ReadFormatKey(const IniFile& file, std::int32_t& format);
     HRESULT WhyFolderRefused(const std::u16string& path);
     HRESULT ClearGraph();
     ComPtr<IWMProfile> LoadProfile(int resourceId);
@@ -121,7 +131,6 @@ private:
     HRESULT BuildAudioTimeline(const std::u16string& soundPath, REFERENCE_TIME movieDuration);
     HRESULT AddAudioClips(IAMTimeline* timeline, const std::u16string& soundPath, REFERENCE_TIME movieDuration,
                           IAMTimelineObj* track);
-    HRESULT AudioLength(const std::u16string& soundPath, REFERENCE_TIME& length);
     HRESULT ConnectAudioFrontEnd();
     HRESULT RenderAudioTo(IBaseFilter* sink);
     HRESULT SetupVideoWindow(IGraphBuilder* graphBuilder, HWND window);

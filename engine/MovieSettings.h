@@ -23,6 +23,9 @@ struct MovieSettings {
     // MP4 and WebM only ([Output] FrameRate, optional): frames per second, 0 for one frame per picture.
     std::int32_t frameRate = 0;
     static constexpr std::int32_t kMaxFrameRate = 120;
+    // [Output] Format, optional: the OutputFormat a front end proposes; None keeps the
+    // output name's extension alone in charge.
+    std::int32_t format = 0;
     // [Picture], each key optional: how pictures become frames.
     PictureOptions picture;
 };

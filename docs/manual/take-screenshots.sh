@@ -2,7 +2,8 @@
 # Photographs each step of the real window under Xvfb into docs/manual/*.png, clicking
 # through it with xdotool as a user would: the window, the folder chooser, the count
 # message, the preview, the save chooser, a movie being made, the finished message, the
-# skipped pictures, playback and the exit question. Each shot is the 800x600 window.
+# skipped pictures, playback, the settings dialog, a sound chosen and the exit question.
+# Each shot is the 800x600 window.
 # Usage: docs/manual/take-screenshots.sh BUILD-DIR
 set -eu
 build=$(cd "${1:?usage: $0 BUILD-DIR}" && pwd)
@@ -35,6 +36,7 @@ shot() { sleep \${2:-1.5}; import -window root "$work/\$1-full.png"; }
 click() { xdotool mousemove \$1 \$2 click 1; }
 # The window stands centred on the 1024x768 screen, at 112,84.
 start="272 310"; play="272 401"; animate="272 493"; exit="272 584"
+settings="691 140"; sound="809 140"
 SDL_AUDIODRIVER=dummy "$build/bin/reelsmith" & window=\$!
 shot main-window 3
 click \$start; shot choose-folder
@@ -54,11 +56,17 @@ xdotool type --delay 10 "$work/photos"; xdotool key Return; sleep 1.5; xdotool k
 click \$animate; sleep 1.5
 xdotool type --delay 10 "second"; xdotool key Return; sleep 3; xdotool key Return; shot skipped
 xdotool key Return
+# The settings dialog, its size moved on to the next preset, then left with Cancel.
+click \$settings; sleep 1.5; xdotool key Down; shot settings
+xdotool key Escape; sleep 1
+click \$sound; sleep 1.5
+xdotool type --delay 10 "$samples/chord.wav"; xdotool key Return; shot sound
 click \$exit; shot exit
 kill \$window
 TOUR
 xvfb-run -a -s "-screen 0 1024x768x24" sh "$work/tour.sh"
-for shot in main-window choose-folder loaded preview playing save-movie making finished skipped exit; do
+for shot in main-window choose-folder loaded preview playing save-movie making finished skipped settings sound \
+  exit; do
   convert "$work/$shot-full.png" -crop 800x600+112+84 +repage "$manual/$shot.png"
 done
 size=$(identify -format '%wx%h' "$manual/main-window.png")

@@ -222,12 +222,46 @@
         <source>フォルダーに表示</source>
         <translation>Show in folder</translation>
     </message>
+    <message>
+        <source>設定を保存できませんでした。設定ファイルは元のままです:</source>
+        <translation>The settings could not be saved; the settings file is as it was:</translation>
+    </message>
+    <message>
+        <source>この音声ファイルは使えません:</source>
+        <translation>This sound file cannot be used:</translation>
+    </message>
+    <message>
+        <source>音声なし</source>
+        <translation>No sound</translation>
+    </message>
+</context>
+<context>
+    <name>MainWindow</name>
+    <message>
+        <source>設定</source>
+        <translation>Settings</translation>
+    </message>
+    <message>
+        <source>音声ファイルを選ぶ (MP3、WAV)</source>
+        <translation>Choose a sound file (MP3, WAV)</translation>
+    </message>
+    <message>
+        <source>音声を外す</source>
+        <translation>Remove the sound</translation>
+    </message>
 </context>
 <context>
     <name>MovieEngine</name>
     <message>
         <source>%s=%d は %d..%d の範囲外です。%d を使います</source>
         <translation>%s=%d is outside %d..%d; %d is used</translation>
+    </message>
+</context>
+<context>
+    <name>OutputFormat</name>
+    <message>
+        <source>%s=%s は wmv、mp4、または webm のどれでもありません。出力ファイル名の拡張子で決めます</source>
+        <translation>%s=%s is not wmv, mp4 or webm; the output name&apos;s extension decides</translation>
     </message>
 </context>
 <context>
@@ -334,6 +368,136 @@
     <message>
         <source>%1 枚/秒  残り %2</source>
         <translation>%1 pictures/s  %2 left</translation>
+    </message>
+    <message>
+        <source>--format には wmv、mp4、または webm を指定してください</source>
+        <translation>--format takes wmv, mp4 or webm</translation>
+    </message>
+</context>
+<context>
+    <name>SettingsDialog</name>
+    <message>
+        <source>Exif の向きで写真を立てる</source>
+        <translation>Turn photos upright by their Exif orientation</translation>
+    </message>
+    <message>
+        <source>なめらかに拡大縮小する</source>
+        <translation>Smooth scaling</translation>
+    </message>
+    <message>
+        <source>一定のフレームレート (MP4、WebM)</source>
+        <translation>Constant frame rate (MP4, WebM)</translation>
+    </message>
+    <message>
+        <source>設定</source>
+        <translation>Settings</translation>
+    </message>
+    <message>
+        <source>カスタム</source>
+        <translation>Custom</translation>
+    </message>
+    <message>
+        <source> 秒</source>
+        <translation> s</translation>
+    </message>
+    <message>
+        <source>引き伸ばす (縦横比は変わる)</source>
+        <translation>Stretch (the aspect ratio changes)</translation>
+    </message>
+    <message>
+        <source>全体を収める (黒い帯)</source>
+        <translation>Whole picture (black borders)</translation>
+    </message>
+    <message>
+        <source>画面を埋める (はみ出しは切る)</source>
+        <translation>Fill the frame (the overflow is cut)</translation>
+    </message>
+    <message>
+        <source>動画</source>
+        <translation>Movie</translation>
+    </message>
+    <message>
+        <source>サイズ</source>
+        <translation>Size</translation>
+    </message>
+    <message>
+        <source>1 枚の表示時間</source>
+        <translation>Each picture</translation>
+    </message>
+    <message>
+        <source>画質</source>
+        <translation>Quality</translation>
+    </message>
+    <message>
+        <source>形式</source>
+        <translation>Format</translation>
+    </message>
+    <message>
+        <source>写真</source>
+        <translation>Pictures</translation>
+    </message>
+    <message>
+        <source>収め方</source>
+        <translation>Fit</translation>
+    </message>
+</context>
+<context>
+    <name>SettingsForm</name>
+    <message>
+        <source>低</source>
+        <translation>Low</translation>
+    </message>
+    <message>
+        <source>標準</source>
+        <translation>Medium</translation>
+    </message>
+    <message>
+        <source>高</source>
+        <translation>High</translation>
+    </message>
+    <message>
+        <source>最高</source>
+        <translation>Best</translation>
+    </message>
+    <message>
+        <source>その他</source>
+        <translation>Other</translation>
+    </message>
+    <message>
+        <source>%1 は %2 から %3 までにしてください (いまは %4)</source>
+        <translation>%1 must be %2 to %3 (it is %4)</translation>
+    </message>
+    <message>
+        <source>幅</source>
+        <translation>The width</translation>
+    </message>
+    <message>
+        <source>高さ</source>
+        <translation>The height</translation>
+    </message>
+    <message>
+        <source>1 枚の表示時間 (ミリ秒)</source>
+        <translation>The time each picture is shown (milliseconds)</translation>
+    </message>
+    <message>
+        <source>フレームレート</source>
+        <translation>The frame rate</translation>
+    </message>
+    <message>
+        <source>WMV の動画は一辺 16254 ピクセルまでです。小さいサイズか MP4 を選んでください</source>
+        <translation>A WMV movie is at most 16254 pixels a side; choose a smaller size or MP4</translation>
+    </message>
+    <message>
+        <source>MP4 と WebM の動画は 3560 万画素までです。小さいサイズを選んでください</source>
+        <translation>An MP4 or WebM movie is at most 35.6 megapixels; choose a smaller size</translation>
+    </message>
+    <message>
+        <source>正方形</source>
+        <translation>Square</translation>
+    </message>
+    <message>
+        <source>縦長</source>
+        <translation>Portrait</translation>
     </message>
 </context>
 </TS>

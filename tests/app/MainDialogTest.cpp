@@ -1,6 +1,8 @@
 #include "app/MainDialog.h"
 
+#include "app/SettingsForm.h"
 #include "app/Translations.h"
+#include "engine/OutputFormat.h"
 #include "jpeg/JpegDecoder.h"
 
 #include "picsource/IPictureSourceConfig.h"
@@ -11,7 +13,10 @@
 #include <QString>
 #include <cstdio>
 #include <cstdlib>
+#include <algorithm>
 #include <deque>
+#include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -100,6 +105,15 @@ public:
     double ClockSeconds() override { return clock; }
     void EndDialog() override { ended = true; }
     std::u16string ApplicationTitle() override { return u"reelsmith"; }
+    bool EditSettings(MovieSettings& settings) override
+    {
+        shownSettings = settings;
+        if (!editSettings) return false;
+        editSettings(settings);
+        return true;
+    }
+    std::u16string SettingsPath() override { return settingsPath; }
+    void SetControlText(int id, const std::u16string& text) override { texts[id] = Narrow(text); }
 
     int answer = kAnswerOk;
     // Answers for the next boxes, in turn; then `answer`.
@@ -136,6 +150,11 @@ public:
     std::vector<std::string> opened;
     std::string detail;
     double clock = 0;
+    // What the user does in the settings dialog before OK; unset: Cancel.
+    std::function<void(MovieSettings&)> editSettings;
+    MovieSettings shownSettings;
+    std::u16string settingsPath = u"config.ini";
+    std::map<int, std::string> texts;
 };
 
 // The engine as the dialog sees it, with a real graph event queue.
@@ -162,14 +181,39 @@ public:
         log.push_back("LoadSettings " + Narrow(path));
         return false;
     }
+    // The settings the dialog wrote reach the engine through the file.
+    MovieSettings settings;
+    std::u16string audioFile;
+    REFERENCE_TIME soundLength = 0;
+    HRESULT soundResult = S_OK;
+    bool soundLays = true;
     bool IsReady() const override { return ready; }
     HRESULT SetPictureFolder(const std::u16string& path) override
     {
         log.push_back("SetPictureFolder " + Narrow(path));
+        // As the engine does: another folder drops the sound, even a refused one.
+        if (hasFolder) audioFile.clear();
         if (SUCCEEDED(folderResult)) hasFolder = true;
         return folderResult;
     }
-    void SetAudioFile(const std::u16string& path) override { log.push_back("SetAudioFile " + Narrow(path)); }
+    void SetAudioFile(const std::u16string& path) override
+    {
+        log.push_back("SetAudioFile " + Narrow(path));
+        audioFile = path;
+    }
+    void ClearAudioFile() override
+    {
+        log.push_back("ClearAudioFile");
+        audioFile.clear();
+    }
+    std::u16string AudioFile() const override { return audioFile; }
+    bool HasAudioTimeline() const override { return !audioFile.empty() && soundLays; }
+    HRESULT AudioLength(const std::u16string&, REFERENCE_TIME& length) override
+    {
+        length = soundLength;
+        return soundResult;
+    }
+    MovieSettings SettingsInForce() override { return settings; }
     bool HasPictureFolder() const override { return hasFolder; }
     int PictureCount() override { return count; }
     int CurrentPicture() override { return current; }
@@ -1007,6 +1051,278 @@ TEST_F(MainDialogTest, TextsReturnToTheOriginalWhenTheTranslationEnds)
     }
     dialog.OnPlay();
     EXPECT_EQ(LastMessage().text, "まず、JPGファイルを選択してください。");
+}
+
+// The settings dialog's effect on the file and the engine, with a scripted user at the dialog.
+class SettingsTest : public MakingTest {
+protected:
+    void SetUp() override
+    {
+        MakingTest::SetUp();
+        char pattern[] = "/tmp/settings-dialog-XXXXXX";
+        folder = mkdtemp(pattern);
+        host.settingsPath = QString::fromStdString((folder / "config.ini").string()).toStdU16String();
+    }
+    void TearDown() override
+    {
+        std::filesystem::remove_all(folder);
+        MakingTest::TearDown();
+    }
+    std::string FileText() const
+    {
+        std::ifstream in(folder / "config.ini", std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    int LoadsLogged() const
+    {
+        return static_cast<int>(std::count(log.begin(), log.end(), "LoadSettings " + Narrow(host.settingsPath)));
+    }
+    // The user picks Full HD, 2.5 s a picture, high quality, MP4, upright, letterboxed,
+    // smooth, 25 fps.
+    static void ChooseFullHd(MovieSettings& settings)
+    {
+        settings.width = 1920;
+        settings.height = 1080;
+        settings.frameSpeed = 2500;
+        settings.quality = SettingsForm::QualityRate(SettingsForm::High, 1920, 1080);
+        settings.format = OutputFormat::Mp4;
+        settings.picture.orientation = OrientationExif;
+        settings.picture.fit = FitLetterbox;
+        settings.picture.scaling = ScalingSmooth;
+        settings.frameRate = 25;
+    }
+    std::filesystem::path folder;
+};
+
+TEST_F(SettingsTest, OkWritesTheKeysInPlaceKeepsTheFilesOtherLinesAndReloads)
+{
+    std::ofstream(folder / "config.ini") << "; my own notes\n[Screen]\nwidth=640   ; pixels\nheight=480\n"
+                                            "[Mine]\nunknown=kept\n";
+    Init();
+    engine->settings.frameSpeed = 1000;
+    host.editSettings = ChooseFullHd;
+    dialog.OnSettings();
+    EXPECT_EQ(host.shownSettings.frameSpeed, 1000) << "the dialog starts from the settings in force";
+    EXPECT_EQ(FileText(), "; my own notes\n[Screen]\nwidth=1920   ; pixels\nheight=1080\nFrameSpeed=2500\n"
+                          "Quality=4147000\n[Mine]\nunknown=kept\n[System]\nWorkThreadPriority=0\n"
+                          "[Output]\nFormat=mp4\nFrameRate=25\n"
+                          "[Picture]\nOrientation=exif\nFit=letterbox\nScaling=smooth\n");
+    EXPECT_EQ(LoadsLogged(), 2) << "read at start and again after OK";
+    EXPECT_TRUE(host.messages.empty());
+}
+
+TEST_F(SettingsTest, CancelChangesNothingAndAMovieBeingMadeKeepsItsSettingsUntilTheNext)
+{
+    std::ofstream(folder / "config.ini") << "[Screen]\nwidth=640\n";
+    Init();
+    dialog.OnSettings();
+    EXPECT_EQ(FileText(), "[Screen]\nwidth=640\n");
+    EXPECT_EQ(LoadsLogged(), 1);
+
+    AcceptFolder(4);
+    host.saveFile = u"/out/movie.wmv";
+    dialog.OnAnimate();
+    host.editSettings = ChooseFullHd;
+    dialog.OnSettings();
+    EXPECT_NE(FileText().find("width=1920"), std::string::npos) << "saved at once";
+    EXPECT_EQ(LoadsLogged(), 1) << "not applied under the running movie";
+    dialog.OnSettings();
+    EXPECT_EQ(host.shownSettings.width, 1920) << "the dialog shows what was saved";
+    engine->Raise(EC_COMPLETE);
+    dialog.OnGraphNotify();
+    log.clear();
+    host.saveFile = u"/out/second.mp4";
+    dialog.OnAnimate();
+    ASSERT_GE(log.size(), 2u);
+    EXPECT_EQ(log[0], "LoadSettings " + Narrow(host.settingsPath));
+    EXPECT_EQ(log.back().substr(0, 10), "MakeMovie ");
+    EXPECT_EQ(Narrow(host.saveFilters[0].patterns), "*.mp4") << "the chosen format is offered first";
+    EXPECT_EQ(host.saveExtension, ".mp4");
+}
+
+TEST_F(SettingsTest, NewSettingsRedrawThePreviewAndWaitingOnesComeBeforeTheNextFolder)
+{
+    Init();
+    AcceptFolder(4);
+    log.clear();
+    host.editSettings = ChooseFullHd;
+    dialog.OnSettings();
+    const std::vector<std::string> reloaded{"LoadSettings " + Narrow(host.settingsPath), "SetCurrentPicture 0",
+                                            "RenderPicture 0"};
+    EXPECT_EQ(log, reloaded);
+
+    dialog.OnPlay();
+    dialog.OnSettings();
+    EXPECT_EQ(LoadsLogged(), 1) << "not under the playback";
+    log.clear();
+    dialog.OnStart();
+    ASSERT_GE(log.size(), 3u);
+    EXPECT_EQ(log[0], "Stop");
+    EXPECT_EQ(log[1], "LoadSettings " + Narrow(host.settingsPath));
+    EXPECT_EQ(log[2], "SetPictureFolder /photos");
+}
+
+TEST_F(SettingsTest, TheChosenFormatLeadsTheSaveChooserAndNoneKeepsWmvFirst)
+{
+    Init();
+    AcceptFolder(2);
+    const std::vector<std::pair<std::int32_t, std::vector<std::string>>> orders = {
+        {OutputFormat::None, {"*.wmv", "*.mp4", "*.webm"}},
+        {OutputFormat::Wmv, {"*.wmv", "*.mp4", "*.webm"}},
+        {OutputFormat::Mp4, {"*.mp4", "*.wmv", "*.webm"}},
+        {OutputFormat::Webm, {"*.webm", "*.wmv", "*.mp4"}}};
+    for (const auto& [format, patterns] : orders) {
+        engine->settings.format = format;
+        dialog.OnAnimate();
+        std::vector<std::string> offered;
+        for (const FileFilter& filter : host.saveFilters) offered.push_back(Narrow(filter.patterns));
+        EXPECT_EQ(offered, patterns) << format;
+        EXPECT_EQ(host.saveExtension, patterns[0].substr(1)) << format;
+    }
+}
+
+TEST_F(SettingsTest, ValuesNoMovieCanBeMadeWithAreRefusedLosingNothing)
+{
+    std::ofstream(folder / "config.ini") << "[Screen]\nwidth=640\n";
+    Init();
+    host.editSettings = [](MovieSettings& settings) {
+        settings.width = 16384;
+        settings.height = 16384;
+        settings.format = OutputFormat::Mp4;
+    };
+    dialog.OnSettings();
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_EQ(LastMessage().text, "MP4 と WebM の動画は 3560 万画素までです。小さいサイズを選んでください");
+    EXPECT_EQ(FileText(), "[Screen]\nwidth=640\n");
+    EXPECT_EQ(LoadsLogged(), 1);
+}
+
+TEST_F(SettingsTest, AFileThatCannotBeWrittenIsSaidAndNothingIsLost)
+{
+    std::ofstream(folder / "config.ini") << "[Screen]\nwidth=640\n";
+    host.settingsPath = QString::fromStdString((folder / "config.ini" / "inner.ini").string()).toStdU16String();
+    Init();
+    host.editSettings = ChooseFullHd;
+    dialog.OnSettings();
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_EQ(LastMessage().text, "設定を保存できませんでした。設定ファイルは元のままです:\n" +
+                                      Narrow(host.settingsPath) + "\nNot a directory");
+    EXPECT_EQ(LastMessage().type, kMessageOk | kMessageIconExclamation);
+    EXPECT_EQ(FileText(), "[Screen]\nwidth=640\n");
+    EXPECT_EQ(LoadsLogged(), 1) << "only at start";
+}
+
+TEST_F(SettingsTest, TheSoundIsShownWithItsLengthAndNoneRemovesIt)
+{
+    Init();
+    EXPECT_EQ(host.texts[SoundNameControl], "音声なし");
+    EXPECT_FALSE(host.enabled[NoSoundControl]);
+    AcceptFolder(4);
+    host.openFile = u"/music/our song.mp3";
+    engine->soundLength = 1254 * 1'000'000LL; // 125.4 s
+    dialog.OnSound();
+    EXPECT_EQ(engine->audioFile, u"/music/our song.mp3");
+    EXPECT_EQ(host.texts[SoundNameControl], "\u266A our song.mp3 (2:05)");
+    EXPECT_TRUE(host.enabled[NoSoundControl]);
+    EXPECT_EQ(Narrow(host.openFilters[0].patterns), "*.mp3;*.wav");
+    EXPECT_EQ(MessageTexts(), std::vector<std::string>{"4 個JPGファイルはロードされています。"})
+        << "the window shows the sound: no box says so";
+
+    // New settings lay the sound again, for the movie's new length.
+    log.clear();
+    host.editSettings = ChooseFullHd;
+    dialog.OnSettings();
+    EXPECT_NE(std::find(log.begin(), log.end(), "SetAudioFile /music/our song.mp3"), log.end());
+
+    dialog.OnNoSound();
+    EXPECT_TRUE(engine->audioFile.empty());
+    EXPECT_EQ(host.texts[SoundNameControl], "音声なし");
+    EXPECT_FALSE(host.enabled[NoSoundControl]);
+
+    dialog.OnSound();
+    dialog.OnStart();
+    EXPECT_EQ(host.texts[SoundNameControl], "音声なし") << "another folder drops the sound";
+}
+
+TEST_F(SettingsTest, ASoundWithoutSoundIsRefusedInWordsAndOneThatCannotBeLaidIsNotKept)
+{
+    Init();
+    AcceptFolder(4);
+    host.messages.clear();
+    host.openFile = u"/music/picture.mp3";
+    engine->soundResult = static_cast<HRESULT>(0xFFFFFFFFu);
+    dialog.OnSound();
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_EQ(LastMessage().text,
+              "この音声ファイルは使えません:\n/music/picture.mp3\nこのファイルには読み込める音声がありません "
+              "(0xffffffff)");
+    EXPECT_TRUE(engine->audioFile.empty());
+
+    engine->soundResult = S_OK;
+    engine->soundLays = false;
+    dialog.OnSound();
+    EXPECT_TRUE(engine->audioFile.empty());
+    EXPECT_EQ(host.texts[SoundNameControl], "音声なし");
+}
+
+TEST_F(SettingsTest, ASoundChosenBeforeThePicturesIsShownAndDroppedIfItCannotBeLaidUnderThem)
+{
+    Init();
+    host.openFile = u"/music/nine-channels.wav";
+    engine->soundLength = 30'000'000;
+    engine->soundLays = false;
+    dialog.OnSound();
+    EXPECT_EQ(host.texts[SoundNameControl], "\u266A nine-channels.wav (0:03)") << "laid once there are pictures";
+    AcceptFolder(4);
+    EXPECT_TRUE(engine->audioFile.empty());
+    EXPECT_EQ(host.texts[SoundNameControl], "音声なし");
+}
+
+TEST_F(SettingsTest, TheNewTextsHaveTheirEnglish)
+{
+    const Translations translations{QLocale(QStringLiteral("en_GB"))};
+    std::ofstream(folder / "config.ini") << "";
+    host.settingsPath = QString::fromStdString((folder / "config.ini" / "inner.ini").string()).toStdU16String();
+    Init();
+    EXPECT_EQ(host.texts[SoundNameControl], "No sound");
+    host.openFile = u"/music/picture.mp3";
+    engine->soundResult = static_cast<HRESULT>(0xFFFFFFFFu);
+    dialog.OnSound();
+    EXPECT_EQ(LastMessage().text,
+              "This sound file cannot be used:\n/music/picture.mp3\nThe file has no sound that can be read "
+              "(0xffffffff)");
+    host.editSettings = [](MovieSettings& settings) { settings.format = OutputFormat::Wmv; };
+    dialog.OnSettings();
+    EXPECT_EQ(LastMessage().text, "The settings could not be saved; the settings file is as it was:\n" +
+                                      Narrow(host.settingsPath) + "\nNot a directory");
+    host.editSettings = [](MovieSettings& settings) {
+        settings.width = 16300;
+        settings.format = OutputFormat::Wmv;
+    };
+    dialog.OnSettings();
+    EXPECT_EQ(LastMessage().text, "A WMV movie is at most 16254 pixels a side; choose a smaller size or MP4");
+    EXPECT_EQ(SettingsForm::QualityLabel(SettingsForm::High, 4147000), u"High (4,147 kbit/s)");
+    EXPECT_EQ(SettingsForm::FrameSizeLabel(SettingsForm::kFrameSizes[5]), u"1080 x 1920 (Portrait)");
+}
+
+TEST(SettingsFormTest, QualityFollowsTheFrameSizeAndARateOfTheUsersOwnIsNoLevel)
+{
+    EXPECT_EQ(SettingsForm::QualityRate(SettingsForm::Low, 640, 480), 153000);
+    EXPECT_EQ(SettingsForm::QualityRate(SettingsForm::Medium, 1280, 720), 921000);
+    EXPECT_EQ(SettingsForm::QualityRate(SettingsForm::Best, 3840, 2160), 33177000);
+    EXPECT_EQ(SettingsForm::QualityRate(SettingsForm::Low, 20, 20), MovieSettings::kMinQuality);
+    EXPECT_EQ(SettingsForm::QualityRate(SettingsForm::Best, 16384, 16384), MovieSettings::kMaxQuality);
+    MovieSettings settings;
+    EXPECT_EQ(SettingsForm::QualityLevelOf(settings), -1) << "185000 bit/s at 640x480";
+    settings.quality = 614000;
+    EXPECT_EQ(SettingsForm::QualityLevelOf(settings), SettingsForm::High);
+    EXPECT_EQ(SettingsForm::QualityLabel(-1, 185000), u"その他 (185 kbit/s)");
+    EXPECT_EQ(SettingsForm::FrameSizeIndex(1080, 1920), 5);
+    EXPECT_EQ(SettingsForm::FrameSizeIndex(1000, 1000), -1);
+    EXPECT_TRUE(SettingsForm::Problem(settings).empty());
+    settings.frameSpeed = 0;
+    EXPECT_EQ(SettingsForm::Problem(settings),
+              u"1 枚の表示時間 (ミリ秒) は 1 から 3600000 までにしてください (いまは 0)");
 }
 
 TEST_F(MainDialogTest, HelpRunsTheHelpDialog)

@@ -1,6 +1,7 @@
 #include "app/MainWindow.h"
 #include "app/MovieEngineAdapter.h"
 #include "platform/com/Com.h"
+#include "tests/app/ScriptedWindow.h"
 #include "tests/app/ViewerSpy.h"
 #include "tests/platform/TempRegistry.h"
 
@@ -16,35 +17,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-// The real window with a scripted user at the choosers and message boxes.
-class ScriptedWindow : public MainWindow {
-public:
-    using MainWindow::MainWindow;
-
-    int ShowMessage(const std::u16string& text, const std::u16string&, UINT) override
-    {
-        messages.push_back(QString::fromStdU16String(text));
-        return kAnswerOk;
-    }
-    std::u16string ChooseFolder(const std::u16string&) override { return folder; }
-    std::u16string ChooseSaveFile(const FileFilter*, int, const std::u16string&) override { return movie; }
-    int ShowMessageWithActions(const std::u16string& text, const std::u16string& caption,
-                               const std::vector<std::u16string>& choices) override
-    {
-        actions = choices;
-        ShowMessage(text, caption, kMessageOk);
-        return chosenAction;
-    }
-    void RunHelp() override { ++helpRuns; }
-
-    QStringList messages;
-    std::vector<std::u16string> actions;
-    int chosenAction = -1;
-    int helpRuns = 0;
-    std::u16string folder;
-    std::u16string movie;
-};
 
 TEST(WindowSmokeTest, MakesAMovieFromAFolderAndSaysItIsDone)
 {

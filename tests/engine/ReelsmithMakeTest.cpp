@@ -1,6 +1,7 @@
 // reelsmith-make as a user runs it: exit statuses, messages, and the output
 // only ever present when complete.
 #include "EngineFixture.h"
+#include "../common/FrameColours.h"
 #include "../common/TestWave.h"
 
 #include <csignal>
@@ -126,25 +127,10 @@ protected:
         }
         return colours.string();
     }
-    // The colour at the centre of each decoded frame of a movie, as the nearest of red,
-    // green and blue ('r', 'g', 'b'), repeats of one picture's frame folded into one.
+    // The movie's pictures by their colours (see tests/common/FrameColours.h).
     std::string FrameColours(const std::string& name, int width, int height) const
     {
-        const std::string command =
-            "ffmpeg -v error -i '" + (folder / name).string() + "' -fps_mode passthrough -f rawvideo -pix_fmt rgb24 -";
-        FILE* decoded = popen(command.c_str(), "r");
-        if (!decoded) return "<no ffmpeg>";
-        std::vector<unsigned char> frame(static_cast<std::size_t>(width) * height * 3);
-        std::string colours;
-        while (std::fread(frame.data(), 1, frame.size(), decoded) == frame.size()) {
-            const unsigned char* centre = &frame[(static_cast<std::size_t>(height / 2) * width + width / 2) * 3];
-            const char colour = centre[0] > centre[1] && centre[0] > centre[2] ? 'r'
-                                : centre[1] > centre[2]                        ? 'g'
-                                                                               : 'b';
-            if (colours.empty() || colours.back() != colour) colours += colour;
-        }
-        pclose(decoded);
-        return colours;
+        return ::FrameColours((folder / name).string(), width, height);
     }
     std::filesystem::path folder;
     std::string messages;
@@ -592,6 +578,35 @@ TEST_F(ReelsmithMakeTest, TheOutputNameChoosesMp4OrWebMAndTheFrameRateIsKept)
     EXPECT_EQ(streams[0].frames, 6) << "one frame per picture";
     EXPECT_EQ(streams[1].codec, "opus");
     EXPECT_EQ(HiddenFiles(), 0);
+}
+
+TEST_F(ReelsmithMakeTest, TheFormatGivesANameWithoutAnExtensionItsOwnAndAGivenExtensionWins)
+{
+    const std::string screen = "[Screen]\nwidth=96\nheight=64\nFrameSpeed=200\nQuality=100000\n"
+                               "[System]\nWorkThreadPriority=0\n";
+    std::ofstream(folder / "config.ini") << screen << "[Output]\nFormat=MP4   ; for the phone\n";
+    ASSERT_EQ(Run(Media("mixed") + " holiday"), 0) << messages;
+    EXPECT_FALSE(Exists("holiday"));
+    auto streams = ProbeStreams((folder / "holiday.mp4").string());
+    ASSERT_EQ(streams.size(), 1u);
+    EXPECT_EQ(streams[0].codec, "h264");
+    ASSERT_EQ(Run("--format webm " + Media("mixed") + " option"), 0) << messages;
+    ASSERT_EQ(ProbeStreams((folder / "option.webm").string()).size(), 1u) << "the option wins over the file";
+    ASSERT_EQ(Run("--format webm " + Media("mixed") + " named.wmv"), 0) << messages;
+    EXPECT_FALSE(Exists("named.wmv.webm"));
+    EXPECT_EQ(ProbeStreams((folder / "named.wmv").string())[0].codec, "wmv1");
+
+    // Without the key a name without an extension is the WMV movie it always was.
+    std::ofstream(folder / "config.ini") << screen;
+    ASSERT_EQ(Run(Media("mixed") + " plain"), 0) << messages;
+    EXPECT_EQ(ReadFile("plain"), ReadFile("named.wmv"));
+    std::ofstream(folder / "config.ini") << screen << "[Output]\nFormat=mov\n";
+    ASSERT_EQ(Run(Media("mixed") + " unknown", "registered.reg", "en_US.UTF-8"), 0) << messages;
+    EXPECT_NE(messages.find("config.ini: Format=mov is not wmv, mp4 or webm; the output name's extension decides"),
+              std::string::npos)
+        << messages;
+    EXPECT_EQ(ReadFile("unknown"), ReadFile("named.wmv"));
+    EXPECT_EQ(Run("--format mov " + Media("mixed") + " out"), 2);
 }
 
 TEST_F(ReelsmithMakeTest, AFrameRateOutOfRangeKeepsOneFramePerPictureAndSaysSo)

@@ -43,7 +43,7 @@ for file in "./usr/bin/reelsmith -> ../lib/reelsmith/reelsmith" ./usr/bin/reelsm
   "./usr/lib/reelsmith/libreelsmith-media.so.0 -> libreelsmith-media.so.0.1.0" \
   ./usr/lib/reelsmith/libreelsmith-media.so.0.1.0 \
   "./usr/share/doc/reelsmith/02 - Reelsmith - User Manual.pdf" ./usr/share/doc/reelsmith/copyright \
-  ./usr/share/doc/reelsmith/changelog.gz \
+  ./usr/share/doc/reelsmith/changelog.gz ./usr/share/reelsmith/config.ini \
   ./usr/share/applications/reelsmith.desktop ./usr/share/icons/hicolor/128x128/apps/reelsmith.png \
   ./usr/share/metainfo/org.reelsmith.Reelsmith.metainfo.xml ./usr/share/man/man1/reelsmith.1.gz \
   ./usr/share/man/man1/reelsmith-make.1.gz ./usr/share/man/man1/jpegdec.1.gz ./usr/share/man/man1/regsvr.1.gz; do
@@ -101,6 +101,12 @@ mkdir -p "$work/run"
 format=$(ffprobe -v error -show_entries format=format_name -of csv=p=0 "$work/run/movie.wmv" 2>/dev/null || true)
 [[ $format == asf ]] || fail "the installed reelsmith-make made no ASF movie"
 [[ -e $REELSMITH_REGISTRY ]] && fail "the run wrote a user registry file"
+# The new user's settings: a 1280x720 MP4, the name without an extension given its own.
+(cd "$work/run" && LC_ALL=C "$root/usr/bin/reelsmith-make" --config "$root/usr/share/reelsmith/config.ini" \
+  "$samples" first) >"$work/make.txt" 2>&1 || fail "the installed settings template: $(cat "$work/make.txt")"
+video=$(ffprobe -v error -select_streams v:0 -show_entries stream=codec_name,width,height -of csv=p=0 \
+  "$work/run/first.mp4" 2>/dev/null || true)
+[[ $video == h264,1280,720 ]] || fail "the settings template made no 1280x720 MP4: $video"
 mkdir "$work/empty"
 message=$(cd "$work/run" && LC_ALL=en_US.UTF-8 "$root/usr/bin/reelsmith-make" "$work/empty" movie2.wmv 2>&1 || true)
 [[ $message == "Reelsmith: No JPG files were found in this folder." ]] || fail "installed, in English: $message"

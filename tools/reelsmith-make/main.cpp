@@ -5,6 +5,7 @@
 #include "config/IniFile.h"
 #include "engine/ErrorWords.h"
 #include "engine/MovieEngine.h"
+#include "engine/OutputFormat.h"
 #include "engine/PictureKeys.h"
 #include "engine/ProgressEstimate.h"
 #include "platform/base/WideText.h"
@@ -66,7 +67,8 @@ void CatchStopSignals()
 }
 
 const char* const HelpText =
-    "Usage: reelsmith-make [--config FILE] [--audio FILE] [--fps N] [--orientation ignore|exif]\n"
+    "Usage: reelsmith-make [--config FILE] [--audio FILE] [--fps N] [--format wmv|mp4|webm]\n"
+    "                      [--orientation ignore|exif]\n"
     "                      [--fit stretch|letterbox|crop] [--smooth] [--order listing|name|date|time]\n"
     "                      [--preview] [--verbose] FOLDER OUTPUT\n"
     "\n"
@@ -86,12 +88,17 @@ const char* const HelpText =
     "                 (640, 480, 500, 185000), with a warning. Optional: [Output]\n"
     "                 FrameRate (0..120, default 0), as --fps; [Picture] Orientation,\n"
     "                 Fit, Scaling and Order, as the four options below, which win\n"
-    "                 over the file.\n"
+    "                 over the file; [Output] Format, as --format.\n"
     "  --audio FILE   lay an MP3 or WAV sound under the pictures; it is cut at the\n"
     "                 movie's end, or repeated when shorter.\n"
     "  --fps N        MP4 and WebM: a constant N frames per second, each picture's\n"
     "                 frame repeated (0..120; 0, the default, gives one frame per\n"
     "                 picture). Players seek better at a constant rate. Not for .wmv.\n"
+    "  --format wmv|mp4|webm\n"
+    "                 the format of an OUTPUT named without an extension: its\n"
+    "                 extension is added (\"demo\" becomes demo.mp4). An extension\n"
+    "                 given wins. As [Output] Format in the settings file; without\n"
+    "                 either, a name without an extension is a .wmv movie.\n"
     "  --orientation ignore|exif\n"
     "                 exif: turn each photo upright by its Exif orientation tag\n"
     "                 (default ignore: as stored).\n"
@@ -133,6 +140,7 @@ struct Options {
     bool configGiven = false;
     std::string audio;
     int framesPerSecond = -1; // -1: as the settings say
+    std::int32_t format = -1; // -1: as the settings say
     // [Picture] words given on the command line, by key.
     std::vector<std::pair<std::string, std::string>> picture;
     bool preview = false;
@@ -173,6 +181,12 @@ int ParseOptions(int argc, char** argv, Options& options)
             if (!ParseFrameRate(argv[++i], options.framesPerSecond)) {
                 Say(UiTextUtf8("ReelsmithMake", "--fps には 0 から %d までの整数を指定してください"),
                     static_cast<int>(MovieSettings::kMaxFrameRate));
+                return 2;
+            }
+        } else if (argument == "--format" && i + 1 < argc) {
+            std::string refusal;
+            if (!OutputFormat::Parse(argv[++i], options.format, refusal)) {
+                Say(UiTextUtf8("ReelsmithMake", "--format には wmv、mp4、または webm を指定してください"));
                 return 2;
             }
         } else if ((argument == "--orientation" || argument == "--fit" || argument == "--order") && i + 1 < argc) {
@@ -501,6 +515,8 @@ int MakeMovie(const Options& options, WindowDispatcher& dispatcher, HeadlessWind
         if (!engine.ApplySettings(settings)) return 1;
     }
     ApplyPictureWords(engine, options);
+    const std::string output =
+        OutputFormat::WithExtension(options.output, options.format >= 0 ? options.format : engine.Settings().format);
     engine.SetPictureFolder(WideFromUtf8(options.folder));
     if (!engine.HasPictureFolder() || engine.PictureCount() == 0) {
         std::fprintf(stderr, "Reelsmith: %s\n",
@@ -510,9 +526,9 @@ int MakeMovie(const Options& options, WindowDispatcher& dispatcher, HeadlessWind
     engine.SetCurrentPicture(0);
     if (!options.audio.empty()) engine.SetAudioFile(WideFromUtf8(options.audio));
     if (stopSignal) return kSignalBase + stopSignal;
-    engine.MakeMovie(WideFromUtf8(options.output), options.preview ? kPreviewWindow : nullptr);
+    engine.MakeMovie(WideFromUtf8(output), options.preview ? kPreviewWindow : nullptr);
     RunEnd end;
-    if (errors.count == reportedBefore) end = WaitForRun(engine, dispatcher, main, errors, options.output);
+    if (errors.count == reportedBefore) end = WaitForRun(engine, dispatcher, main, errors, output);
     // Stopping before completion removes the unfinished movie.
     engine.Stop();
     if (stopSignal) return kSignalBase + stopSignal;
