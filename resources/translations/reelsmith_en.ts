@@ -284,6 +284,21 @@
     </message>
 </context>
 <context>
+    <name>PictureList</name>
+    <message>
+        <source>写真の一覧 %s を読めません (%s)</source>
+        <translation>The list of pictures %s cannot be read (%s)</translation>
+    </message>
+    <message>
+        <source>写真の一覧 %s は大きすぎます (16 MB まで)</source>
+        <translation>The list of pictures %s is too large (16 MB at most)</translation>
+    </message>
+    <message>
+        <source>写真の一覧 %s に写真の名前がありません</source>
+        <translation>The list of pictures %s names no picture</translation>
+    </message>
+</context>
+<context>
     <name>ReelsmithMake</name>
     <message>
         <source>写真フォルダーの名前 (FOLDER) が空です</source>
@@ -372,6 +387,18 @@
     <message>
         <source>--format には wmv、mp4、または webm を指定してください</source>
         <translation>--format takes wmv, mp4 or webm</translation>
+    </message>
+    <message>
+        <source>写真の一覧の名前はどれもフォルダー %s の写真ではありません</source>
+        <translation>None of the list&apos;s names is a picture of the folder %s</translation>
+    </message>
+    <message>
+        <source>フォルダーのすべての写真を使います</source>
+        <translation>The list is not used: every picture of the folder is used</translation>
+    </message>
+    <message>
+        <source>写真の一覧の %s はフォルダー %s の写真ではないため、除きました</source>
+        <translation>The list&apos;s %s is no picture of the folder %s; it is left out</translation>
     </message>
 </context>
 <context>
