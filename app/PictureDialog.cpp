@@ -104,7 +104,7 @@ protected:
         if (dropRow < 0 || count() == 0) return;
         const bool last = dropRow >= count();
         const QRect beside = visualRect(model()->index(last ? count() - 1 : dropRow, 0));
-        const int x = last ? beside.right() + 2 : beside.left() - 3;
+        const int x = last ? beside.right() - 3 : beside.left();
         QPainter painter(viewport());
         painter.fillRect(QRect(x, beside.top(), 4, beside.height()), QColor("#ffb347"));
     }
