@@ -138,7 +138,8 @@ const char* const HelpText =
     "no OUTPUT and an earlier OUTPUT stays as it was.\n"
     "\n"
     "Exit status: 0 the movie is complete; 1 an error was reported, the folder was\n"
-    "refused, no picture could be read or the run aborted; 2 bad command line;\n"
+    "refused, the --list could not be used, no picture could be read or the run\n"
+    "aborted; 2 bad command line;\n"
     "3 the movie is complete but pictures were skipped; 130 or 143 stopped by\n"
     "SIGINT or SIGTERM (nothing is left).\n";
 
