@@ -272,8 +272,8 @@ bool PictureStream::IsListed(std::u16string_view name) const
 
 HRESULT PictureStream::SetPictureList(const LPCWSTR* names, LONG count)
 {
-    if (count < 0 || (count > 0 && !names)) return E_POINTER;
-    if (!owner.IsStopped()) return E_INVALIDARG;
+    if (count > 0 && !names) return E_POINTER;
+    if (count < 0 || !owner.IsStopped()) return E_INVALIDARG;
     if (count == 0) {
         std::vector<std::u16string> pictures = PictureFolder::Ordered(settings.folder, settings.listed, settings.order);
         std::lock_guard lock(streamLock);

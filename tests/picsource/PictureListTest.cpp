@@ -86,7 +86,7 @@ TEST_F(PictureListTest, AChosenListIsTakenAsGivenUntilTheFolderChanges)
     EXPECT_EQ(Listed().size(), 4u) << "a new SetFolder drops the list";
 
     EXPECT_EQ(config->SetPictureList(nullptr, 1), E_POINTER);
-    EXPECT_EQ(config->SetPictureList(nullptr, -1), E_POINTER);
+    EXPECT_EQ(config->SetPictureList(nullptr, -1), E_INVALIDARG);
 }
 
 TEST_F(PictureListTest, FramesFollowTheChosenListAndItIsSetOnlyWhileStopped)
