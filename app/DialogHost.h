@@ -5,6 +5,8 @@
 #include "engine/MovieSettings.h"
 #include "platform/base/WinTypes.h"
 
+class WorkflowEngine;
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -35,6 +37,8 @@ enum ControlId : int {
     SoundControl = 1021,
     NoSoundControl = 1022,
     SoundNameControl = 1023,
+    // Above the preview, left of the settings: the pictures.
+    PicturesControl = 1030,
 };
 
 // One file-type choice of a file chooser: "AUDIO (*.mp3;*.wav)" and "*.mp3;*.wav".
@@ -90,6 +94,10 @@ public:
     // The settings file to read and write (see SettingsLocation).
     virtual std::u16string SettingsPath() = 0;
     virtual void SetControlText(int id, const std::u16string& text) = 0;
+    // Shows the folder's pictures for the user to order and choose; true, `taken` the
+    // pictures in the movie's order, when the user accepted another choice than the
+    // engine's. Thumbnails come from the engine's RenderThumbnail.
+    virtual bool ArrangePictures(WorkflowEngine& engine, std::vector<std::u16string>& taken) = 0;
     // Ends the modal run of the dialog.
     virtual void EndDialog() = 0;
     // The program file's name without extension.

@@ -86,6 +86,7 @@ void MainDialog::OnInitDialog()
     host.SetButtonImages(SettingsControl, 160, 161, 0);
     host.SetButtonImages(SoundControl, 162, 163, 0);
     host.SetButtonImages(NoSoundControl, 165, 166, 167);
+    host.SetButtonImages(PicturesControl, 170, 171, 0);
 
     engine = createEngine();
     settingsPath = host.SettingsPath();
@@ -204,6 +205,38 @@ void MainDialog::OnStart()
         return;
     }
     ShowInfo(WithCount(UiText("MainDialog", "%d 個JPGファイルはロードされています。"), count));
+    ShowNamesNotFound();
+    RefreshAfterSelection();
+}
+
+void MainDialog::ShowNamesNotFound()
+{
+    const std::vector<std::u16string> names = engine->ListedNamesNotFound();
+    if (names.empty()) return;
+    std::u16string text = engine->PictureListFoundNone()
+                              ? UiText("MainDialog", "設定の写真の一覧の名前はどれもこのフォルダーの写真ではないため、"
+                                                     "すべての写真を使います:")
+                              : UiText("MainDialog", "設定の写真の一覧の次の名前はこのフォルダーの写真ではないため、"
+                                                     "除きました:");
+    const std::size_t listed = std::min(names.size(), kMaxListedSkips);
+    for (std::size_t i = 0; i < listed; ++i) text += u"\n" + WideFromUtf8(PrintableFromWide(names[i]));
+    if (listed < names.size()) text += u"\n" + ToWide("(+" + std::to_string(names.size() - listed) + ")");
+    ShowModal(text, kProductCaption, kMessageOk | kMessageIconExclamation);
+}
+
+void MainDialog::OnPictures()
+{
+    const Busy busy(*this);
+    if (!engine || !engine->HasPictureFolder()) {
+        ShowInfo(UiText("MainDialog", "まず、JPGファイルを選択してください。"));
+        return;
+    }
+    std::vector<std::u16string> taken;
+    const bool changed = Choose([&] { return host.ArrangePictures(*engine, taken); });
+    if (!changed || !ConfirmStopMaking()) return;
+    StopRun(u"");
+    const HRESULT hr = engine->SetPictureList(taken);
+    if (FAILED(hr)) engine->ReportError(hr);
     RefreshAfterSelection();
 }
 

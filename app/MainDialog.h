@@ -41,6 +41,8 @@ public:
     // Choose the sound under the movie and the playback, or none.
     void OnSound();
     void OnNoSound();
+    // The pictures button: their thumbnails, to order and choose for the movie.
+    void OnPictures();
     void OnTimer();
     void OnGraphNotify();
     // Enter, Escape and the window manager's close request: the Exit button
@@ -72,6 +74,8 @@ private:
     bool ConfirmStopMaking();
     void StopRun(const std::u16string& label);
     void ShowFolderRefusal(HRESULT hr, const std::u16string& folder);
+    // What the settings' list of pictures named that the folder lacks.
+    void ShowNamesNotFound();
     void RefreshAfterSelection();
     void SetProgressView(ProgressView view);
     void ProbeAudioHardware();

@@ -2,6 +2,7 @@
 
 #include "app/Artwork.h"
 #include "app/HelpDialog.h"
+#include "app/PictureDialog.h"
 #include "app/SettingsDialog.h"
 #include "config/SettingsLocation.h"
 #include "platform/resource/UiText.h"
@@ -123,6 +124,9 @@ MainWindow::MainWindow(MainDialog::EngineFactory createEngine)
     soundName->setFont(nameFont);
     soundName->setStyleSheet(QStringLiteral("color: #e8eefc; background: transparent;"));
     soundName->setAttribute(Qt::WA_TransparentForMouseEvents);
+    // The left half of the strip: the pictures.
+    AddButton(PicturesControl, QRect(kPicturesButtonLeft, kPicturesButtonTop, 110, 40), &MainDialog::OnPictures);
+    Button(PicturesControl)->setToolTip(QString::fromStdU16String(UiText("MainWindow", "写真を見る、並べ替える")));
 
     progressTimer.setInterval(MainDialog::kProgressPeriodMs);
     connect(&progressTimer, &QTimer::timeout, this, [this] { dialog.OnTimer(); });
@@ -362,6 +366,16 @@ void MainWindow::SetControlText(int id, const std::u16string& text)
         soundName->setToolTip(full);
     }
 }
+
+bool MainWindow::ArrangePictures(WorkflowEngine& engine, std::vector<std::u16string>& taken)
+{
+    PictureDialog pictures(engine, this);
+    if (RunPictureDialog(pictures) != QDialog::Accepted || !pictures.Arrangement().Changed()) return false;
+    taken = pictures.Arrangement().Taken();
+    return true;
+}
+
+int MainWindow::RunPictureDialog(PictureDialog& pictures) { return pictures.exec(); }
 
 void MainWindow::EndDialog()
 {

@@ -18,10 +18,15 @@
 
 #include <map>
 
+class PictureDialog;
+
 class MainWindow : public QWidget, public DialogHost {
 public:
     static constexpr int kWidth = 800;
     static constexpr int kHeight = 600;
+    // The pictures button, in the strip above the preview area.
+    static constexpr int kPicturesButtonLeft = 270;
+    static constexpr int kPicturesButtonTop = 36;
 
     explicit MainWindow(MainDialog::EngineFactory createEngine);
     ~MainWindow() override;
@@ -64,10 +69,13 @@ public:
     std::u16string SettingsPath() override;
     void SetControlText(int id, const std::u16string& text) override;
     QLabel& SoundName() { return *soundName; }
+    bool ArrangePictures(WorkflowEngine& engine, std::vector<std::u16string>& taken) override;
     void EndDialog() override;
     std::u16string ApplicationTitle() override;
 
 protected:
+    // Runs the pictures dialog modally; the dialog's result.
+    virtual int RunPictureDialog(PictureDialog& pictures);
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;

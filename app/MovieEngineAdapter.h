@@ -35,6 +35,15 @@ public:
     {
         return engine.RenderPicture(index, frame, width, height);
     }
+    std::vector<std::u16string> PictureNames() override { return engine.PictureNames(); }
+    std::vector<std::u16string> FolderPictures(LONG order) override { return engine.FolderPictures(order); }
+    HRESULT SetPictureList(const std::vector<std::u16string>& names) override { return engine.SetPictureList(names); }
+    std::vector<std::u16string> ListedNamesNotFound() override { return engine.ListedNamesNotFound(); }
+    bool PictureListFoundNone() override { return engine.PictureListFoundNone(); }
+    HRESULT RenderThumbnail(const std::u16string& name, LONG width, LONG height, std::vector<BYTE>& frame) override
+    {
+        return engine.RenderThumbnail(name, width, height, frame);
+    }
     void MakeMovie(const std::u16string& outputPath, HWND previewWindow) override
     {
         engine.MakeMovie(outputPath, previewWindow);

@@ -9,6 +9,9 @@ class PreviewArea : public QWidget {
 public:
     explicit PreviewArea(QWidget* parent);
 
+    // Bottom-up rows of `stride` bytes, 24 or 32 bits per pixel, as an image top row
+    // first; a null image for another depth or no size.
+    static QImage UprightImage(const unsigned char* pixels, int width, int height, int bitsPerPixel, int stride);
     // Bottom-up rows of `stride` bytes, 24 or 32 bits per pixel.
     void ShowFrame(const unsigned char* pixels, int width, int height, int bitsPerPixel, int stride);
     // Black again.

@@ -38,6 +38,19 @@ public:
     virtual std::u16string PicturePath(int index) = 0;
     // Picture `index` as the movie's frame: bottom-up 24-bit rows padded to 4 bytes.
     virtual bool RenderPicture(int index, std::vector<BYTE>& frame, LONG& width, LONG& height) = 0;
+    // The names (no folder) of the pictures the movie takes now, in its order.
+    virtual std::vector<std::u16string> PictureNames() = 0;
+    // All the folder's picture names in a PictureOrder.
+    virtual std::vector<std::u16string> FolderPictures(LONG order) = 0;
+    // The pictures to take until the folder changes (see MovieEngine::SetPictureList).
+    virtual HRESULT SetPictureList(const std::vector<std::u16string>& names) = 0;
+    // Names of the settings' picture list that the folder last chosen lacks, and whether
+    // it lacked them all.
+    virtual std::vector<std::u16string> ListedNamesNotFound() = 0;
+    virtual bool PictureListFoundNone() = 0;
+    // Safe on any thread: the folder's picture `name` as a width x height thumbnail,
+    // bottom-up 24-bit rows padded to 4 bytes; the reading's failure when it cannot be.
+    virtual HRESULT RenderThumbnail(const std::u16string& name, LONG width, LONG height, std::vector<BYTE>& frame) = 0;
     virtual void MakeMovie(const std::u16string& outputPath, HWND previewWindow) = 0;
     virtual HRESULT Play(HWND previewWindow) = 0;
     // 0 stopped, 1 paused, 2 running, anything else when unreadable.

@@ -4,6 +4,7 @@
 #include "engine/ErrorWords.h"
 #include "engine/OutputFormat.h"
 #include "engine/PictureKeys.h"
+#include "engine/PictureList.h"
 #include "platform/base/WideText.h"
 #include "platform/mediagraph/MediaTypes.h"
 #include "platform/registry/RegistryStore.h"
@@ -15,6 +16,7 @@
 #include <filesystem>
 #include <new>
 #include <tuple>
+#include <unordered_set>
 #include <utility>
 
 namespace {
@@ -165,6 +167,7 @@ bool MovieEngine::LoadSettings(const std::u16string& path)
     // The [Picture] keys are optional each, so they count whether the others are complete or not.
     ReadPictureKeys(file, loaded.picture);
     ReadFormatKey(file, loaded.format);
+    ReadPictureListKey(file, narrowPath);
     const std::size_t pictureRefusals = refusedSettings.size();
     for (const SettingKey& key : kSettingKeys) {
         const std::int32_t value = file.GetInt(key.section, key.name, -1);
@@ -220,6 +223,27 @@ MovieSettings MovieEngine::SettingsInForce()
     return inForce;
 }
 
+// A relative List= is read beside the settings file.
+void MovieEngine::ReadPictureListKey(const IniFile& file, const std::string& settingsPath)
+{
+    settingsList.clear();
+    const int section = file.FindSection(PictureKeys::kSection);
+    if (section < 0 || file.FindKey(section, PictureKeys::kListName) < 0) return;
+    const std::filesystem::path named(file.GetValue(PictureKeys::kSection, PictureKeys::kListName, ""));
+    const std::filesystem::path path =
+        named.is_absolute() ? named : std::filesystem::path(settingsPath).parent_path() / named;
+    std::string problem;
+    if (!UsePictureListFile(WideFromUtf8(path.string()), problem)) refusedSettings.push_back(problem);
+}
+
+bool MovieEngine::UsePictureListFile(const std::u16string& path, std::string& problem)
+{
+    std::vector<std::u16string> names;
+    if (!PictureList::Read(Utf8FromWide(path), names, problem)) return false;
+    settingsList = std::move(names);
+    return true;
+}
+
 bool MovieEngine::ApplyPictureOptions(const PictureOptions& options)
 {
     if (!ready) return false;
@@ -258,9 +282,81 @@ HRESULT MovieEngine::SetPictureFolder(const std::u16string& path)
         ReportError(hr);
         return hr;
     }
-    if (!audioFile.empty()) RebuildAudioTimeline();
     pictureFolder = path;
+    namesNotFound.clear();
+    // A list naming no picture of this folder leaves the whole folder in force, named as not found.
+    listFoundNone = !settingsList.empty() && ApplyPictureList(settingsList) == E_INVALIDARG;
+    if (listFoundNone) namesNotFound = settingsList;
+    if (!audioFile.empty()) RebuildAudioTimeline();
     return S_OK;
+}
+
+HRESULT MovieEngine::SetPictureList(const std::vector<std::u16string>& names)
+{
+    if (!ready) return E_UNEXPECTED;
+    const HRESULT hr = ApplyPictureList(names);
+    // The sound is laid under the movie's new length.
+    if (SUCCEEDED(hr) && !audioFile.empty() && !pictureFolder.empty()) RebuildAudioTimeline();
+    return hr;
+}
+
+HRESULT MovieEngine::ApplyPictureList(const std::vector<std::u16string>& names)
+{
+    std::vector<LPCWSTR> pointers;
+    pointers.reserve(names.size());
+    for (const std::u16string& name : names) pointers.push_back(name.c_str());
+    const HRESULT hr = sourceConfig->SetPictureList(pointers.data(), static_cast<LONG>(pointers.size()));
+    if (FAILED(hr)) return hr;
+    namesNotFound.clear();
+    if (hr == S_FALSE) {
+        const std::vector<std::u16string> folderNames = FolderPictures(OrderListing);
+        const std::unordered_set<std::u16string> known(folderNames.begin(), folderNames.end());
+        for (const std::u16string& name : names)
+            if (!known.contains(name)) namesNotFound.push_back(name);
+    }
+    return hr;
+}
+
+std::vector<std::u16string> MovieEngine::PictureNames()
+{
+    std::vector<std::u16string> names;
+    const int count = PictureCount();
+    names.reserve(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        const std::u16string path = PicturePath(i);
+        names.push_back(path.substr(path.find_last_of(u'/') + 1));
+    }
+    return names;
+}
+
+std::vector<std::u16string> MovieEngine::FolderPictures(LONG order)
+{
+    std::vector<std::u16string> names;
+    LONG needed = 0;
+    if (!ready ||
+        sourceConfig->GetFolderPictures(order, nullptr, 0, &needed) != HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER))
+        return names;
+    std::u16string all(static_cast<std::size_t>(needed), u'\0');
+    if (FAILED(sourceConfig->GetFolderPictures(order, all.data(), needed, &needed))) return names;
+    for (std::size_t at = 0; at < all.size() && all[at] != u'\0';) {
+        const std::size_t end = all.find(u'\0', at);
+        names.push_back(all.substr(at, end - at));
+        at = end + 1;
+    }
+    return names;
+}
+
+HRESULT MovieEngine::RenderThumbnail(const std::u16string& name, LONG width, LONG height, std::vector<BYTE>& frame)
+{
+    if (!ready) return E_UNEXPECTED;
+    const DWORD bytes = DibSize(width, height, 24);
+    if (bytes == 0) return E_INVALIDARG;
+    try {
+        frame.resize(bytes);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+    return sourceConfig->RenderThumbnail(name.c_str(), width, height, frame.data(), static_cast<LONG>(bytes));
 }
 
 // The picture source refuses a folder it found no picture in; whether there was a

@@ -88,6 +88,27 @@ public:
     void SetCurrentPicture(int index);
     // The full path of picture `index`, however long; empty outside the list.
     std::u16string PicturePath(int index);
+    // The names (no folder) of the pictures a movie takes now, in its order.
+    std::vector<std::u16string> PictureNames();
+    // All the folder's picture names, chosen or not, in the PictureOrder `order`.
+    std::vector<std::u16string> FolderPictures(LONG order);
+    // The pictures to take, by name, in this order, until the folder changes; empty for
+    // the whole folder in the order in force. S_OK; S_FALSE when names that are no
+    // picture of the folder were passed over (ListedNamesNotFound names them);
+    // E_INVALIDARG, nothing changed, when none is one.
+    HRESULT SetPictureList(const std::vector<std::u16string>& names);
+    // The list of [Picture] List= (or reelsmith-make's --list), taken for every folder
+    // chosen after it: false, nothing changed, `problem` saying why, when it cannot be read.
+    bool UsePictureListFile(const std::u16string& path, std::string& problem);
+    // The names of the last list applied that are no picture of its folder, in its order.
+    const std::vector<std::u16string>& ListedNamesNotFound() const { return namesNotFound; }
+    // Whether the List= list named no picture of the folder last chosen, which the movie
+    // then takes whole.
+    bool PictureListFoundNone() const { return listFoundNone; }
+    // The folder's picture `name` as a thumbnail of width x height, bottom-up 24-bit rows
+    // padded to 4 bytes (see IPictureSourceConfig::RenderThumbnail). Safe on any thread
+    // while the engine lives; the failure is returned, not reported.
+    HRESULT RenderThumbnail(const std::u16string& name, LONG width, LONG height, std::vector<BYTE>& frame);
     // Picture `index` as the movie's frame shows it: the frame size and [Picture]
     // options in force, bottom-up BGR rows padded to 4 bytes, drawn by the picture
     // source itself. False, nothing reported, when the picture cannot be read.
@@ -121,6 +142,8 @@ private:
     HRESULT Construct();
     void ReadPictureKeys(const IniFile& file, PictureOptions& options);
     void ReadFormatKey(const IniFile& file, std::int32_t& format);
+    void ReadPictureListKey(const IniFile& file, const std::string& settingsPath);
+    HRESULT ApplyPictureList(const std::vector<std::u16string>& names);
     HRESULT WhyFolderRefused(const std::u16string& path);
     HRESULT ClearGraph();
     ComPtr<IWMProfile> LoadProfile(int resourceId);
@@ -157,6 +180,9 @@ private:
     std::u16string audioFile;
     std::u16string moviePath;
     std::vector<std::string> refusedSettings;
+    std::vector<std::u16string> settingsList; // [Picture] List=, for every folder
+    std::vector<std::u16string> namesNotFound;
+    bool listFoundNone = false;
     SettingName missingSetting;
     HWND ownerWindow = nullptr;
     ErrorHandler errorHandler;

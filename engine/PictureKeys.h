@@ -1,6 +1,6 @@
 // The [Picture] keys of config.ini and their words, also used by reelsmith-make's
 // options: Orientation=ignore|exif, Fit=stretch|letterbox|crop, Scaling=nearest|smooth,
-// Order=listing|name|date|time.
+// Order=listing|name|date|time, and List=FILE.
 #pragma once
 
 #include "picsource/PictureOptions.h"
@@ -11,6 +11,9 @@ class PictureKeys {
 public:
     static constexpr const char* kSection = "Picture";
     static constexpr const char* kNames[] = {"Orientation", "Fit", "Scaling", "Order"};
+    // A file of picture names in the movie's order (see PictureList), beside the settings
+    // file when relative.
+    static constexpr const char* kListName = "List";
 
     // Sets the option `key` names from the word `text` starts with (both compared without
     // letter case). The word ends at a space, tab, ';' or '#', as a number ends at its

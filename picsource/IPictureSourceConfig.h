@@ -86,6 +86,26 @@ struct IPictureSourceConfig : IUnknown {
     // nothing changed, for a value outside the enumeration.
     virtual HRESULT SetPictureOrder(LONG order) = 0;
     virtual HRESULT GetPictureOrder(LONG* order) = 0;
+    // Stopped only. The pictures to take, by name (no folder), in this order: a
+    // selection of the folder's, a name given twice is taken twice. Names that are no
+    // picture of the folder are passed over (S_FALSE); none that is answers
+    // E_INVALIDARG, nothing changed. A count of 0 returns to the whole folder in the
+    // order in force, as every SetFolder does; while a list is set, SetPictureOrder
+    // only stores the order for later.
+    virtual HRESULT SetPictureList(const LPCWSTR* names, LONG count) = 0;
+    // Any state: the names of all the folder's pictures, whatever list is set, in the
+    // PictureOrder `order`, each followed by a zero and the whole by one more, into
+    // `names` of `capacity` characters. `needed` receives the characters the whole
+    // takes; when it does not fit, nothing is written and the answer is
+    // HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER). E_INVALIDARG for an unknown order.
+    virtual HRESULT GetFolderPictures(LONG order, LPWSTR names, LONG capacity, LONG* needed) = 0;
+    // Any state, from any thread: the folder's picture `name` as a thumbnail in the
+    // frame layout of RenderPicture: whole and centred, smoothly scaled from the
+    // smallest decoder reduction that fills it (1/8 for a photograph), upright when
+    // the orientation option says so. Only the file's bytes and its reduced decode are
+    // held meanwhile. E_INVALIDARG for a name that is no picture of the folder and for
+    // sizes as RenderPicture refuses them; the reading's failure otherwise.
+    virtual HRESULT RenderThumbnail(LPCWSTR name, LONG width, LONG height, BYTE* frame, LONG frameBytes) = 0;
 
 protected:
     ~IPictureSourceConfig() = default;

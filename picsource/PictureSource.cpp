@@ -72,6 +72,15 @@ HRESULT PictureSource::RenderPicture(LONG index, LONG width, LONG height, BYTE* 
 }
 HRESULT PictureSource::SetPictureOrder(LONG order) { return stream->SetPictureOrder(order); }
 HRESULT PictureSource::GetPictureOrder(LONG* order) { return stream->GetPictureOrder(order); }
+HRESULT PictureSource::SetPictureList(const LPCWSTR* names, LONG count) { return stream->SetPictureList(names, count); }
+HRESULT PictureSource::GetFolderPictures(LONG order, LPWSTR names, LONG capacity, LONG* needed)
+{
+    return stream->GetFolderPictures(order, names, capacity, needed);
+}
+HRESULT PictureSource::RenderThumbnail(LPCWSTR name, LONG width, LONG height, BYTE* frame, LONG frameBytes)
+{
+    return stream->RenderThumbnail(name, width, height, frame, frameBytes);
+}
 HRESULT PictureSource::GetPictureName(LONG index, LPWSTR buffer, LONG capacity)
 {
     return stream->GetPictureName(index, buffer, capacity);

@@ -39,6 +39,9 @@ public:
     HRESULT RenderPicture(LONG index, LONG width, LONG height, BYTE* frame, LONG frameBytes) override;
     HRESULT SetPictureOrder(LONG order) override;
     HRESULT GetPictureOrder(LONG* order) override;
+    HRESULT SetPictureList(const LPCWSTR* names, LONG count) override;
+    HRESULT GetFolderPictures(LONG order, LPWSTR names, LONG capacity, LONG* needed) override;
+    HRESULT RenderThumbnail(LPCWSTR name, LONG width, LONG height, BYTE* frame, LONG frameBytes) override;
 
 private:
     explicit PictureSource(IUnknown* outer);

@@ -56,6 +56,23 @@ GUID SubtypeFromBitmap(const BITMAPINFOHEADER& header, const DWORD* masks)
     }
 }
 
+// Whether a caller's frame of frameBytes holds width x height pixels of 24 bits.
+bool FrameFits(LONG width, LONG height, LONG frameBytes)
+{
+    return width >= 1 && height >= 1 && width <= kMaxVideoSide && height <= kMaxVideoSide && frameBytes >= 0 &&
+           FrameBuilder::FrameStride(width) * static_cast<std::uint64_t>(height) <=
+               static_cast<std::uint64_t>(frameBytes);
+}
+
+// A builder of its own for each call: the streaming thread's buffer may be in use right now.
+HRESULT RenderInto(const std::string& path, BYTE* frame, LONG width, LONG height, LONG frameBytes,
+                   const PictureOptions& options)
+{
+    FrameBuilder builder;
+    std::memset(frame, 0, static_cast<std::size_t>(frameBytes));
+    return builder.ReadPicture(path, frame, width, height, options);
+}
+
 // 0 clears the fixed-size flag.
 void SetSampleSize(AM_MEDIA_TYPE& type, ULONG size)
 {
@@ -107,6 +124,7 @@ HRESULT PictureStream::SetFolder(LPCWSTR folder)
     settings.folder = std::move(withSeparator);
     settings.listed = std::move(listed);
     settings.pictures = std::move(pictures);
+    settings.chosen.clear();
     if (settings.pictures.empty()) return E_INVALIDARG;
     seekStop = static_cast<LONGLONG>(settings.pictures.size()) * settings.repTime * kUnitsPerMillisecond;
     return S_OK;
@@ -228,11 +246,98 @@ HRESULT PictureStream::SetPictureOrder(LONG order)
 {
     if (!owner.IsStopped() || !PictureOptions::IsOrder(order)) return E_INVALIDARG;
     // Stopped, no thread reads the list: the files' dates are read without the lock.
+    if (!settings.chosen.empty()) {
+        std::lock_guard lock(streamLock);
+        settings.order = order;
+        return S_OK;
+    }
     std::vector<std::u16string> pictures = PictureFolder::Ordered(settings.folder, settings.listed, order);
     std::lock_guard lock(streamLock);
     settings.order = order;
     settings.pictures = std::move(pictures);
     return S_OK;
+}
+
+bool PictureStream::IsListed(std::u16string_view name) const
+{
+    // The listing is sorted, but case-blind: names that differ only in case are looked
+    // at one by one.
+    const auto first = std::lower_bound(
+        settings.listed.begin(), settings.listed.end(), name,
+        [](const std::u16string& a, std::u16string_view b) { return PictureFolder::ListsBefore(a, b); });
+    for (auto at = first; at != settings.listed.end() && !PictureFolder::ListsBefore(name, *at); ++at)
+        if (*at == name) return true;
+    return false;
+}
+
+HRESULT PictureStream::SetPictureList(const LPCWSTR* names, LONG count)
+{
+    if (count > 0 && !names) return E_POINTER;
+    if (count < 0 || !owner.IsStopped()) return E_INVALIDARG;
+    if (count == 0) {
+        std::vector<std::u16string> pictures = PictureFolder::Ordered(settings.folder, settings.listed, settings.order);
+        std::lock_guard lock(streamLock);
+        settings.chosen.clear();
+        settings.pictures = std::move(pictures);
+        return S_OK;
+    }
+    std::lock_guard lock(streamLock);
+    std::vector<std::u16string> chosen;
+    bool passedOver = false;
+    for (LONG i = 0; i < count; ++i) {
+        const std::u16string_view name = names[i] ? std::u16string_view(names[i]) : std::u16string_view();
+        if (IsListed(name)) {
+            chosen.emplace_back(name);
+        } else {
+            passedOver = true;
+        }
+    }
+    if (chosen.empty()) return E_INVALIDARG;
+    settings.chosen = chosen;
+    settings.pictures = std::move(chosen);
+    return passedOver ? S_FALSE : S_OK;
+}
+
+HRESULT PictureStream::GetFolderPictures(LONG order, LPWSTR names, LONG capacity, LONG* needed)
+{
+    if (!needed || (capacity > 0 && !names)) return E_POINTER;
+    if (!PictureOptions::IsOrder(order)) return E_INVALIDARG;
+    std::u16string folder;
+    std::vector<std::u16string> listed;
+    {
+        std::lock_guard lock(streamLock);
+        folder = settings.folder;
+        listed = settings.listed;
+    }
+    // The files' dates are read outside the lock, so that the stream never waits on them.
+    const std::vector<std::u16string> ordered = PictureFolder::Ordered(folder, listed, order);
+    std::uint64_t total = 1;
+    for (const std::u16string& name : ordered) total += name.size() + 1;
+    if (total > static_cast<std::uint64_t>(std::numeric_limits<LONG>::max())) return E_OUTOFMEMORY;
+    *needed = static_cast<LONG>(total);
+    if (total > static_cast<std::uint64_t>(std::max<LONG>(capacity, 0)))
+        return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
+    for (const std::u16string& name : ordered) {
+        names = std::copy(name.begin(), name.end(), names);
+        *names++ = u'\0';
+    }
+    *names = u'\0';
+    return S_OK;
+}
+
+HRESULT PictureStream::RenderThumbnail(LPCWSTR name, LONG width, LONG height, BYTE* frame, LONG frameBytes)
+{
+    if (!name || !frame) return E_POINTER;
+    if (!FrameFits(width, height, frameBytes)) return E_INVALIDARG;
+    std::string path;
+    PictureOptions options{OrientationIgnore, FitLetterbox, ScalingSmooth};
+    {
+        std::lock_guard lock(streamLock);
+        if (!IsListed(name)) return E_INVALIDARG;
+        path = Utf8FromWide(settings.folder + name);
+        options.orientation = settings.options.orientation;
+    }
+    return RenderInto(path, frame, width, height, frameBytes, options);
 }
 
 HRESULT PictureStream::GetPictureOrder(LONG* order)
@@ -246,9 +351,7 @@ HRESULT PictureStream::GetPictureOrder(LONG* order)
 HRESULT PictureStream::RenderPicture(LONG index, LONG width, LONG height, BYTE* frame, LONG frameBytes)
 {
     if (!frame) return E_POINTER;
-    if (width < 1 || height < 1 || width > kMaxVideoSide || height > kMaxVideoSide || frameBytes < 0 ||
-        FrameBuilder::FrameStride(width) * static_cast<std::uint64_t>(height) > static_cast<std::uint64_t>(frameBytes))
-        return E_INVALIDARG;
+    if (!FrameFits(width, height, frameBytes)) return E_INVALIDARG;
     std::string path;
     PictureOptions options;
     {
@@ -257,10 +360,7 @@ HRESULT PictureStream::RenderPicture(LONG index, LONG width, LONG height, BYTE* 
         path = Utf8FromWide(settings.folder + settings.pictures[static_cast<std::size_t>(index)]);
         options = settings.options;
     }
-    // A builder of its own: the streaming thread's buffer may be in use right now.
-    FrameBuilder builder;
-    std::memset(frame, 0, static_cast<std::size_t>(frameBytes));
-    return builder.ReadPicture(path, frame, width, height, options);
+    return RenderInto(path, frame, width, height, frameBytes, options);
 }
 
 // ---- Media types and buffers ----

@@ -25,6 +25,9 @@ struct PictureSettings {
     // The folder's pictures as listed, from which `pictures` is put in `order`.
     std::vector<std::u16string> listed;
     LONG order = OrderListing;
+    // The pictures a client chose (SetPictureList), which `pictures` then holds; empty
+    // for the whole folder.
+    std::vector<std::u16string> chosen;
     std::atomic<LONG> workerPriority{0};
     PictureOptions options;
 };
@@ -59,6 +62,9 @@ public:
     HRESULT RenderPicture(LONG index, LONG width, LONG height, BYTE* frame, LONG frameBytes) override;
     HRESULT SetPictureOrder(LONG order) override;
     HRESULT GetPictureOrder(LONG* order) override;
+    HRESULT SetPictureList(const LPCWSTR* names, LONG count) override;
+    HRESULT GetFolderPictures(LONG order, LPWSTR names, LONG capacity, LONG* needed) override;
+    HRESULT RenderThumbnail(LPCWSTR name, LONG width, LONG height, BYTE* frame, LONG frameBytes) override;
 
     HRESULT CheckMediaType(const AM_MEDIA_TYPE* type) override;
     HRESULT GetMediaType(int position, AM_MEDIA_TYPE* type) override;
@@ -78,6 +84,8 @@ private:
     void UpdateFromSeek(LONG target);
     // Frame bytes at the configured size.
     std::uint64_t FrameBytes() const;
+    // Whether `name` is one of the folder's pictures, under streamLock.
+    bool IsListed(std::u16string_view name) const;
 
     PictureSource& owner;
     std::mutex streamLock;

@@ -1,6 +1,7 @@
 // picture-fit-bench: frames per second of the picture source from 12-megapixel
-// photographs into 640x480 and 1920x1080 frames, smooth scaling from the decoder's
-// reduced reads against the baseline of the default, nearest neighbour from the full
+// photographs into 640x480 and 1920x1080 frames and the pictures window's 128x96
+// thumbnails (smooth letterbox is RenderThumbnail's road there), smooth scaling from
+// the decoder's reduced reads against the baseline of the default, nearest neighbour from the full
 // decode, on the same photographs in the same run (the two alternate per picture, so
 // both see the same machine load). Every frame is the whole ReadPicture: file read,
 // decode, conversion, fit.
@@ -57,7 +58,8 @@ int main(int argc, char** argv)
     const int rounds = argc > 2 ? std::atoi(argv[2]) : 3;
     const std::vector<std::string> paths = BenchPhotos("picture-fit-bench", folder);
     std::printf("%zu photographs in %s, %d rounds\n", paths.size(), folder.c_str(), rounds);
-    for (const auto& [width, height] : {std::pair<LONG, LONG>{640, 480}, std::pair<LONG, LONG>{1920, 1080}}) {
+    for (const auto& [width, height] :
+         {std::pair<LONG, LONG>{640, 480}, std::pair<LONG, LONG>{1920, 1080}, std::pair<LONG, LONG>{128, 96}}) {
         std::vector<BYTE> frame(FrameBuilder::FrameStride(width) * static_cast<std::size_t>(height));
         FrameBuilder builder;
         Run runs[] = {{"nearest, full decode", {}},

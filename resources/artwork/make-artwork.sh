@@ -37,9 +37,10 @@ button Play 130 129 '#2e9c6a'
 button Pause 139 138 '#c77a1e'
 button Animate 135 134 '#8a4fd0'
 button Exit 137 136 '#b8404a'
-# Settings and Sound 110x40, beside the preview.
+# Settings and Sound 110x40, beside the preview; Pictures to their left.
 button Settings 160 161 '#4f6b8f' 110 40 17 10 '#1a2743' 2
 button Sound 162 163 '#2e8cb8' 110 40 17 10 '#1a2743' 2
+button Pictures 170 171 '#2b8a9c' 110 40 17 10 '#1a2743' 2
 
 # AUDIO 90x90: normal, pressed, disabled (grey).
 square() { # id face caption-colour

@@ -234,6 +234,14 @@
         <source>音声なし</source>
         <translation>No sound</translation>
     </message>
+    <message>
+        <source>設定の写真の一覧の名前はどれもこのフォルダーの写真ではないため、すべての写真を使います:</source>
+        <translation>None of the names in the settings&apos; list of pictures is a picture of this folder, so every picture is used:</translation>
+    </message>
+    <message>
+        <source>設定の写真の一覧の次の名前はこのフォルダーの写真ではないため、除きました:</source>
+        <translation>These names in the settings&apos; list of pictures are no pictures of this folder and were left out:</translation>
+    </message>
 </context>
 <context>
     <name>MainWindow</name>
@@ -249,6 +257,10 @@
         <source>音声を外す</source>
         <translation>Remove the sound</translation>
     </message>
+    <message>
+        <source>写真を見る、並べ替える</source>
+        <translation>See and order the pictures</translation>
+    </message>
 </context>
 <context>
     <name>MovieEngine</name>
@@ -262,6 +274,49 @@
     <message>
         <source>%s=%s は wmv、mp4、または webm のどれでもありません。出力ファイル名の拡張子で決めます</source>
         <translation>%s=%s is not wmv, mp4 or webm; the output name&apos;s extension decides</translation>
+    </message>
+</context>
+<context>
+    <name>PictureDialog</name>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>キャンセル</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>写真の並び</source>
+        <translation>The pictures and their order</translation>
+    </message>
+    <message>
+        <source>ドラッグで並べ替えます。チェックを外した写真は動画に入りません。</source>
+        <translation>Drag a picture to move it. Pictures without a tick are left out of the movie.</translation>
+    </message>
+    <message>
+        <source>並べ替え:</source>
+        <translation>Sort:</translation>
+    </message>
+    <message>
+        <source>名前順</source>
+        <translation>By name</translation>
+    </message>
+    <message>
+        <source>撮影日順</source>
+        <translation>By date taken</translation>
+    </message>
+    <message>
+        <source>ファイルの日時順</source>
+        <translation>By file time</translation>
+    </message>
+    <message>
+        <source>この写真は読み込めないため、動画では飛ばされます:</source>
+        <translation>This picture cannot be read and will be skipped in the movie:</translation>
+    </message>
+    <message>
+        <source>%1 / %2 枚を使います</source>
+        <translation>Using %1 of %2 pictures</translation>
     </message>
 </context>
 <context>
@@ -281,6 +336,21 @@
     <message>
         <source>写真のオプション %s はありません</source>
         <translation>there is no picture option %s</translation>
+    </message>
+</context>
+<context>
+    <name>PictureList</name>
+    <message>
+        <source>写真の一覧 %s を読めません (%s)</source>
+        <translation>The list of pictures %s cannot be read (%s)</translation>
+    </message>
+    <message>
+        <source>写真の一覧 %s は大きすぎます (16 MB まで)</source>
+        <translation>The list of pictures %s is too large (16 MB at most)</translation>
+    </message>
+    <message>
+        <source>写真の一覧 %s に写真の名前がありません</source>
+        <translation>The list of pictures %s names no picture</translation>
     </message>
 </context>
 <context>
@@ -372,6 +442,18 @@
     <message>
         <source>--format には wmv、mp4、または webm を指定してください</source>
         <translation>--format takes wmv, mp4 or webm</translation>
+    </message>
+    <message>
+        <source>写真の一覧の名前はどれもフォルダー %s の写真ではありません</source>
+        <translation>None of the list&apos;s names is a picture of the folder %s</translation>
+    </message>
+    <message>
+        <source>フォルダーのすべての写真を使います</source>
+        <translation>The list is not used: every picture of the folder is used</translation>
+    </message>
+    <message>
+        <source>写真の一覧の %s はフォルダー %s の写真ではないため、除きました</source>
+        <translation>The list&apos;s %s is no picture of the folder %s; it is left out</translation>
     </message>
 </context>
 <context>

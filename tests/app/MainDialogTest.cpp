@@ -103,6 +103,12 @@ public:
     void OpenWithDesktop(const std::u16string& path) override { opened.push_back(Narrow(path)); }
     void SetProgressDetail(const std::u16string& text) override { detail = Narrow(text); }
     double ClockSeconds() override { return clock; }
+    bool ArrangePictures(WorkflowEngine&, std::vector<std::u16string>& taken) override
+    {
+        ++arrangements;
+        taken = arranged;
+        return !arranged.empty();
+    }
     void EndDialog() override { ended = true; }
     std::u16string ApplicationTitle() override { return u"reelsmith"; }
     bool EditSettings(MovieSettings& settings) override
@@ -143,6 +149,9 @@ public:
     std::vector<LONG> frameSize;
     std::vector<int> firstPixel;
     int helpRuns = 0;
+    // What the user leaves in the pictures dialog; empty: cancelled or nothing changed.
+    std::vector<std::u16string> arranged;
+    int arrangements = 0;
     bool ended = false;
     // The actions of the last box that offered some, and the one the user takes (-1: Ok).
     std::vector<std::string> actions;
@@ -233,6 +242,19 @@ public:
         height = previewHeight;
         return true;
     }
+    std::vector<std::u16string> PictureNames() override { return {}; }
+    std::vector<std::u16string> FolderPictures(LONG) override { return {}; }
+    HRESULT SetPictureList(const std::vector<std::u16string>& names) override
+    {
+        std::string joined;
+        for (const std::u16string& name : names) joined += " " + Narrow(name);
+        log.push_back("SetPictureList" + joined);
+        count = static_cast<int>(names.size());
+        return S_OK;
+    }
+    std::vector<std::u16string> ListedNamesNotFound() override { return namesNotFound; }
+    bool PictureListFoundNone() override { return listFoundNone; }
+    HRESULT RenderThumbnail(const std::u16string&, LONG, LONG, std::vector<BYTE>&) override { return E_NOTIMPL; }
     void MakeMovie(const std::u16string& path, HWND preview) override
     {
         log.push_back("MakeMovie " + Narrow(path) + " " + std::to_string(reinterpret_cast<std::uintptr_t>(preview)));
@@ -279,6 +301,8 @@ public:
     int shown = 0;
     int state = 0;
     HRESULT playResult = S_OK;
+    std::vector<std::u16string> namesNotFound;
+    bool listFoundNone = false;
     std::u16string firstPicture = u"/nonexistent/first.jpg";
     // The first frame the picture source would make; empty: the picture cannot be read.
     std::vector<BYTE> previewFrame;
@@ -367,6 +391,7 @@ TEST_F(MainDialogTest, InitialisationLaysOutTheWindowAndPreparesTheEngine)
     EXPECT_EQ(host.images[ExitControl], (std::vector<int>{137, 136, 0}));
     EXPECT_EQ(host.images[AudioControl], (std::vector<int>{140, 141, 145}));
     EXPECT_EQ(host.images[HelpControl], (std::vector<int>{150, 151, 0}));
+    EXPECT_EQ(host.images[PicturesControl], (std::vector<int>{170, 171, 0}));
     EXPECT_FALSE(host.visible[AudioControl]);
     EXPECT_FALSE(host.visible[HelpControl]);
     EXPECT_FALSE(host.visible[ProgressControl]);
@@ -480,6 +505,47 @@ TEST_F(MainDialogTest, AcceptedFolderShowsCountResetsBarAndDrawsThePreview)
     EXPECT_EQ(host.drawnTo, host.PreviewHandle());
     EXPECT_EQ(host.frameSize, (std::vector<LONG>{1280, 720, 24}));
     EXPECT_EQ(host.firstPixel, (std::vector<int>{255, 0, 0}));
+}
+
+TEST_F(MainDialogTest, ThePicturesChosenAreHandedOverAndTheBarAndPreviewFollowThem)
+{
+    Init();
+    dialog.OnPictures();
+    EXPECT_EQ(LastMessage().text, "まず、JPGファイルを選択してください。");
+    EXPECT_EQ(host.arrangements, 0);
+
+    AcceptFolder(12);
+    // Cancelled, or accepted unchanged: the engine keeps what it had.
+    std::size_t calls = log.size();
+    dialog.OnPictures();
+    EXPECT_EQ(host.arrangements, 1);
+    EXPECT_EQ(log.size(), calls);
+
+    host.arranged = {u"10.jpg", u"2.jpg", u"1.jpg"};
+    host.timerRunning = true;
+    calls = log.size();
+    dialog.OnPictures();
+    ASSERT_EQ(log.size(), calls + 4);
+    EXPECT_EQ(log[calls], "Stop");
+    EXPECT_EQ(log[calls + 1], "SetPictureList 10.jpg 2.jpg 1.jpg");
+    EXPECT_EQ(log[calls + 2], "SetCurrentPicture 0");
+    EXPECT_EQ(log[calls + 3], "RenderPicture 0") << "the preview is the first chosen picture";
+    EXPECT_EQ(host.range, (std::pair<int, int>{0, 3}));
+    EXPECT_FALSE(host.timerRunning);
+}
+
+TEST_F(MainDialogTest, NamesOfTheSettingsListNotInTheFolderAreToldAfterTheCount)
+{
+    Init();
+    engine->namesNotFound = {u"gone.jpg", u"also\ngone.jpg"};
+    AcceptFolder(3);
+    ASSERT_EQ(host.messages.size(), 2u);
+    EXPECT_EQ(host.messages[0].text, "3 個JPGファイルはロードされています。");
+    EXPECT_EQ(LastMessage().text,
+              "設定の写真の一覧の次の名前はこのフォルダーの写真ではないため、除きました:\ngone.jpg\nalso\\ngone.jpg");
+    engine->listFoundNone = true;
+    AcceptFolder(3);
+    EXPECT_EQ(LastMessage().text.rfind("設定の写真の一覧の名前はどれもこのフォルダーの写真ではないため", 0), 0u);
 }
 
 TEST_F(MainDialogTest, UnreadablePictureDrawsNothingAndSaysNothingMore)
@@ -791,6 +857,21 @@ TEST_F(MakingTest, StartWhileMakingYesStopsTellsAndTakesTheFolder)
     EXPECT_FALSE(host.timerRunning);
     EXPECT_EQ(host.range, (std::pair<int, int>{0, 7}));
     EXPECT_EQ(host.label, "");
+}
+
+TEST_F(MakingTest, ChoosingPicturesWhileMakingAsksFirst)
+{
+    StartMaking();
+    host.arranged = {u"1.jpg"};
+    host.answers = {kAnswerNo};
+    const std::size_t calls = log.size();
+    dialog.OnPictures();
+    EXPECT_EQ(LastMessage().text, kStopMakingQuestion);
+    EXPECT_EQ(log.size(), calls) << "the movie goes on with its pictures";
+    host.answers = {kAnswerYes};
+    dialog.OnPictures();
+    EXPECT_NE(std::find(log.begin() + static_cast<std::ptrdiff_t>(calls), log.end(), "SetPictureList 1.jpg"),
+              log.end());
 }
 
 TEST_F(MakingTest, AnimateWhileMakingAsksToo)

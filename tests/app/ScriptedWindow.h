@@ -1,13 +1,16 @@
+// The real window with a scripted user at the choosers, the message boxes and the
+// pictures dialog.
 #pragma once
 
 #include "app/MainWindow.h"
+#include "app/PictureDialog.h"
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <string>
 #include <vector>
 
-// The real window with a scripted user at the choosers and message boxes.
 class ScriptedWindow : public MainWindow {
 public:
     using MainWindow::MainWindow;
@@ -44,4 +47,13 @@ public:
     // The file type the Save chooser offered first, and the extension it would add.
     QString firstType;
     QString offeredExtension;
+    // What the user does in the pictures dialog before it closes; Cancel when unset.
+    std::function<void(PictureDialog&)> arrangePictures;
+
+protected:
+    int RunPictureDialog(PictureDialog& dialog) override
+    {
+        if (arrangePictures) arrangePictures(dialog);
+        return dialog.result();
+    }
 };

@@ -3,6 +3,7 @@
 #include "app/Translations.h"
 #include "platform/mediagraph/MediaResults.h"
 
+#include <fstream>
 #include <thread>
 
 namespace {
@@ -546,6 +547,59 @@ TEST_F(MovieEngineTest, TheOrderKeyOrdersTheListThePreviewDrawsFrom)
     EXPECT_EQ(frameAt(1), ten);
     load("listing");
     EXPECT_EQ(frameAt(0), ten);
+}
+
+TEST_F(MovieEngineTest, AChosenListSetsThePicturesTheirOrderAndTheSoundsLength)
+{
+    UseSmallConfig();
+    engine->SetPictureFolder(WideFromUtf8(Media("mixed")));
+    engine->SetAudioFile(WideFromUtf8(Media("long.mp3")));
+    using Names = std::vector<std::u16string>;
+    EXPECT_EQ(engine->FolderPictures(OrderListing).size(), 6u);
+    EXPECT_EQ(engine->SetPictureList({u"c444.jpg", u"a420.jpg", u"gone.jpg"}), S_FALSE);
+    EXPECT_EQ(engine->PictureNames(), (Names{u"c444.jpg", u"a420.jpg"}));
+    EXPECT_EQ(engine->ListedNamesNotFound(), (Names{u"gone.jpg"}));
+    EXPECT_EQ(engine->SetPictureList({u"gone.jpg"}), E_INVALIDARG);
+    EXPECT_EQ(engine->PictureCount(), 2);
+    MakeMovie(Output("chosen.wmv"));
+    const auto streams = ProbeStreams(Output("chosen.wmv"));
+    ASSERT_EQ(streams.size(), 2u);
+    EXPECT_EQ(streams[0].frames, 2);
+    EXPECT_NEAR(streams[1].duration, 0.4, kTolerance) << "the sound is cut at the chosen pictures' end";
+    EXPECT_TRUE(ErrorTexts().empty());
+    // Another folder takes all its pictures again.
+    engine->SetPictureFolder(WideFromUtf8(Media("second")));
+    EXPECT_EQ(engine->PictureNames(), (Names{u"x.jpg", u"y.jpg"}));
+}
+
+TEST_F(MovieEngineTest, TheSettingsListIsReadBesideTheFileAndTakenForEveryFolder)
+{
+    std::ofstream(folder / "list.txt") << "y.jpg\nb422.jpg\n";
+    WriteConfig(std::string(SmallConfig) + "[Picture]\nList=list.txt\n");
+    ASSERT_TRUE(engine->LoadSettings(WideFromUtf8(Output("config.ini"))));
+    EXPECT_TRUE(engine->RefusedSettings().empty());
+    using Names = std::vector<std::u16string>;
+    engine->SetPictureFolder(WideFromUtf8(Media("mixed")));
+    EXPECT_EQ(engine->PictureNames(), (Names{u"b422.jpg"}));
+    EXPECT_EQ(engine->ListedNamesNotFound(), (Names{u"y.jpg"}));
+    EXPECT_FALSE(engine->PictureListFoundNone());
+    engine->SetPictureFolder(WideFromUtf8(Media("second")));
+    EXPECT_EQ(engine->PictureNames(), (Names{u"y.jpg"}));
+    std::ofstream(folder / "list.txt") << "none.jpg\n";
+    ASSERT_TRUE(engine->LoadSettings(WideFromUtf8(Output("config.ini"))));
+    engine->SetPictureFolder(WideFromUtf8(Media("second")));
+    EXPECT_TRUE(engine->PictureListFoundNone());
+    EXPECT_EQ(engine->PictureNames(), (Names{u"x.jpg", u"y.jpg"})) << "the whole folder, as without a list";
+
+    WriteConfig(std::string(SmallConfig) + "[Picture]\nList=absent.txt\n");
+    ASSERT_TRUE(engine->LoadSettings(WideFromUtf8(Output("config.ini"))));
+    ASSERT_EQ(engine->RefusedSettings().size(), 1u);
+    EXPECT_NE(engine->RefusedSettings()[0].find("absent.txt"), std::string::npos);
+    // A file without the key takes the whole folder again.
+    UseSmallConfig();
+    ASSERT_TRUE(engine->LoadSettings(WideFromUtf8(Output("config.ini"))));
+    engine->SetPictureFolder(WideFromUtf8(Media("mixed")));
+    EXPECT_EQ(engine->PictureCount(), 6);
 }
 
 TEST_F(MovieEngineTest, RenderPictureDrawsTheFirstFrameWithTheOptions)

@@ -496,6 +496,44 @@ TEST_F(ReelsmithMakeTest, TheOrderOfTheFileOrOfTheOptionIsTheMoviesOrder)
     EXPECT_EQ(ReadFile("unknown.wmv"), ReadFile("listing.wmv"));
 }
 
+TEST_F(ReelsmithMakeTest, AListOfNamesIsTheMoviesChoiceAndOrderAndUnknownNamesAreSaid)
+{
+    const std::string pictures =
+        ColourFolder({{"1.jpg", "red"}, {"2.jpg", "lime"}, {"10.jpg", "blue"}, {"3.jpg", "red"}});
+    const std::string screen = "[Screen]\nwidth=96\nheight=64\nFrameSpeed=100\nQuality=100000\n"
+                               "[System]\nWorkThreadPriority=0\n";
+    std::ofstream(folder / "config.ini") << screen;
+    // CR LF line ends, a byte order mark, an empty line, a name twice, one not in the folder.
+    std::ofstream(folder / "chosen.txt") << "\xEF\xBB\xBF"
+                                         << "10.jpg\r\n2.jpg\n\nmissing.jpg\n10.jpg\n";
+    ASSERT_EQ(Run("--list chosen.txt " + pictures + " listed.wmv", "registered.reg", "en_US.UTF-8"), 0) << messages;
+    EXPECT_EQ(FrameColours("listed.wmv", 96, 64), "bgb") << "3.jpg and 1.jpg left out";
+    EXPECT_NE(messages.find("The list's missing.jpg is no picture of the folder " + pictures + "; it is left out"),
+              std::string::npos)
+        << messages;
+
+    // The settings file's List=, relative to the file's folder, gives the same movie.
+    std::filesystem::create_directory(folder / "settings");
+    std::filesystem::copy_file(folder / "chosen.txt", folder / "settings/chosen.txt");
+    std::ofstream(folder / "settings/config.ini") << screen << "[Picture]\nList=chosen.txt\n";
+    ASSERT_EQ(Run("--config settings/config.ini " + pictures + " keyed.wmv"), 0) << messages;
+    EXPECT_EQ(ReadFile("keyed.wmv"), ReadFile("listed.wmv"));
+
+    // A list of no picture of the folder, or none that can be read, makes no movie when asked for...
+    std::ofstream(folder / "strangers.txt") << "a.jpg\n../colours/1.jpg\n";
+    EXPECT_EQ(Run("--list strangers.txt " + pictures + " none.wmv", "registered.reg", "en_US.UTF-8"), 1);
+    EXPECT_NE(messages.find("None of the list's names is a picture of the folder"), std::string::npos) << messages;
+    EXPECT_EQ(Run("--list absent.txt " + pictures + " absent.wmv", "registered.reg", "en_US.UTF-8"), 1);
+    EXPECT_NE(messages.find("The list of pictures absent.txt cannot be read"), std::string::npos) << messages;
+    EXPECT_FALSE(Exists("none.wmv") || Exists("absent.wmv"));
+    // ...and from the settings file is warned of, the whole folder used as without it.
+    ASSERT_EQ(Run(pictures + " listing.wmv"), 0) << messages;
+    std::ofstream(folder / "config.ini") << screen << "[Picture]\nList=strangers.txt\n";
+    ASSERT_EQ(Run(pictures + " whole.wmv", "registered.reg", "en_US.UTF-8"), 0) << messages;
+    EXPECT_NE(messages.find("every picture of the folder is used"), std::string::npos) << messages;
+    EXPECT_EQ(ReadFile("whole.wmv"), ReadFile("listing.wmv"));
+}
+
 TEST_F(ReelsmithMakeTest, CommandLineMistakesAreExitTwo)
 {
     EXPECT_EQ(Run("--help"), 0);

@@ -70,7 +70,7 @@ const char* const HelpText =
     "Usage: reelsmith-make [--config FILE] [--audio FILE] [--fps N] [--format wmv|mp4|webm]\n"
     "                      [--orientation ignore|exif]\n"
     "                      [--fit stretch|letterbox|crop] [--smooth] [--order listing|name|date|time]\n"
-    "                      [--preview] [--verbose] FOLDER OUTPUT\n"
+    "                      [--list FILE] [--preview] [--verbose] FOLDER OUTPUT\n"
     "\n"
     "Makes a movie of the *.jpg pictures of FOLDER, in the order Windows lists\n"
     "them (or as --order says), each shown for the configured time. OUTPUT's\n"
@@ -88,7 +88,7 @@ const char* const HelpText =
     "                 (640, 480, 500, 185000), with a warning. Optional: [Output]\n"
     "                 FrameRate (0..120, default 0), as --fps; [Picture] Orientation,\n"
     "                 Fit, Scaling and Order, as the four options below, which win\n"
-    "                 over the file; [Output] Format, as --format.\n"
+    "                 over the file, and List, as --list; [Output] Format, as --format.\n"
     "  --audio FILE   lay an MP3 or WAV sound under the pictures; it is cut at the\n"
     "                 movie's end, or repeated when shorter.\n"
     "  --fps N        MP4 and WebM: a constant N frames per second, each picture's\n"
@@ -114,6 +114,13 @@ const char* const HelpText =
     "                 before \"10.jpg\"), letter case ignored; date: by the Exif date\n"
     "                 taken, else the file's time; time: by the file's modification\n"
     "                 time. Equal dates or times go by name.\n"
+    "  --list FILE    the pictures to take, in this order: a UTF-8 text file of\n"
+    "                 picture file names (no folder), one per line; a name may come\n"
+    "                 twice. Pictures not named are left out; a name that is no\n"
+    "                 picture of FOLDER is left out with a warning, and a list that\n"
+    "                 names none, or cannot be read, makes no movie. Wins over the\n"
+    "                 settings file's [Picture] List (relative there to the file's\n"
+    "                 folder), where such a list is warned of and every picture used.\n"
     "  --preview      run the preview branch too (tee and video renderer), as the\n"
     "                 window does; the frames are not shown.\n"
     "  --verbose      also show the warnings of the media libraries (FFmpeg, ALSA).\n"
@@ -131,7 +138,8 @@ const char* const HelpText =
     "no OUTPUT and an earlier OUTPUT stays as it was.\n"
     "\n"
     "Exit status: 0 the movie is complete; 1 an error was reported, the folder was\n"
-    "refused, no picture could be read or the run aborted; 2 bad command line;\n"
+    "refused, the --list could not be used, no picture could be read or the run\n"
+    "aborted; 2 bad command line;\n"
     "3 the movie is complete but pictures were skipped; 130 or 143 stopped by\n"
     "SIGINT or SIGTERM (nothing is left).\n";
 
@@ -139,6 +147,7 @@ struct Options {
     std::string config = "config.ini";
     bool configGiven = false;
     std::string audio;
+    std::string list;
     int framesPerSecond = -1; // -1: as the settings say
     std::int32_t format = -1; // -1: as the settings say
     // [Picture] words given on the command line, by key.
@@ -174,8 +183,10 @@ int ParseOptions(int argc, char** argv, Options& options)
             std::fputs(HelpText, stdout);
             return -1;
         }
-        if ((argument == "--config" || argument == "--audio") && i + 1 < argc) {
-            (argument == "--config" ? options.config : options.audio) = argv[++i];
+        if ((argument == "--config" || argument == "--audio" || argument == "--list") && i + 1 < argc) {
+            (argument == "--config"  ? options.config
+             : argument == "--audio" ? options.audio
+                                     : options.list) = argv[++i];
             options.configGiven = options.configGiven || argument == "--config";
         } else if (argument == "--fps" && i + 1 < argc) {
             if (!ParseFrameRate(argv[++i], options.framesPerSecond)) {
@@ -494,6 +505,23 @@ void ApplyPictureWords(MovieEngine& engine, const Options& options)
     engine.ApplyPictureOptions(picture);
 }
 
+// A list of pictures that names none of the folder's makes no movie when it was asked
+// for on the command line; the settings file's is only warned of.
+bool SayNamesNotFound(const MovieEngine& engine, const Options& options)
+{
+    if (engine.PictureListFoundNone()) {
+        Say(UiTextUtf8("ReelsmithMake", "写真の一覧の名前はどれもフォルダー %s の写真ではありません"),
+            options.folder.c_str());
+        if (!options.list.empty()) return false;
+        Say(UiTextUtf8("ReelsmithMake", "フォルダーのすべての写真を使います"));
+        return true;
+    }
+    for (const std::u16string& name : engine.ListedNamesNotFound())
+        Say(UiTextUtf8("ReelsmithMake", "写真の一覧の %s はフォルダー %s の写真ではないため、除きました"),
+            PrintableFromWide(name).c_str(), options.folder.c_str());
+    return true;
+}
+
 int MakeMovie(const Options& options, WindowDispatcher& dispatcher, HeadlessWindow& main)
 {
     ErrorLine errors;
@@ -515,6 +543,10 @@ int MakeMovie(const Options& options, WindowDispatcher& dispatcher, HeadlessWind
         if (!engine.ApplySettings(settings)) return 1;
     }
     ApplyPictureWords(engine, options);
+    if (std::string problem; !options.list.empty() && !engine.UsePictureListFile(WideFromUtf8(options.list), problem)) {
+        Say("%s", problem.c_str());
+        return 1;
+    }
     const std::string output =
         OutputFormat::WithExtension(options.output, options.format >= 0 ? options.format : engine.Settings().format);
     engine.SetPictureFolder(WideFromUtf8(options.folder));
@@ -523,6 +555,7 @@ int MakeMovie(const Options& options, WindowDispatcher& dispatcher, HeadlessWind
                      UiTextUtf8("MainDialog", "このディレクトリでjpgファイルは見つかりませんでした。").c_str());
         return 1;
     }
+    if (!SayNamesNotFound(engine, options)) return 1;
     engine.SetCurrentPicture(0);
     if (!options.audio.empty()) engine.SetAudioFile(WideFromUtf8(options.audio));
     if (stopSignal) return kSignalBase + stopSignal;
