@@ -368,6 +368,10 @@
         <translation>--fps takes a whole number from 0 to %d</translation>
     </message>
     <message>
+        <source>%s の値がありません (--help を参照)</source>
+        <translation>missing value for %s (see --help)</translation>
+    </message>
+    <message>
         <source>引数 &quot;%s&quot; は使えません (--help を参照)</source>
         <translation>unexpected argument &quot;%s&quot; (see --help)</translation>
     </message>

@@ -553,6 +553,13 @@ TEST_F(ReelsmithMakeTest, CommandLineMistakesAreExitTwo)
         EXPECT_NE(messages.find("--fps には 0 から 120 までの整数を指定してください"), std::string::npos) << messages;
     }
     EXPECT_FALSE(Exists("out.mp4"));
+    // An option at the end of the line without its value is named as such.
+    for (const char* option : {"--fps", "--config", "--list", "--order"}) {
+        EXPECT_EQ(Run(Media("mixed") + " out.mp4 " + option), 2) << option;
+        EXPECT_NE(messages.find(std::string(option) + " の値がありません (--help を参照)"), std::string::npos)
+            << messages;
+    }
+    EXPECT_EQ(Run("--version"), 0);
 }
 
 // The sample pictures, in the settings of the repository's config.ini, and at an odd

@@ -23,7 +23,9 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <unistd.h>
 #include <vector>
@@ -71,6 +73,7 @@ const char* const HelpText =
     "                      [--orientation ignore|exif]\n"
     "                      [--fit stretch|letterbox|crop] [--smooth] [--order listing|name|date|time]\n"
     "                      [--list FILE] [--preview] [--verbose] FOLDER OUTPUT\n"
+    "       reelsmith-make --help | --version\n"
     "\n"
     "Makes a movie of the *.jpg pictures of FOLDER, in the order Windows lists\n"
     "them (or as --order says), each shown for the configured time. OUTPUT's\n"
@@ -174,6 +177,13 @@ bool RefuseEmptyNames(const Options& options)
 }
 
 // Answers 0 to go on, otherwise the exit status.
+bool TakesValue(const std::string& option)
+{
+    constexpr std::string_view kValueOptions[] = {"--config", "--audio", "--list",  "--fps",
+                                                  "--format", "--fit",   "--order", "--orientation"};
+    return std::find(std::begin(kValueOptions), std::end(kValueOptions), option) != std::end(kValueOptions);
+}
+
 int ParseOptions(int argc, char** argv, Options& options)
 {
     int positional = 0;
@@ -183,24 +193,32 @@ int ParseOptions(int argc, char** argv, Options& options)
             std::fputs(HelpText, stdout);
             return -1;
         }
-        if ((argument == "--config" || argument == "--audio" || argument == "--list") && i + 1 < argc) {
+        if (argument == "--version") {
+            std::printf("reelsmith-make (Reelsmith) %s\n", REELSMITH_VERSION);
+            return -1;
+        }
+        if (TakesValue(argument) && i + 1 == argc) {
+            Say(UiTextUtf8("ReelsmithMake", "%s の値がありません (--help を参照)"), argument.c_str());
+            return 2;
+        }
+        if (argument == "--config" || argument == "--audio" || argument == "--list") {
             (argument == "--config"  ? options.config
              : argument == "--audio" ? options.audio
                                      : options.list) = argv[++i];
             options.configGiven = options.configGiven || argument == "--config";
-        } else if (argument == "--fps" && i + 1 < argc) {
+        } else if (argument == "--fps") {
             if (!ParseFrameRate(argv[++i], options.framesPerSecond)) {
                 Say(UiTextUtf8("ReelsmithMake", "--fps には 0 から %d までの整数を指定してください"),
                     static_cast<int>(MovieSettings::kMaxFrameRate));
                 return 2;
             }
-        } else if (argument == "--format" && i + 1 < argc) {
+        } else if (argument == "--format") {
             std::string refusal;
             if (!OutputFormat::Parse(argv[++i], options.format, refusal)) {
                 Say(UiTextUtf8("ReelsmithMake", "--format には wmv、mp4、または webm を指定してください"));
                 return 2;
             }
-        } else if ((argument == "--orientation" || argument == "--fit" || argument == "--order") && i + 1 < argc) {
+        } else if (argument == "--orientation" || argument == "--fit" || argument == "--order") {
             options.picture.emplace_back(argument == "--fit"     ? "Fit"
                                          : argument == "--order" ? "Order"
                                                                  : "Orientation",
