@@ -432,18 +432,6 @@ TEST_F(MainDialogTest, ExitAsksAndOnlyYesEndsTheDialog)
     EXPECT_EQ(log.back(), "destroyed");
 }
 
-TEST_F(MainDialogTest, EnterAndEscapeLeaveEverythingAlone)
-{
-    Init();
-    const auto before = log.size();
-    dialog.OnOk();
-    dialog.OnCancel();
-    EXPECT_FALSE(host.ended);
-    EXPECT_TRUE(dialog.HasEngine());
-    EXPECT_EQ(log.size(), before);
-    EXPECT_TRUE(host.messages.empty());
-}
-
 TEST_F(MainDialogTest, PlayAndAnimateWithoutAFolderOnlySayWhy)
 {
     Init();

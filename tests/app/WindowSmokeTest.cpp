@@ -124,6 +124,22 @@ TEST_F(BareWindow, OpeningHandsTheFileOrFolderToTheDesktop)
     EXPECT_EQ(viewer.opened[1].toLocalFile(), QStringLiteral("/out"));
 }
 
+// Only the Exit button ends the program: Enter, Escape and the window manager's close
+// request leave the window open and ask nothing.
+TEST_F(BareWindow, EnterEscapeAndTheCloseRequestLeaveTheWindowOpen)
+{
+    ScriptedWindow window([] { return nullptr; });
+    window.Start();
+    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+        QApplication::sendEvent(&window, &press);
+    }
+    EXPECT_FALSE(window.close()) << "the close request is refused";
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_FALSE(window.Ended());
+    EXPECT_TRUE(window.messages.isEmpty()) << window.messages.join(u'|').toStdString();
+}
+
 TEST_F(BareWindow, F1RunsTheHelpAndTheHelpButtonStaysHidden)
 {
     ScriptedWindow window([] { return nullptr; });
