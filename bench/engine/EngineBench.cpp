@@ -182,9 +182,24 @@ std::vector<std::string> FfmpegMake(const Job& job)
 }
 
 struct Quality {
-    double psnr = 0;
-    double ssim = 0;
+    double psnr = 0;       // of the movie's mean squared error
+    double medianPsnr = 0; // of the typical frame
+    double ssim = 0;       // the mean over frames
 };
+
+// The numbers after `label` in each line of a stats file ("inf" for a perfect frame counts as 100 dB).
+std::vector<double> Column(const std::filesystem::path& file, const std::string& label)
+{
+    std::vector<double> values;
+    std::ifstream in(file);
+    for (std::string line; std::getline(in, line);) {
+        const std::size_t at = line.find(label);
+        if (at == std::string::npos) continue;
+        const std::string value = line.substr(at + label.size());
+        values.push_back(value.starts_with("inf") ? 100.0 : std::atof(value.c_str()));
+    }
+    return values;
+}
 
 double NumberAfter(const std::string& text, const std::string& label)
 {
@@ -192,23 +207,29 @@ double NumberAfter(const std::string& text, const std::string& label)
     return at == std::string::npos ? 0 : std::atof(text.c_str() + at + label.size());
 }
 
-// PSNR (all planes, dB) and SSIM of a movie against the source frames, frame by frame at the job's rate.
-std::string QualityCommand(const Job& job, const std::filesystem::path& movie)
+// PSNR (all planes, dB) and SSIM of a movie against the source frames, frame by frame at the
+// job's rate, up to the shorter of the two, with each frame's figures in `stats`.psnr and .ssim.
+std::string QualityCommand(const Job& job, const std::filesystem::path& movie, const std::filesystem::path& stats)
 {
     const std::string rate = "fps=" + std::to_string(job.RateOfFrames()) + ",setpts=PTS-STARTPTS";
     const std::string graph = "[0:v]" + rate + ",format=yuv420p,split[m1][m2];[1:v]" +
                               ScaleFilter(job, "lanczos+accurate_rnd") + ",format=yuv420p," + rate +
-                              ",split[r1][r2];[m1][r1]psnr;[m2][r2]ssim";
+                              ",split[r1][r2];[m1][r1]psnr=shortest=1:stats_file=" + stats.string() +
+                              ".psnr;[m2][r2]ssim=shortest=1:stats_file=" + stats.string() + ".ssim";
     // The photographs differ in size: without -reinit_filter 0 each new size would
     // build the filters afresh and restart the averages.
     return Joined({"ffmpeg", "-nostats", "-i", movie.string(), "-reinit_filter", "0", "-f", "concat", "-safe", "0",
                    "-i", job.list, "-lavfi", graph, "-f", "null", "-"});
 }
 
+// A frame of the wrong picture (ffmpeg's constant rate turns to the next picture a
+// frame early) weighs heavily in the movie's PSNR; the median frame's shows the encoding.
 Quality Measure(const Job& job, const std::filesystem::path& movie)
 {
-    const std::string output = CommandOutput(QualityCommand(job, movie) + " 2>&1");
-    return {NumberAfter(output, "average:"), NumberAfter(output, "All:")};
+    const std::filesystem::path stats = movie.string() + ".stats";
+    const std::string output = CommandOutput(QualityCommand(job, movie, stats) + " 2>&1");
+    const std::vector<double> frames = Column(stats.string() + ".psnr", "psnr_avg:");
+    return {NumberAfter(output, "average:"), frames.empty() ? 0 : Median(frames), NumberAfter(output, "All:")};
 }
 
 // Every photograph of the folder for the picture's time, in name order; the last
@@ -240,9 +261,9 @@ struct Side {
 
 void PrintSide(const char* who, const Side& side, const Quality& quality)
 {
-    std::printf("  %-8s %8.2f s  CPU %.2f of %ld  peak %7.1f MiB  PSNR %6.2f dB  SSIM %.6f\n", who,
+    std::printf("  %-8s %8.2f s  CPU %.2f of %ld  peak %7.1f MiB  PSNR %6.2f dB (median frame %6.2f)  SSIM %.6f\n", who,
                 Median(side.seconds), Median(side.cpu), sysconf(_SC_NPROCESSORS_ONLN), side.peak / 1024.0, quality.psnr,
-                quality.ssim);
+                quality.medianPsnr, quality.ssim);
 }
 
 // Both programs in turn, `rounds` times, then the quality of the last movies.
@@ -269,7 +290,7 @@ bool Compare(const Job& job, int rounds, const std::filesystem::path& folder)
                 Median(own.seconds) / Median(baseline.seconds), static_cast<double>(own.peak) / baseline.peak,
                 LoadAverage().c_str());
     std::printf("  reelsmith: %s\n  ffmpeg:    %s\n  quality:   %s\n", Joined(ours).c_str(), Joined(theirs).c_str(),
-                QualityCommand(job, "MOVIE").c_str());
+                QualityCommand(job, "MOVIE", "MOVIE.stats").c_str());
     return true;
 }
 
