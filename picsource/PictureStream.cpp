@@ -460,15 +460,28 @@ HRESULT PictureStream::FillBuffer(IMediaSample* sample)
     const LONG width = settings.width;
     const LONG height = settings.height;
     const PictureOptions options = settings.options;
+    const auto jobFor = [&](LONG index) {
+        return PictureReadAhead::Job{
+            index,   Utf8FromWide(settings.folder + settings.pictures[static_cast<std::size_t>(index)]),
+            width,   height,
+            options, settings.workerPriority};
+    };
     // A picture that cannot be read is passed over, and the user told, rather than
     // ending the movie there.
     for (;;) {
         const LONG index = nextPicture;
         if (index < 0 || static_cast<std::size_t>(index) >= settings.pictures.size()) return S_FALSE;
         nextPicture = index + 1;
-        const std::string path = Utf8FromWide(settings.folder + settings.pictures[static_cast<std::size_t>(index)]);
+        const PictureReadAhead::Job job = jobFor(index);
+        const bool hasNext = static_cast<std::size_t>(index) + 1 < settings.pictures.size();
+        const PictureReadAhead::Job next = hasNext ? jobFor(index + 1) : PictureReadAhead::Job{};
         lock.unlock();
-        const HRESULT read = frameBuilder.ReadPicture(path, buffer, width, height, options);
+        // Either the picture was read ahead, or it is read here while the next one is.
+        HRESULT read = S_OK;
+        if (!readAhead.Take(job, buffer, read)) {
+            if (hasNext) readAhead.Start(next);
+            read = frameBuilder.ReadPicture(job.path, buffer, width, height, options);
+        }
         if (SUCCEEDED(read)) break;
         owner.NotifyEvent(EC_PICTURE_SKIPPED, index, read);
         lock.lock();

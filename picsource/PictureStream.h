@@ -6,6 +6,7 @@
 
 #include "picsource/FrameBuilder.h"
 #include "picsource/IPictureSourceConfig.h"
+#include "picsource/PictureReadAhead.h"
 #include "picsource/SeekingBase.h"
 #include "picsource/SourceStreamBase.h"
 
@@ -91,6 +92,7 @@ private:
     std::mutex streamLock;
     PictureSettings settings;
     FrameBuilder frameBuilder;
+    PictureReadAhead readAhead;
     REFERENCE_TIME streamTime = 0;
     std::atomic<LONG> nextPicture{0};
 };

@@ -1,16 +1,23 @@
 // engine-bench: reelsmith-make against the ffmpeg command line making the
-// equivalent movie (same frame size, bit rate and picture time, WMV1,
-// nearest-neighbour stretch) from the same 30 photographs of 2 to 12
-// megapixels, alternating, median of five; the same for a 1280x720 MP4 (H.264
-// High, the same rate buffer, one frame per picture, index first, bicubic
-// stretch, the pictures given to ffmpeg as a concat list); then
-// reelsmith-make's peak memory on 30 and on 300 pictures.
+// equivalent movie (same pictures, frame size, bit rate, picture time, frame rate
+// and key-frame spacing), job by job, alternating, the median of
+// ENGINE_BENCH_ROUNDS rounds (3 unless set). Each job prints both programs' time,
+// CPU use, peak memory and the PSNR and SSIM of both movies against the same
+// source frames, and the command lines; then reelsmith-make's peak memory on 30
+// and on 300 pictures.
+//
+// The source frames are ffmpeg's Lanczos scaling of the photographs, in 4:2:0,
+// at the movie's frame rate: a scaler neither program uses, so neither movie is
+// measured against its own front end.
+//
+//   engine-bench [JOB...]   jobs: wmv-nearest wmv-smooth mp4-720 phone-720 mp4-1080 webm-1080
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -19,15 +26,14 @@
 
 namespace {
 
-constexpr int kRounds = 5;
-
 struct RunResult {
     bool succeeded = false;
     double seconds = 0;
+    double cpuSeconds = 0;
     long peakKilobytes = 0;
 };
 
-// Runs a program in `folder` with its output discarded; wall time and peak resident size.
+// Runs a program in `folder` with its output discarded; wall time, CPU time and peak resident size.
 RunResult Run(const std::vector<std::string>& arguments, const std::filesystem::path& folder)
 {
     const auto started = std::chrono::steady_clock::now();
@@ -48,8 +54,39 @@ RunResult Run(const std::vector<std::string>& arguments, const std::filesystem::
     if (child < 0 || wait4(child, &status, 0, &usage) != child) return result;
     result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     result.succeeded = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    const auto seconds = [](timeval time) { return time.tv_sec + time.tv_usec / 1e6; };
+    result.cpuSeconds = seconds(usage.ru_utime) + seconds(usage.ru_stime);
     result.peakKilobytes = usage.ru_maxrss;
     return result;
+}
+
+std::string CommandOutput(const std::string& command)
+{
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+    std::string output;
+    char buffer[4096];
+    while (pipe && std::fgets(buffer, sizeof buffer, pipe.get())) output += buffer;
+    return output;
+}
+
+std::string LoadAverage()
+{
+    std::ifstream in("/proc/loadavg");
+    std::string one, five, fifteen;
+    in >> one >> five >> fifteen;
+    return one + " " + five + " " + fifteen;
+}
+
+std::string Quoted(const std::string& text) { return "'" + text + "'"; }
+
+std::string Joined(const std::vector<std::string>& arguments)
+{
+    std::string line;
+    for (const std::string& argument : arguments) {
+        const bool plain = argument.find_first_of(" ;[]*'()$&|<>") == std::string::npos;
+        line += (line.empty() ? "" : " ") + (plain ? argument : Quoted(argument));
+    }
+    return line;
 }
 
 double Median(std::vector<double> values)
@@ -58,115 +95,273 @@ double Median(std::vector<double> values)
     return values[values.size() / 2];
 }
 
-std::vector<std::string> ReelsmithMake(const std::string& folder, const std::string& output = "reelsmith.wmv",
-                                       const std::string& config = "config.ini")
+struct Job {
+    std::string name;
+    std::string title;
+    std::string photos; // folder
+    int width = 0;
+    int height = 0;
+    int pictureMs = 0;
+    int bitRate = 0;
+    int frameRate = 0; // 0: one frame per picture (WMV)
+    bool smooth = false;
+    bool letterbox = false;
+    std::string extension;
+    std::string config; // reelsmith-make's settings file, in the work folder
+    std::string list;   // the concat list of the photographs, in the work folder
+    int RateOfFrames() const { return frameRate > 0 ? frameRate : 1000 / pictureMs; }
+    // The profile's 8-second key-frame spacing in frames.
+    int KeyFrameSpacing() const { return 8 * RateOfFrames(); }
+};
+
+std::vector<std::string> ReelsmithMake(const Job& job)
 {
-    return {REELSMITH_MAKE_PATH, "--config", config, folder, output};
+    std::vector<std::string> arguments = {REELSMITH_MAKE_PATH, "--config", job.config};
+    if (job.frameRate > 0) arguments.insert(arguments.end(), {"--fps", std::to_string(job.frameRate)});
+    if (job.letterbox) arguments.insert(arguments.end(), {"--fit", "letterbox"});
+    if (job.smooth) arguments.push_back("--smooth");
+    arguments.insert(arguments.end(), {job.photos, "reelsmith." + job.extension});
+    return arguments;
 }
 
-std::vector<std::string> FfmpegMake(const std::string& folder)
+// ffmpeg's scale (and pad) filter for the job's frame, by `flags`.
+std::string ScaleFilter(const Job& job, const std::string& flags)
 {
-    return {"ffmpeg",        "-y",   "-v",   "error",           "-framerate", "2",
-            "-pattern_type", "glob", "-i",   folder + "/*.jpg", "-vf",        "scale=640:480:flags=neighbor",
-            "-c:v",          "wmv1", "-b:v", "185000",          "-r",         "2",
-            "ffmpeg.wmv"};
+    const std::string size = std::to_string(job.width) + ":" + std::to_string(job.height);
+    if (!job.letterbox) return "scale=" + size + ":flags=" + flags;
+    return "scale=" + size + ":force_original_aspect_ratio=decrease:flags=" + flags + ",pad=" + size + ":-1:-1";
 }
 
-// The MP4 settings reelsmith-make uses for 720p at 2 Mbit/s with its 3-second
-// buffer window; the concat list shows each picture 500 ms, one frame each.
-std::vector<std::string> FfmpegMakeMp4(const std::string& list)
+// The ffmpeg command making the same movie. WMV: the pictures by a glob at two a
+// second, nearest neighbour or area averaging (reelsmith's smooth shrinking). MP4
+// and WebM: the concat list, each picture its time, area averaging into the
+// letterbox, the frame rate asked for; the profile's rate buffer for H.264; VP9 as
+// ffmpeg does by default (a WebM takes variable frame times, so ffmpeg writes the
+// repeated frames as one).
+std::vector<std::string> FfmpegMake(const Job& job)
 {
-    return {
-        "ffmpeg",    "-y",      "-v",        "error",      "-f",         "concat",
-        "-safe",     "0",       "-i",        list,         "-vf",        "scale=1280:720:flags=bicubic,format=yuv420p",
-        "-fps_mode", "vfr",     "-c:v",      "libx264",    "-profile:v", "high",
-        "-b:v",      "2000000", "-maxrate",  "2000000",    "-bufsize",   "6000000",
-        "-g",        "16",      "-movflags", "+faststart", "ffmpeg.mp4"};
+    const std::string rate = std::to_string(job.bitRate);
+    const std::string output = "ffmpeg." + job.extension;
+    if (job.extension == "wmv") {
+        return {"ffmpeg",
+                "-y",
+                "-v",
+                "error",
+                "-framerate",
+                "2",
+                "-pattern_type",
+                "glob",
+                "-i",
+                job.photos + "/*.jpg",
+                "-vf",
+                ScaleFilter(job, job.smooth ? "area" : "neighbor"),
+                "-c:v",
+                "wmv1",
+                "-b:v",
+                rate,
+                "-r",
+                "2",
+                output};
+    }
+    std::vector<std::string> arguments = {"ffmpeg", "-y",
+                                          "-v",     "error",
+                                          "-f",     "concat",
+                                          "-safe",  "0",
+                                          "-i",     job.list,
+                                          "-vf",    ScaleFilter(job, "area") + ",format=yuv420p",
+                                          "-r",     std::to_string(job.frameRate),
+                                          "-g",     std::to_string(job.KeyFrameSpacing())};
+    if (job.extension == "mp4") {
+        arguments.insert(arguments.end(), {"-c:v", "libx264", "-profile:v", "high", "-b:v", rate, "-maxrate", rate,
+                                           "-bufsize", std::to_string(job.bitRate * 3), "-movflags", "+faststart"});
+    } else {
+        arguments.insert(arguments.end(), {"-c:v", "libvpx-vp9", "-b:v", rate});
+    }
+    arguments.push_back(output);
+    return arguments;
 }
 
-// Every photograph of the folder for 500 ms, in name order; the last named twice, as the
-// concat demuxer takes the last duration only then.
-void WriteConcatList(const std::string& folder, const std::filesystem::path& list)
+struct Quality {
+    double psnr = 0;       // of the movie's mean squared error
+    double medianPsnr = 0; // of the typical frame
+    double ssim = 0;       // the mean over frames
+};
+
+// The numbers after `label` in each line of a stats file ("inf" for a perfect frame counts as 100 dB).
+std::vector<double> Column(const std::filesystem::path& file, const std::string& label)
+{
+    std::vector<double> values;
+    std::ifstream in(file);
+    for (std::string line; std::getline(in, line);) {
+        const std::size_t at = line.find(label);
+        if (at == std::string::npos) continue;
+        const std::string value = line.substr(at + label.size());
+        values.push_back(value.starts_with("inf") ? 100.0 : std::atof(value.c_str()));
+    }
+    return values;
+}
+
+double NumberAfter(const std::string& text, const std::string& label)
+{
+    const std::size_t at = text.rfind(label);
+    return at == std::string::npos ? 0 : std::atof(text.c_str() + at + label.size());
+}
+
+// PSNR (all planes, dB) and SSIM of a movie against the source frames, frame by frame at the
+// job's rate, up to the shorter of the two, with each frame's figures in `stats`.psnr and .ssim.
+std::string QualityCommand(const Job& job, const std::filesystem::path& movie, const std::filesystem::path& stats)
+{
+    const std::string rate = "fps=" + std::to_string(job.RateOfFrames()) + ",setpts=PTS-STARTPTS";
+    const std::string graph = "[0:v]" + rate + ",format=yuv420p,split[m1][m2];[1:v]" +
+                              ScaleFilter(job, "lanczos+accurate_rnd") + ",format=yuv420p," + rate +
+                              ",split[r1][r2];[m1][r1]psnr=shortest=1:stats_file=" + stats.string() +
+                              ".psnr;[m2][r2]ssim=shortest=1:stats_file=" + stats.string() + ".ssim";
+    // The photographs differ in size: without -reinit_filter 0 each new size would
+    // build the filters afresh and restart the averages.
+    return Joined({"ffmpeg", "-nostats", "-i", movie.string(), "-reinit_filter", "0", "-f", "concat", "-safe", "0",
+                   "-i", job.list, "-lavfi", graph, "-f", "null", "-"});
+}
+
+// A frame of the wrong picture (ffmpeg's constant rate turns to the next picture a
+// frame early) weighs heavily in the movie's PSNR; the median frame's shows the encoding.
+Quality Measure(const Job& job, const std::filesystem::path& movie)
+{
+    const std::filesystem::path stats = movie.string() + ".stats";
+    const std::string output = CommandOutput(QualityCommand(job, movie, stats) + " 2>&1");
+    const std::vector<double> frames = Column(stats.string() + ".psnr", "psnr_avg:");
+    return {NumberAfter(output, "average:"), frames.empty() ? 0 : Median(frames), NumberAfter(output, "All:")};
+}
+
+// Every photograph of the folder for the picture's time, in name order; the last
+// named twice, as the concat demuxer takes the last duration only then.
+void WriteConcatList(const Job& job, const std::filesystem::path& list)
 {
     std::vector<std::string> photos;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    for (const auto& entry : std::filesystem::directory_iterator(job.photos)) {
         if (entry.path().extension() == ".jpg") photos.push_back(entry.path().string());
     }
     std::sort(photos.begin(), photos.end());
     std::ofstream out(list);
-    for (const std::string& photo : photos) out << "file '" << photo << "'\nduration 0.5\n";
+    for (const std::string& photo : photos)
+        out << "file '" << photo << "'\nduration " << job.pictureMs / 1000.0 << "\n";
     if (!photos.empty()) out << "file '" << photos.back() << "'\n";
 }
 
-struct Comparison {
-    bool succeeded = false;
-    double ours = 0;
-    double theirs = 0;
-    long oursPeak = 0;
+struct Side {
+    std::vector<double> seconds;
+    std::vector<double> cpu;
+    long peak = 0;
+    void Add(const RunResult& run)
+    {
+        seconds.push_back(run.seconds);
+        cpu.push_back(run.cpuSeconds / std::max(run.seconds, 1e-9));
+        peak = std::max(peak, run.peakKilobytes);
+    }
 };
 
-// Both programs in turn, kRounds times; the median times.
-Comparison Compare(const std::vector<std::string>& ours, const std::vector<std::string>& theirs,
-                   const std::filesystem::path& folder)
+void PrintSide(const char* who, const Side& side, const Quality& quality)
 {
-    Comparison result;
-    std::vector<double> oursTimes;
-    std::vector<double> theirsTimes;
-    for (int round = 0; round < kRounds; ++round) {
-        const RunResult own = Run(ours, folder);
-        const RunResult baseline = Run(theirs, folder);
-        if (!own.succeeded || !baseline.succeeded) {
-            std::fprintf(stderr, "engine-bench: a run failed (%s %d, ffmpeg %d)\n", ours.back().c_str(), own.succeeded,
-                         baseline.succeeded);
-            return result;
+    std::printf("  %-8s %8.2f s  CPU %.2f of %ld  peak %7.1f MiB  PSNR %6.2f dB (median frame %6.2f)  SSIM %.6f\n", who,
+                Median(side.seconds), Median(side.cpu), sysconf(_SC_NPROCESSORS_ONLN), side.peak / 1024.0, quality.psnr,
+                quality.medianPsnr, quality.ssim);
+}
+
+// Both programs in turn, `rounds` times, then the quality of the last movies.
+bool Compare(const Job& job, int rounds, const std::filesystem::path& folder)
+{
+    const std::vector<std::string> ours = ReelsmithMake(job);
+    const std::vector<std::string> theirs = FfmpegMake(job);
+    std::printf("\n%s (%s), load average %s\n", job.name.c_str(), job.title.c_str(), LoadAverage().c_str());
+    std::fflush(stdout);
+    Side own, baseline;
+    for (int round = 0; round < rounds; ++round) {
+        const RunResult first = Run(ours, folder);
+        const RunResult second = Run(theirs, folder);
+        if (!first.succeeded || !second.succeeded) {
+            std::printf("  a run failed (reelsmith-make %d, ffmpeg %d)\n", first.succeeded, second.succeeded);
+            return false;
         }
-        oursTimes.push_back(own.seconds);
-        theirsTimes.push_back(baseline.seconds);
-        result.oursPeak = std::max(result.oursPeak, own.peakKilobytes);
+        own.Add(first);
+        baseline.Add(second);
     }
-    result.succeeded = true;
-    result.ours = Median(oursTimes);
-    result.theirs = Median(theirsTimes);
-    return result;
+    PrintSide("reelsmith", own, Measure(job, folder / ours.back()));
+    PrintSide("ffmpeg", baseline, Measure(job, folder / theirs.back()));
+    std::printf("  ratio reelsmith-make / ffmpeg: time %.2f (target at most 0.7), peak memory %.2f; load average %s\n",
+                Median(own.seconds) / Median(baseline.seconds), static_cast<double>(own.peak) / baseline.peak,
+                LoadAverage().c_str());
+    std::printf("  reelsmith: %s\n  ffmpeg:    %s\n  quality:   %s\n", Joined(ours).c_str(), Joined(theirs).c_str(),
+                QualityCommand(job, "MOVIE", "MOVIE.stats").c_str());
+    return true;
+}
+
+std::vector<Job> Jobs(const std::string& photos, const std::string& phone)
+{
+    std::vector<Job> jobs = {
+        {"wmv-nearest", "30 photographs of 2 to 12 megapixels, 640x480 WMV1, 185000 bit/s, 500 ms each, nearest",
+         photos, 640, 480, 500, 185000, 0, false, false, "wmv", "", ""},
+        {"wmv-smooth", "the same, smooth scaling", photos, 640, 480, 500, 185000, 0, true, false, "wmv", "", ""},
+        {"mp4-720", "the same photographs, 1280x720 H.264 MP4, 2 Mbit/s, 25 fps, 3 s each, letterbox, smooth", photos,
+         1280, 720, 3000, 2000000, 25, true, true, "mp4", "", ""},
+        {"phone-720", "30 12-megapixel phone photographs, the same MP4 job", phone, 1280, 720, 3000, 2000000, 25, true,
+         true, "mp4", "", ""},
+        {"mp4-1080", "the 2-to-12-megapixel photographs, 1920x1080 H.264 MP4, 4 Mbit/s, 25 fps, 3 s each, letterbox",
+         photos, 1920, 1080, 3000, 4000000, 25, true, true, "mp4", "", ""},
+        {"webm-1080", "the same as a VP9 WebM", photos, 1920, 1080, 3000, 4000000, 25, true, true, "webm", "", ""},
+    };
+    for (Job& job : jobs) {
+        job.config = job.name + ".ini";
+        job.list = job.name + ".txt";
+    }
+    return jobs;
 }
 
 } // namespace
 
-int main()
+int main(int argc, char** argv)
 {
     const std::string photos = PHOTOS_DIR;
-    if (std::system((std::string(MAKE_PHOTOS) + " " + photos).c_str()) != 0) {
+    const std::string phone = PHONE_PHOTOS_DIR;
+    if (std::system((std::string(MAKE_PHOTOS) + " " + photos).c_str()) != 0 ||
+        std::system((std::string(MAKE_PHONE_PHOTOS) + " " + phone + " " + photos).c_str()) != 0) {
         std::fputs("engine-bench: cannot make the photographs\n", stderr);
         return 1;
     }
+    const char* roundsText = std::getenv("ENGINE_BENCH_ROUNDS");
+    const int rounds = std::max(1, roundsText ? std::atoi(roundsText) : 3);
     char pattern[] = "/tmp/reelsmith-engine-bench-XXXXXX";
     const std::filesystem::path folder = mkdtemp(pattern);
     setenv("REELSMITH_REGISTRY", (folder / "registry.reg").c_str(), 1);
+    setenv("REELSMITH_MACHINE_REGISTRY", (folder / "machine.reg").c_str(), 1);
     setenv("SDL_AUDIODRIVER", "dummy", 1);
     if (!Run({REGSVR_PATH, XTPPIC_PATH}, folder).succeeded) {
         std::fputs("engine-bench: cannot register XTPPic\n", stderr);
         return 1;
     }
-    std::ofstream(folder / "config.ini") << "[Screen]\nwidth=640\nheight=480\nFrameSpeed=500\nQuality=185000\n"
-                                            "[System]\nWorkThreadPriority=0\n";
-    std::ofstream(folder / "hd.ini") << "[Screen]\nwidth=1280\nheight=720\nFrameSpeed=500\nQuality=2000000\n"
-                                        "[System]\nWorkThreadPriority=0\n";
-    WriteConcatList(photos, folder / "photos.txt");
-    const Comparison wmv = Compare(ReelsmithMake(photos), FfmpegMake(photos), folder);
-    const Comparison mp4 = Compare(ReelsmithMake(photos, "reelsmith.mp4", "hd.ini"),
-                                   FfmpegMakeMp4((folder / "photos.txt").string()), folder);
-    if (!wmv.succeeded || !mp4.succeeded) return 1;
-    const RunResult many = Run(ReelsmithMake(photos + "-300"), folder);
-    std::printf("30 photographs of 2 to 12 megapixels, 500 ms per picture\n");
-    std::printf("%-46s %10s\n", "", "median s");
-    std::printf("%-46s %10.3f\n", "reelsmith-make 640x480 WMV1 185000 bit/s", wmv.ours);
-    std::printf("%-46s %10.3f\n", "ffmpeg (wmv1, neighbor scale)", wmv.theirs);
-    std::printf("ratio reelsmith-make / ffmpeg, WMV: %.2f (target at most 0.7)\n", wmv.ours / wmv.theirs);
-    std::printf("%-46s %10.3f\n", "reelsmith-make 1280x720 MP4 H.264 2 Mbit/s", mp4.ours);
-    std::printf("%-46s %10.3f\n", "ffmpeg (concat list, libx264 high, bicubic)", mp4.theirs);
-    std::printf("ratio reelsmith-make / ffmpeg, MP4: %.2f\n", mp4.ours / mp4.theirs);
-    std::printf("peak memory of reelsmith-make: 30 pictures %.1f MiB, 300 pictures %.1f MiB%s\n", wmv.oursPeak / 1024.0,
-                many.peakKilobytes / 1024.0, many.succeeded ? "" : " (the 300 run failed)");
+    const std::vector<std::string> asked(argv + 1, argv + argc);
+    std::printf("engine-bench: median of %d alternating rounds, %ld processors\n", rounds,
+                sysconf(_SC_NPROCESSORS_ONLN));
+    std::fflush(stdout);
+    bool succeeded = true;
+    for (Job job : Jobs(photos, phone)) {
+        if (!asked.empty() && std::find(asked.begin(), asked.end(), job.name) == asked.end()) continue;
+        std::ofstream(folder / job.config)
+            << "[Screen]\nwidth=" << job.width << "\nheight=" << job.height << "\nFrameSpeed=" << job.pictureMs
+            << "\nQuality=" << job.bitRate << "\n[System]\nWorkThreadPriority=0\n";
+        WriteConcatList(job, folder / job.list);
+        job.list = (folder / job.list).string();
+        succeeded = Compare(job, rounds, folder) && succeeded;
+    }
+    if (asked.empty()) {
+        const Job first = Jobs(photos, phone).front();
+        std::ofstream(folder / first.config) << "[Screen]\nwidth=640\nheight=480\nFrameSpeed=500\nQuality=185000\n";
+        const RunResult thirty = Run(ReelsmithMake(first), folder);
+        Job many = first;
+        many.photos = photos + "-300";
+        const RunResult hundreds = Run(ReelsmithMake(many), folder);
+        succeeded = succeeded && thirty.succeeded && hundreds.succeeded;
+        std::printf("\npeak memory of reelsmith-make, WMV: 30 pictures %.1f MiB, 300 pictures %.1f MiB%s\n",
+                    thirty.peakKilobytes / 1024.0, hundreds.peakKilobytes / 1024.0, succeeded ? "" : " (a run failed)");
+    }
     std::filesystem::remove_all(folder);
-    return many.succeeded ? 0 : 1;
+    return succeeded ? 0 : 1;
 }

@@ -45,8 +45,12 @@ struct MovieFormat {
     // whole 16x16 blocks, and its longest side; 0: only FFmpeg's own limit.
     int64_t maxFrameSamples = 0;
     int maxFrameSide = 0;
+    // At a constant rate a picture's later frames show its first again, one byte
+    // each, instead of being encoded (VP9's show_existing_frame).
+    bool showsFrameAgain = false;
 
     bool IsAsf() const { return videoEncoder.empty(); }
+    bool ShowsRepeats() const { return showsFrameAgain && frameRate > 0; }
     // Whether frames of this encoded size can be written in this format.
     bool Encodes(int width, int height) const;
     bool EncoderKeepsTimes() const { return reordersFrames && frameRate == 0; }
@@ -108,6 +112,8 @@ private:
     const AVCodec* VideoEncoder() const;
     HRESULT CreateScaler(Track& track) const;
     HRESULT SendVideoFrames(Track& track, REFERENCE_TIME start, REFERENCE_TIME stop);
+    HRESULT SendFrameShownAgain(Track& track, int64_t frames);
+    HRESULT WriteRepeats(Track& track, int64_t pts);
     void StampPacket(Track& track);
     HRESULT EncodeAudioFrames(Track& track, bool drain);
     // At the end of the movie: the resampler's and the encoder's last samples written out.

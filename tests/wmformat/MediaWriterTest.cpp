@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 #include <fstream>
+#include <sstream>
 
 namespace {
 
@@ -136,6 +137,45 @@ TEST_F(MediaWriterTest, AConstantFrameRateRepeatsEachPicturesFrameToItsEnd)
     ASSERT_EQ(mediaConfig->SetFrameRate(25), S_OK);
     const MovieProbe probe = Make("rounded.mp4", false);
     EXPECT_EQ(probe.StreamField(probe.StreamOf("video"), "nb_read_frames"), "63");
+}
+
+// Lines of a command's output, split at new lines.
+std::vector<std::string> OutputLines(const std::string& command)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(CommandOutput(command));
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+// VP9 encodes a picture once; its other frames are one-byte frames that show it
+// again, and decode to the very frame encoded, not to an older reference.
+TEST_F(MediaWriterTest, WebMAtAConstantRateShowsEachPicturesFrameAgain)
+{
+    constexpr int kFramesPerPicture = 15;
+    ASSERT_EQ(mediaConfig->SetFrameRate(30), S_OK);
+    Make("shown.webm", false);
+    const std::string file = "'" + (folder / "shown.webm").string() + "'";
+    const std::vector<std::string> sizes =
+        OutputLines("ffprobe -v error -select_streams v:0 -show_entries packet=size -of csv=p=0 " + file);
+    std::vector<std::string> digests;
+    for (const std::string& line : OutputLines("ffmpeg -v error -i " + file + " -map 0:v -f framemd5 - 2>/dev/null")) {
+        if (!line.empty() && line[0] != '#') digests.push_back(line.substr(line.rfind(',') + 1));
+    }
+    ASSERT_EQ(sizes.size(), static_cast<std::size_t>(kPictures * kFramesPerPicture));
+    ASSERT_EQ(digests.size(), sizes.size());
+    for (std::size_t frame = 0; frame < sizes.size(); ++frame) {
+        const std::size_t first = frame / kFramesPerPicture * kFramesPerPicture;
+        if (frame == first) {
+            EXPECT_GT(std::stoi(sizes[frame]), 1) << frame;
+            if (frame > 0) {
+                EXPECT_NE(digests[frame], digests[frame - 1]) << frame;
+            }
+        } else {
+            EXPECT_EQ(sizes[frame], "1") << frame;
+            EXPECT_EQ(digests[frame], digests[first]) << frame;
+        }
+    }
 }
 
 TEST_F(MediaWriterTest, TheFrameRateIsSetWhileStoppedAndWithinRange)
