@@ -90,7 +90,7 @@ int ParseLeadingInt(const std::string& text)
 
 } // namespace
 
-IniFile::IniFile(std::string path) : caseInsensitive(true), path(std::move(path)) {}
+IniFile::IniFile(std::string filePath) : caseInsensitive(true), path(std::move(filePath)) {}
 
 IniFile::~IniFile() = default;
 

@@ -64,7 +64,7 @@ HRESULT CreateInProcess(const CLSID& clsid, const IID& iid, ComPtr<T>& object)
 
 MovieEngine::MovieEngine() : MovieEngine(ErrorHandler{}) {}
 
-MovieEngine::MovieEngine(ErrorHandler errorHandler) : errorHandler(std::move(errorHandler))
+MovieEngine::MovieEngine(ErrorHandler reportError) : errorHandler(std::move(reportError))
 {
     constructionResult = Construct();
     ready = SUCCEEDED(constructionResult);

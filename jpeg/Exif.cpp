@@ -14,8 +14,8 @@ constexpr std::uint16_t kShortType = 3;
 
 class TiffReader {
 public:
-    TiffReader(const std::uint8_t* data, std::size_t size, bool bigEndian)
-        : data(data), size(size), bigEndian(bigEndian)
+    TiffReader(const std::uint8_t* block, std::size_t blockSize, bool motorolaOrder)
+        : data(block), size(blockSize), bigEndian(motorolaOrder)
     {
     }
 

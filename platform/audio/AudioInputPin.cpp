@@ -13,8 +13,8 @@ constexpr DWORD kMaxRate = 192000;
 
 } // namespace
 
-AudioInputPin::AudioInputPin(AudioRenderer& renderer)
-    : PlatformPin(renderer, u"Audio Input pin (rendered)", PINDIR_INPUT), renderer(renderer)
+AudioInputPin::AudioInputPin(AudioRenderer& owner)
+    : PlatformPin(owner, u"Audio Input pin (rendered)", PINDIR_INPUT), renderer(owner)
 {
 }
 

@@ -271,11 +271,11 @@ HRESULT AudioRenderer::AdviseTime(REFERENCE_TIME baseTime, REFERENCE_TIME stream
     return systemClock->AdviseTime(baseTime - AheadOfSystemClock(), streamTime, event, adviseCookie);
 }
 
-HRESULT AudioRenderer::AdvisePeriodic(REFERENCE_TIME startTime, REFERENCE_TIME periodTime, HSEMAPHORE semaphore,
+HRESULT AudioRenderer::AdvisePeriodic(REFERENCE_TIME firstTime, REFERENCE_TIME periodTime, HSEMAPHORE semaphore,
                                       DWORD_PTR* adviseCookie)
 {
     if (!systemClock) return E_OUTOFMEMORY;
-    return systemClock->AdvisePeriodic(startTime - AheadOfSystemClock(), periodTime, semaphore, adviseCookie);
+    return systemClock->AdvisePeriodic(firstTime - AheadOfSystemClock(), periodTime, semaphore, adviseCookie);
 }
 
 HRESULT AudioRenderer::Unadvise(DWORD_PTR adviseCookie)

@@ -1,6 +1,6 @@
 #include "platform/com/BuiltinClassFactory.h"
 
-BuiltinClassFactory::BuiltinClassFactory(CreateInstanceFn create) : create(create) {}
+BuiltinClassFactory::BuiltinClassFactory(CreateInstanceFn createInstance) : create(createInstance) {}
 
 HRESULT BuiltinClassFactory::QueryInterface(REFIID iid, void** object)
 {

@@ -6,8 +6,8 @@
 
 #include <algorithm>
 
-TimelineAudioPin::TimelineAudioPin(TimelineAudioSource& source, const AM_MEDIA_TYPE& pcmType, LONG bufferBytes)
-    : PlatformPin(source, u"Output", PINDIR_OUTPUT), type(pcmType), bufferBytes(bufferBytes)
+TimelineAudioPin::TimelineAudioPin(TimelineAudioSource& source, const AM_MEDIA_TYPE& pcmType, LONG bytesPerBuffer)
+    : PlatformPin(source, u"Output", PINDIR_OUTPUT), type(pcmType), bufferBytes(bytesPerBuffer)
 {
 }
 
@@ -20,8 +20,9 @@ HRESULT TimelineAudioPin::Connect(IPin* receivePin, const AM_MEDIA_TYPE* proposa
     if (proposal && proposal->majortype != GUID_NULL && proposal->majortype != MEDIATYPE_Audio) {
         return VFW_E_NO_ACCEPTABLE_TYPES;
     }
-    PIN_DIRECTION direction;
-    if (FAILED(receivePin->QueryDirection(&direction)) || direction != PINDIR_INPUT) return VFW_E_INVALID_DIRECTION;
+    PIN_DIRECTION peerDirection;
+    if (FAILED(receivePin->QueryDirection(&peerDirection)) || peerDirection != PINDIR_INPUT)
+        return VFW_E_INVALID_DIRECTION;
     ComPtr<IMemInputPin> input;
     if (FAILED(receivePin->QueryInterface(IID_IMemInputPin, input.ReceiveVoid()))) return VFW_E_NO_TRANSPORT;
     hr = receivePin->ReceiveConnection(this, &type.Record());

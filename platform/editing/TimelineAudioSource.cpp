@@ -68,12 +68,12 @@ OwnedMediaType TimelineAudioSource::OutputTypeFor(const AM_MEDIA_TYPE& groupType
     return OwnedMediaType(type);
 }
 
-TimelineAudioSource::TimelineAudioSource(const AM_MEDIA_TYPE& pcmType, std::vector<TimelineNode::Clip> clips,
-                                         REFERENCE_TIME duration)
+TimelineAudioSource::TimelineAudioSource(const AM_MEDIA_TYPE& pcmType, std::vector<TimelineNode::Clip> audioClips,
+                                         REFERENCE_TIME length)
     : PlatformFilter(CLSID_TimelineAudioSource),
       format(FormatOf(pcmType)),
-      clips(std::move(clips)),
-      duration(duration),
+      clips(std::move(audioClips)),
+      duration(length),
       output(*this, pcmType, static_cast<LONG>(format.nSamplesPerSec / 10 * format.nBlockAlign))
 {
 }

@@ -16,7 +16,7 @@ bool IsComposition(TIMELINE_MAJOR_TYPE type)
 
 } // namespace
 
-TimelineNode::TimelineNode(TIMELINE_MAJOR_TYPE type) : type(type) { mediaType.Blank(); }
+TimelineNode::TimelineNode(TIMELINE_MAJOR_TYPE majorType) : type(majorType) { mediaType.Blank(); }
 
 HRESULT TimelineNode::QueryInterface(REFIID iid, void** object)
 {

@@ -57,14 +57,14 @@ HRESULT FilterGraph::get_AutoShow(LONG* autoShow)
     return Forward(IID_IVideoWindow, &IVideoWindow::get_AutoShow, autoShow);
 }
 
-HRESULT FilterGraph::put_WindowState(LONG state)
+HRESULT FilterGraph::put_WindowState(LONG windowState)
 {
-    return Forward(IID_IVideoWindow, &IVideoWindow::put_WindowState, state);
+    return Forward(IID_IVideoWindow, &IVideoWindow::put_WindowState, windowState);
 }
 
-HRESULT FilterGraph::get_WindowState(LONG* state)
+HRESULT FilterGraph::get_WindowState(LONG* windowState)
 {
-    return Forward(IID_IVideoWindow, &IVideoWindow::get_WindowState, state);
+    return Forward(IID_IVideoWindow, &IVideoWindow::get_WindowState, windowState);
 }
 
 HRESULT FilterGraph::put_BackgroundPalette(LONG palette)

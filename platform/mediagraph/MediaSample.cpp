@@ -2,7 +2,10 @@
 
 #include <utility>
 
-MediaSample::MediaSample(IMemAllocator* owner, BYTE* buffer, LONG size) : owner(owner), buffer(buffer), size(size) {}
+MediaSample::MediaSample(IMemAllocator* allocator, BYTE* memory, LONG bytes)
+    : owner(allocator), buffer(memory), size(bytes)
+{
+}
 
 MediaSample::~MediaSample() { ClearMediaType(); }
 

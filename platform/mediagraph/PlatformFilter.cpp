@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-PlatformFilter::PlatformFilter(const CLSID& clsid) : clsid(clsid) {}
+PlatformFilter::PlatformFilter(const CLSID& classId) : clsid(classId) {}
 
 HRESULT PlatformFilter::QueryInterface(REFIID iid, void** object)
 {

@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <cstring>
 
-PlatformPin::PlatformPin(PlatformFilter& filter, std::u16string name, PIN_DIRECTION direction)
-    : filter(filter), name(std::move(name)), direction(direction)
+PlatformPin::PlatformPin(PlatformFilter& owner, std::u16string pinName, PIN_DIRECTION pinDirection)
+    : filter(owner), name(std::move(pinName)), direction(pinDirection)
 {
 }
 

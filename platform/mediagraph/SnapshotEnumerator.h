@@ -81,8 +81,8 @@ public:
 
 private:
     friend PlatformObject<SnapshotEnumerator, Interface, InterfaceId>;
-    SnapshotEnumerator(Refresh refresh, std::vector<Item> items, std::size_t position)
-        : refresh(std::move(refresh)), items(std::move(items)), position(position)
+    SnapshotEnumerator(Refresh refill, std::vector<Item> snapshot, std::size_t start)
+        : refresh(std::move(refill)), items(std::move(snapshot)), position(start)
     {
     }
     ~SnapshotEnumerator() = default;

@@ -2,7 +2,7 @@
 
 #include "platform/mediagraph/InfTee.h"
 
-TeeInputPin::TeeInputPin(InfTee& tee) : PlatformPin(tee, u"Input", PINDIR_INPUT), tee(tee) {}
+TeeInputPin::TeeInputPin(InfTee& owner) : PlatformPin(owner, u"Input", PINDIR_INPUT), tee(owner) {}
 
 HRESULT TeeInputPin::CheckMediaType(const AM_MEDIA_TYPE& type)
 {
@@ -13,11 +13,11 @@ HRESULT TeeInputPin::CheckMediaType(const AM_MEDIA_TYPE& type)
     return S_OK;
 }
 
-HRESULT TeeInputPin::NotifyAllocator(IMemAllocator* allocator, BOOL readOnly)
+HRESULT TeeInputPin::NotifyAllocator(IMemAllocator* agreed, BOOL readOnly)
 {
-    const HRESULT hr = PlatformPin::NotifyAllocator(allocator, readOnly);
+    const HRESULT hr = PlatformPin::NotifyAllocator(agreed, readOnly);
     if (FAILED(hr)) return hr;
-    for (TeeOutputPin* output : tee.ConnectedOutputs()) output->PassAllocator(allocator);
+    for (TeeOutputPin* output : tee.ConnectedOutputs()) output->PassAllocator(agreed);
     return S_OK;
 }
 

@@ -14,8 +14,8 @@ bool MatchesProposal(const AM_MEDIA_TYPE* proposal, const AM_MEDIA_TYPE& type)
 
 } // namespace
 
-TeeOutputPin::TeeOutputPin(InfTee& tee, std::u16string name)
-    : PlatformPin(tee, std::move(name), PINDIR_OUTPUT), tee(tee)
+TeeOutputPin::TeeOutputPin(InfTee& owner, std::u16string pinName)
+    : PlatformPin(owner, std::move(pinName), PINDIR_OUTPUT), tee(owner)
 {
 }
 
@@ -29,14 +29,15 @@ HRESULT TeeOutputPin::Connect(IPin* receivePin, const AM_MEDIA_TYPE* mediaType)
     if (!input.IsConnected()) return VFW_E_NOT_CONNECTED;
     const OwnedMediaType type = input.ConnectionType();
     if (!MatchesProposal(mediaType, type.Record())) return VFW_E_NO_ACCEPTABLE_TYPES;
-    PIN_DIRECTION direction;
-    if (FAILED(receivePin->QueryDirection(&direction)) || direction != PINDIR_INPUT) return VFW_E_INVALID_DIRECTION;
+    PIN_DIRECTION peerDirection;
+    if (FAILED(receivePin->QueryDirection(&peerDirection)) || peerDirection != PINDIR_INPUT)
+        return VFW_E_INVALID_DIRECTION;
     ComPtr<IMemInputPin> memInput;
     if (FAILED(receivePin->QueryInterface(IID_IMemInputPin, memInput.ReceiveVoid()))) return VFW_E_NO_TRANSPORT;
     hr = receivePin->ReceiveConnection(this, &type.Record());
     if (FAILED(hr)) return hr;
-    if (ComPtr<IMemAllocator> allocator = input.Allocator()) {
-        hr = memInput->NotifyAllocator(allocator.Get(), TRUE);
+    if (ComPtr<IMemAllocator> inputAllocator = input.Allocator()) {
+        hr = memInput->NotifyAllocator(inputAllocator.Get(), TRUE);
         if (FAILED(hr)) {
             receivePin->Disconnect();
             return hr;
@@ -81,7 +82,7 @@ bool TeeOutputPin::DownstreamCanBlock()
     return downstream && downstream->ReceiveCanBlock() == S_OK;
 }
 
-void TeeOutputPin::PassAllocator(IMemAllocator* allocator)
+void TeeOutputPin::PassAllocator(IMemAllocator* inputAllocator)
 {
-    if (downstream) downstream->NotifyAllocator(allocator, TRUE);
+    if (downstream) downstream->NotifyAllocator(inputAllocator, TRUE);
 }

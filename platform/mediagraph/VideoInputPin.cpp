@@ -2,9 +2,7 @@
 
 #include "platform/mediagraph/VideoRenderer.h"
 
-VideoInputPin::VideoInputPin(VideoRenderer& renderer) : PlatformPin(renderer, u"In", PINDIR_INPUT), renderer(renderer)
-{
-}
+VideoInputPin::VideoInputPin(VideoRenderer& owner) : PlatformPin(owner, u"In", PINDIR_INPUT), renderer(owner) {}
 
 bool VideoInputPin::LayoutOf(const AM_MEDIA_TYPE& type, VideoLayout* result)
 {

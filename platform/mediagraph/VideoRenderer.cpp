@@ -291,20 +291,20 @@ HRESULT VideoRenderer::get_AutoShow(LONG* value)
     return S_OK;
 }
 
-HRESULT VideoRenderer::put_WindowState(LONG state)
+HRESULT VideoRenderer::put_WindowState(LONG showCommand)
 {
     std::lock_guard guard(windowLock);
-    windowState = state;
-    if (state == SW_HIDE) visible = false;
-    if (ShowsWindow(state)) visible = true;
+    windowState = showCommand;
+    if (showCommand == SW_HIDE) visible = false;
+    if (ShowsWindow(showCommand)) visible = true;
     return S_OK;
 }
 
-HRESULT VideoRenderer::get_WindowState(LONG* state)
+HRESULT VideoRenderer::get_WindowState(LONG* showCommand)
 {
-    if (!state) return E_POINTER;
+    if (!showCommand) return E_POINTER;
     std::lock_guard guard(windowLock);
-    *state = windowState;
+    *showCommand = windowState;
     return S_OK;
 }
 

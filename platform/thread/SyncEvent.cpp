@@ -2,7 +2,7 @@
 
 #include <chrono>
 
-SyncEvent::SyncEvent(bool manualReset, bool initialState) : manualReset(manualReset), signalled(initialState) {}
+SyncEvent::SyncEvent(bool resetByHand, bool initialState) : manualReset(resetByHand), signalled(initialState) {}
 
 void SyncEvent::Set()
 {

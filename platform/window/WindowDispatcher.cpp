@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-WindowDispatcher::WindowDispatcher(std::function<void()> wakeUp) : wakeUp(std::move(wakeUp)) {}
+WindowDispatcher::WindowDispatcher(std::function<void()> wakeUpLoop) : wakeUp(std::move(wakeUpLoop)) {}
 
 void WindowDispatcher::RegisterWindow(HWND window, WindowClient* client)
 {

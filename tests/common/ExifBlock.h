@@ -12,7 +12,7 @@ using Bytes = std::vector<std::uint8_t>;
 
 class TiffWriter {
 public:
-    explicit TiffWriter(bool bigEndian) : bigEndian(bigEndian) {}
+    explicit TiffWriter(bool motorolaOrder) : bigEndian(motorolaOrder) {}
     void U16(std::uint32_t v)
     {
         if (bigEndian) {

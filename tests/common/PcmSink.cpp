@@ -9,7 +9,7 @@ constexpr CLSID CLSID_PcmSink{0x2B7F4E10, 0x1C3A, 0x4E55, {0x8D, 0x0B, 0x71, 0x3
 
 } // namespace
 
-PcmInputPin::PcmInputPin(PcmSink& sink) : PlatformPin(sink, u"In", PINDIR_INPUT), sink(sink) {}
+PcmInputPin::PcmInputPin(PcmSink& owner) : PlatformPin(owner, u"In", PINDIR_INPUT), sink(owner) {}
 
 HRESULT PcmInputPin::CheckMediaType(const AM_MEDIA_TYPE& type)
 {

@@ -242,10 +242,10 @@ TEST_F(MovieEngineTest, AFolderPathOfAnyLengthIsTakenWithItsPictures)
 TEST_F(MovieEngineTest, WithoutARegisteredPictureSourceEveryFolderIsRefusedForThat)
 {
     engine.reset();
-    const std::string registered = std::getenv("REELSMITH_REGISTRY");
+    const std::string savedRegistry = std::getenv("REELSMITH_REGISTRY");
     setenv("REELSMITH_REGISTRY", (folder / "nothing-registered.reg").c_str(), 1);
     engine = std::make_unique<MovieEngine>();
-    setenv("REELSMITH_REGISTRY", registered.c_str(), 1);
+    setenv("REELSMITH_REGISTRY", savedRegistry.c_str(), 1);
     EXPECT_FALSE(engine->IsReady());
     ASSERT_EQ(errors.size(), 1u) << "told once, at start-up";
     EXPECT_EQ(engine->SetPictureFolder(WideFromUtf8(Media("mixed"))), REGDB_E_CLASSNOTREG);
@@ -258,12 +258,12 @@ TEST_F(MovieEngineTest, ARegistryFileThatCannotBeUsedIsNamedInTheErrorBox)
 {
     engine.reset();
     errors.clear();
-    const std::string registered = std::getenv("REELSMITH_REGISTRY");
+    const std::string savedRegistry = std::getenv("REELSMITH_REGISTRY");
     const std::filesystem::path broken = folder / "broken.reg";
     std::ofstream(broken) << "REGEDIT4\n\n[HKEY_CLASSES_ROOT\\CLSID\n";
     setenv("REELSMITH_REGISTRY", broken.c_str(), 1);
     engine = std::make_unique<MovieEngine>();
-    setenv("REELSMITH_REGISTRY", registered.c_str(), 1);
+    setenv("REELSMITH_REGISTRY", savedRegistry.c_str(), 1);
     EXPECT_FALSE(engine->IsReady());
     const auto texts = ErrorTexts();
     ASSERT_EQ(texts.size(), 1u);

@@ -93,7 +93,7 @@ int SequenceIndexOf(const VideoFrame& frame)
 // Records which picture the renderer presents, and when by the graph's clock.
 class PresentationLog final : public WindowService {
 public:
-    explicit PresentationLog(IReferenceClock* clock) : clock(clock) {}
+    explicit PresentationLog(IReferenceClock* graphClock) : clock(graphClock) {}
 
     BOOL PostMessage(HWND, UINT, WPARAM, LPARAM) override { return FALSE; }
     BOOL GetWindowRect(HWND, RECT*) override { return FALSE; }

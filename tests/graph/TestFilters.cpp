@@ -32,8 +32,8 @@ void StateLog::Clear()
 
 // ---- Source ----
 
-TestOutputPin::TestOutputPin(TestSource& source, OwnedMediaType type)
-    : PlatformPin(source, u"Out", PINDIR_OUTPUT), type(std::move(type))
+TestOutputPin::TestOutputPin(TestSource& source, OwnedMediaType mediaType)
+    : PlatformPin(source, u"Out", PINDIR_OUTPUT), type(std::move(mediaType))
 {
 }
 
@@ -55,22 +55,22 @@ HRESULT TestOutputPin::Connect(IPin* receivePin, const AM_MEDIA_TYPE* mediaType)
     if (FAILED(receivePin->QueryInterface(IID_IMemInputPin, memInput.ReceiveVoid()))) return VFW_E_NO_TRANSPORT;
     hr = receivePin->ReceiveConnection(this, &type.Record());
     if (FAILED(hr)) return hr;
-    ComPtr<IMemAllocator> allocator;
-    if (FAILED(memInput->GetAllocator(allocator.Receive()))) {
+    ComPtr<IMemAllocator> agreed;
+    if (FAILED(memInput->GetAllocator(agreed.Receive()))) {
         hr = CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_IMemAllocator,
-                              allocator.ReceiveVoid());
+                              agreed.ReceiveVoid());
     }
     ALLOCATOR_PROPERTIES request{1, static_cast<LONG>(type.Record().lSampleSize), 1, 0};
     ALLOCATOR_PROPERTIES actual{};
-    if (SUCCEEDED(hr)) hr = allocator->SetProperties(&request, &actual);
-    if (SUCCEEDED(hr)) hr = memInput->NotifyAllocator(allocator.Get(), FALSE);
+    if (SUCCEEDED(hr)) hr = agreed->SetProperties(&request, &actual);
+    if (SUCCEEDED(hr)) hr = memInput->NotifyAllocator(agreed.Get(), FALSE);
     if (FAILED(hr)) {
         receivePin->Disconnect();
         return hr;
     }
     KeepConnection(receivePin, type.Record());
     downstream = memInput;
-    static_cast<TestSource&>(filter).SetAllocator(allocator);
+    static_cast<TestSource&>(filter).SetAllocator(agreed);
     return S_OK;
 }
 
@@ -80,12 +80,13 @@ void TestOutputPin::BreakConnect()
     static_cast<TestSource&>(filter).SetAllocator(nullptr);
 }
 
-TestSource::TestSource(std::string name, StateLog* log, int frames, REFERENCE_TIME frameTime, LONG width, LONG height)
+TestSource::TestSource(std::string filterName, StateLog* stateLog, int frameCount, REFERENCE_TIME frameDuration,
+                       LONG width, LONG height)
     : PlatformFilter(CLSID_TestSource),
-      name(std::move(name)),
-      log(log),
-      frames(frames),
-      frameTime(frameTime),
+      name(std::move(filterName)),
+      log(stateLog),
+      frames(frameCount),
+      frameTime(frameDuration),
       output(*this, TestVideoType(width, height))
 {
 }
@@ -145,8 +146,8 @@ void TestSource::Stream()
 
 // ---- Sink ----
 
-TestInputPin::TestInputPin(TestSink& sink, std::u16string name, GUID majorType)
-    : PlatformPin(sink, std::move(name), PINDIR_INPUT), sink(sink), majorType(majorType)
+TestInputPin::TestInputPin(TestSink& owner, std::u16string pinName, GUID acceptedType)
+    : PlatformPin(owner, std::move(pinName), PINDIR_INPUT), sink(owner), majorType(acceptedType)
 {
 }
 
@@ -188,8 +189,8 @@ HRESULT TestInputPin::NewSegment(REFERENCE_TIME, REFERENCE_TIME, double)
     return S_OK;
 }
 
-TestSink::TestSink(std::string name, StateLog* log, std::vector<GUID> majorTypes)
-    : PlatformFilter(CLSID_TestSink), name(std::move(name)), log(log)
+TestSink::TestSink(std::string filterName, StateLog* stateLog, std::vector<GUID> majorTypes)
+    : PlatformFilter(CLSID_TestSink), name(std::move(filterName)), log(stateLog)
 {
     for (std::size_t i = 0; i < majorTypes.size(); ++i) {
         inputs.push_back(std::make_unique<TestInputPin>(*this, u"In" + Wide(std::to_string(i)), majorTypes[i]));

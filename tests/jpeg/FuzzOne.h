@@ -171,19 +171,19 @@ struct FuzzRun {
 
     // One read as the mode asks: with a region, interrupted for a while, and with its
     // output moved to a second buffer between two steps (which starts the read afresh).
-    void read(JpegOperation op, Output& out, std::uint8_t knob, std::uint8_t mode)
+    void read(JpegOperation op, Output& out, std::uint8_t knob, std::uint8_t readMode)
     {
-        if (mode & 0x10)
+        if (readMode & 0x10)
             for (int k = 0; k < 4; ++k) c.props.roi[k] = roi[k];
         Output other;
         int rc = 1;
-        for (int stops = 0; (mode & 0x20) && rc == 1 && stops < kFuzzMaxStops; ++stops) {
+        for (int stops = 0; (readMode & 0x20) && rc == 1 && stops < kFuzzMaxStops; ++stops) {
             c.props.interrupt = 1;
             rc = jpegRead(&c, op);
-            if (rc == 1 && (mode & 0x80) && stops == 2) {
+            if (rc == 1 && (readMode & 0x80) && stops == 2) {
                 other.prepare(c, knob, c.outWidth,
                               static_cast<std::uint32_t>(c.outHeight < 0 ? -c.outHeight : c.outHeight));
-                if (mode & 0x10)
+                if (readMode & 0x10)
                     for (int k = 0; k < 4; ++k) c.props.roi[k] = roi[k];
             }
         }

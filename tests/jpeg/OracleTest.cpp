@@ -106,8 +106,8 @@ TEST_P(JpegOracle, MatchesDjpegWithinTolerance)
 }
 
 INSTANTIATE_TEST_SUITE_P(Fixtures, JpegOracle, ::testing::ValuesIn(kFixtures),
-                         [](const ::testing::TestParamInfo<Fixture>& info) {
-                             std::string n = info.param.name;
+                         [](const ::testing::TestParamInfo<Fixture>& paramInfo) {
+                             std::string n = paramInfo.param.name;
                              for (char& ch : n)
                                  if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
                              return n;

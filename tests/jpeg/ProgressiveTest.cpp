@@ -228,8 +228,8 @@ TEST_P(JpegProgressive, CutShortDecodesAsWhenTheChecksumsWereTaken)
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, JpegProgressive, ::testing::ValuesIn(kFiles),
-                         [](const ::testing::TestParamInfo<const char*>& info) {
-                             std::string n = info.param;
+                         [](const ::testing::TestParamInfo<const char*>& paramInfo) {
+                             std::string n = paramInfo.param;
                              for (char& ch : n)
                                  if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
                              return n;

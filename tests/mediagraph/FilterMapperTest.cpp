@@ -176,9 +176,9 @@ TEST_F(FilterMapperTest, OnlyTheNewMapperExistsAndItCannotBeAggregated)
         FAILED(CoCreateInstance(CLSID_FilterMapper, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, old.ReceiveVoid())));
     EXPECT_FALSE(old);
 
-    void* object = nullptr;
-    EXPECT_EQ(CreateFilterMapper2(mapper.Get(), IID_IUnknown, &object), CLASS_E_NOAGGREGATION);
-    EXPECT_EQ(object, nullptr);
+    void* aggregate = nullptr;
+    EXPECT_EQ(CreateFilterMapper2(mapper.Get(), IID_IUnknown, &aggregate), CLASS_E_NOAGGREGATION);
+    EXPECT_EQ(aggregate, nullptr);
     EXPECT_EQ(mapper->CreateCategory(kCategory, MERIT_NORMAL, u"Category"), E_NOTIMPL);
 }
 

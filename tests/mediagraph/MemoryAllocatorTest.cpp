@@ -44,9 +44,9 @@ TEST_F(AllocatorTest, RefusesAggregationAndForeignInterfaces)
         ULONG AddRef() override { return 1; }
         ULONG Release() override { return 1; }
     } outer;
-    void* object = &outer;
-    EXPECT_EQ(CreateMemoryAllocator(&outer, IID_IUnknown, &object), CLASS_E_NOAGGREGATION);
-    EXPECT_EQ(object, nullptr);
+    void* aggregate = &outer;
+    EXPECT_EQ(CreateMemoryAllocator(&outer, IID_IUnknown, &aggregate), CLASS_E_NOAGGREGATION);
+    EXPECT_EQ(aggregate, nullptr);
 
     ComPtr<IMediaSample> notASample;
     EXPECT_EQ(allocator.As(IID_IMediaSample, notASample), E_NOINTERFACE);
