@@ -28,7 +28,7 @@ const FactoryTemplate* ClassFactory::FindTemplate(REFCLSID clsid)
     return nullptr;
 }
 
-ClassFactory::ClassFactory(const FactoryTemplate& entry) : entry(entry) { ServerCounters::ObjectCreated(); }
+ClassFactory::ClassFactory(const FactoryTemplate& served) : entry(served) { ServerCounters::ObjectCreated(); }
 
 ClassFactory::~ClassFactory() { ServerCounters::ObjectDestroyed(); }
 

@@ -18,7 +18,7 @@ namespace {
 
 class FileDescriptor {
 public:
-    explicit FileDescriptor(int descriptor) : descriptor(descriptor) {}
+    explicit FileDescriptor(int opened) : descriptor(opened) {}
     ~FileDescriptor()
     {
         if (descriptor >= 0) close(descriptor);

@@ -5,8 +5,8 @@
 
 #include <new>
 
-MediaTypeEnumerator::MediaTypeEnumerator(OutputPinBase& pin, const MediaTypeEnumerator* other)
-    : ObjectBase(nullptr), pin(pin)
+MediaTypeEnumerator::MediaTypeEnumerator(OutputPinBase& enumerated, const MediaTypeEnumerator* other)
+    : ObjectBase(nullptr), pin(enumerated)
 {
     pin.AddRef();
     position = other ? other->position : 0;

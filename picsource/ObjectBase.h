@@ -33,7 +33,7 @@ protected:
 private:
     class InnerUnknown final : public IUnknown {
     public:
-        explicit InnerUnknown(ObjectBase& object) : object(object) {}
+        explicit InnerUnknown(ObjectBase& outerObject) : object(outerObject) {}
         HRESULT QueryInterface(REFIID iid, void** result) override
         {
             return object.NonDelegatingQueryInterface(iid, result);

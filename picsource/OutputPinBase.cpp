@@ -27,8 +27,8 @@ bool MatchesPartial(const AM_MEDIA_TYPE& candidate, const AM_MEDIA_TYPE& proposa
 
 } // namespace
 
-OutputPinBase::OutputPinBase(SourceFilterBase& filter, const char16_t* name)
-    : filter(filter), lock(filter.StateLock()), name(name ? name : u"")
+OutputPinBase::OutputPinBase(SourceFilterBase& owner, const char16_t* name)
+    : filter(owner), stateLock(owner.StateLock()), pinName(name ? name : u"")
 {
     connectionType.Blank();
 }
@@ -59,7 +59,7 @@ HRESULT OutputPinBase::NonDelegatingQueryInterface(REFIID iid, void** object)
 HRESULT OutputPinBase::Connect(IPin* receivePin, const AM_MEDIA_TYPE* mediaType)
 {
     if (!receivePin) return E_POINTER;
-    std::lock_guard guard(lock);
+    std::lock_guard guard(stateLock);
     if (connected) return VFW_E_ALREADY_CONNECTED;
     if (!filter.IsStopped()) return VFW_E_NOT_STOPPED;
     const HRESULT hr = AgreeMediaType(receivePin, mediaType);
@@ -137,7 +137,7 @@ HRESULT OutputPinBase::AttemptConnection(IPin* peer, const AM_MEDIA_TYPE* type)
 HRESULT OutputPinBase::ReceiveConnection(IPin* connector, const AM_MEDIA_TYPE* mediaType)
 {
     if (!connector || !mediaType) return E_POINTER;
-    std::lock_guard guard(lock);
+    std::lock_guard guard(stateLock);
     if (connected) return VFW_E_ALREADY_CONNECTED;
     if (!filter.IsStopped()) return VFW_E_NOT_STOPPED;
     HRESULT hr = AcceptPeer(connector, mediaType);
@@ -151,7 +151,7 @@ HRESULT OutputPinBase::ReceiveConnection(IPin* connector, const AM_MEDIA_TYPE* m
 
 HRESULT OutputPinBase::Disconnect()
 {
-    std::lock_guard guard(lock);
+    std::lock_guard guard(stateLock);
     if (!filter.IsStopped()) return VFW_E_NOT_STOPPED;
     if (!connected) return S_FALSE;
     const HRESULT hr = BreakConnect();
@@ -169,7 +169,7 @@ void OutputPinBase::ForgetPeer()
 HRESULT OutputPinBase::ConnectedTo(IPin** pin)
 {
     if (!pin) return E_POINTER;
-    std::lock_guard guard(lock);
+    std::lock_guard guard(stateLock);
     *pin = ComPtr<IPin>(connected).Detach();
     return *pin ? S_OK : VFW_E_NOT_CONNECTED;
 }
@@ -177,7 +177,7 @@ HRESULT OutputPinBase::ConnectedTo(IPin** pin)
 HRESULT OutputPinBase::ConnectionMediaType(AM_MEDIA_TYPE* mediaType)
 {
     if (!mediaType) return E_POINTER;
-    std::lock_guard guard(lock);
+    std::lock_guard guard(stateLock);
     if (!connected) {
         BlankMediaType(*mediaType);
         return VFW_E_NOT_CONNECTED;
@@ -190,8 +190,8 @@ HRESULT OutputPinBase::QueryPinInfo(PIN_INFO* info)
     if (!info) return E_POINTER;
     info->pFilter = &filter;
     filter.AddRef();
-    const std::size_t length = std::min<std::size_t>(name.size(), MAX_PIN_NAME - 1);
-    std::copy_n(name.data(), length, info->achName);
+    const std::size_t length = std::min<std::size_t>(pinName.size(), MAX_PIN_NAME - 1);
+    std::copy_n(pinName.data(), length, info->achName);
     info->achName[length] = 0;
     info->dir = PINDIR_OUTPUT;
     return S_OK;
@@ -248,7 +248,7 @@ HRESULT OutputPinBase::NewSegment(REFERENCE_TIME start, REFERENCE_TIME stop, dou
 
 HRESULT OutputPinBase::SetSink(IQualityControl* sink)
 {
-    std::lock_guard guard(lock);
+    std::lock_guard guard(stateLock);
     qualitySink = sink;
     return S_OK;
 }
@@ -373,6 +373,6 @@ HRESULT OutputPinBase::DeliverNewSegment(REFERENCE_TIME start, REFERENCE_TIME st
 
 bool OutputPinBase::IsConnected()
 {
-    std::lock_guard guard(lock);
+    std::lock_guard guard(stateLock);
     return static_cast<bool>(connected);
 }

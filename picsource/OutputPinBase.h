@@ -89,8 +89,8 @@ private:
     HRESULT OfferAllocator(IMemInputPin* input, IMemAllocator* candidate, ALLOCATOR_PROPERTIES& request);
 
     SourceFilterBase& filter;
-    std::recursive_mutex& lock;
-    const std::u16string name;
+    std::recursive_mutex& stateLock;
+    const std::u16string pinName;
     ComPtr<IPin> connected;
     bool runTimeError = false;
     IQualityControl* qualitySink = nullptr;

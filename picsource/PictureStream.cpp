@@ -82,8 +82,8 @@ void SetSampleSize(AM_MEDIA_TYPE& type, ULONG size)
 
 } // namespace
 
-PictureStream::PictureStream(PictureSource& owner)
-    : SourceStreamBase(owner, u"PicSource"), SeekingBase(streamLock), owner(owner)
+PictureStream::PictureStream(PictureSource& source)
+    : SourceStreamBase(source, u"PicSource"), SeekingBase(streamLock), owner(source)
 {
 }
 
@@ -405,15 +405,15 @@ HRESULT PictureStream::CheckMediaType(const AM_MEDIA_TYPE* type)
     return width == settings.width && height == settings.height ? S_OK : E_INVALIDARG;
 }
 
-HRESULT PictureStream::DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request)
+HRESULT PictureStream::DecideBufferSize(IMemAllocator* offered, ALLOCATOR_PROPERTIES* request)
 {
-    if (!allocator || !request) return E_POINTER;
+    if (!offered || !request) return E_POINTER;
     std::lock_guard lock(Filter().StateLock());
     const VIDEOINFOHEADER* video = VideoHeader(ConnectionType());
     if (!video) return E_UNEXPECTED;
     ALLOCATOR_PROPERTIES wanted{1, static_cast<LONG>(ImageSize(video->bmiHeader)), request->cbAlign, request->cbPrefix};
     ALLOCATOR_PROPERTIES actual{};
-    const HRESULT hr = allocator->SetProperties(&wanted, &actual);
+    const HRESULT hr = offered->SetProperties(&wanted, &actual);
     if (FAILED(hr)) return hr;
     return actual.cbBuffer < wanted.cbBuffer ? E_FAIL : S_OK;
 }

@@ -6,9 +6,10 @@
 #include <algorithm>
 #include <new>
 
-PinEnumerator::PinEnumerator(SourceFilterBase& filter, const PinEnumerator* other) : ObjectBase(nullptr), filter(filter)
+PinEnumerator::PinEnumerator(SourceFilterBase& enumerated, const PinEnumerator* other)
+    : ObjectBase(nullptr), filter(enumerated)
 {
-    filter.AddRef();
+    enumerated.AddRef();
     if (other) {
         position = other->position;
         pinCount = other->pinCount;

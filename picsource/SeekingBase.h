@@ -14,7 +14,7 @@ public:
                                            AM_SEEKING_CanSeekBackwards | AM_SEEKING_CanGetStopPos |
                                            AM_SEEKING_CanGetDuration;
 
-    explicit SeekingBase(std::mutex& streamLock) : streamLock(streamLock) {}
+    explicit SeekingBase(std::mutex& positionLock) : streamLock(positionLock) {}
     virtual ~SeekingBase() = default;
 
     HRESULT GetCapabilities(DWORD* capabilities) override;

@@ -17,7 +17,7 @@ void CopyName(const std::u16string& name, WCHAR* target, std::size_t capacity)
 
 } // namespace
 
-SourceFilterBase::SourceFilterBase(IUnknown* outer, REFCLSID clsid) : ObjectBase(outer), clsid(clsid) {}
+SourceFilterBase::SourceFilterBase(IUnknown* outer, REFCLSID classId) : ObjectBase(outer), clsid(classId) {}
 
 SourceFilterBase::~SourceFilterBase() = default;
 
@@ -140,7 +140,7 @@ HRESULT SourceFilterBase::QueryFilterInfo(FILTER_INFO* info)
 {
     if (!info) return E_POINTER;
     std::lock_guard lock(stateLock);
-    CopyName(name, info->achName, MAX_FILTER_NAME);
+    CopyName(filterName, info->achName, MAX_FILTER_NAME);
     info->pGraph = graph;
     if (graph) graph->AddRef();
     return S_OK;
@@ -156,7 +156,7 @@ HRESULT SourceFilterBase::JoinFilterGraph(IFilterGraph* newGraph, LPCWSTR newNam
         // The graph owns the filter: a counted reference back would keep both alive.
         if (SUCCEEDED(graph->QueryInterface(IID_IMediaEventSink, sink.ReceiveVoid()))) eventSink = sink.Get();
     }
-    name = newName ? std::u16string(newName) : std::u16string();
+    filterName = newName ? std::u16string(newName) : std::u16string();
     return S_OK;
 }
 

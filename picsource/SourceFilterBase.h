@@ -67,7 +67,7 @@ private:
     ComPtr<IReferenceClock> clock;
     REFERENCE_TIME startTime = 0;
     const CLSID clsid;
-    std::u16string name;
+    std::u16string filterName;
     IFilterGraph* graph = nullptr;
     std::atomic<IMediaEventSink*> eventSink{nullptr};
     LONG pinVersion = 1;

@@ -3,9 +3,9 @@
 #include "picsource/SourceFilterBase.h"
 #include "platform/thread/Threads.h"
 
-SourceStreamBase::SourceStreamBase(SourceFilterBase& filter, const char16_t* name) : OutputPinBase(filter, name)
+SourceStreamBase::SourceStreamBase(SourceFilterBase& owner, const char16_t* name) : OutputPinBase(owner, name)
 {
-    filter.AddPin(this);
+    owner.AddPin(this);
 }
 
 SourceStreamBase::~SourceStreamBase()

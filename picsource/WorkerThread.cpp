@@ -32,7 +32,7 @@ std::int32_t WorkerThread::CallWorker(DWORD newCommand)
 {
     std::lock_guard access(accessLock);
     if (!ThreadExists() || workerEnded) return E_FAIL;
-    command = newCommand;
+    postedCommand = newCommand;
     SetEvent(commandEvent);
     WaitForSingleObject(replyEvent, INFINITE);
     const auto answer = static_cast<std::int32_t>(reply);
@@ -68,13 +68,13 @@ bool WorkerThread::SetPriority(int priority)
 DWORD WorkerThread::GetRequest()
 {
     WaitForSingleObject(commandEvent, INFINITE);
-    return command;
+    return postedCommand;
 }
 
 bool WorkerThread::CheckRequest(DWORD* pending)
 {
     if (WaitForSingleObject(commandEvent, 0) != WAIT_OBJECT_0) return false;
-    if (pending) *pending = command;
+    if (pending) *pending = postedCommand;
     return true;
 }
 

@@ -39,7 +39,7 @@ private:
 
     HANDLE commandEvent;
     HANDLE replyEvent;
-    DWORD command = 0;
+    DWORD postedCommand = 0;
     DWORD reply = 0;
     HANDLE thread = nullptr;
     bool workerEnded = false;

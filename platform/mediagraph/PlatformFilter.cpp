@@ -126,8 +126,8 @@ HRESULT PlatformFilter::QueryFilterInfo(FILTER_INFO* info)
 {
     if (!info) return E_POINTER;
     std::lock_guard guard(filterLock);
-    const std::size_t length = std::min<std::size_t>(name.size(), MAX_FILTER_NAME - 1);
-    std::copy_n(name.begin(), length, info->achName);
+    const std::size_t length = std::min<std::size_t>(filterName.size(), MAX_FILTER_NAME - 1);
+    std::copy_n(filterName.begin(), length, info->achName);
     info->achName[length] = u'\0';
     info->pGraph = graph;
     if (graph) graph->AddRef();
@@ -144,7 +144,7 @@ HRESULT PlatformFilter::JoinFilterGraph(IFilterGraph* newGraph, LPCWSTR newName)
         sink->Release();
     }
     eventSink = sink;
-    name = newName ? std::u16string(newName) : std::u16string();
+    filterName = newName ? std::u16string(newName) : std::u16string();
     return S_OK;
 }
 

@@ -71,5 +71,5 @@ private:
     std::atomic<ULONG> references{1};
     IFilterGraph* graph = nullptr;
     std::atomic<IMediaEventSink*> eventSink{nullptr};
-    std::u16string name;
+    std::u16string filterName;
 };

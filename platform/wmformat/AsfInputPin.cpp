@@ -11,8 +11,8 @@ constexpr ULONG kPcmFormatBytes = 16;
 
 } // namespace
 
-AsfInputPin::AsfInputPin(WMAsfWriter& writer, std::u16string name, const GUID& majorType)
-    : PlatformPin(writer, std::move(name), PINDIR_INPUT), writer(writer), majorType(majorType)
+AsfInputPin::AsfInputPin(WMAsfWriter& owner, std::u16string pinName, const GUID& streamType)
+    : PlatformPin(owner, std::move(pinName), PINDIR_INPUT), writer(owner), majorType(streamType)
 {
 }
 

@@ -184,10 +184,10 @@ HRESULT MovieFileWriter::Open(const std::string& path, const std::vector<Profile
         return error == AVERROR(ENOMEM) ? E_OUTOFMEMORY : NS_E_INVALID_INPUT_FORMAT;
     }
     for (std::size_t i = 0; i < streams.size(); ++i) {
-        const HRESULT hr = AddTrack(streams[i], inputs[i]);
-        if (FAILED(hr)) {
+        const HRESULT added = AddTrack(streams[i], inputs[i]);
+        if (FAILED(added)) {
             Abandon();
-            return hr;
+            return added;
         }
     }
     error = avio_open(&context->pb, temporary.Path().c_str(), AVIO_FLAG_WRITE);

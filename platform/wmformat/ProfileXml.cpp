@@ -13,7 +13,7 @@ namespace {
 // Reads the attributes of one element; the first failure sticks.
 class AttributeReader {
 public:
-    explicit AttributeReader(pugi::xml_node node) : node(node) {}
+    explicit AttributeReader(pugi::xml_node element) : node(element) {}
 
     bool Ok() const { return ok; }
 

@@ -41,7 +41,7 @@ MovieInputFormat InputFormatOf(const AM_MEDIA_TYPE& type)
 
 WMAsfWriter::WMAsfWriter() : WMAsfWriter(CLSID_WMAsfWriter) {}
 
-WMAsfWriter::WMAsfWriter(const CLSID& clsid) : PlatformFilter(clsid) {}
+WMAsfWriter::WMAsfWriter(const CLSID& classId) : PlatformFilter(classId) {}
 
 HRESULT CreateWMAsfWriter(IUnknown* outer, REFIID iid, void** object)
 {

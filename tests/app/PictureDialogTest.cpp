@@ -81,11 +81,11 @@ protected:
         CoUninitialize();
     }
     // A flat-colour picture, its Exif date taken when given.
-    void Picture(const std::string& name, Qt::GlobalColor colour, const std::string& taken = {})
+    void Picture(const std::string& file, Qt::GlobalColor colour, const std::string& taken = {})
     {
         QImage picture(96, 64, QImage::Format_RGB32);
         picture.fill(colour);
-        const std::filesystem::path path = pictures / name;
+        const std::filesystem::path path = pictures / file;
         ASSERT_TRUE(picture.save(QString::fromStdString(path.string()), "JPG"));
         if (taken.empty()) return;
         const exiftest::Bytes dated = exiftest::WithApp1(ReadBytes(path), DateTimeBody(taken));

@@ -51,9 +51,9 @@ public:
     std::function<void(PictureDialog&)> arrangePictures;
 
 protected:
-    int RunPictureDialog(PictureDialog& dialog) override
+    int RunPictureDialog(PictureDialog& shown) override
     {
-        if (arrangePictures) arrangePictures(dialog);
-        return dialog.result();
+        if (arrangePictures) arrangePictures(shown);
+        return shown.result();
     }
 };

@@ -80,10 +80,10 @@ void TestOutputPin::BreakConnect()
     static_cast<TestSource&>(filter).SetAllocator(nullptr);
 }
 
-TestSource::TestSource(std::string filterName, StateLog* stateLog, int frameCount, REFERENCE_TIME frameDuration,
+TestSource::TestSource(std::string logName, StateLog* stateLog, int frameCount, REFERENCE_TIME frameDuration,
                        LONG width, LONG height)
     : PlatformFilter(CLSID_TestSource),
-      name(std::move(filterName)),
+      name(std::move(logName)),
       log(stateLog),
       frames(frameCount),
       frameTime(frameDuration),
@@ -189,8 +189,8 @@ HRESULT TestInputPin::NewSegment(REFERENCE_TIME, REFERENCE_TIME, double)
     return S_OK;
 }
 
-TestSink::TestSink(std::string filterName, StateLog* stateLog, std::vector<GUID> majorTypes)
-    : PlatformFilter(CLSID_TestSink), name(std::move(filterName)), log(stateLog)
+TestSink::TestSink(std::string logName, StateLog* stateLog, std::vector<GUID> majorTypes)
+    : PlatformFilter(CLSID_TestSink), name(std::move(logName)), log(stateLog)
 {
     for (std::size_t i = 0; i < majorTypes.size(); ++i) {
         inputs.push_back(std::make_unique<TestInputPin>(*this, u"In" + Wide(std::to_string(i)), majorTypes[i]));

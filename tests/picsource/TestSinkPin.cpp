@@ -26,7 +26,7 @@ void CopyType(AM_MEDIA_TYPE& target, const AM_MEDIA_TYPE& source)
 // Hands out the sink's offered types one at a time.
 class TypeList final : public IEnumMediaTypes {
 public:
-    explicit TypeList(const std::vector<AM_MEDIA_TYPE>& types) : types(types) {}
+    explicit TypeList(const std::vector<AM_MEDIA_TYPE>& offered) : types(offered) {}
 
     HRESULT QueryInterface(REFIID iid, void** object) override
     {

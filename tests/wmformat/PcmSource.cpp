@@ -30,12 +30,12 @@ OwnedMediaType PcmType(int sampleRate, int channels)
     return OwnedMediaType(type);
 }
 
-PcmSource::PcmSource(int sampleRate, int channels, REFERENCE_TIME length)
+PcmSource::PcmSource(int rate, int channelCount, REFERENCE_TIME duration)
     : PlatformFilter(CLSID_PcmSource),
-      sampleRate(sampleRate),
-      channels(channels),
-      length(length),
-      output(*this, u"Audio", PcmType(sampleRate, channels))
+      sampleRate(rate),
+      channels(channelCount),
+      length(duration),
+      output(*this, u"Audio", PcmType(rate, channelCount))
 {
 }
 

@@ -82,10 +82,10 @@ protected:
 
     // A writer of this class in the fixture's graph, fed by a push source of
     // frames of this size, and one of sound when the profile has it.
-    void Build(const CLSID& writerClass, IWMProfile* movieProfile, const std::filesystem::path& file, LONG width,
+    void Build(const CLSID& writerId, IWMProfile* movieProfile, const std::filesystem::path& file, LONG width,
                LONG height)
     {
-        ASSERT_EQ(CoCreateInstance(writerClass, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, writer.ReceiveVoid()),
+        ASSERT_EQ(CoCreateInstance(writerId, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, writer.ReceiveVoid()),
                   S_OK);
         ASSERT_EQ(writer.As(IID_IConfigAsfWriter, writerConfig), S_OK);
         ASSERT_EQ(writer.As(IID_IFileSinkFilter, writerSink), S_OK);
@@ -104,11 +104,11 @@ protected:
     }
 
     // A video-only movie of this size and bit rate into `movie`.
-    void BuildVideoOnly(const CLSID& writerClass, const std::string& name, LONG width, LONG height, DWORD bitrate)
+    void BuildVideoOnly(const CLSID& writerId, const std::string& name, LONG width, LONG height, DWORD bitrate)
     {
         movie = folder / name;
         profile = EditedProfile(VideoOnlyProfileText(), width, height, bitrate);
-        Build(writerClass, profile.Get(), movie, width, height);
+        Build(writerId, profile.Get(), movie, width, height);
     }
 
     std::size_t PeakDepth() { return static_cast<WMAsfWriter*>(writer.Get())->PeakQueueDepth(); }

@@ -8,8 +8,8 @@ const CLSID CLSID_PushSource{0x6C1D7E42, 0x2A95, 0x4B3F, {0x8E, 0x07, 0x51, 0xD4
 
 } // namespace
 
-PushSource::PushSource(OwnedMediaType type, LONG bufferBytes)
-    : PlatformFilter(CLSID_PushSource), bufferBytes(bufferBytes), output(*this, u"Output", std::move(type))
+PushSource::PushSource(OwnedMediaType type, LONG sampleBytes)
+    : PlatformFilter(CLSID_PushSource), bufferBytes(sampleBytes), output(*this, u"Output", std::move(type))
 {
 }
 

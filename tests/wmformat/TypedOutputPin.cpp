@@ -2,8 +2,8 @@
 
 #include "platform/mediagraph/PlatformFilter.h"
 
-TypedOutputPin::TypedOutputPin(PlatformFilter& filter, std::u16string name, OwnedMediaType type)
-    : PlatformPin(filter, std::move(name), PINDIR_OUTPUT), type(std::move(type))
+TypedOutputPin::TypedOutputPin(PlatformFilter& owner, std::u16string pinName, OwnedMediaType offered)
+    : PlatformPin(owner, std::move(pinName), PINDIR_OUTPUT), type(std::move(offered))
 {
 }
 

@@ -247,7 +247,7 @@ int ParseOptions(int argc, char** argv, Options& options)
 // main window takes WM_GRAPHNOTIFY, the preview drops its frames.
 class HeadlessWindow final : public WindowClient {
 public:
-    explicit HeadlessWindow(RECT area) : area(area) {}
+    explicit HeadlessWindow(RECT client) : area(client) {}
     void OnMessage(UINT message, WPARAM, LPARAM) override
     {
         if (message == WM_GRAPHNOTIFY) notified = true;
