@@ -178,6 +178,15 @@ void ReportOnce(const std::string& line)
         std::fprintf(stderr, "%s: %s\n", program_invocation_short_name, line.c_str());
 }
 
+// A read starts afresh: the last problem is one of the latest read, not of a file mended
+// since.
+void ForgetLastProblem()
+{
+    Problems& problems = ReportedProblems();
+    const std::lock_guard guard(problems.mutex);
+    problems.last.clear();
+}
+
 // Without a lock file (a folder not yet made, or read-only) the reader still sees a whole
 // file: writers only ever rename complete files into place. A missing file gets no lock
 // file made for it.
@@ -203,9 +212,10 @@ LONG LoadUsers(const std::string& path, RegistryTree& tree, bool locked)
 
 // The machine-wide file under the user's `userPath`: one that cannot be used is reported
 // and passed over, so that the user's own registrations still work. When both are one
-// file it is read once, as the user's.
+// file it is read once, as the user's. Every read of the registry begins here.
 RegistryTree LoadMachine(const std::string& userPath)
 {
+    ForgetLastProblem();
     RegistryTree tree;
     const std::string path = ResolvedPath(RegistryStore::MachineFilePath());
     if (path == userPath) return tree;

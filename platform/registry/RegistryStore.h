@@ -49,7 +49,8 @@ public:
     // when none is open).
     static LONG CommitTransaction();
 
-    // The last file problem reported on standard error (which file, what is wrong with
-    // it), for a front end whose user does not see standard error; empty when none.
+    // The file problem the latest read of the registry met and reported on standard error
+    // (which file, what is wrong with it), for a front end whose user does not see
+    // standard error; empty when that read met none.
     static std::string LastProblem();
 };

@@ -269,6 +269,13 @@ TEST_F(MovieEngineTest, ARegistryFileThatCannotBeUsedIsNamedInTheErrorBox)
     ASSERT_EQ(texts.size(), 1u);
     EXPECT_NE(texts[0].find("Error code: 0x80040150."), std::string::npos) << texts[0];
     EXPECT_NE(texts[0].find(broken.string() + " cannot be used: line 3"), std::string::npos) << texts[0];
+    // Once the registry reads again, a class not found blames no file.
+    errors.clear();
+    engine = std::make_unique<MovieEngine>();
+    ASSERT_TRUE(engine->IsReady());
+    engine->ReportError(REGDB_E_CLASSNOTREG);
+    ASSERT_EQ(ErrorTexts().size(), 1u);
+    EXPECT_EQ(ErrorTexts()[0].find("cannot be used"), std::string::npos) << ErrorTexts()[0];
 }
 
 TEST_F(MovieEngineTest, SecondMovieReplacesEveryFilterOfTheFirst)
