@@ -5,7 +5,7 @@
 
 std::string SettingsLocation::UserFile()
 {
-    // The base directory specification ignores a relative XDG_CONFIG_HOME.
+    // XDG Base Directory rules: a relative XDG_CONFIG_HOME is ignored.
     const char* config = std::getenv("XDG_CONFIG_HOME");
     if (config && config[0] == '/') return std::string(config) + "/reelsmith/config.ini";
     const char* home = std::getenv("HOME");

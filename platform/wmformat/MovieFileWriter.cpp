@@ -31,7 +31,7 @@ constexpr int64_t kSharedAudioBitRate = 128'000;
 // reference, which the repeats below show again.
 constexpr const char* kVp9LookAhead = "0";
 // A VP9 frame of one byte that shows reference slot 0 again, where libvpx keeps
-// the last frame it encoded (VP9 bitstream specification 6.2: frame marker 2,
+// the last frame it encoded (VP9 bitstream, section 6.2: frame marker 2,
 // profile 0, show_existing_frame 1, frame_to_show_map_idx 0).
 constexpr uint8_t kVp9ShowLastFrame = 0x88;
 // H.264 by measurement: on photographs each repeated for seconds at 25 frames a
