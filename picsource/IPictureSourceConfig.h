@@ -7,6 +7,7 @@
 #pragma once
 
 #include "picsource/PictureOptions.h"
+#include "picsource/ShowOptions.h"
 #include "platform/com/Com.h"
 #include "platform/mediagraph/MediaGraph.h"
 #include "platform/mediagraph/MediaResults.h"
@@ -106,6 +107,11 @@ struct IPictureSourceConfig : IUnknown {
     // held meanwhile. E_INVALIDARG for a name that is no picture of the folder and for
     // sizes as RenderPicture refuses them; the reading's failure otherwise.
     virtual HRESULT RenderThumbnail(LPCWSTR name, LONG width, LONG height, BYTE* frame, LONG frameBytes) = 0;
+    // Stopped only. The slide show's effects (ShowOptions.h) and, for CaptionFromFile,
+    // the captions file (null otherwise), read at once: E_INVALIDARG, nothing changed,
+    // for a value out of range; the file's failure when it cannot be read.
+    virtual HRESULT SetShowOptions(const ShowOptions* options, LPCWSTR captionFile) = 0;
+    virtual HRESULT GetShowOptions(ShowOptions* options) = 0;
 
 protected:
     ~IPictureSourceConfig() = default;

@@ -81,6 +81,11 @@ HRESULT PictureSource::RenderThumbnail(LPCWSTR name, LONG width, LONG height, BY
 {
     return stream->RenderThumbnail(name, width, height, frame, frameBytes);
 }
+HRESULT PictureSource::SetShowOptions(const ShowOptions* options, LPCWSTR captionFile)
+{
+    return stream->SetShowOptions(options, captionFile);
+}
+HRESULT PictureSource::GetShowOptions(ShowOptions* options) { return stream->GetShowOptions(options); }
 HRESULT PictureSource::GetPictureName(LONG index, LPWSTR buffer, LONG capacity)
 {
     return stream->GetPictureName(index, buffer, capacity);

@@ -42,6 +42,8 @@ public:
     HRESULT SetPictureList(const LPCWSTR* names, LONG count) override;
     HRESULT GetFolderPictures(LONG order, LPWSTR names, LONG capacity, LONG* needed) override;
     HRESULT RenderThumbnail(LPCWSTR name, LONG width, LONG height, BYTE* frame, LONG frameBytes) override;
+    HRESULT SetShowOptions(const ShowOptions* options, LPCWSTR captionFile) override;
+    HRESULT GetShowOptions(ShowOptions* options) override;
 
 private:
     explicit PictureSource(IUnknown* outer);

@@ -340,6 +340,24 @@ HRESULT PictureStream::RenderThumbnail(LPCWSTR name, LONG width, LONG height, BY
     return RenderInto(path, frame, width, height, frameBytes, options);
 }
 
+HRESULT PictureStream::SetShowOptions(const ShowOptions* options, LPCWSTR captionFile)
+{
+    if (!options) return E_POINTER;
+    if (!owner.IsStopped() || !options->IsValid()) return E_INVALIDARG;
+    std::lock_guard lock(streamLock);
+    settings.show = *options;
+    settings.captionFile = captionFile ? captionFile : u"";
+    return S_OK;
+}
+
+HRESULT PictureStream::GetShowOptions(ShowOptions* options)
+{
+    if (!options) return E_POINTER;
+    std::lock_guard lock(streamLock);
+    *options = settings.show;
+    return S_OK;
+}
+
 HRESULT PictureStream::GetPictureOrder(LONG* order)
 {
     if (!order) return E_POINTER;

@@ -31,6 +31,8 @@ struct PictureSettings {
     std::vector<std::u16string> chosen;
     std::atomic<LONG> workerPriority{0};
     PictureOptions options;
+    ShowOptions show;
+    std::u16string captionFile;
 };
 
 class PictureStream final : public SourceStreamBase, public SeekingBase, public IPictureSourceConfig {
@@ -66,6 +68,8 @@ public:
     HRESULT SetPictureList(const LPCWSTR* names, LONG count) override;
     HRESULT GetFolderPictures(LONG order, LPWSTR names, LONG capacity, LONG* needed) override;
     HRESULT RenderThumbnail(LPCWSTR name, LONG width, LONG height, BYTE* frame, LONG frameBytes) override;
+    HRESULT SetShowOptions(const ShowOptions* options, LPCWSTR captionFile) override;
+    HRESULT GetShowOptions(ShowOptions* options) override;
 
     HRESULT CheckMediaType(const AM_MEDIA_TYPE* type) override;
     HRESULT GetMediaType(int position, AM_MEDIA_TYPE* type) override;
