@@ -4,6 +4,7 @@
 #include "platform/mediagraph/UnaggregatedInstance.h"
 
 #include "platform/mediagraph/MediaTypes.h"
+#include "platform/thread/Threads.h"
 #include "platform/window/WindowService.h"
 
 #include <algorithm>
@@ -11,8 +12,9 @@
 
 namespace {
 
-// A clock that runs slower or faster than the machine is checked this often.
-constexpr REFERENCE_TIME kLongestWait = 100 * 10'000;
+// An advise is asked again this often, in case the clock runs slower or faster than
+// the one that serves its advises.
+constexpr DWORD kLongestWaitMs = 100;
 
 bool ShowsWindow(LONG showCommand)
 {
@@ -22,7 +24,21 @@ bool ShowsWindow(LONG showCommand)
 
 } // namespace
 
-VideoRenderer::VideoRenderer() : PlatformFilter(CLSID_VideoRenderer), input(*this) {}
+VideoRenderer::VideoRenderer() : PlatformFilter(CLSID_VideoRenderer), input(*this)
+{
+    clockEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+}
+
+VideoRenderer::~VideoRenderer()
+{
+    if (clockEvent) CloseHandle(clockEvent);
+}
+
+void VideoRenderer::WakeStream()
+{
+    changed.notify_all();
+    if (clockEvent) SetEvent(clockEvent);
+}
 
 HRESULT CreateVideoRenderer(IUnknown* outer, REFIID iid, void** object)
 {
@@ -73,7 +89,7 @@ HRESULT VideoRenderer::OnStop()
         endOfStream = false;
         hasLastStop = false;
     }
-    changed.notify_all();
+    WakeStream();
     return S_OK;
 }
 
@@ -93,7 +109,7 @@ HRESULT VideoRenderer::OnPause()
         streamState = State_Paused;
         complete = cued || streamLayout.width == 0;
     }
-    changed.notify_all();
+    WakeStream();
     return complete ? S_OK : S_FALSE;
 }
 
@@ -105,7 +121,7 @@ HRESULT VideoRenderer::OnRun(REFERENCE_TIME start)
         streamClock = clock;
         runStart = start;
     }
-    changed.notify_all();
+    WakeStream();
     return S_OK;
 }
 
@@ -131,12 +147,26 @@ bool VideoRenderer::WaitUntilDue(std::unique_lock<std::mutex>& guard, bool hasTi
             changed.wait(guard);
             continue;
         }
-        REFERENCE_TIME now = 0;
-        if (!streamClock || !hasTime || FAILED(streamClock->GetTime(&now))) return true;
-        const REFERENCE_TIME left = runStart + due - now;
-        if (left <= 0) return true;
-        changed.wait_for(guard, std::chrono::microseconds(std::min(left, kLongestWait) / 10 + 1));
+        if (!streamClock || !hasTime) return true;
+        const ComPtr<IReferenceClock> timer = streamClock;
+        if (AwaitClock(guard, timer.Get(), due)) return true;
     }
+}
+
+// The clock signals the advise when the time comes, and a change of state sets the
+// same event, so the thread never sleeps past either.
+bool VideoRenderer::AwaitClock(std::unique_lock<std::mutex>& guard, IReferenceClock* timer, REFERENCE_TIME due)
+{
+    REFERENCE_TIME now = 0;
+    if (FAILED(timer->GetTime(&now)) || runStart + due <= now) return true;
+    DWORD_PTR cookie = 0;
+    if (!clockEvent || FAILED(timer->AdviseTime(runStart, due, reinterpret_cast<HEVENT>(clockEvent), &cookie)))
+        return true;
+    guard.unlock();
+    WaitForSingleObject(clockEvent, kLongestWaitMs);
+    timer->Unadvise(cookie);
+    guard.lock();
+    return false;
 }
 
 HRESULT VideoRenderer::Render(IMediaSample* sample)
@@ -169,7 +199,7 @@ HRESULT VideoRenderer::Render(IMediaSample* sample)
 void VideoRenderer::Cue(IMediaSample* sample)
 {
     cued = true;
-    changed.notify_all();
+    WakeStream();
     Present(sample);
 }
 
@@ -180,7 +210,7 @@ HRESULT VideoRenderer::EndOfStream()
         if (streamState == State_Stopped || flushing) return S_OK;
         endOfStream = true;
         cued = true;
-        changed.notify_all();
+        WakeStream();
         if (!WaitUntilDue(guard, hasLastStop, lastStop)) return S_OK;
     }
     NotifyEvent(EC_COMPLETE, S_OK, reinterpret_cast<LONG_PTR>(static_cast<IBaseFilter*>(this)));
@@ -193,7 +223,7 @@ HRESULT VideoRenderer::BeginFlush()
         std::lock_guard guard(streamLock);
         flushing = true;
     }
-    changed.notify_all();
+    WakeStream();
     return S_OK;
 }
 

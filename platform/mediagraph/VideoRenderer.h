@@ -135,7 +135,7 @@ public:
     HRESULT get_DevSyncOffset(int* deviation) override;
 
 private:
-    ~VideoRenderer() override = default;
+    ~VideoRenderer() override;
 
     HRESULT QueryOtherInterface(REFIID iid, void** object) override;
     std::vector<PlatformPin*> Pins() override;
@@ -147,6 +147,10 @@ private:
     // Waits, with the stream lock held, until the stream time reaches `due`
     // while running; false when the stream stopped or flushed meanwhile.
     bool WaitUntilDue(std::unique_lock<std::mutex>& guard, bool hasTime, REFERENCE_TIME due);
+    // Whether `due` has come by `clock`; false also when the clock cannot be asked for it.
+    bool AwaitClock(std::unique_lock<std::mutex>& guard, IReferenceClock* timer, REFERENCE_TIME due);
+    // Wakes the streaming thread, whether it waits on `changed` or on the clock.
+    void WakeStream();
     bool StreamHalted() const { return streamState == State_Stopped || flushing; }
     // Shows the sample as the paused picture and completes the pause.
     void Cue(IMediaSample* sample);
@@ -157,9 +161,11 @@ private:
 
     VideoInputPin input;
 
-    // Streaming state, guarded by streamLock; waits use `changed`.
+    // Streaming state, guarded by streamLock; waits use `changed`, and the wait for a
+    // sample's time the clock's advise on `clockEvent`.
     std::mutex streamLock;
     std::condition_variable changed;
+    HANDLE clockEvent = nullptr;
     FILTER_STATE streamState = State_Stopped;
     ComPtr<IReferenceClock> streamClock;
     REFERENCE_TIME runStart = 0;

@@ -3,6 +3,8 @@
 #include "platform/mediagraph/MediaResults.h"
 #include "platform/mediagraph/MediaTypes.h"
 
+#include <chrono>
+
 namespace {
 
 constexpr CLSID CLSID_PcmSink{0x2B7F4E10, 0x1C3A, 0x4E55, {0x8D, 0x0B, 0x71, 0x3E, 0x96, 0xA2, 0x5C, 0x44}};
@@ -38,9 +40,18 @@ void PcmSink::Keep(IMediaSample* sample)
     const LONG length = sample->GetActualDataLength();
     Stamp stamp{-1, -1, length};
     sample->GetTime(&stamp.start, &stamp.stop);
-    std::lock_guard guard(lock);
-    bytes.insert(bytes.end(), data, data + length);
-    stamps.push_back(stamp);
+    {
+        std::lock_guard guard(lock);
+        bytes.insert(bytes.end(), data, data + length);
+        stamps.push_back(stamp);
+    }
+    kept.notify_all();
+}
+
+bool PcmSink::WaitForSample(unsigned limitMs)
+{
+    std::unique_lock guard(lock);
+    return kept.wait_for(guard, std::chrono::milliseconds(limitMs), [&] { return !stamps.empty(); });
 }
 
 std::vector<BYTE> PcmSink::Bytes()

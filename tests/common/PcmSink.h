@@ -6,6 +6,7 @@
 #include "platform/mediagraph/PlatformPin.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <mutex>
 #include <vector>
 
@@ -34,6 +35,8 @@ public:
     };
     std::vector<BYTE> Bytes();
     std::vector<Stamp> Stamps();
+    // Whether a sample came within `limitMs`.
+    bool WaitForSample(unsigned limitMs);
     std::atomic<int> endsOfStream{0};
 
     void Keep(IMediaSample* sample);
@@ -44,6 +47,7 @@ private:
 
     PcmInputPin input;
     std::mutex lock;
+    std::condition_variable kept;
     std::vector<BYTE> bytes;
     std::vector<Stamp> stamps;
 };

@@ -7,10 +7,13 @@
 #include <csignal>
 #include <fcntl.h>
 #include <fstream>
+#include <functional>
 #include <poll.h>
 #include <pty.h>
 #include <regex>
+#include <sys/inotify.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -93,14 +96,39 @@ protected:
     // The child's exit status once it ends, or -1 when it is still running after `seconds`.
     static int WaitFor(pid_t child, int seconds)
     {
-        for (int tenth = 0; tenth < seconds * 10; ++tenth) {
-            int status = 0;
-            if (waitpid(child, &status, WNOHANG) == child) return WIFEXITED(status) ? WEXITSTATUS(status) : -2;
-            usleep(100000);
+        const int ended = static_cast<int>(syscall(SYS_pidfd_open, child, 0));
+        pollfd watch{ended, POLLIN, 0};
+        const bool inTime = ended >= 0 && poll(&watch, 1, seconds * 1000) == 1;
+        if (ended >= 0) close(ended);
+        if (!inTime) kill(child, SIGKILL);
+        int status = 0;
+        waitpid(child, &status, 0);
+        if (!inTime) return -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -2;
+    }
+    // Waits until `done` holds, woken by each change of a file in the test's folder;
+    // false when it still does not hold after `seconds`.
+    bool WaitForFiles(const std::function<bool()>& done, int seconds) const
+    {
+        const int changes = inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
+        if (changes < 0) return done();
+        inotify_add_watch(changes, folder.c_str(), IN_MODIFY | IN_CREATE | IN_MOVED_TO | IN_CLOSE_WRITE);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+        while (!done()) {
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0) break;
+            pollfd watch{changes, POLLIN, 0};
+            poll(&watch, 1, static_cast<int>(left.count()));
+            char events[4096];
+            while (read(changes, events, sizeof events) > 0) {}
         }
-        kill(child, SIGKILL);
-        waitpid(child, nullptr, 0);
-        return -1;
+        close(changes);
+        return done();
+    }
+    bool WaitForText(const std::string& name, const std::string& text, int seconds) const
+    {
+        return WaitForFiles([&] { return ReadFile(name).find(text) != std::string::npos; }, seconds);
     }
     std::string ReadFile(const std::string& name) const
     {
@@ -360,7 +388,7 @@ TEST_F(ReelsmithMakeTest, AFinalRenameThatFailsIsAFailureNamingTheOutput)
     const pid_t child = Start({pictures, "late.wmv"}, (folder / "stderr.txt").string());
     // The first count shown, whichever it is: the run and its file are open by then. The
     // progress shows the count as it finds it, so a given count may be passed over.
-    for (int tenth = 0; tenth < 600 && ReadFile("stderr.txt").find("/40") == std::string::npos; ++tenth) usleep(100000);
+    ASSERT_TRUE(WaitForText("stderr.txt", "/40", 60)) << ReadFile("stderr.txt");
     // The name is taken by a folder while the movie is being made.
     std::filesystem::create_directory(folder / "late.wmv");
     std::ofstream(folder / "late.wmv" / "inside.txt") << "kept";
@@ -392,9 +420,7 @@ TEST_F(ReelsmithMakeTest, StopSignalsEndTheRunQuicklyAndLeaveNothing)
         const std::string errorName = "stderr-" + std::to_string(signal) + ".txt";
         const pid_t child = Start({pictures, "out.wmv"}, (folder / errorName).string());
         // Under way: a first count has been shown.
-        for (int tenth = 0; tenth < 600 && ReadFile(errorName).find("/200") == std::string::npos; ++tenth)
-            usleep(100000);
-        ASSERT_NE(ReadFile(errorName).find("/200"), std::string::npos);
+        ASSERT_TRUE(WaitForText(errorName, "/200", 60)) << ReadFile(errorName);
         kill(child, signal);
         EXPECT_EQ(WaitFor(child, 10), status) << ReadFile(errorName);
         EXPECT_EQ(ReadFile("out.wmv"), "earlier");
@@ -696,8 +722,7 @@ TEST_F(ReelsmithMakeTest, AStopWhileAPictureIsRepeatedIsHonouredAtOnce)
         }
         return false;
     };
-    for (int tenth = 0; tenth < 600 && !written(); ++tenth) usleep(100000);
-    ASSERT_TRUE(written()) << ReadFile("stderr.txt");
+    ASSERT_TRUE(WaitForFiles(written, 60)) << ReadFile("stderr.txt");
     kill(child, SIGINT);
     EXPECT_EQ(WaitFor(child, 10), 130) << ReadFile("stderr.txt");
     EXPECT_FALSE(Exists("hour.mp4"));

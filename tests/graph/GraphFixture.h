@@ -2,14 +2,14 @@
 // helpers to add the tests' filters and the platform's own.
 #pragma once
 
-#include "TestFilters.h"
+#include "tests/common/TestFilters.h"
+#include "tests/common/TestClock.h"
 
 #include "platform/com/ComPtr.h"
 #include "platform/mediagraph/GraphControl.h"
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <string>
 #include <vector>
 
@@ -60,15 +60,28 @@ protected:
         EXPECT_EQ(graph->AddFilter(filter.Get(), Wide(name).c_str()), S_OK);
         return filter;
     }
-    // Milliseconds from Run to EC_COMPLETE.
-    long long MillisecondsToComplete()
+    // Runs the graph on a test clock: the renderer must wait for each of `count` samples
+    // of `each` at its time after the run's 10 ms lead, and complete at the last one's
+    // stop, not before. Then runs it without a clock, where nothing waits.
+    void ExpectPacedByTheClockOnly(int count, REFERENCE_TIME each)
     {
-        const auto started = std::chrono::steady_clock::now();
-        EXPECT_EQ(control->Run(), S_OK);
-        EXPECT_TRUE(WaitForComplete(10000));
-        return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started)
-            .count();
+        const auto clock = TestClock::Make(0);
+        ASSERT_EQ(mediaFilter->SetSyncSource(clock.Get()), S_OK);
+        ASSERT_EQ(control->Run(), S_OK);
+        for (int i = 0; i <= count; ++i) {
+            const REFERENCE_TIME due = kRunLead + each * i;
+            EXPECT_EQ(clock->WaitForPendingAdvise(), due) << i;
+            EXPECT_TRUE(EventsWithin(0).empty()) << "complete before the time of " << i;
+            clock->SetTime(due);
+        }
+        EXPECT_TRUE(WaitForComplete(5000));
+        ASSERT_EQ(control->Stop(), S_OK);
+        ASSERT_EQ(mediaFilter->SetSyncSource(nullptr), S_OK);
+        ASSERT_EQ(control->Run(), S_OK);
+        EXPECT_TRUE(WaitForComplete(5000)) << "without a clock nothing waits";
+        ASSERT_EQ(control->Stop(), S_OK);
     }
+    static constexpr REFERENCE_TIME kRunLead = 10 * kUnitsPerMillisecond;
     HRESULT RenderStream(const GUID* type, IUnknown* source, IBaseFilter* intermediate, IBaseFilter* sink)
     {
         if (!builder) {

@@ -6,6 +6,7 @@
 #include "picsource/IPictureSourceConfig.h"
 #include "platform/base/WideText.h"
 #include "platform/window/WindowDispatcher.h"
+#include "tests/common/TestClock.h"
 #include "tests/platform/TempRegistry.h"
 
 #include <algorithm>
@@ -199,11 +200,8 @@ protected:
         ASSERT_EQ(graph.As(IID_IVideoWindow, window), S_OK);
         ASSERT_EQ(window->put_Owner(reinterpret_cast<OAHWND>(kMainWindow)), S_OK);
         ASSERT_EQ(window->put_Visible(OATRUE), S_OK);
-        // As playback after an encode run, which switched the clock off.
-        ASSERT_EQ(mediaFilter->SetSyncSource(nullptr), S_OK);
-        ASSERT_EQ(graph->SetDefaultSyncSource(), S_OK);
-        ASSERT_EQ(mediaFilter->GetSyncSource(clock.Receive()), S_OK);
-        ASSERT_TRUE(clock);
+        clock = TestClock::Make(kUnitsPerSecond);
+        ASSERT_EQ(mediaFilter->SetSyncSource(clock.Get()), S_OK);
     }
     void TearDown() override
     {
@@ -221,17 +219,33 @@ protected:
         *hung = watchdog.Finish();
         return hr;
     }
-    REFERENCE_TIME Now()
+    // Runs the graph and moves the clock to the first picture's time, once it is asked for.
+    bool RunFromTheFirstPicture(PresentationLog& presented)
     {
-        REFERENCE_TIME now = 0;
-        clock->GetTime(&now);
-        return now;
+        if (control->Run() != S_OK) return false;
+        const std::optional<REFERENCE_TIME> first = clock->WaitForPendingAdvise();
+        if (!first) return false;
+        clock->SetTime(*first);
+        return presented.WaitFor(0, *first).has_value();
+    }
+    // Moves the clock from advise to advise up to `time`, each waiter released before the
+    // next is looked for, so that everything due by then has been presented.
+    bool PresentUntil(REFERENCE_TIME time)
+    {
+        for (;;) {
+            const std::optional<REFERENCE_TIME> due = clock->WaitForPendingAdvise();
+            if (!due) return false;
+            if (*due > time) break;
+            clock->SetTime(*due);
+        }
+        clock->SetTime(time);
+        return true;
     }
 
     // Installed by a test; it outlives the graph's streaming, which TearDown stops first.
     std::optional<PresentationLog> presentations;
     ComPtr<IBaseFilter> renderer;
-    ComPtr<IReferenceClock> clock;
+    ComPtr<TestClock> clock;
 };
 
 } // namespace
@@ -240,17 +254,13 @@ TEST_F(PauseResumeTest, TwoHundredPausesNeitherHangNorShortenThePictureOnScreen)
 {
     PresentationLog& presented = presentations.emplace(clock.Get());
     InstallWindowService(&presented);
-    constexpr auto kPicture = std::chrono::milliseconds(kSequencePictureMs);
-    // Running time the paused picture has at least, before the pause and after it
-    // together: its full duration, less what a busy machine may make a picture late by
-    // (a shared machine lags by 10 ms and more), and still above the graph's 10 ms run
-    // lead, which a picture cut short would take.
-    constexpr REFERENCE_TIME kLeastRunningTime = kSequencePictureMs * kUnitsPerMillisecond / 2;
+    constexpr REFERENCE_TIME kPicture = kSequencePictureMs * kUnitsPerMillisecond;
     std::minstd_rand random(7);
-    ASSERT_EQ(control->Run(), S_OK);
+    ASSERT_TRUE(RunFromTheFirstPicture(presented));
     for (int cycle = 0; cycle < 200; ++cycle) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(random() % kSequencePictureMs));
-        const REFERENCE_TIME pausedAt = Now();
+        const REFERENCE_TIME pausedAt = clock->Now() + static_cast<REFERENCE_TIME>(random() % kPicture);
+        ASSERT_TRUE(PresentUntil(pausedAt)) << "the renderer stopped asking for time, cycle " << cycle;
+        const std::size_t count = presented.Count();
         ASSERT_TRUE(SUCCEEDED(control->Pause())) << cycle;
         OAFilterState state = -1;
         bool hung = false;
@@ -260,25 +270,27 @@ TEST_F(PauseResumeTest, TwoHundredPausesNeitherHangNorShortenThePictureOnScreen)
         ASSERT_EQ(state, State_Paused) << cycle;
         const int shown = presented.LastPicture();
         ASSERT_GE(shown, 0) << "a completed pause shows a picture, cycle " << cycle;
-        const REFERENCE_TIME runBefore = std::max<REFERENCE_TIME>(0, pausedAt - presented.LastTime());
-        const std::size_t count = presented.Count();
+        EXPECT_EQ(presented.Count(), count) << "the pause shows the picture on screen, not the next, cycle " << cycle;
+        const REFERENCE_TIME runBefore = pausedAt - presented.LastTime();
         // Longer than a picture: a clock that ran on would owe the next one at once.
-        std::this_thread::sleep_for(kPicture + kPicture / 4);
+        clock->SetTime(pausedAt + kPicture + kPicture / 4);
         EXPECT_EQ(presented.Count(), count) << "nothing is presented while paused, cycle " << cycle;
 
-        const REFERENCE_TIME resumed = Now();
+        const REFERENCE_TIME resumed = clock->Now();
         ASSERT_EQ(control->Run(), S_OK) << cycle;
+        const std::optional<REFERENCE_TIME> due = clock->WaitForPendingAdvise();
+        ASSERT_TRUE(due) << "nothing waits for the clock after cycle " << cycle;
+        clock->SetTime(*due);
         if (shown == kSequenceLength - 1) {
             ASSERT_TRUE(WaitForComplete(5000)) << cycle;
             ASSERT_EQ(control->Stop(), S_OK);
-            ASSERT_EQ(control->Run(), S_OK);
+            ASSERT_TRUE(RunFromTheFirstPicture(presented)) << cycle;
             continue;
         }
-        const std::optional<REFERENCE_TIME> next = presented.WaitFor(shown + 1, resumed);
-        ASSERT_TRUE(next) << "picture " << shown + 1 << " never came after cycle " << cycle;
-        EXPECT_GE(runBefore + (*next - resumed), kLeastRunningTime)
+        ASSERT_TRUE(presented.WaitFor(shown + 1, *due)) << "picture " << shown + 1 << " never came, cycle " << cycle;
+        EXPECT_GE(runBefore + (*due - resumed), kPicture)
             << "picture " << shown << " ran " << runBefore / kUnitsPerMillisecond << " ms before the pause and "
-            << (*next - resumed) / kUnitsPerMillisecond << " ms after it, cycle " << cycle;
+            << (*due - resumed) / kUnitsPerMillisecond << " ms after it, cycle " << cycle;
     }
 }
 
@@ -326,16 +338,12 @@ TEST_F(PictureSourceGraphTest, TheDirectTopologyLeavesTheClockAloneAndCompletes)
     EXPECT_TRUE(clock);
 }
 
-TEST_F(PictureSourceGraphTest, FivePicturesAtTwoHundredMillisecondsTakeASecondWithTheClock)
+TEST_F(PictureSourceGraphTest, FivePicturesAtTwoHundredMillisecondsWaitForTheirTimesOnTheClock)
 {
     ComPtr<IBaseFilter> renderer = AddPlatformFilter(CLSID_VideoRenderer, "Reader Filter");
     ASSERT_EQ(graph->AddFilter(source.Get(), u"JPEG Source Filter"), S_OK);
     ASSERT_EQ(RenderStream(&MEDIATYPE_Video, source.Get(), nullptr, renderer.Get()), S_OK);
-    EXPECT_GE(MillisecondsToComplete(), 1000);
-    ASSERT_EQ(control->Stop(), S_OK);
-    ASSERT_EQ(mediaFilter->SetSyncSource(nullptr), S_OK);
-    // Unpaced, it finishes before the paced run could have.
-    EXPECT_LT(MillisecondsToComplete(), 1000);
+    ExpectPacedByTheClockOnly(5, 200 * kUnitsPerMillisecond);
 }
 
 TEST_F(PictureSourceGraphTest, RebuildingAHundredTimesReplacesEveryFilter)

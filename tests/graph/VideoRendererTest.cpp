@@ -1,6 +1,7 @@
 #include "GraphFixture.h"
 
 #include "platform/window/WindowDispatcher.h"
+#include "tests/common/TestClock.h"
 
 #include <algorithm>
 
@@ -100,12 +101,7 @@ TEST_F(RendererTest, TheClockPacesSamplesAndWithoutItTheyRunFree)
 {
     auto source = AddSource("Source", 5, 200 * kUnitsPerMillisecond);
     ASSERT_EQ(RenderStream(&MEDIATYPE_Video, source.Get(), nullptr, renderer.Get()), S_OK);
-    // The last picture ends at 1000 ms of stream time.
-    EXPECT_GE(MillisecondsToComplete(), 1000);
-    ASSERT_EQ(control->Stop(), S_OK);
-    ASSERT_EQ(mediaFilter->SetSyncSource(nullptr), S_OK);
-    // Unpaced, it finishes before the paced run could have.
-    EXPECT_LT(MillisecondsToComplete(), 1000);
+    ExpectPacedByTheClockOnly(5, 200 * kUnitsPerMillisecond);
 }
 
 TEST_F(RendererTest, PauseHoldsTheFirstSampleUntilRun)
@@ -130,7 +126,7 @@ TEST_F(RendererTest, PauseKeepsThePictureOnScreenAndResumeGivesItTheRestOfItsTim
     WindowDispatcher windows;
     windows.RegisterWindow(kPreviewHandle, &window);
     InstallWindowService(&windows);
-    const auto clock = ComPtr<TestClock>::Attach(new TestClock);
+    const auto clock = TestClock::Make(0);
     const auto at = [](int milliseconds) { return milliseconds * kUnitsPerMillisecond; };
     // The first picture may be drawn twice, cued by the pause that starts the run and
     // again at its time: what counts is which pictures have reached the window.
@@ -147,11 +143,12 @@ TEST_F(RendererTest, PauseKeepsThePictureOnScreenAndResumeGivesItTheRestOfItsTim
     SetUpVideoWindow();
     ASSERT_EQ(mediaFilter->SetSyncSource(clock.Get()), S_OK);
     ASSERT_EQ(control->Run(), S_OK);
-    clock->Set(at(100));
+    clock->SetTime(at(100));
     ASSERT_TRUE(waitUntilShown(0));
-    // The second picture waits for its time, 500 ms of stream time.
-    clock->Set(at(300));
-    ASSERT_TRUE(clock->WaitForReadAt(at(300), 5000));
+    // The second picture waits for its time, 500 ms of stream time after the run's
+    // 10 ms lead.
+    clock->SetTime(at(300));
+    EXPECT_EQ(clock->WaitForPendingAdvise(), at(510));
 
     EXPECT_EQ(control->Pause(), S_OK) << "the picture on screen completes the pause";
     OAFilterState state = -1;
@@ -163,16 +160,16 @@ TEST_F(RendererTest, PauseKeepsThePictureOnScreenAndResumeGivesItTheRestOfItsTim
 
     // Paused at 290 ms of stream time for a long while; after Run the first picture
     // still has its last 210 ms (and the graph's 10 ms lead) to go.
-    clock->Set(at(2000));
+    clock->SetTime(at(2000));
     ASSERT_EQ(control->Run(), S_OK);
-    clock->Set(at(2200));
-    ASSERT_TRUE(clock->WaitForReadAt(at(2200), 5000));
+    EXPECT_EQ(clock->WaitForPendingAdvise(), at(2220));
+    clock->SetTime(at(2219));
     windows.DispatchPending();
     EXPECT_FALSE(shown(1)) << "the second picture is not due yet";
-    clock->Set(at(2230));
+    clock->SetTime(at(2220));
     ASSERT_TRUE(waitUntilShown(1));
     EXPECT_EQ(window.frames.back().pixels[0], 1);
-    clock->Set(at(5000));
+    clock->SetTime(at(5000));
     EXPECT_TRUE(WaitForComplete(5000));
     EXPECT_EQ(source->Delivered(), 3);
 }

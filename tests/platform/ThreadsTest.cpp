@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <mutex>
+#include <condition_variable>
 #include <chrono>
 #include <sys/wait.h>
 #include <thread>
@@ -49,20 +51,28 @@ TEST(Events, AutomaticResetReleasesOneWaiterPerSet)
     EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_OBJECT_0) << "initially set";
     EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_TIMEOUT) << "the wait cleared it";
 
-    std::atomic<int> released{0};
+    std::mutex lock;
+    std::condition_variable counted;
+    int released = 0;
     std::vector<std::thread> waiters;
     for (int i = 0; i < 2; ++i) {
         waiters.emplace_back([&] {
-            if (WaitForSingleObject(event, 2000) == WAIT_OBJECT_0) ++released;
+            if (WaitForSingleObject(event, INFINITE) != WAIT_OBJECT_0) return;
+            std::lock_guard guard(lock);
+            ++released;
+            counted.notify_all();
         });
     }
     SetEvent(event);
-    while (released == 0) Sleep(1);
-    Sleep(50);
-    EXPECT_EQ(released, 1);
+    {
+        std::unique_lock guard(lock);
+        counted.wait(guard, [&] { return released > 0; });
+    }
     SetEvent(event);
     for (auto& waiter : waiters) waiter.join();
     EXPECT_EQ(released, 2);
+    // Had the first set released both waiters, the second would still be standing.
+    EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_TIMEOUT) << "each set released one waiter";
     CloseHandle(event);
 }
 

@@ -25,4 +25,5 @@ if(REELSMITH_FUZZ)
   # A short deterministic run keeps the suite quick; run it longer by hand.
   add_test(NAME registry-text-fuzz COMMAND registry-text-fuzz -runs=30000 -seed=1
     -dict=${CMAKE_CURRENT_SOURCE_DIR}/registry-text.dict)
+  set_tests_properties(registry-text-fuzz PROPERTIES LABELS "unit;fuzz")
 endif()

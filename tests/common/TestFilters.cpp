@@ -1,4 +1,4 @@
-#include "TestFilters.h"
+#include "tests/common/TestFilters.h"
 
 #include <chrono>
 #include <cstring>
@@ -219,31 +219,5 @@ HRESULT TestSink::OnPause()
 HRESULT TestSink::OnRun(REFERENCE_TIME)
 {
     log->Add(name + ":Run");
-    return S_OK;
-}
-
-// ---- Clock ----
-
-void TestClock::Set(REFERENCE_TIME time)
-{
-    std::lock_guard guard(lock);
-    now = time;
-}
-
-bool TestClock::WaitForReadAt(REFERENCE_TIME time, int milliseconds)
-{
-    std::unique_lock guard(lock);
-    return read.wait_for(guard, std::chrono::milliseconds(milliseconds), [&] { return lastRead >= time; });
-}
-
-HRESULT TestClock::GetTime(REFERENCE_TIME* time)
-{
-    if (!time) return E_POINTER;
-    {
-        std::lock_guard guard(lock);
-        *time = now;
-        lastRead = now;
-    }
-    read.notify_all();
     return S_OK;
 }

@@ -120,23 +120,3 @@ private:
     StateLog* log;
     std::vector<std::unique_ptr<TestInputPin>> inputs;
 };
-
-// A clock whose time is what the test sets. Whoever reads it can be waited for:
-// a read at a time shows the reader has seen that time.
-class TestClock final : public PlatformObject<TestClock, IReferenceClock, IID_IReferenceClock> {
-public:
-    void Set(REFERENCE_TIME time);
-    // Waits until the clock has been read while it stood at `time` or later.
-    bool WaitForReadAt(REFERENCE_TIME time, int milliseconds);
-
-    HRESULT GetTime(REFERENCE_TIME* time) override;
-    HRESULT AdviseTime(REFERENCE_TIME, REFERENCE_TIME, HEVENT, DWORD_PTR*) override { return E_NOTIMPL; }
-    HRESULT AdvisePeriodic(REFERENCE_TIME, REFERENCE_TIME, HSEMAPHORE, DWORD_PTR*) override { return E_NOTIMPL; }
-    HRESULT Unadvise(DWORD_PTR) override { return E_NOTIMPL; }
-
-private:
-    std::mutex lock;
-    std::condition_variable read;
-    REFERENCE_TIME now = 0;
-    REFERENCE_TIME lastRead = -1;
-};
