@@ -1,6 +1,7 @@
 #include "picsource/FrameBuilder.h"
 
 #include "jpeg/Markers.h"
+#include "picsource/ColourConverter.h"
 #include "picsource/PicturePlacement.h"
 #include "picsource/SmoothScaler.h"
 #include "platform/mediagraph/MediaGraph.h"
@@ -215,6 +216,9 @@ HRESULT FrameBuilder::PlanDecode(const PictureOptions& options, LONG width, LONG
     plan.orientation = options.orientation == OrientationExif && c.exifOrientation >= 1 && c.exifOrientation <= 8
                            ? static_cast<int>(c.exifOrientation)
                            : 1;
+    plan.preciseColour = options.scaling == ScalingSmooth && c.imageChannels == 3 && c.imageColor == ColorYcbcr;
+    // The decoder hands over uninterpreted components as they are, the chroma upsampled.
+    if (plan.preciseColour) c.imageColor = ColorOther;
     plan.reduction = options.scaling == ScalingSmooth
                          ? Reduction(plan.fullWidth, plan.fullHeight, plan.orientation, options.fit, width, height)
                          : 1;
@@ -265,8 +269,11 @@ HRESULT FrameBuilder::DecodeUpright(const DecodePlan& plan)
     if (!imageBytes.Reserve(stride * plan.outHeight)) return E_OUTOFMEMORY;
     const auto rowBytes = std::size_t{plan.outWidth} * 3;
     const auto padBytes = static_cast<std::int32_t>(stride - rowBytes);
-    const int rc = DecodeInto(plan, imageBytes.bytes.get(), ColorBgr, true, padBytes);
+    const int rc = DecodeInto(plan, imageBytes.bytes.get(), plan.preciseColour ? ColorOther : ColorBgr, true, padBytes);
     if (rc != JpegSuccess) return rc;
+    if (plan.preciseColour)
+        ColourConverter::YcbcrToRgb(imageBytes.bytes.get(), plan.outWidth, plan.outHeight, stride,
+                                    ColourConverter::Order::Bgr);
     if (padBytes > 0) {
         for (std::uint32_t row = 0; row < plan.outHeight; ++row)
             std::memset(imageBytes.bytes.get() + row * stride + rowBytes, 0, static_cast<std::size_t>(padBytes));
@@ -298,11 +305,14 @@ HRESULT FrameBuilder::DecodeStored(const DecodePlan& plan, Picture& picture)
     picture.orientation = plan.orientation;
     picture.pixels.reset(new (std::nothrow) BYTE[std::uint64_t{plan.outWidth} * plan.outHeight * 3]);
     if (!picture.pixels) return E_OUTOFMEMORY;
-    const int rc = DecodeInto(plan, picture.pixels.get(), ColorRgb, false, 0);
+    const int rc = DecodeInto(plan, picture.pixels.get(), plan.preciseColour ? ColorOther : ColorRgb, false, 0);
     if (rc != JpegSuccess) {
         picture.pixels.reset();
         return rc;
     }
+    if (plan.preciseColour)
+        ColourConverter::YcbcrToRgb(picture.pixels.get(), plan.outWidth, plan.outHeight,
+                                    std::uint64_t{plan.outWidth} * 3, ColourConverter::Order::Rgb);
     picture.width = plan.outWidth;
     picture.height = plan.outHeight;
     return S_OK;

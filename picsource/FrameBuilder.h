@@ -88,6 +88,8 @@ private:
         std::uint32_t outHeight = 0;
         int reduction = 1;
         int orientation = 1;
+        // Taken as YCbCr and converted by ColourConverter, for smooth scaling.
+        bool preciseColour = false;
     };
 
     // The decoder's reduction for smooth scaling of a full-size picture into the frame.

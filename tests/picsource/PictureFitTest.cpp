@@ -4,10 +4,12 @@
 #include "tests/picsource/PicsourceFixture.h"
 
 #include "jpeg/JpegDecoder.h"
+#include "picsource/ColourConverter.h"
 #include "picsource/FrameBuilder.h"
 #include "picsource/PicturePlacement.h"
 #include "tests/common/ExifBlock.h"
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -243,28 +245,34 @@ TEST(PictureFit, SmoothShrinkingIsCloseToImageMagicksAreaAverage)
 TEST(PictureFit, SmoothEnlargingInterpolatesBetweenNeighbours)
 {
     // Doubling a picture: each output pixel lies a quarter of the way between two
-    // source pixel centres (bilinear, centres aligned), away from the edges.
+    // source pixel centres (bilinear, centres aligned), away from the edges. The source
+    // is the builder's own decode, colours converted as smooth scaling converts them.
     const std::string path = PictureFolderUtf8("fit") + "/plasma.jpg";
-    const DecodedPicture source = DecodeJpeg(path);
-    const auto frame = Render(path, 1280, 960, {OrientationIgnore, FitStretch, ScalingSmooth});
+    const PictureOptions options{OrientationIgnore, FitStretch, ScalingSmooth};
+    FrameBuilder builder;
+    ASSERT_EQ(builder.LoadFile(path), S_OK);
+    ASSERT_EQ(builder.DecodeImage(options, 1280, 960), S_OK);
+    const FrameBuilder::Image& source = builder.DecodedImage();
+    ASSERT_EQ(source.width, 640u);
+    ASSERT_EQ(source.height, 480u);
+    std::vector<BYTE> frame(FrameBuilder::FrameStride(1280) * 960);
+    ASSERT_EQ(FrameBuilder::FitToFrame(source, frame.data(), 1280, 960, options), S_OK);
     const std::size_t stride = FrameBuilder::FrameStride(1280);
     int worst = 0;
     for (int y = 2; y < 958; y += 7) {
         for (int x = 2; x < 1278; x += 5) {
-            // Frame row y counts from the bottom; the picture's rows from the top.
-            const double sy = (959 - y + 0.5) / 2 - 0.5;
+            // Both count their rows from the bottom.
+            const double sy = (y + 0.5) / 2 - 0.5;
             const double sx = (x + 0.5) / 2 - 0.5;
             const int y0 = static_cast<int>(std::floor(sy));
             const int x0 = static_cast<int>(std::floor(sx));
             const double fy = sy - y0;
             const double fx = sx - x0;
             for (int c = 0; c < 3; ++c) {
-                auto at = [&](int yy, int xx) {
-                    return source.rgb[(static_cast<std::size_t>(yy) * source.width + xx) * 3 + c];
-                };
+                auto at = [&](int yy, int xx) { return source.pixels[yy * source.stride + xx * 3 + c]; };
                 const double want = (1 - fy) * ((1 - fx) * at(y0, x0) + fx * at(y0, x0 + 1)) +
                                     fy * ((1 - fx) * at(y0 + 1, x0) + fx * at(y0 + 1, x0 + 1));
-                const int got = frame[static_cast<std::size_t>(y) * stride + 3 * x + 2 - c];
+                const int got = frame[static_cast<std::size_t>(y) * stride + 3 * x + c];
                 worst = std::max(worst, static_cast<int>(std::abs(got - want) + 0.5));
             }
         }
@@ -412,4 +420,37 @@ TEST(PictureFit, PhotosOfManyMegapixelsBecomeFramesWithinTheMemoryBound)
         }
     }
     std::filesystem::remove(path);
+}
+
+TEST(PictureFit, SmoothScalingConvertsColoursByTheJfifEquationsRounded)
+{
+    // Every Y, Cb and Cr on a grid, against the equations in double precision: at most a
+    // level apart where the exact value lies within a hair of a half level.
+    std::vector<BYTE> pixels;
+    for (int y = 0; y < 256; y += 5)
+        for (int cb = 0; cb < 256; cb += 3)
+            for (int cr = 0; cr < 256; cr += 3) pixels.insert(pixels.end(), {BYTE(y), BYTE(cb), BYTE(cr)});
+    const auto count = static_cast<std::uint32_t>(pixels.size() / 3);
+    std::vector<BYTE> bgr = pixels;
+    ColourConverter::YcbcrToRgb(bgr.data(), count, 1, bgr.size(), ColourConverter::Order::Bgr);
+    std::vector<BYTE> rgb = pixels;
+    ColourConverter::YcbcrToRgb(rgb.data(), count, 1, rgb.size(), ColourConverter::Order::Rgb);
+    int worst = 0;
+    int offByOne = 0;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const double y = pixels[3 * i];
+        const double cb = pixels[3 * i + 1] - 128.0;
+        const double cr = pixels[3 * i + 2] - 128.0;
+        const double exact[3] = {y + 1.402 * cr, y - 0.344136 * cb - 0.714136 * cr, y + 1.772 * cb};
+        for (int c = 0; c < 3; ++c) {
+            const int want = static_cast<int>(std::clamp(std::floor(exact[c] + 0.5), 0.0, 255.0));
+            const int gotRgb = rgb[3 * i + c];
+            const int difference = std::abs(gotRgb - want);
+            worst = std::max(worst, difference);
+            offByOne += difference;
+            EXPECT_EQ(bgr[3 * i + 2 - c], gotRgb) << "the same levels in the other order";
+        }
+    }
+    EXPECT_LE(worst, 1);
+    EXPECT_LT(offByOne, static_cast<int>(count * 3 / 1000));
 }
