@@ -10,7 +10,14 @@
 // at the movie's frame rate: a scaler neither program uses, so neither movie is
 // measured against its own front end.
 //
-//   engine-bench [JOB...]   jobs: wmv-nearest wmv-smooth mp4-720 phone-720 mp4-1080 webm-1080
+// The show job makes a slide show with effects: reelsmith-make against the ffmpeg
+// filter graph of the same show (zoompan and xfade, generated here) and against
+// melt (MLT) with its luma mix and affine pan and zoom, when melt is installed.
+// Effects differ in detail between the three, so it prints time, CPU and memory,
+// not picture quality; then reelsmith-make's peak memory for the show on 30 and on
+// 300 pictures.
+//
+//   engine-bench [JOB...]   jobs: wmv-nearest wmv-smooth mp4-720 phone-720 mp4-1080 webm-1080 show-720
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -232,15 +239,21 @@ Quality Measure(const Job& job, const std::filesystem::path& movie)
     return {NumberAfter(output, "average:"), frames.empty() ? 0 : Median(frames), NumberAfter(output, "All:")};
 }
 
+std::vector<std::string> JpegsOf(const std::string& folder)
+{
+    std::vector<std::string> photos;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        if (entry.path().extension() == ".jpg") photos.push_back(entry.path().string());
+    }
+    std::sort(photos.begin(), photos.end());
+    return photos;
+}
+
 // Every photograph of the folder for the picture's time, in name order; the last
 // named twice, as the concat demuxer takes the last duration only then.
 void WriteConcatList(const Job& job, const std::filesystem::path& list)
 {
-    std::vector<std::string> photos;
-    for (const auto& entry : std::filesystem::directory_iterator(job.photos)) {
-        if (entry.path().extension() == ".jpg") photos.push_back(entry.path().string());
-    }
-    std::sort(photos.begin(), photos.end());
+    const std::vector<std::string> photos = JpegsOf(job.photos);
     std::ofstream out(list);
     for (const std::string& photo : photos)
         out << "file '" << photo << "'\nduration " << job.pictureMs / 1000.0 << "\n";
@@ -292,6 +305,179 @@ bool Compare(const Job& job, int rounds, const std::filesystem::path& folder)
     std::printf("  reelsmith: %s\n  ffmpeg:    %s\n  quality:   %s\n", Joined(ours).c_str(), Joined(theirs).c_str(),
                 QualityCommand(job, "MOVIE", "MOVIE.stats").c_str());
     return true;
+}
+
+// The show job: 1280x720 H.264 at 2 Mbit/s and 25 fps, 3 s a picture, a crossfade of
+// 1 s between pictures, pan and zoom, letterboxed over the blurred picture.
+constexpr int kShowPictureMs = 3000;
+constexpr int kShowTransitionMs = 1000;
+constexpr int kShowRate = 2000000;
+
+std::vector<std::string> ReelsmithShow(const std::string& photos, const std::string& config, const std::string& movie)
+{
+    return {REELSMITH_MAKE_PATH,
+            "--config",
+            config,
+            "--fps",
+            "25",
+            "--fit",
+            "letterbox",
+            "--smooth",
+            "--transition",
+            "crossfade",
+            "--transition-ms",
+            std::to_string(kShowTransitionMs),
+            "--motion",
+            "kenburns",
+            "--background",
+            "blur",
+            photos,
+            movie};
+}
+
+// Every picture as a clip of its time and the transition's (so that the crossfades
+// leave the show its length): the blurred, darkened cover behind the letterboxed
+// picture, zoomed in by 15 % over the clip, the clips joined by xfade's fade.
+std::vector<std::string> FfmpegShow(const std::vector<std::string>& photos)
+{
+    const int clipFrames = (kShowPictureMs + kShowTransitionMs) * 25 / 1000;
+    std::vector<std::string> arguments = {"ffmpeg", "-y", "-v", "error"};
+    std::string graph;
+    for (std::size_t i = 0; i < photos.size(); ++i) {
+        arguments.insert(arguments.end(), {"-i", photos[i]});
+        const std::string n = std::to_string(i);
+        graph +=
+            "[" + n + ":v]split[a" + n + "][b" + n + "];[a" + n +
+            "]scale=1280:720:force_original_aspect_ratio=increase,crop=1280:720,boxblur=30:2,eq=brightness=-0.25[g" +
+            n + "];[b" + n + "]scale=1280:720:force_original_aspect_ratio=decrease[f" + n + "];[g" + n + "][f" + n +
+            "]overlay=(W-w)/2:(H-h)/2,format=yuv420p,zoompan=z='1+0.15*on/" + std::to_string(clipFrames - 1) +
+            "':x='iw/2-iw/zoom/2':y='ih/2-ih/zoom/2':d=" + std::to_string(clipFrames) +
+            ":s=1280x720:fps=25,trim=end_frame=" + std::to_string(clipFrames) + "[v" + n + "];";
+    }
+    std::string last = "v0";
+    for (std::size_t i = 1; i < photos.size(); ++i) {
+        const std::string joined = "x" + std::to_string(i);
+        const double offset = i * kShowPictureMs / 1000.0;
+        graph += "[" + last + "][v" + std::to_string(i) +
+                 "]xfade=transition=fade:duration=" + std::to_string(kShowTransitionMs / 1000.0) +
+                 ":offset=" + std::to_string(offset) + "[" + joined + "];";
+        last = joined;
+    }
+    graph.pop_back();
+    arguments.insert(arguments.end(), {"-filter_complex",
+                                       graph,
+                                       "-map",
+                                       "[" + last + "]",
+                                       "-c:v",
+                                       "libx264",
+                                       "-profile:v",
+                                       "high",
+                                       "-b:v",
+                                       std::to_string(kShowRate),
+                                       "-maxrate",
+                                       std::to_string(kShowRate),
+                                       "-bufsize",
+                                       std::to_string(kShowRate * 3),
+                                       "-r",
+                                       "25",
+                                       "-g",
+                                       "200",
+                                       "-movflags",
+                                       "+faststart",
+                                       "ffmpeg-show.mp4"});
+    return arguments;
+}
+
+// melt: each picture a clip, joined by luma mixes of the transition's length, each
+// zoomed in by 15 % by the affine filter; no blurred background (MLT has no such
+// filter of its own).
+std::vector<std::string> MeltShow(const std::vector<std::string>& photos)
+{
+    const int clipFrames = (kShowPictureMs + kShowTransitionMs) * 25 / 1000;
+    const int mixFrames = kShowTransitionMs * 25 / 1000;
+    std::vector<std::string> arguments = {"melt", "-silent", "-profile", "atsc_720p_25"};
+    for (std::size_t i = 0; i < photos.size(); ++i) {
+        arguments.insert(arguments.end(), {photos[i], "out=" + std::to_string(clipFrames - 1), "-attach-cut", "affine",
+                                           "transition.rect=0=0 0 1280 720 1;" + std::to_string(clipFrames - 1) +
+                                               "=-96 -54 1472 828 1"});
+        if (i > 0) arguments.insert(arguments.end(), {"-mix", std::to_string(mixFrames), "-mixer", "luma"});
+    }
+    arguments.insert(arguments.end(), {"-consumer", "avformat:melt-show.mp4", "vcodec=libx264",
+                                       "vb=" + std::to_string(kShowRate), "an=1", "real_time=-2"});
+    return arguments;
+}
+
+bool Installed(const std::string& program)
+{
+    return std::system(("command -v " + program + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+void PrintTimes(const char* who, const Side& side)
+{
+    std::printf("  %-9s %8.2f s  CPU %.2f of %ld  peak %7.1f MiB\n", who, Median(side.seconds), Median(side.cpu),
+                sysconf(_SC_NPROCESSORS_ONLN), side.peak / 1024.0);
+}
+
+// The three programs in turn on `photos`, `rounds` times; then reelsmith-make's peak
+// memory on a shorter show of the 30 pictures of `memoryPhotos` and of its 300.
+bool CompareShow(const std::string& photos, const std::string& memoryPhotos, int rounds,
+                 const std::filesystem::path& folder)
+{
+    const std::vector<std::string> jpegs = JpegsOf(photos);
+    std::ofstream(folder / "show.ini") << "[Screen]\nwidth=1280\nheight=720\nFrameSpeed=" << kShowPictureMs
+                                       << "\nQuality=" << kShowRate << "\n[System]\nWorkThreadPriority=0\n";
+    const std::vector<std::string> ours = ReelsmithShow(photos, "show.ini", "reelsmith-show.mp4");
+    const std::vector<std::string> ffmpeg = FfmpegShow(jpegs);
+    const bool withMelt = Installed("melt");
+    const std::vector<std::string> melt = MeltShow(jpegs);
+    std::printf("\nshow-720 (%zu photographs of %s, 1280x720 H.264 MP4, 2 Mbit/s, 25 fps, 3 s each, crossfade 1 s, "
+                "pan and zoom, letterbox over the blurred picture), load average %s\n",
+                jpegs.size(), photos.c_str(), LoadAverage().c_str());
+    std::fflush(stdout);
+    Side own, baseline, mlt;
+    for (int round = 0; round < rounds; ++round) {
+        const RunResult first = Run(ours, folder);
+        const RunResult second = Run(ffmpeg, folder);
+        const RunResult third = withMelt ? Run(melt, folder) : RunResult{true};
+        if (!first.succeeded || !second.succeeded || !third.succeeded) {
+            std::printf("  a run failed (reelsmith-make %d, ffmpeg %d, melt %d)\n", first.succeeded, second.succeeded,
+                        third.succeeded);
+            return false;
+        }
+        own.Add(first);
+        baseline.Add(second);
+        if (withMelt) mlt.Add(third);
+    }
+    PrintTimes("reelsmith", own);
+    PrintTimes("ffmpeg", baseline);
+    if (withMelt) PrintTimes("melt", mlt);
+    std::printf("  ratio reelsmith-make / ffmpeg: time %.2f (target at most 0.5), peak memory %.2f\n",
+                Median(own.seconds) / Median(baseline.seconds), static_cast<double>(own.peak) / baseline.peak);
+    if (withMelt) {
+        std::printf("  ratio reelsmith-make / melt:   time %.2f (target at most 0.7), peak memory %.2f\n",
+                    Median(own.seconds) / Median(mlt.seconds), static_cast<double>(own.peak) / mlt.peak);
+    } else {
+        std::printf("  melt is not installed: no MLT baseline\n");
+    }
+    std::printf("  load average %s\n  reelsmith: %s\n  melt:      %s\n  ffmpeg:    (a graph of %zu inputs) %s\n",
+                LoadAverage().c_str(), Joined(ours).c_str(), Joined(melt).c_str(), jpegs.size(),
+                Joined(ffmpeg).substr(0, 600).c_str());
+    // The memory of a show must not grow with its pictures.
+    std::ofstream(folder / "short-show.ini")
+        << "[Screen]\nwidth=1280\nheight=720\nFrameSpeed=400\nQuality=" << kShowRate
+        << "\n[System]\nWorkThreadPriority=0\n";
+    std::vector<std::string> thirty = ReelsmithShow(memoryPhotos, "short-show.ini", "thirty.mp4");
+    std::vector<std::string> hundreds = ReelsmithShow(memoryPhotos + "-300", "short-show.ini", "hundreds.mp4");
+    for (auto* show : {&thirty, &hundreds}) {
+        const auto at = std::find(show->begin(), show->end(), std::to_string(kShowTransitionMs));
+        *at = "200";
+    }
+    const RunResult few = Run(thirty, folder);
+    const RunResult many = Run(hundreds, folder);
+    std::printf("  peak memory of the show, 400 ms a picture: 30 pictures %.1f MiB, 300 pictures %.1f MiB%s\n",
+                few.peakKilobytes / 1024.0, many.peakKilobytes / 1024.0,
+                few.succeeded && many.succeeded ? "" : " (a run failed)");
+    return few.succeeded && many.succeeded;
 }
 
 std::vector<Job> Jobs(const std::string& photos, const std::string& phone)
@@ -351,6 +537,8 @@ int main(int argc, char** argv)
         job.list = (folder / job.list).string();
         succeeded = Compare(job, rounds, folder) && succeeded;
     }
+    if (asked.empty() || std::find(asked.begin(), asked.end(), "show-720") != asked.end())
+        succeeded = CompareShow(phone, photos, rounds, folder) && succeeded;
     if (asked.empty()) {
         const Job first = Jobs(photos, phone).front();
         std::ofstream(folder / first.config) << "[Screen]\nwidth=640\nheight=480\nFrameSpeed=500\nQuality=185000\n";
