@@ -11,6 +11,9 @@
 
 #include <algorithm>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
 
@@ -120,6 +123,58 @@ void BlendMax(const FT_Bitmap& bitmap, LONG x0, LONG y0, std::vector<BYTE>& plan
             to = std::max<BYTE>(to, source[c]);
         }
     }
+}
+
+// One byte of a frame darkened by the shadow, then lightened by the text, each
+// scaled by `scale` (0 to 256). Every product stays within 16 bits.
+inline BYTE BlendByte(unsigned v, unsigned light, unsigned dark, unsigned scale)
+{
+    const unsigned down = (dark * scale) >> 8;
+    const unsigned up = (light * scale) >> 8;
+    v -= Div255(v * down);
+    v += Div255((255 - v) * up);
+    return static_cast<BYTE>(v);
+}
+
+#if defined(__SSE2__)
+// Div255 on eight 16-bit lanes.
+inline __m128i Div255Lanes(__m128i x)
+{
+    const __m128i rounded = _mm_add_epi16(x, _mm_set1_epi16(128));
+    return _mm_srli_epi16(_mm_add_epi16(rounded, _mm_srli_epi16(rounded, 8)), 8);
+}
+
+// BlendByte on eight bytes widened to 16-bit lanes.
+inline __m128i BlendLanes(__m128i v, __m128i light, __m128i dark, __m128i scale)
+{
+    const __m128i down = _mm_srli_epi16(_mm_mullo_epi16(dark, scale), 8);
+    const __m128i up = _mm_srli_epi16(_mm_mullo_epi16(light, scale), 8);
+    v = _mm_sub_epi16(v, Div255Lanes(_mm_mullo_epi16(v, down)));
+    const __m128i room = _mm_sub_epi16(_mm_set1_epi16(255), v);
+    return _mm_add_epi16(v, Div255Lanes(_mm_mullo_epi16(room, up)));
+}
+#endif
+
+// BlendByte over `count` bytes; SSE2 sixteen bytes at a time where the processor has
+// it, with the same result to the bit.
+void BlendRow(BYTE* pixel, const BYTE* light, const BYTE* dark, std::size_t count, unsigned scale)
+{
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i lanesScale = _mm_set1_epi16(static_cast<short>(scale));
+    for (; i + 16 <= count; i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pixel + i));
+        const __m128i l = _mm_loadu_si128(reinterpret_cast<const __m128i*>(light + i));
+        const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dark + i));
+        const __m128i low =
+            BlendLanes(_mm_unpacklo_epi8(v, zero), _mm_unpacklo_epi8(l, zero), _mm_unpacklo_epi8(d, zero), lanesScale);
+        const __m128i high =
+            BlendLanes(_mm_unpackhi_epi8(v, zero), _mm_unpackhi_epi8(l, zero), _mm_unpackhi_epi8(d, zero), lanesScale);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(pixel + i), _mm_packus_epi16(low, high));
+    }
+#endif
+    for (; i < count; ++i) pixel[i] = BlendByte(pixel[i], light[i], dark[i], scale);
 }
 
 } // namespace
@@ -358,6 +413,8 @@ void CaptionPainter::Clear()
     box = {};
     textAlpha.clear();
     shadowAlpha.clear();
+    lightBytes.clear();
+    darkBytes.clear();
     lines = 0;
     missing = 0;
 }
@@ -476,11 +533,17 @@ void CaptionPainter::TrimToInk(const std::vector<BYTE>& text, const std::vector<
     const std::size_t size = static_cast<std::size_t>(box.Width()) * box.Height();
     textAlpha.resize(size);
     shadowAlpha.resize(size);
+    lightBytes.resize(3 * size);
+    darkBytes.resize(3 * size);
     for (LONG y = 0; y < box.Height(); ++y) {
         const std::size_t from = static_cast<std::size_t>(y + box.top - area.top) * w + (box.left - area.left);
         const std::size_t to = static_cast<std::size_t>(y) * box.Width();
-        std::memcpy(&textAlpha[to], &text[from], static_cast<std::size_t>(box.Width()));
-        std::memcpy(&shadowAlpha[to], &shadow[from], static_cast<std::size_t>(box.Width()));
+        for (LONG x = 0; x < box.Width(); ++x) {
+            textAlpha[to + x] = text[from + x];
+            shadowAlpha[to + x] = shadow[from + x];
+            std::fill_n(&lightBytes[3 * (to + x)], 3, text[from + x]);
+            std::fill_n(&darkBytes[3 * (to + x)], 3, shadow[from + x]);
+        }
     }
 }
 
@@ -490,22 +553,11 @@ void CaptionPainter::Draw(BYTE* frame, unsigned opacity) const
     const unsigned scale = std::min(opacity, kFull);
     if (!frame || scale == 0 || box.Width() <= 0) return;
     const std::size_t stride = (static_cast<std::size_t>(frameWidth) * 3 + 3) & ~std::size_t{3};
-    const std::size_t w = static_cast<std::size_t>(box.Width());
+    const std::size_t rowBytes = 3 * static_cast<std::size_t>(box.Width());
     for (LONG y = 0; y < box.Height(); ++y) {
         // Frames are stored bottom row first.
         BYTE* pixel = frame + static_cast<std::size_t>(frameHeight - 1 - (box.top + y)) * stride + box.left * 3;
-        const BYTE* text = &textAlpha[static_cast<std::size_t>(y) * w];
-        const BYTE* shadow = &shadowAlpha[static_cast<std::size_t>(y) * w];
-        for (std::size_t x = 0; x < w; ++x, pixel += 3) {
-            const unsigned dark = (shadow[x] * scale) >> 8;
-            const unsigned light = (text[x] * scale) >> 8;
-            if ((dark | light) == 0) continue;
-            for (int c = 0; c < 3; ++c) {
-                unsigned v = pixel[c];
-                v -= Div255(v * dark);
-                v += Div255((255 - v) * light);
-                pixel[c] = static_cast<BYTE>(v);
-            }
-        }
+        const std::size_t at = static_cast<std::size_t>(y) * rowBytes;
+        BlendRow(pixel, &lightBytes[at], &darkBytes[at], rowBytes, scale);
     }
 }

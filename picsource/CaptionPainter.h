@@ -58,6 +58,8 @@ public:
     const Box& Bounds() const { return box; }
     // Coverage of the text (not its shadow), Bounds' width a row, top row first.
     const std::vector<BYTE>& TextMask() const { return textAlpha; }
+    // Strength of the shadow, laid out as TextMask.
+    const std::vector<BYTE>& ShadowMask() const { return shadowAlpha; }
     int LineCount() const { return lines; }
     // Characters no font could draw, shown as the font's missing-glyph box.
     int MissingGlyphs() const { return missing; }
@@ -77,6 +79,10 @@ private:
     Box box;
     std::vector<BYTE> textAlpha;
     std::vector<BYTE> shadowAlpha;
+    // Text and shadow coverage once for each byte of the box's pixels (B, G, R), so
+    // that Draw runs over plain byte rows.
+    std::vector<BYTE> lightBytes;
+    std::vector<BYTE> darkBytes;
     int lines = 0;
     int missing = 0;
 };

@@ -107,6 +107,38 @@ TEST(CaptionPainter, OpacityScalesTheCaption)
     EXPECT_GT(core, 50);
 }
 
+// Every byte of the box as darkened by the shadow and then lightened by the text, each
+// scaled by the opacity and rounded to the nearest level: the vector and the plain
+// code give the same frame to the bit, whatever the row's length.
+TEST(CaptionPainter, BlendIsExactAtEveryOpacity)
+{
+    CaptionPainter painter;
+    for (const char* text : {"Wg", "Exact blend, 2024"}) {
+        ASSERT_EQ(painter.Prepare(text, 427, 240, CaptionBottom, 9), S_OK);
+        const CaptionPainter::Box box = painter.Bounds();
+        Frame before(427, 240);
+        for (std::size_t i = 0; i < before.bytes.size(); ++i) before.bytes[i] = static_cast<BYTE>(i * 7 + i / 5);
+        for (const unsigned opacity : {1u, 77u, 128u, 255u, 256u, 1000u}) {
+            Frame frame = before;
+            painter.Draw(frame.bytes.data(), opacity);
+            const unsigned scale = std::min(opacity, 256u);
+            for (LONG y = 0; y < box.Height(); ++y)
+                for (LONG x = 0; x < box.Width(); ++x) {
+                    const std::size_t at = static_cast<std::size_t>(y) * box.Width() + x;
+                    const unsigned down = painter.ShadowMask()[at] * scale / 256;
+                    const unsigned up = painter.TextMask()[at] * scale / 256;
+                    const BYTE* was = before.Pixel(box.left + x, box.top + y);
+                    const BYTE* is = frame.Pixel(box.left + x, box.top + y);
+                    for (int c = 0; c < 3; ++c) {
+                        const unsigned shaded = was[c] - (2 * was[c] * down + 255) / 510;
+                        const unsigned lit = shaded + (2 * (255 - shaded) * up + 255) / 510;
+                        ASSERT_EQ(is[c], lit) << text << " opacity " << opacity << " at " << x << "," << y;
+                    }
+                }
+        }
+    }
+}
+
 TEST(CaptionPainter, JapaneseRendersWithRealGlyphs)
 {
     CaptionPainter painter;
