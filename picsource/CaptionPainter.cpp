@@ -92,7 +92,7 @@ std::vector<BYTE> ShadowOf(const std::vector<BYTE>& text, LONG w, LONG h, LONG s
     const LONG offset = ShadowOffset(size);
     const LONG radius = BlurRadius(size);
     std::vector<BYTE> shadow(text.size(), 0);
-    for (LONG y = 0; y + offset < h; ++y)
+    for (LONG y = 0; y + offset < h && offset < w; ++y)
         std::memcpy(&shadow[static_cast<std::size_t>(y + offset) * w + offset], &text[static_cast<std::size_t>(y) * w],
                     static_cast<std::size_t>(w - offset));
     std::vector<BYTE> scratch;

@@ -210,3 +210,26 @@ TEST(CaptionPainter, EmptyTextAndBadArgumentsDrawNothing)
         EXPECT_EQ(frame.bytes, before.bytes);
     }
 }
+
+// Frames too small for any caption and text that is not text keep the caption inside
+// the frame; the sanitizer build checks that Draw writes nothing beyond it.
+TEST(CaptionPainter, TinyFramesAndStrayBytesStayInsideTheFrame)
+{
+    std::string stray;
+    for (int i = 0; i < 3000; ++i) stray += static_cast<char>((i * 37) & 0xFF);
+    const std::string longWord(5000, 'W');
+    for (const auto& [width, height] : {std::pair<LONG, LONG>{1, 1}, {20, 20}, {3, 900}, {900, 3}}) {
+        for (const std::string& text : {stray, longWord, std::string("\xE6\x97\xA5 \xCC\x81\xE2\x80\x8F!")}) {
+            CaptionPainter painter;
+            ASSERT_EQ(painter.Prepare(text, width, height, CaptionTop, ShowOptions::kMaxCaptionSize), S_OK);
+            const CaptionPainter::Box box = painter.Bounds();
+            EXPECT_GE(box.left, 0);
+            EXPECT_GE(box.top, 0);
+            EXPECT_LE(box.right, width);
+            EXPECT_LE(box.bottom, height);
+            EXPECT_LE(painter.LineCount(), CaptionPainter::kMaxLines);
+            Frame frame(width, height);
+            painter.Draw(frame.bytes.data(), 256);
+        }
+    }
+}
