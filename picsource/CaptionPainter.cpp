@@ -18,7 +18,7 @@
 namespace {
 
 constexpr char32_t kEllipsis = 0x2026;
-constexpr unsigned kShadowStrength = 192; // of 255 at full coverage
+constexpr unsigned kShadowStrength = 224; // of 255 at full coverage
 // fontconfig patterns: the face for the text, then the fallbacks for what it lacks,
 // ordered as for Japanese text so that Han characters take Japanese glyph forms.
 constexpr const char* kPrimaryPattern = "sans-serif";
@@ -84,21 +84,42 @@ constexpr LONG kSideMarginPercent = 4;
 constexpr LONG kEdgeMarginPercent = 5;
 LONG ShadowOffset(LONG size) { return std::max<LONG>(1, size / 20); }
 LONG BlurRadius(LONG size) { return std::max<LONG>(1, size / 16); }
+// The shadow is this much bolder than the text, so that white text stays legible on a
+// white picture.
+LONG GrowRadius(LONG size) { return std::max<LONG>(1, size / 24); }
+LONG ShadowReach(LONG size) { return ShadowOffset(size) + GrowRadius(size) + 2 * BlurRadius(size); }
 
-// The shadow of a w x h coverage plane: moved right and down, blurred twice by a box
-// in each direction (close to a Gaussian) and weakened to kShadowStrength.
+// Each pixel of each row as the strongest within r of it, in place.
+void GrowRows(std::vector<BYTE>& plane, LONG w, LONG h, LONG r, std::vector<BYTE>& scratch)
+{
+    scratch.resize(static_cast<std::size_t>(w));
+    for (LONG y = 0; y < h; ++y) {
+        BYTE* row = plane.data() + static_cast<std::size_t>(y) * w;
+        for (LONG x = 0; x < w; ++x)
+            scratch[static_cast<std::size_t>(x)] =
+                *std::max_element(row + std::max<LONG>(0, x - r), row + std::min<LONG>(w, x + r + 1));
+        std::memcpy(row, scratch.data(), scratch.size());
+    }
+}
+
+// The shadow of a w x h coverage plane: moved right and down, made bolder, blurred
+// twice by a box in each direction (close to a Gaussian) and weakened to
+// kShadowStrength.
 std::vector<BYTE> ShadowOf(const std::vector<BYTE>& text, LONG w, LONG h, LONG size)
 {
     const LONG offset = ShadowOffset(size);
     const LONG radius = BlurRadius(size);
+    const LONG grow = GrowRadius(size);
     std::vector<BYTE> shadow(text.size(), 0);
     for (LONG y = 0; y + offset < h && offset < w; ++y)
         std::memcpy(&shadow[static_cast<std::size_t>(y + offset) * w + offset], &text[static_cast<std::size_t>(y) * w],
                     static_cast<std::size_t>(w - offset));
     std::vector<BYTE> scratch;
+    GrowRows(shadow, w, h, grow, scratch);
     BlurRows(shadow, w, h, radius, scratch);
     BlurRows(shadow, w, h, radius, scratch);
     shadow = Transposed(shadow, w, h);
+    GrowRows(shadow, h, w, grow, scratch);
     BlurRows(shadow, h, w, radius, scratch);
     BlurRows(shadow, h, w, radius, scratch);
     shadow = Transposed(shadow, h, w);
@@ -486,7 +507,7 @@ void CaptionPainter::Rasterise(const Layout& layout, LONG place, LONG size)
     const LONG blockHeight = lineHeight * layout.count;
     const LONG edge = Margin(frameHeight, kEdgeMarginPercent);
     const LONG top = place == CaptionTop ? edge : frameHeight - edge - blockHeight;
-    const LONG pad = ShadowOffset(size) + 2 * BlurRadius(size) + 2;
+    const LONG pad = ShadowReach(size) + 2;
     LONG lefts[kMaxLines] = {};
     LONG left = frameWidth;
     LONG right = 0;
