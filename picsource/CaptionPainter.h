@@ -9,6 +9,9 @@
 // breaks into a second line, at the last space that fits or else between any two
 // characters; what still does not fit is cut with "…". Lines are laid left to right
 // in the order of the text (no bidirectional reordering).
+//
+// A painter holds its own FreeType library and opened fonts: use one from one thread
+// at a time, and keep it across pictures so that the fonts are opened once.
 #pragma once
 
 #include "platform/com/Com.h"
