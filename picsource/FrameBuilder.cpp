@@ -2,6 +2,7 @@
 
 #include "jpeg/Markers.h"
 #include "picsource/ColourConverter.h"
+#include "picsource/FileReadFailure.h"
 #include "picsource/PicturePlacement.h"
 #include "picsource/SmoothScaler.h"
 #include "platform/mediagraph/MediaGraph.h"
@@ -31,26 +32,6 @@ public:
 private:
     int descriptor;
 };
-
-HRESULT ReadFailure(int error)
-{
-    switch (error) {
-    case ENOENT:
-    case ENOTDIR:
-        return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
-    case EACCES:
-    case EPERM:
-        return HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED);
-    case ENOMEM:
-        return E_OUTOFMEMORY;
-    case ELOOP: // a link that leads back to itself
-        return HRESULT_FROM_WIN32(ERROR_CANT_RESOLVE_FILENAME);
-    case ENXIO: // a socket, or a device with nothing behind it
-        return HRESULT_FROM_WIN32(ERROR_BAD_FILE_TYPE);
-    default:
-        return HRESULT_FROM_WIN32(ERROR_READ_FAULT);
-    }
-}
 
 JpegOperation ImageRead(int reduction)
 {
@@ -147,7 +128,7 @@ HRESULT FrameBuilder::ReadWhole(int descriptor, std::uint64_t size)
     while (done < size) {
         const ssize_t got = read(descriptor, fileBytes.bytes.get() + done, size - done);
         if (got < 0 && errno == EINTR) continue;
-        if (got < 0) return ReadFailure(errno);
+        if (got < 0) return FileReadFailure(errno);
         // The file shrank since it was measured.
         if (got == 0) return HRESULT_FROM_WIN32(ERROR_HANDLE_EOF);
         done += static_cast<std::uint64_t>(got);
@@ -158,9 +139,9 @@ HRESULT FrameBuilder::ReadWhole(int descriptor, std::uint64_t size)
 HRESULT FrameBuilder::LoadFile(const std::string& path)
 {
     const FileDescriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-    if (file.Get() < 0) return ReadFailure(errno);
+    if (file.Get() < 0) return FileReadFailure(errno);
     struct stat info {};
-    if (fstat(file.Get(), &info) != 0) return ReadFailure(errno);
+    if (fstat(file.Get(), &info) != 0) return FileReadFailure(errno);
     if (!S_ISREG(info.st_mode)) return HRESULT_FROM_WIN32(ERROR_BAD_FILE_TYPE);
     if (info.st_size <= 0) return HRESULT_FROM_WIN32(ERROR_HANDLE_EOF);
     const auto size = static_cast<std::uint64_t>(info.st_size);

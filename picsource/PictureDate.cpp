@@ -1,7 +1,5 @@
 #include "picsource/PictureDate.h"
 
-#include "jpeg/Exif.h"
-
 #include <cstdio>
 #include <ctime>
 #include <limits>
@@ -31,8 +29,16 @@ std::int64_t WallSeconds(std::int64_t year, int month, int day, int hour, int mi
 
 bool ReadBytes(std::FILE* file, std::uint8_t* to, std::size_t count) { return std::fread(to, 1, count, file) == count; }
 
-// The first Exif date among the APP1 segments before the first scan.
-bool ExifDate(const std::string& path, xtpjpeg::ExifDateTime& date)
+} // namespace
+
+PictureTime PictureDate::Modified(const std::string& path)
+{
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0) return {std::numeric_limits<std::int64_t>::max(), 0};
+    return {info.st_mtim.tv_sec, info.st_mtim.tv_nsec};
+}
+
+bool PictureDate::ExifTaken(const std::string& path, xtpjpeg::ExifDateTime& date)
 {
     const File file(std::fopen(path.c_str(), "rb"), std::fclose);
     if (!file) return false;
@@ -59,19 +65,10 @@ bool ExifDate(const std::string& path, xtpjpeg::ExifDateTime& date)
     return false;
 }
 
-} // namespace
-
-PictureTime PictureDate::Modified(const std::string& path)
-{
-    struct stat info {};
-    if (stat(path.c_str(), &info) != 0) return {std::numeric_limits<std::int64_t>::max(), 0};
-    return {info.st_mtim.tv_sec, info.st_mtim.tv_nsec};
-}
-
 PictureTime PictureDate::Taken(const std::string& path)
 {
     xtpjpeg::ExifDateTime date;
-    if (ExifDate(path, date))
+    if (ExifTaken(path, date))
         return {WallSeconds(date.year, date.month, date.day, date.hour, date.minute, date.second), 0};
     const PictureTime modified = Modified(path);
     const std::time_t seconds = static_cast<std::time_t>(modified.seconds);

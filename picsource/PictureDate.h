@@ -3,6 +3,8 @@
 // them, so that ordering a large folder does not read its pictures whole.
 #pragma once
 
+#include "jpeg/Exif.h"
+
 #include <cstdint>
 #include <string>
 
@@ -19,6 +21,9 @@ public:
     // The file's modification time since the epoch; the latest time for a file that
     // cannot be looked at, so that it goes last.
     static PictureTime Modified(const std::string& path);
+    // The first Exif date taken among the APP1 segments before the first scan; false
+    // when the file has none or cannot be read.
+    static bool ExifTaken(const std::string& path, xtpjpeg::ExifDateTime& date);
     // The Exif date taken (DateTimeOriginal, else DateTime), else the modification time,
     // both as local wall-clock time counted from 1970-01-01 00:00 as if it were UTC, so
     // that a camera's clock and the file's time compare.
