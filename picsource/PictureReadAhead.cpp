@@ -33,15 +33,41 @@ void PictureReadAhead::Start(Job next)
     changed.notify_all();
 }
 
-bool PictureReadAhead::Take(const Job& wanted, BYTE* target, HRESULT& answer)
+bool PictureReadAhead::WaitFor(const Job& wanted, std::unique_lock<std::mutex>& guard)
 {
-    std::unique_lock guard(lock);
     if (!(reading || ready) || !(job == wanted)) return false;
     changed.wait(guard, [this] { return !reading; });
     ready = false;
+    return true;
+}
+
+bool PictureReadAhead::Take(const Job& wanted, BYTE* target, HRESULT& answer)
+{
+    std::unique_lock guard(lock);
+    if (!WaitFor(wanted, guard)) return false;
     answer = result;
     if (SUCCEEDED(result)) std::copy(frame.begin(), frame.end(), target);
     return true;
+}
+
+bool PictureReadAhead::TakePicture(const Job& wanted, ShowPicture& target, HRESULT& answer)
+{
+    std::unique_lock guard(lock);
+    if (!WaitFor(wanted, guard)) return false;
+    answer = result;
+    target = std::move(picture);
+    return true;
+}
+
+HRESULT PictureReadAhead::Read(const Job& current)
+{
+    if (current.wholePicture)
+        return picture.Prepare(builder, current.path, current.index, current.width, current.height, current.options,
+                               current.show);
+    const std::uint64_t bytes = FrameBuilder::FrameStride(current.width) * static_cast<std::uint64_t>(current.height);
+    frame.assign(bytes, 0);
+    return ShowPicture::ReadFrame(builder, current.path, frame.data(), current.width, current.height, current.options,
+                                  current.show);
 }
 
 void PictureReadAhead::Run()
@@ -56,12 +82,9 @@ void PictureReadAhead::Run()
         // thread, whose priority was asked for, reports the refusal.
         if (current.priority != appliedPriority && SetThreadPriority(GetCurrentThread(), current.priority))
             appliedPriority = current.priority;
-        const std::uint64_t bytes =
-            FrameBuilder::FrameStride(current.width) * static_cast<std::uint64_t>(current.height);
         HRESULT read = E_OUTOFMEMORY;
         try {
-            frame.assign(bytes, 0);
-            read = builder.ReadPicture(current.path, frame.data(), current.width, current.height, current.options);
+            read = Read(current);
         } catch (const std::bad_alloc&) {
             frame.clear();
         }

@@ -2,6 +2,7 @@
 
 #include "picsource/PictureFolder.h"
 #include "picsource/PictureSource.h"
+#include "picsource/ShowTimeline.h"
 #include "platform/base/WideText.h"
 #include "platform/mediagraph/OwnedMediaType.h"
 #include "platform/thread/Threads.h"
@@ -66,11 +67,11 @@ bool FrameFits(LONG width, LONG height, LONG frameBytes)
 
 // A builder of its own for each call: the streaming thread's buffer may be in use right now.
 HRESULT RenderInto(const std::string& path, BYTE* frame, LONG width, LONG height, LONG frameBytes,
-                   const PictureOptions& options)
+                   const PictureOptions& options, const ShowOptions& show)
 {
     FrameBuilder builder;
     std::memset(frame, 0, static_cast<std::size_t>(frameBytes));
-    return builder.ReadPicture(path, frame, width, height, options);
+    return ShowPicture::ReadFrame(builder, path, frame, width, height, options, show);
 }
 
 // 0 clears the fixed-size flag.
@@ -105,6 +106,12 @@ HRESULT PictureStream::NonDelegatingQueryInterface(REFIID iid, void** object)
 
 HRESULT PictureStream::Notify(IBaseFilter*, Quality) { return E_INVALIDARG; }
 
+REFERENCE_TIME PictureStream::ShowLength() const
+{
+    if (settings.show.lengthMs > 0) return static_cast<LONGLONG>(settings.show.lengthMs) * kUnitsPerMillisecond;
+    return static_cast<LONGLONG>(settings.pictures.size()) * settings.repTime * kUnitsPerMillisecond;
+}
+
 std::uint64_t PictureStream::FrameBytes() const
 {
     return FrameBuilder::FrameStride(settings.width) * static_cast<std::uint64_t>(settings.height);
@@ -126,7 +133,7 @@ HRESULT PictureStream::SetFolder(LPCWSTR folder)
     settings.pictures = std::move(pictures);
     settings.chosen.clear();
     if (settings.pictures.empty()) return E_INVALIDARG;
-    seekStop = static_cast<LONGLONG>(settings.pictures.size()) * settings.repTime * kUnitsPerMillisecond;
+    seekStop = ShowLength();
     return S_OK;
 }
 
@@ -188,6 +195,7 @@ HRESULT PictureStream::SetCurrentPicture(LONG index)
     if (index < 0) return E_INVALIDARG;
     std::lock_guard lock(streamLock);
     nextPicture = index;
+    restartShow = true;
     return S_OK;
 }
 
@@ -337,7 +345,7 @@ HRESULT PictureStream::RenderThumbnail(LPCWSTR name, LONG width, LONG height, BY
         path = Utf8FromWide(settings.folder + name);
         options.orientation = settings.options.orientation;
     }
-    return RenderInto(path, frame, width, height, frameBytes, options);
+    return RenderInto(path, frame, width, height, frameBytes, options, ShowOptions{});
 }
 
 HRESULT PictureStream::SetShowOptions(const ShowOptions* options, LPCWSTR captionFile)
@@ -347,6 +355,7 @@ HRESULT PictureStream::SetShowOptions(const ShowOptions* options, LPCWSTR captio
     std::lock_guard lock(streamLock);
     settings.show = *options;
     settings.captionFile = captionFile ? captionFile : u"";
+    if (options->lengthMs > 0) seekStop = ShowLength();
     return S_OK;
 }
 
@@ -372,13 +381,16 @@ HRESULT PictureStream::RenderPicture(LONG index, LONG width, LONG height, BYTE* 
     if (!FrameFits(width, height, frameBytes)) return E_INVALIDARG;
     std::string path;
     PictureOptions options;
+    ShowOptions show;
     {
         std::lock_guard lock(streamLock);
         if (index < 0 || static_cast<std::size_t>(index) >= settings.pictures.size()) return E_INVALIDARG;
         path = Utf8FromWide(settings.folder + settings.pictures[static_cast<std::size_t>(index)]);
         options = settings.options;
+        show = settings.show;
     }
-    return RenderInto(path, frame, width, height, frameBytes, options);
+    // At rest: the background the show gives it, no motion.
+    return RenderInto(path, frame, width, height, frameBytes, options, show);
 }
 
 // ---- Media types and buffers ----
@@ -457,6 +469,7 @@ HRESULT PictureStream::OnThreadStartPlay()
         start = seekStart;
         stop = seekStop;
         rate = seekRate;
+        restartShow = true;
     }
     return DeliverNewSegment(start, stop, rate);
 }
@@ -475,14 +488,21 @@ HRESULT PictureStream::FillBuffer(IMediaSample* sample)
     std::unique_lock lock(streamLock);
     // A sample too small for the frame is a broken agreement, not the end of the pictures.
     if (FrameBytes() > static_cast<std::uint64_t>(size)) return VFW_E_BUFFER_OVERFLOW;
+    if (settings.show.IsAnimated()) return FillShowFrame(sample, buffer, lock);
+    if (restartShow) {
+        slot = nextPicture;
+        restartShow = false;
+    }
     const LONG width = settings.width;
     const LONG height = settings.height;
     const PictureOptions options = settings.options;
+    const ShowOptions show = settings.show;
     const auto jobFor = [&](LONG index) {
         return PictureReadAhead::Job{
             index,   Utf8FromWide(settings.folder + settings.pictures[static_cast<std::size_t>(index)]),
             width,   height,
-            options, settings.workerPriority};
+            options, settings.workerPriority,
+            show,    false};
     };
     // A picture that cannot be read is passed over, and the user told, rather than
     // ending the movie there.
@@ -498,7 +518,7 @@ HRESULT PictureStream::FillBuffer(IMediaSample* sample)
         HRESULT read = S_OK;
         if (!readAhead.Take(job, buffer, read)) {
             if (hasNext) readAhead.Start(next);
-            read = frameBuilder.ReadPicture(job.path, buffer, width, height, options);
+            read = ShowPicture::ReadFrame(frameBuilder, job.path, buffer, width, height, options, show);
         }
         if (SUCCEEDED(read)) break;
         owner.NotifyEvent(EC_PICTURE_SKIPPED, index, read);
@@ -506,8 +526,35 @@ HRESULT PictureStream::FillBuffer(IMediaSample* sample)
     }
     lock.lock();
     REFERENCE_TIME start = streamTime;
-    streamTime += static_cast<LONGLONG>(settings.repTime) * kUnitsPerMillisecond;
+    // Slot by slot the durations add up to the boundaries exactly.
+    streamTime +=
+        ShowTimeline(static_cast<LONG>(settings.pictures.size()), settings.repTime, settings.show).Duration(slot++);
     REFERENCE_TIME stop = streamTime;
+    sample->SetTime(&start, &stop);
+    sample->SetSyncPoint(TRUE);
+    return S_OK;
+}
+
+HRESULT PictureStream::FillShowFrame(IMediaSample* sample, BYTE* buffer, std::unique_lock<std::mutex>& lock)
+{
+    if (restartShow) {
+        SlideShow::Settings chosen{settings.folder,  settings.pictures, settings.width, settings.height,
+                                   settings.repTime, settings.options,  settings.show,  settings.workerPriority};
+        slideShow.Start(std::move(chosen), nextPicture, streamTime);
+        restartShow = false;
+    }
+    lock.unlock();
+    REFERENCE_TIME start = 0;
+    REFERENCE_TIME stop = 0;
+    const HRESULT made = slideShow.NextFrame(
+        buffer, start, stop, [this](LONG index, HRESULT why) { owner.NotifyEvent(EC_PICTURE_SKIPPED, index, why); });
+    lock.lock();
+    if (made != S_OK) {
+        if (made == S_FALSE) nextPicture = static_cast<LONG>(settings.pictures.size());
+        return made;
+    }
+    nextPicture = slideShow.Shown() + 1;
+    streamTime = stop;
     sample->SetTime(&start, &stop);
     sample->SetSyncPoint(TRUE);
     return S_OK;
@@ -520,7 +567,10 @@ HRESULT PictureStream::ChangeStart()
     LONG target;
     {
         std::lock_guard lock(streamLock);
-        const LONGLONG picture = seekStart / kUnitsPerMillisecond / settings.repTime;
+        const LONGLONG picture = settings.show.lengthMs > 0 ? ShowTimeline(static_cast<LONG>(settings.pictures.size()),
+                                                                           settings.repTime, settings.show)
+                                                                  .SlotAt(seekStart)
+                                                            : seekStart / kUnitsPerMillisecond / settings.repTime;
         target = static_cast<LONG>(std::clamp<LONGLONG>(picture, 0, std::numeric_limits<LONG>::max()));
     }
     UpdateFromSeek(target);

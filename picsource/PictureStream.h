@@ -8,6 +8,7 @@
 #include "picsource/IPictureSourceConfig.h"
 #include "picsource/PictureReadAhead.h"
 #include "picsource/SeekingBase.h"
+#include "picsource/SlideShow.h"
 #include "picsource/SourceStreamBase.h"
 
 #include <atomic>
@@ -89,6 +90,10 @@ private:
     void UpdateFromSeek(LONG target);
     // Frame bytes at the configured size.
     std::uint64_t FrameBytes() const;
+    // The stop position: the length of the whole list.
+    REFERENCE_TIME ShowLength() const;
+    // The next frame of an animated show, under streamLock (released meanwhile).
+    HRESULT FillShowFrame(IMediaSample* sample, BYTE* buffer, std::unique_lock<std::mutex>& lock);
     // Whether `name` is one of the folder's pictures, under streamLock.
     bool IsListed(std::u16string_view name) const;
 
@@ -97,6 +102,11 @@ private:
     PictureSettings settings;
     FrameBuilder frameBuilder;
     PictureReadAhead readAhead;
+    SlideShow slideShow{readAhead, frameBuilder};
     REFERENCE_TIME streamTime = 0;
     std::atomic<LONG> nextPicture{0};
+    // The slot of the next still picture in the timeline, and whether a seek or a new
+    // run makes the stream begin again at nextPicture.
+    LONG slot = 0;
+    bool restartShow = true;
 };

@@ -16,7 +16,7 @@ PictureReadAhead::Job JobFor(LONG index, const std::string& path, LONG fit = Fit
     PictureOptions options;
     options.fit = fit;
     options.scaling = scaling;
-    return {index, path, 96, 64, options, 0};
+    return {index, path, 96, 64, options, 0, {}, false};
 }
 
 std::vector<BYTE> Frame(const PictureReadAhead::Job& job)
