@@ -4,7 +4,7 @@
 set -eu
 out=$1
 rm -rf "$out"
-mkdir -p "$out/fit" "$out/photos/d.jpg" "$out/exact" "$out/grey" "$out/broken" "$out/cmyk" "$out/tiny" "$out/empty" "$out/rgb" "$out/layouts"
+mkdir -p "$out/fit" "$out/photos/d.jpg" "$out/exact" "$out/grey" "$out/broken" "$out/cmyk" "$out/tiny" "$out/empty" "$out/rgb" "$out/layouts" "$out/show" "$out/showbroken" "$out/showwide"
 
 plasma() { convert -seed "$1" -size "$2" plasma:fractal -quality 90 "$3"; }
 
@@ -90,3 +90,14 @@ head -c 6000 "$lay/01-420.jpg" > "$lay/11-truncated.jpg"
 echo "no JPEG" > "$lay/12-text.jpg"
 plasma 82 1201x803 "$lay/13-photo.jpg"
 rm "$lay/p.ppm" "$lay/scans.txt" "$lay/progressive.txt"
+
+# Flat colours for the slide show's frames, a picture that cannot be read between
+# two that can, and a wide one that leaves borders in a 4:3 frame.
+flat() { convert -size "$1" "xc:$2" -sampling-factor 1x1 -quality 95 "$3"; }
+flat 320x240 '#C83214' "$out/show/1.jpg"
+flat 320x240 '#1464C8' "$out/show/2.jpg"
+flat 320x240 '#32B450' "$out/show/3.jpg"
+cp "$out/show/1.jpg" "$out/showbroken/1.jpg"
+echo "no JPEG" > "$out/showbroken/2.jpg"
+cp "$out/show/3.jpg" "$out/showbroken/3.jpg"
+flat 320x120 '#C8A050' "$out/showwide/w.jpg"
