@@ -14,33 +14,12 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 #include <vector>
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-std::string MakePhotos()
-{
-    const std::string folder = "/tmp/picture-fit-bench-photos";
-    std::filesystem::create_directories(folder);
-    for (int seed = 1; seed <= 4; ++seed) {
-        const std::string path = folder + "/photo" + std::to_string(seed) + ".jpg";
-        if (std::filesystem::exists(path)) continue;
-        std::printf("making %s (4000x3000)\n", path.c_str());
-        const std::string command = "convert -seed " + std::to_string(seed) +
-                                    " -size 500x375 plasma:fractal -resize 4000x3000! -attenuate 0.4 +noise Gaussian "
-                                    "-quality 90 " +
-                                    path;
-        if (std::system(command.c_str()) != 0) {
-            std::fprintf(stderr, "picture-fit-bench: ImageMagick failed for %s\n", path.c_str());
-            std::exit(1);
-        }
-    }
-    return folder;
-}
 
 struct Run {
     const char* label;
@@ -54,7 +33,8 @@ struct Run {
 
 int main(int argc, char** argv)
 {
-    const std::string folder = argc > 1 ? argv[1] : MakePhotos();
+    const std::string folder =
+        argc > 1 ? argv[1] : MakeBenchPhotos("picture-fit-bench", "/tmp/picture-fit-bench-photos", 4, 4000, 3000);
     const int rounds = argc > 2 ? std::atoi(argv[2]) : 3;
     const std::vector<std::string> paths = BenchPhotos("picture-fit-bench", folder);
     std::printf("%zu photographs in %s, %d rounds\n", paths.size(), folder.c_str(), rounds);
