@@ -28,7 +28,7 @@ void Transpose(const BYTE* in, BYTE* out, std::uint32_t w, std::uint32_t h)
 void BlurredBackground::Blur(std::vector<BYTE>& small, std::uint32_t sw, std::uint32_t sh, const ShowKernels& kernels)
 {
     std::vector<BYTE> other(small.size());
-    const int radius = static_cast<int>(std::clamp<std::uint32_t>(std::max(sw, sh) / 12, 1, 127));
+    const int radius = static_cast<int>(std::clamp<std::uint32_t>(std::max(sw, sh) / 8, 1, 127));
     for (int pass = 0; pass < kPasses; ++pass) {
         // Down the columns, then along the rows as the columns of the transposed picture.
         kernels.boxColumns(small.data(), other.data(), std::size_t{sw} * 3, sh, std::size_t{sw} * 3, radius);

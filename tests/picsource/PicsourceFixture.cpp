@@ -162,6 +162,16 @@ std::vector<BYTE> PicsourceTest::FirstFrame(const char* name, LONG width, LONG h
     return sink.Frames().at(0).bytes;
 }
 
+void PicsourceTest::SeekWhileRunning(LONGLONG start)
+{
+    sink.HoldSamples(1);
+    ASSERT_EQ(filter->Run(0), S_OK);
+    ASSERT_TRUE(sink.WaitForFrames(1));
+    ComPtr<IMediaSeeking> seeking;
+    ASSERT_EQ(pin.As(IID_IMediaSeeking, seeking), S_OK);
+    ASSERT_EQ(seeking->SetPositions(&start, AM_SEEKING_AbsolutePositioning, nullptr, 0), S_OK);
+}
+
 FILTER_STATE PicsourceTest::State()
 {
     FILTER_STATE state = State_Running;

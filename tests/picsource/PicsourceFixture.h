@@ -90,6 +90,9 @@ protected:
     // with the failure recorded, when none comes.
     std::vector<BYTE> FirstFrame(const char* name, LONG width, LONG height);
     FILTER_STATE State();
+    // Runs with the sink keeping the one sample, so that the worker waits for it, and
+    // seeks to `start` meanwhile.
+    void SeekWhileRunning(LONGLONG start);
 
     XtpPicLibrary library;
     ComPtr<IBaseFilter> filter;

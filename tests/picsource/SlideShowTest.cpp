@@ -228,13 +228,7 @@ TEST_F(SlideShowTest, ASeekStartsAtThePicturesFirstFrame)
     const ShowOptions show = Transition(TransitionCrossfade);
     ASSERT_EQ(config->SetShowOptions(&show, nullptr), S_OK);
     PrepareFolder("show", kWidth, kHeight, 1000);
-    sink.HoldSamples(1);
-    ASSERT_EQ(filter->Run(0), S_OK);
-    ASSERT_TRUE(sink.WaitForFrames(1));
-    ComPtr<IMediaSeeking> seeking;
-    ASSERT_EQ(pin.As(IID_IMediaSeeking, seeking), S_OK);
-    LONGLONG start = 15000000;
-    ASSERT_EQ(seeking->SetPositions(&start, AM_SEEKING_AbsolutePositioning, nullptr, 0), S_OK);
+    SeekWhileRunning(15000000);
     ASSERT_TRUE(sink.WaitForEndOfStream(std::chrono::seconds(60)));
     const auto events = sink.Events();
     const auto flushed = std::find(events.begin(), events.end(), "EndFlush");

@@ -294,14 +294,7 @@ TEST_F(PicsourceTest, SetCurrentPictureMovesAStreamThatRuns)
 TEST_F(PicsourceTest, ASeekWhileRunningFlushesOnceAndStartsANewSegment)
 {
     PrepareFolder("tiny", 64, 48, 1000);
-    sink.HoldSamples(1);
-    ASSERT_EQ(filter->Run(0), S_OK);
-    ASSERT_TRUE(sink.WaitForFrames(1));
-
-    ComPtr<IMediaSeeking> seeking;
-    ASSERT_EQ(pin.As(IID_IMediaSeeking, seeking), S_OK);
-    LONGLONG start = 25000000;
-    ASSERT_EQ(seeking->SetPositions(&start, AM_SEEKING_AbsolutePositioning, nullptr, 0), S_OK);
+    SeekWhileRunning(25000000);
     ASSERT_TRUE(sink.WaitForEndOfStream());
 
     const auto events = sink.Events();
