@@ -397,3 +397,28 @@ TEST(ShowComposerTest, AnOverlayTakesItsPicturesShareOfACrossfade)
     EXPECT_EQ(frame[0], (255 * 192 + 128) >> 8);
     EXPECT_EQ(frame[3], 0);
 }
+
+TEST_F(SlideShowTest, SetCurrentPictureWhileRunningStartsThatPictureFromItsFirstFrame)
+{
+    const ShowOptions show = Transition(TransitionCrossfade);
+    ASSERT_EQ(config->SetShowOptions(&show, nullptr), S_OK);
+    PrepareFolder("show", kWidth, kHeight, 1000);
+    sink.HoldSamples(1);
+    ASSERT_EQ(filter->Run(0), S_OK);
+    ASSERT_TRUE(sink.WaitForFrames(1));
+    // The worker waits for the one buffer, which the sink keeps.
+    ASSERT_EQ(config->SetCurrentPicture(2), S_OK);
+    sink.ReleaseHeldSamples();
+    ASSERT_TRUE(sink.WaitForEndOfStream(std::chrono::seconds(60)));
+    const auto frames = sink.Frames();
+    // The first frame, then the third picture's 25 with no mix from one not shown,
+    // their times going on from the first frame's.
+    ASSERT_EQ(frames.size(), 26u);
+    EXPECT_EQ(frames[1].start, kFrame);
+    EXPECT_GT(PixelAt(frames[1].bytes, kWidth, 5, 5).g, 150);
+    EXPECT_TRUE(frames[1].bytes == frames[25].bytes);
+    for (std::size_t k = 1; k < frames.size(); ++k) EXPECT_EQ(frames[k].start, frames[k - 1].stop);
+    LONG current = 0;
+    ASSERT_EQ(config->GetCurrentPicture(&current), S_OK);
+    EXPECT_EQ(current, 3);
+}
