@@ -25,7 +25,6 @@ public:
     ShowComposer(LONG width, LONG height, const ShowOptions& show, const ShowKernels& kernels = ShowKernels::Best());
 
     void SetOverlay(ShowOverlay* drawn) { overlay = drawn; }
-    ShowOverlay* Overlay() const { return overlay; }
 
     // `from` alone when `to` has no picture; else the transition from `from` to `to` at
     // `weight` 0 (all `from`) .. 256 (all `to`). `brightness` 0..256 fades the frame.

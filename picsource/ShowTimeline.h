@@ -14,7 +14,6 @@ public:
 
     ShowTimeline(LONG count, LONG repTime, const ShowOptions& show);
 
-    LONG Count() const { return count; }
     // Start of slot `slot` (0..count); Boundary(count) is the end of the show.
     REFERENCE_TIME Boundary(LONG slot) const;
     REFERENCE_TIME Duration(LONG slot) const { return Boundary(slot + 1) - Boundary(slot); }
