@@ -265,8 +265,8 @@
 <context>
     <name>MovieEngine</name>
     <message>
-        <source>%s=%d は %d..%d の範囲外です。%d を使います</source>
-        <translation>%s=%d is outside %d..%d; %d is used</translation>
+        <source>%s=%lld は %lld..%lld の範囲外です。%lld を使います</source>
+        <translation>%s=%lld is outside %lld..%lld; %lld is used</translation>
     </message>
 </context>
 <context>
@@ -584,6 +584,17 @@
     <message>
         <source>縦長</source>
         <translation>Portrait</translation>
+    </message>
+</context>
+<context>
+    <name>ShowKeys</name>
+    <message>
+        <source>%s=%s は整数ではありません。%d を使います</source>
+        <translation>%s=%s is not a whole number; %d is used</translation>
+    </message>
+    <message>
+        <source>スライドショーのオプション %s はありません</source>
+        <translation>There is no slide show option %s</translation>
     </message>
 </context>
 </TS>
