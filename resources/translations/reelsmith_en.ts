@@ -356,6 +356,14 @@
 <context>
     <name>ReelsmithMake</name>
     <message>
+        <source>%s の値 %s は使えません: %s</source>
+        <translation>%s does not take %s: %s</translation>
+    </message>
+    <message>
+        <source>字幕ファイル %s を読めません</source>
+        <translation>The captions file %s cannot be read</translation>
+    </message>
+    <message>
         <source>写真フォルダーの名前 (FOLDER) が空です</source>
         <translation>the picture folder&apos;s name (FOLDER) is empty</translation>
     </message>
