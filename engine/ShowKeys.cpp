@@ -154,7 +154,15 @@ std::string ShowKeys::Value(const std::string& name, const ShowSettings& setting
 
 void ShowKeys::Store(const ShowSettings& settings, IniFileWriter& writer)
 {
-    for (const char* name : kNames) writer.Set(kSection, name, Value(name, settings));
+    const ShowSettings defaults;
+    for (const char* name : kNames) {
+        const std::string value = Value(name, settings);
+        if (value != Value(name, defaults)) {
+            writer.Set(kSection, name, value);
+        } else {
+            writer.Replace(kSection, name, value);
+        }
+    }
 }
 
 std::string ShowKeys::OptionName(const char* key)

@@ -29,7 +29,8 @@ public:
     static bool Set(const std::string& key, const std::string& text, ShowSettings& settings, std::string& refusal);
     // The key's value as Set reads it back.
     static std::string Value(const std::string& key, const ShowSettings& settings);
-    // Every key with its value.
+    // Every key with its value; a key at its default only where the file has it, so that
+    // a file without a [Show] section stays without one.
     static void Store(const ShowSettings& settings, IniFileWriter& writer);
 
     // "--transition-ms" for TransitionMs.
