@@ -212,7 +212,8 @@ QGroupBox* SettingsDialog::MakeShowGroup(const ShowSettings& show)
     for (const char* name : captions) caption->addItem(Text(UiText("SettingsDialog", name)));
     caption->setCurrentIndex(options.caption);
     captionFile->setText(QString::fromStdString(show.captionFile));
-    captionFile->setPlaceholderText(Text(UiText("SettingsDialog", "字幕ファイル (名前、タブ、字幕)")));
+    captionFile->setPlaceholderText(Text(UiText("SettingsDialog", "字幕ファイルのパス")));
+    captionFile->setToolTip(Text(UiText("SettingsDialog", "UTF-8 のテキスト: 1 行に写真のファイル名、タブ、字幕")));
     captionPlace->addItem(Text(UiText("SettingsDialog", "下")));
     captionPlace->addItem(Text(UiText("SettingsDialog", "上")));
     captionPlace->setCurrentIndex(options.captionPlace);

@@ -519,8 +519,12 @@
         <translation>From a captions file</translation>
     </message>
     <message>
-        <source>字幕ファイル (名前、タブ、字幕)</source>
-        <translation>Captions file (name, tab, caption)</translation>
+        <source>字幕ファイルのパス</source>
+        <translation>Path of the captions file</translation>
+    </message>
+    <message>
+        <source>UTF-8 のテキスト: 1 行に写真のファイル名、タブ、字幕</source>
+        <translation>UTF-8 text: on each line a picture's file name, a tab and its caption</translation>
     </message>
     <message>
         <source>下</source>
