@@ -327,7 +327,17 @@ bool MovieEngine::ApplySettings(const MovieSettings& values)
     const ShowSettings show = settings.show;
     settings = values;
     settings.show = show;
-    if (!ApplyShowSettings(values.show)) return false;
+    if (!ApplyShowSettings(values.show)) {
+        // A captions file that cannot be read costs the captions, not the other settings.
+        ShowSettings uncaptioned = values.show;
+        uncaptioned.options.caption = CaptionNone;
+        char said[600];
+        std::snprintf(said, sizeof said,
+                      UiTextUtf8("MovieEngine", "CaptionFile=%s を読めません。字幕なしで作ります").c_str(),
+                      values.show.captionFile.c_str());
+        refusedSettings.push_back(said);
+        if (!ApplyShowSettings(uncaptioned)) return false;
+    }
     if (FAILED(ApplyProfileSettings(videoOnlyProfile.Get()))) return false;
     return SUCCEEDED(ApplyProfileSettings(audioVideoProfile.Get()));
 }

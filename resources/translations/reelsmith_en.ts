@@ -265,6 +265,10 @@
 <context>
     <name>MovieEngine</name>
     <message>
+        <source>CaptionFile=%s を読めません。字幕なしで作ります</source>
+        <translation>CaptionFile=%s cannot be read; the pictures get no captions</translation>
+    </message>
+    <message>
         <source>%s=%lld は %lld..%lld の範囲外です。%lld を使います</source>
         <translation>%s=%lld is outside %lld..%lld; %lld is used</translation>
     </message>
