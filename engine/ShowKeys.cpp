@@ -149,7 +149,10 @@ std::string ShowKeys::Value(const std::string& name, const ShowSettings& setting
     if (!key) return {};
     ShowSettings copy = settings;
     const std::int32_t value = key->field(copy);
-    return IsWordKey(*key) ? key->words[value] : std::to_string(value);
+    if (!IsWordKey(*key)) return std::to_string(value);
+    // A value no word stands for reads as the default's word, as Set would keep it.
+    const bool named = value >= 0 && value < static_cast<std::int32_t>(std::size(key->words)) && key->words[value];
+    return key->words[named ? value : 0];
 }
 
 void ShowKeys::Store(const ShowSettings& settings, IniFileWriter& writer)

@@ -120,6 +120,11 @@ TEST(ShowKeys, OptionsAreTheKeysInLowerCaseWithDashes)
         EXPECT_TRUE(ShowKeys::Set(name, ShowKeys::Value(name, written), read, refusal)) << name;
     }
     EXPECT_EQ(read, written);
+    ShowSettings unnamed;
+    unnamed.options.transition = 9;
+    unnamed.options.caption = -1;
+    EXPECT_EQ(ShowKeys::Value("Transition", unnamed), "none");
+    EXPECT_EQ(ShowKeys::Value("Caption", unnamed), "none");
 }
 
 class ShowSettingsTest : public EngineTest {
