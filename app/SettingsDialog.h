@@ -1,5 +1,5 @@
 // The settings dialog: frame size, seconds per picture, quality, format, how pictures
-// become frames and the frame rate, in the main window's colours. OK checks the values
+// become frames, the frame rate and the slide show, in the main window's colours. OK checks the values
 // (a refusal says what is wrong and the dialog stays open); Cancel changes nothing.
 #pragma once
 
@@ -10,6 +10,8 @@
 class QCheckBox;
 class QComboBox;
 class QDoubleSpinBox;
+class QGroupBox;
+class QLineEdit;
 class QSpinBox;
 
 class SettingsDialog : public QDialog {
@@ -25,6 +27,9 @@ private:
     void FillQualities();
     void ShowFrameSize();
     void ShowFrameRate();
+    QGroupBox* MakeShowGroup(const ShowSettings& show);
+    void ShowShowControls();
+    ShowSettings ShowValues() const;
 
     MovieSettings initial;
     QComboBox* frameSize;
@@ -38,4 +43,18 @@ private:
     QCheckBox* smooth;
     QCheckBox* constantRate;
     QSpinBox* frameRate;
+    QComboBox* transition;
+    QSpinBox* transitionMs;
+    QCheckBox* fadeInOut;
+    QCheckBox* motion;
+    QSpinBox* motionStrength;
+    QComboBox* caption;
+    QLineEdit* captionFile;
+    QComboBox* captionPlace;
+    QSpinBox* captionSize;
+    QComboBox* background;
+    QCheckBox* fitToSound;
+    QSpinBox* minPictureMs;
+    QSpinBox* audioFadeInMs;
+    QSpinBox* audioFadeOutMs;
 };

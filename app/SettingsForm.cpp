@@ -2,6 +2,7 @@
 
 #include "config/IniFileWriter.h"
 #include "engine/OutputFormat.h"
+#include "engine/ShowKeys.h"
 #include "platform/base/WideText.h"
 #include "platform/resource/UiText.h"
 
@@ -124,4 +125,5 @@ void SettingsForm::Store(const MovieSettings& settings, IniFileWriter& writer)
     writer.Set("Picture", "Orientation", settings.picture.orientation ? "exif" : "ignore");
     writer.Set("Picture", "Fit", kFitWords[std::clamp<LONG>(settings.picture.fit, 0, 2)]);
     writer.Set("Picture", "Scaling", settings.picture.scaling ? "smooth" : "nearest");
+    ShowKeys::Store(settings.show, writer);
 }

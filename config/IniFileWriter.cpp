@@ -137,13 +137,24 @@ IniFileWriter::IniFileWriter(std::string file) : path(std::move(file)) {}
 
 void IniFileWriter::Set(const std::string& section, const std::string& key, const std::string& value)
 {
+    Store(section, key, value, true);
+}
+
+void IniFileWriter::Replace(const std::string& section, const std::string& key, const std::string& value)
+{
+    Store(section, key, value, false);
+}
+
+void IniFileWriter::Store(const std::string& section, const std::string& key, const std::string& value, bool added)
+{
     for (Change& change : changes) {
         if (Folded(change.section) == Folded(section) && Folded(change.key) == Folded(key)) {
             change.value = value;
+            change.added = added;
             return;
         }
     }
-    changes.push_back({section, key, value});
+    changes.push_back({section, key, value, added});
 }
 
 std::string IniFileWriter::Apply(const std::string& text) const
@@ -174,7 +185,7 @@ std::string IniFileWriter::Apply(const std::string& text) const
     std::map<std::size_t, std::vector<std::string>, std::greater<>> insertions;
     std::vector<std::pair<std::string, std::vector<std::string>>> newSections;
     for (std::size_t c = 0; c < changes.size(); ++c) {
-        if (written[c]) continue;
+        if (written[c] || !changes[c].added) continue;
         const std::string line = changes[c].key + "=" + changes[c].value;
         if (sectionEnd[c] != std::string::npos) {
             insertions[sectionEnd[c]].push_back(line);

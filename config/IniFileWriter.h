@@ -15,6 +15,9 @@ public:
     explicit IniFileWriter(std::string path);
 
     void Set(const std::string& section, const std::string& key, const std::string& value);
+    // As Set where the file has the key; a file without it stays without (a setting at
+    // its default that the file never named).
+    void Replace(const std::string& section, const std::string& key, const std::string& value);
 
     // Writes the file anew beside the old one and renames it over it, keeping its
     // permissions (a link is followed to the file it names); a missing file, and its
@@ -30,7 +33,9 @@ private:
         std::string section;
         std::string key;
         std::string value;
+        bool added; // when the file lacks the key
     };
+    void Store(const std::string& section, const std::string& key, const std::string& value, bool added);
 
     std::string path;
     std::vector<Change> changes;

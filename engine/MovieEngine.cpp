@@ -5,12 +5,15 @@
 #include "engine/OutputFormat.h"
 #include "engine/PictureKeys.h"
 #include "engine/PictureList.h"
+#include "engine/SettingRefusal.h"
+#include "engine/ShowKeys.h"
 #include "platform/base/WideText.h"
 #include "platform/mediagraph/MediaTypes.h"
 #include "platform/registry/RegistryStore.h"
 #include "platform/resource/MessageBox.h"
 #include "platform/resource/UiText.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -48,10 +51,7 @@ constexpr SettingKey kFrameRateKey{"Output", "FrameRate", &MovieSettings::frameR
 
 std::string RefusalText(const SettingKey& key, std::int32_t value, std::int32_t used)
 {
-    char text[160];
-    std::snprintf(text, sizeof text, UiTextUtf8("MovieEngine", "%s=%d は %d..%d の範囲外です。%d を使います").c_str(),
-                  key.name, value, key.lowest, key.highest, used);
-    return text;
+    return SettingRefusal::OutOfRange(key.name, value, key.lowest, key.highest, used);
 }
 
 template <typename T>
@@ -164,8 +164,10 @@ bool MovieEngine::LoadSettings(const std::u16string& path)
     IniFile file(narrowPath);
     if (!file.Load()) return false;
     MovieSettings loaded;
-    // The [Picture] keys are optional each, so they count whether the others are complete or not.
+    settingsFolder = std::filesystem::path(narrowPath).parent_path().string();
+    // The [Picture] and [Show] keys are optional each, so they count whether the others are complete or not.
     ReadPictureKeys(file, loaded.picture);
+    ReadShowKeys(file, loaded.show);
     ReadFormatKey(file, loaded.format);
     ReadPictureListKey(file, narrowPath);
     const std::size_t pictureRefusals = refusedSettings.size();
@@ -175,6 +177,7 @@ bool MovieEngine::LoadSettings(const std::u16string& path)
             missingSetting = {key.section, key.name};
             refusedSettings.resize(pictureRefusals);
             ApplyPictureOptions(loaded.picture);
+            ApplyShowSettings(loaded.show);
             settings.format = loaded.format;
             return false;
         }
@@ -206,6 +209,18 @@ void MovieEngine::ReadPictureKeys(const IniFile& file, PictureOptions& options)
     }
 }
 
+void MovieEngine::ReadShowKeys(const IniFile& file, ShowSettings& show)
+{
+    const int section = file.FindSection(ShowKeys::kSection);
+    if (section < 0) return;
+    for (const char* name : ShowKeys::kNames) {
+        if (file.FindKey(section, name) < 0) continue;
+        std::string refusal;
+        if (!ShowKeys::Set(name, file.GetValue(ShowKeys::kSection, name, ""), show, refusal))
+            refusedSettings.push_back(refusal);
+    }
+}
+
 void MovieEngine::ReadFormatKey(const IniFile& file, std::int32_t& format)
 {
     const int section = file.FindSection(OutputFormat::kSection);
@@ -220,6 +235,8 @@ MovieSettings MovieEngine::SettingsInForce()
     MovieSettings inForce = settings;
     LONG repTime = 0;
     if (ready && SUCCEEDED(sourceConfig->GetRepTime(&repTime))) inForce.frameSpeed = repTime;
+    // Fitted to the sound, the picture time is the sound's, not a setting.
+    if (fittedLengthMs > 0) inForce.frameSpeed = unfittedRepTime;
     return inForce;
 }
 
@@ -253,6 +270,48 @@ bool MovieEngine::ApplyPictureOptions(const PictureOptions& options)
     return true;
 }
 
+bool MovieEngine::ApplyShowSettings(const ShowSettings& show)
+{
+    if (!ready) return false;
+    const ShowSettings before = settings.show;
+    settings.show = show;
+    if (SUCCEEDED(HandShowOptions(show))) return true;
+    settings.show = before;
+    HandShowOptions(before);
+    return false;
+}
+
+std::int32_t MovieEngine::FramesPerSecond() const
+{
+    if (settings.frameRate > 0) return settings.frameRate;
+    return settings.show.options.IsAnimated() ? ShowSettings::kDefaultFramesPerSecond : 0;
+}
+
+ShowOptions MovieEngine::ShowOptionsInForce()
+{
+    ShowOptions options;
+    if (ready) sourceConfig->GetShowOptions(&options);
+    return options;
+}
+
+// The record as the picture source takes it: the frame rate of the movie and the
+// length the pictures share when fitted to the sound; a relative captions file beside
+// the settings file.
+HRESULT MovieEngine::HandShowOptions(const ShowSettings& show)
+{
+    ShowOptions options = show.options;
+    options.framesPerSecond = settings.frameRate > 0 ? settings.frameRate : ShowSettings::kDefaultFramesPerSecond;
+    options.lengthMs = fittedLengthMs;
+    std::u16string captionFile;
+    if (options.caption == CaptionFromFile && !show.captionFile.empty()) {
+        const std::filesystem::path named(show.captionFile);
+        captionFile = WideFromUtf8(
+            (named.is_absolute() || settingsFolder.empty() ? named : std::filesystem::path(settingsFolder) / named)
+                .string());
+    }
+    return sourceConfig->SetShowOptions(&options, captionFile.empty() ? nullptr : captionFile.c_str());
+}
+
 bool MovieEngine::ApplySettings(const MovieSettings& values)
 {
     if (!ready) return false;
@@ -263,7 +322,22 @@ bool MovieEngine::ApplySettings(const MovieSettings& values)
     if (FAILED(sourceConfig->SetVideoSize(&width, &height))) return false;
     if (FAILED(sourceConfig->SetRepTime(&frameSpeed))) return false;
     if (FAILED(sourceConfig->SetWorkerPriority(values.workThreadPriority))) return false;
+    // The picture time is the setting's again until the sound is laid anew.
+    fittedLengthMs = 0;
+    const ShowSettings show = settings.show;
     settings = values;
+    settings.show = show;
+    if (!ApplyShowSettings(values.show)) {
+        // A captions file that cannot be read costs the captions, not the other settings.
+        ShowSettings uncaptioned = values.show;
+        uncaptioned.options.caption = CaptionNone;
+        char said[600];
+        std::snprintf(said, sizeof said,
+                      UiTextUtf8("MovieEngine", "CaptionFile=%s を読めません。字幕なしで作ります").c_str(),
+                      values.show.captionFile.c_str());
+        refusedSettings.push_back(said);
+        if (!ApplyShowSettings(uncaptioned)) return false;
+    }
     if (FAILED(ApplyProfileSettings(videoOnlyProfile.Get()))) return false;
     return SUCCEEDED(ApplyProfileSettings(audioVideoProfile.Get()));
 }
@@ -271,10 +345,7 @@ bool MovieEngine::ApplySettings(const MovieSettings& values)
 HRESULT MovieEngine::SetPictureFolder(const std::u16string& path)
 {
     if (!ready) return constructionResult;
-    if (!pictureFolder.empty()) {
-        audioTimeline.Reset();
-        audioFile.clear();
-    }
+    if (!pictureFolder.empty()) ClearAudioFile();
     const HRESULT hr = sourceConfig->SetFolder(path.c_str());
     if (hr == E_INVALIDARG) return WhyFolderRefused(path);
     // Another failure leaves the old list in place: the folder is refused too, but said.
@@ -384,6 +455,28 @@ void MovieEngine::ClearAudioFile()
 {
     audioTimeline.Reset();
     audioFile.clear();
+    if (ready) FitPicturesToSound();
+}
+
+// With FitToSound the pictures share the sound's length, each at least MinPictureMs
+// (the movie is then longer than the sound); otherwise they keep the picture time.
+void MovieEngine::FitPicturesToSound()
+{
+    LONG length = 0;
+    LONG count = 0;
+    REFERENCE_TIME sound = 0;
+    if (settings.show.fitToSound != 0 && !audioFile.empty() && !pictureFolder.empty() &&
+        SUCCEEDED(sourceConfig->GetPictureCount(&count)) && count > 0 && SUCCEEDED(AudioLength(audioFile, sound))) {
+        const std::int64_t least = static_cast<std::int64_t>(count) * settings.show.minPictureMs;
+        length = static_cast<LONG>(std::clamp<std::int64_t>(std::max(sound / 10'000, least), 1, INT32_MAX));
+    }
+    if (length == fittedLengthMs) return;
+    if (fittedLengthMs == 0) sourceConfig->GetRepTime(&unfittedRepTime);
+    // The record's length makes the total exact; the picture time is its nearest whole share.
+    LONG repTime = length > 0 ? std::max<LONG>(1, static_cast<LONG>((length + count / 2) / count)) : unfittedRepTime;
+    sourceConfig->SetRepTime(&repTime);
+    fittedLengthMs = length;
+    HandShowOptions(settings.show);
 }
 
 // The movie's length from what the picture source holds; false (reported)
@@ -404,11 +497,13 @@ bool MovieEngine::MovieDuration(REFERENCE_TIME& duration)
     }
     // In 64 bits throughout: a long folder at a long picture time overflows 32.
     duration = static_cast<REFERENCE_TIME>(count) * repTime * 10'000;
+    if (fittedLengthMs > 0) duration = static_cast<REFERENCE_TIME>(fittedLengthMs) * 10'000;
     return true;
 }
 
 void MovieEngine::RebuildAudioTimeline()
 {
+    FitPicturesToSound();
     REFERENCE_TIME duration = 0;
     if (!MovieDuration(duration)) return;
     const HRESULT hr = BuildAudioTimeline(audioFile, duration);

@@ -60,6 +60,16 @@ public:
     bool ApplySettings(const MovieSettings& values);
     // Only the [Picture] options, leaving the other settings as they are.
     bool ApplyPictureOptions(const PictureOptions& options);
+    // Only the [Show] settings; false, nothing changed, when the picture source refuses
+    // them (a captions file that cannot be read).
+    bool ApplyShowSettings(const ShowSettings& show);
+    // The frames a second of the next movie: FrameRate, or 25 for 0 when its pictures
+    // move (a transition, a fade or pan and zoom); 0 is a frame per picture.
+    std::int32_t FramesPerSecond() const;
+    // What the picture source was handed last.
+    ShowOptions ShowOptionsInForce();
+    // The milliseconds the pictures fill together when they are fitted to the sound, 0 when not.
+    LONG FittedLengthMs() const { return fittedLengthMs; }
     const MovieSettings& Settings() const { return settings; }
     // The settings the next movie is made with: Settings(), with the picture time the
     // picture source holds (its own 1000 ms until a complete file was loaded).
@@ -141,6 +151,10 @@ private:
     static DWORD DibSize(LONG width, LONG height, WORD bitCount);
     HRESULT Construct();
     void ReadPictureKeys(const IniFile& file, PictureOptions& options);
+    void ReadShowKeys(const IniFile& file, ShowSettings& show);
+    HRESULT HandShowOptions(const ShowSettings& show);
+    void FitPicturesToSound();
+    HRESULT ApplyAudioFades(IAMTimelineObj* group);
     void ReadFormatKey(const IniFile& file, std::int32_t& format);
     void ReadPictureListKey(const IniFile& file, const std::string& settingsPath);
     HRESULT ApplyPictureList(const std::vector<std::u16string>& names);
@@ -184,6 +198,10 @@ private:
     std::vector<std::u16string> namesNotFound;
     bool listFoundNone = false;
     SettingName missingSetting;
+    std::string settingsFolder; // a relative CaptionFile is read here
+    LONG fittedLengthMs = 0;
+    // The picture time in force before the pictures were fitted to the sound.
+    LONG unfittedRepTime = 0;
     HWND ownerWindow = nullptr;
     ErrorHandler errorHandler;
     bool ready = false;

@@ -56,7 +56,8 @@ void MovieEngine::MakeMovie(const std::u16string& outputPath, HWND previewWindow
 }
 
 // Names ending in .mp4 or .webm get the media file writer, at the configured frame
-// rate; every other name the ASF writer, as always.
+// rate (25 for moving pictures without one); every other name the ASF writer, as
+// always, which takes the samples' times as they come.
 HRESULT MovieEngine::ChooseWriter(const std::u16string& outputPath, ComPtr<IBaseFilter>& writer)
 {
     if (!HasExtension(outputPath, u".mp4") && !HasExtension(outputPath, u".webm")) {
@@ -68,7 +69,7 @@ HRESULT MovieEngine::ChooseWriter(const std::u16string& outputPath, ComPtr<IBase
                                                 mediaWriter.ReceiveVoid());
     ComPtr<IMediaFileWriterConfig> config;
     if (SUCCEEDED(hr)) hr = mediaWriter.As(IID_IMediaFileWriterConfig, config);
-    if (SUCCEEDED(hr)) hr = config->SetFrameRate(settings.frameRate);
+    if (SUCCEEDED(hr)) hr = config->SetFrameRate(FramesPerSecond());
     if (SUCCEEDED(hr)) writer = mediaWriter;
     return hr;
 }
@@ -168,6 +169,7 @@ HRESULT MovieEngine::BuildAudioTimeline(const std::u16string& soundPath, REFEREN
         hr = groupFace->SetMediaType(&groupType);
     }
     if (SUCCEEDED(hr)) hr = timeline->AddGroup(group.Get());
+    if (SUCCEEDED(hr)) hr = ApplyAudioFades(group.Get());
     ComPtr<IAMTimelineObj> track;
     ComPtr<IAMTimelineComp> composition;
     if (SUCCEEDED(hr)) hr = timeline->CreateEmptyNode(track.Receive(), TIMELINE_MAJOR_TYPE_TRACK);
@@ -181,6 +183,20 @@ HRESULT MovieEngine::BuildAudioTimeline(const std::u16string& soundPath, REFEREN
                                            0);
     }
     if (SUCCEEDED(hr)) audioTimeline = timeline;
+    return hr;
+}
+
+// The fades of [Show]: in from the start, out to silence where the sound is cut.
+HRESULT MovieEngine::ApplyAudioFades(IAMTimelineObj* group)
+{
+    const ShowSettings& show = settings.show;
+    if (show.audioFadeInMs == 0 && show.audioFadeOutMs == 0) return S_OK;
+    ComPtr<IAMTimelineGroupFades> fades;
+    HRESULT hr = group->QueryInterface(IID_IAMTimelineGroupFades, fades.ReceiveVoid());
+    if (SUCCEEDED(hr)) {
+        hr = fades->SetAudioFades(static_cast<REFERENCE_TIME>(show.audioFadeInMs) * 10'000,
+                                  static_cast<REFERENCE_TIME>(show.audioFadeOutMs) * 10'000);
+    }
     return hr;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/ShowSettings.h"
 #include "picsource/IPictureSourceConfig.h"
 
 #include <cstdint>
@@ -28,4 +29,6 @@ struct MovieSettings {
     std::int32_t format = 0;
     // [Picture], each key optional: how pictures become frames.
     PictureOptions picture;
+    // [Show], each key optional: the slide show's effects and the sound's fit and fades.
+    ShowSettings show;
 };

@@ -184,6 +184,17 @@ struct IAMTimelineSrc : IUnknown {
     REELSMITH_INTERFACE_END(IAMTimelineSrc)
 };
 
+// This platform's own, answered by a timeline group: the group's whole sound fades in
+// from silence over `fadeIn` from the timeline's start, and out to silence over
+// `fadeOut` ending where its last clip ends (where the sound is cut). Zero is no fade.
+// The gain follows the cube of the time's share, so that the fade sounds even to the
+// ear and its last twentieth lies below -78 dB.
+struct IAMTimelineGroupFades : IUnknown {
+    virtual HRESULT SetAudioFades(REFERENCE_TIME fadeIn, REFERENCE_TIME fadeOut) = 0;
+    virtual HRESULT GetAudioFades(REFERENCE_TIME* fadeIn, REFERENCE_TIME* fadeOut) = 0;
+    REELSMITH_INTERFACE_END(IAMTimelineGroupFades)
+};
+
 struct IRenderEngine : IUnknown {
     virtual HRESULT SetTimelineObject(IAMTimeline* timeline) = 0;
     virtual HRESULT GetTimelineObject(IAMTimeline** timeline) = 0;
@@ -240,5 +251,7 @@ inline constexpr IID IID_IAMTimelineSrc{0x78530B79, 0x61F9, 0x11D2, {0x8C, 0xAD,
 inline constexpr IID IID_IAMTimelineGroup{0x9EED4F00, 0xB8A6, 0x11D2, {0x80, 0x23, 0x00, 0xC0, 0xDF, 0x10, 0xD4, 0x34}};
 inline constexpr IID IID_IAMTimelineComp{0xEAE58536, 0x622E, 0x11D2, {0x8C, 0xAD, 0x00, 0xA0, 0x24, 0x58, 0x09, 0x02}};
 inline constexpr IID IID_IAMTimelineTrack{0xEAE58538, 0x622E, 0x11D2, {0x8C, 0xAD, 0x00, 0xA0, 0x24, 0x58, 0x09, 0x02}};
+inline constexpr IID IID_IAMTimelineGroupFades{
+    0x3C1F7A62, 0x5D84, 0x4E2B, {0x9A, 0x61, 0x7E, 0x20, 0xB4, 0xC5, 0x13, 0x8F}};
 inline constexpr IID IID_IRenderEngine{0x6BEE3A81, 0x66C9, 0x11D2, {0x91, 0x8F, 0x00, 0xC0, 0xDF, 0x10, 0xD4, 0x34}};
 inline constexpr IID IID_IMediaDet{0x65BD0710, 0x24D2, 0x4FF7, {0x93, 0x24, 0xED, 0x2E, 0x5D, 0x3A, 0xBA, 0xFA}};

@@ -78,8 +78,8 @@ HRESULT RenderEngine::AddGroupSource(LONG index, REFERENCE_TIME duration)
     const OwnedMediaType groupType = group->MediaType();
     if (groupType.Record().majortype != MEDIATYPE_Audio) return VFW_E_UNSUPPORTED_VIDEO;
     const OwnedMediaType pcm = TimelineAudioSource::OutputTypeFor(groupType.Record());
-    auto source = ComPtr<TimelineAudioSource>::Attach(new (std::nothrow)
-                                                          TimelineAudioSource(pcm.Record(), group->Clips(), duration));
+    auto source = ComPtr<TimelineAudioSource>::Attach(
+        new (std::nothrow) TimelineAudioSource(pcm.Record(), group->Clips(), duration, group->AudioFades()));
     if (!source) return E_OUTOFMEMORY;
     const std::string name = "Audio Group " + std::to_string(index);
     const HRESULT hr = graph->AddFilter(source.Get(), std::u16string(name.begin(), name.end()).c_str());

@@ -6,6 +6,7 @@
 #include "platform/mediagraph/MediaTypes.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace {
@@ -69,13 +70,19 @@ OwnedMediaType TimelineAudioSource::OutputTypeFor(const AM_MEDIA_TYPE& groupType
 }
 
 TimelineAudioSource::TimelineAudioSource(const AM_MEDIA_TYPE& pcmType, std::vector<TimelineNode::Clip> audioClips,
-                                         REFERENCE_TIME length)
+                                         REFERENCE_TIME length, TimelineNode::Fades fades)
     : PlatformFilter(CLSID_TimelineAudioSource),
       format(FormatOf(pcmType)),
       clips(std::move(audioClips)),
       duration(length),
       output(*this, pcmType, static_cast<LONG>(format.nSamplesPerSec / 10 * format.nBlockAlign))
 {
+    const DWORD rate = format.nSamplesPerSec;
+    fadeInFrames = FrameAt(fades.fadeIn, rate);
+    fadeOutFrames = FrameAt(fades.fadeOut, rate);
+    REFERENCE_TIME soundEnd = 0;
+    for (const TimelineNode::Clip& clip : clips) soundEnd = std::max(soundEnd, clip.stop);
+    soundEndFrame = FrameAt(std::min(soundEnd, duration), rate);
 }
 
 TimelineAudioSource::~TimelineAudioSource() { StopStreaming(); }
@@ -122,6 +129,7 @@ void TimelineAudioSource::Stream(ComPtr<IMemInputPin> target, ComPtr<IMemAllocat
         BYTE* block = nullptr;
         sample->GetPointer(&block);
         FillBlock(block, first, frames, decoders);
+        FadeBlock(block, first, frames);
         REFERENCE_TIME start = TimeAt(first, rate);
         REFERENCE_TIME stop = TimeAt(first + frames, rate);
         sample->SetTime(&start, &stop);
@@ -160,5 +168,27 @@ void TimelineAudioSource::FillBlock(BYTE* block, std::int64_t firstFrame, std::i
         }
         auto* out = reinterpret_cast<std::int16_t*>(block + (from - firstFrame) * format.nBlockAlign);
         decoders[i]->Read(out, static_cast<std::size_t>(to - from));
+    }
+}
+
+void TimelineAudioSource::FadeBlock(BYTE* block, std::int64_t firstFrame, std::int64_t frames) const
+{
+    const std::int64_t fadeOutFirst = soundEndFrame - fadeOutFrames;
+    const bool fadingIn = firstFrame < fadeInFrames;
+    const bool fadingOut = fadeOutFrames > 0 && firstFrame + frames > fadeOutFirst;
+    if (!fadingIn && !fadingOut) return;
+    auto* samples = reinterpret_cast<std::int16_t*>(block);
+    for (std::int64_t i = 0; i < frames; ++i) {
+        const std::int64_t frame = firstFrame + i;
+        double share = 1.0;
+        if (frame < fadeInFrames) share = static_cast<double>(frame) / static_cast<double>(fadeInFrames);
+        if (fadeOutFrames > 0 && frame >= fadeOutFirst) {
+            const double left = static_cast<double>(std::max<std::int64_t>(0, soundEndFrame - frame - 1));
+            share = std::min(share, left / static_cast<double>(fadeOutFrames));
+        }
+        const double gain = share * share * share;
+        std::int16_t* frameSamples = samples + i * format.nChannels;
+        for (WORD channel = 0; channel < format.nChannels; ++channel)
+            frameSamples[channel] = static_cast<std::int16_t>(std::lround(frameSamples[channel] * gain));
     }
 }

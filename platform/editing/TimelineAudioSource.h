@@ -24,7 +24,8 @@ public:
     // PCM of the group's type when it describes 8- or 16-bit PCM, else 44,100 Hz 16-bit stereo.
     static OwnedMediaType OutputTypeFor(const AM_MEDIA_TYPE& groupType);
 
-    TimelineAudioSource(const AM_MEDIA_TYPE& pcmType, std::vector<TimelineNode::Clip> clips, REFERENCE_TIME duration);
+    TimelineAudioSource(const AM_MEDIA_TYPE& pcmType, std::vector<TimelineNode::Clip> clips, REFERENCE_TIME duration,
+                        TimelineNode::Fades fades = {});
 
     TimelineAudioPin& Output() { return output; }
 
@@ -39,11 +40,17 @@ private:
     // Lays the clips' sound over the silence of one block.
     void FillBlock(BYTE* block, std::int64_t firstFrame, std::int64_t frames,
                    std::vector<std::unique_ptr<SoundDecoder>>& decoders);
+    // The group's fades over one block, as a gain on its samples; none leaves them as they are.
+    void FadeBlock(BYTE* block, std::int64_t firstFrame, std::int64_t frames) const;
     void StopStreaming();
 
     const WAVEFORMATEX format;
     const std::vector<TimelineNode::Clip> clips;
     const REFERENCE_TIME duration;
+    // In frames: the fades' lengths, and where the fade-out ends (the last clip's end).
+    std::int64_t fadeInFrames = 0;
+    std::int64_t fadeOutFrames = 0;
+    std::int64_t soundEndFrame = 0;
     TimelineAudioPin output;
     std::atomic<bool> stopping{false};
     std::thread worker;

@@ -28,6 +28,8 @@ HRESULT TimelineNode::QueryInterface(REFIID iid, void** object)
         *object = this;
     } else if (iid == IID_IAMTimelineGroup && type == TIMELINE_MAJOR_TYPE_GROUP) {
         *object = static_cast<IAMTimelineGroup*>(this);
+    } else if (iid == IID_IAMTimelineGroupFades && type == TIMELINE_MAJOR_TYPE_GROUP) {
+        *object = static_cast<IAMTimelineGroupFades*>(this);
     } else if (iid == IID_IAMTimelineComp && IsComposition(type)) {
         *object = static_cast<IAMTimelineComp*>(this);
     } else if (iid == IID_IAMTimelineTrack && type == TIMELINE_MAJOR_TYPE_TRACK) {
@@ -58,6 +60,29 @@ TimelineNode* TimelineNode::From(IUnknown* object)
     auto* node = static_cast<TimelineNode*>(self);
     node->Release();
     return node;
+}
+
+HRESULT TimelineNode::SetAudioFades(REFERENCE_TIME fadeIn, REFERENCE_TIME fadeOut)
+{
+    if (fadeIn < 0 || fadeOut < 0) return E_INVALIDARG;
+    std::lock_guard guard(lock);
+    fades = {fadeIn, fadeOut};
+    return S_OK;
+}
+
+HRESULT TimelineNode::GetAudioFades(REFERENCE_TIME* fadeIn, REFERENCE_TIME* fadeOut)
+{
+    if (!fadeIn || !fadeOut) return E_POINTER;
+    std::lock_guard guard(lock);
+    *fadeIn = fades.fadeIn;
+    *fadeOut = fades.fadeOut;
+    return S_OK;
+}
+
+TimelineNode::Fades TimelineNode::AudioFades()
+{
+    std::lock_guard guard(lock);
+    return fades;
 }
 
 HRESULT TimelineNode::GetStartStop(REFERENCE_TIME* startOut, REFERENCE_TIME* stopOut)

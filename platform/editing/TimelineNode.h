@@ -21,7 +21,8 @@ class TimelineNode final : public IAMTimelineObj,
                            public IAMTimelineGroup,
                            public IAMTimelineComp,
                            public IAMTimelineTrack,
-                           public IAMTimelineSrc {
+                           public IAMTimelineSrc,
+                           public IAMTimelineGroupFades {
 public:
     explicit TimelineNode(TIMELINE_MAJOR_TYPE type);
     TimelineNode(const TimelineNode&) = delete;
@@ -56,7 +57,16 @@ public:
     HRESULT GetMediaName(BSTR* name) override;
     HRESULT SetMediaName(BSTR name) override;
 
+    // IAMTimelineGroupFades
+    HRESULT SetAudioFades(REFERENCE_TIME fadeIn, REFERENCE_TIME fadeOut) override;
+    HRESULT GetAudioFades(REFERENCE_TIME* fadeIn, REFERENCE_TIME* fadeOut) override;
+
     // What the render engine and the timeline read, each under the node's lock.
+    struct Fades {
+        REFERENCE_TIME fadeIn = 0;
+        REFERENCE_TIME fadeOut = 0;
+    };
+    Fades AudioFades();
     struct Clip {
         REFERENCE_TIME start;
         REFERENCE_TIME stop;
@@ -86,6 +96,7 @@ private:
     REFERENCE_TIME mediaStop = 0;
     std::u16string mediaName;
     OwnedMediaType mediaType;
+    Fades fades;
     bool hasParent = false;
     std::vector<ComPtr<TimelineNode>> children;
 };

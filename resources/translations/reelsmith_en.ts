@@ -265,8 +265,12 @@
 <context>
     <name>MovieEngine</name>
     <message>
-        <source>%s=%d は %d..%d の範囲外です。%d を使います</source>
-        <translation>%s=%d is outside %d..%d; %d is used</translation>
+        <source>CaptionFile=%s を読めません。字幕なしで作ります</source>
+        <translation>CaptionFile=%s cannot be read; the pictures get no captions</translation>
+    </message>
+    <message>
+        <source>%s=%lld は %lld..%lld の範囲外です。%lld を使います</source>
+        <translation>%s=%lld is outside %lld..%lld; %lld is used</translation>
     </message>
 </context>
 <context>
@@ -355,6 +359,14 @@
 </context>
 <context>
     <name>ReelsmithMake</name>
+    <message>
+        <source>%s の値 %s は使えません: %s</source>
+        <translation>%s does not take %s: %s</translation>
+    </message>
+    <message>
+        <source>字幕ファイル %s を読めません</source>
+        <translation>The captions file %s cannot be read</translation>
+    </message>
     <message>
         <source>写真フォルダーの名前 (FOLDER) が空です</source>
         <translation>the picture folder&apos;s name (FOLDER) is empty</translation>
@@ -462,6 +474,118 @@
 </context>
 <context>
     <name>SettingsDialog</name>
+    <message>
+        <source>最初は黒から現れ、最後は黒へ消える</source>
+        <translation>Fade in from black at the start, out to black at the end</translation>
+    </message>
+    <message>
+        <source>ゆっくりズームとパン (Ken Burns)</source>
+        <translation>Slow zoom and pan (Ken Burns)</translation>
+    </message>
+    <message>
+        <source>写真を音楽の長さに合わせる</source>
+        <translation>Fit the pictures to the music's length</translation>
+    </message>
+    <message>
+        <source>なし (切り替え)</source>
+        <translation>None (a cut)</translation>
+    </message>
+    <message>
+        <source>クロスフェード</source>
+        <translation>Crossfade</translation>
+    </message>
+    <message>
+        <source>黒を挟んでフェード</source>
+        <translation>Fade through black</translation>
+    </message>
+    <message>
+        <source>左へワイプ</source>
+        <translation>Wipe left</translation>
+    </message>
+    <message>
+        <source>左へスライド</source>
+        <translation>Slide left</translation>
+    </message>
+    <message>
+        <source>なし</source>
+        <translation>None</translation>
+    </message>
+    <message>
+        <source>ファイル名</source>
+        <translation>File name</translation>
+    </message>
+    <message>
+        <source>撮影日</source>
+        <translation>Date taken</translation>
+    </message>
+    <message>
+        <source>字幕ファイルから</source>
+        <translation>From a captions file</translation>
+    </message>
+    <message>
+        <source>字幕ファイルのパス</source>
+        <translation>Path of the captions file</translation>
+    </message>
+    <message>
+        <source>UTF-8 のテキスト: 1 行に写真のファイル名、タブ、字幕</source>
+        <translation>UTF-8 text: on each line a picture's file name, a tab and its caption</translation>
+    </message>
+    <message>
+        <source>下</source>
+        <translation>Bottom</translation>
+    </message>
+    <message>
+        <source>上</source>
+        <translation>Top</translation>
+    </message>
+    <message>
+        <source>黒</source>
+        <translation>Black</translation>
+    </message>
+    <message>
+        <source>ぼかした写真</source>
+        <translation>Blurred picture</translation>
+    </message>
+    <message>
+        <source> ミリ秒</source>
+        <translation> ms</translation>
+    </message>
+    <message>
+        <source>スライドショー</source>
+        <translation>Slide show</translation>
+    </message>
+    <message>
+        <source>切り替え効果</source>
+        <translation>Transition</translation>
+    </message>
+    <message>
+        <source>効果の長さ</source>
+        <translation>Transition length</translation>
+    </message>
+    <message>
+        <source>字幕</source>
+        <translation>Caption</translation>
+    </message>
+    <message>
+        <source>字幕の位置と大きさ</source>
+        <translation>Caption place and size</translation>
+    </message>
+    <message>
+        <source>余白</source>
+        <translation>Background</translation>
+    </message>
+    <message>
+        <source>1 枚の最短時間</source>
+        <translation>Least time per picture</translation>
+    </message>
+    <message>
+        <source>音のフェードイン</source>
+        <translation>Sound fade-in</translation>
+    </message>
+    <message>
+        <source>音のフェードアウト</source>
+        <translation>Sound fade-out</translation>
+    </message>
     <message>
         <source>Exif の向きで写真を立てる</source>
         <translation>Turn photos upright by their Exif orientation</translation>
@@ -584,6 +708,17 @@
     <message>
         <source>縦長</source>
         <translation>Portrait</translation>
+    </message>
+</context>
+<context>
+    <name>ShowKeys</name>
+    <message>
+        <source>%s=%s は整数ではありません。%d を使います</source>
+        <translation>%s=%s is not a whole number; %d is used</translation>
+    </message>
+    <message>
+        <source>スライドショーのオプション %s はありません</source>
+        <translation>There is no slide show option %s</translation>
     </message>
 </context>
 </TS>

@@ -15,6 +15,7 @@
 #include <QDoubleSpinBox>
 #include <QElapsedTimer>
 #include <QImage>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QSpinBox>
 #include <QTimer>
@@ -241,6 +242,63 @@ TEST_F(SettingsWindow, AMovieMadeThroughTheSettingsDialogHasItsSizeLengthAndOrde
     EXPECT_EQ(here.Sections()[0].comments, std::vector<std::string>{" mine"});
     std::ifstream in(userFile);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), userText);
+}
+
+TEST_F(SettingsWindow, TheSlideShowControlsAreWrittenAsTheShowKeysAndReadBack)
+{
+    ASSERT_EQ(std::system((std::string(REGSVR_PATH) + " " + XTPPIC_PATH + " >/dev/null 2>&1").c_str()), 0);
+    // Comments and keys the dialog does not know stay in the file.
+    std::ofstream("config.ini") << "[Screen]\nwidth=640\nheight=480\nFrameSpeed=500\nQuality=185000\n"
+                                   "[System]\nWorkThreadPriority=0\n[Show]\n; my show\nSparkle=yes\n";
+    QApplication application(argc, argv);
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    {
+        ScriptedWindow window([] { return std::make_unique<MovieEngineAdapter>(); });
+        window.Start();
+        SettingsUser user([](SettingsDialog& open) {
+            EXPECT_FALSE(Find<QSpinBox>(open, "minPictureMs").isEnabled());
+            EXPECT_FALSE(Find<QLineEdit>(open, "captionFile").isEnabled());
+            Find<QComboBox>(open, "transition").setCurrentIndex(TransitionSlideLeft);
+            Find<QSpinBox>(open, "transitionMs").setValue(700);
+            Find<QCheckBox>(open, "fadeInOut").setChecked(true);
+            Find<QCheckBox>(open, "motion").setChecked(true);
+            Find<QSpinBox>(open, "motionStrength").setValue(25);
+            Find<QComboBox>(open, "caption").setCurrentIndex(CaptionFromFile);
+            EXPECT_TRUE(Find<QLineEdit>(open, "captionFile").isEnabled());
+            Find<QLineEdit>(open, "captionFile").setText(QStringLiteral("captions.txt"));
+            Find<QComboBox>(open, "captionPlace").setCurrentIndex(CaptionTop);
+            Find<QSpinBox>(open, "captionSize").setValue(8);
+            Find<QComboBox>(open, "background").setCurrentIndex(BackgroundBlur);
+            Find<QCheckBox>(open, "fitToSound").setChecked(true);
+            EXPECT_TRUE(Find<QSpinBox>(open, "minPictureMs").isEnabled());
+            Find<QSpinBox>(open, "minPictureMs").setValue(1500);
+            Find<QSpinBox>(open, "audioFadeInMs").setValue(300);
+            Find<QSpinBox>(open, "audioFadeOutMs").setValue(2000);
+        });
+        user.Act();
+        window.Button(SettingsControl)->click();
+        EXPECT_TRUE(user.refusals.isEmpty());
+        // Opened again, the dialog shows what the file now says.
+        SettingsUser again([](SettingsDialog& open) {
+            EXPECT_EQ(Find<QComboBox>(open, "transition").currentIndex(), TransitionSlideLeft);
+            EXPECT_EQ(Find<QSpinBox>(open, "audioFadeOutMs").value(), 2000);
+            EXPECT_EQ(Find<QLineEdit>(open, "captionFile").text(), QStringLiteral("captions.txt"));
+        });
+        again.Act();
+        window.Button(SettingsControl)->click();
+    }
+    CoUninitialize();
+    IniFile written("config.ini");
+    ASSERT_TRUE(written.Load());
+    const std::pair<const char*, const char*> expected[] = {
+        {"Transition", "slideleft"},     {"TransitionMs", "700"},    {"FadeInOut", "1"},
+        {"Motion", "kenburns"},          {"MotionStrength", "25"},   {"Caption", "file"},
+        {"CaptionFile", "captions.txt"}, {"CaptionPlace", "top"},    {"CaptionSize", "8"},
+        {"Background", "blur"},          {"FitToSound", "1"},        {"MinPictureMs", "1500"},
+        {"AudioFadeInMs", "300"},        {"AudioFadeOutMs", "2000"}, {"Sparkle", "yes"}};
+    for (const auto& [key, value] : expected) EXPECT_EQ(written.GetValue("Show", key, ""), value) << key;
+    EXPECT_EQ(written.Sections()[static_cast<std::size_t>(written.FindSection("Show"))].comments,
+              std::vector<std::string>{" my show"});
 }
 
 } // namespace

@@ -77,6 +77,21 @@ TEST_F(IniFileWriterTest, MissingKeysJoinTheirSectionInOrderAndTheReaderSeesTheN
     EXPECT_EQ(reader.GetInt("Tail", "last", -1), 1);
 }
 
+TEST_F(IniFileWriterTest, AReplacedKeyChangesWhereTheFileHasItAndIsAddedNowhere)
+{
+    IniFileWriter writer("unused");
+    writer.Replace("Show", "Transition", "none");
+    writer.Replace("Show", "FadeInOut", "0");
+    writer.Replace("Other", "key", "1");
+    EXPECT_EQ(writer.Apply("[Show]\ntransition=crossfade ; mine\n"), "[Show]\ntransition=none ; mine\n");
+    EXPECT_EQ(writer.Apply("[Screen]\nwidth=640\n"), "[Screen]\nwidth=640\n");
+    // Set after Replace adds the key after all, and the other way round not.
+    writer.Set("Show", "FadeInOut", "1");
+    writer.Set("Screen", "width", "800");
+    writer.Replace("Screen", "width", "900");
+    EXPECT_EQ(writer.Apply("[Show]\n"), "[Show]\nFadeInOut=1\n");
+}
+
 TEST_F(IniFileWriterTest, AnEmptyOrMissingFileGetsTheSectionsWhole)
 {
     IniFileWriter writer((folder / "new" / "deeper" / "config.ini").string());

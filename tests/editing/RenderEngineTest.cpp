@@ -38,6 +38,7 @@ protected:
         if (engine) engine->ScrapIt();
         engine.Reset();
         track.Reset();
+        groupNode.Reset();
         timeline.Reset();
         std::filesystem::remove_all(folder);
         GraphTest::TearDown();
@@ -63,6 +64,7 @@ protected:
         }
         ASSERT_EQ(groupInterface->SetMediaType(&type), S_OK);
         ASSERT_EQ(timeline->AddGroup(group.Get()), S_OK);
+        groupNode = group;
         ASSERT_EQ(timeline->CreateEmptyNode(track.Receive(), TIMELINE_MAJOR_TYPE_TRACK), S_OK);
         ComPtr<IAMTimelineComp> composition;
         ASSERT_EQ(group.As(IID_IAMTimelineComp, composition), S_OK);
@@ -133,6 +135,7 @@ protected:
 
     std::string folder;
     ComPtr<IAMTimeline> timeline;
+    ComPtr<IAMTimelineObj> groupNode;
     ComPtr<IAMTimelineObj> track;
     ComPtr<IRenderEngine> engine;
 };
@@ -179,6 +182,44 @@ TEST_F(RenderEngineTest, SoundLongerThanTheMovieIsCutAtItsEnd)
     ASSERT_EQ(bytes.size(), kRate * kFrameBytes);
     EXPECT_TRUE(HoldsPattern(bytes, 0, kRate));
     ExpectContiguousStamps(sink->Stamps(), kUnitsPerSecond);
+}
+
+TEST_F(RenderEngineTest, TheGroupsFadesRampItsSoundInFromTheStartAndOutToWhereTheSoundEnds)
+{
+    BuildGroup();
+    ComPtr<IAMTimelineGroupFades> fades;
+    ASSERT_EQ(groupNode.As(IID_IAMTimelineGroupFades, fades), S_OK);
+    ComPtr<IAMTimelineGroupFades> trackFades;
+    EXPECT_EQ(track.As(IID_IAMTimelineGroupFades, trackFades), E_NOINTERFACE) << "only a group fades";
+    EXPECT_EQ(fades->SetAudioFades(-1, 0), E_INVALIDARG);
+    ASSERT_EQ(fades->SetAudioFades(kUnitsPerSecond / 10, kUnitsPerSecond / 5), S_OK);
+    REFERENCE_TIME in = 0;
+    REFERENCE_TIME out = 0;
+    ASSERT_EQ(fades->GetAudioFades(&in, &out), S_OK);
+    EXPECT_EQ(in, kUnitsPerSecond / 10);
+    EXPECT_EQ(out, kUnitsPerSecond / 5);
+    // Half a second of sound: the timeline, and the fade-out, end with it.
+    AddClip(Wave("half.wav", 0.5), 0, kUnitsPerSecond / 2);
+    ComPtr<PcmSink> sink = ConnectToSink();
+    RunToCompletion();
+    const std::vector<BYTE> bytes = sink->Bytes();
+    ASSERT_EQ(bytes.size(), kRate / 2 * kFrameBytes);
+    std::vector<std::int16_t> samples(bytes.size() / 2);
+    std::memcpy(samples.data(), bytes.data(), bytes.size());
+    const std::vector<std::int16_t> pattern = TestPattern(kChannels, kRate / 2);
+    const std::size_t channels = kChannels;
+    // The pattern's samples are 1000 or more: the gain of a frame is its first sample's share.
+    const auto gainAt = [&](std::size_t frame) {
+        return static_cast<double>(samples[frame * channels]) / pattern[frame * channels];
+    };
+    EXPECT_EQ(gainAt(0), 0.0) << "the first frame is silent";
+    EXPECT_NEAR(gainAt(kRate / 20), 0.125, 0.005) << "halfway through the fade-in: the cube of a half";
+    // Between the fades the sound is the clip's, sample for sample.
+    const auto steadyFrom = samples.begin() + kRate / 10 * kChannels;
+    EXPECT_TRUE(
+        std::equal(steadyFrom, samples.begin() + kRate * 3 / 10 * kChannels, pattern.begin() + kRate / 10 * kChannels));
+    EXPECT_NEAR(gainAt(kRate * 4 / 10), 0.125, 0.005) << "halfway through the fade-out";
+    EXPECT_EQ(gainAt(kRate / 2 - 1), 0.0) << "the fade-out ends with the sound";
 }
 
 TEST_F(RenderEngineTest, ATimelineWithoutClipsEndsAtOnce)

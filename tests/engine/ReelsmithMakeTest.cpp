@@ -788,3 +788,42 @@ TEST_F(ReelsmithMakeTest, AFifoAsTheOutputIsRefusedSayingWhyAndStaysAFifo)
     EXPECT_TRUE(std::filesystem::is_fifo(folder / "pipe.wmv"));
     EXPECT_EQ(HiddenFiles(), 0);
 }
+
+TEST_F(ReelsmithMakeTest, SlideShowOptionsWinOverTheFileAndABadValueIsAUsageErrorNamingTheOption)
+{
+    std::ofstream(folder / "config.ini") << "[Screen]\nwidth=96\nheight=64\nFrameSpeed=200\nQuality=100000\n"
+                                            "[System]\nWorkThreadPriority=0\n[Show]\nMinPictureMs=5000\n";
+    // Fitted to the 0.7 s sound the six pictures would get 117 ms each; the file's least
+    // time makes it 30 s, the option's 300 ms a picture.
+    ASSERT_EQ(Run("--fit-to-sound --min-picture-ms 300 --audio-fade-out-ms 200 --audio " + Media("short.wav") + " " +
+                  Media("mixed") + " fitted.mp4"),
+              0)
+        << messages;
+    auto streams = ProbeStreams((folder / "fitted.mp4").string());
+    ASSERT_EQ(streams.size(), 2u);
+    EXPECT_NEAR(streams[0].duration, 1.8, 0.04);
+    EXPECT_EQ(streams[0].frames, 6) << "still pictures: one frame each";
+    // A moving show without --fps is made at 25 frames a second.
+    ASSERT_EQ(Run("--transition crossfade --transition-ms 100 " + Media("mixed") + " moving.mp4"), 0) << messages;
+    streams = ProbeStreams((folder / "moving.mp4").string());
+    ASSERT_EQ(streams.size(), 1u);
+    EXPECT_EQ(streams[0].frames, 30);
+
+    const struct {
+        const char* arguments;
+        const char* said;
+    } mistakes[] = {
+        {"--transition dissolve", "--transition の値 dissolve は使えません: Transition=dissolve は none、"},
+        {"--transition-ms 70000",
+         "--transition-ms の値 70000 は使えません: TransitionMs=70000 は 0..60000 の範囲外です"},
+        {"--caption-size big", "--caption-size の値 big は使えません: CaptionSize=big は整数ではありません"},
+        {"--min-picture-ms 0", "--min-picture-ms の値 0 は使えません"},
+    };
+    for (const auto& mistake : mistakes) {
+        EXPECT_EQ(Run(std::string(mistake.arguments) + " " + Media("mixed") + " bad.mp4"), 2) << mistake.arguments;
+        EXPECT_NE(messages.find(mistake.said), std::string::npos) << messages;
+    }
+    EXPECT_EQ(Run(Media("mixed") + " bad.mp4 --motion"), 2);
+    EXPECT_NE(messages.find("--motion の値がありません"), std::string::npos) << messages;
+    EXPECT_FALSE(Exists("bad.mp4"));
+}

@@ -8,6 +8,7 @@
 #include "engine/OutputFormat.h"
 #include "engine/PictureKeys.h"
 #include "engine/ProgressEstimate.h"
+#include "engine/ShowKeys.h"
 #include "platform/base/WideText.h"
 #include "platform/mediagraph/MediaResults.h"
 #include "platform/messages/LibraryMessages.h"
@@ -72,7 +73,14 @@ const char* const HelpText =
     "Usage: reelsmith-make [--config FILE] [--audio FILE] [--fps N] [--format wmv|mp4|webm]\n"
     "                      [--orientation ignore|exif]\n"
     "                      [--fit stretch|letterbox|crop] [--smooth] [--order listing|name|date|time]\n"
-    "                      [--list FILE] [--preview] [--verbose] FOLDER OUTPUT\n"
+    "                      [--list FILE] [--preview] [--verbose]\n"
+    "                      [--transition none|crossfade|fadeblack|wipeleft|slideleft]\n"
+    "                      [--transition-ms MS] [--fade-in-out] [--motion none|kenburns]\n"
+    "                      [--motion-strength PERCENT] [--motion-seed N]\n"
+    "                      [--caption none|filename|date|file] [--caption-file FILE]\n"
+    "                      [--caption-place bottom|top] [--caption-size PERCENT]\n"
+    "                      [--background black|blur] [--fit-to-sound] [--min-picture-ms MS]\n"
+    "                      [--audio-fade-in-ms MS] [--audio-fade-out-ms MS] FOLDER OUTPUT\n"
     "       reelsmith-make --help | --version\n"
     "\n"
     "Makes a movie of the *.jpg pictures of FOLDER, in the order Windows lists\n"
@@ -129,6 +137,41 @@ const char* const HelpText =
     "  --verbose      also show the warnings of the media libraries (FFmpeg, ALSA).\n"
     "  --help         this text.\n"
     "\n"
+    "Slide show (as the settings file's [Show] keys of the same names, which they win\n"
+    "over; none of them makes the movie every picture a still frame, as always):\n"
+    "  --transition none|crossfade|fadeblack|wipeleft|slideleft\n"
+    "                 how one picture gives way to the next (default none: a cut).\n"
+    "  --transition-ms MS\n"
+    "                 the transition's length, 0..60000 (default 1000); it overlaps\n"
+    "                 the end of one picture and the start of the next.\n"
+    "  --fade-in-out  in from black at the start, out to black at the end.\n"
+    "  --motion none|kenburns\n"
+    "                 kenburns: each picture slowly zooms and pans.\n"
+    "  --motion-strength PERCENT\n"
+    "                 the zoom over a picture's time, 0..100 (default 15).\n"
+    "  --motion-seed N\n"
+    "                 picks each picture's zoom and pan, repeatably (default 0).\n"
+    "  --caption none|filename|date|file\n"
+    "                 text on each picture: its file name, its Exif date taken, or\n"
+    "                 its line of --caption-file.\n"
+    "  --caption-file FILE\n"
+    "                 UTF-8 lines of a picture's file name, a tab and its caption.\n"
+    "  --caption-place bottom|top, --caption-size PERCENT\n"
+    "                 where the caption stands, and its height in percent of the\n"
+    "                 frame's, 1..50 (default bottom, 5).\n"
+    "  --background black|blur\n"
+    "                 around a letterboxed picture: black (default), or the picture\n"
+    "                 itself enlarged, blurred and darkened.\n"
+    "  --fit-to-sound the pictures share the --audio sound's length exactly, each\n"
+    "                 shown at least --min-picture-ms (1..3600000, default 1000);\n"
+    "                 when that wins, the movie is longer than the sound.\n"
+    "  --audio-fade-in-ms MS, --audio-fade-out-ms MS\n"
+    "                 the sound fades in from silence at the start, and out to\n"
+    "                 silence where it is cut (the movie's end, or the sound's),\n"
+    "                 0..600000 each (default 0: no fade).\n"
+    "With a transition, a fade or motion the movie is made at a constant frame rate:\n"
+    "--fps, else 25.\n"
+    "\n"
     "The picture source library must be registered first (installing the Debian\n"
     "package, or installing with CMake, does it): regsvr LIBDIR/libXTPPic.so, LIBDIR\n"
     "beside this program's folder (build/lib in a build tree, lib/reelsmith installed).\n"
@@ -155,6 +198,8 @@ struct Options {
     std::int32_t format = -1; // -1: as the settings say
     // [Picture] words given on the command line, by key.
     std::vector<std::pair<std::string, std::string>> picture;
+    // [Show] values given on the command line, by key.
+    std::vector<std::pair<std::string, std::string>> show;
     bool preview = false;
     bool verbose = false;
     std::string folder;
@@ -181,7 +226,23 @@ bool TakesValue(const std::string& option)
 {
     constexpr std::string_view kValueOptions[] = {"--config", "--audio", "--list",  "--fps",
                                                   "--format", "--fit",   "--order", "--orientation"};
+    if (const char* showKey = ShowKeys::KeyOfOption(option)) return !ShowKeys::IsSwitch(showKey);
     return std::find(std::begin(kValueOptions), std::end(kValueOptions), option) != std::end(kValueOptions);
+}
+
+// A slide-show option's value is checked at once, so that a bad one is a usage error
+// naming the option. A relative captions file is the current folder's.
+bool TakeShowOption(const std::string& option, const char* key, std::string value, Options& options)
+{
+    ShowSettings check;
+    std::string refusal;
+    if (!ShowKeys::Set(key, value, check, refusal)) {
+        Say(UiTextUtf8("ReelsmithMake", "%s の値 %s は使えません: %s"), option.c_str(), value.c_str(), refusal.c_str());
+        return false;
+    }
+    if (std::string(key) == "CaptionFile") value = std::filesystem::absolute(value).string();
+    options.show.emplace_back(key, value);
+    return true;
 }
 
 int ParseOptions(int argc, char** argv, Options& options)
@@ -223,6 +284,8 @@ int ParseOptions(int argc, char** argv, Options& options)
                                          : argument == "--order" ? "Order"
                                                                  : "Orientation",
                                          argv[++i]);
+        } else if (const char* showKey = ShowKeys::KeyOfOption(argument)) {
+            if (!TakeShowOption(argument, showKey, ShowKeys::IsSwitch(showKey) ? "1" : argv[++i], options)) return 2;
         } else if (argument == "--smooth") {
             options.picture.emplace_back("Scaling", "smooth");
         } else if (argument == "--preview") {
@@ -561,6 +624,17 @@ int MakeMovie(const Options& options, WindowDispatcher& dispatcher, HeadlessWind
         if (!engine.ApplySettings(settings)) return 1;
     }
     ApplyPictureWords(engine, options);
+    if (!options.show.empty()) {
+        ShowSettings show = engine.Settings().show;
+        for (const auto& [key, value] : options.show) {
+            std::string refusal;
+            ShowKeys::Set(key, value, show, refusal);
+        }
+        if (!engine.ApplyShowSettings(show)) {
+            Say(UiTextUtf8("ReelsmithMake", "字幕ファイル %s を読めません"), show.captionFile.c_str());
+            return 1;
+        }
+    }
     if (std::string problem; !options.list.empty() && !engine.UsePictureListFile(WideFromUtf8(options.list), problem)) {
         Say("%s", problem.c_str());
         return 1;
