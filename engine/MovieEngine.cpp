@@ -309,7 +309,15 @@ HRESULT MovieEngine::HandShowOptions(const ShowSettings& show)
             (named.is_absolute() || settingsFolder.empty() ? named : std::filesystem::path(settingsFolder) / named)
                 .string());
     }
-    return sourceConfig->SetShowOptions(&options, captionFile.empty() ? nullptr : captionFile.c_str());
+    HRESULT hr = sourceConfig->SetShowOptions(&options, captionFile.empty() ? nullptr : captionFile.c_str());
+    // A captions file that cannot be read costs the captions, not the other settings;
+    // the settings keep them for when the file is there again.
+    captionsUnread = FAILED(hr) && options.caption != CaptionNone;
+    if (captionsUnread) {
+        options.caption = CaptionNone;
+        hr = sourceConfig->SetShowOptions(&options, nullptr);
+    }
+    return hr;
 }
 
 bool MovieEngine::ApplySettings(const MovieSettings& values)
@@ -327,16 +335,13 @@ bool MovieEngine::ApplySettings(const MovieSettings& values)
     const ShowSettings show = settings.show;
     settings = values;
     settings.show = show;
-    if (!ApplyShowSettings(values.show)) {
-        // A captions file that cannot be read costs the captions, not the other settings.
-        ShowSettings uncaptioned = values.show;
-        uncaptioned.options.caption = CaptionNone;
+    if (!ApplyShowSettings(values.show)) return false;
+    if (captionsUnread) {
         char said[600];
         std::snprintf(said, sizeof said,
                       UiTextUtf8("MovieEngine", "CaptionFile=%s を読めません。字幕なしで作ります").c_str(),
                       values.show.captionFile.c_str());
         refusedSettings.push_back(said);
-        if (!ApplyShowSettings(uncaptioned)) return false;
     }
     if (FAILED(ApplyProfileSettings(videoOnlyProfile.Get()))) return false;
     return SUCCEEDED(ApplyProfileSettings(audioVideoProfile.Get()));

@@ -200,6 +200,8 @@ private:
     SettingName missingSetting;
     std::string settingsFolder; // a relative CaptionFile is read here
     LONG fittedLengthMs = 0;
+    // Whether the captions file was left unread when the show was last handed over.
+    bool captionsUnread = false;
     // The picture time in force before the pictures were fitted to the sound.
     LONG unfittedRepTime = 0;
     HWND ownerWindow = nullptr;

@@ -352,9 +352,15 @@ HRESULT PictureStream::SetShowOptions(const ShowOptions* options, LPCWSTR captio
 {
     if (!options) return E_POINTER;
     if (!owner.IsStopped() || !options->IsValid()) return E_INVALIDARG;
+    PictureCaptions captions;
+    if (options->caption != CaptionNone) {
+        const HRESULT loaded = captions.Load(options->caption, captionFile ? captionFile : u"");
+        if (FAILED(loaded)) return loaded;
+    }
     std::lock_guard lock(streamLock);
     settings.show = *options;
     settings.captionFile = captionFile ? captionFile : u"";
+    settings.captions = std::move(captions);
     if (options->lengthMs > 0) seekStop = ShowLength();
     return S_OK;
 }
@@ -382,15 +388,19 @@ HRESULT PictureStream::RenderPicture(LONG index, LONG width, LONG height, BYTE* 
     std::string path;
     PictureOptions options;
     ShowOptions show;
+    CaptionOverlay caption;
     {
         std::lock_guard lock(streamLock);
         if (index < 0 || static_cast<std::size_t>(index) >= settings.pictures.size()) return E_INVALIDARG;
         path = Utf8FromWide(settings.folder + settings.pictures[static_cast<std::size_t>(index)]);
         options = settings.options;
         show = settings.show;
+        caption.Use(settings.captions, settings.folder, settings.pictures, show.captionPlace, show.captionSize);
     }
     // At rest: the background the show gives it, no motion.
-    return RenderInto(path, frame, width, height, frameBytes, options, show);
+    const HRESULT hr = RenderInto(path, frame, width, height, frameBytes, options, show);
+    if (hr == S_OK && show.caption != CaptionNone) caption.DrawStill(index, frame, width, height);
+    return hr;
 }
 
 // ---- Media types and buffers ----
@@ -492,6 +502,7 @@ HRESULT PictureStream::FillBuffer(IMediaSample* sample)
     if (restartShow) {
         slot = nextPicture;
         restartShow = false;
+        UseCaptions();
     }
     const LONG width = settings.width;
     const LONG height = settings.height;
@@ -520,7 +531,10 @@ HRESULT PictureStream::FillBuffer(IMediaSample* sample)
             if (hasNext) readAhead.Start(next);
             read = ShowPicture::ReadFrame(frameBuilder, job.path, buffer, width, height, options, show);
         }
-        if (SUCCEEDED(read)) break;
+        if (SUCCEEDED(read)) {
+            if (show.caption != CaptionNone) captionOverlay.DrawStill(index, buffer, width, height);
+            break;
+        }
         owner.NotifyEvent(EC_PICTURE_SKIPPED, index, read);
         lock.lock();
     }
@@ -535,6 +549,12 @@ HRESULT PictureStream::FillBuffer(IMediaSample* sample)
     return S_OK;
 }
 
+void PictureStream::UseCaptions()
+{
+    captionOverlay.Use(settings.captions, settings.folder, settings.pictures, settings.show.captionPlace,
+                       settings.show.captionSize);
+}
+
 HRESULT PictureStream::FillShowFrame(IMediaSample* sample, BYTE* buffer, std::unique_lock<std::mutex>& lock)
 {
     if (restartShow) {
@@ -542,6 +562,8 @@ HRESULT PictureStream::FillShowFrame(IMediaSample* sample, BYTE* buffer, std::un
                                    settings.repTime, settings.options,  settings.show,  settings.workerPriority};
         slideShow.Start(std::move(chosen), nextPicture, streamTime);
         restartShow = false;
+        UseCaptions();
+        slideShow.SetOverlay(settings.show.caption != CaptionNone ? &captionOverlay : nullptr);
     }
     lock.unlock();
     REFERENCE_TIME start = 0;

@@ -4,6 +4,7 @@
 // interface.
 #pragma once
 
+#include "picsource/CaptionOverlay.h"
 #include "picsource/FrameBuilder.h"
 #include "picsource/IPictureSourceConfig.h"
 #include "picsource/PictureReadAhead.h"
@@ -34,6 +35,7 @@ struct PictureSettings {
     PictureOptions options;
     ShowOptions show;
     std::u16string captionFile;
+    PictureCaptions captions;
 };
 
 class PictureStream final : public SourceStreamBase, public SeekingBase, public IPictureSourceConfig {
@@ -93,6 +95,9 @@ private:
     // The stop position: the length of the whole list.
     REFERENCE_TIME ShowLength() const;
     // The next frame of an animated show, under streamLock (released meanwhile).
+    // The captions of the pictures in force, for the frames from the next one on;
+    // under streamLock.
+    void UseCaptions();
     HRESULT FillShowFrame(IMediaSample* sample, BYTE* buffer, std::unique_lock<std::mutex>& lock);
     // Whether `name` is one of the folder's pictures, under streamLock.
     bool IsListed(std::u16string_view name) const;
@@ -103,6 +108,7 @@ private:
     FrameBuilder frameBuilder;
     PictureReadAhead readAhead;
     SlideShow slideShow{readAhead, frameBuilder};
+    CaptionOverlay captionOverlay;
     REFERENCE_TIME streamTime = 0;
     std::atomic<LONG> nextPicture{0};
     // The slot of the next still picture in the timeline, and whether a seek or a new

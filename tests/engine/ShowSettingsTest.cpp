@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 
 namespace {
 
@@ -143,8 +145,10 @@ TEST_F(ShowSettingsTest, TheShowSectionIsHandedToThePictureSourceWithTheFrameRat
     EXPECT_EQ(engine->ShowOptionsInForce(), ShowOptions{});
     EXPECT_EQ(engine->FramesPerSecond(), 0);
 
-    ASSERT_TRUE(Load("[show]\ntransition=crossfade\nTransitionMs=800\nMotion=kenburns\nMotionSeed=7\n"
-                     "Caption=file\nCaptionFile=captions.txt\nCaptionSize=80\nBackground=blur\n"));
+    std::ofstream(folder / "captions.txt") << "a.jpg\t海辺\n";
+    const std::string withCaptions = "[show]\ntransition=crossfade\nTransitionMs=800\nMotion=kenburns\nMotionSeed=7\n"
+                                     "Caption=file\nCaptionFile=captions.txt\nCaptionSize=80\nBackground=blur\n";
+    ASSERT_TRUE(Load(withCaptions));
     ShowOptions expected;
     expected.transition = TransitionCrossfade;
     expected.transitionMs = 800;
@@ -157,6 +161,14 @@ TEST_F(ShowSettingsTest, TheShowSectionIsHandedToThePictureSourceWithTheFrameRat
     EXPECT_EQ(engine->RefusedSettings(),
               std::vector<std::string>{"CaptionSize=80 は 1..50 の範囲外です。5 を使います"});
     EXPECT_EQ(engine->FramesPerSecond(), 25); // moving pictures without a FrameRate
+    // A captions file the picture source cannot read costs the captions alone.
+    std::filesystem::remove(folder / "captions.txt");
+    ASSERT_TRUE(Load(withCaptions));
+    expected.caption = CaptionNone;
+    EXPECT_EQ(engine->ShowOptionsInForce(), expected);
+    EXPECT_EQ(engine->RefusedSettings(),
+              (std::vector<std::string>{"CaptionSize=80 は 1..50 の範囲外です。5 を使います",
+                                        "CaptionFile=captions.txt を読めません。字幕なしで作ります"}));
 
     ASSERT_TRUE(Load("[Output]\nFrameRate=30\n[Show]\nFadeInOut=1\n"));
     EXPECT_EQ(engine->ShowOptionsInForce().framesPerSecond, 30);

@@ -422,3 +422,45 @@ TEST_F(SlideShowTest, SetCurrentPictureWhileRunningStartsThatPictureFromItsFirst
     ASSERT_EQ(config->GetCurrentPicture(&current), S_OK);
     EXPECT_EQ(current, 3);
 }
+
+// Near-white pixels (caption text over a flat colour) in frame rows [fromRow, toRow),
+// counted from the bottom.
+int CaptionPixels(const std::vector<BYTE>& frame, LONG fromRow, LONG toRow)
+{
+    int white = 0;
+    for (LONG y = fromRow; y < toRow; ++y) {
+        for (LONG x = 0; x < kWidth; ++x) {
+            const Bgr p = PixelAt(frame, kWidth, x, y);
+            if (p.b > 230 && p.g > 230 && p.r > 230) ++white;
+        }
+    }
+    return white;
+}
+
+TEST_F(SlideShowTest, EachPictureOfAStillShowCarriesItsCaptionInTheBottomBand)
+{
+    ShowOptions still;
+    still.caption = CaptionFileName;
+    still.captionSize = 10;
+    const std::vector<TestSinkPin::Frame> frames = Show("show", still);
+    ASSERT_EQ(frames.size(), 3u);
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+        EXPECT_GT(CaptionPixels(frames[i].bytes, 0, kHeight / 4), 20) << "the name in the bottom band, " << i;
+        EXPECT_EQ(CaptionPixels(frames[i].bytes, kHeight / 4, kHeight), 0) << "nothing above it, " << i;
+    }
+    EXPECT_LE(WorstIn(frames[0].bytes, kWidth, kHeight, 0, kWidth / 8, kFirst), 2) << "the picture beside it as it was";
+}
+
+TEST_F(SlideShowTest, CaptionsOfACrossfadeShowStayWithTheirPicturesAtTheTop)
+{
+    ShowOptions animated = Transition(TransitionCrossfade);
+    animated.caption = CaptionFileName;
+    animated.captionSize = 10;
+    animated.captionPlace = CaptionTop;
+    const std::vector<TestSinkPin::Frame> frames = Show("show", animated);
+    ASSERT_EQ(frames.size(), 75u);
+    for (const std::size_t middle : {12u, 37u, 62u}) {
+        EXPECT_GT(CaptionPixels(frames[middle].bytes, kHeight * 3 / 4, kHeight), 20) << middle;
+        EXPECT_EQ(CaptionPixels(frames[middle].bytes, 0, kHeight * 3 / 4), 0) << middle;
+    }
+}
