@@ -3,6 +3,7 @@
 // sound. Samples and end-of-stream go to the writer with the stream's index.
 #pragma once
 
+#include "platform/mediagraph/MediaFormat.h"
 #include "platform/mediagraph/PlatformPin.h"
 
 class WMAsfWriter;
@@ -22,8 +23,9 @@ public:
     HRESULT BeginFlush() override;
     HRESULT EndFlush() override;
 
-    static bool AcceptsVideo(const AM_MEDIA_TYPE& type);
-    static bool AcceptsAudio(const AM_MEDIA_TYPE& type);
+    // The formats this writer takes, as read from a connection's type.
+    static bool AcceptsVideo(const AM_MEDIA_TYPE& type, VideoFormat* format);
+    static bool AcceptsAudio(const AM_MEDIA_TYPE& type, AudioFormat* format);
 
 private:
     HRESULT CheckMediaType(const AM_MEDIA_TYPE& type) override;

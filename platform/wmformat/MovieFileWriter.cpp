@@ -129,7 +129,7 @@ struct MovieFileWriter::Track {
     }
 
     ProfileStream stream;
-    MovieInputFormat input;
+    MovieInput input;
     AVCodecContext* codec = nullptr;
     AVStream* output = nullptr;
     AVFrame* frame = nullptr;
@@ -160,14 +160,8 @@ MovieFileWriter::MovieFileWriter() = default;
 
 MovieFileWriter::~MovieFileWriter() { Abandon(); }
 
-std::size_t MovieFileWriter::FrameBytes(LONG width, LONG height)
-{
-    const auto stride = static_cast<std::size_t>(DibRowBytes(width, 24));
-    return stride * static_cast<std::size_t>(height < 0 ? -static_cast<long long>(height) : height);
-}
-
 HRESULT MovieFileWriter::Open(const std::string& path, const std::vector<ProfileStream>& streams,
-                              const std::vector<MovieInputFormat>& inputs, const MovieFormat& movieFormat)
+                              const std::vector<MovieInput>& inputs, const MovieFormat& movieFormat)
 {
     Abandon();
     if (streams.empty() || streams.size() != inputs.size() || movieFormat.frameRate < 0 ||
@@ -204,7 +198,7 @@ HRESULT MovieFileWriter::Open(const std::string& path, const std::vector<Profile
     return hr;
 }
 
-HRESULT MovieFileWriter::AddTrack(const ProfileStream& stream, const MovieInputFormat& input)
+HRESULT MovieFileWriter::AddTrack(const ProfileStream& stream, const MovieInput& input)
 {
     HRESULT hr = stream.CheckCodec();
     if (FAILED(hr)) return hr;
@@ -216,15 +210,16 @@ HRESULT MovieFileWriter::AddTrack(const ProfileStream& stream, const MovieInputF
     track->output = avformat_new_stream(context, nullptr);
     if (!track->frame || !track->packet || !track->output) return E_OUTOFMEMORY;
     if (track->IsVideo()) {
-        if (input.width <= 0 || input.height == 0) return VFW_E_INVALIDMEDIATYPE;
+        if (input.video.width <= 0 || input.video.height == 0 || input.video.bitCount != 24)
+            return VFW_E_INVALIDMEDIATYPE;
         const VIDEOINFOHEADER& video = *stream.VideoHeader();
-        const REFERENCE_TIME frameTime = input.frameTime > 0 ? input.frameTime : video.AvgTimePerFrame;
+        const REFERENCE_TIME frameTime = input.video.frameTime > 0 ? input.video.frameTime : video.AvgTimePerFrame;
         hr = OpenVideoEncoder(*track, frameTime > 0 ? frameTime : kUnitsPerSecond / 30);
         if (FAILED(hr)) return hr;
         hr = CreateScaler(*track);
         if (FAILED(hr)) return hr;
     } else {
-        if (input.sampleRate <= 0 || input.channels <= 0) return VFW_E_INVALIDMEDIATYPE;
+        if (input.audio.sampleRate == 0 || input.audio.channels == 0) return VFW_E_INVALIDMEDIATYPE;
         hr = OpenAudioEncoder(*track);
         if (FAILED(hr)) return hr;
     }
@@ -240,11 +235,10 @@ HRESULT MovieFileWriter::AddTrack(const ProfileStream& stream, const MovieInputF
 // format asks for exact rounding and all four.
 HRESULT MovieFileWriter::CreateScaler(Track& track) const
 {
-    const MovieInputFormat& input = track.input;
-    const LONG inputHeight = input.height < 0 ? -input.height : input.height;
+    const VideoFormat& input = track.input.video;
     constexpr int kFlags = SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INP;
-    track.scaler = sws_getContext(input.width, inputHeight, AV_PIX_FMT_BGR24, track.codec->width, track.codec->height,
-                                  AV_PIX_FMT_YUV420P, kFlags, nullptr, nullptr, nullptr);
+    track.scaler = sws_getContext(input.width, static_cast<int>(input.Rows()), AV_PIX_FMT_BGR24, track.codec->width,
+                                  track.codec->height, AV_PIX_FMT_YUV420P, kFlags, nullptr, nullptr, nullptr);
     if (!track.scaler) return E_OUTOFMEMORY;
     const int* bt601 = sws_getCoefficients(SWS_CS_ITU601);
     // Full-range RGB in, video range out; brightness, contrast and saturation as they are.
@@ -269,9 +263,9 @@ HRESULT MovieFileWriter::OpenAudioEncoder(Track& track)
     if (context->oformat->flags & AVFMT_GLOBALHEADER) codec->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     if (avcodec_open2(codec, encoder, nullptr) < 0) return NS_E_INVALID_INPUT_FORMAT;
     AVChannelLayout inputLayout;
-    av_channel_layout_default(&inputLayout, track.input.channels);
+    av_channel_layout_default(&inputLayout, track.input.audio.channels);
     if (swr_alloc_set_opts2(&track.resampler, &codec->ch_layout, codec->sample_fmt, codec->sample_rate, &inputLayout,
-                            AV_SAMPLE_FMT_S16, track.input.sampleRate, 0, nullptr) < 0 ||
+                            AV_SAMPLE_FMT_S16, static_cast<int>(track.input.audio.sampleRate), 0, nullptr) < 0 ||
         swr_init(track.resampler) < 0)
         return E_OUTOFMEMORY;
     track.fifo = av_audio_fifo_alloc(codec->sample_fmt, codec->ch_layout.nb_channels, codec->frame_size);
@@ -295,7 +289,7 @@ HRESULT MovieFileWriter::OpenVideoEncoder(Track& track, REFERENCE_TIME frameTime
     if (!codec) return E_OUTOFMEMORY;
     const BITMAPINFOHEADER& bitmap = track.stream.VideoHeader()->bmiHeader;
     codec->width = EncodedSide(bitmap.biWidth);
-    codec->height = EncodedSide(bitmap.biHeight < 0 ? -bitmap.biHeight : bitmap.biHeight);
+    codec->height = EncodedSide(static_cast<LONG>(DibRows(bitmap.biHeight)));
     if (!format.Encodes(codec->width, codec->height)) return WRITER_E_FRAME_TOO_LARGE;
     codec->pix_fmt = AV_PIX_FMT_YUV420P;
     codec->bit_rate = track.stream.bitrate;
@@ -337,8 +331,8 @@ HRESULT MovieFileWriter::WriteVideo(std::size_t index, const BYTE* data, std::si
 {
     if (!headerWritten || index >= tracks.size() || !tracks[index]->IsVideo()) return E_UNEXPECTED;
     Track& track = *tracks[index];
-    const MovieInputFormat& input = track.input;
-    if (!data || size < FrameBytes(input.width, input.height)) return VFW_E_BUFFER_UNDERFLOW;
+    const VideoFormat& input = track.input.video;
+    if (!data || size < input.FrameBytes()) return VFW_E_BUFFER_UNDERFLOW;
     // The first frame tells the real frame time, which the rate control needs. Where
     // frames keep their own times the encoder of the header stays, whose global header
     // the file already holds.
@@ -349,11 +343,11 @@ HRESULT MovieFileWriter::WriteVideo(std::size_t index, const BYTE* data, std::si
         if (FAILED(hr)) return hr;
     }
     if (av_frame_make_writable(track.frame) < 0) return E_OUTOFMEMORY;
-    const LONG rows = input.height < 0 ? -input.height : input.height;
-    const int stride = static_cast<int>(FrameBytes(input.width, 1));
+    const auto rows = static_cast<int>(input.Rows());
+    const auto stride = static_cast<int>(input.Stride());
     // Bottom-up rows are read from the last row upwards.
-    const uint8_t* first = input.height > 0 ? data + static_cast<std::size_t>(stride) * (rows - 1) : data;
-    const int step = input.height > 0 ? -stride : stride;
+    const uint8_t* first = input.BottomUp() ? data + static_cast<std::size_t>(stride) * (rows - 1) : data;
+    const int step = input.BottomUp() ? -stride : stride;
     sws_scale(track.scaler, &first, &step, 0, rows, track.frame->data, track.frame->linesize);
     return SendVideoFrames(track, start, stop);
 }
@@ -444,7 +438,7 @@ HRESULT MovieFileWriter::WriteAudio(std::size_t index, const BYTE* data, std::si
         track.audioStarted = true;
         track.nextSample = av_rescale(std::max<REFERENCE_TIME>(start, 0), track.codec->sample_rate, kUnitsPerSecond);
     }
-    const std::size_t frameBytes = static_cast<std::size_t>(track.input.channels) * 2;
+    const std::size_t frameBytes = static_cast<std::size_t>(track.input.audio.channels) * 2;
     std::size_t frames = data ? size / frameBytes : 0;
     while (frames > 0) {
         const int piece = static_cast<int>(std::min<std::size_t>(frames, kAudioChunkFrames));

@@ -4,7 +4,6 @@
 #include "platform/mediagraph/UnaggregatedInstance.h"
 
 #include <algorithm>
-#include <cstring>
 #include <string>
 #include <system_error>
 
@@ -19,22 +18,16 @@ std::u16string PinName(const GUID& majorType, std::size_t ordinal)
     return WideFromUtf8((majorType == MEDIATYPE_Video ? "Video Input " : "Audio Input ") + number);
 }
 
-MovieInputFormat InputFormatOf(const AM_MEDIA_TYPE& type)
+MovieInput InputOf(const AsfInputPin& pin)
 {
-    MovieInputFormat format;
-    if (type.majortype == MEDIATYPE_Video) {
-        VIDEOINFOHEADER video;
-        std::memcpy(&video, type.pbFormat, sizeof video);
-        format.width = video.bmiHeader.biWidth;
-        format.height = video.bmiHeader.biHeight;
-        format.frameTime = video.AvgTimePerFrame;
+    MovieInput input;
+    const AM_MEDIA_TYPE& type = pin.ConnectionType().Record();
+    if (pin.MajorType() == MEDIATYPE_Video) {
+        AsfInputPin::AcceptsVideo(type, &input.video);
     } else {
-        WAVEFORMATEX wave{};
-        std::memcpy(&wave, type.pbFormat, 16);
-        format.sampleRate = static_cast<int>(wave.nSamplesPerSec);
-        format.channels = wave.nChannels;
+        AsfInputPin::AcceptsAudio(type, &input.audio);
     }
-    return format;
+    return input;
 }
 
 } // namespace
@@ -182,13 +175,11 @@ HRESULT WMAsfWriter::OnPause()
 
 HRESULT WMAsfWriter::StartFile()
 {
-    std::vector<MovieInputFormat> formats;
+    std::vector<MovieInput> formats;
     inputBytes.clear();
     for (AsfInputPin* pin : inputs) {
-        formats.push_back(InputFormatOf(pin->ConnectionType().Record()));
-        const MovieInputFormat& format = formats.back();
-        inputBytes.push_back(
-            pin->MajorType() == MEDIATYPE_Video ? MovieFileWriter::FrameBytes(format.width, format.height) : 0);
+        formats.push_back(InputOf(*pin));
+        inputBytes.push_back(static_cast<std::size_t>(formats.back().video.FrameBytes()));
     }
     queue.Start(inputs.size());
     HRESULT hr = file.Open(Utf8FromWide(fileName), streams, formats, FileFormat());

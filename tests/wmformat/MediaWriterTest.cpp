@@ -249,9 +249,8 @@ TEST(MovieFileWriterTest, AMissingEncoderFailsAtOpenAndLeavesNothing)
     ASSERT_EQ(profile->GetStream(0, config.Receive()), S_OK);
     ProfileStream stream;
     ASSERT_EQ(ReadStreamConfig(config.Get(), &stream), S_OK);
-    MovieInputFormat input;
-    input.width = 64;
-    input.height = 48;
+    MovieInput input;
+    input.video = VideoFormat::Rgb24(64, 48);
     for (const bool videoMissing : {true, false}) {
         MovieFormat format = MovieFormat::Mp4(0);
         (videoMissing ? format.videoEncoder : format.muxer) = videoMissing ? "no-such-encoder" : "no-such-muxer";

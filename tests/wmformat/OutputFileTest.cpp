@@ -43,12 +43,12 @@ ProfileStream VideoStream(LONG width, LONG height)
     return stream;
 }
 
-MovieInputFormat VideoInput(LONG width, LONG height) { return {width, height, kSecond, 0, 0}; }
+MovieInput VideoInput(LONG width, LONG height) { return {VideoFormat::Rgb24(width, height, kSecond), {}}; }
 
 // One bottom-up BGR frame of a single grey level, with the scaler's padding.
 std::vector<BYTE> FlatFrame(BYTE level)
 {
-    std::vector<BYTE> frame(MovieFileWriter::FrameBytes(kWidth, kHeight) + MovieFileWriter::kInputPadding, level);
+    std::vector<BYTE> frame(DibImageBytes(kWidth, kHeight, 24) + MovieFileWriter::kInputPadding, level);
     return frame;
 }
 

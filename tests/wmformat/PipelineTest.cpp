@@ -144,7 +144,7 @@ void WriteDirectly(IWMProfile* profile, const MovieFormat& format, const std::fi
     DWORD streamCount = 0;
     ASSERT_EQ(profile->GetStreamCount(&streamCount), S_OK);
     std::vector<ProfileStream> streams(streamCount);
-    std::vector<MovieInputFormat> inputs(streamCount);
+    std::vector<MovieInput> inputs(streamCount);
     std::size_t videoIndex = 0;
     std::size_t soundIndex = 0;
     for (DWORD i = 0; i < streamCount; ++i) {
@@ -153,10 +153,10 @@ void WriteDirectly(IWMProfile* profile, const MovieFormat& format, const std::fi
         ASSERT_EQ(ReadStreamConfig(config.Get(), &streams[i]), S_OK);
         if (streams[i].IsVideo()) {
             videoIndex = i;
-            inputs[i] = {width, height, kPictureTime, 0, 0};
+            inputs[i].video = VideoFormat::Rgb24(width, height, kPictureTime);
         } else {
             soundIndex = i;
-            inputs[i] = {0, 0, 0, kSampleRate, kChannels};
+            inputs[i].audio = AudioFormat::Pcm16(kSampleRate, kChannels);
         }
     }
     MovieFileWriter direct;
