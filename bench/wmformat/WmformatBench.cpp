@@ -5,10 +5,10 @@
 // second; the ffmpeg time includes its start-up, which is small next to the
 // encoding of a few hundred frames.
 //
-// Our side is the writer's encoding core (MovieFileWriter) fed from memory, as the
+// Our side is the writer's encoding core (FfmpegMovieEncoder) fed from memory, as the
 // writer's input pin feeds it: scaling from bottom-up BGR, encoding, muxing,
 // writing the file. Usage: wmformat-bench [FRAMES] [ROUNDS].
-#include "platform/wmformat/MovieFileWriter.h"
+#include "platform/wmformat/FfmpegMovieEncoder.h"
 
 #include <algorithm>
 #include <chrono>
@@ -77,7 +77,7 @@ double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).coun
 
 double EncodeOurs(const std::vector<std::vector<BYTE>>& frames, const std::string& path)
 {
-    MovieFileWriter writer;
+    FfmpegMovieEncoder writer;
     MovieInput input;
     input.video = VideoFormat::Rgb24(kWidth, kHeight, kFrameTime);
     const auto started = Clock::now();

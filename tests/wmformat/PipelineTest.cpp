@@ -12,8 +12,8 @@
 
 #include "platform/base/WideText.h"
 #include "platform/wmformat/MediaFileWriterConfig.h"
-#include "platform/wmformat/MovieFileWriter.h"
-#include "platform/wmformat/WMAsfWriter.h"
+#include "platform/wmformat/FfmpegMovieEncoder.h"
+#include "platform/wmformat/MovieWriterFilter.h"
 
 #include <algorithm>
 #include <atomic>
@@ -111,7 +111,7 @@ protected:
         Build(writerId, profile.Get(), movie, width, height);
     }
 
-    std::size_t PeakDepth() { return static_cast<WMAsfWriter*>(writer.Get())->PeakQueueDepth(); }
+    std::size_t PeakDepth() { return static_cast<MovieWriterFilter*>(writer.Get())->PeakQueueDepth(); }
 
     // `count` pictures (with their sound when there is a sound source), then the ends;
     // the pictures are made first, so that the sender is as fast as it can be.
@@ -159,7 +159,7 @@ void WriteDirectly(IWMProfile* profile, const MovieFormat& format, const std::fi
             inputs[i].audio = AudioFormat::Pcm16(kSampleRate, kChannels);
         }
     }
-    MovieFileWriter direct;
+    FfmpegMovieEncoder direct;
     ASSERT_EQ(direct.Open(file.string(), streams, inputs, format), S_OK);
     for (int i = 0; i < count; ++i) {
         const std::vector<BYTE> frame = Picture(width, height, i);

@@ -66,12 +66,12 @@ struct MovieInput {
     AudioFormat audio;
 };
 
-class MovieFileWriter {
+class FfmpegMovieEncoder {
 public:
-    MovieFileWriter();
-    ~MovieFileWriter();
-    MovieFileWriter(const MovieFileWriter&) = delete;
-    MovieFileWriter& operator=(const MovieFileWriter&) = delete;
+    FfmpegMovieEncoder();
+    ~FfmpegMovieEncoder();
+    FfmpegMovieEncoder(const FfmpegMovieEncoder&) = delete;
+    FfmpegMovieEncoder& operator=(const FfmpegMovieEncoder&) = delete;
 
     // Opens the encoders of the streams, with the inputs in the same order,
     // and the temporary file, and writes the file header.

@@ -1,4 +1,4 @@
-#include "platform/wmformat/MovieFileWriter.h"
+#include "platform/wmformat/FfmpegMovieEncoder.h"
 
 #include "platform/wmformat/MediaFileWriterConfig.h"
 
@@ -117,7 +117,7 @@ bool MovieFormat::Encodes(int width, int height) const
            (blocks(width) * blocks(height) <= maxFrameSamples && std::max(width, height) <= maxFrameSide);
 }
 
-struct MovieFileWriter::Track {
+struct FfmpegMovieEncoder::Track {
     ~Track()
     {
         avcodec_free_context(&codec);
@@ -156,12 +156,12 @@ struct MovieFileWriter::Track {
     bool IsVideo() const { return stream.IsVideo(); }
 };
 
-MovieFileWriter::MovieFileWriter() = default;
+FfmpegMovieEncoder::FfmpegMovieEncoder() = default;
 
-MovieFileWriter::~MovieFileWriter() { Abandon(); }
+FfmpegMovieEncoder::~FfmpegMovieEncoder() { Abandon(); }
 
-HRESULT MovieFileWriter::Open(const std::string& path, const std::vector<ProfileStream>& streams,
-                              const std::vector<MovieInput>& inputs, const MovieFormat& movieFormat)
+HRESULT FfmpegMovieEncoder::Open(const std::string& path, const std::vector<ProfileStream>& streams,
+                                 const std::vector<MovieInput>& inputs, const MovieFormat& movieFormat)
 {
     Abandon();
     if (streams.empty() || streams.size() != inputs.size() || movieFormat.frameRate < 0 ||
@@ -198,7 +198,7 @@ HRESULT MovieFileWriter::Open(const std::string& path, const std::vector<Profile
     return hr;
 }
 
-HRESULT MovieFileWriter::AddTrack(const ProfileStream& stream, const MovieInput& input)
+HRESULT FfmpegMovieEncoder::AddTrack(const ProfileStream& stream, const MovieInput& input)
 {
     HRESULT hr = stream.CheckCodec();
     if (FAILED(hr)) return hr;
@@ -233,7 +233,7 @@ HRESULT MovieFileWriter::AddTrack(const ProfileStream& stream, const MovieInput&
 // scaler's fast path for frames of the encoded size rounds every level down (white
 // becomes 234, not 235) and takes each chroma sample from one pixel of four: every
 // format asks for exact rounding and all four.
-HRESULT MovieFileWriter::CreateScaler(Track& track) const
+HRESULT FfmpegMovieEncoder::CreateScaler(Track& track) const
 {
     const VideoFormat& input = track.input.video;
     constexpr int kFlags = SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INP;
@@ -247,7 +247,7 @@ HRESULT MovieFileWriter::CreateScaler(Track& track) const
 }
 
 // The profile's codec, rate and channels for ASF; the format's encoder at 48 kHz stereo otherwise.
-HRESULT MovieFileWriter::OpenAudioEncoder(Track& track)
+HRESULT FfmpegMovieEncoder::OpenAudioEncoder(Track& track)
 {
     const WAVEFORMATEX& wave = *track.stream.WaveFormat();
     const AVCodec* encoder = format.IsAsf() ? avcodec_find_encoder(AV_CODEC_ID_WMAV2)
@@ -272,7 +272,7 @@ HRESULT MovieFileWriter::OpenAudioEncoder(Track& track)
     return track.fifo ? S_OK : E_OUTOFMEMORY;
 }
 
-const AVCodec* MovieFileWriter::VideoEncoder() const
+const AVCodec* FfmpegMovieEncoder::VideoEncoder() const
 {
     return format.IsAsf() ? avcodec_find_encoder(AV_CODEC_ID_WMV1)
                           : avcodec_find_encoder_by_name(format.videoEncoder.c_str());
@@ -280,7 +280,7 @@ const AVCodec* MovieFileWriter::VideoEncoder() const
 
 // The encoder's rate control shares the bit rate out over frames of this length,
 // or over the format's constant frame rate.
-HRESULT MovieFileWriter::OpenVideoEncoder(Track& track, REFERENCE_TIME frameTime)
+HRESULT FfmpegMovieEncoder::OpenVideoEncoder(Track& track, REFERENCE_TIME frameTime)
 {
     const AVCodec* encoder = VideoEncoder();
     if (!encoder) return NS_E_INVALID_INPUT_FORMAT;
@@ -326,8 +326,8 @@ HRESULT MovieFileWriter::OpenVideoEncoder(Track& track, REFERENCE_TIME frameTime
     return S_OK;
 }
 
-HRESULT MovieFileWriter::WriteVideo(std::size_t index, const BYTE* data, std::size_t size, REFERENCE_TIME start,
-                                    REFERENCE_TIME stop)
+HRESULT FfmpegMovieEncoder::WriteVideo(std::size_t index, const BYTE* data, std::size_t size, REFERENCE_TIME start,
+                                       REFERENCE_TIME stop)
 {
     if (!headerWritten || index >= tracks.size() || !tracks[index]->IsVideo()) return E_UNEXPECTED;
     Track& track = *tracks[index];
@@ -355,7 +355,7 @@ HRESULT MovieFileWriter::WriteVideo(std::size_t index, const BYTE* data, std::si
 // At a constant rate the picture's frame is sent again until the picture's end,
 // the frame nearest to it; the first picture always gets one. Otherwise one
 // frame, at the picture's start in milliseconds, later than the frame before.
-HRESULT MovieFileWriter::SendVideoFrames(Track& track, REFERENCE_TIME start, REFERENCE_TIME stop)
+HRESULT FfmpegMovieEncoder::SendVideoFrames(Track& track, REFERENCE_TIME start, REFERENCE_TIME stop)
 {
     int64_t frames = 1;
     const int64_t startMs = std::max(Milliseconds(std::max<REFERENCE_TIME>(start, 0)), track.lastStartMs + 1);
@@ -393,7 +393,7 @@ HRESULT MovieFileWriter::SendVideoFrames(Track& track, REFERENCE_TIME start, REF
 // The picture is encoded once; its other frames show that frame again, once the
 // encoder has given it out. The encoder sees one frame per picture, so key frames
 // are placed here by the frames they stand for.
-HRESULT MovieFileWriter::SendFrameShownAgain(Track& track, int64_t frames)
+HRESULT FfmpegMovieEncoder::SendFrameShownAgain(Track& track, int64_t frames)
 {
     if (interrupted) return VFW_E_WRONG_STATE;
     const bool key = track.framesSent == 0 || track.framesSent - track.lastKeyFrame >= track.codec->gop_size;
@@ -407,7 +407,7 @@ HRESULT MovieFileWriter::SendFrameShownAgain(Track& track, int64_t frames)
 }
 
 // The frames owed after the encoded frame of time `pts`, in the encoder's time base.
-HRESULT MovieFileWriter::WriteRepeats(Track& track, int64_t pts)
+HRESULT FfmpegMovieEncoder::WriteRepeats(Track& track, int64_t pts)
 {
     const auto found = track.pendingRepeats.find(pts);
     if (found == track.pendingRepeats.end()) return S_OK;
@@ -430,7 +430,7 @@ HRESULT MovieFileWriter::WriteRepeats(Track& track, int64_t pts)
     return S_OK;
 }
 
-HRESULT MovieFileWriter::WriteAudio(std::size_t index, const BYTE* data, std::size_t size, REFERENCE_TIME start)
+HRESULT FfmpegMovieEncoder::WriteAudio(std::size_t index, const BYTE* data, std::size_t size, REFERENCE_TIME start)
 {
     if (!headerWritten || index >= tracks.size() || tracks[index]->IsVideo()) return E_UNEXPECTED;
     Track& track = *tracks[index];
@@ -462,7 +462,7 @@ HRESULT MovieFileWriter::WriteAudio(std::size_t index, const BYTE* data, std::si
 }
 
 // Encodes every whole frame of the sound kept; with `drain`, the rest too, padded with silence.
-HRESULT MovieFileWriter::EncodeAudioFrames(Track& track, bool drain)
+HRESULT FfmpegMovieEncoder::EncodeAudioFrames(Track& track, bool drain)
 {
     const int frameSize = track.codec->frame_size;
     while (av_audio_fifo_size(track.fifo) >= frameSize || (drain && av_audio_fifo_size(track.fifo) > 0)) {
@@ -486,7 +486,7 @@ HRESULT MovieFileWriter::EncodeAudioFrames(Track& track, bool drain)
     return S_OK;
 }
 
-HRESULT MovieFileWriter::WritePackets(Track& track)
+HRESULT FfmpegMovieEncoder::WritePackets(Track& track)
 {
     for (;;) {
         const int received = avcodec_receive_packet(track.codec, track.packet);
@@ -505,7 +505,7 @@ HRESULT MovieFileWriter::WritePackets(Track& track)
 }
 
 // Gives a packet its times in the stream's time base.
-void MovieFileWriter::StampPacket(Track& track)
+void FfmpegMovieEncoder::StampPacket(Track& track)
 {
     AVPacket* packet = track.packet;
     if (!track.IsVideo()) {
@@ -539,7 +539,7 @@ void MovieFileWriter::StampPacket(Track& track)
     av_packet_rescale_ts(packet, track.codec->time_base, track.output->time_base);
 }
 
-HRESULT MovieFileWriter::Drain(Track& track)
+HRESULT FfmpegMovieEncoder::Drain(Track& track)
 {
     if (!track.IsVideo()) {
         uint8_t** converted = nullptr;
@@ -558,7 +558,7 @@ HRESULT MovieFileWriter::Drain(Track& track)
     return WritePackets(track);
 }
 
-HRESULT MovieFileWriter::Finish()
+HRESULT FfmpegMovieEncoder::Finish()
 {
     if (!headerWritten) return E_UNEXPECTED;
     // Without one picture there is no movie, and no file is left that looks like one.
@@ -590,22 +590,22 @@ HRESULT MovieFileWriter::Finish()
     return S_OK;
 }
 
-void MovieFileWriter::Interrupt() { interrupted = true; }
+void FfmpegMovieEncoder::Interrupt() { interrupted = true; }
 
-HRESULT MovieFileWriter::CheckOutput()
+HRESULT FfmpegMovieEncoder::CheckOutput()
 {
     if (context && context->pb && context->pb->error < 0) return HresultFromAv(context->pb->error);
     return S_OK;
 }
 
-void MovieFileWriter::Abandon()
+void FfmpegMovieEncoder::Abandon()
 {
     Close();
     temporary.Remove();
     headerWritten = false;
 }
 
-void MovieFileWriter::Close()
+void FfmpegMovieEncoder::Close()
 {
     tracks.clear();
     if (context) {

@@ -1,4 +1,4 @@
-// An input of the ASF writer, for one stream of its profile: uncompressed
+// An input of a movie writer, for one stream of its profile: uncompressed
 // RGB24 video in a video-info format (rows either way up), or 16-bit PCM
 // sound. Samples and end-of-stream go to the writer with the stream's index.
 #pragma once
@@ -6,11 +6,11 @@
 #include "platform/mediagraph/MediaFormat.h"
 #include "platform/mediagraph/PlatformPin.h"
 
-class WMAsfWriter;
+class MovieWriterFilter;
 
-class AsfInputPin final : public PlatformPin {
+class WriterInputPin final : public PlatformPin {
 public:
-    AsfInputPin(WMAsfWriter& writer, std::u16string name, const GUID& majorType);
+    WriterInputPin(MovieWriterFilter& writer, std::u16string name, const GUID& majorType);
 
     const GUID& MajorType() const { return majorType; }
     // The profile stream the pin feeds; set while the writer is stopped.
@@ -30,7 +30,7 @@ public:
 private:
     HRESULT CheckMediaType(const AM_MEDIA_TYPE& type) override;
 
-    WMAsfWriter& writer;
+    MovieWriterFilter& writer;
     const GUID majorType;
     std::size_t streamIndex = 0;
 };
