@@ -10,6 +10,7 @@
 // only its first few.
 #pragma once
 
+#include "platform/com/ComPtr.h"
 #include "platform/mediagraph/MediaGraph.h"
 
 #include <condition_variable>
@@ -22,8 +23,11 @@ struct EncodeItem {
     enum class Kind { Video, Audio, End };
     Kind kind = Kind::End;
     std::size_t stream = 0;
-    // The sample's bytes, then zeros: `size` counts the sample's.
+    // The sample's bytes, then zeros: `size` counts the sample's. They are the
+    // sample's own buffer when it is one of the writer's, else a copy in `data`.
+    ComPtr<IMediaSample> sample;
     std::vector<BYTE> data;
+    const BYTE* bytes = nullptr;
     std::size_t size = 0;
     REFERENCE_TIME start = 0;
     REFERENCE_TIME stop = 0;

@@ -229,11 +229,21 @@ HRESULT MovieWriterFilter::Deliver(WriterInputPin& pin, IMediaSample* sample)
     // A short frame is the sender's fault: the file is still good.
     if (item.kind == EncodeItem::Kind::Video && item.size < inputBytes[index]) return VFW_E_BUFFER_UNDERFLOW;
     item.stream = index;
+    // Zeros where the scaler reads past the frame keep a movie the same bytes every time.
+    constexpr std::size_t kPadding = FfmpegMovieEncoder::kInputPadding;
+    if (item.kind == EncodeItem::Kind::Video && pin.OwnsSample(sample)) {
+        // Past the buffer's end the allocator keeps zeros; within it, the frame's end is cleared here.
+        const auto bufferBytes = static_cast<std::size_t>(std::max<LONG>(sample->GetSize(), 0));
+        std::fill(data + item.size, data + std::max(item.size, std::min(item.size + kPadding, bufferBytes)), BYTE{0});
+        item.sample = ComPtr<IMediaSample>(sample);
+        item.bytes = data;
+        return queue.Push(std::move(item));
+    }
     // The sample goes back to its sender now: its allocator may have no other.
     item.data = queue.TakeBuffer();
     item.data.assign(data, data + item.size);
-    // Zeros where the scaler reads past the frame keep a movie the same bytes every time.
-    if (item.kind == EncodeItem::Kind::Video) item.data.resize(item.size + FfmpegMovieEncoder::kInputPadding);
+    if (item.kind == EncodeItem::Kind::Video) item.data.resize(item.size + kPadding);
+    item.bytes = item.data.data();
     return queue.Push(std::move(item));
 }
 
@@ -252,6 +262,7 @@ void MovieWriterFilter::EncodeQueued()
     while (queue.Pop(&item)) {
         const HRESULT hr = Encode(item, ended);
         queue.GiveBack(std::move(item.data));
+        item.sample.Reset();
         if (FAILED(hr)) {
             file.Abandon();
             if (queue.Close(hr)) NotifyEvent(EC_ERRORABORT, hr, 0);
@@ -269,9 +280,9 @@ HRESULT MovieWriterFilter::Encode(const EncodeItem& item, std::vector<bool>& end
 {
     switch (item.kind) {
     case EncodeItem::Kind::Video:
-        return file.WriteVideo(item.stream, item.data.data(), item.size, item.start, item.stop);
+        return file.WriteVideo(item.stream, item.bytes, item.size, item.start, item.stop);
     case EncodeItem::Kind::Audio:
-        return file.WriteAudio(item.stream, item.data.data(), item.size, item.start);
+        return file.WriteAudio(item.stream, item.bytes, item.size, item.start);
     case EncodeItem::Kind::End:
         ended[item.stream] = true;
         if (std::find(ended.begin(), ended.end(), false) != ended.end()) return S_OK;

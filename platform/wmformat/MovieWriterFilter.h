@@ -6,9 +6,10 @@
 // A run starts when the filter leaves the stopped state: every input must be
 // connected and a file named, else the pause fails. The file is written on
 // the writer's own thread, one frame per video sample at the sample's time:
-// Receive copies the sample into a short queue (EncodeQueue) and returns, so
+// Receive puts the sample into a short queue (EncodeQueue) and returns, so
 // the sender makes its next sample while this one is encoded; a full queue
-// holds the sender back. When every input has had end-of-stream and the queue
+// holds the sender back. A video sample in one of the buffers the input
+// offered is queued as it is, any other sample is copied. When every input has had end-of-stream and the queue
 // has drained, the file is finished and EC_COMPLETE follows; a failure to
 // write raises EC_ERRORABORT with its code once, refuses the later samples
 // with it and leaves no file under the name. Stopping before the end drops

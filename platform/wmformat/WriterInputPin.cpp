@@ -2,8 +2,28 @@
 
 #include "platform/wmformat/MovieWriterFilter.h"
 
+#include <new>
+
+namespace {
+
+// One frame being encoded while the sender fills the next.
+constexpr LONG kOwnBuffers = 2;
+
+// Sound comes in small pieces: copying them costs nothing worth an allocator.
+ComPtr<MemoryAllocator> AllocatorFor(const GUID& majorType)
+{
+    if (majorType != MEDIATYPE_Video) return {};
+    return ComPtr<MemoryAllocator>::Attach(new (std::nothrow)
+                                               MemoryAllocator(FfmpegMovieEncoder::kInputPadding, kOwnBuffers));
+}
+
+} // namespace
+
 WriterInputPin::WriterInputPin(MovieWriterFilter& owner, std::u16string pinName, const GUID& streamType)
-    : PlatformPin(owner, std::move(pinName), PINDIR_INPUT), writer(owner), majorType(streamType)
+    : PlatformPin(owner, std::move(pinName), PINDIR_INPUT),
+      writer(owner),
+      majorType(streamType),
+      ownAllocator(AllocatorFor(streamType))
 {
 }
 
@@ -27,6 +47,17 @@ HRESULT WriterInputPin::CheckMediaType(const AM_MEDIA_TYPE& type)
     const bool accepted = majorType == MEDIATYPE_Video ? AcceptsVideo(type, &video) : AcceptsAudio(type, &audio);
     return accepted ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
 }
+
+HRESULT WriterInputPin::GetAllocator(IMemAllocator** result)
+{
+    if (!result) return E_POINTER;
+    *result = nullptr;
+    if (!ownAllocator) return VFW_E_NO_ALLOCATOR;
+    *result = ComPtr<IMemAllocator>(ownAllocator.Get()).Detach();
+    return S_OK;
+}
+
+bool WriterInputPin::OwnsSample(IMediaSample* sample) { return ownAllocator && ownAllocator->Owns(sample); }
 
 HRESULT WriterInputPin::Receive(IMediaSample* sample)
 {

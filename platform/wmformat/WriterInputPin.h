@@ -1,9 +1,14 @@
 // An input of a movie writer, for one stream of its profile: uncompressed
 // RGB24 video in a video-info format (rows either way up), or 16-bit PCM
 // sound. Samples and end-of-stream go to the writer with the stream's index.
+//
+// A video input offers the sender an allocator of its own, whose buffers end in
+// the zeros the encoder may read past a frame: a sender that takes it fills
+// frames the writer queues as they are, without a copy.
 #pragma once
 
 #include "platform/mediagraph/MediaFormat.h"
+#include "platform/mediagraph/MemoryAllocator.h"
 #include "platform/mediagraph/PlatformPin.h"
 
 class MovieWriterFilter;
@@ -22,6 +27,10 @@ public:
     HRESULT EndOfStream() override;
     HRESULT BeginFlush() override;
     HRESULT EndFlush() override;
+    HRESULT GetAllocator(IMemAllocator** allocator) override;
+
+    // Whether the sample is one of the buffers this input offered.
+    bool OwnsSample(IMediaSample* sample);
 
     // The formats this writer takes, as read from a connection's type.
     static bool AcceptsVideo(const AM_MEDIA_TYPE& type, VideoFormat* format);
@@ -33,4 +42,6 @@ private:
     MovieWriterFilter& writer;
     const GUID majorType;
     std::size_t streamIndex = 0;
+    // Video inputs only; fixed from construction, so the streaming thread asks it without a lock.
+    const ComPtr<MemoryAllocator> ownAllocator;
 };
