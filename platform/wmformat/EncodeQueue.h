@@ -1,6 +1,7 @@
 // The short queue between a writer's inputs and its encoding thread: the
-// senders' threads copy their samples into it and go back to make the next
-// one while the thread encodes the one before. It holds at most kCapacity
+// senders' threads put their samples into it (copied, or held when they are
+// the writer's own buffers) and go back to make the next one while the thread
+// encodes the one before. It holds at most kCapacity
 // items, whatever the length of the movie; a sender finding it full waits,
 // and nothing queued is dropped except by a flush of its input or the end of
 // the run. Items leave in the order they came, across all inputs, so the
