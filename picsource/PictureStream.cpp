@@ -4,6 +4,7 @@
 #include "picsource/PictureSource.h"
 #include "picsource/ShowTimeline.h"
 #include "platform/base/WideText.h"
+#include "platform/mediagraph/MediaFormat.h"
 #include "platform/mediagraph/OwnedMediaType.h"
 #include "platform/thread/Threads.h"
 
@@ -18,43 +19,6 @@ LONG ClampPriority(LONG priority)
     if (priority > THREAD_PRIORITY_HIGHEST) return THREAD_PRIORITY_TIME_CRITICAL;
     if (priority < THREAD_PRIORITY_LOWEST) return THREAD_PRIORITY_IDLE;
     return priority;
-}
-
-const VIDEOINFOHEADER* VideoHeader(const AM_MEDIA_TYPE& type)
-{
-    if (!type.pbFormat || type.cbFormat < sizeof(VIDEOINFOHEADER)) return nullptr;
-    return reinterpret_cast<const VIDEOINFOHEADER*>(type.pbFormat);
-}
-
-// Bytes of an uncompressed image: rows padded to 4 bytes, |height| rows.
-std::uint64_t ImageSize(const BITMAPINFOHEADER& header)
-{
-    return DibRowBytes(header.biWidth, header.biBitCount) * static_cast<std::uint64_t>(std::llabs(header.biHeight));
-}
-
-// The subtype a bitmap header describes, or GUID_NULL.
-GUID SubtypeFromBitmap(const BITMAPINFOHEADER& header, const DWORD* masks)
-{
-    if (header.biCompression != BI_RGB && header.biCompression != BI_BITFIELDS)
-        return SubtypeFromFourCC(header.biCompression);
-    switch (header.biBitCount) {
-    case 1:
-        return MEDIASUBTYPE_RGB1;
-    case 4:
-        return MEDIASUBTYPE_RGB4;
-    case 8:
-        return MEDIASUBTYPE_RGB8;
-    case 24:
-        return MEDIASUBTYPE_RGB24;
-    case 32:
-        return MEDIASUBTYPE_RGB32;
-    case 16:
-        if (!masks || (masks[0] == 0x7C00 && masks[1] == 0x03E0 && masks[2] == 0x001F)) return MEDIASUBTYPE_RGB555;
-        if (masks[0] == 0xF800 && masks[1] == 0x07E0 && masks[2] == 0x001F) return MEDIASUBTYPE_RGB565;
-        return GUID_NULL;
-    default:
-        return GUID_NULL;
-    }
 }
 
 // Whether a caller's frame of frameBytes holds width x height pixels of 24 bits.
@@ -72,13 +36,6 @@ HRESULT RenderInto(const std::string& path, BYTE* frame, LONG width, LONG height
     FrameBuilder builder;
     std::memset(frame, 0, static_cast<std::size_t>(frameBytes));
     return ShowPicture::ReadFrame(builder, path, frame, width, height, options, show);
-}
-
-// 0 clears the fixed-size flag.
-void SetSampleSize(AM_MEDIA_TYPE& type, ULONG size)
-{
-    type.bFixedSizeSamples = size != 0;
-    if (size != 0) type.lSampleSize = size;
 }
 
 } // namespace
@@ -411,35 +368,17 @@ HRESULT PictureStream::GetMediaType(int position, AM_MEDIA_TYPE* type)
     if (position < 0) return E_INVALIDARG;
     if (position > 0) return VFW_S_NO_MORE_ITEMS;
     std::lock_guard lock(Filter().StateLock());
-    BYTE* format = MediaTypeFormatBuffer(*type, sizeof(VIDEOINFO));
-    if (!format) return E_OUTOFMEMORY;
-    std::memset(format, 0, sizeof(VIDEOINFO));
-    auto* info = reinterpret_cast<VIDEOINFO*>(format);
-    BITMAPINFOHEADER& header = info->bmiHeader;
-    header.biSize = sizeof(BITMAPINFOHEADER);
-    header.biWidth = settings.width;
-    header.biHeight = settings.height;
-    header.biPlanes = 1;
-    header.biBitCount = 24;
-    header.biCompression = BI_RGB;
-    header.biSizeImage = static_cast<DWORD>(ImageSize(header));
-    type->majortype = MEDIATYPE_Video;
-    type->formattype = FORMAT_VideoInfo;
-    type->bTemporalCompression = FALSE;
-    type->subtype = SubtypeFromBitmap(header, nullptr);
-    SetSampleSize(*type, header.biSizeImage);
-    return S_OK;
+    return VideoFormat::Rgb24(settings.width, settings.height).Write(type);
 }
 
 HRESULT PictureStream::CheckMediaType(const AM_MEDIA_TYPE* type)
 {
     if (!type) return E_POINTER;
-    if (type->majortype != MEDIATYPE_Video || !type->bFixedSizeSamples || type->subtype != MEDIASUBTYPE_RGB24)
+    VideoFormat format;
+    if (!VideoFormat::Read(*type, &format) || !format.fixedSizeSamples || format.subtype != MEDIASUBTYPE_RGB24)
         return E_INVALIDARG;
-    const VIDEOINFOHEADER* video = VideoHeader(*type);
-    if (!video) return E_INVALIDARG;
-    const LONGLONG width = video->bmiHeader.biWidth;
-    const LONGLONG height = std::llabs(video->bmiHeader.biHeight);
+    const LONGLONG width = format.width;
+    const auto height = static_cast<LONGLONG>(format.Rows());
     if (width < kPictureSourceMinSide || height < kPictureSourceMinSide) return E_INVALIDARG;
     std::lock_guard lock(Filter().StateLock());
     return width == settings.width && height == settings.height ? S_OK : E_INVALIDARG;
@@ -449,9 +388,9 @@ HRESULT PictureStream::DecideBufferSize(IMemAllocator* offered, ALLOCATOR_PROPER
 {
     if (!offered || !request) return E_POINTER;
     std::lock_guard lock(Filter().StateLock());
-    const VIDEOINFOHEADER* video = VideoHeader(ConnectionType());
-    if (!video) return E_UNEXPECTED;
-    ALLOCATOR_PROPERTIES wanted{1, static_cast<LONG>(ImageSize(video->bmiHeader)), request->cbAlign, request->cbPrefix};
+    VideoFormat format;
+    if (!VideoFormat::Read(ConnectionType(), &format)) return E_UNEXPECTED;
+    ALLOCATOR_PROPERTIES wanted{1, static_cast<LONG>(format.FrameBytes()), request->cbAlign, request->cbPrefix};
     ALLOCATOR_PROPERTIES actual{};
     const HRESULT hr = offered->SetProperties(&wanted, &actual);
     if (FAILED(hr)) return hr;

@@ -9,6 +9,7 @@
 #include "platform/mediagraph/BuiltinFactories.h"
 #include "platform/mediagraph/MediaTypes.h"
 #include "platform/wmformat/MediaFileWriter.h"
+#include "platform/wmformat/WMAsfWriter.h"
 
 #include <array>
 

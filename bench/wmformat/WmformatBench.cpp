@@ -5,10 +5,10 @@
 // second; the ffmpeg time includes its start-up, which is small next to the
 // encoding of a few hundred frames.
 //
-// Our side is the writer's encoding core (MovieFileWriter) fed from memory, as the
+// Our side is the writer's encoding core (FfmpegMovieEncoder) fed from memory, as the
 // writer's input pin feeds it: scaling from bottom-up BGR, encoding, muxing,
 // writing the file. Usage: wmformat-bench [FRAMES] [ROUNDS].
-#include "platform/wmformat/MovieFileWriter.h"
+#include "platform/wmformat/FfmpegMovieEncoder.h"
 
 #include <algorithm>
 #include <chrono>
@@ -32,7 +32,7 @@ constexpr REFERENCE_TIME kKeyFrameSpacing = 80'000'000;
 // Frames that change every time, with texture, so the encoder has work to do.
 std::vector<std::vector<BYTE>> MakeFrames(int count)
 {
-    const std::size_t stride = MovieFileWriter::FrameBytes(kWidth, 1);
+    const auto stride = static_cast<std::size_t>(DibRowBytes(kWidth, 24));
     std::vector<std::vector<BYTE>> frames(static_cast<std::size_t>(count));
     uint32_t noise = 12345;
     for (int f = 0; f < count; ++f) {
@@ -77,11 +77,9 @@ double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).coun
 
 double EncodeOurs(const std::vector<std::vector<BYTE>>& frames, const std::string& path)
 {
-    MovieFileWriter writer;
-    MovieInputFormat input;
-    input.width = kWidth;
-    input.height = kHeight;
-    input.frameTime = kFrameTime;
+    FfmpegMovieEncoder writer;
+    MovieInput input;
+    input.video = VideoFormat::Rgb24(kWidth, kHeight, kFrameTime);
     const auto started = Clock::now();
     HRESULT hr = writer.Open(path, {VideoStream()}, {input});
     for (std::size_t i = 0; SUCCEEDED(hr) && i < frames.size(); ++i) {
@@ -99,7 +97,7 @@ double EncodeOurs(const std::vector<std::vector<BYTE>>& frames, const std::strin
 // ffmpeg reads top-down rows: the same frames turned over, so both encode the same pictures.
 void WriteRaw(const std::vector<std::vector<BYTE>>& frames, const std::string& path)
 {
-    const std::size_t stride = MovieFileWriter::FrameBytes(kWidth, 1);
+    const auto stride = static_cast<std::size_t>(DibRowBytes(kWidth, 24));
     std::ofstream out(path, std::ios::binary);
     for (const std::vector<BYTE>& frame : frames) {
         for (LONG y = kHeight - 1; y >= 0; --y) {

@@ -1,15 +1,22 @@
 #include "platform/audio/AudioInputPin.h"
 
 #include "platform/audio/AudioRenderer.h"
-#include "platform/mediagraph/MediaTypes.h"
-
-#include <cstring>
+#include "platform/mediagraph/MediaFormat.h"
 
 namespace {
 
 constexpr WORD kMaxChannels = 8;
 constexpr DWORD kMinRate = 1000;
 constexpr DWORD kMaxRate = 192000;
+
+// 8- or 16-bit PCM in a whole WAVEFORMATEX that the device can be opened for.
+bool Plays(const AM_MEDIA_TYPE& type, AudioFormat* format)
+{
+    return AudioFormat::Read(type, format) && format->wholeRecord &&
+           (format->bitsPerSample == 8 || format->bitsPerSample == 16) && format->channels >= 1 &&
+           format->channels <= kMaxChannels && format->sampleRate >= kMinRate && format->sampleRate <= kMaxRate &&
+           format->BlockAlignMatches();
+}
 
 } // namespace
 
@@ -18,30 +25,16 @@ AudioInputPin::AudioInputPin(AudioRenderer& owner)
 {
 }
 
-bool AudioInputPin::PcmFormatOf(const AM_MEDIA_TYPE& type, WAVEFORMATEX* format)
-{
-    if (type.majortype != MEDIATYPE_Audio || type.subtype != MEDIASUBTYPE_PCM) return false;
-    if (type.formattype != FORMAT_WaveFormatEx || !type.pbFormat || type.cbFormat < sizeof(WAVEFORMATEX)) return false;
-    WAVEFORMATEX wave;
-    std::memcpy(&wave, type.pbFormat, sizeof wave);
-    if (wave.wFormatTag != WAVE_FORMAT_PCM || (wave.wBitsPerSample != 8 && wave.wBitsPerSample != 16)) return false;
-    if (wave.nChannels < 1 || wave.nChannels > kMaxChannels) return false;
-    if (wave.nSamplesPerSec < kMinRate || wave.nSamplesPerSec > kMaxRate) return false;
-    if (wave.nBlockAlign != wave.nChannels * wave.wBitsPerSample / 8) return false;
-    *format = wave;
-    return true;
-}
-
 HRESULT AudioInputPin::CheckMediaType(const AM_MEDIA_TYPE& type)
 {
-    WAVEFORMATEX format;
-    return PcmFormatOf(type, &format) ? S_OK : S_FALSE;
+    AudioFormat unused;
+    return Plays(type, &unused) ? S_OK : S_FALSE;
 }
 
 HRESULT AudioInputPin::CompleteConnect()
 {
-    WAVEFORMATEX format;
-    PcmFormatOf(ConnectionType().Record(), &format);
+    AudioFormat format;
+    Plays(ConnectionType().Record(), &format);
     return renderer.OpenDevice(format);
 }
 

@@ -17,9 +17,6 @@ public:
     HRESULT BeginFlush() override;
     HRESULT EndFlush() override;
 
-    // The PCM layout a type describes; false for a type the renderer cannot play.
-    static bool PcmFormatOf(const AM_MEDIA_TYPE& type, WAVEFORMATEX* format);
-
 private:
     HRESULT CheckMediaType(const AM_MEDIA_TYPE& type) override;
     HRESULT CompleteConnect() override;

@@ -80,20 +80,20 @@ HRESULT AudioRenderer::QueryOtherInterface(REFIID iid, void** object)
 
 std::vector<PlatformPin*> AudioRenderer::Pins() { return {&input}; }
 
-HRESULT AudioRenderer::OpenDevice(const WAVEFORMATEX& wave)
+HRESULT AudioRenderer::OpenDevice(const AudioFormat& sound)
 {
     CloseDevice();
     SDL_AudioSpec wanted{};
-    wanted.freq = static_cast<int>(wave.nSamplesPerSec);
-    wanted.format = wave.wBitsPerSample == 8 ? AUDIO_U8 : AUDIO_S16LSB;
-    wanted.channels = static_cast<Uint8>(wave.nChannels);
+    wanted.freq = static_cast<int>(sound.sampleRate);
+    wanted.format = sound.bitsPerSample == 8 ? AUDIO_U8 : AUDIO_S16LSB;
+    wanted.channels = static_cast<Uint8>(sound.channels);
     wanted.samples = kDeviceFrames;
     SDL_AudioSpec obtained{};
     const SDL_AudioDeviceID opened = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
     if (opened == 0) return VFW_E_NO_AUDIO_HARDWARE;
     std::lock_guard guard(streamLock);
     device = opened;
-    format = wave;
+    format = sound;
     deviceLatency = kUnitsPerSecond * obtained.samples / std::max(obtained.freq, 1);
     closing = false;
     ResetStream();
@@ -158,7 +158,7 @@ HRESULT AudioRenderer::OnStop()
 
 REFERENCE_TIME AudioRenderer::BytesToTime(std::uint64_t bytes) const
 {
-    return static_cast<REFERENCE_TIME>(bytes / format.nBlockAlign * kUnitsPerSecond / format.nSamplesPerSec);
+    return static_cast<REFERENCE_TIME>(bytes / format.blockAlign * kUnitsPerSecond / format.sampleRate);
 }
 
 HRESULT AudioRenderer::Render(IMediaSample* sample)
@@ -176,11 +176,11 @@ HRESULT AudioRenderer::Render(IMediaSample* sample)
         haveFirstSample = true;
         firstSampleStart = SUCCEEDED(sample->GetTime(&start, &stop)) ? start : 0;
     }
-    const std::uint32_t limit = static_cast<std::uint32_t>(format.nAvgBytesPerSec * kQueueAhead / kUnitsPerSecond);
+    const std::uint32_t limit = static_cast<std::uint32_t>(format.bytesPerSecond * kQueueAhead / kUnitsPerSecond);
     changed.wait(guard, [&] { return Halted() || closing || SDL_GetQueuedAudioSize(device) <= limit; });
     if (Halted() || closing) return S_FALSE;
     // Whole frames only, so a stray byte cannot shift every later channel.
-    const std::uint32_t bytes = static_cast<std::uint32_t>(length) / format.nBlockAlign * format.nBlockAlign;
+    const std::uint32_t bytes = static_cast<std::uint32_t>(length) / format.blockAlign * format.blockAlign;
     if (bytes > 0 && SDL_QueueAudio(device, data, bytes) != 0) return E_FAIL;
     queuedBytes += bytes;
     return S_OK;

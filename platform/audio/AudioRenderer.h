@@ -14,6 +14,7 @@
 #pragma once
 
 #include "platform/audio/AudioInputPin.h"
+#include "platform/mediagraph/MediaFormat.h"
 #include "platform/mediagraph/PlatformFilter.h"
 
 #include <condition_variable>
@@ -37,7 +38,7 @@ public:
     HRESULT Unadvise(DWORD_PTR adviseCookie) override;
 
     // The input pin's calls: connection under the filter lock, the rest on the streaming thread.
-    HRESULT OpenDevice(const WAVEFORMATEX& format);
+    HRESULT OpenDevice(const AudioFormat& format);
     void CloseDevice();
     HRESULT Render(IMediaSample* sample);
     HRESULT EndOfStream();
@@ -70,7 +71,7 @@ private:
     std::mutex streamLock;
     std::condition_variable changed;
     std::uint32_t device = 0;
-    WAVEFORMATEX format{};
+    AudioFormat format;
     REFERENCE_TIME deviceLatency = 0;
     FILTER_STATE streamState = State_Stopped;
     REFERENCE_TIME runStart = 0;

@@ -21,16 +21,16 @@ std::size_t PrefixBytes(const ALLOCATOR_PROPERTIES& p)
     return RoundUp(static_cast<std::size_t>(p.cbPrefix), static_cast<std::size_t>(p.cbAlign));
 }
 
-std::size_t BlockBytes(const ALLOCATOR_PROPERTIES& p)
-{
-    return PrefixBytes(p) + RoundUp(static_cast<std::size_t>(p.cbBuffer), static_cast<std::size_t>(p.cbAlign));
-}
-
 } // namespace
 
 HRESULT CreateMemoryAllocator(IUnknown* outer, REFIID iid, void** object)
 {
     return MemoryAllocator::Create(outer, iid, object);
+}
+
+MemoryAllocator::MemoryAllocator(std::size_t zeroBytesAfter, LONG leastBuffers)
+    : zeroTail(zeroBytesAfter), minBuffers(leastBuffers)
+{
 }
 
 MemoryAllocator::~MemoryAllocator() { FreeSlots(); }
@@ -43,10 +43,12 @@ HRESULT MemoryAllocator::SetProperties(ALLOCATOR_PROPERTIES* request, ALLOCATOR_
     if (!AllSamplesHome()) return VFW_E_BUFFERS_OUTSTANDING;
     if (!IsPowerOfTwo(request->cbAlign)) return VFW_E_BADALIGN;
     if (request->cBuffers < 0 || request->cbBuffer < 0 || request->cbPrefix < 0) return E_INVALIDARG;
-    if (PoolBytes(*request) > kMaxPoolBytes) return E_OUTOFMEMORY;
+    ALLOCATOR_PROPERTIES granted = *request;
+    if (granted.cBuffers > 0) granted.cBuffers = std::max(granted.cBuffers, minBuffers);
+    if (PoolBytes(granted) > kMaxPoolBytes) return E_OUTOFMEMORY;
 
     // Memory of an earlier commit was given back when the last sample came home.
-    properties = *request;
+    properties = granted;
     if (actual) *actual = properties;
     return S_OK;
 }
@@ -102,6 +104,13 @@ HRESULT MemoryAllocator::GetBuffer(IMediaSample** buffer, REFERENCE_TIME*, REFER
     return S_OK;
 }
 
+bool MemoryAllocator::Owns(IMediaSample* sample)
+{
+    std::lock_guard guard(lock);
+    return std::any_of(slots.begin(), slots.end(),
+                       [sample](const Slot& slot) { return static_cast<IMediaSample*>(slot.sample.get()) == sample; });
+}
+
 HRESULT MemoryAllocator::ReleaseBuffer(IMediaSample* buffer)
 {
     if (!buffer) return E_POINTER;
@@ -122,7 +131,13 @@ HRESULT MemoryAllocator::ReleaseBuffer(IMediaSample* buffer)
     return S_OK;
 }
 
-std::size_t MemoryAllocator::PoolBytes(const ALLOCATOR_PROPERTIES& p)
+std::size_t MemoryAllocator::BlockBytes(const ALLOCATOR_PROPERTIES& p) const
+{
+    return PrefixBytes(p) + RoundUp(static_cast<std::size_t>(p.cbBuffer), static_cast<std::size_t>(p.cbAlign)) +
+           RoundUp(zeroTail, static_cast<std::size_t>(p.cbAlign));
+}
+
+std::size_t MemoryAllocator::PoolBytes(const ALLOCATOR_PROPERTIES& p) const
 {
     const std::size_t perSample = BlockBytes(p) + sizeof(Slot) + sizeof(MediaSample) + sizeof(MediaSample*);
     return static_cast<std::size_t>(p.cBuffers) * perSample;
@@ -141,6 +156,7 @@ HRESULT MemoryAllocator::AllocateSlots()
     }
     for (LONG i = 0; i < properties.cBuffers; ++i) {
         auto* block = static_cast<BYTE*>(::operator new(blockBytes, std::align_val_t(alignment), std::nothrow));
+        if (block && zeroTail > 0) std::fill(block + prefixBytes + properties.cbBuffer, block + blockBytes, BYTE{0});
         auto* sample = block ? new (std::nothrow) MediaSample(this, block + prefixBytes, properties.cbBuffer) : nullptr;
         if (!sample) {
             ::operator delete(block, std::align_val_t(alignment));

@@ -2,19 +2,10 @@
 // video-info format; rows either way up, at most kMaxVideoSide pixels a side.
 #pragma once
 
+#include "platform/mediagraph/MediaFormat.h"
 #include "platform/mediagraph/PlatformPin.h"
 
 class VideoRenderer;
-
-// The layout of the frames the connection carries.
-struct VideoLayout {
-    LONG width = 0;
-    LONG height = 0; // negative: top row first
-    WORD bitCount = 0;
-    LONG stride = 0;
-    REFERENCE_TIME frameTime = 0;
-    std::size_t FrameBytes() const { return static_cast<std::size_t>(stride) * (height < 0 ? -height : height); }
-};
 
 class VideoInputPin final : public PlatformPin {
 public:
@@ -26,11 +17,8 @@ public:
     HRESULT BeginFlush() override;
     HRESULT EndFlush() override;
 
-    // Under the filter lock; zero while unconnected.
-    const VideoLayout& Layout() const { return layout; }
-
-    // The layout a video type describes; false for a type the renderer cannot show.
-    static bool LayoutOf(const AM_MEDIA_TYPE& type, VideoLayout* layout);
+    // The frames the connection carries, under the filter lock; zero while unconnected.
+    const VideoFormat& Format() const { return format; }
 
 private:
     HRESULT CheckMediaType(const AM_MEDIA_TYPE& type) override;
@@ -38,5 +26,5 @@ private:
     void BreakConnect() override;
 
     VideoRenderer& renderer;
-    VideoLayout layout;
+    VideoFormat format;
 };

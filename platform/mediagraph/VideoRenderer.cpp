@@ -63,17 +63,17 @@ HRESULT VideoRenderer::QueryOtherInterface(REFIID iid, void** object)
 
 std::vector<PlatformPin*> VideoRenderer::Pins() { return {&input}; }
 
-// An empty layout: disconnected.
-void VideoRenderer::OnConnected(const VideoLayout& layout)
+// An empty format: disconnected.
+void VideoRenderer::OnConnected(const VideoFormat& format)
 {
     {
         std::lock_guard guard(streamLock);
-        streamLayout = layout;
+        streamFormat = format;
     }
     std::lock_guard guard(windowLock);
     if (placement.width == 0 && placement.height == 0) {
-        placement.width = layout.width;
-        placement.height = layout.height < 0 ? -layout.height : layout.height;
+        placement.width = format.width;
+        placement.height = static_cast<LONG>(format.Rows());
     }
 }
 
@@ -107,7 +107,7 @@ HRESULT VideoRenderer::OnPause()
         // time, or arriving during the pause, keeps waiting for it.
         if (streamState == State_Running) cued = true;
         streamState = State_Paused;
-        complete = cued || streamLayout.width == 0;
+        complete = cued || streamFormat.width == 0;
     }
     WakeStream();
     return complete ? S_OK : S_FALSE;
@@ -128,7 +128,7 @@ HRESULT VideoRenderer::OnRun(REFERENCE_TIME start)
 HRESULT VideoRenderer::StateCompletion(DWORD timeoutMs)
 {
     std::unique_lock guard(streamLock);
-    const auto complete = [&] { return streamState != State_Paused || cued || streamLayout.width == 0; };
+    const auto complete = [&] { return streamState != State_Paused || cued || streamFormat.width == 0; };
     if (timeoutMs == INFINITE) {
         changed.wait(guard, complete);
     } else {
@@ -177,7 +177,7 @@ HRESULT VideoRenderer::Render(IMediaSample* sample)
     if (endOfStream) return VFW_E_SAMPLE_REJECTED_EOS;
     // A short buffer would make the window read past the sample's end.
     if (sample->GetActualDataLength() < 0 ||
-        static_cast<std::size_t>(sample->GetActualDataLength()) < streamLayout.FrameBytes()) {
+        static_cast<std::size_t>(sample->GetActualDataLength()) < streamFormat.FrameBytes()) {
         return VFW_E_BUFFER_UNDERFLOW;
     }
     REFERENCE_TIME start = 0;
@@ -241,7 +241,12 @@ void VideoRenderer::Present(IMediaSample* sample)
 {
     BYTE* pixels = nullptr;
     if (FAILED(sample->GetPointer(&pixels)) || !pixels) return;
-    VideoFrame frame{streamLayout.width, streamLayout.height, streamLayout.bitCount, streamLayout.stride, pixels, {}};
+    VideoFrame frame{streamFormat.width,
+                     streamFormat.height,
+                     streamFormat.bitCount,
+                     static_cast<LONG>(streamFormat.Stride()),
+                     pixels,
+                     {}};
     HWND window;
     {
         std::lock_guard guard(windowLock);
@@ -439,9 +444,9 @@ HRESULT VideoRenderer::GetVideoSize(LONG* width, LONG* height)
     if (!width || !height) return E_POINTER;
     std::lock_guard guard(filterLock);
     if (!input.IsConnected()) return VFW_E_NOT_CONNECTED;
-    const VideoLayout& layout = input.Layout();
-    *width = layout.width;
-    *height = layout.height < 0 ? -layout.height : layout.height;
+    const VideoFormat& format = input.Format();
+    *width = format.width;
+    *height = static_cast<LONG>(format.Rows());
     return S_OK;
 }
 
@@ -462,7 +467,7 @@ HRESULT VideoRenderer::get_AvgTimePerFrame(REFTIME* time)
     if (!time) return E_POINTER;
     std::lock_guard guard(filterLock);
     if (!input.IsConnected()) return VFW_E_NOT_CONNECTED;
-    *time = static_cast<REFTIME>(input.Layout().frameTime) / 10'000'000.0;
+    *time = static_cast<REFTIME>(input.Format().frameTime) / 10'000'000.0;
     return S_OK;
 }
 

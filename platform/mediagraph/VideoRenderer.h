@@ -43,7 +43,7 @@ public:
     HRESULT EndOfStream();
     HRESULT BeginFlush();
     HRESULT EndFlush();
-    void OnConnected(const VideoLayout& layout);
+    void OnConnected(const VideoFormat& format);
 
     HRESULT GetTypeInfoCount(UINT* count) override;
     HRESULT GetTypeInfo(UINT index, LCID locale, ITypeInfo** info) override;
@@ -175,7 +175,7 @@ private:
     bool hasLastStop = false;
     REFERENCE_TIME lastStop = 0;
     int framesDrawn = 0;
-    VideoLayout streamLayout;
+    VideoFormat streamFormat;
 
     // Window properties, guarded by windowLock.
     std::mutex windowLock;

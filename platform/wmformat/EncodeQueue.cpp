@@ -75,7 +75,7 @@ void EncodeQueue::GiveBack(std::vector<BYTE> buffer)
 void EncodeQueue::Keep(std::vector<BYTE> buffer)
 {
     // One for each queued item, the one being written and the one being filled.
-    if (spare.size() < kCapacity + 2) spare.push_back(std::move(buffer));
+    if (buffer.capacity() > 0 && spare.size() < kCapacity + 2) spare.push_back(std::move(buffer));
 }
 
 bool EncodeQueue::Close(HRESULT reason)

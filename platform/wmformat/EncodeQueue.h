@@ -1,6 +1,7 @@
 // The short queue between a writer's inputs and its encoding thread: the
-// senders' threads copy their samples into it and go back to make the next
-// one while the thread encodes the one before. It holds at most kCapacity
+// senders' threads put their samples into it (copied, or held when they are
+// the writer's own buffers) and go back to make the next one while the thread
+// encodes the one before. It holds at most kCapacity
 // items, whatever the length of the movie; a sender finding it full waits,
 // and nothing queued is dropped except by a flush of its input or the end of
 // the run. Items leave in the order they came, across all inputs, so the
@@ -10,6 +11,7 @@
 // only its first few.
 #pragma once
 
+#include "platform/com/ComPtr.h"
 #include "platform/mediagraph/MediaGraph.h"
 
 #include <condition_variable>
@@ -22,8 +24,11 @@ struct EncodeItem {
     enum class Kind { Video, Audio, End };
     Kind kind = Kind::End;
     std::size_t stream = 0;
-    // The sample's bytes, then zeros: `size` counts the sample's.
+    // The sample's bytes, then zeros: `size` counts the sample's. They are the
+    // sample's own buffer when it is one of the writer's, else a copy in `data`.
+    ComPtr<IMediaSample> sample;
     std::vector<BYTE> data;
+    const BYTE* bytes = nullptr;
     std::size_t size = 0;
     REFERENCE_TIME start = 0;
     REFERENCE_TIME stop = 0;

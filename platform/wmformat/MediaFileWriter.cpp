@@ -3,7 +3,7 @@
 #include "platform/base/WideText.h"
 #include "platform/mediagraph/UnaggregatedInstance.h"
 
-MediaFileWriter::MediaFileWriter() : WMAsfWriter(CLSID_MediaFileWriter) {}
+MediaFileWriter::MediaFileWriter() : MovieWriterFilter(CLSID_MediaFileWriter) {}
 
 HRESULT CreateMediaFileWriter(IUnknown* outer, REFIID iid, void** object)
 {
@@ -12,7 +12,7 @@ HRESULT CreateMediaFileWriter(IUnknown* outer, REFIID iid, void** object)
 
 HRESULT MediaFileWriter::QueryOtherInterface(REFIID iid, void** object)
 {
-    if (iid != IID_IMediaFileWriterConfig) return WMAsfWriter::QueryOtherInterface(iid, object);
+    if (iid != IID_IMediaFileWriterConfig) return MovieWriterFilter::QueryOtherInterface(iid, object);
     *object = static_cast<IMediaFileWriterConfig*>(this);
     AddRef();
     return S_OK;

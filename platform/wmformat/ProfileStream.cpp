@@ -1,6 +1,7 @@
 #include "platform/wmformat/ProfileStream.h"
 
 #include "platform/com/ComPtr.h"
+#include "platform/mediagraph/MediaFormat.h"
 
 namespace {
 
@@ -38,8 +39,8 @@ HRESULT ProfileStream::CheckCodec() const
         const VIDEOINFOHEADER* video = VideoHeader();
         if (subtype != WMMEDIASUBTYPE_WMV1 || !video) return NS_E_INVALID_INPUT_FORMAT;
         const LONG width = video->bmiHeader.biWidth;
-        const LONG height = video->bmiHeader.biHeight < 0 ? -video->bmiHeader.biHeight : video->bmiHeader.biHeight;
-        if (width < 2 || height < 2 || width > kMaxVideoSide || height > kMaxVideoSide)
+        const std::uint64_t rows = DibRows(video->bmiHeader.biHeight);
+        if (width < 2 || rows < 2 || width > kMaxVideoSide || rows > static_cast<std::uint64_t>(kMaxVideoSide))
             return NS_E_INVALID_INPUT_FORMAT;
         return S_OK;
     }

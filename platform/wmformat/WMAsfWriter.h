@@ -1,95 +1,17 @@
-// CLSID_WMAsfWriter: writes the streams of a Windows Media profile into a
-// .wmv file. IConfigAsfWriter::ConfigureFilterUsingProfile makes one input
-// pin per profile stream; IFileSinkFilter names the file.
-//
-// A run starts when the filter leaves the stopped state: every input must be
-// connected and a file named, else the pause fails. The file is written on
-// the writer's own thread, one frame per video sample at the sample's time:
-// Receive copies the sample into a short queue (EncodeQueue) and returns, so
-// the sender makes its next sample while this one is encoded; a full queue
-// holds the sender back. When every input has had end-of-stream and the queue
-// has drained, the file is finished and EC_COMPLETE follows; a failure to
-// write raises EC_ERRORABORT with its code once, refuses the later samples
-// with it and leaves no file under the name. Stopping before the end drops
-// what is queued and abandons the file; a flush drops its input's queued
-// samples. MediaFileWriter writes the same streams as MP4 or WebM.
+// CLSID_WMAsfWriter: the movie writer of .wmv files, an ASF container with the
+// profile's Windows Media Video and Audio streams.
 #pragma once
 
-#include "platform/com/ComPtr.h"
-#include "platform/mediagraph/PlatformFilter.h"
-#include "platform/wmformat/AsfInputPin.h"
-#include "platform/wmformat/EncodeQueue.h"
-#include "platform/wmformat/MovieFileWriter.h"
-
-#include <memory>
-#include <thread>
+#include "platform/wmformat/MovieWriterFilter.h"
 
 HRESULT CreateWMAsfWriter(IUnknown* outer, REFIID iid, void** object);
 
-class WMAsfWriter : public PlatformFilter, public IConfigAsfWriter, public IFileSinkFilter {
+class WMAsfWriter final : public MovieWriterFilter {
 public:
-    WMAsfWriter();
-
-    HRESULT QueryInterface(REFIID iid, void** object) override { return PlatformFilter::QueryInterface(iid, object); }
-    ULONG AddRef() override { return PlatformFilter::AddRef(); }
-    ULONG Release() override { return PlatformFilter::Release(); }
-
-    HRESULT ConfigureFilterUsingProfileId(DWORD profileId) override;
-    HRESULT GetCurrentProfileId(DWORD* profileId) override;
-    HRESULT ConfigureFilterUsingProfileGuid(REFGUID profile) override;
-    HRESULT GetCurrentProfileGuid(GUID* profile) override;
-    HRESULT ConfigureFilterUsingProfile(IWMProfile* profile) override;
-    HRESULT GetCurrentProfile(IWMProfile** profile) override;
-    HRESULT SetIndexMode(BOOL indexFile) override;
-    HRESULT GetIndexMode(BOOL* indexFile) override;
-
-    HRESULT SetFileName(LPCOLESTR fileName, const AM_MEDIA_TYPE* type) override;
-    HRESULT GetCurFile(LPOLESTR* fileName, AM_MEDIA_TYPE* type) override;
-
-    // The input pins' calls, on the streaming threads.
-    HRESULT Deliver(AsfInputPin& pin, IMediaSample* sample);
-    HRESULT EndOfInput(AsfInputPin& pin);
-    void BeginFlush(AsfInputPin& pin) { queue.BeginFlush(pin.StreamIndex()); }
-    void EndFlush(AsfInputPin& pin) { queue.EndFlush(pin.StreamIndex()); }
-
-    // The most samples and ends the queue held during the last run.
-    std::size_t PeakQueueDepth() const { return queue.PeakDepth(); }
-
-protected:
-    explicit WMAsfWriter(const CLSID& clsid);
-    ~WMAsfWriter() override;
-
-    HRESULT QueryOtherInterface(REFIID iid, void** object) override;
-    // The container and encoders of the run's file; under the filter lock.
-    virtual MovieFormat FileFormat() const { return {}; }
-    const std::u16string& FileName() const { return fileName; }
+    WMAsfWriter() : MovieWriterFilter(CLSID_WMAsfWriter) {}
 
 private:
-    std::vector<PlatformPin*> Pins() override;
-    HRESULT OnStop() override;
-    HRESULT OnPause() override;
+    ~WMAsfWriter() override = default;
 
-    HRESULT StartFile();
-    void StopEncoding();
-    AsfInputPin* PinFor(const GUID& majorType, std::size_t ordinal);
-    // The encoding thread: writes what is queued until the file is finished or given up.
-    void EncodeQueued();
-    // Writes one item; S_FALSE once it finished the file.
-    HRESULT Encode(const EncodeItem& item, std::vector<bool>& ended);
-
-    // Under the filter lock. Pins once made live as long as the filter: a new
-    // profile reuses them by major type and order.
-    std::vector<std::unique_ptr<AsfInputPin>> madePins;
-    std::vector<AsfInputPin*> inputs;
-    std::vector<ProfileStream> streams;
-    ComPtr<IWMProfile> profile;
-    std::u16string fileName;
-    BOOL indexMode = TRUE;
-
-    // Fixed while a run is on: what a whole video frame of each input counts (0 for sound).
-    std::vector<std::size_t> inputBytes;
-    EncodeQueue queue;
-    // The run's file: the encoding thread's while it runs, but for Interrupt.
-    MovieFileWriter file;
-    std::thread encoder;
+    MovieFormat FileFormat() const override { return {}; }
 };

@@ -2,8 +2,10 @@
 // waits in GetBuffer that ReleaseBuffer or Decommit must end.
 
 #include "platform/mediagraph/BuiltinFactories.h"
+#include "platform/mediagraph/MemoryAllocator.h"
 #include "tests/mediagraph/MediaGraphFixtures.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstring>
@@ -240,3 +242,31 @@ TEST_F(AllocatorTest, ConcurrentProducersShareThePool)
 }
 
 } // namespace
+
+TEST(FilterOwnAllocatorTest, KeepsZerosPastEachBufferAndGrantsItsLeastBuffers)
+{
+    const auto allocator = ComPtr<MemoryAllocator>::Attach(new MemoryAllocator(64, 2));
+    ALLOCATOR_PROPERTIES request{1, 100, 16, 0};
+    ALLOCATOR_PROPERTIES actual{};
+    ASSERT_EQ(allocator->SetProperties(&request, &actual), S_OK);
+    EXPECT_EQ(actual.cBuffers, 2) << "the sender fills one while the filter holds the other";
+    EXPECT_EQ(actual.cbBuffer, 100);
+    ASSERT_EQ(allocator->Commit(), S_OK);
+    ComPtr<IMediaSample> first;
+    ComPtr<IMediaSample> second;
+    ASSERT_EQ(allocator->GetBuffer(first.Receive(), nullptr, nullptr, 0), S_OK);
+    ASSERT_EQ(allocator->GetBuffer(second.Receive(), nullptr, nullptr, AM_GBF_NOWAIT), S_OK);
+    for (const ComPtr<IMediaSample>& sample : {first, second}) {
+        BYTE* data = nullptr;
+        ASSERT_EQ(sample->GetPointer(&data), S_OK);
+        std::memset(data, 0xFF, 100);
+        EXPECT_TRUE(std::all_of(data + 100, data + 164, [](BYTE b) { return b == 0; }));
+        EXPECT_TRUE(allocator->Owns(sample.Get()));
+    }
+
+    const auto other = ComPtr<MemoryAllocator>::Attach(new MemoryAllocator(0, 0));
+    EXPECT_FALSE(other->Owns(first.Get()));
+    first.Reset();
+    second.Reset();
+    EXPECT_EQ(allocator->Decommit(), S_OK);
+}

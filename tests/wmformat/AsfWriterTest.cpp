@@ -225,6 +225,35 @@ TEST_F(WriterTest, TheFileNameIsKeptAndARunNeedsOne)
     CoTaskMemFree(name);
 }
 
+TEST_F(WriterTest, TheSourceFillsTheWritersOwnBuffersAndSoundIsCopied)
+{
+    ConfigurePictures(64, 48, kRepTime);
+    const ComPtr<IWMProfile> profile = EditedProfile(AudioVideoProfileText(), 64, 48, 185000);
+    const std::filesystem::path file = folder / "own.wmv";
+    BuildGraph(profile.Get(), file);
+    AddSound(44100, 1, static_cast<REFERENCE_TIME>(kMovieSeconds * 1000) * kUnitsPerMillisecond);
+    ComPtr<IMemInputPin> video;
+    ASSERT_EQ(WriterPin(u"Video Input 01")->QueryInterface(IID_IMemInputPin, video.ReceiveVoid()), S_OK);
+    ComPtr<IMemAllocator> allocator;
+    ASSERT_EQ(video->GetAllocator(allocator.Receive()), S_OK);
+    ALLOCATOR_PROPERTIES agreed{};
+    ASSERT_EQ(allocator->GetProperties(&agreed), S_OK);
+    EXPECT_EQ(agreed.cbBuffer, 64 * 48 * 3) << "the picture source sized the writer's buffers";
+    EXPECT_EQ(agreed.cBuffers, 2);
+    ComPtr<IMemInputPin> sound;
+    ASSERT_EQ(WriterPin(u"Audio Input 01")->QueryInterface(IID_IMemInputPin, sound.ReceiveVoid()), S_OK);
+    ComPtr<IMemAllocator> none;
+    EXPECT_EQ(sound->GetAllocator(none.Receive()), VFW_E_NO_ALLOCATOR);
+
+    const std::vector<GraphEvent> seen = RunToEnd();
+    ASSERT_TRUE(Has(seen, EC_COMPLETE));
+    ASSERT_EQ(control->Stop(), S_OK);
+    const MovieProbe probe = MovieProbe::Of(file);
+    ASSERT_TRUE(probe.readable);
+    ExpectOneFramePerPicture(probe);
+    EXPECT_GE(probe.StreamOf("audio"), 0);
+}
+
 TEST_F(WriterTest, TheVideoInputTakesOnlyRgb24)
 {
     const ComPtr<IWMProfile> profile = EditedProfile(VideoOnlyProfileText(), 64, 48, 185000);

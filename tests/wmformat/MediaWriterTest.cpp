@@ -7,7 +7,7 @@
 
 #include "platform/base/WideText.h"
 #include "platform/wmformat/MediaFileWriterConfig.h"
-#include "platform/wmformat/MovieFileWriter.h"
+#include "platform/wmformat/FfmpegMovieEncoder.h"
 
 #include <algorithm>
 #include <cmath>
@@ -237,7 +237,7 @@ TEST_F(MediaWriterTest, AnUnwritableFolderAbortsTheRun)
 
 // The encoding core on its own: an FFmpeg built without an encoder or a container
 // fails the same way, before a byte of the movie is written.
-TEST(MovieFileWriterTest, AMissingEncoderFailsAtOpenAndLeavesNothing)
+TEST(FfmpegMovieEncoderTest, AMissingEncoderFailsAtOpenAndLeavesNothing)
 {
     char pattern[] = "/tmp/reelsmith-encoder-XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
@@ -249,19 +249,18 @@ TEST(MovieFileWriterTest, AMissingEncoderFailsAtOpenAndLeavesNothing)
     ASSERT_EQ(profile->GetStream(0, config.Receive()), S_OK);
     ProfileStream stream;
     ASSERT_EQ(ReadStreamConfig(config.Get(), &stream), S_OK);
-    MovieInputFormat input;
-    input.width = 64;
-    input.height = 48;
+    MovieInput input;
+    input.video = VideoFormat::Rgb24(64, 48);
     for (const bool videoMissing : {true, false}) {
         MovieFormat format = MovieFormat::Mp4(0);
         (videoMissing ? format.videoEncoder : format.muxer) = videoMissing ? "no-such-encoder" : "no-such-muxer";
-        MovieFileWriter writer;
+        FfmpegMovieEncoder writer;
         const HRESULT opened = writer.Open((folder / "movie.mp4").string(), {stream}, {input}, format);
         EXPECT_EQ(opened, NS_E_INVALID_INPUT_FORMAT) << videoMissing;
         EXPECT_TRUE(std::filesystem::is_empty(folder)) << videoMissing;
     }
     EXPECT_EQ(
-        MovieFileWriter().Open((folder / "movie.wmv").string(), {stream}, {input}, MovieFormat{"asf", "", "", 25}),
+        FfmpegMovieEncoder().Open((folder / "movie.wmv").string(), {stream}, {input}, MovieFormat{"asf", "", "", 25}),
         E_INVALIDARG);
     std::filesystem::remove_all(folder);
 }

@@ -7,7 +7,7 @@
 
 #include "platform/com/ComPtr.h"
 #include "platform/wmformat/MediaFileWriterConfig.h"
-#include "platform/wmformat/MovieFileWriter.h"
+#include "platform/wmformat/FfmpegMovieEncoder.h"
 
 #include <gtest/gtest.h>
 
@@ -43,12 +43,12 @@ ProfileStream VideoStream(LONG width, LONG height)
     return stream;
 }
 
-MovieInputFormat VideoInput(LONG width, LONG height) { return {width, height, kSecond, 0, 0}; }
+MovieInput VideoInput(LONG width, LONG height) { return {VideoFormat::Rgb24(width, height, kSecond), {}}; }
 
 // One bottom-up BGR frame of a single grey level, with the scaler's padding.
 std::vector<BYTE> FlatFrame(BYTE level)
 {
-    std::vector<BYTE> frame(MovieFileWriter::FrameBytes(kWidth, kHeight) + MovieFileWriter::kInputPadding, level);
+    std::vector<BYTE> frame(DibImageBytes(kWidth, kHeight, 24) + FfmpegMovieEncoder::kInputPadding, level);
     return frame;
 }
 
@@ -77,13 +77,13 @@ protected:
     HRESULT Make(const std::filesystem::path& path, const MovieFormat& format = MovieFormat::Mp4(0),
                  std::initializer_list<BYTE> levels = {128})
     {
-        MovieFileWriter writer;
+        FfmpegMovieEncoder writer;
         HRESULT hr = writer.Open(path.string(), {VideoStream(kWidth, kHeight)}, {VideoInput(kWidth, kHeight)}, format);
         REFERENCE_TIME start = 0;
         for (const BYTE level : levels) {
             const std::vector<BYTE> frame = FlatFrame(level);
             if (SUCCEEDED(hr))
-                hr = writer.WriteVideo(0, frame.data(), frame.size() - MovieFileWriter::kInputPadding, start,
+                hr = writer.WriteVideo(0, frame.data(), frame.size() - FfmpegMovieEncoder::kInputPadding, start,
                                        start + kSecond);
             start += kSecond;
         }
@@ -180,13 +180,13 @@ TEST_F(OutputFileTest, TheTemporariesOfEndedRunsAreRemovedAndALiveOneIsKept)
 // An hour of one picture at 120 frames a second is 432,000 frames: the stop ends it.
 TEST_F(OutputFileTest, AnInterruptEndsAPictureRepeatedForAnHour)
 {
-    MovieFileWriter writer;
+    FfmpegMovieEncoder writer;
     ASSERT_EQ(writer.Open((folder / "long.mp4").string(), {VideoStream(kWidth, kHeight)}, {VideoInput(kWidth, kHeight)},
                           MovieFormat::Mp4(120)),
               S_OK);
     const std::vector<BYTE> frame = FlatFrame(128);
     auto written = std::async(std::launch::async, [&] {
-        return writer.WriteVideo(0, frame.data(), frame.size() - MovieFileWriter::kInputPadding, 0, 3600 * kSecond);
+        return writer.WriteVideo(0, frame.data(), frame.size() - FfmpegMovieEncoder::kInputPadding, 0, 3600 * kSecond);
     });
     writer.Interrupt();
     EXPECT_EQ(written.get(), VFW_E_WRONG_STATE);
@@ -207,7 +207,7 @@ TEST_F(OutputFileTest, AFrameTooLargeForTheFormatIsRefusedAtOpen)
     EXPECT_TRUE(MovieFormat{}.Encodes(16254, 16254));
     EXPECT_FALSE(MovieFormat{}.Encodes(16256, 16256));
     for (const MovieFormat& format : {MovieFormat{}, MovieFormat::Mp4(0), MovieFormat::WebM(0)}) {
-        MovieFileWriter writer;
+        FfmpegMovieEncoder writer;
         EXPECT_EQ(writer.Open((folder / "huge").string(), {VideoStream(kMaxVideoSide, kMaxVideoSide)},
                               {VideoInput(kMaxVideoSide, kMaxVideoSide)}, format),
                   WRITER_E_FRAME_TOO_LARGE)

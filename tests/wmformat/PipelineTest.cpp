@@ -12,8 +12,8 @@
 
 #include "platform/base/WideText.h"
 #include "platform/wmformat/MediaFileWriterConfig.h"
-#include "platform/wmformat/MovieFileWriter.h"
-#include "platform/wmformat/WMAsfWriter.h"
+#include "platform/wmformat/FfmpegMovieEncoder.h"
+#include "platform/wmformat/MovieWriterFilter.h"
 
 #include <algorithm>
 #include <atomic>
@@ -111,7 +111,7 @@ protected:
         Build(writerId, profile.Get(), movie, width, height);
     }
 
-    std::size_t PeakDepth() { return static_cast<WMAsfWriter*>(writer.Get())->PeakQueueDepth(); }
+    std::size_t PeakDepth() { return static_cast<MovieWriterFilter*>(writer.Get())->PeakQueueDepth(); }
 
     // `count` pictures (with their sound when there is a sound source), then the ends;
     // the pictures are made first, so that the sender is as fast as it can be.
@@ -144,7 +144,7 @@ void WriteDirectly(IWMProfile* profile, const MovieFormat& format, const std::fi
     DWORD streamCount = 0;
     ASSERT_EQ(profile->GetStreamCount(&streamCount), S_OK);
     std::vector<ProfileStream> streams(streamCount);
-    std::vector<MovieInputFormat> inputs(streamCount);
+    std::vector<MovieInput> inputs(streamCount);
     std::size_t videoIndex = 0;
     std::size_t soundIndex = 0;
     for (DWORD i = 0; i < streamCount; ++i) {
@@ -153,13 +153,13 @@ void WriteDirectly(IWMProfile* profile, const MovieFormat& format, const std::fi
         ASSERT_EQ(ReadStreamConfig(config.Get(), &streams[i]), S_OK);
         if (streams[i].IsVideo()) {
             videoIndex = i;
-            inputs[i] = {width, height, kPictureTime, 0, 0};
+            inputs[i].video = VideoFormat::Rgb24(width, height, kPictureTime);
         } else {
             soundIndex = i;
-            inputs[i] = {0, 0, 0, kSampleRate, kChannels};
+            inputs[i].audio = AudioFormat::Pcm16(kSampleRate, kChannels);
         }
     }
-    MovieFileWriter direct;
+    FfmpegMovieEncoder direct;
     ASSERT_EQ(direct.Open(file.string(), streams, inputs, format), S_OK);
     for (int i = 0; i < count; ++i) {
         const std::vector<BYTE> frame = Picture(width, height, i);

@@ -15,6 +15,7 @@
 // Not thread-safe: the owner serialises the calls.
 #pragma once
 
+#include "platform/mediagraph/MediaFormat.h"
 #include "platform/wmformat/MovieTemporary.h"
 #include "platform/wmformat/ProfileStream.h"
 
@@ -59,28 +60,23 @@ struct MovieFormat {
     static MovieFormat WebM(int frameRate);
 };
 
-// What arrives at one input: the layout of its frames or of its sound.
-struct MovieInputFormat {
-    // Video.
-    LONG width = 0;
-    LONG height = 0;              // negative: top row first
-    REFERENCE_TIME frameTime = 0; // 0: unknown
-    // Audio.
-    int sampleRate = 0;
-    int channels = 0;
+// What arrives at one input: the frames of a video stream or the sound of an audio one.
+struct MovieInput {
+    VideoFormat video;
+    AudioFormat audio;
 };
 
-class MovieFileWriter {
+class FfmpegMovieEncoder {
 public:
-    MovieFileWriter();
-    ~MovieFileWriter();
-    MovieFileWriter(const MovieFileWriter&) = delete;
-    MovieFileWriter& operator=(const MovieFileWriter&) = delete;
+    FfmpegMovieEncoder();
+    ~FfmpegMovieEncoder();
+    FfmpegMovieEncoder(const FfmpegMovieEncoder&) = delete;
+    FfmpegMovieEncoder& operator=(const FfmpegMovieEncoder&) = delete;
 
     // Opens the encoders of the streams, with the inputs in the same order,
     // and the temporary file, and writes the file header.
     HRESULT Open(const std::string& path, const std::vector<ProfileStream>& streams,
-                 const std::vector<MovieInputFormat>& inputs, const MovieFormat& format = {});
+                 const std::vector<MovieInput>& inputs, const MovieFormat& format = {});
     // One frame of stream `index`, shown from `start` to `stop`. The scaler may
     // read up to kInputPadding bytes past the frame's end, as FFmpeg's readers do.
     HRESULT WriteVideo(std::size_t index, const BYTE* data, std::size_t size, REFERENCE_TIME start,
@@ -99,14 +95,12 @@ public:
 
     // FFmpeg's AV_INPUT_BUFFER_PADDING_SIZE.
     static constexpr std::size_t kInputPadding = 64;
-    // The byte count of one input frame of the given layout.
-    static std::size_t FrameBytes(LONG width, LONG height);
     // The encoded side for a stream side: even, at most the stream's.
     static int EncodedSide(LONG side) { return static_cast<int>(side & ~1L); }
 
 private:
     struct Track;
-    HRESULT AddTrack(const ProfileStream& stream, const MovieInputFormat& input);
+    HRESULT AddTrack(const ProfileStream& stream, const MovieInput& input);
     HRESULT OpenAudioEncoder(Track& track);
     HRESULT OpenVideoEncoder(Track& track, REFERENCE_TIME frameTime);
     const AVCodec* VideoEncoder() const;

@@ -1,4 +1,4 @@
-#include "platform/wmformat/MovieFileWriter.h"
+#include "platform/wmformat/FfmpegMovieEncoder.h"
 
 #include "platform/wmformat/MediaFileWriterConfig.h"
 
@@ -117,7 +117,7 @@ bool MovieFormat::Encodes(int width, int height) const
            (blocks(width) * blocks(height) <= maxFrameSamples && std::max(width, height) <= maxFrameSide);
 }
 
-struct MovieFileWriter::Track {
+struct FfmpegMovieEncoder::Track {
     ~Track()
     {
         avcodec_free_context(&codec);
@@ -129,7 +129,7 @@ struct MovieFileWriter::Track {
     }
 
     ProfileStream stream;
-    MovieInputFormat input;
+    MovieInput input;
     AVCodecContext* codec = nullptr;
     AVStream* output = nullptr;
     AVFrame* frame = nullptr;
@@ -156,18 +156,12 @@ struct MovieFileWriter::Track {
     bool IsVideo() const { return stream.IsVideo(); }
 };
 
-MovieFileWriter::MovieFileWriter() = default;
+FfmpegMovieEncoder::FfmpegMovieEncoder() = default;
 
-MovieFileWriter::~MovieFileWriter() { Abandon(); }
+FfmpegMovieEncoder::~FfmpegMovieEncoder() { Abandon(); }
 
-std::size_t MovieFileWriter::FrameBytes(LONG width, LONG height)
-{
-    const auto stride = static_cast<std::size_t>(DibRowBytes(width, 24));
-    return stride * static_cast<std::size_t>(height < 0 ? -static_cast<long long>(height) : height);
-}
-
-HRESULT MovieFileWriter::Open(const std::string& path, const std::vector<ProfileStream>& streams,
-                              const std::vector<MovieInputFormat>& inputs, const MovieFormat& movieFormat)
+HRESULT FfmpegMovieEncoder::Open(const std::string& path, const std::vector<ProfileStream>& streams,
+                                 const std::vector<MovieInput>& inputs, const MovieFormat& movieFormat)
 {
     Abandon();
     if (streams.empty() || streams.size() != inputs.size() || movieFormat.frameRate < 0 ||
@@ -204,7 +198,7 @@ HRESULT MovieFileWriter::Open(const std::string& path, const std::vector<Profile
     return hr;
 }
 
-HRESULT MovieFileWriter::AddTrack(const ProfileStream& stream, const MovieInputFormat& input)
+HRESULT FfmpegMovieEncoder::AddTrack(const ProfileStream& stream, const MovieInput& input)
 {
     HRESULT hr = stream.CheckCodec();
     if (FAILED(hr)) return hr;
@@ -216,15 +210,16 @@ HRESULT MovieFileWriter::AddTrack(const ProfileStream& stream, const MovieInputF
     track->output = avformat_new_stream(context, nullptr);
     if (!track->frame || !track->packet || !track->output) return E_OUTOFMEMORY;
     if (track->IsVideo()) {
-        if (input.width <= 0 || input.height == 0) return VFW_E_INVALIDMEDIATYPE;
+        if (input.video.width <= 0 || input.video.height == 0 || input.video.bitCount != 24)
+            return VFW_E_INVALIDMEDIATYPE;
         const VIDEOINFOHEADER& video = *stream.VideoHeader();
-        const REFERENCE_TIME frameTime = input.frameTime > 0 ? input.frameTime : video.AvgTimePerFrame;
+        const REFERENCE_TIME frameTime = input.video.frameTime > 0 ? input.video.frameTime : video.AvgTimePerFrame;
         hr = OpenVideoEncoder(*track, frameTime > 0 ? frameTime : kUnitsPerSecond / 30);
         if (FAILED(hr)) return hr;
         hr = CreateScaler(*track);
         if (FAILED(hr)) return hr;
     } else {
-        if (input.sampleRate <= 0 || input.channels <= 0) return VFW_E_INVALIDMEDIATYPE;
+        if (input.audio.sampleRate == 0 || input.audio.channels == 0) return VFW_E_INVALIDMEDIATYPE;
         hr = OpenAudioEncoder(*track);
         if (FAILED(hr)) return hr;
     }
@@ -238,13 +233,12 @@ HRESULT MovieFileWriter::AddTrack(const ProfileStream& stream, const MovieInputF
 // scaler's fast path for frames of the encoded size rounds every level down (white
 // becomes 234, not 235) and takes each chroma sample from one pixel of four: every
 // format asks for exact rounding and all four.
-HRESULT MovieFileWriter::CreateScaler(Track& track) const
+HRESULT FfmpegMovieEncoder::CreateScaler(Track& track) const
 {
-    const MovieInputFormat& input = track.input;
-    const LONG inputHeight = input.height < 0 ? -input.height : input.height;
+    const VideoFormat& input = track.input.video;
     constexpr int kFlags = SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INP;
-    track.scaler = sws_getContext(input.width, inputHeight, AV_PIX_FMT_BGR24, track.codec->width, track.codec->height,
-                                  AV_PIX_FMT_YUV420P, kFlags, nullptr, nullptr, nullptr);
+    track.scaler = sws_getContext(input.width, static_cast<int>(input.Rows()), AV_PIX_FMT_BGR24, track.codec->width,
+                                  track.codec->height, AV_PIX_FMT_YUV420P, kFlags, nullptr, nullptr, nullptr);
     if (!track.scaler) return E_OUTOFMEMORY;
     const int* bt601 = sws_getCoefficients(SWS_CS_ITU601);
     // Full-range RGB in, video range out; brightness, contrast and saturation as they are.
@@ -253,7 +247,7 @@ HRESULT MovieFileWriter::CreateScaler(Track& track) const
 }
 
 // The profile's codec, rate and channels for ASF; the format's encoder at 48 kHz stereo otherwise.
-HRESULT MovieFileWriter::OpenAudioEncoder(Track& track)
+HRESULT FfmpegMovieEncoder::OpenAudioEncoder(Track& track)
 {
     const WAVEFORMATEX& wave = *track.stream.WaveFormat();
     const AVCodec* encoder = format.IsAsf() ? avcodec_find_encoder(AV_CODEC_ID_WMAV2)
@@ -269,16 +263,16 @@ HRESULT MovieFileWriter::OpenAudioEncoder(Track& track)
     if (context->oformat->flags & AVFMT_GLOBALHEADER) codec->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     if (avcodec_open2(codec, encoder, nullptr) < 0) return NS_E_INVALID_INPUT_FORMAT;
     AVChannelLayout inputLayout;
-    av_channel_layout_default(&inputLayout, track.input.channels);
+    av_channel_layout_default(&inputLayout, track.input.audio.channels);
     if (swr_alloc_set_opts2(&track.resampler, &codec->ch_layout, codec->sample_fmt, codec->sample_rate, &inputLayout,
-                            AV_SAMPLE_FMT_S16, track.input.sampleRate, 0, nullptr) < 0 ||
+                            AV_SAMPLE_FMT_S16, static_cast<int>(track.input.audio.sampleRate), 0, nullptr) < 0 ||
         swr_init(track.resampler) < 0)
         return E_OUTOFMEMORY;
     track.fifo = av_audio_fifo_alloc(codec->sample_fmt, codec->ch_layout.nb_channels, codec->frame_size);
     return track.fifo ? S_OK : E_OUTOFMEMORY;
 }
 
-const AVCodec* MovieFileWriter::VideoEncoder() const
+const AVCodec* FfmpegMovieEncoder::VideoEncoder() const
 {
     return format.IsAsf() ? avcodec_find_encoder(AV_CODEC_ID_WMV1)
                           : avcodec_find_encoder_by_name(format.videoEncoder.c_str());
@@ -286,7 +280,7 @@ const AVCodec* MovieFileWriter::VideoEncoder() const
 
 // The encoder's rate control shares the bit rate out over frames of this length,
 // or over the format's constant frame rate.
-HRESULT MovieFileWriter::OpenVideoEncoder(Track& track, REFERENCE_TIME frameTime)
+HRESULT FfmpegMovieEncoder::OpenVideoEncoder(Track& track, REFERENCE_TIME frameTime)
 {
     const AVCodec* encoder = VideoEncoder();
     if (!encoder) return NS_E_INVALID_INPUT_FORMAT;
@@ -295,7 +289,7 @@ HRESULT MovieFileWriter::OpenVideoEncoder(Track& track, REFERENCE_TIME frameTime
     if (!codec) return E_OUTOFMEMORY;
     const BITMAPINFOHEADER& bitmap = track.stream.VideoHeader()->bmiHeader;
     codec->width = EncodedSide(bitmap.biWidth);
-    codec->height = EncodedSide(bitmap.biHeight < 0 ? -bitmap.biHeight : bitmap.biHeight);
+    codec->height = EncodedSide(static_cast<LONG>(DibRows(bitmap.biHeight)));
     if (!format.Encodes(codec->width, codec->height)) return WRITER_E_FRAME_TOO_LARGE;
     codec->pix_fmt = AV_PIX_FMT_YUV420P;
     codec->bit_rate = track.stream.bitrate;
@@ -332,13 +326,13 @@ HRESULT MovieFileWriter::OpenVideoEncoder(Track& track, REFERENCE_TIME frameTime
     return S_OK;
 }
 
-HRESULT MovieFileWriter::WriteVideo(std::size_t index, const BYTE* data, std::size_t size, REFERENCE_TIME start,
-                                    REFERENCE_TIME stop)
+HRESULT FfmpegMovieEncoder::WriteVideo(std::size_t index, const BYTE* data, std::size_t size, REFERENCE_TIME start,
+                                       REFERENCE_TIME stop)
 {
     if (!headerWritten || index >= tracks.size() || !tracks[index]->IsVideo()) return E_UNEXPECTED;
     Track& track = *tracks[index];
-    const MovieInputFormat& input = track.input;
-    if (!data || size < FrameBytes(input.width, input.height)) return VFW_E_BUFFER_UNDERFLOW;
+    const VideoFormat& input = track.input.video;
+    if (!data || size < input.FrameBytes()) return VFW_E_BUFFER_UNDERFLOW;
     // The first frame tells the real frame time, which the rate control needs. Where
     // frames keep their own times the encoder of the header stays, whose global header
     // the file already holds.
@@ -349,11 +343,11 @@ HRESULT MovieFileWriter::WriteVideo(std::size_t index, const BYTE* data, std::si
         if (FAILED(hr)) return hr;
     }
     if (av_frame_make_writable(track.frame) < 0) return E_OUTOFMEMORY;
-    const LONG rows = input.height < 0 ? -input.height : input.height;
-    const int stride = static_cast<int>(FrameBytes(input.width, 1));
+    const auto rows = static_cast<int>(input.Rows());
+    const auto stride = static_cast<int>(input.Stride());
     // Bottom-up rows are read from the last row upwards.
-    const uint8_t* first = input.height > 0 ? data + static_cast<std::size_t>(stride) * (rows - 1) : data;
-    const int step = input.height > 0 ? -stride : stride;
+    const uint8_t* first = input.BottomUp() ? data + static_cast<std::size_t>(stride) * (rows - 1) : data;
+    const int step = input.BottomUp() ? -stride : stride;
     sws_scale(track.scaler, &first, &step, 0, rows, track.frame->data, track.frame->linesize);
     return SendVideoFrames(track, start, stop);
 }
@@ -361,7 +355,7 @@ HRESULT MovieFileWriter::WriteVideo(std::size_t index, const BYTE* data, std::si
 // At a constant rate the picture's frame is sent again until the picture's end,
 // the frame nearest to it; the first picture always gets one. Otherwise one
 // frame, at the picture's start in milliseconds, later than the frame before.
-HRESULT MovieFileWriter::SendVideoFrames(Track& track, REFERENCE_TIME start, REFERENCE_TIME stop)
+HRESULT FfmpegMovieEncoder::SendVideoFrames(Track& track, REFERENCE_TIME start, REFERENCE_TIME stop)
 {
     int64_t frames = 1;
     const int64_t startMs = std::max(Milliseconds(std::max<REFERENCE_TIME>(start, 0)), track.lastStartMs + 1);
@@ -399,7 +393,7 @@ HRESULT MovieFileWriter::SendVideoFrames(Track& track, REFERENCE_TIME start, REF
 // The picture is encoded once; its other frames show that frame again, once the
 // encoder has given it out. The encoder sees one frame per picture, so key frames
 // are placed here by the frames they stand for.
-HRESULT MovieFileWriter::SendFrameShownAgain(Track& track, int64_t frames)
+HRESULT FfmpegMovieEncoder::SendFrameShownAgain(Track& track, int64_t frames)
 {
     if (interrupted) return VFW_E_WRONG_STATE;
     const bool key = track.framesSent == 0 || track.framesSent - track.lastKeyFrame >= track.codec->gop_size;
@@ -413,7 +407,7 @@ HRESULT MovieFileWriter::SendFrameShownAgain(Track& track, int64_t frames)
 }
 
 // The frames owed after the encoded frame of time `pts`, in the encoder's time base.
-HRESULT MovieFileWriter::WriteRepeats(Track& track, int64_t pts)
+HRESULT FfmpegMovieEncoder::WriteRepeats(Track& track, int64_t pts)
 {
     const auto found = track.pendingRepeats.find(pts);
     if (found == track.pendingRepeats.end()) return S_OK;
@@ -436,7 +430,7 @@ HRESULT MovieFileWriter::WriteRepeats(Track& track, int64_t pts)
     return S_OK;
 }
 
-HRESULT MovieFileWriter::WriteAudio(std::size_t index, const BYTE* data, std::size_t size, REFERENCE_TIME start)
+HRESULT FfmpegMovieEncoder::WriteAudio(std::size_t index, const BYTE* data, std::size_t size, REFERENCE_TIME start)
 {
     if (!headerWritten || index >= tracks.size() || tracks[index]->IsVideo()) return E_UNEXPECTED;
     Track& track = *tracks[index];
@@ -444,7 +438,7 @@ HRESULT MovieFileWriter::WriteAudio(std::size_t index, const BYTE* data, std::si
         track.audioStarted = true;
         track.nextSample = av_rescale(std::max<REFERENCE_TIME>(start, 0), track.codec->sample_rate, kUnitsPerSecond);
     }
-    const std::size_t frameBytes = static_cast<std::size_t>(track.input.channels) * 2;
+    const std::size_t frameBytes = static_cast<std::size_t>(track.input.audio.channels) * 2;
     std::size_t frames = data ? size / frameBytes : 0;
     while (frames > 0) {
         const int piece = static_cast<int>(std::min<std::size_t>(frames, kAudioChunkFrames));
@@ -468,7 +462,7 @@ HRESULT MovieFileWriter::WriteAudio(std::size_t index, const BYTE* data, std::si
 }
 
 // Encodes every whole frame of the sound kept; with `drain`, the rest too, padded with silence.
-HRESULT MovieFileWriter::EncodeAudioFrames(Track& track, bool drain)
+HRESULT FfmpegMovieEncoder::EncodeAudioFrames(Track& track, bool drain)
 {
     const int frameSize = track.codec->frame_size;
     while (av_audio_fifo_size(track.fifo) >= frameSize || (drain && av_audio_fifo_size(track.fifo) > 0)) {
@@ -492,7 +486,7 @@ HRESULT MovieFileWriter::EncodeAudioFrames(Track& track, bool drain)
     return S_OK;
 }
 
-HRESULT MovieFileWriter::WritePackets(Track& track)
+HRESULT FfmpegMovieEncoder::WritePackets(Track& track)
 {
     for (;;) {
         const int received = avcodec_receive_packet(track.codec, track.packet);
@@ -511,7 +505,7 @@ HRESULT MovieFileWriter::WritePackets(Track& track)
 }
 
 // Gives a packet its times in the stream's time base.
-void MovieFileWriter::StampPacket(Track& track)
+void FfmpegMovieEncoder::StampPacket(Track& track)
 {
     AVPacket* packet = track.packet;
     if (!track.IsVideo()) {
@@ -545,7 +539,7 @@ void MovieFileWriter::StampPacket(Track& track)
     av_packet_rescale_ts(packet, track.codec->time_base, track.output->time_base);
 }
 
-HRESULT MovieFileWriter::Drain(Track& track)
+HRESULT FfmpegMovieEncoder::Drain(Track& track)
 {
     if (!track.IsVideo()) {
         uint8_t** converted = nullptr;
@@ -564,7 +558,7 @@ HRESULT MovieFileWriter::Drain(Track& track)
     return WritePackets(track);
 }
 
-HRESULT MovieFileWriter::Finish()
+HRESULT FfmpegMovieEncoder::Finish()
 {
     if (!headerWritten) return E_UNEXPECTED;
     // Without one picture there is no movie, and no file is left that looks like one.
@@ -596,22 +590,22 @@ HRESULT MovieFileWriter::Finish()
     return S_OK;
 }
 
-void MovieFileWriter::Interrupt() { interrupted = true; }
+void FfmpegMovieEncoder::Interrupt() { interrupted = true; }
 
-HRESULT MovieFileWriter::CheckOutput()
+HRESULT FfmpegMovieEncoder::CheckOutput()
 {
     if (context && context->pb && context->pb->error < 0) return HresultFromAv(context->pb->error);
     return S_OK;
 }
 
-void MovieFileWriter::Abandon()
+void FfmpegMovieEncoder::Abandon()
 {
     Close();
     temporary.Remove();
     headerWritten = false;
 }
 
-void MovieFileWriter::Close()
+void FfmpegMovieEncoder::Close()
 {
     tracks.clear();
     if (context) {
