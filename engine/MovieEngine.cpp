@@ -281,6 +281,13 @@ bool MovieEngine::ApplyShowSettings(const ShowSettings& show)
     return false;
 }
 
+bool MovieEngine::ApplyFrameRate(std::int32_t framesPerSecond)
+{
+    if (!ready || framesPerSecond < 0 || framesPerSecond > MovieSettings::kMaxFrameRate) return false;
+    settings.frameRate = framesPerSecond;
+    return ApplyShowSettings(settings.show);
+}
+
 std::int32_t MovieEngine::FramesPerSecond() const
 {
     if (settings.frameRate > 0) return settings.frameRate;

@@ -68,6 +68,9 @@ public:
     std::int32_t FramesPerSecond() const;
     // What the picture source was handed last.
     ShowOptions ShowOptionsInForce();
+    // The movie's frame rate (MovieSettings::frameRate) alone, whatever else is in force:
+    // after a settings file that could not be used, the picture source's own values.
+    bool ApplyFrameRate(std::int32_t framesPerSecond);
     // The milliseconds the pictures fill together when they are fitted to the sound, 0 when not.
     LONG FittedLengthMs() const { return fittedLengthMs; }
     const MovieSettings& Settings() const { return settings; }

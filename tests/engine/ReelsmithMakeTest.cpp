@@ -305,6 +305,11 @@ TEST_F(ReelsmithMakeTest, AnIgnoredSettingsFileIsExplainedNamingTheKey)
         const auto streams = ProbeStreams((folder / "out.wmv").string());
         ASSERT_EQ(streams.size(), 1u);
         EXPECT_EQ(streams[0].width, 640) << "the built-in frame size";
+        // A frame rate asked for changes the frame rate alone, not the built-in picture time.
+        ASSERT_EQ(Run(std::string("--config ") + c.file + " --fps 25 " + Media("mixed") + " out.mp4"), 0) << messages;
+        const auto paced = ProbeStreams((folder / "out.mp4").string());
+        ASSERT_EQ(paced.size(), 1u);
+        EXPECT_NEAR(paced[0].duration, streams[0].duration, 0.05) << c.file;
     }
 }
 

@@ -618,11 +618,7 @@ int MakeMovie(const Options& options, WindowDispatcher& dispatcher, HeadlessWind
     for (const std::string& refused : engine.RefusedSettings()) {
         std::fprintf(stderr, "reelsmith-make: %s: %s\n", options.config.c_str(), refused.c_str());
     }
-    if (options.framesPerSecond >= 0) {
-        MovieSettings settings = engine.Settings();
-        settings.frameRate = options.framesPerSecond;
-        if (!engine.ApplySettings(settings)) return 1;
-    }
+    if (options.framesPerSecond >= 0 && !engine.ApplyFrameRate(options.framesPerSecond)) return 1;
     ApplyPictureWords(engine, options);
     if (!options.show.empty()) {
         ShowSettings show = engine.Settings().show;
