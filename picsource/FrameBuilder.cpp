@@ -82,15 +82,15 @@ StoredWalk WalkFor(int orientation, std::uint32_t w, std::uint32_t h)
 
 } // namespace
 
-int FrameBuilder::Reduction(std::uint32_t fullWidth, std::uint32_t fullHeight, int orientation, LONG fit, LONG width,
-                            LONG height)
+int FrameBuilder::Reduction(std::uint32_t fullWidth, std::uint32_t fullHeight, int orientation, LONG fit, int coverage,
+                            LONG width, LONG height)
 {
     if (width <= 0 || height <= 0) return 1;
     const bool swap = PicturePlacement::SwapsSides(orientation);
     const std::uint32_t uprightWidth = swap ? fullHeight : fullWidth;
     const std::uint32_t uprightHeight = swap ? fullWidth : fullHeight;
     const auto rect = PicturePlacement::Place(uprightWidth, uprightHeight, width, height, fit);
-    return PicturePlacement::Reduction(uprightWidth, uprightHeight, rect);
+    return PicturePlacement::Reduction(uprightWidth, uprightHeight, rect, coverage);
 }
 
 std::uint64_t FrameBuilder::ReducedPixels(const DecodePlan& plan)
@@ -169,7 +169,7 @@ bool FrameBuilder::OpenFreshDecoder()
     return decoderOpen;
 }
 
-HRESULT FrameBuilder::PlanDecode(const PictureOptions& options, LONG width, LONG height, DecodePlan& plan)
+HRESULT FrameBuilder::PlanDecode(const PictureOptions& options, LONG width, LONG height, int coverage, DecodePlan& plan)
 {
     if (!OpenFreshDecoder()) return E_OUTOFMEMORY;
     JpegContext& c = decoder;
@@ -200,9 +200,9 @@ HRESULT FrameBuilder::PlanDecode(const PictureOptions& options, LONG width, LONG
     plan.preciseColour = options.scaling == ScalingSmooth && c.imageChannels == 3 && c.imageColor == ColorYcbcr;
     // The decoder hands over uninterpreted components as they are, the chroma upsampled.
     if (plan.preciseColour) c.imageColor = ColorOther;
-    plan.reduction = options.scaling == ScalingSmooth
-                         ? Reduction(plan.fullWidth, plan.fullHeight, plan.orientation, options.fit, width, height)
-                         : 1;
+    plan.reduction = options.scaling == ScalingSmooth ? Reduction(plan.fullWidth, plan.fullHeight, plan.orientation,
+                                                                  options.fit, coverage, width, height)
+                                                      : 1;
     // A picture too large to hold whole (a phone's 108 megapixels) is decoded at the
     // smallest reduction that fits, and its frame made from that.
     while (ReducedPixels(plan) > kMaxPicturePixels && plan.reduction < 8) plan.reduction *= 2;
@@ -263,10 +263,10 @@ HRESULT FrameBuilder::DecodeUpright(const DecodePlan& plan)
     return S_OK;
 }
 
-HRESULT FrameBuilder::DecodeImage(const PictureOptions& options, LONG width, LONG height)
+HRESULT FrameBuilder::DecodeImage(const PictureOptions& options, LONG width, LONG height, int coverage)
 {
     DecodePlan plan;
-    const HRESULT hr = PlanDecode(options, width, height, plan);
+    const HRESULT hr = PlanDecode(options, width, height, coverage, plan);
     if (hr != S_OK) return hr;
     if (plan.orientation == 1) return DecodeUpright(plan);
     Picture picture;
@@ -277,7 +277,7 @@ HRESULT FrameBuilder::DecodeImage(const PictureOptions& options, LONG width, LON
 HRESULT FrameBuilder::DecodePicture(Picture& picture, const PictureOptions& options, LONG width, LONG height)
 {
     DecodePlan plan;
-    const HRESULT hr = PlanDecode(options, width, height, plan);
+    const HRESULT hr = PlanDecode(options, width, height, kShrinkCoverage, plan);
     return hr == S_OK ? DecodeStored(plan, picture) : hr;
 }
 

@@ -68,7 +68,13 @@ public:
     // choose the decoder's reduction; without it the picture is decoded at full size.
     HRESULT LoadFile(const std::string& path);
     // The loaded file as the builder's upright image (valid until the next decode).
-    HRESULT DecodeImage(const PictureOptions& options = {}, LONG width = 0, LONG height = 0);
+    // `coverage`: how many times over the reduced decode covers width x height at least
+    // (when the picture is large enough). Twice for area shrinking, which then averages
+    // two or more source pixels into each and keeps the detail a decode of just the
+    // frame's size would alias; once for a caller that samples between pixels itself.
+    static constexpr int kShrinkCoverage = 2;
+    HRESULT DecodeImage(const PictureOptions& options = {}, LONG width = 0, LONG height = 0,
+                        int coverage = kShrinkCoverage);
     const Image& DecodedImage() const { return image; }
     static HRESULT FitToFrame(const Image& source, BYTE* frame, LONG width, LONG height,
                               const PictureOptions& options = {});
@@ -94,10 +100,10 @@ private:
 
     // The decoder's reduction for smooth scaling of a full-size picture into the frame.
     static std::uint64_t ReducedPixels(const DecodePlan& plan);
-    static int Reduction(std::uint32_t fullWidth, std::uint32_t fullHeight, int orientation, LONG fit, LONG width,
-                         LONG height);
+    static int Reduction(std::uint32_t fullWidth, std::uint32_t fullHeight, int orientation, LONG fit, int coverage,
+                         LONG width, LONG height);
     static void FitNearest(const Image& source, BYTE* frame, LONG width, LONG height, LONG fit);
-    HRESULT PlanDecode(const PictureOptions& options, LONG width, LONG height, DecodePlan& plan);
+    HRESULT PlanDecode(const PictureOptions& options, LONG width, LONG height, int coverage, DecodePlan& plan);
     HRESULT DecodeInto(const DecodePlan& plan, BYTE* target, JpegColor colour, bool bottomUp, std::int32_t padBytes);
     HRESULT DecodeUpright(const DecodePlan& plan);
     HRESULT DecodeStored(const DecodePlan& plan, Picture& picture);

@@ -33,12 +33,12 @@ PicturePlacement::Rect PicturePlacement::Place(std::uint32_t srcWidth, std::uint
     return rect;
 }
 
-int PicturePlacement::Reduction(std::uint32_t srcWidth, std::uint32_t srcHeight, const Rect& rect)
+int PicturePlacement::Reduction(std::uint32_t srcWidth, std::uint32_t srcHeight, const Rect& rect, int times)
 {
     for (int n = 8; n > 1; n /= 2) {
         const std::int64_t w = (std::int64_t{srcWidth} + n - 1) / n;
         const std::int64_t h = (std::int64_t{srcHeight} + n - 1) / n;
-        if (w >= rect.width && h >= rect.height) return n;
+        if (w >= std::int64_t{times} * rect.width && h >= std::int64_t{times} * rect.height) return n;
     }
     return 1;
 }

@@ -24,8 +24,8 @@ public:
     static Rect Place(std::uint32_t srcWidth, std::uint32_t srcHeight, LONG frameWidth, LONG frameHeight, LONG fit);
 
     // 1, 2, 4 or 8: the largest decoder reduction whose picture, ceil(side / n) each
-    // way, still covers `rect` in both directions.
-    static int Reduction(std::uint32_t srcWidth, std::uint32_t srcHeight, const Rect& rect);
+    // way, still covers `rect` `times` over in both directions (1 when none does).
+    static int Reduction(std::uint32_t srcWidth, std::uint32_t srcHeight, const Rect& rect, int times = 1);
 
     // Exif orientations 5 to 8 turn the picture a quarter, so its sides swap.
     static bool SwapsSides(int exifOrientation) { return exifOrientation >= 5 && exifOrientation <= 8; }

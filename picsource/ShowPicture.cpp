@@ -31,7 +31,7 @@ HRESULT ShowPicture::Prepare(FrameBuilder& builder, const std::string& path, LON
         decode.scaling = ScalingSmooth;
         const double zoom = motion.LargestZoom();
         hr = builder.DecodeImage(decode, static_cast<LONG>(std::ceil(width * zoom)),
-                                 static_cast<LONG>(std::ceil(height * zoom)));
+                                 static_cast<LONG>(std::ceil(height * zoom)), 1);
     } else {
         hr = builder.DecodeImage(options, width, height);
     }

@@ -35,12 +35,12 @@ struct Request {
 };
 
 // Full size, and smooth scaling into frames small enough for each of the decoder's
-// reductions of the 333x211 pictures (and the 1201x803 photograph).
+// reductions of the 333x211 pictures (and the 1201x803 photograph) to cover twice.
 const Request kRequests[] = {
     {{}, 0, 0},
-    {{OrientationIgnore, FitStretch, ScalingSmooth}, 160, 100},
-    {{OrientationIgnore, FitLetterbox, ScalingSmooth}, 80, 50},
-    {{OrientationIgnore, FitCrop, ScalingSmooth}, 40, 26},
+    {{OrientationIgnore, FitStretch, ScalingSmooth}, 80, 50},
+    {{OrientationIgnore, FitLetterbox, ScalingSmooth}, 40, 25},
+    {{OrientationIgnore, FitCrop, ScalingSmooth}, 20, 13},
 };
 
 TEST(FrameBuilderTest, TheDirectDecodeGivesTheBytesOfTheStoredDecodeTurned)

@@ -291,6 +291,11 @@ TEST(PictureFit, TheLargestReductionThatStillCoversThePictureIsChosen)
     // Rounded up: 4001 / 8 gives 501 columns.
     EXPECT_EQ(PicturePlacement::Reduction(4001, 3000, Rect{0, 0, 501, 375}), 8);
     EXPECT_EQ(PicturePlacement::Reduction(640, 480, Rect{0, 0, 1280, 960}), 1);
+    // Covering twice over: the frame's size shrunk from two source pixels at least.
+    EXPECT_EQ(PicturePlacement::Reduction(4000, 3000, Rect{0, 0, 960, 720}, 2), 2);
+    EXPECT_EQ(PicturePlacement::Reduction(4000, 3000, Rect{0, 0, 1440, 1080}, 2), 1);
+    EXPECT_EQ(PicturePlacement::Reduction(4000, 3000, Rect{0, 0, 250, 187}, 2), 8);
+    EXPECT_EQ(PicturePlacement::Reduction(4000, 3000, Rect{0, 0, 251, 187}, 2), 4);
     // A cropped picture is covered as a whole, past the frame's edges.
     const Rect crop = PicturePlacement::Place(4000, 3000, 640, 360, FitCrop);
     EXPECT_EQ(crop, (Rect{0, -60, 640, 480}));
