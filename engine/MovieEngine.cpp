@@ -552,7 +552,9 @@ int MovieEngine::PicturesShown()
     int shown = 0;
     if (!ready || FAILED(videoRenderer.As(IID_IQualProp, statistics)) || FAILED(statistics->get_FramesDrawn(&shown)))
         return 0;
-    return shown;
+    if (playFramesPerPicture <= 1.0) return shown;
+    // An animated show draws many frames a picture.
+    return std::min(playedPictures, static_cast<int>(shown / playFramesPerPicture + 1e-6));
 }
 
 void MovieEngine::SetCurrentPicture(int index)

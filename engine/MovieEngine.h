@@ -177,6 +177,7 @@ private:
     HRESULT RenderVideo(IBaseFilter* sink, HWND previewWindow);
     HRESULT ChooseWriter(const std::u16string& outputPath, ComPtr<IBaseFilter>& writer);
     HRESULT AddPlaybackAudio();
+    void CountFramesPerPicture();
     const std::u16string& SubjectPath(ErrorWords::Subject subject) const;
 
     ComPtr<IGraphBuilder> graph;
@@ -205,6 +206,9 @@ private:
     LONG fittedLengthMs = 0;
     // Whether the captions file was left unread when the show was last handed over.
     bool captionsUnread = false;
+    // Of the last Play: frames drawn for each picture, and the pictures.
+    double playFramesPerPicture = 1.0;
+    int playedPictures = 0;
     // The picture time in force before the pictures were fitted to the sound.
     LONG unfittedRepTime = 0;
     HWND ownerWindow = nullptr;

@@ -3,6 +3,8 @@
 // paces the pictures.
 #include "engine/MovieEngine.h"
 
+#include <algorithm>
+
 HRESULT MovieEngine::Play(HWND previewWindow)
 {
     if (!ready) return E_UNEXPECTED;
@@ -13,6 +15,7 @@ HRESULT MovieEngine::Play(HWND previewWindow)
         return hr;
     }
     if (audioTimeline) ConnectAudioFrontEnd();
+    CountFramesPerPicture();
     hr = graph->AddFilter(sourceFilter.Get(), u"JPEG Source Filter");
     if (SUCCEEDED(hr)) hr = graph->AddFilter(videoRenderer.Get(), u"Reader Filter");
     if (SUCCEEDED(hr)) hr = AddPlaybackAudio();
@@ -27,6 +30,22 @@ HRESULT MovieEngine::Play(HWND previewWindow)
     if (SUCCEEDED(hr)) hr = control->Run();
     if (FAILED(hr)) ReportError(hr);
     return hr;
+}
+
+// Asked while the source is stopped: the frames an animated show draws a picture, for
+// PicturesShown; 1 for one frame a picture.
+void MovieEngine::CountFramesPerPicture()
+{
+    ShowOptions show;
+    LONG count = 0;
+    LONG repTime = 0;
+    playFramesPerPicture = 1.0;
+    if (FAILED(sourceConfig->GetShowOptions(&show)) || !show.IsAnimated() ||
+        FAILED(sourceConfig->GetPictureCount(&count)) || FAILED(sourceConfig->GetRepTime(&repTime)) || count < 1)
+        return;
+    playedPictures = count;
+    const double pictureMs = show.lengthMs > 0 ? static_cast<double>(show.lengthMs) / count : repTime;
+    playFramesPerPicture = std::max(1.0, pictureMs * show.framesPerSecond / 1000.0);
 }
 
 // With a sound: the audio renderer joins and becomes the clock. Without one

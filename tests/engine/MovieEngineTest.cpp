@@ -305,6 +305,18 @@ TEST_F(MovieEngineTest, PlaybackCountsThePicturesOnTheScreenNotThoseReadAhead)
     EXPECT_EQ(engine->PicturesShown(), 2);
 }
 
+TEST_F(MovieEngineTest, PlaybackOfAnAnimatedShowCountsPicturesNotFrames)
+{
+    WriteConfig("[Screen]\nwidth=160\nheight=120\nFrameSpeed=200\nQuality=150000\n[System]\nWorkThreadPriority=0\n"
+                "[Show]\nTransition=crossfade\nTransitionMs=100\n");
+    ASSERT_TRUE(engine->LoadSettings(WideFromUtf8((folder / "config.ini").string())));
+    engine->SetPictureFolder(WideFromUtf8(Media("second")));
+    ASSERT_EQ(engine->Play(kPreviewWindow), S_OK);
+    EXPECT_EQ(WaitForRun(), EC_COMPLETE);
+    // Ten frames of 1/25 s went to the screen, which are the two pictures.
+    EXPECT_EQ(engine->PicturesShown(), 2);
+}
+
 TEST_F(MovieEngineTest, PlayPausesResumesAndCompletes)
 {
     UseSmallConfig();
