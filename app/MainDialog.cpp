@@ -22,7 +22,7 @@ namespace {
 // Skipped pictures named in the message after a run; the rest are counted.
 constexpr std::size_t kMaxListedSkips = 15;
 const std::u16string kProductCaption = u"Reelsmith";
-constexpr std::array ProgressControls{static_cast<int>(ProgressControl)};
+constexpr std::array kProgressControls{static_cast<int>(ProgressControl)};
 
 std::u16string ToWide(const std::string& text) { return std::u16string(text.begin(), text.end()); }
 
@@ -102,7 +102,7 @@ void MainDialog::OnInitDialog()
 
 void MainDialog::SetProgressView(ProgressView view)
 {
-    for (const int control : ProgressControls) {
+    for (const int control : kProgressControls) {
         switch (view) {
         case ProgressView::Shown:
             host.ShowControl(control, true);

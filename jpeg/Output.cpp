@@ -121,7 +121,7 @@ template <int H, bool Bgr>
 inline void yccRow(const std::int16_t* yLeft, const std::int16_t* yRight, const std::int16_t* cbRow,
                    const std::int16_t* crRow, std::uint8_t* d, int n)
 {
-    constexpr int W = 8 * H;
+    constexpr int kColumns = 8 * H;
     alignas(16) std::int16_t dr[8], dg[8], db[8];
     for (int i = 0; i < 8; ++i) {
         const std::int32_t cb = cbRow[i], cr = crRow[i];
@@ -130,7 +130,7 @@ inline void yccRow(const std::int16_t* yLeft, const std::int16_t* yRight, const 
         db[i] = static_cast<std::int16_t>((454 * cb - 57937) >> 8);
     }
     // Chroma terms replicated to the pixels (the luma samples are copied beside them).
-    alignas(16) std::int16_t yy[W], er[W], eg[W], eb[W];
+    alignas(16) std::int16_t yy[kColumns], er[kColumns], eg[kColumns], eb[kColumns];
     for (int i = 0; i < 8; ++i) yy[i] = yLeft[i];
     if (H == 2) {
         for (int i = 0; i < 8; ++i) yy[8 + i] = yRight[i];
@@ -146,8 +146,8 @@ inline void yccRow(const std::int16_t* yLeft, const std::int16_t* yRight, const 
             eb[i] = db[i];
         }
     }
-    alignas(16) std::uint8_t r8[W], g8[W], b8[W];
-    for (int x = 0; x < W; ++x) {
+    alignas(16) std::uint8_t r8[kColumns], g8[kColumns], b8[kColumns];
+    for (int x = 0; x < kColumns; ++x) {
         std::int16_t r = static_cast<std::int16_t>(yy[x] + er[x]);
         std::int16_t g = static_cast<std::int16_t>(yy[x] - eg[x]);
         std::int16_t b = static_cast<std::int16_t>(yy[x] + eb[x]);
@@ -241,10 +241,10 @@ void writeRow(const Plan& plan, int nc, const std::uint8_t* const comp[kMaxCompo
         const std::uint8_t* cb = comp[1];
         const std::uint8_t* cr = comp[2];
         for (std::int32_t x = 0; x < n; ++x, d += channels) {
-            const int Y = yy[x];
-            if (plan.offR >= 0) d[plan.offR] = clamp8(Y + chromaR(cr[x]));
-            if (plan.offG >= 0) d[plan.offG] = clamp8(Y - chromaG(cb[x], cr[x]));
-            if (plan.offB >= 0) d[plan.offB] = clamp8(Y + chromaB(cb[x]));
+            const int luma = yy[x];
+            if (plan.offR >= 0) d[plan.offR] = clamp8(luma + chromaR(cr[x]));
+            if (plan.offG >= 0) d[plan.offG] = clamp8(luma - chromaG(cb[x], cr[x]));
+            if (plan.offB >= 0) d[plan.offB] = clamp8(luma + chromaB(cb[x]));
             if (plan.fourth == 4)
                 d[3] = 255;
             else if (plan.fourth == 3 && nc >= 4)
@@ -340,12 +340,12 @@ void mcuYccScaled(const McuOutputArgs& a)
         const std::int16_t(*lumaBlocks)[64] = a.blocks + (y >> lumaShift) * h;
         const int lumaRow = (y & lumaMask) * 8;
         for (std::int32_t x = 0; x < r.cols; ++x, d += s.out.channels) {
-            const int Y = lumaBlocks[x >> lumaShift][lumaRow + (x & lumaMask)];
+            const int luma = lumaBlocks[x >> lumaShift][lumaRow + (x & lumaMask)];
             const int i = y * 8 + x; // the chroma's one block holds the MCU's samples
-            const std::uint8_t red = clamp8(Y + chromaR(cr[i]));
-            const std::uint8_t blue = clamp8(Y + chromaB(cb[i]));
+            const std::uint8_t red = clamp8(luma + chromaR(cr[i]));
+            const std::uint8_t blue = clamp8(luma + chromaB(cb[i]));
             d[0] = Bgr ? blue : red;
-            d[1] = clamp8(Y - chromaG(cb[i], cr[i]));
+            d[1] = clamp8(luma - chromaG(cb[i], cr[i]));
             d[2] = Bgr ? red : blue;
         }
     }
@@ -584,10 +584,10 @@ void convertNonInterleavedAtEoi(JPEG_PROPERTIES& p, JpegDecoderState& s)
     for (std::int32_t y = 0; y < o.height; ++y) {
         std::uint8_t* d = o.firstRow + static_cast<std::ptrdiff_t>(y) * o.lineBytes;
         for (std::int32_t x = 0; x < o.width; ++x, d += o.channels) {
-            const int Y = d[0], cb = d[1], cr = d[2];
-            const int r = clamp8(Y + chromaR(cr));
-            const int g = clamp8(Y + ((34806 - 88 * cb - 183 * cr) >> 8));
-            const int b = clamp8(Y + chromaB(cb));
+            const int luma = d[0], cb = d[1], cr = d[2];
+            const int r = clamp8(luma + chromaR(cr));
+            const int g = clamp8(luma + ((34806 - 88 * cb - 183 * cr) >> 8));
+            const int b = clamp8(luma + chromaB(cb));
             if (plan.offR >= 0) d[plan.offR] = static_cast<std::uint8_t>(r);
             if (plan.offG >= 0) d[plan.offG] = static_cast<std::uint8_t>(g);
             if (plan.offB >= 0) d[plan.offB] = static_cast<std::uint8_t>(b);

@@ -71,24 +71,24 @@ bool MakeFolders(const std::string& folder)
 
 class FileDescriptor {
 public:
-    explicit FileDescriptor(int fd = -1) : fd_(fd) {}
-    FileDescriptor(FileDescriptor&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+    explicit FileDescriptor(int fd = -1) : descriptor(fd) {}
+    FileDescriptor(FileDescriptor&& other) noexcept : descriptor(other.descriptor) { other.descriptor = -1; }
     FileDescriptor(const FileDescriptor&) = delete;
     FileDescriptor& operator=(const FileDescriptor&) = delete;
     FileDescriptor& operator=(FileDescriptor&& other) noexcept
     {
-        std::swap(fd_, other.fd_);
+        std::swap(descriptor, other.descriptor);
         return *this;
     }
     ~FileDescriptor()
     {
-        if (fd_ >= 0) close(fd_);
+        if (descriptor >= 0) close(descriptor);
     }
-    int Get() const { return fd_; }
-    bool Valid() const { return fd_ >= 0; }
+    int Get() const { return descriptor; }
+    bool Valid() const { return descriptor >= 0; }
 
 private:
-    int fd_;
+    int descriptor;
 };
 
 // Opens the lock file and takes the lock, retrying when a signal interrupts the wait.

@@ -177,11 +177,11 @@ std::string FormatData(const RegistryValue& value)
 
 class Parser {
 public:
-    explicit Parser(std::string_view text) : lines_(SplitLines(text)) {}
+    explicit Parser(std::string_view text) : textLines(SplitLines(text)) {}
 
     std::optional<RegistryTree> Run();
     // "line N: what is wrong" once Run has answered nothing.
-    const std::string& Problem() const { return problem_; }
+    const std::string& Problem() const { return lastProblem; }
 
 private:
     bool ParseSection(std::string_view line);
@@ -191,34 +191,34 @@ private:
     // Notes what is wrong with the line last read; answers false.
     bool Fail(std::string_view what);
 
-    std::vector<std::string_view> lines_;
-    std::size_t next_ = 0;
-    RegistryTree tree_;
-    std::string section_;
-    std::string problem_;
+    std::vector<std::string_view> textLines;
+    std::size_t nextLine = 0;
+    RegistryTree parsedTree;
+    std::string currentSection;
+    std::string lastProblem;
 };
 
 bool Parser::Fail(std::string_view what)
 {
-    problem_ = "line " + std::to_string(next_) + ": " + std::string(what);
+    lastProblem = "line " + std::to_string(nextLine) + ": " + std::string(what);
     return false;
 }
 
 std::optional<RegistryTree> Parser::Run()
 {
-    while (next_ < lines_.size() && lines_[next_].empty()) ++next_;
-    if (next_ == lines_.size()) return tree_;
-    if (lines_[next_++] != kHeader) {
+    while (nextLine < textLines.size() && textLines[nextLine].empty()) ++nextLine;
+    if (nextLine == textLines.size()) return parsedTree;
+    if (textLines[nextLine++] != kHeader) {
         Fail("the file does not start with REGEDIT4");
         return std::nullopt;
     }
-    while (next_ < lines_.size()) {
-        const std::string_view line = lines_[next_++];
+    while (nextLine < textLines.size()) {
+        const std::string_view line = textLines[nextLine++];
         if (line.empty() || line.front() == ';') continue;
         const bool ok = line.front() == '[' ? ParseSection(line) : ParseValue(line);
         if (!ok) return std::nullopt;
     }
-    return std::move(tree_);
+    return std::move(parsedTree);
 }
 
 bool Parser::ParseSection(std::string_view line)
@@ -229,15 +229,15 @@ bool Parser::ParseSection(std::string_view line)
         return Fail("a key under none of HKEY_CLASSES_ROOT, HKEY_CURRENT_USER and HKEY_LOCAL_MACHINE");
     if (!RegistryText::IsWritableKeyPath(path))
         return Fail("a key name that is empty, too long or too deep, or holds control characters");
-    auto created = tree_.CreateKey(path);
+    auto created = parsedTree.CreateKey(path);
     if (!created) return Fail("more key names than a registry file may hold");
-    section_ = std::move(*created);
+    currentSection = std::move(*created);
     return true;
 }
 
 bool Parser::ParseValue(std::string_view line)
 {
-    if (section_.empty()) return Fail("a value before any key");
+    if (currentSection.empty()) return Fail("a value before any key");
     RegistryValue value;
     std::size_t pos = 0;
     if (line.front() == '@') {
@@ -250,7 +250,7 @@ bool Parser::ParseValue(std::string_view line)
     pos = line.find_first_not_of(kWhiteSpace, pos);
     if (pos == std::string_view::npos || line[pos] != '=') return Fail("a value name without \"=\"");
     if (!ParseData(Trim(line.substr(pos + 1)), value)) return Fail("malformed value data");
-    tree_.SetValue(section_, std::move(value));
+    parsedTree.SetValue(currentSection, std::move(value));
     return true;
 }
 
@@ -260,8 +260,8 @@ std::optional<std::vector<BYTE>> Parser::ParseHexData(std::string_view first)
     std::string joined(first);
     while (!joined.empty() && joined.back() == '\\') {
         joined.pop_back();
-        if (next_ == lines_.size()) return std::nullopt;
-        joined.append(lines_[next_++]);
+        if (nextLine == textLines.size()) return std::nullopt;
+        joined.append(textLines[nextLine++]);
     }
     return ParseHexBytes(joined);
 }

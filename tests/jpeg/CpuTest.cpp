@@ -20,9 +20,9 @@ class JpegCpuRegistry : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        path_ = tempPath("usecpu.reg");
-        std::remove(path_.c_str());
-        setenv("REELSMITH_REGISTRY", path_.c_str(), 1);
+        picturePath = tempPath("usecpu.reg");
+        std::remove(picturePath.c_str());
+        setenv("REELSMITH_REGISTRY", picturePath.c_str(), 1);
     }
     void TearDown() override { unsetenv("REELSMITH_REGISTRY"); }
 
@@ -50,7 +50,7 @@ protected:
         return k;
     }
 
-    std::string path_;
+    std::string picturePath;
 };
 
 } // namespace

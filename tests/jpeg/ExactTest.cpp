@@ -465,8 +465,8 @@ TEST(JpegExact, RoutinesAndFastPathCodes)
         std::uint32_t fastPath, conversion, upsampling;
     };
     const std::vector<Component> k4 = {{1, 1, 1, 0}, {2, 1, 1, 1}, {3, 1, 1, 1}, {4, 1, 1, 0}};
-    const std::vector<Component> k4_22 = {{1, 2, 2, 0}, {2, 1, 1, 1}, {3, 1, 1, 1}, {4, 2, 2, 0}};
-    const std::vector<Component> k4_21 = {{1, 2, 1, 0}, {2, 1, 1, 1}, {3, 1, 1, 1}, {4, 2, 1, 0}};
+    const std::vector<Component> k4Luma2x2 = {{1, 2, 2, 0}, {2, 1, 1, 1}, {3, 1, 1, 1}, {4, 2, 2, 0}};
+    const std::vector<Component> k4Luma2x1 = {{1, 2, 1, 0}, {2, 1, 1, 1}, {3, 1, 1, 1}, {4, 2, 1, 0}};
     const std::vector<Case> cases = {
         {k444, ColorYcbcr, ColorRgb, 3, SubsampleNone, 1, 1, 0},
         {k444, ColorYcbcr, ColorBgr, 3, SubsampleNone, 2, 1, 0},
@@ -478,8 +478,8 @@ TEST(JpegExact, RoutinesAndFastPathCodes)
         {k420, ColorYcbcr, ColorRgba, 4, SubsampleNone, 8, 1, 1},
         {k422, ColorYcbcr, ColorRgba, 4, SubsampleNone, 9, 1, 1},
         {k4, ColorYcbcra, ColorRgba, 4, SubsampleNone, 10, 1, 0},
-        {k4_22, ColorYcbcra, ColorRgba, 4, SubsampleNone, 11, 1, 1},
-        {k4_21, ColorYcbcra, ColorRgba, 4, SubsampleNone, 12, 1, 1},
+        {k4Luma2x2, ColorYcbcra, ColorRgba, 4, SubsampleNone, 11, 1, 1},
+        {k4Luma2x1, ColorYcbcra, ColorRgba, 4, SubsampleNone, 12, 1, 1},
         {k444, ColorRgb, ColorRgba, 4, SubsampleNone, 13, 0, 0},
         {k4, ColorRgba, ColorRgba, 4, SubsampleNone, 14, 0, 0},
         {k444, ColorRgb, ColorRgb, 3, SubsampleNone, 15, 0, 0},
@@ -505,18 +505,18 @@ TEST(JpegExact, RoutinesAndFastPathCodes)
         EXPECT_EQ(r.image.upsampling, k.upsampling);
         // Component samples: 138, 123, 131, 148 (DC 8k gives 128 + k).
         const int y = 138, cb = 123, cr = 131, a = 148;
-        const int R = std::clamp(y + ((359 * cr - 45813) >> 8), 0, 255);
-        const int G = std::clamp(y - ((88 * cb + 183 * cr - 34806) >> 8), 0, 255);
-        const int B = std::clamp(y + ((454 * cb - 57937) >> 8), 0, 255);
+        const int red = std::clamp(y + ((359 * cr - 45813) >> 8), 0, 255);
+        const int green = std::clamp(y - ((88 * cb + 183 * cr - 34806) >> 8), 0, 255);
+        const int blue = std::clamp(y + ((454 * cb - 57937) >> 8), 0, 255);
         std::vector<int> px;
         const bool four = k.comps.size() == 4;
         if (k.conversion) {
             if (k.oc == ColorBgr)
-                px = {B, G, R};
+                px = {blue, green, red};
             else if (k.oc == ColorRgba)
-                px = {R, G, B, four ? a : 255};
+                px = {red, green, blue, four ? a : 255};
             else
-                px = {R, G, B};
+                px = {red, green, blue};
         } else if (k.comps.size() == 1) {
             px = k.oc == ColorGray ? std::vector<int>{y} : std::vector<int>{y, y, y};
         } else if (k.oc == ColorGray) {

@@ -356,20 +356,20 @@ void JpegWriter::comment(const std::string& text) { segment(0xFE, Bytes(text.beg
 void JpegWriter::putBits(std::uint32_t bits, int count)
 {
     for (int i = count - 1; i >= 0; --i) {
-        bitBuffer_ = (bitBuffer_ << 1) | ((bits >> i) & 1);
-        if (++bitCount_ == 8) {
-            const auto byte = static_cast<std::uint8_t>(bitBuffer_);
+        pendingBits = (pendingBits << 1) | ((bits >> i) & 1);
+        if (++pendingCount == 8) {
+            const auto byte = static_cast<std::uint8_t>(pendingBits);
             out.push_back(byte);
             if (byte == 0xFF) out.push_back(0x00);
-            bitBuffer_ = 0;
-            bitCount_ = 0;
+            pendingBits = 0;
+            pendingCount = 0;
         }
     }
 }
 
 void JpegWriter::flushBits()
 {
-    while (bitCount_ != 0) putBits(1, 1);
+    while (pendingCount != 0) putBits(1, 1);
 }
 
 void JpegWriter::rst(int n)

@@ -114,8 +114,8 @@ public:
                           int quant = 1, int restart = 0);
 
 private:
-    std::uint32_t bitBuffer_ = 0;
-    int bitCount_ = 0;
+    std::uint32_t pendingBits = 0;
+    int pendingCount = 0;
 };
 
 // The number of blocks in one MCU of a scan with these components.

@@ -27,62 +27,62 @@ namespace {
 class Reader {
 public:
     explicit Reader(const Bytes& jpeg, bool useFile = false, const std::string& fileName = "")
-        : useFile_(useFile), fileName_(fileName)
+        : readsFile(useFile), sourceName(fileName)
     {
-        EXPECT_EQ(jpegInit(&c_), 0);
+        EXPECT_EQ(jpegInit(&record), 0);
         if (useFile) {
-            c_.inFileName = fileName_.c_str();
+            record.inFileName = sourceName.c_str();
         } else {
-            c_.inBuffer = jpeg.data();
-            c_.inBufferSize = static_cast<std::uint32_t>(jpeg.size());
+            record.inBuffer = jpeg.data();
+            record.inBufferSize = static_cast<std::uint32_t>(jpeg.size());
         }
-        paramsRc_ = jpegRead(&c_, useFile ? ReadParamsFile : ReadParamsBuffer);
-        const std::uint32_t n = c_.imageChannels;
-        c_.imageColor = n == 1 ? ColorGray : n == 3 ? ColorYcbcr : ColorOther;
-        c_.outColor = n == 1 || n == 3 ? ColorRgb : ColorOther;
-        c_.outChannels = n == 1 || n == 3 ? 3 : n;
+        paramsResult = jpegRead(&record, useFile ? ReadParamsFile : ReadParamsBuffer);
+        const std::uint32_t n = record.imageChannels;
+        record.imageColor = n == 1 ? ColorGray : n == 3 ? ColorYcbcr : ColorOther;
+        record.outColor = n == 1 || n == 3 ? ColorRgb : ColorOther;
+        record.outChannels = n == 1 || n == 3 ? 3 : n;
     }
-    ~Reader() { jpegFree(&c_); }
+    ~Reader() { jpegFree(&record); }
     Reader(const Reader&) = delete;
     Reader& operator=(const Reader&) = delete;
 
-    JpegContext& context() { return c_; }
-    int paramsRc() const { return paramsRc_; }
-    std::uint32_t width(int scale = 1) const { return (c_.imageWidth + scale - 1) / scale; }
-    std::uint32_t height(int scale = 1) const { return (c_.imageHeight + scale - 1) / scale; }
+    JpegContext& context() { return record; }
+    int paramsRc() const { return paramsResult; }
+    std::uint32_t width(int scale = 1) const { return (record.imageWidth + scale - 1) / scale; }
+    std::uint32_t height(int scale = 1) const { return (record.imageHeight + scale - 1) / scale; }
 
     // An output of w x |h| pixels (h negative: bottom-up) filled with `fill`.
     void output(std::uint32_t w, std::int32_t h, std::uint8_t fill = 0xA5)
     {
         const std::uint32_t rows = static_cast<std::uint32_t>(h < 0 ? -h : h);
-        pixels.assign(static_cast<std::size_t>(w) * c_.outChannels * rows + 1, fill);
-        c_.outBuffer = pixels.data();
-        c_.outWidth = w;
-        c_.outHeight = h;
+        pixels.assign(static_cast<std::size_t>(w) * record.outChannels * rows + 1, fill);
+        record.outBuffer = pixels.data();
+        record.outWidth = w;
+        record.outHeight = h;
     }
     void region(int left, int top, int right, int bottom)
     {
-        c_.props.roi[0] = left;
-        c_.props.roi[1] = top;
-        c_.props.roi[2] = right;
-        c_.props.roi[3] = bottom;
+        record.props.roi[0] = left;
+        record.props.roi[1] = top;
+        record.props.roi[2] = right;
+        record.props.roi[3] = bottom;
     }
     int read(int scale = 1)
     {
-        int op = useFile_ ? ReadImageFile : ReadImageBuffer;
-        if (scale == 2) op = useFile_ ? ReadHalfFile : ReadHalfBuffer;
-        if (scale == 4) op = useFile_ ? ReadQuarterFile : ReadQuarterBuffer;
-        if (scale == 8) op = useFile_ ? ReadEighthFile : ReadEighthBuffer;
-        return jpegRead(&c_, static_cast<JpegOperation>(op));
+        int op = readsFile ? ReadImageFile : ReadImageBuffer;
+        if (scale == 2) op = readsFile ? ReadHalfFile : ReadHalfBuffer;
+        if (scale == 4) op = readsFile ? ReadQuarterFile : ReadQuarterBuffer;
+        if (scale == 8) op = readsFile ? ReadEighthFile : ReadEighthBuffer;
+        return jpegRead(&record, static_cast<JpegOperation>(op));
     }
     // Top-down rows of the output (a bottom-up output turned over).
     Bytes rowsTopDown() const
     {
-        const std::size_t line = static_cast<std::size_t>(c_.outWidth) * c_.outChannels;
+        const std::size_t line = static_cast<std::size_t>(record.outWidth) * record.outChannels;
         const std::size_t rows = (pixels.size() - 1) / (line ? line : 1);
         Bytes out;
         for (std::size_t y = 0; y < rows; ++y) {
-            const std::size_t from = c_.outHeight < 0 ? rows - 1 - y : y;
+            const std::size_t from = record.outHeight < 0 ? rows - 1 - y : y;
             out.insert(out.end(), pixels.begin() + static_cast<std::ptrdiff_t>(from * line),
                        pixels.begin() + static_cast<std::ptrdiff_t>((from + 1) * line));
         }
@@ -92,10 +92,10 @@ public:
     Bytes pixels;
 
 private:
-    JpegContext c_{};
-    bool useFile_;
-    std::string fileName_;
-    int paramsRc_ = 0;
+    JpegContext record{};
+    bool readsFile;
+    std::string sourceName;
+    int paramsResult = 0;
 };
 
 // The whole picture in one read.

@@ -335,7 +335,7 @@ TEST(ShowKernelsTest, Sse2AndPlainGiveTheSameBytesOnOddSizes)
 TEST(ShowComposerTest, MovingFramesAndBlurredBackgroundsAreTheSameWithEitherRoutines)
 {
     if (!ShowKernels::HasSse2()) GTEST_SKIP() << "no SSE2 in this build";
-    constexpr LONG width = 97, height = 61;
+    constexpr LONG kFrameWidth = 97, kFrameHeight = 61;
     ShowOptions show;
     show.motion = MotionKenBurns;
     show.motionStrength = 40;
@@ -345,8 +345,10 @@ TEST(ShowComposerTest, MovingFramesAndBlurredBackgroundsAreTheSameWithEitherRout
     FrameBuilder builder;
     ShowPicture plainPicture, ssePicture;
     const std::string path = PictureFolderUtf8("layouts") + "/13-photo.jpg";
-    ASSERT_EQ(plainPicture.Prepare(builder, path, 3, width, height, letterbox, show, ShowKernels::Plain()), S_OK);
-    ASSERT_EQ(ssePicture.Prepare(builder, path, 3, width, height, letterbox, show, ShowKernels::Sse2()), S_OK);
+    ASSERT_EQ(plainPicture.Prepare(builder, path, 3, kFrameWidth, kFrameHeight, letterbox, show, ShowKernels::Plain()),
+              S_OK);
+    ASSERT_EQ(ssePicture.Prepare(builder, path, 3, kFrameWidth, kFrameHeight, letterbox, show, ShowKernels::Sse2()),
+              S_OK);
     EXPECT_TRUE(plainPicture.frame == ssePicture.frame);
     // 1201x803 for 97x61 frames zoomed up to 1.4 times: an eighth (151x101) still
     // gives a source pixel per frame pixel; for 320x240 only a half (601x402) does.
@@ -354,8 +356,8 @@ TEST(ShowComposerTest, MovingFramesAndBlurredBackgroundsAreTheSameWithEitherRout
     ShowPicture larger;
     ASSERT_EQ(larger.Prepare(builder, path, 3, 320, 240, letterbox, show), S_OK);
     EXPECT_EQ(larger.image.width, 601u);
-    ShowComposer plain(width, height, show, ShowKernels::Plain());
-    ShowComposer sse2(width, height, show, ShowKernels::Sse2());
+    ShowComposer plain(kFrameWidth, kFrameHeight, show, ShowKernels::Plain());
+    ShowComposer sse2(kFrameWidth, kFrameHeight, show, ShowKernels::Sse2());
     std::vector<BYTE> p(plain.FrameBytes()), s(sse2.FrameBytes());
     for (const double progress : {0.0, 0.37, 1.0}) {
         const ShowComposer::Layer from{&plainPicture, progress};
@@ -382,15 +384,15 @@ public:
 
 TEST(ShowComposerTest, AnOverlayTakesItsPicturesShareOfACrossfade)
 {
-    constexpr LONG width = 32, height = 24;
+    constexpr LONG kFrameWidth = 32, kFrameHeight = 24;
     ShowPicture black;
     black.index = 0;
-    black.frame.assign(FrameBuilder::FrameStride(width) * height, 0);
+    black.frame.assign(FrameBuilder::FrameStride(kFrameWidth) * kFrameHeight, 0);
     ShowPicture other;
     other.index = 1;
     other.frame = black.frame;
     MarkingOverlay overlay;
-    ShowComposer composer(width, height, Transition(TransitionCrossfade));
+    ShowComposer composer(kFrameWidth, kFrameHeight, Transition(TransitionCrossfade));
     composer.SetOverlay(&overlay);
     std::vector<BYTE> frame(composer.FrameBytes());
     ASSERT_TRUE(composer.Compose({&black, 0}, {&other, 0}, 64, ShowComposer::kFull, frame.data()));

@@ -626,21 +626,21 @@ INSTANTIATE_TEST_SUITE_P(Registry, CorruptFile,
 // Puts the variable back as it was when the test ends.
 class SavedVariable {
 public:
-    explicit SavedVariable(const char* name) : name_(name)
+    explicit SavedVariable(const char* name) : valueName(name)
     {
-        if (const char* value = std::getenv(name)) value_ = value;
+        if (const char* value = std::getenv(name)) storedValue = value;
     }
     ~SavedVariable()
     {
-        if (value_)
-            setenv(name_, value_->c_str(), 1);
+        if (storedValue)
+            setenv(valueName, storedValue->c_str(), 1);
         else
-            unsetenv(name_);
+            unsetenv(valueName);
     }
 
 private:
-    const char* name_;
-    std::optional<std::string> value_;
+    const char* valueName;
+    std::optional<std::string> storedValue;
 };
 
 TEST(RegistryPath, DefaultsToTheXdgConfigFolder)
