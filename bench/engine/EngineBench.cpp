@@ -363,11 +363,12 @@ std::vector<std::string> FfmpegShow(const std::vector<std::string>& photos)
                  ":offset=" + std::to_string(offset) + "[" + joined + "];";
         last = joined;
     }
-    graph.pop_back();
+    // xfade hands over planar 4:4:4, which x264's High profile cannot take.
+    graph += "[" + last + "]format=yuv420p[show]";
     arguments.insert(arguments.end(), {"-filter_complex",
                                        graph,
                                        "-map",
-                                       "[" + last + "]",
+                                       "[show]",
                                        "-c:v",
                                        "libx264",
                                        "-profile:v",
