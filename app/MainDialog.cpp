@@ -68,7 +68,7 @@ private:
 };
 
 MainDialog::MainDialog(DialogHost& dialogHost, EngineFactory engineFactory)
-    : host(dialogHost), createEngine(std::move(engineFactory)), estimate([this] { return host.ClockSeconds(); })
+    : host(dialogHost), createEngine(std::move(engineFactory)), run([this] { return host.ClockSeconds(); })
 {
 }
 
@@ -159,7 +159,7 @@ void MainDialog::OnExit()
 
 void MainDialog::ShowInfo(const std::u16string& text) { ShowModal(text, kProductCaption, kMessageOk); }
 
-bool MainDialog::MakingMovie() { return engine && runOn && mode == DialogMode::Making; }
+bool MainDialog::MakingMovie() { return engine && run.Running() && mode == DialogMode::Making; }
 
 bool MainDialog::ConfirmStopMaking()
 {
@@ -180,7 +180,7 @@ bool MainDialog::ConfirmStopMaking()
 void MainDialog::StopRun(const std::u16string& label)
 {
     engine->Stop();
-    if (runOn) ShowRunEnded(label, 0);
+    if (run.Running()) ShowRunEnded(label, 0);
     ShowPlayingLook(false);
 }
 
@@ -317,13 +317,12 @@ void MainDialog::OnAnimate()
     if (file.empty()) return;
     if (!ConfirmStopMaking()) return;
     // A playback the new movie replaces ends here.
-    if (runOn) StopRun(u"");
+    if (run.Running()) StopRun(u"");
     ApplyWaitingSettings();
-    skippedPictures.clear();
+    run.ForgetSkips();
     engine->MakeMovie(file, host.PreviewHandle());
     moviePath = file;
-    estimate.Start(engine->PictureCount());
-    runOn = engine->GraphState() == State_Running;
+    if (engine->GraphState() == State_Running) run.Start(engine->PictureCount());
     SetProgressView(ProgressView::ShownDisabled);
     host.StartTimer(kProgressTimer, kProgressPeriodMs);
     mode = DialogMode::Making;
@@ -347,11 +346,11 @@ void MainDialog::OnPlay()
     switch (engine->GraphState()) {
     case 0:
         ApplyWaitingSettings();
-        skippedPictures.clear();
+        run.ForgetSkips();
         if (engine->Play(host.PreviewHandle()) >= 0) {
             host.StartTimer(kProgressTimer, kProgressPeriodMs);
             mode = DialogMode::Playing;
-            runOn = true;
+            run.Start(engine->PictureCount());
             ShowPlayingLook(true);
         }
         break;
@@ -398,7 +397,7 @@ void MainDialog::OnSettings()
     settingsWaiting = true;
     waitingSettings = values;
     // A movie being made or played keeps the settings it started with.
-    if (runOn) return;
+    if (run.Running()) return;
     ApplyWaitingSettings();
     // The preview is the next movie's first frame.
     if (engine->HasPictureFolder()) RefreshAfterSelection();
@@ -488,9 +487,9 @@ void MainDialog::OnTimer()
 
 void MainDialog::ShowPace(int picture)
 {
-    estimate.Update(picture);
-    if (!estimate.Ready()) return;
-    host.SetProgressDetail(WideFromUtf8(estimate.PaceText(UiTextUtf8("MainDialog", "%1 枚/秒 ・ 残り %2"))));
+    run.ShowProgress(picture);
+    if (!run.Pace().Ready()) return;
+    host.SetProgressDetail(WideFromUtf8(run.Pace().PaceText(UiTextUtf8("MainDialog", "%1 枚/秒 ・ 残り %2"))));
 }
 
 void MainDialog::OnGraphNotify()
@@ -512,21 +511,23 @@ void MainDialog::DrainGraphEvents()
     if (!events) return;
     const Busy busy(*this);
     draining = true;
-    LONG code = 0;
-    LONG_PTR param1 = 0;
-    LONG_PTR param2 = 0;
-    while (events->GetEvent(&code, &param1, &param2, 0) >= 0) {
-        const auto abortCode = static_cast<HRESULT>(param1);
-        events->FreeEventParams(code, param1, param2);
-        if (code == EC_PICTURE_SKIPPED) skippedPictures.push_back({static_cast<int>(param1), param2});
-        if (code == EC_COMPLETE) OnMovieComplete();
-        if (code == EC_ERRORABORT) OnMovieAborted(abortCode);
-    }
+    run.ReadEvents(*events, this);
     draining = false;
+}
+
+void MainDialog::OnRunEnded(MovieRun::End end, HRESULT abortCode)
+{
+    if (end == MovieRun::End::Complete) OnMovieComplete();
+    if (end == MovieRun::End::Aborted) OnMovieAborted(abortCode);
+    if (end == MovieRun::End::Stopped) {
+        ShowRunEnded(u"", 0);
+        StopRun(u"");
+    }
 }
 
 void MainDialog::ShowSkippedPictures()
 {
+    const std::vector<MovieRun::Skip>& skippedPictures = run.Skipped();
     if (skippedPictures.empty()) return;
     std::u16string text = UiText("MainDialog", "次のJPGファイルは読み込めなかったため、飛ばしました:");
     const std::size_t listed = std::min(skippedPictures.size(), kMaxListedSkips);
@@ -539,13 +540,13 @@ void MainDialog::ShowSkippedPictures()
     if (listed < skippedPictures.size()) {
         text += u"\n" + ToWide("(+" + std::to_string(skippedPictures.size() - listed) + ")");
     }
-    skippedPictures.clear();
+    run.ForgetSkips();
     ShowModal(text, kProductCaption, kMessageOk | kMessageIconExclamation);
 }
 
 void MainDialog::ShowRunEnded(const std::u16string& label, int position)
 {
-    runOn = false;
+    run.Stop();
     host.StopTimer(kProgressTimer);
     host.SetProgressDetail(u"");
     host.SetProgressLabel(label);

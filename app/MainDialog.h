@@ -6,7 +6,7 @@
 
 #include "app/DialogHost.h"
 #include "app/WorkflowEngine.h"
-#include "engine/ProgressEstimate.h"
+#include "engine/MovieRun.h"
 
 #include <cstdint>
 #include <functional>
@@ -20,7 +20,7 @@ inline constexpr UINT WM_GRAPHNOTIFY_MESSAGE = 0x8000 + 100;
 enum class DialogMode : std::int32_t { Idle = 0, Playing = 1, Making = 2 };
 enum class ProgressView : int { Shown = 0, Hidden = 1, ShownDisabled = 2 };
 
-class MainDialog {
+class MainDialog : private MovieRun::Listener {
 public:
     using EngineFactory = std::function<std::unique_ptr<WorkflowEngine>()>;
 
@@ -80,6 +80,7 @@ private:
     void SetProgressView(ProgressView view);
     void ProbeAudioHardware();
     void ShowPlayingLook(bool playing);
+    void OnRunEnded(MovieRun::End end, HRESULT abortCode) override;
     void OnMovieComplete();
     // The finished movie's message, with opening the movie or its folder offered.
     void ShowMovieMade();
@@ -101,11 +102,9 @@ private:
     EngineFactory createEngine;
     std::unique_ptr<WorkflowEngine> engine;
     DialogMode mode = DialogMode::Idle;
-    ProgressEstimate estimate;
+    // The movie being made or played, or the last one.
+    MovieRun run;
     std::u16string moviePath;
-    std::vector<std::pair<int, LONG_PTR>> skippedPictures; // index and reason
-    // A run (movie or playback) was started and has not ended.
-    bool runOn = false;
     int busyDepth = 0;
     bool draining = false;
     bool eventsWaiting = false;

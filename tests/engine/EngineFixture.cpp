@@ -86,11 +86,14 @@ LONG EngineTest::WaitForRun(LONG milliseconds)
     ComPtr<IMediaEvent> events = engine->GraphEvents();
     LONG code = 0;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    run.Start(engine->PictureCount());
     // The preview's frames are handed over on this thread, as a front end would.
     while (events->WaitForCompletion(50, &code) == E_ABORT && std::chrono::steady_clock::now() < deadline) {
         dispatcher.DispatchPending();
+        run.ReadEvents(*events);
     }
     dispatcher.DispatchPending();
+    run.ReadEvents(*events);
     return code;
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "engine/MovieEngine.h"
+#include "engine/MovieRun.h"
 #include "platform/base/WideText.h"
 #include "platform/resource/MessageBox.h"
 #include "platform/window/WindowDispatcher.h"
@@ -57,7 +58,7 @@ protected:
     void TearDown() override;
 
     void WriteConfig(const std::string& text);
-    // Runs until the graph's run ends; the event that ended it.
+    // Follows the graph's run in `run` until it ends; the event that ended it.
     LONG WaitForRun(LONG milliseconds = 20000);
     void MakeMovie(const std::string& output, HWND preview = nullptr);
     std::vector<std::string> ErrorTexts() const;
@@ -68,5 +69,7 @@ protected:
     PreviewClient preview;
     std::vector<ErrorBox> errors;
     std::unique_ptr<MovieEngine> engine;
+    // The last run WaitForRun followed.
+    MovieRun run{[] { return 0.0; }};
     std::filesystem::path folder;
 };

@@ -110,6 +110,8 @@ TEST_F(MovieEngineTest, MovieOfMixedPicturesHasTheConfiguredSizeAndLength)
     EXPECT_EQ(Utf8FromWide(engine->PicturePath(0)), Media("mixed") + "/a420.jpg");
     MakeMovie(Output("mixed.wmv"));
     EXPECT_EQ(engine->CurrentPicture(), 6);
+    EXPECT_EQ(run.Ended(), MovieRun::End::Complete);
+    EXPECT_TRUE(run.Skipped().empty()) << "a greyscale picture among colour ones";
     const auto streams = ProbeStreams(Output("mixed.wmv"));
     ASSERT_EQ(streams.size(), 1u);
     EXPECT_EQ(streams[0].codec, "wmv1");
@@ -135,6 +137,10 @@ TEST_F(MovieEngineTest, UnreadablePictureIsPassedOverAndTheMovieGoesOn)
     engine->SetPictureFolder(WideFromUtf8(Media("broken")));
     ASSERT_EQ(engine->PictureCount(), 3);
     MakeMovie(Output("broken.wmv"));
+    ASSERT_EQ(run.Skipped().size(), 1u);
+    EXPECT_EQ(run.Skipped()[0].picture, 1);
+    EXPECT_NE(run.Skipped()[0].reason, 0);
+    EXPECT_EQ(run.Ended(), MovieRun::End::Complete);
     const auto streams = ProbeStreams(Output("broken.wmv"));
     ASSERT_EQ(streams.size(), 1u);
     EXPECT_NEAR(streams[0].duration, 0.4, 0.08) << "pictures 1 and 3, 200 ms each";

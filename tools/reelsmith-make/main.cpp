@@ -5,9 +5,9 @@
 #include "config/IniFile.h"
 #include "engine/ErrorWords.h"
 #include "engine/MovieEngine.h"
+#include "engine/MovieRun.h"
 #include "engine/OutputFormat.h"
 #include "engine/PictureKeys.h"
-#include "engine/ProgressEstimate.h"
 #include "engine/ShowKeys.h"
 #include "platform/base/WideText.h"
 #include "platform/mediagraph/MediaResults.h"
@@ -373,27 +373,23 @@ public:
     bool progressShown = false;
 };
 
-// How a run ended.
-struct RunEnd {
-    bool complete = false;
-    int skipped = 0;
-};
+// The run's pace is measured on the monotonic clock.
+double SteadySeconds()
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
 
 // A bar redrawn in place on a terminal, with the percentage, the rate and the time
 // left; a plain "done/total" line per change otherwise, for logs and scripts.
 class ProgressDisplay {
 public:
-    ProgressDisplay(int pictures, bool onTerminal)
-        : total(pictures), terminal(onTerminal), estimate([] {
-              return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-          })
+    ProgressDisplay(const ProgressEstimate& runPace, int pictures, bool onTerminal)
+        : pace(runPace), total(pictures), terminal(onTerminal)
     {
-        estimate.Start(total);
     }
 
     void Show(int done)
     {
-        estimate.Update(done);
         if (!terminal) {
             if (done != shown) std::fprintf(stderr, "%d/%d\n", done, total);
             shown = done;
@@ -416,68 +412,79 @@ private:
         constexpr int kWidth = 30;
         const int filled = total > 0 ? std::clamp(done, 0, total) * kWidth / total : 0;
         std::string line = "[" + std::string(filled, '#') + std::string(kWidth - filled, ' ') + "] " +
-                           std::to_string(done) + "/" + std::to_string(total) + " " +
-                           std::to_string(estimate.Percent()) + "%";
-        if (!estimate.Ready()) return line;
-        return line + "  " + estimate.PaceText(UiTextUtf8("ReelsmithMake", "%1 枚/秒  残り %2"));
+                           std::to_string(done) + "/" + std::to_string(total) + " " + std::to_string(pace.Percent()) +
+                           "%";
+        if (!pace.Ready()) return line;
+        return line + "  " + pace.PaceText(UiTextUtf8("ReelsmithMake", "%1 枚/秒  残り %2"));
     }
 
+    const ProgressEstimate& pace;
     int total;
     bool terminal;
-    ProgressEstimate estimate;
     int shown = -1;
     std::string drawn;
 };
 
-// Waits for the end of the run, a stop signal or an abort, printing a line for each
-// skipped picture.
-RunEnd WaitForRun(MovieEngine& engine, WindowDispatcher& dispatcher, HeadlessWindow& main, ErrorLine& errors,
-                  const std::string& output)
+// Prints a line for each skipped picture and one for an end that made no movie.
+class RunReport : public MovieRun::Listener {
+public:
+    RunReport(MovieEngine& movieEngine, ProgressDisplay& display, bool onTerminal, const std::string& movie)
+        : engine(movieEngine), progress(display), terminal(onTerminal), output(movie)
+    {
+    }
+
+    void OnPictureSkipped(const MovieRun::Skip& skip) override
+    {
+        const std::u16string path = engine.PicturePath(skip.picture);
+        if (terminal) std::fputs("\r\33[K", stderr);
+        Say(UiTextUtf8("ReelsmithMake", "%d 枚目の写真 %s を飛ばしました: %s"), skip.picture + 1,
+            PrintableFromWide(path).c_str(), Utf8FromWide(ErrorWords::DescribeSkip(skip.reason)).c_str());
+        progress.Redraw();
+    }
+
+    void OnRunEnded(MovieRun::End end, HRESULT abortCode) override
+    {
+        if (terminal) std::fputc('\n', stderr);
+        if (end == MovieRun::End::Complete) return;
+        const auto code = static_cast<unsigned>(abortCode);
+        if (abortCode == HRESULT_FROM_WIN32(ERROR_NO_DATA)) {
+            Say(UiTextUtf8("ReelsmithMake", "読み込める写真がないため、動画は作られませんでした"));
+        } else if (abortCode == NS_E_INVALID_INPUT_FORMAT) {
+            Say(UiTextUtf8("ReelsmithMake", "動画 %s は作られませんでした: インストールされている FFmpeg "
+                                            "に必要なエンコーダーかコンテナーがありません (0x%x)"),
+                output.c_str(), code);
+        } else {
+            const std::u16string words = ErrorWords::Describe(abortCode);
+            Say(UiTextUtf8("ReelsmithMake", "動画 %s は作られませんでした (イベント %d, 0x%x)%s%s"), output.c_str(),
+                static_cast<int>(end == MovieRun::End::Aborted ? EC_ERRORABORT : EC_USERABORT), code,
+                words.empty() ? "" : ": ", Utf8FromWide(words).c_str());
+        }
+    }
+
+private:
+    MovieEngine& engine;
+    ProgressDisplay& progress;
+    bool terminal;
+    const std::string& output;
+};
+
+// Follows the run until it ends or a stop signal comes.
+void WaitForRun(MovieRun& run, MovieEngine& engine, WindowDispatcher& dispatcher, HeadlessWindow& main,
+                ErrorLine& errors, const std::string& output)
 {
     const bool terminal = isatty(STDERR_FILENO);
-    const int total = engine.PictureCount();
-    ProgressDisplay progress(total, terminal);
-    RunEnd end;
-    for (;;) {
+    ProgressDisplay progress(run.Pace(), engine.PictureCount(), terminal);
+    RunReport report(engine, progress, terminal, output);
+    while (run.Running()) {
         dispatcher.WaitForWork(100);
         dispatcher.DispatchPending();
-        if (stopSignal) return end;
+        if (stopSignal) return;
         errors.progressShown = terminal;
+        run.ShowProgress(engine.CurrentPicture());
         progress.Show(engine.CurrentPicture());
         if (!main.notified) continue;
         main.notified = false;
-        ComPtr<IMediaEvent> events = engine.GraphEvents();
-        LONG code = 0;
-        LONG_PTR first = 0;
-        LONG_PTR second = 0;
-        while (events && SUCCEEDED(events->GetEvent(&code, &first, &second, 0))) {
-            events->FreeEventParams(code, first, second);
-            if (code == EC_PICTURE_SKIPPED) {
-                ++end.skipped;
-                const std::u16string path = engine.PicturePath(static_cast<int>(first));
-                if (terminal) std::fputs("\r\33[K", stderr);
-                Say(UiTextUtf8("ReelsmithMake", "%d 枚目の写真 %s を飛ばしました: %s"), static_cast<int>(first) + 1,
-                    PrintableFromWide(path).c_str(), Utf8FromWide(ErrorWords::DescribeSkip(second)).c_str());
-                progress.Redraw();
-            }
-            if (code == EC_COMPLETE || code == EC_ERRORABORT || code == EC_USERABORT) {
-                if (terminal) std::fputc('\n', stderr);
-                end.complete = code == EC_COMPLETE;
-                if (code == EC_ERRORABORT && first == HRESULT_FROM_WIN32(ERROR_NO_DATA)) {
-                    Say(UiTextUtf8("ReelsmithMake", "読み込める写真がないため、動画は作られませんでした"));
-                } else if (code == EC_ERRORABORT && first == NS_E_INVALID_INPUT_FORMAT) {
-                    Say(UiTextUtf8("ReelsmithMake", "動画 %s は作られませんでした: インストールされている FFmpeg "
-                                                    "に必要なエンコーダーかコンテナーがありません (0x%x)"),
-                        output.c_str(), static_cast<unsigned>(first));
-                } else if (!end.complete) {
-                    const std::u16string words = ErrorWords::Describe(static_cast<HRESULT>(first));
-                    Say(UiTextUtf8("ReelsmithMake", "動画 %s は作られませんでした (イベント %d, 0x%x)%s%s"),
-                        output.c_str(), static_cast<int>(code), static_cast<unsigned>(first), words.empty() ? "" : ": ",
-                        Utf8FromWide(words).c_str());
-                }
-                return end;
-            }
-        }
+        if (const ComPtr<IMediaEvent> events = engine.GraphEvents()) run.ReadEvents(*events, &report);
     }
 }
 
@@ -648,13 +655,16 @@ int MakeMovie(const Options& options, WindowDispatcher& dispatcher, HeadlessWind
     if (!options.audio.empty()) engine.SetAudioFile(WideFromUtf8(options.audio));
     if (stopSignal) return kSignalBase + stopSignal;
     engine.MakeMovie(WideFromUtf8(output), options.preview ? kPreviewWindow : nullptr);
-    RunEnd end;
-    if (errors.count == reportedBefore) end = WaitForRun(engine, dispatcher, main, errors, output);
+    MovieRun run(SteadySeconds);
+    if (errors.count == reportedBefore) {
+        run.Start(engine.PictureCount());
+        WaitForRun(run, engine, dispatcher, main, errors, output);
+    }
     // Stopping before completion removes the unfinished movie.
     engine.Stop();
     if (stopSignal) return kSignalBase + stopSignal;
-    if (!end.complete || errors.count != reportedBefore) return 1;
-    return end.skipped > 0 ? kPicturesSkipped : 0;
+    if (run.Ended() != MovieRun::End::Complete || errors.count != reportedBefore) return 1;
+    return run.Skipped().empty() ? 0 : kPicturesSkipped;
 }
 
 } // namespace
