@@ -1,6 +1,7 @@
 #include "platform/wmformat/EncodeQueue.h"
 
 #include <algorithm>
+#include <chrono>
 
 void EncodeQueue::Start(std::size_t streams)
 {
@@ -114,4 +115,10 @@ std::size_t EncodeQueue::PeakDepth() const
 {
     std::lock_guard guard(lock);
     return peak;
+}
+
+bool EncodeQueue::WaitForPeakDepth(std::size_t depth, DWORD limitMs)
+{
+    std::unique_lock guard(lock);
+    return changed.wait_for(guard, std::chrono::milliseconds(limitMs), [&] { return peak >= depth; });
 }

@@ -62,6 +62,9 @@ public:
     void EndFlush(std::size_t stream);
     // The most items the queue has held during the run.
     std::size_t PeakDepth() const;
+    // Waits until the queue has held `depth` items during the run, or `limitMs` has
+    // passed; whether it has.
+    bool WaitForPeakDepth(std::size_t depth, DWORD limitMs);
 
 private:
     // Under the lock.

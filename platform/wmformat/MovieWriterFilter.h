@@ -52,6 +52,7 @@ public:
 
     // The most samples and ends the queue held during the last run.
     std::size_t PeakQueueDepth() const { return queue.PeakDepth(); }
+    bool WaitForQueueDepth(std::size_t depth, DWORD limitMs) { return queue.WaitForPeakDepth(depth, limitMs); }
 
 protected:
     explicit MovieWriterFilter(const CLSID& clsid);

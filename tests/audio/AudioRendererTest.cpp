@@ -5,6 +5,7 @@
 
 #include "platform/editing/EditingServices.h"
 #include "platform/mediagraph/MediaResults.h"
+#include "platform/thread/Threads.h"
 
 #include <algorithm>
 #include <chrono>
@@ -14,7 +15,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <thread>
 
 namespace {
 
@@ -182,7 +182,14 @@ TEST_F(AudioRendererTest, PauseHoldsThePlaybackAndRunResumesIt)
 {
     BuildPlayback(0.4);
     ASSERT_EQ(control->Run(), S_OK);
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    // 50 ms of the sound play before the pause, by the renderer's own clock.
+    HANDLE played = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    REFERENCE_TIME now = 0;
+    ASSERT_EQ(clock->GetTime(&now), S_OK);
+    DWORD_PTR cookie = 0;
+    ASSERT_EQ(clock->AdviseTime(now, 50 * kUnitsPerMillisecond, reinterpret_cast<HEVENT>(played), &cookie), S_OK);
+    EXPECT_EQ(WaitForSingleObject(played, 5000), WAIT_OBJECT_0);
+    CloseHandle(played);
     ASSERT_EQ(control->Pause(), S_OK);
     REFERENCE_TIME before = 0;
     ASSERT_EQ(clock->GetTime(&before), S_OK);

@@ -269,8 +269,7 @@ TEST_F(PipelineTest, StopWhileTheSenderWaitsOnAFullQueueEndsTheRunAndLeavesNoFil
             }
         }
     });
-    for (int wait = 0; wait < 3000 && PeakDepth() < kCapacity; ++wait)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_TRUE(static_cast<MovieWriterFilter*>(writer.Get())->WaitForQueueDepth(kCapacity, 30000));
     EXPECT_EQ(PeakDepth(), kCapacity);
     auto stopped = std::async(std::launch::async, [&] { return control->Stop(); });
     const bool returned = stopped.wait_for(std::chrono::seconds(60)) == std::future_status::ready;
