@@ -7,6 +7,7 @@
 #include "platform/com/Com.h"
 #include "tests/app/ScriptedWindow.h"
 #include "tests/common/FrameColours.h"
+#include "tests/common/MovieProbe.h"
 #include "tests/platform/TempRegistry.h"
 
 #include <QApplication>
@@ -19,7 +20,6 @@
 #include <QMessageBox>
 #include <QSpinBox>
 #include <QTimer>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -79,16 +79,6 @@ protected:
     {
         fs::current_path(previous);
         unsetenv("XDG_CONFIG_HOME");
-    }
-    static std::string Command(const std::string& command)
-    {
-        std::string output;
-        if (FILE* pipe = popen(command.c_str(), "r")) {
-            char buffer[256];
-            while (std::fgets(buffer, sizeof buffer, pipe)) output += buffer;
-            pclose(pipe);
-        }
-        return output;
     }
     TempRegistry registry;
     fs::path work;
@@ -215,11 +205,12 @@ TEST_F(SettingsWindow, AMovieMadeThroughTheSettingsDialogHasItsSizeLengthAndOrde
         ASSERT_EQ(window.messages.size(), 2);
     }
     // The sound under the pictures, as --audio lays it: cut at the movie's end.
-    const std::string probed = Command("ffprobe -v error -show_entries stream=codec_name,width,height,duration "
-                                       "-of csv=p=0 '" +
-                                       movie.string() + "'");
-    EXPECT_EQ(probed.substr(0, probed.find('\n')), "h264,640,480,1.500000");
-    EXPECT_EQ(probed.substr(probed.find('\n') + 1, 4), "aac,");
+    const MovieProbe probe = MovieProbe::Of(movie.string());
+    const int video = probe.StreamOf("video");
+    EXPECT_EQ(probe.StreamField(video, "codec_name"), "h264");
+    EXPECT_EQ(probe.StreamField(video, "width") + "x" + probe.StreamField(video, "height"), "640x480");
+    EXPECT_EQ(probe.StreamField(video, "duration"), "1.500000");
+    EXPECT_EQ(probe.StreamField(probe.StreamOf("audio"), "codec_name"), "aac");
     EXPECT_EQ(FrameColours(movie.string(), 640, 480), "rgb");
 
     // A config.ini in the current folder is read and written instead; the user's file stays.

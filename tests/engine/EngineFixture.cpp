@@ -1,43 +1,23 @@
 #include "EngineFixture.h"
 
 #include "platform/mediagraph/MediaResults.h"
+#include "tests/common/MovieProbe.h"
 
+#include <cstdlib>
 #include <fstream>
-#include <sstream>
 #include <unistd.h>
-
-namespace {
-
-std::string Field(const std::string& line, const std::string& name)
-{
-    const std::string key = name + "=";
-    const auto start = line.find(key);
-    if (start == std::string::npos) return {};
-    const auto end = line.find('|', start);
-    return line.substr(start + key.size(), end == std::string::npos ? std::string::npos : end - start - key.size());
-}
-
-int IntField(const std::string& line, const std::string& name) { return std::atoi(Field(line, name).c_str()); }
-
-} // namespace
 
 std::vector<StreamInfo> ProbeStreams(const std::string& path)
 {
-    const std::string command = "ffprobe -v error -count_frames -show_entries "
-                                "stream=codec_name,width,height,sample_rate,channels,duration,nb_read_frames "
-                                "-of compact '" +
-                                path + "'";
+    const MovieProbe probe = MovieProbe::Of(path);
     std::vector<StreamInfo> streams;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return streams;
-    char line[1024];
-    while (std::fgets(line, sizeof line, pipe)) {
-        const std::string text = line;
-        streams.push_back({Field(text, "codec_name"), IntField(text, "width"), IntField(text, "height"),
-                           IntField(text, "sample_rate"), IntField(text, "channels"),
-                           std::atof(Field(text, "duration").c_str()), IntField(text, "nb_read_frames")});
+    for (int stream = 0; !probe.StreamField(stream, "codec_type").empty(); ++stream) {
+        const auto number = [&](const char* name) { return std::atof(probe.StreamField(stream, name).c_str()); };
+        streams.push_back({probe.StreamField(stream, "codec_name"), static_cast<int>(number("width")),
+                           static_cast<int>(number("height")), static_cast<int>(number("sample_rate")),
+                           static_cast<int>(number("channels")), number("duration"),
+                           static_cast<int>(number("nb_read_frames"))});
     }
-    pclose(pipe);
     return streams;
 }
 

@@ -1,8 +1,8 @@
 // reelsmith-make as a user runs it: exit statuses, messages, and the output
 // only ever present when complete.
 #include "EngineFixture.h"
-#include "../common/FrameColours.h"
-#include "../common/TestWave.h"
+#include "tests/common/FrameColours.h"
+#include "tests/common/TestWave.h"
 
 #include <csignal>
 #include <fcntl.h>

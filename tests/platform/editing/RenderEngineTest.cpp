@@ -1,9 +1,9 @@
 // The render engine's front end inside a graph: the sound of a timeline's
 // clips delivered as PCM to a sink of the tests' own, with silence where no
 // clip plays, up to the timeline's end.
-#include "../common/PcmSink.h"
-#include "../common/TestWave.h"
-#include "../graph/GraphFixture.h"
+#include "tests/common/PcmSink.h"
+#include "tests/common/TestWave.h"
+#include "tests/graph/GraphFixture.h"
 
 #include "platform/editing/EditingServices.h"
 

@@ -3,7 +3,7 @@
 // the encoding core's failures.
 #include "WriterFixture.h"
 
-#include "MovieProbe.h"
+#include "tests/common/MovieProbe.h"
 
 #include "platform/base/WideText.h"
 #include "platform/wmformat/MediaFileWriterConfig.h"
@@ -12,7 +12,6 @@
 #include <algorithm>
 #include <cmath>
 #include <fstream>
-#include <sstream>
 
 namespace {
 
@@ -139,15 +138,6 @@ TEST_F(MediaWriterTest, AConstantFrameRateRepeatsEachPicturesFrameToItsEnd)
     EXPECT_EQ(probe.StreamField(probe.StreamOf("video"), "nb_read_frames"), "63");
 }
 
-// Lines of a command's output, split at new lines.
-std::vector<std::string> OutputLines(const std::string& command)
-{
-    std::vector<std::string> lines;
-    std::istringstream in(CommandOutput(command));
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
-
 // VP9 encodes a picture once; its other frames are one-byte frames that show it
 // again, and decode to the very frame encoded, not to an older reference.
 TEST_F(MediaWriterTest, WebMAtAConstantRateShowsEachPicturesFrameAgain)
@@ -157,9 +147,9 @@ TEST_F(MediaWriterTest, WebMAtAConstantRateShowsEachPicturesFrameAgain)
     Make("shown.webm", false);
     const std::string file = "'" + (folder / "shown.webm").string() + "'";
     const std::vector<std::string> sizes =
-        OutputLines("ffprobe -v error -select_streams v:0 -show_entries packet=size -of csv=p=0 " + file);
+        CommandLines("ffprobe -v error -select_streams v:0 -show_entries packet=size -of csv=p=0 " + file);
     std::vector<std::string> digests;
-    for (const std::string& line : OutputLines("ffmpeg -v error -i " + file + " -map 0:v -f framemd5 - 2>/dev/null")) {
+    for (const std::string& line : CommandLines("ffmpeg -v error -i " + file + " -map 0:v -f framemd5 - 2>/dev/null")) {
         if (!line.empty() && line[0] != '#') digests.push_back(line.substr(line.rfind(',') + 1));
     }
     ASSERT_EQ(sizes.size(), static_cast<std::size_t>(kPictures * kFramesPerPicture));

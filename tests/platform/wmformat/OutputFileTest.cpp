@@ -2,7 +2,7 @@
 // refused, a link followed, a file's permissions kept), the temporaries of
 // ended runs cleared, a stop during a long repeated picture, the frame sizes
 // each format takes, and the colours of flat pictures as ffmpeg decodes them.
-#include "MovieProbe.h"
+#include "tests/common/MovieProbe.h"
 #include "ProfileTexts.h"
 
 #include "platform/com/ComPtr.h"

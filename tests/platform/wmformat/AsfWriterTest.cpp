@@ -2,7 +2,7 @@
 // back with ffprobe; the writer's configuration; write failures.
 #include "WriterFixture.h"
 
-#include "MovieProbe.h"
+#include "tests/common/MovieProbe.h"
 
 #include "platform/base/WideText.h"
 

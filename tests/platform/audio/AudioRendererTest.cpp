@@ -1,7 +1,7 @@
 // The audio renderer under SDL's dummy and disk drivers, fed by the render
 // engine's front end as the playback graph feeds it, and without any device.
-#include "../common/TestWave.h"
-#include "../graph/GraphFixture.h"
+#include "tests/common/TestWave.h"
+#include "tests/graph/GraphFixture.h"
 
 #include "platform/editing/EditingServices.h"
 #include "platform/mediagraph/MediaResults.h"

@@ -4,7 +4,7 @@
 // nothing; completion, failures, stops and flushes of a run with queued work.
 #include "WriterFixture.h"
 
-#include "MovieProbe.h"
+#include "tests/common/MovieProbe.h"
 #include "PcmSource.h"
 #include "PushSource.h"
 

@@ -1,4 +1,4 @@
-#include "MovieProbe.h"
+#include "tests/common/MovieProbe.h"
 
 #include <cstdio>
 #include <memory>
@@ -13,10 +13,9 @@ std::string CommandOutput(const std::string& command)
     return output;
 }
 
-namespace {
-
-std::vector<std::string> Lines(const std::string& text)
+std::vector<std::string> CommandLines(const std::string& command)
 {
+    const std::string text = CommandOutput(command);
     std::vector<std::string> lines;
     std::size_t begin = 0;
     for (std::size_t end; (end = text.find('\n', begin)) != std::string::npos; begin = end + 1) {
@@ -25,18 +24,16 @@ std::vector<std::string> Lines(const std::string& text)
     return lines;
 }
 
-} // namespace
-
 MovieProbe MovieProbe::Of(const std::string& path)
 {
     MovieProbe probe;
     const std::string quoted = "'" + path + "'";
-    const std::string flat =
-        CommandOutput("ffprobe -v error -of flat -show_entries "
-                      "format=format_name,duration:stream=codec_type,codec_name,width,height,"
-                      "sample_rate,channels,profile,pix_fmt,avg_frame_rate,nb_read_frames -count_frames " +
-                      quoted + " 2>/dev/null");
-    for (const std::string& line : Lines(flat)) {
+    const std::vector<std::string> flat =
+        CommandLines("ffprobe -v error -of flat -show_entries "
+                     "format=format_name,duration:stream=codec_type,codec_name,width,height,"
+                     "sample_rate,channels,duration,profile,pix_fmt,avg_frame_rate,nb_read_frames -count_frames " +
+                     quoted + " 2>/dev/null");
+    for (const std::string& line : flat) {
         const std::size_t equals = line.find('=');
         if (equals == std::string::npos) continue;
         std::string value = line.substr(equals + 1);
@@ -44,9 +41,9 @@ MovieProbe MovieProbe::Of(const std::string& path)
         probe.fields[line.substr(0, equals)] = value;
     }
     probe.readable = probe.fields.count("format.format_name") > 0;
-    const std::string times = CommandOutput(
+    const std::vector<std::string> times = CommandLines(
         "ffprobe -v error -select_streams v:0 -show_entries packet=pts_time -of csv=p=0 " + quoted + " 2>/dev/null");
-    for (const std::string& line : Lines(times)) {
+    for (const std::string& line : times) {
         if (!line.empty()) probe.videoTimes.push_back(std::stod(line));
     }
     return probe;

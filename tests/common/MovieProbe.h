@@ -1,5 +1,5 @@
 // What ffprobe reads from a movie file: the container, its duration, each
-// stream's codec, layout and decoded frame count, and the video packets' times.
+// stream's codec, layout, duration and decoded frame count, and the video packets' times.
 #pragma once
 
 #include <map>
@@ -8,6 +8,8 @@
 
 // What a shell command writes on its standard output.
 std::string CommandOutput(const std::string& command);
+// The same, split at new lines.
+std::vector<std::string> CommandLines(const std::string& command);
 
 struct MovieProbe {
     bool readable = false;

@@ -4,7 +4,7 @@
 #include "platform/mediagraph/BuiltinFactories.h"
 #include "platform/mediagraph/MediaGraph.h"
 #include "platform/registry/Registry.h"
-#include "tests/mediagraph/MediaGraphFixtures.h"
+#include "tests/platform/mediagraph/MediaGraphFixtures.h"
 #include "tests/platform/TempRegistry.h"
 
 #include <gtest/gtest.h>

@@ -3,7 +3,7 @@
 
 #include "platform/mediagraph/BuiltinFactories.h"
 #include "platform/mediagraph/MemoryAllocator.h"
-#include "tests/mediagraph/MediaGraphFixtures.h"
+#include "tests/platform/mediagraph/MediaGraphFixtures.h"
 
 #include <algorithm>
 #include <chrono>

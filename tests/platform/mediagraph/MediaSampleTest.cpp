@@ -1,7 +1,7 @@
 // Samples of the memory allocator: time stamps, flags, data length and the
 // attached media type, and the fresh state of a sample handed out again.
 
-#include "tests/mediagraph/MediaGraphFixtures.h"
+#include "tests/platform/mediagraph/MediaGraphFixtures.h"
 
 #include "platform/mediagraph/OwnedMediaType.h"
 
