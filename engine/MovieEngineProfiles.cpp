@@ -2,6 +2,7 @@
 // resources, then given the frame size and bit rate in force.
 #include "engine/MovieEngine.h"
 
+#include "platform/mediagraph/MediaFormat.h"
 #include "platform/resource/Resource.h"
 
 #include <cstdint>
@@ -27,9 +28,7 @@ const WCHAR* ProfileText(int resourceId)
 
 DWORD MovieEngine::DibSize(LONG width, LONG height, WORD bitCount)
 {
-    const std::uint64_t rowBytes = DibRowBytes(width, bitCount);
-    const std::uint64_t rows = height < 0 ? -static_cast<std::int64_t>(height) : height;
-    const std::uint64_t size = rowBytes * rows;
+    const std::uint64_t size = DibImageBytes(width, height, bitCount);
     return size > std::numeric_limits<DWORD>::max() ? 0 : static_cast<DWORD>(size);
 }
 

@@ -3,6 +3,7 @@
 #include "platform/base/WideText.h"
 #include "platform/editing/SoundDecoder.h"
 #include "platform/editing/TaskText.h"
+#include "platform/mediagraph/MediaFormat.h"
 #include "platform/mediagraph/MediaResults.h"
 #include "platform/mediagraph/MediaTypes.h"
 
@@ -20,8 +21,6 @@ namespace {
 
 // Below this a format was guessed from little more than the file name.
 constexpr int kMinProbeScore = AVPROBE_SCORE_RETRY;
-
-LONG RowBytes(LONG width) { return static_cast<LONG>(DibRowBytes(width, 24)); }
 
 AVMediaType TypeOf(const AVStream* stream) { return stream->codecpar->codec_type; }
 
@@ -167,7 +166,7 @@ HRESULT MediaDet::get_StreamMediaType(AM_MEDIA_TYPE* type)
     format.bmiHeader.biHeight = codec.height;
     format.bmiHeader.biPlanes = 1;
     format.bmiHeader.biBitCount = 24;
-    format.bmiHeader.biSizeImage = static_cast<DWORD>(RowBytes(codec.width) * codec.height);
+    format.bmiHeader.biSizeImage = static_cast<DWORD>(DibImageBytes(codec.width, codec.height, 24));
     if (stream->avg_frame_rate.num > 0 && stream->avg_frame_rate.den > 0) {
         format.AvgTimePerFrame = static_cast<REFERENCE_TIME>(1e7 / av_q2d(stream->avg_frame_rate));
     }
@@ -185,7 +184,7 @@ HRESULT MediaDet::GetBitmapBits(double streamTime, LONG* bufferSize, char* buffe
     if (width <= 0 || height <= 0 || width > kMaxVideoSide || height > kMaxVideoSide || !std::isfinite(streamTime)) {
         return E_INVALIDARG;
     }
-    const LONG needed = static_cast<LONG>(sizeof(BITMAPINFOHEADER)) + RowBytes(width) * height;
+    const LONG needed = static_cast<LONG>(sizeof(BITMAPINFOHEADER) + DibImageBytes(width, height, 24));
     if (!buffer) {
         *bufferSize = needed;
         return S_OK;
@@ -201,7 +200,7 @@ HRESULT MediaDet::GetBitmapBits(double streamTime, LONG* bufferSize, char* buffe
     header.biHeight = height;
     header.biPlanes = 1;
     header.biBitCount = 24;
-    header.biSizeImage = static_cast<DWORD>(RowBytes(width) * height);
+    header.biSizeImage = static_cast<DWORD>(DibImageBytes(width, height, 24));
     std::memcpy(buffer, &header, sizeof header);
     return DecodeFrameInto(index, streamTime, reinterpret_cast<BYTE*>(buffer) + sizeof header, width, height);
 }
@@ -245,7 +244,7 @@ bool ScaleBottomUp(const AVFrame& frame, BYTE* pixels, LONG width, LONG height)
                                         height, AV_PIX_FMT_BGR24, SWS_BICUBIC, nullptr, nullptr, nullptr);
     if (!scaler) return false;
     // The last row first, walking upwards: a bottom-up bitmap.
-    const LONG stride = RowBytes(width);
+    const auto stride = static_cast<LONG>(DibRowBytes(width, 24));
     uint8_t* planes[4] = {pixels + static_cast<std::ptrdiff_t>(stride) * (height - 1), nullptr, nullptr, nullptr};
     int strides[4] = {-stride, 0, 0, 0};
     const int rows = sws_scale(scaler, frame.data, frame.linesize, 0, frame.height, planes, strides);
