@@ -33,13 +33,8 @@ void StateLog::Clear()
 // ---- Source ----
 
 TestOutputPin::TestOutputPin(TestSource& source, OwnedMediaType mediaType)
-    : PlatformPin(source, u"Out", PINDIR_OUTPUT), type(std::move(mediaType))
+    : TypedOutputPin(source, u"Out", std::move(mediaType))
 {
-}
-
-HRESULT TestOutputPin::CheckMediaType(const AM_MEDIA_TYPE& candidate)
-{
-    return candidate.majortype == type.Record().majortype ? S_OK : S_FALSE;
 }
 
 HRESULT TestOutputPin::Connect(IPin* receivePin, const AM_MEDIA_TYPE* mediaType)
@@ -48,19 +43,19 @@ HRESULT TestOutputPin::Connect(IPin* receivePin, const AM_MEDIA_TYPE* mediaType)
     std::lock_guard guard(filter.Lock());
     HRESULT hr = CheckConnectable();
     if (FAILED(hr)) return hr;
-    if (mediaType && mediaType->majortype != GUID_NULL && mediaType->majortype != type.Record().majortype) {
+    if (mediaType && mediaType->majortype != GUID_NULL && mediaType->majortype != Type().majortype) {
         return VFW_E_NO_ACCEPTABLE_TYPES;
     }
     ComPtr<IMemInputPin> memInput;
     if (FAILED(receivePin->QueryInterface(IID_IMemInputPin, memInput.ReceiveVoid()))) return VFW_E_NO_TRANSPORT;
-    hr = receivePin->ReceiveConnection(this, &type.Record());
+    hr = receivePin->ReceiveConnection(this, &Type());
     if (FAILED(hr)) return hr;
     ComPtr<IMemAllocator> agreed;
     if (FAILED(memInput->GetAllocator(agreed.Receive()))) {
         hr = CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_IMemAllocator,
                               agreed.ReceiveVoid());
     }
-    ALLOCATOR_PROPERTIES request{1, static_cast<LONG>(type.Record().lSampleSize), 1, 0};
+    ALLOCATOR_PROPERTIES request{1, static_cast<LONG>(Type().lSampleSize), 1, 0};
     ALLOCATOR_PROPERTIES actual{};
     if (SUCCEEDED(hr)) hr = agreed->SetProperties(&request, &actual);
     if (SUCCEEDED(hr)) hr = memInput->NotifyAllocator(agreed.Get(), FALSE);
@@ -68,7 +63,7 @@ HRESULT TestOutputPin::Connect(IPin* receivePin, const AM_MEDIA_TYPE* mediaType)
         receivePin->Disconnect();
         return hr;
     }
-    KeepConnection(receivePin, type.Record());
+    KeepConnection(receivePin, Type());
     downstream = memInput;
     static_cast<TestSource&>(filter).SetAllocator(agreed);
     return S_OK;

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "tests/common/TestVideoType.h"
+#include "tests/common/TypedOutputPin.h"
 
 #include "platform/com/ComPtr.h"
 #include "platform/mediagraph/PlatformObject.h"
@@ -33,18 +34,16 @@ private:
 
 class TestSource;
 
-class TestOutputPin final : public PlatformPin {
+// Agrees the allocator with its peer as it connects, as the picture source does.
+class TestOutputPin final : public TypedOutputPin {
 public:
     TestOutputPin(TestSource& source, OwnedMediaType type);
     HRESULT Connect(IPin* receivePin, const AM_MEDIA_TYPE* mediaType) override;
     ComPtr<IMemInputPin> Downstream() const { return downstream; }
 
 private:
-    HRESULT CheckMediaType(const AM_MEDIA_TYPE& type) override;
-    std::vector<OwnedMediaType> OfferedTypes() override { return {type}; }
     void BreakConnect() override;
 
-    OwnedMediaType type;
     ComPtr<IMemInputPin> downstream;
 };
 

@@ -5,8 +5,8 @@
 #include "WriterFixture.h"
 
 #include "tests/common/MovieProbe.h"
-#include "PcmSource.h"
-#include "PushSource.h"
+#include "tests/common/PcmSource.h"
+#include "tests/common/PushSource.h"
 
 #include "tests/common/TestVideoType.h"
 

@@ -1,6 +1,6 @@
 #include "WriterFixture.h"
 
-#include "PcmSource.h"
+#include "tests/common/PcmSource.h"
 
 #include "platform/base/WideText.h"
 

@@ -1,4 +1,4 @@
-#include "PushSource.h"
+#include "tests/common/PushSource.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "PcmSource.h"
+#include "tests/common/PcmSource.h"
 
 #include <cmath>
 #include <cstdint>

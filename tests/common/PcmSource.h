@@ -3,7 +3,7 @@
 // in time-stamped samples of 100 ms on its own thread, then end-of-stream.
 #pragma once
 
-#include "TypedOutputPin.h"
+#include "tests/common/TypedOutputPin.h"
 
 #include "platform/com/ComPtr.h"
 #include "platform/mediagraph/PlatformFilter.h"

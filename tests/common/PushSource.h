@@ -5,7 +5,7 @@
 // still holds it.
 #pragma once
 
-#include "TypedOutputPin.h"
+#include "tests/common/TypedOutputPin.h"
 
 #include "platform/com/ComPtr.h"
 #include "platform/mediagraph/PlatformFilter.h"

@@ -1,4 +1,4 @@
-#include "TypedOutputPin.h"
+#include "tests/common/TypedOutputPin.h"
 
 #include "platform/mediagraph/PlatformFilter.h"
 
