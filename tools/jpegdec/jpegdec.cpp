@@ -32,12 +32,42 @@
 #include <cctype>
 #include <cstring>
 #include <fstream>
-#include <sys/stat.h>
 #include <iterator>
 #include <string>
+#include <sys/mman.h>
+#include <sys/stat.h>
 #include <vector>
 
 namespace {
+
+// The decoded picture: zeroed pages straight from the kernel, in huge pages where it
+// gives them, instead of a vector that faults in and clears every 4 KiB page itself
+// (a 12-megapixel picture is 36 MB, and that was a tenth of the whole run).
+class PixelBuffer {
+public:
+    explicit PixelBuffer(std::size_t bytes) : length(bytes)
+    {
+        if (length == 0) return;
+        void* pages = mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (pages == MAP_FAILED) return;
+        madvise(pages, length, MADV_HUGEPAGE);
+        start = static_cast<unsigned char*>(pages);
+    }
+    ~PixelBuffer()
+    {
+        if (start) munmap(start, length);
+    }
+    PixelBuffer(const PixelBuffer&) = delete;
+    PixelBuffer& operator=(const PixelBuffer&) = delete;
+
+    bool Allocated() const { return start != nullptr || length == 0; }
+    unsigned char* Bytes() const { return start; }
+    std::size_t Size() const { return length; }
+
+private:
+    std::size_t length;
+    unsigned char* start = nullptr;
+};
 
 constexpr int kUsageExit = 2;
 
@@ -404,8 +434,12 @@ int main(int argc, char** argv)
     }
     const std::size_t rowBytes = static_cast<std::size_t>(w) * c.outChannels;
     const std::size_t pad = kind == Bmp ? (4 - rowBytes % 4) % 4 : 0;
-    std::vector<unsigned char> pixels((rowBytes + pad) * h);
-    c.outBuffer = pixels.data();
+    const PixelBuffer pixels((rowBytes + pad) * h);
+    if (!pixels.Allocated()) {
+        std::fprintf(stderr, "jpegdec: no memory for a %ux%u picture\n", w, h);
+        return 1;
+    }
+    c.outBuffer = pixels.Bytes();
     c.outWidth = w;
     c.outHeight = kind == Bmp ? -static_cast<std::int32_t>(h) : static_cast<std::int32_t>(h);
     c.outPadBytes = static_cast<std::int32_t>(pad);
@@ -447,7 +481,7 @@ int main(int argc, char** argv)
     }
     if (kind == Bmp) {
         std::vector<unsigned char> head;
-        const std::uint32_t imageSize = static_cast<std::uint32_t>(pixels.size());
+        const std::uint32_t imageSize = static_cast<std::uint32_t>(pixels.Size());
         head.push_back('B');
         head.push_back('M');
         put32(head, 54 + imageSize);
@@ -468,7 +502,7 @@ int main(int argc, char** argv)
     } else {
         std::fprintf(f, "P%c\n%u %u\n255\n", kind == Ppm ? '6' : '5', w, h);
     }
-    const bool ok = std::fwrite(pixels.data(), 1, pixels.size(), f) == pixels.size();
+    const bool ok = std::fwrite(pixels.Bytes(), 1, pixels.Size(), f) == pixels.Size();
     if (std::fclose(f) != 0 || !ok) {
         std::fprintf(stderr, "jpegdec: cannot write %s\n", out.c_str());
         return 1;
