@@ -43,19 +43,20 @@ namespace {
 // The decoded picture: zeroed pages straight from the kernel, in huge pages where it
 // gives them, instead of a vector that faults in and clears every 4 KiB page itself
 // (a 12-megapixel picture is 36 MB; clearing it twice cost about a seventh of the run).
+// It is mapped in whole huge pages: a tail in small ones took most of the page faults left.
 class PixelBuffer {
 public:
-    explicit PixelBuffer(std::size_t bytes) : length(bytes)
+    explicit PixelBuffer(std::size_t bytes) : length(bytes), mapped((bytes + kHugePage - 1) / kHugePage * kHugePage)
     {
         if (length == 0) return;
-        void* pages = mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        void* pages = mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         if (pages == MAP_FAILED) return;
-        madvise(pages, length, MADV_HUGEPAGE);
+        madvise(pages, mapped, MADV_HUGEPAGE);
         start = static_cast<unsigned char*>(pages);
     }
     ~PixelBuffer()
     {
-        if (start) munmap(start, length);
+        if (start) munmap(start, mapped);
     }
     PixelBuffer(const PixelBuffer&) = delete;
     PixelBuffer& operator=(const PixelBuffer&) = delete;
@@ -65,7 +66,9 @@ public:
     std::size_t Size() const { return length; }
 
 private:
+    static constexpr std::size_t kHugePage = std::size_t{2} << 20;
     std::size_t length;
+    std::size_t mapped;
     unsigned char* start = nullptr;
 };
 
