@@ -309,12 +309,13 @@ void mcuGeneral(const McuOutputArgs& a)
     }
 }
 
-// Scaled reads of YCbCr to RGB or BGR whose every component has exactly one sample per
-// output pixel (4:4:4, and 4:2:0 where the chroma's larger transform makes up for its
-// sampling): each pixel converts its own samples, found without division.
+// Reads whose every component of three has exactly one sample per output pixel (4:4:4
+// at any scale, and 4:2:0 in scaled reads, where the chroma's larger transform makes up
+// for its sampling): each pixel takes its own samples, found without division.
 bool oneSamplePerPixel(const JpegDecoderState& s)
 {
     const Frame& f = s.frame;
+    if (f.componentCount != 3) return false;
     if (f.comp[1].h != 1 || f.comp[1].v != 1 || f.comp[2].h != 1 || f.comp[2].v != 1) return false;
     for (int c = 0; c < f.componentCount; ++c) {
         const int n = 8 >> s.idctSize[c];
@@ -323,8 +324,30 @@ bool oneSamplePerPixel(const JpegDecoderState& s)
     return true;
 }
 
+// What a pixel of those reads becomes: RGB or BGR converted, or the three samples as they
+// are (a caller that converts them itself).
 template <bool Bgr>
-void mcuYccScaled(const McuOutputArgs& a)
+struct ConvertedPixel {
+    static void write(std::uint8_t* d, int luma, int cb, int cr)
+    {
+        const std::uint8_t red = clamp8(luma + chromaR(cr));
+        const std::uint8_t blue = clamp8(luma + chromaB(cb));
+        d[0] = Bgr ? blue : red;
+        d[1] = clamp8(luma - chromaG(cb, cr));
+        d[2] = Bgr ? red : blue;
+    }
+};
+struct CopiedPixel {
+    static void write(std::uint8_t* d, int luma, int cb, int cr)
+    {
+        d[0] = static_cast<std::uint8_t>(luma);
+        d[1] = static_cast<std::uint8_t>(cb);
+        d[2] = static_cast<std::uint8_t>(cr);
+    }
+};
+
+template <class Pixel>
+void mcuOneSamplePerPixel(const McuOutputArgs& a)
 {
     const JpegDecoderState& s = *a.state;
     Rect r;
@@ -340,15 +363,16 @@ void mcuYccScaled(const McuOutputArgs& a)
         const std::int16_t(*lumaBlocks)[64] = a.blocks + (y >> lumaShift) * h;
         const int lumaRow = (y & lumaMask) * 8;
         for (std::int32_t x = 0; x < r.cols; ++x, d += s.out.channels) {
-            const int luma = lumaBlocks[x >> lumaShift][lumaRow + (x & lumaMask)];
             const int i = y * 8 + x; // the chroma's one block holds the MCU's samples
-            const std::uint8_t red = clamp8(luma + chromaR(cr[i]));
-            const std::uint8_t blue = clamp8(luma + chromaB(cb[i]));
-            d[0] = Bgr ? blue : red;
-            d[1] = clamp8(luma - chromaG(cb[i], cr[i]));
-            d[2] = Bgr ? red : blue;
+            Pixel::write(d, lumaBlocks[x >> lumaShift][lumaRow + (x & lumaMask)], cb[i], cr[i]);
         }
     }
+}
+
+// Whether the plan copies three components to three channels in their order.
+bool copiesInOrder(const Plan& plan, std::uint32_t channels)
+{
+    return channels == 3 && plan.mode == Mode::Copy && plan.map[0] == 0 && plan.map[1] == 1 && plan.map[2] == 2;
 }
 
 // Transform sizes of a scaled read: the operation's size, one larger for components
@@ -496,10 +520,13 @@ int chooseOutputRoutine(JPEG_PROPERTIES& p, JpegDecoderState& s)
     if (s.scaleShift > 0) {
         const bool rgbConversion = conv && nc == 3 && ch == 3 && (oc == ColorRgb || oc == ColorBgr);
         if (rgbConversion && !p.nonInterleaved && oneSamplePerPixel(s))
-            routine = oc == ColorBgr ? mcuYccScaled<true> : mcuYccScaled<false>;
+            routine = oc == ColorBgr ? mcuOneSamplePerPixel<ConvertedPixel<true>>
+                                     : mcuOneSamplePerPixel<ConvertedPixel<false>>;
         else
             routine = mcuGeneral;
     }
+    if (!p.nonInterleaved && copiesInOrder(makePlan(p, s), ch) && oneSamplePerPixel(s))
+        routine = mcuOneSamplePerPixel<CopiedPixel>;
     rt.mcuOutput = routine;
     return JpegSuccess;
 }

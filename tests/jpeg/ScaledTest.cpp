@@ -162,25 +162,35 @@ TEST(JpegScaled, MatchesDjpegScaleWithinTolerance)
     }
 }
 
-// Scaled reads of 4:4:4 and 4:2:0 to RGB or BGR have their own routine (one sample per
-// pixel); RGBA output goes through the general routine, so its first three bytes must
-// be the same pixels, with the edge MCUs clipped alike.
-TEST(JpegScaled, RgbAndBgrEqualTheGeneralRoutinesPixels)
+// Reads with one sample per pixel (4:4:4 at every scale, 4:2:0 scaled) to RGB or BGR, or
+// with the three components copied as they are, have their own routine; four-channel
+// output goes through the general routine, so its first three bytes must be the same
+// pixels, with the edge MCUs clipped alike.
+TEST(JpegScaled, OneSamplePerPixelRoutinesEqualTheGeneralRoutinesPixels)
 {
+    struct Kind {
+        JpegColor image, out, general;
+        bool swapped;
+    };
+    const Kind kinds[] = {{ColorYcbcr, ColorRgb, ColorRgba, false},
+                          {ColorYcbcr, ColorBgr, ColorRgba, true},
+                          {ColorOther, ColorOther, ColorOther, false}};
     for (const char* name : {"s444.jpg", "s420.jpg", "big420.jpg", "tiny17x9.jpg", "rst-each.jpg"}) {
         const Bytes jpeg = readFile(fixture(name));
-        for (int scale : {2, 4, 8}) {
-            SCOPED_TRACE(::testing::Message() << name << " 1/" << scale);
-            Request rgba;
-            rgba.scale = scale;
-            rgba.outColor = ColorRgba;
-            rgba.outChannels = 4;
-            const Result general = decode(jpeg, rgba);
-            ASSERT_EQ(general.imageRc, 0);
-            for (JpegColor color : {ColorRgb, ColorBgr}) {
+        for (int scale : {1, 2, 4, 8}) {
+            for (const Kind& kind : kinds) {
+                SCOPED_TRACE(::testing::Message() << name << " 1/" << scale << " out " << kind.out);
+                Request four;
+                four.scale = scale;
+                four.imageColor = kind.image;
+                four.outColor = kind.general;
+                four.outChannels = 4;
+                const Result general = decode(jpeg, four);
+                ASSERT_EQ(general.imageRc, 0);
                 Request rq;
                 rq.scale = scale;
-                rq.outColor = color;
+                rq.imageColor = kind.image;
+                rq.outColor = kind.out;
                 rq.outHeight = -static_cast<std::int32_t>(general.rows); // bottom-up as well
                 const Result r = decode(jpeg, rq);
                 ASSERT_EQ(r.imageRc, 0);
@@ -189,8 +199,8 @@ TEST(JpegScaled, RgbAndBgrEqualTheGeneralRoutinesPixels)
                     for (std::uint32_t x = 0; x < r.width; ++x) {
                         const std::uint8_t* g = &general.pixels[(y * general.width + x) * 4];
                         const std::uint8_t* p = &r.pixels[((r.rows - 1 - y) * r.width + x) * 3];
-                        const int red = color == ColorRgb ? 0 : 2;
-                        ASSERT_TRUE(p[red] == g[0] && p[1] == g[1] && p[2 - red] == g[2]) << x << "," << y;
+                        const int first = kind.swapped ? 2 : 0;
+                        ASSERT_TRUE(p[first] == g[0] && p[1] == g[1] && p[2 - first] == g[2]) << x << "," << y;
                     }
                 }
             }
