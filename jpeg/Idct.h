@@ -27,9 +27,10 @@ void dequantType1Sse2(std::int16_t* block, const std::int16_t* table);
 #endif
 
 // IdctAvx2.cpp, compiled for AVX2 (x86 builds): the same results as
-// their SSE2 counterparts, for the AVX2 class only.
+// their SSE2 counterparts (the plain idct4x4Type1 for the 4x4 one), for the AVX2 class only.
 #if defined(XTPJPEG_AVX2)
 void idct8x8Type1Avx2(std::int16_t* block);
+void idct4x4Type1Avx2(std::int16_t* block);
 void idct8x8Type0Avx2(std::int16_t* block);
 void dequantType1Avx2(std::int16_t* block, const std::int16_t* table);
 #endif

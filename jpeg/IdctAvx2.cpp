@@ -120,6 +120,76 @@ void idct8x8Type1Avx2(std::int16_t* block)
     for (int r = 0; r < 8; ++r) storeSamples(block + r * 8, pack(descale(o[r], 21)));
 }
 
+namespace {
+
+// One pass of the reduced 4x4 transform on eight 32-bit lanes: the plain version's
+// wrapping 32-bit products and sums, lane by lane, and its rounding `round` before the
+// shift by `bits`; out[k] is output k of the lane.
+struct Reduced4 {
+    __m256i even0, even1, odd0, odd2;
+};
+inline Reduced4 reduced4(__m256i x0, __m256i x1, __m256i x2, __m256i x3, __m256i x5, __m256i x6, __m256i x7)
+{
+    const auto times = [](__m256i v, int c) { return _mm256_mullo_epi32(v, _mm256_set1_epi32(c)); };
+    const __m256i t0 = _mm256_slli_epi32(x0, 14);
+    const __m256i t2 = sub(times(x2, 15137), times(x6, 6270));
+    return {add(t0, t2), sub(t0, t2),
+            add(sub(add(times(x5, 11893), times(x1, 8697)), times(x7, 1730)), times(x3, -17799)),
+            add(sub(times(x3, 7373), add(times(x7, 4176), times(x5, 4926))), times(x1, 20995))};
+}
+inline __m256i shifted(__m256i v, int bits)
+{
+    return _mm256_srai_epi32(add(v, _mm256_set1_epi32(1 << (bits - 1))), bits);
+}
+
+inline __m256i widen(const std::int16_t* row) { return _mm256_cvtepi16_epi32(load8(row)); }
+
+// 4x4 transpose of the 32-bit lanes of each 128-bit half: v[i] becomes what was lane i
+// of each of v[0..3].
+inline void transpose4(__m256i v[4])
+{
+    const __m256i a = _mm256_unpacklo_epi32(v[0], v[1]), b = _mm256_unpacklo_epi32(v[2], v[3]);
+    const __m256i c = _mm256_unpackhi_epi32(v[0], v[1]), d = _mm256_unpackhi_epi32(v[2], v[3]);
+    v[0] = _mm256_unpacklo_epi64(a, b);
+    v[1] = _mm256_unpackhi_epi64(a, b);
+    v[2] = _mm256_unpacklo_epi64(c, d);
+    v[3] = _mm256_unpackhi_epi64(c, d);
+}
+
+} // namespace
+
+// The columns pass with a lane per column (column 4, which takes no part, is computed and
+// dropped), the rows pass with a lane per row; only the top-left 4x4 samples are stored.
+void idct4x4Type1Avx2(std::int16_t* block)
+{
+    const Reduced4 c = reduced4(widen(block), widen(block + 8), widen(block + 16), widen(block + 24), widen(block + 40),
+                                widen(block + 48), widen(block + 56));
+    // Rows 0..3 of the work array, a lane per column; then, per 128-bit half, the lanes of
+    // columns 0..3 (low) and 4..7 (high) turned into a vector per column.
+    __m256i rows[4] = {shifted(add(c.even0, c.odd2), 12), shifted(add(c.even1, c.odd0), 12),
+                       shifted(sub(c.even1, c.odd0), 12), shifted(sub(c.even0, c.odd2), 12)};
+    transpose4(rows);
+    const auto low = [](__m256i v) { return _mm256_castsi128_si256(_mm256_castsi256_si128(v)); };
+    const auto high = [](__m256i v) { return _mm256_castsi128_si256(_mm256_extracti128_si256(v, 1)); };
+    const Reduced4 r =
+        reduced4(low(rows[0]), low(rows[1]), low(rows[2]), low(rows[3]), high(rows[1]), high(rows[2]), high(rows[3]));
+    __m256i out[4] = {add(shifted(add(r.even0, r.odd2), 19), _mm256_set1_epi32(128)),
+                      add(shifted(add(r.even1, r.odd0), 19), _mm256_set1_epi32(128)),
+                      add(shifted(sub(r.even1, r.odd0), 19), _mm256_set1_epi32(128)),
+                      add(shifted(sub(r.even0, r.odd2), 19), _mm256_set1_epi32(128))};
+    // out[k] holds output k of rows 0..3: turned, it is a row per vector.
+    transpose4(out);
+    const __m128i limit = _mm_set1_epi16(255), zero = _mm_setzero_si128();
+    const __m128i rows01 =
+        _mm_max_epi16(_mm_min_epi16(pack(_mm256_permute2x128_si256(out[0], out[1], 0x20)), limit), zero);
+    const __m128i rows23 =
+        _mm_max_epi16(_mm_min_epi16(pack(_mm256_permute2x128_si256(out[2], out[3], 0x20)), limit), zero);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(block), rows01);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(block + 8), _mm_unpackhi_epi64(rows01, rows01));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(block + 16), rows23);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(block + 24), _mm_unpackhi_epi64(rows23, rows23));
+}
+
 void idct8x8Type0Avx2(std::int16_t* block) { idct8x8Type0Kernel(block); }
 
 void dequantType1Avx2(std::int16_t* block, const std::int16_t* table)

@@ -163,6 +163,8 @@ void fillRoutineTable(RoutineTable& t, int cpuClass)
         t.idct[0][0] = idct8x8Type0Avx2;
         t.idct[1][0] = idct8x8Type1Avx2;
         t.currentIdct[0] = idct8x8Type1Avx2;
+        t.idct[1][1] = idct4x4Type1Avx2;
+        t.currentIdct[1] = idct4x4Type1Avx2;
         t.dequant[1] = dequantType1Avx2;
         t.currentDequant = dequantType1Avx2;
         fillInnerRoutinesAvx2(t);

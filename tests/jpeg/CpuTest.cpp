@@ -141,6 +141,7 @@ TEST(JpegCpu, Avx2ClassOnlyWhereSupported)
 #if defined(XTPJPEG_AVX2)
     EXPECT_EQ(t.idct[1][0] == &xtpjpeg::idct8x8Type1Avx2, avx2);
     EXPECT_EQ(t.currentIdct[0] == &xtpjpeg::idct8x8Type1Avx2, avx2);
+    EXPECT_EQ(t.idct[1][1] == &xtpjpeg::idct4x4Type1Avx2, avx2);
     EXPECT_EQ(t.idct[0][0] == &xtpjpeg::idct8x8Type0Avx2, avx2);
     EXPECT_EQ(t.dequant[1] == &xtpjpeg::dequantType1Avx2, avx2);
     EXPECT_EQ(t.inner[3] != sse2.inner[3], avx2);
@@ -267,6 +268,10 @@ TEST(JpegCpu, Avx2TransformsAndDequantisationEqualThePlainOnes)
     {
         SCOPED_TRACE("dctType 0");
         expectSameTransform(xtpjpeg::idct8x8Type0, xtpjpeg::idct8x8Type0Avx2);
+    }
+    {
+        SCOPED_TRACE("dctType 1 at 1/2");
+        expectSameTransform(xtpjpeg::idct4x4Type1, xtpjpeg::idct4x4Type1Avx2);
     }
     expectSameDequantisation(xtpjpeg::dequantType1Avx2);
 }
