@@ -1,16 +1,8 @@
 #include "platform/mediagraph/SystemClock.h"
 
 #include "platform/mediagraph/BuiltinFactories.h"
-#include "platform/thread/Threads.h"
 
 #include <chrono>
-#include <limits>
-
-namespace {
-
-constexpr REFERENCE_TIME kNoAdvise = std::numeric_limits<REFERENCE_TIME>::max();
-
-} // namespace
 
 REFERENCE_TIME SystemClock::Now()
 {
@@ -38,69 +30,38 @@ HRESULT SystemClock::GetTime(REFERENCE_TIME* time)
 HRESULT SystemClock::AdviseTime(REFERENCE_TIME baseTime, REFERENCE_TIME streamTime, HEVENT event,
                                 DWORD_PTR* adviseCookie)
 {
-    if (!adviseCookie) return E_POINTER;
-    if (baseTime < 0 || streamTime < 0 || baseTime > kNoAdvise - 1 - streamTime) return E_INVALIDARG;
-    return AddAdvise(baseTime + streamTime, 0, event, adviseCookie);
+    std::unique_lock guard(lock);
+    return Added(advises.AddOneTime(baseTime, streamTime, event, adviseCookie), guard);
 }
 
 HRESULT SystemClock::AdvisePeriodic(REFERENCE_TIME startTime, REFERENCE_TIME periodTime, HSEMAPHORE semaphore,
                                     DWORD_PTR* adviseCookie)
 {
-    if (!adviseCookie) return E_POINTER;
-    if (startTime < 0 || periodTime <= 0 || startTime == kNoAdvise) return E_INVALIDARG;
-    return AddAdvise(startTime, periodTime, semaphore, adviseCookie);
+    std::unique_lock guard(lock);
+    return Added(advises.AddPeriodic(startTime, periodTime, semaphore, adviseCookie), guard);
 }
 
-HRESULT SystemClock::AddAdvise(REFERENCE_TIME due, REFERENCE_TIME period, DWORD_PTR handle, DWORD_PTR* cookie)
+HRESULT SystemClock::Added(HRESULT hr, std::unique_lock<std::mutex>& guard)
 {
-    if (!handle) return E_INVALIDARG;
-    {
-        std::lock_guard guard(lock);
-        if (!server.joinable()) server = std::thread([this] { ServeAdvises(); });
-        *cookie = nextCookie++;
-        advises.push_back({*cookie, due, period, reinterpret_cast<HANDLE>(handle)});
-    }
+    if (hr != S_OK) return hr;
+    if (!server.joinable()) server = std::thread([this] { ServeAdvises(); });
+    guard.unlock();
     changed.notify_all();
-    return S_OK;
+    return hr;
 }
 
 HRESULT SystemClock::Unadvise(DWORD_PTR adviseCookie)
 {
     std::lock_guard guard(lock);
-    const auto erased = std::erase_if(advises, [&](const Advise& a) { return a.cookie == adviseCookie; });
-    return erased ? S_OK : S_FALSE;
-}
-
-REFERENCE_TIME SystemClock::SignalDue(REFERENCE_TIME now)
-{
-    REFERENCE_TIME next = kNoAdvise;
-    for (auto it = advises.begin(); it != advises.end();) {
-        if (it->due <= now) {
-            SetEvent(it->event);
-            if (it->period == 0) {
-                it = advises.erase(it);
-                continue;
-            }
-            // A period missed while the machine was busy is signalled once, not caught up.
-            const REFERENCE_TIME missed = (now - it->due) / it->period + 1;
-            if (missed > (kNoAdvise - it->due) / it->period) {
-                it = advises.erase(it); // its next time lies beyond any clock time
-                continue;
-            }
-            it->due += missed * it->period;
-        }
-        if (it->due < next) next = it->due;
-        ++it;
-    }
-    return next;
+    return advises.Remove(adviseCookie);
 }
 
 void SystemClock::ServeAdvises()
 {
     std::unique_lock guard(lock);
     while (!closing) {
-        const REFERENCE_TIME next = SignalDue(Now());
-        if (next == kNoAdvise) {
+        const REFERENCE_TIME next = advises.SignalDue(Now());
+        if (next == AdviseList::kNone) {
             changed.wait(guard);
         } else {
             changed.wait_for(guard, std::chrono::microseconds((next - Now()) / 10 + 1));

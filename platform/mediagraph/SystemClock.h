@@ -3,16 +3,14 @@
 // never jumps when the wall-clock time is set.
 //
 // Advise requests are kept in a list that one thread of the clock's own
-// serves, started at the first request. The handle of an advise is an event
-// (CreateEventW); the platform has no semaphores, so a periodic advise sets
-// its event once per period.
+// serves, started at the first request.
 #pragma once
 
+#include "platform/mediagraph/AdviseList.h"
 #include "platform/mediagraph/MediaGraph.h"
 #include "platform/mediagraph/PlatformObject.h"
 
 #include <condition_variable>
-#include <list>
 #include <mutex>
 #include <thread>
 
@@ -35,22 +33,13 @@ private:
     friend PlatformObject;
     ~SystemClock();
 
-    struct Advise {
-        DWORD_PTR cookie;
-        REFERENCE_TIME due;
-        REFERENCE_TIME period; // 0 for a one-time advise
-        HANDLE event;
-    };
-
-    HRESULT AddAdvise(REFERENCE_TIME due, REFERENCE_TIME period, DWORD_PTR handle, DWORD_PTR* cookie);
+    // Starts the serving thread on the first request, and wakes it for the new one.
+    HRESULT Added(HRESULT hr, std::unique_lock<std::mutex>& guard);
     void ServeAdvises();
-    // Sets the events of the advises that are due; answers the next due time.
-    REFERENCE_TIME SignalDue(REFERENCE_TIME now);
 
     std::mutex lock;
     std::condition_variable changed;
-    std::list<Advise> advises;
-    DWORD_PTR nextCookie = 1;
+    AdviseList advises;
     bool closing = false;
     std::thread server;
 };

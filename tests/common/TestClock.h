@@ -7,13 +7,13 @@
 #pragma once
 
 #include "platform/com/ComPtr.h"
+#include "platform/mediagraph/AdviseList.h"
 #include "platform/mediagraph/MediaGraph.h"
 #include "platform/mediagraph/PlatformObject.h"
 
 #include <condition_variable>
 #include <mutex>
 #include <optional>
-#include <vector>
 
 class TestClock final : public PlatformObject<TestClock, IReferenceClock, IID_IReferenceClock> {
 public:
@@ -38,18 +38,11 @@ private:
     TestClock() = default;
     ~TestClock() = default;
 
-    struct Advise {
-        DWORD_PTR cookie;
-        REFERENCE_TIME due;
-        REFERENCE_TIME period;
-        HANDLE event;
-    };
-    HRESULT AddAdvise(REFERENCE_TIME due, REFERENCE_TIME period, DWORD_PTR handle, DWORD_PTR* cookie);
-    void SignalDue();
+    // Signals what the time has reached, and wakes a test waiting for an advise.
+    HRESULT Added(HRESULT hr, std::unique_lock<std::mutex>& guard);
 
     std::mutex lock;
     std::condition_variable advised;
     REFERENCE_TIME now = 0;
-    std::vector<Advise> advises;
-    DWORD_PTR nextCookie = 1;
+    AdviseList advises;
 };
