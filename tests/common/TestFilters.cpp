@@ -141,12 +141,18 @@ void TestSource::Stream()
 
 // ---- Sink ----
 
-TestInputPin::TestInputPin(TestSink& owner, std::u16string pinName, GUID acceptedType)
-    : PlatformPin(owner, std::move(pinName), PINDIR_INPUT), sink(owner), majorType(acceptedType)
+TestInputPin::TestInputPin(TestSink& owner, std::u16string pinName, GUID acceptedType, GUID acceptedSubtype)
+    : PlatformPin(owner, std::move(pinName), PINDIR_INPUT),
+      sink(owner),
+      majorType(acceptedType),
+      subtype(acceptedSubtype)
 {
 }
 
-HRESULT TestInputPin::CheckMediaType(const AM_MEDIA_TYPE& type) { return type.majortype == majorType ? S_OK : S_FALSE; }
+HRESULT TestInputPin::CheckMediaType(const AM_MEDIA_TYPE& type)
+{
+    return type.majortype == majorType && (subtype == GUID_NULL || type.subtype == subtype) ? S_OK : S_FALSE;
+}
 
 std::vector<OwnedMediaType> TestInputPin::OfferedTypes()
 {
@@ -159,6 +165,7 @@ HRESULT TestInputPin::Receive(IMediaSample* sample)
 {
     if (sink.Stopped()) return VFW_E_WRONG_STATE;
     sink.lastSample = sample;
+    sink.Keep(sample);
     ++sink.received;
     return S_OK;
 }
@@ -184,12 +191,46 @@ HRESULT TestInputPin::NewSegment(REFERENCE_TIME, REFERENCE_TIME, double)
     return S_OK;
 }
 
-TestSink::TestSink(std::string logName, StateLog* stateLog, std::vector<GUID> majorTypes)
+TestSink::TestSink(std::string logName, StateLog* stateLog, std::vector<GUID> majorTypes, GUID subtype)
     : PlatformFilter(CLSID_TestSink), name(std::move(logName)), log(stateLog)
 {
     for (std::size_t i = 0; i < majorTypes.size(); ++i) {
-        inputs.push_back(std::make_unique<TestInputPin>(*this, u"In" + Wide(std::to_string(i)), majorTypes[i]));
+        inputs.push_back(
+            std::make_unique<TestInputPin>(*this, u"In" + Wide(std::to_string(i)), majorTypes[i], subtype));
     }
+}
+
+void TestSink::Keep(IMediaSample* sample)
+{
+    BYTE* data = nullptr;
+    sample->GetPointer(&data);
+    const LONG length = sample->GetActualDataLength();
+    Stamp stamp{-1, -1, length};
+    sample->GetTime(&stamp.start, &stamp.stop);
+    {
+        std::lock_guard guard(keptLock);
+        if (keepData && data && length > 0) bytes.insert(bytes.end(), data, data + length);
+        stamps.push_back(stamp);
+    }
+    kept.notify_all();
+}
+
+bool TestSink::WaitForSamples(std::size_t count)
+{
+    std::unique_lock guard(keptLock);
+    return kept.wait_for(guard, std::chrono::seconds(10), [&] { return stamps.size() >= count; });
+}
+
+std::vector<TestSink::Stamp> TestSink::Stamps()
+{
+    std::lock_guard guard(keptLock);
+    return stamps;
+}
+
+std::vector<BYTE> TestSink::Bytes()
+{
+    std::lock_guard guard(keptLock);
+    return bytes;
 }
 
 std::vector<PlatformPin*> TestSink::Pins()

@@ -1,8 +1,8 @@
 // Filters of the graph tests, made on the platform's filter and pin base:
 // a push source of small RGB24 frames on its own thread, and a sink with one
-// input per major type it is given. Both write their state changes to a
-// shared log, so tests can see the order in which the graph told them. And a
-// reference clock that stands still until the test moves it.
+// input per major type it is given, which keeps the times (and when asked the
+// bytes) of what it receives. Both write their state changes to a shared log,
+// so tests can see the order in which the graph told them.
 #pragma once
 
 #include "tests/common/TestVideoType.h"
@@ -78,7 +78,7 @@ class TestSink;
 
 class TestInputPin final : public PlatformPin {
 public:
-    TestInputPin(TestSink& sink, std::u16string name, GUID majorType);
+    TestInputPin(TestSink& sink, std::u16string name, GUID majorType, GUID subtype);
     HRESULT Receive(IMediaSample* sample) override;
     HRESULT EndOfStream() override;
     HRESULT BeginFlush() override;
@@ -90,12 +90,29 @@ private:
 
     TestSink& sink;
     GUID majorType;
+    GUID subtype; // GUID_NULL: any
 };
 
 class TestSink final : public PlatformFilter {
 public:
-    TestSink(std::string name, StateLog* log, std::vector<GUID> majorTypes = {MEDIATYPE_Video});
+    // A subtype other than GUID_NULL narrows what every input accepts.
+    TestSink(std::string name, StateLog* log, std::vector<GUID> majorTypes = {MEDIATYPE_Video},
+             GUID subtype = GUID_NULL);
     TestInputPin& Input(std::size_t index = 0) { return *inputs[index]; }
+
+    struct Stamp {
+        REFERENCE_TIME start;
+        REFERENCE_TIME stop;
+        LONG bytes;
+    };
+    // The received samples' times and lengths in order, and after KeepData their bytes end to end.
+    std::vector<Stamp> Stamps();
+    void KeepData() { keepData = true; }
+    std::vector<BYTE> Bytes();
+    // Waits until `count` samples have come in all; false when they did not within ten seconds
+    // (a hang, not a timing).
+    bool WaitForSamples(std::size_t count);
+    void Keep(IMediaSample* sample);
 
     std::atomic<int> received{0};
     std::atomic<int> endsOfStream{0};
@@ -118,4 +135,9 @@ private:
     std::string name;
     StateLog* log;
     std::vector<std::unique_ptr<TestInputPin>> inputs;
+    std::atomic<bool> keepData{false};
+    std::mutex keptLock;
+    std::condition_variable kept;
+    std::vector<Stamp> stamps;
+    std::vector<BYTE> bytes;
 };

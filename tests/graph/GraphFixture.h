@@ -42,9 +42,10 @@ protected:
         EXPECT_EQ(graph->AddFilter(source.Get(), Wide(name).c_str()), S_OK);
         return source;
     }
-    ComPtr<TestSink> AddSink(const std::string& name, std::vector<GUID> majorTypes = {MEDIATYPE_Video})
+    ComPtr<TestSink> AddSink(const std::string& name, std::vector<GUID> majorTypes = {MEDIATYPE_Video},
+                             GUID subtype = GUID_NULL)
     {
-        auto sink = ComPtr<TestSink>::Attach(new TestSink(name, &log, std::move(majorTypes)));
+        auto sink = ComPtr<TestSink>::Attach(new TestSink(name, &log, std::move(majorTypes), subtype));
         EXPECT_EQ(graph->AddFilter(sink.Get(), Wide(name).c_str()), S_OK);
         return sink;
     }
