@@ -2,6 +2,8 @@
 // accepts connections, optionally hands out an allocator of its own, and records
 // everything the picture source delivers (frames, times, flushes, segments,
 // end-of-stream). It can hold on to samples to starve the source of buffers.
+// It is not the graph tests' TestSink: the picture source's tests link no media graph,
+// so that they see the library as a peer outside it does, every call in the test's hand.
 #pragma once
 
 #include "platform/com/ComPtr.h"
