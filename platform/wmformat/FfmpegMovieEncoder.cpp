@@ -47,8 +47,10 @@ constexpr const char* kH264LookAhead = "40";
 // less to refine, and sub-pixel refinement 3 instead of 6 skips the rate-distortion
 // mode decision on frames that barely differ. On the stills 1080p, 720p and phone
 // photographs at 720p, and on a pan-and-zoom show, PSNR and SSIM came out the same
-// or better (by up to 0.1 dB) in 10 to 25 % less time.
-constexpr const char* kH264Tuning = "qcomp=0.4:subme=3";
+// or better (by up to 0.1 dB) in 10 to 25 % less time. One reference frame instead
+// of two costs nothing on stills, whose repeats all look alike, and saves a show
+// with motion 8 % of its time for 0.02 dB.
+constexpr const char* kH264Tuning = "qcomp=0.4:subme=3:ref=1";
 
 // FFmpeg's errors are negated errno values.
 HRESULT HresultFromAv(int error) { return HresultFromErrno(-error); }
