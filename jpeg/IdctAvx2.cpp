@@ -123,8 +123,7 @@ void idct8x8Type1Avx2(std::int16_t* block)
 namespace {
 
 // One pass of the reduced 4x4 transform on eight 32-bit lanes: the plain version's
-// wrapping 32-bit products and sums, lane by lane, and its rounding `round` before the
-// shift by `bits`; out[k] is output k of the lane.
+// even and odd terms, with its wrapping 32-bit products and sums, lane by lane.
 struct Reduced4 {
     __m256i even0, even1, odd0, odd2;
 };
@@ -137,11 +136,6 @@ inline Reduced4 reduced4(__m256i x0, __m256i x1, __m256i x2, __m256i x3, __m256i
             add(sub(add(times(x5, 11893), times(x1, 8697)), times(x7, 1730)), times(x3, -17799)),
             add(sub(times(x3, 7373), add(times(x7, 4176), times(x5, 4926))), times(x1, 20995))};
 }
-inline __m256i shifted(__m256i v, int bits)
-{
-    return _mm256_srai_epi32(add(v, _mm256_set1_epi32(1 << (bits - 1))), bits);
-}
-
 inline __m256i widen(const std::int16_t* row) { return _mm256_cvtepi16_epi32(load8(row)); }
 
 // 4x4 transpose of the 32-bit lanes of each 128-bit half: v[i] becomes what was lane i
@@ -166,17 +160,17 @@ void idct4x4Type1Avx2(std::int16_t* block)
                                 widen(block + 48), widen(block + 56));
     // Rows 0..3 of the work array, a lane per column; then, per 128-bit half, the lanes of
     // columns 0..3 (low) and 4..7 (high) turned into a vector per column.
-    __m256i rows[4] = {shifted(add(c.even0, c.odd2), 12), shifted(add(c.even1, c.odd0), 12),
-                       shifted(sub(c.even1, c.odd0), 12), shifted(sub(c.even0, c.odd2), 12)};
+    __m256i rows[4] = {descale(add(c.even0, c.odd2), 12), descale(add(c.even1, c.odd0), 12),
+                       descale(sub(c.even1, c.odd0), 12), descale(sub(c.even0, c.odd2), 12)};
     transpose4(rows);
     const auto low = [](__m256i v) { return _mm256_castsi128_si256(_mm256_castsi256_si128(v)); };
     const auto high = [](__m256i v) { return _mm256_castsi128_si256(_mm256_extracti128_si256(v, 1)); };
     const Reduced4 r =
         reduced4(low(rows[0]), low(rows[1]), low(rows[2]), low(rows[3]), high(rows[1]), high(rows[2]), high(rows[3]));
-    __m256i out[4] = {add(shifted(add(r.even0, r.odd2), 19), _mm256_set1_epi32(128)),
-                      add(shifted(add(r.even1, r.odd0), 19), _mm256_set1_epi32(128)),
-                      add(shifted(sub(r.even1, r.odd0), 19), _mm256_set1_epi32(128)),
-                      add(shifted(sub(r.even0, r.odd2), 19), _mm256_set1_epi32(128))};
+    __m256i out[4] = {add(descale(add(r.even0, r.odd2), 19), _mm256_set1_epi32(128)),
+                      add(descale(add(r.even1, r.odd0), 19), _mm256_set1_epi32(128)),
+                      add(descale(sub(r.even1, r.odd0), 19), _mm256_set1_epi32(128)),
+                      add(descale(sub(r.even0, r.odd2), 19), _mm256_set1_epi32(128))};
     // out[k] holds output k of rows 0..3: turned, it is a row per vector.
     transpose4(out);
     const __m128i limit = _mm_set1_epi16(255), zero = _mm_setzero_si128();
