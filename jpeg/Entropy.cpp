@@ -330,7 +330,10 @@ int mcuOutcome(JPEG_PROPERTIES& p, JpegDecoderState& s, const ScanPlace& sp, std
     Scan& scan = s.scan;
     const std::int64_t number = static_cast<std::int64_t>(my) * sp.mcusX + mx + 1;
     const bool region = s.region.active();
-    if (region && nextWindowNumber(sp.window, mx, my, sp.mcusX) == 0) {
+    // A region that ends with the scan's last MCU, in a read the scan completes, reads on to
+    // the end of the image as a whole read does, so that it fails where that one would.
+    const bool readsToEnd = sp.completesRead && windowEnd(sp.window, sp.mcusX) == sp.total;
+    if (region && !readsToEnd && nextWindowNumber(sp.window, mx, my, sp.mcusX) == 0) {
         endScan(scan, sp.mcusY);
         return sp.completesRead ? JpegRoiSuccess : passRestOfScan(s.input);
     }

@@ -97,6 +97,7 @@ int parseFrame(JPEG_PROPERTIES& p, JpegDecoderState& s)
     computeGeometry(s);
     resetProgressive(s);
     s.needFrame = false;
+    s.oneSequentialScan = false;
     p.imageWidth = static_cast<std::uint32_t>(f.width);
     p.imageHeight = static_cast<std::uint32_t>(f.height);
     p.imageChannels = static_cast<std::uint32_t>(nf);

@@ -475,6 +475,12 @@ std::uint64_t jpegMinimumStreamBytes(const JpegContext* c)
     return (blocks + 7) / 8;
 }
 
+int jpegOneSequentialScan(const JpegContext* c)
+{
+    if (!c || !c->props.state || c->props.state->needFrame) return 0;
+    return c->props.state->oneSequentialScan ? 1 : 0;
+}
+
 int jpegCpuClass(const JpegContext* c)
 {
     if (!c || !c->props.state) return kNoCpuClass;

@@ -235,8 +235,10 @@ int jpegInit(JpegContext* context);
 // and bottom of 0 (or beyond the picture) as its edges; picture pixel (x, y) goes to output
 // pixel (x - left, y - top), and nothing outside the region is written. The read returns 2
 // "ROI Success"; an empty or inverted region -8. Sequential pictures skip the MCUs outside
-// the region and stop after its last one; progressive ones decode every scan up to the
-// region's last MCU and render only the region. A context remembers where the MCU rows of
+// the region and stop after its last one, except that a region ending with the last MCU of
+// a picture coded in one scan reads on to EOI as a whole read does, and fails where that
+// read fails (a stream cut short, a stray scan after the picture's); progressive ones decode
+// every scan up to the region's last MCU and render only the region. A context remembers where the MCU rows of
 // a sequential scan begin (allocated at the first region read, -5 if that fails), so a
 // later region read of the same input starts near its first row.
 //
@@ -284,6 +286,14 @@ int jpegSetCpuClass(JpegContext* context, int cpuClass);
 // (inBufferSize, or the file's size) before allocating, since a few bytes can declare a
 // frame of 65535 x 65535. 0 for a null or freed context or one without a frame.
 std::uint64_t jpegMinimumStreamBytes(const JpegContext* context);
+
+// Whether the frame of the last params read is coded in one sequential scan that holds every
+// component (the usual form of a baseline photograph): 1, and region reads of it on one
+// context, band of rows after band, each start near their first row and decode the picture
+// once in all. 0 for a progressive frame or one coded in a scan per component (whose region
+// reads go back over the picture), a params read that did not reach the first scan, or a null
+// or freed context.
+int jpegOneSequentialScan(const JpegContext* context);
 
 // The constant message of a result code; never fails.
 const char* jpegErrorString(int code);

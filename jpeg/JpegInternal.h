@@ -110,6 +110,9 @@ struct JpegDecoderState {
     std::int32_t rawH[xtpjpeg::kMaxComponents] = {}; // the frame's sampling factors as coded
     std::int32_t rawV[xtpjpeg::kMaxComponents] = {}; // (frame.comp holds them as decoded)
     bool needFrame = true;
+    // The params read found the frame's first scan sequential and holding every component:
+    // the whole picture is in that one scan.
+    bool oneSequentialScan = false;
     bool scanDecoded = false; // this image read has decoded a scan of the frame
     xtpjpeg::Scan scan;
     xtpjpeg::InputReader input;

@@ -110,6 +110,9 @@ int parseSos(JPEG_PROPERTIES& p, JpegDecoderState& s, bool paramsOnly)
     scan.al = tail[2] & 15;
 
     const bool progressive = !(scan.ss == 0 && scan.se == 63 && scan.ah == 0 && scan.al == 0) || s.progressiveScans > 0;
+    std::uint32_t covered = 0;
+    for (int i = 0; i < ns; ++i) covered |= 1u << scan.comp[i].frameIndex;
+    const bool whole = ns == s.frame.componentCount && covered == (1u << s.frame.componentCount) - 1;
     // Tables: a scan needs the Huffman tables its decoding uses (a progressive DC scan
     // needs no AC table, an AC scan no DC table) and every component's quantisation table.
     for (int i = 0; i < ns; ++i) {
@@ -118,15 +121,15 @@ int parseSos(JPEG_PROPERTIES& p, JpegDecoderState& s, bool paramsOnly)
         if ((needDc && !scan.comp[i].dc->defined) || (needAc && !scan.comp[i].ac->defined)) return JpegNoHuffmanTable;
         if (!s.quant[scan.comp[i].quant].defined) return JpegNoQuantizationTable;
     }
-    if (paramsOnly) return kScanParsedOnly;
+    if (paramsOnly) {
+        s.oneSequentialScan = !progressive && whole;
+        return kScanParsedOnly;
+    }
     if (++s.scanCount > kJpegMaxScans) return JpegDataError;
 
     if (scan.se > 63) scan.se = 63;
     scan.restartInterval = s.restartInterval;
     scan.progressive = progressive;
-    std::uint32_t covered = 0;
-    for (int i = 0; i < ns; ++i) covered |= 1u << scan.comp[i].frameIndex;
-    const bool whole = ns == s.frame.componentCount && covered == (1u << s.frame.componentCount) - 1;
     p.nonInterleaved = (!progressive && !whole) ? 1 : 0;
     s.scan = scan;
     rc = chooseOutputRoutine(p, s);

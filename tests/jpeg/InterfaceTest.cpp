@@ -9,6 +9,7 @@
 
 #include <cstring>
 #include <thread>
+#include <utility>
 
 using namespace jpegtest;
 
@@ -504,6 +505,31 @@ TEST(JpegInterface, ContextsOnSeveralThreads)
         });
     for (auto& th : threads) th.join();
     for (int v : ok) EXPECT_EQ(v, 1);
+}
+
+// Only a frame whose first scan is sequential and holds every component is coded in one scan.
+TEST(JpegInterface, OneSequentialScanTellsBaselineFromProgressiveAndScanPerComponent)
+{
+    EXPECT_EQ(jpegOneSequentialScan(nullptr), 0);
+    const std::pair<const char*, int> cases[] = {
+        {"s420.jpg", 1},    {"s444.jpg", 1},     {"gray.jpg", 1},           {"cmyk.jpg", 1},
+        {"prog420.jpg", 0}, {"proggray.jpg", 0}, {"noninterleaved.jpg", 0}, {"noninterleaved-mixed.jpg", 0}};
+    for (const auto& [name, expected] : cases) {
+        SCOPED_TRACE(name);
+        Ctx x;
+        EXPECT_EQ(jpegOneSequentialScan(&x.c), 0); // no frame yet
+        const Bytes in = readFile(fixture(name));
+        x.c.inBuffer = in.data();
+        x.c.inBufferSize = static_cast<std::uint32_t>(in.size());
+        ASSERT_EQ(jpegRead(&x.c, ReadParamsBuffer), 0);
+        EXPECT_EQ(jpegOneSequentialScan(&x.c), expected);
+        // A progressive frame read after a baseline one on the same context is not taken for it.
+        const Bytes progressive = readFile(fixture("prog444.jpg"));
+        x.c.inBuffer = progressive.data();
+        x.c.inBufferSize = static_cast<std::uint32_t>(progressive.size());
+        ASSERT_EQ(jpegRead(&x.c, ReadParamsBuffer), 0);
+        EXPECT_EQ(jpegOneSequentialScan(&x.c), 0);
+    }
 }
 
 // One bit for every block of every component of the frame the params read found.
