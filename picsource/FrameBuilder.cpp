@@ -215,16 +215,24 @@ HRESULT FrameBuilder::PlanDecode(const PictureOptions& options, LONG width, LONG
 }
 
 HRESULT FrameBuilder::DecodeInto(const DecodePlan& plan, BYTE* target, JpegColor colour, bool bottomUp,
-                                 std::int32_t padBytes)
+                                 std::int32_t padBytes, Rows rows)
 {
     JpegContext& c = decoder;
+    const bool region = rows.top > 0 || rows.bottom < plan.outHeight;
+    const auto count = static_cast<std::int32_t>(rows.bottom - rows.top);
+    // Whole rows (a right edge of 0 is the picture's); all zero, the whole picture.
+    const auto top = static_cast<std::int32_t>(region ? rows.top : 0);
+    const auto bottom = static_cast<std::int32_t>(region ? rows.bottom : 0);
+    const std::int32_t roi[4] = {0, top, 0, bottom};
+    std::copy(roi, roi + 4, c.props.roi);
     c.outColor = colour;
     c.outChannels = 3;
     c.outWidth = plan.outWidth;
-    c.outHeight = bottomUp ? -static_cast<std::int32_t>(plan.outHeight) : static_cast<std::int32_t>(plan.outHeight);
+    c.outHeight = bottomUp ? -count : count;
     c.outPadBytes = padBytes;
     c.outBuffer = target;
     int rc = jpegRead(&c, ImageRead(plan.reduction));
+    if (region && rc == JpegRoiSuccess) rc = JpegSuccess;
     // The picture is used at the size its pixel block was made for; a read that
     // claims another one is not trusted.
     if (rc == JpegSuccess && (c.imageWidth != plan.fullWidth || c.imageHeight != plan.fullHeight || c.outChannels != 3))
@@ -243,35 +251,82 @@ int FrameBuilder::NamedFailure(int rc) const
 
 // Straight into the image: the decoder writes the rows bottom-up in B G R order with
 // the frame's padding, the same bytes as a stored-order decode turned afterwards.
-HRESULT FrameBuilder::DecodeUpright(const DecodePlan& plan)
+HRESULT FrameBuilder::DecodeRowsUpright(const DecodePlan& plan, Rows rows)
 {
     const std::uint64_t stride = FrameStride(static_cast<LONG>(plan.outWidth));
+    const std::uint32_t count = rows.bottom - rows.top;
     image = {};
-    if (!imageBytes.Reserve(stride * plan.outHeight)) return E_OUTOFMEMORY;
+    if (!imageBytes.Reserve(stride * count)) return E_OUTOFMEMORY;
     const auto rowBytes = std::size_t{plan.outWidth} * 3;
     const auto padBytes = static_cast<std::int32_t>(stride - rowBytes);
-    const int rc = DecodeInto(plan, imageBytes.bytes.get(), plan.preciseColour ? ColorOther : ColorBgr, true, padBytes);
+    const int rc =
+        DecodeInto(plan, imageBytes.bytes.get(), plan.preciseColour ? ColorOther : ColorBgr, true, padBytes, rows);
     if (rc != JpegSuccess) return rc;
     if (plan.preciseColour)
-        ColourConverter::YcbcrToRgb(imageBytes.bytes.get(), plan.outWidth, plan.outHeight, stride,
-                                    ColourConverter::Order::Bgr);
+        ColourConverter::YcbcrToRgb(imageBytes.bytes.get(), plan.outWidth, count, stride, ColourConverter::Order::Bgr);
     if (padBytes > 0) {
-        for (std::uint32_t row = 0; row < plan.outHeight; ++row)
+        for (std::uint32_t row = 0; row < count; ++row)
             std::memset(imageBytes.bytes.get() + row * stride + rowBytes, 0, static_cast<std::size_t>(padBytes));
     }
     image = {imageBytes.bytes.get(), plan.outWidth, plan.outHeight, stride};
     return S_OK;
 }
 
-HRESULT FrameBuilder::DecodeImage(const PictureOptions& options, LONG width, LONG height, int coverage)
+HRESULT FrameBuilder::DecodeUpright(const DecodePlan& plan) { return DecodeRowsUpright(plan, {0, plan.outHeight}); }
+
+HRESULT FrameBuilder::DecodePlanned(const DecodePlan& plan)
 {
-    DecodePlan plan;
-    const HRESULT hr = PlanDecode(options, width, height, coverage, plan);
-    if (hr != S_OK) return hr;
     if (plan.orientation == 1) return DecodeUpright(plan);
     Picture picture;
     const HRESULT decoded = DecodeStored(plan, picture);
     return decoded == S_OK ? TurnUpright(picture) : decoded;
+}
+
+HRESULT FrameBuilder::DecodeImage(const PictureOptions& options, LONG width, LONG height, int coverage)
+{
+    DecodePlan plan;
+    const HRESULT hr = PlanDecode(options, width, height, coverage, plan);
+    return hr == S_OK ? DecodePlanned(plan) : hr;
+}
+
+// Whole rows of about bandBytes, a multiple of the tallest MCU (32 rows) so that no MCU
+// row is decoded for two bands.
+std::uint32_t FrameBuilder::BandRows(const DecodePlan& plan) const
+{
+    constexpr std::uint64_t kMcuRows = 32;
+    const std::uint64_t rows = bandBytes / FrameStride(static_cast<LONG>(plan.outWidth)) / kMcuRows * kMcuRows;
+    return static_cast<std::uint32_t>(std::clamp<std::uint64_t>(rows, kMcuRows, plan.outHeight));
+}
+
+bool FrameBuilder::DrawsInBands(const DecodePlan& plan, LONG width, LONG height) const
+{
+    return width > 0 && height > 0 && plan.orientation == 1 && jpegOneSequentialScan(&decoder) == 1 &&
+           plan.outHeight > BandRows(plan);
+}
+
+// Bands from the top of the picture down. Each band's own rows are drawn from it, with the
+// rows above them that a smooth output row reaches as well (decoded again for the band).
+HRESULT FrameBuilder::DrawInBands(const DecodePlan& plan, BYTE* frame, LONG width, LONG height,
+                                  const PictureOptions& options)
+{
+    const std::uint32_t pictureRows = plan.outHeight;
+    std::uint32_t reach = 0;
+    if (options.scaling == ScalingSmooth) {
+        const auto rect = PicturePlacement::Place(plan.outWidth, pictureRows, width, height, options.fit);
+        reach = SmoothScaler::MostTaps(pictureRows, rect.height) - 1;
+    }
+    const std::uint32_t rows = BandRows(plan);
+    for (std::uint32_t top = 0; top < pictureRows; top += rows) {
+        const std::uint32_t bottom = std::min(pictureRows, top + rows);
+        const Rows decoded{top > reach ? top - reach : 0, bottom};
+        HRESULT hr = DecodeRowsUpright(plan, decoded);
+        // In the image's bottom-up numbering the band owns rows [pictureRows - bottom, pictureRows - top).
+        const Band band{pictureRows - bottom, pictureRows - top};
+        if (hr == S_OK) hr = FitBand(image, band, frame, width, height, options);
+        image = {};
+        if (hr != S_OK) return hr;
+    }
+    return S_OK;
 }
 
 HRESULT FrameBuilder::DecodePicture(Picture& picture, const PictureOptions& options, LONG width, LONG height)
@@ -286,7 +341,8 @@ HRESULT FrameBuilder::DecodeStored(const DecodePlan& plan, Picture& picture)
     picture.orientation = plan.orientation;
     picture.pixels.reset(new (std::nothrow) BYTE[std::uint64_t{plan.outWidth} * plan.outHeight * 3]);
     if (!picture.pixels) return E_OUTOFMEMORY;
-    const int rc = DecodeInto(plan, picture.pixels.get(), plan.preciseColour ? ColorOther : ColorRgb, false, 0);
+    const int rc = DecodeInto(plan, picture.pixels.get(), plan.preciseColour ? ColorOther : ColorRgb, false, 0,
+                              Rows{0, plan.outHeight});
     if (rc != JpegSuccess) {
         picture.pixels.reset();
         return rc;
@@ -325,18 +381,24 @@ HRESULT FrameBuilder::TurnUpright(const Picture& picture)
 HRESULT FrameBuilder::FitToFrame(const Image& source, BYTE* frame, LONG width, LONG height,
                                  const PictureOptions& options)
 {
+    return FitBand(source, Band::Whole(source), frame, width, height, options);
+}
+
+HRESULT FrameBuilder::FitBand(const Image& source, const Band& band, BYTE* frame, LONG width, LONG height,
+                              const PictureOptions& options)
+{
     if (width <= 0 || height <= 0 || source.width == 0 || source.height == 0) return S_OK;
     if (options.scaling != ScalingSmooth) {
-        FitNearest(source, frame, width, height, options.fit);
+        FitNearest(source, frame, width, height, options.fit, band);
         return S_OK;
     }
     const auto rect = PicturePlacement::Place(source.width, source.height, width, height, options.fit);
-    return SmoothScaler::Scale(source, rect, frame, width, height) ? S_OK : E_OUTOFMEMORY;
+    return SmoothScaler::Scale(source, rect, frame, width, height, band) ? S_OK : E_OUTOFMEMORY;
 }
 
 // Anchored at the bottom-left pixel of the picture's rectangle; the part of the
 // rectangle outside the frame is not visited.
-void FrameBuilder::FitNearest(const Image& source, BYTE* frame, LONG width, LONG height, LONG fit)
+void FrameBuilder::FitNearest(const Image& source, BYTE* frame, LONG width, LONG height, LONG fit, const Band& band)
 {
     const std::uint32_t srcWidth = source.width;
     const std::uint32_t srcHeight = source.height;
@@ -345,7 +407,7 @@ void FrameBuilder::FitNearest(const Image& source, BYTE* frame, LONG width, LONG
     const PicturePlacement::Rect whole{0, 0, width, height};
     if (rect == whole && srcWidth == static_cast<std::uint32_t>(width) &&
         srcHeight == static_cast<std::uint32_t>(height)) {
-        std::memcpy(frame, source.pixels, source.stride * srcHeight);
+        std::memcpy(frame + band.first * dstStride, source.pixels, source.stride * (band.ownedEnd - band.first));
         return;
     }
     const double fx = static_cast<double>(srcWidth) / static_cast<double>(rect.width);
@@ -362,7 +424,8 @@ void FrameBuilder::FitNearest(const Image& source, BYTE* frame, LONG width, LONG
     for (std::int64_t i = bottom; i < top; ++i) {
         const auto sy = std::min<std::uint64_t>(srcHeight - 1,
                                                 static_cast<std::uint64_t>(static_cast<double>(i - rect.bottom) * fy));
-        const BYTE* sourceRow = source.pixels + sy * source.stride;
+        if (sy < band.first || sy >= band.ownedEnd) continue;
+        const BYTE* sourceRow = source.pixels + (sy - band.first) * source.stride;
         BYTE* targetRow = frame + static_cast<std::uint64_t>(i) * dstStride + 3 * static_cast<std::uint64_t>(left);
         for (const std::uint32_t offset : columnOffset) {
             const BYTE* pixel = sourceRow + offset;
@@ -377,7 +440,17 @@ HRESULT FrameBuilder::ReadPicture(const std::string& path, BYTE* frame, LONG wid
                                   const PictureOptions& options)
 {
     HRESULT hr = LoadFile(path);
-    if (SUCCEEDED(hr)) hr = DecodeImage(options, width, height);
+    DecodePlan plan;
+    if (SUCCEEDED(hr)) hr = PlanDecode(options, width, height, kShrinkCoverage, plan);
+    if (hr != S_OK) return hr;
+    if (DrawsInBands(plan, width, height)) {
+        if (DrawInBands(plan, frame, width, height, options) == S_OK) return S_OK;
+        // The frame came in zeroed; it leaves so unless the whole read makes it.
+        std::memset(frame, 0, FrameStride(width) * static_cast<std::uint64_t>(height));
+        hr = PlanDecode(options, width, height, kShrinkCoverage, plan);
+        if (hr != S_OK) return hr;
+    }
+    hr = DecodePlanned(plan);
     if (hr != S_OK) return hr;
     return FitToFrame(image, frame, width, height, options);
 }

@@ -10,6 +10,12 @@
 // turn it upright by its Exif tag, keep its aspect ratio, and scale it smoothly from
 // a reduced decode.
 //
+// A picture coded in one sequential scan and kept as stored is decoded and drawn into the
+// frame a band of rows at a time (about kBandBytes of decoded pixels), by region reads of
+// one decoder record that each resume where the band before ended: the same frame as from
+// the whole decode, without holding the whole picture. A band that fails has the picture
+// read again whole, so that the failure is the whole read's.
+//
 // A picture of more than kMaxPicturePixels is decoded at the smallest reduction (1/2,
 // 1/4, 1/8) that fits; one too large even at 1/8, or a file larger than kMaxFileBytes,
 // is refused like an unreadable one. So one picture takes at most 256 MiB of file,
@@ -35,6 +41,7 @@ class FrameBuilder {
 public:
     // Bottom row first, B G R, rows padded to 4 bytes with zeros.
     using Image = SmoothScaler::Image;
+    using Band = SmoothScaler::Band;
 
     static constexpr std::uint64_t kMaxPicturePixels = std::uint64_t{64} << 20;
     static constexpr std::uint64_t kMaxFileBytes = std::uint64_t{256} << 20;
@@ -49,7 +56,9 @@ public:
         std::uint32_t UprightHeight() const;
     };
 
-    FrameBuilder() = default;
+    static constexpr std::uint64_t kBandBytes = std::uint64_t{2} << 20;
+
+    explicit FrameBuilder(std::uint64_t bandSize = kBandBytes) : bandBytes(bandSize) {}
     ~FrameBuilder();
     FrameBuilder(const FrameBuilder&) = delete;
     FrameBuilder& operator=(const FrameBuilder&) = delete;
@@ -102,10 +111,24 @@ private:
     static std::uint64_t ReducedPixels(const DecodePlan& plan);
     static int Reduction(std::uint32_t fullWidth, std::uint32_t fullHeight, int orientation, LONG fit, int coverage,
                          LONG width, LONG height);
-    static void FitNearest(const Image& source, BYTE* frame, LONG width, LONG height, LONG fit);
+    static void FitNearest(const Image& source, BYTE* frame, LONG width, LONG height, LONG fit, const Band& band);
+    static HRESULT FitBand(const Image& source, const Band& band, BYTE* frame, LONG width, LONG height,
+                           const PictureOptions& options);
     HRESULT PlanDecode(const PictureOptions& options, LONG width, LONG height, int coverage, DecodePlan& plan);
-    HRESULT DecodeInto(const DecodePlan& plan, BYTE* target, JpegColor colour, bool bottomUp, std::int32_t padBytes);
+    // Rows [top, bottom) of the decoded picture, top row first.
+    struct Rows {
+        std::uint32_t top = 0;
+        std::uint32_t bottom = 0;
+    };
+    HRESULT DecodeInto(const DecodePlan& plan, BYTE* target, JpegColor colour, bool bottomUp, std::int32_t padBytes,
+                       Rows rows);
+    HRESULT DecodePlanned(const DecodePlan& plan);
+    // Decodes `rows` bottom-up into the image buffer as B G R rows of the frame's padding.
+    HRESULT DecodeRowsUpright(const DecodePlan& plan, Rows rows);
     HRESULT DecodeUpright(const DecodePlan& plan);
+    std::uint32_t BandRows(const DecodePlan& plan) const;
+    bool DrawsInBands(const DecodePlan& plan, LONG width, LONG height) const;
+    HRESULT DrawInBands(const DecodePlan& plan, BYTE* frame, LONG width, LONG height, const PictureOptions& options);
     HRESULT DecodeStored(const DecodePlan& plan, Picture& picture);
     bool OpenFreshDecoder();
     int NamedFailure(int rc) const;
@@ -117,6 +140,7 @@ private:
         bool Reserve(std::uint64_t size);
     };
 
+    std::uint64_t bandBytes;
     GrowOnlyBuffer fileBytes;
     std::uint64_t fileSize = 0;
     GrowOnlyBuffer imageBytes;

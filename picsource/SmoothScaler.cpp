@@ -59,7 +59,16 @@ bool SmoothScaler::BuildAxis(std::uint32_t sourceLength, std::int64_t placedStar
     return true;
 }
 
-bool SmoothScaler::Scale(const Image& source, const PicturePlacement::Rect& rect, BYTE* frame, LONG width, LONG height)
+std::uint32_t SmoothScaler::MostTaps(std::uint32_t sourceLength, std::int64_t placedLength)
+{
+    if (placedLength <= 0) return 2;
+    // An area of `step` pixels starting anywhere meets at most ceil(step) + 1 of them.
+    const double step = static_cast<double>(sourceLength) / static_cast<double>(placedLength);
+    return static_cast<std::uint32_t>(std::ceil(step)) + 1;
+}
+
+bool SmoothScaler::Scale(const Image& source, const PicturePlacement::Rect& rect, BYTE* frame, LONG width, LONG height,
+                         const Band& band)
 {
     if (width <= 0 || height <= 0 || source.width == 0 || source.height == 0) return true;
     Axis columns;
@@ -77,10 +86,11 @@ bool SmoothScaler::Scale(const Image& source, const PicturePlacement::Rect& rect
     for (std::size_t i = 0; i < rows.taps.size(); ++i) {
         // Down first: the source rows behind this output row, blended into one.
         const Taps& down = rows.taps[i];
+        if (down.first < band.first || down.first >= band.ownedEnd) continue;
         std::fill(blended.begin(), blended.end(), 0.0f);
         for (std::uint32_t k = 0; k < down.count; ++k) {
             const float weight = rows.weights[down.weights + k];
-            const BYTE* row = source.pixels + (down.first + k) * source.stride;
+            const BYTE* row = source.pixels + (down.first - band.first + k) * source.stride;
             for (std::size_t x = 0; x < blended.size(); ++x) blended[x] += weight * row[x];
         }
         // Then across, into the frame row.

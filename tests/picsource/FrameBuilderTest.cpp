@@ -8,7 +8,10 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <limits>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -102,6 +105,101 @@ TEST(FrameBuilderTest, OneBuilderMakesTheFramesOfAFreshBuilderPerPicture)
     }
     // The text file, at least, fails on each pass, between pictures that decode.
     EXPECT_GE(failures, 2);
+}
+
+// Bands of 32 rows (the least), against a builder whose band holds any picture whole.
+constexpr std::uint64_t kSmallestBands = 1;
+constexpr std::uint64_t kWholePictures = std::numeric_limits<std::uint64_t>::max();
+
+struct Frame {
+    HRESULT result;
+    std::vector<BYTE> bytes;
+    bool operator==(const Frame&) const = default;
+};
+
+Frame ReadFrame(FrameBuilder& builder, const std::string& path, LONG width, LONG height, const PictureOptions& options)
+{
+    Frame frame{E_FAIL, std::vector<BYTE>(FrameBuilder::FrameStride(width) * height, 0)};
+    frame.result = builder.ReadPicture(path, frame.bytes.data(), width, height, options);
+    return frame;
+}
+
+// Shrinking and enlarging (the smooth scaler's taps then reach across band edges), every
+// fit, full size and each reduction, odd frame sizes whose rows are padded.
+TEST(FrameBuilderTest, PicturesDrawnBandByBandGiveTheFramesOfTheWholeDecode)
+{
+    const struct {
+        PictureOptions options;
+        LONG width;
+        LONG height;
+    } requests[] = {
+        {{}, 150, 101},
+        {{}, 333, 211},
+        {{OrientationIgnore, FitLetterbox}, 97, 61},
+        {{OrientationIgnore, FitCrop}, 700, 500},
+        {{OrientationIgnore, FitStretch, ScalingSmooth}, 150, 101},
+        {{OrientationIgnore, FitLetterbox, ScalingSmooth}, 61, 47},
+        {{OrientationIgnore, FitCrop, ScalingSmooth}, 21, 13},
+        {{OrientationIgnore, FitLetterbox, ScalingSmooth}, 701, 503},
+        {{OrientationExif, FitStretch, ScalingSmooth}, 150, 101},
+    };
+    FrameBuilder banded(kSmallestBands);
+    FrameBuilder whole(kWholePictures);
+    int compared = 0;
+    for (const auto& request : requests) {
+        for (const std::string& path : LayoutPictures()) {
+            SCOPED_TRACE(path + " frame " + std::to_string(request.width) + "x" + std::to_string(request.height));
+            const Frame a = ReadFrame(banded, path, request.width, request.height, request.options);
+            const Frame b = ReadFrame(whole, path, request.width, request.height, request.options);
+            ASSERT_EQ(a.result, b.result);
+            EXPECT_TRUE(a.bytes == b.bytes);
+            if (SUCCEEDED(a.result)) ++compared;
+        }
+    }
+    EXPECT_GE(compared, 9 * 10);
+}
+
+// A band that fails leaves the picture to the whole read: the same failure, and the
+// frame as zeroed as it came; a picture whose data the bands all decode is the same frame.
+TEST(FrameBuilderTest, BrokenPicturesDrawnBandByBandFailOrSucceedAsTheWholeDecode)
+{
+    std::ifstream in(std::string(PICTURES_DIR) + "/layouts/01-420.jpg", std::ios::binary);
+    const std::vector<char> good{std::istreambuf_iterator<char>(in), {}};
+    ASSERT_GT(good.size(), 2000u);
+    std::vector<std::vector<char>> broken;
+    for (const std::size_t cut : {good.size() / 4, good.size() / 2, good.size() - 40, good.size() - 2})
+        broken.emplace_back(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(cut));
+    for (const std::size_t at : {good.size() / 3, good.size() / 2, good.size() - 100}) {
+        std::vector<char> damaged = good;
+        for (std::size_t i = at; i < at + 24; ++i) damaged[i] = static_cast<char>(damaged[i] ^ 0x5A);
+        broken.push_back(damaged);
+    }
+    std::vector<char> trailing = good;
+    trailing.insert(trailing.end() - 2, {'\xFF', '\xDA', '\x00'}); // a scan header cut short before EOI
+    broken.push_back(trailing);
+    const auto folder = std::filesystem::temp_directory_path() / ("frame-builder-bands-" + std::to_string(getpid()));
+    std::filesystem::create_directories(folder);
+    const PictureOptions kinds[] = {{}, {OrientationIgnore, FitLetterbox, ScalingSmooth}};
+    int failed = 0;
+    for (std::size_t n = 0; n < broken.size(); ++n) {
+        const std::string path = (folder / ("broken" + std::to_string(n) + ".jpg")).string();
+        std::ofstream(path, std::ios::binary).write(broken[n].data(), static_cast<std::streamsize>(broken[n].size()));
+        for (const PictureOptions& options : kinds) {
+            SCOPED_TRACE(path);
+            FrameBuilder banded(kSmallestBands);
+            FrameBuilder whole(kWholePictures);
+            const Frame a = ReadFrame(banded, path, 150, 101, options);
+            const Frame b = ReadFrame(whole, path, 150, 101, options);
+            EXPECT_EQ(a.result, b.result);
+            EXPECT_TRUE(a.bytes == b.bytes);
+            if (FAILED(b.result)) {
+                ++failed;
+                EXPECT_TRUE(std::all_of(a.bytes.begin(), a.bytes.end(), [](BYTE v) { return v == 0; }));
+            }
+        }
+    }
+    std::filesystem::remove_all(folder);
+    EXPECT_GE(failed, 2);
 }
 
 } // namespace
