@@ -1,7 +1,8 @@
 // The encoding core's output file: what the name may be (a FIFO or a socket is
 // refused, a link followed, a file's permissions kept), the temporaries of
 // ended runs cleared, a stop during a long repeated picture, the frame sizes
-// each format takes, and the colours of flat pictures as ffmpeg decodes them.
+// each format takes, the colours of flat pictures as ffmpeg decodes them, and the
+// quality of a WebM still with bits to spare.
 #include "tests/common/MovieProbe.h"
 #include "ProfileTexts.h"
 
@@ -11,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -214,6 +217,41 @@ TEST_F(OutputFileTest, AFrameTooLargeForTheFormatIsRefusedAtOpen)
             << format.muxer;
         EXPECT_TRUE(std::filesystem::is_empty(folder)) << format.muxer;
     }
+}
+
+// A still whose frame may take several bits a pixel is encoded close to its picture:
+// libvpx's rate control, left to itself, made a movie's first pictures in coarse blocks
+// however many bits they had. Grey noise, so that the frame's 4:2:0 chroma loses nothing.
+TEST_F(OutputFileTest, AWebMStillWithBitsToSpareIsEncodedCloseToItsPicture)
+{
+    std::vector<BYTE> frame = FlatFrame(0);
+    std::uint32_t seed = 12345;
+    for (std::size_t pixel = 0; pixel + 3 <= DibImageBytes(kWidth, kHeight, 24); pixel += 3) {
+        seed = seed * 1664525u + 1013904223u;
+        std::fill_n(frame.begin() + static_cast<std::ptrdiff_t>(pixel), 3, static_cast<BYTE>(64 + (seed >> 25)));
+    }
+    const std::filesystem::path movie = folder / "still.webm";
+    FfmpegMovieEncoder writer;
+    ASSERT_EQ(writer.Open(movie.string(), {VideoStream(kWidth, kHeight)}, {VideoInput(kWidth, kHeight)},
+                          MovieFormat::WebM(25)),
+              S_OK);
+    ASSERT_EQ(writer.WriteVideo(0, frame.data(), frame.size() - FfmpegMovieEncoder::kInputPadding, 0, 3 * kSecond),
+              S_OK);
+    ASSERT_EQ(writer.Finish(), S_OK);
+    const std::string grey = CommandOutput("ffmpeg -v error -i '" + movie.string() +
+                                           "' -frames:v 1 -f rawvideo -pix_fmt rgb24 - 2>/dev/null");
+    ASSERT_EQ(grey.size(), static_cast<std::size_t>(kWidth * kHeight * 3));
+    double squaredError = 0;
+    for (LONG y = 0; y < kHeight; ++y) {
+        for (LONG x = 0; x < kWidth; ++x) {
+            const BYTE given = frame[DibRowBytes(kWidth, 24) * (kHeight - 1 - y) + 3 * x];
+            const double difference =
+                static_cast<unsigned char>(grey[3 * (y * kWidth + x) + 1]) - static_cast<double>(given);
+            squaredError += difference * difference;
+        }
+    }
+    const double psnr = 10 * std::log10(255.0 * 255.0 * kWidth * kHeight / std::max(squaredError, 1.0));
+    EXPECT_GT(psnr, 45.0); // 42.7 dB without the ceiling, 48.6 with it
 }
 
 // White, grey and black pictures come out as ffmpeg decodes them, level for level,
