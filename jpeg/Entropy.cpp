@@ -450,7 +450,6 @@ int decodeSequentialScan(JPEG_PROPERTIES& p, JpegDecoderState& s)
 
     for (std::int32_t my = scan.mcuY; my < sp.mcusY; ++my) {
         for (std::int32_t mx = (my == scan.mcuY ? scan.mcuX : 0); mx < sp.mcusX; ++mx) {
-            if (index && mx == 0 && index->indexes(my)) index->record(p, s, my);
             // Decode every block of the MCU: outside the region skip them; only the DC
             // coefficient counts (for the predictor) in a whole MCU outside the output, and in
             // a block that the 1x1 transform turns into one sample.
@@ -487,6 +486,9 @@ int decodeSequentialScan(JPEG_PROPERTIES& p, JpegDecoderState& s)
                     }
                 }
             }
+            // A row's last MCU done (its restart marker too) is where the next row starts,
+            // also for a region that ends here, where the region below will start.
+            if (index && mx == sp.mcusX - 1 && my + 1 < sp.mcusY && index->indexes(my + 1)) index->record(p, s, my + 1);
             const int next = afterMcu(p, s, sp, mx, my);
             if (next != kGoOn) return next;
         }

@@ -654,6 +654,13 @@ void outputFrameMcu(JPEG_PROPERTIES& p, JpegDecoderState& s, std::int32_t mx, st
         rt.mcuOutput(args);
         return;
     }
+    // The decoder's output is the region's rectangle, at least as large as the region.
+    std::int32_t ox = 0, oy = 0;
+    if (s.region.holdsWhole(mx, my, ox, oy)) {
+        McuOutputArgs args{&p, &s, s.mcu, ox, oy};
+        rt.mcuOutput(args);
+        return;
+    }
     if (!s.region.beginMcu(s, mx, my)) return;
     McuOutputArgs args{&p, &s, s.mcu, 0, 0};
     rt.mcuOutput(args);

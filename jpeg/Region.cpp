@@ -42,13 +42,18 @@ int Region::settle(const JPEG_PROPERTIES& p, const JpegDecoderState& s)
     if (!firstRow_ || channels_ <= 0) right_ = left_;
     active_ = true;
     if (right_ <= left_ || bottom_ <= top_) {
-        mcuX0 = mcuY0 = mcuX1 = mcuY1 = 0; // nothing of the region fits the output
+        mcuX0 = mcuY0 = mcuX1 = mcuY1 = wholeX1_ = wholeY1_ = 0; // nothing of the region fits the output
         return JpegSuccess;
     }
     mcuX0 = left_ / s.outMcuWidth;
     mcuY0 = top_ / s.outMcuHeight;
     mcuX1 = (right_ + s.outMcuWidth - 1) / s.outMcuWidth;
     mcuY1 = (bottom_ + s.outMcuHeight - 1) / s.outMcuHeight;
+    // The output's pixel (0, 0) is the region's corner: from a corner on an MCU boundary the
+    // MCUs wholly inside fall on MCU boundaries of the output too.
+    const bool aligned = left_ % s.outMcuWidth == 0 && top_ % s.outMcuHeight == 0;
+    wholeX1_ = aligned ? right_ / s.outMcuWidth : mcuX0;
+    wholeY1_ = aligned ? bottom_ / s.outMcuHeight : mcuY0;
 
     const std::size_t need = static_cast<std::size_t>(s.outMcuWidth) * s.outMcuHeight * channels_;
     if (need > scratchSize_) {
@@ -102,6 +107,14 @@ bool Region::beginMcu(JpegDecoderState& s, std::int32_t mx, std::int32_t my)
     s.out.width = width;
     s.out.height = height;
     s.out.channels = channels_;
+    return true;
+}
+
+bool Region::holdsWhole(std::int32_t mx, std::int32_t my, std::int32_t& ox, std::int32_t& oy) const
+{
+    if (mx < mcuX0 || mx >= wholeX1_ || my < mcuY0 || my >= wholeY1_) return false;
+    ox = mx - mcuX0;
+    oy = my - mcuY0;
     return true;
 }
 

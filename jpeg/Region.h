@@ -43,6 +43,11 @@ public:
     // Copies the scratch MCU's visible part to the output and restores the decoder's output.
     void endMcu(JpegDecoderState& s);
 
+    // Whether frame MCU (mx, my) lies wholly inside a region whose corner is on an MCU
+    // boundary: then the output routines place it straight into the output, as its MCU
+    // (ox, oy), without the scratch MCU's two copies.
+    bool holdsWhole(std::int32_t mx, std::int32_t my, std::int32_t& ox, std::int32_t& oy) const;
+
     // Points the decoder's output at the region's output rectangle (for the conversion of
     // a non-interleaved picture at EOI); restore() undoes it.
     void targetOutput(JpegDecoderState& s);
@@ -60,6 +65,7 @@ private:
     std::size_t scratchSize_ = 0;
     // The MCU being rendered.
     std::int32_t x0_ = 0, y0_ = 0, cx0_ = 0, cx1_ = 0, cy0_ = 0, cy1_ = 0;
+    std::int32_t wholeX1_ = 0, wholeY1_ = 0; // MCUs [mcuX0, wholeX1_) x [mcuY0, wholeY1_) are held whole
     std::ptrdiff_t scratchLine_ = 0;
     // The decoder's output while the scratch or the region target stands in for it.
     std::uint8_t* savedFirstRow_ = nullptr;

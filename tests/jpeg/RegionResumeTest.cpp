@@ -174,11 +174,12 @@ const char* const kSequential[] = {"s420.jpg",
                                    "tiny17x9.jpg"};
 const char* const kProgressive[] = {"prog420.jpg", "prog444.jpg", "proggray.jpg", "progrst.jpg"};
 
-// Regions inside, across MCU edges, at the picture's edges and beyond them, with negative
-// left and top, and with right or bottom 0 (to the edge), for a picture of w x h.
+// Regions inside, across MCU edges, on them (whose inner MCUs go straight to the output),
+// a band of whole rows, at the picture's edges and beyond them, with negative left and top,
+// and with right or bottom 0 (to the edge), for a picture of w x h.
 std::vector<Rect> regionsFor(int w, int h)
 {
-    return {{5, 3, 29, 21}, {16, 16, 32, 32}, {-7, -3, 10, 9},      {w - 9, h - 5, w + 20, h + 20},
+    return {{5, 3, 29, 21}, {16, 16, 32, 32}, {0, 16, 0, 48},       {-7, -3, 10, 9}, {w - 9, h - 5, w + 20, h + 20},
             {0, 7, 0, 0},   {3, 0, 0, 2},     {w - 1, h - 1, w, h}, {0, 0, 1, h}};
 }
 
@@ -270,6 +271,36 @@ TEST(JpegRegion, LaterRegionsOnOneContextSeekThroughTheIndex)
         const int rc = fresh.read();
         EXPECT_TRUE(rc != JpegRoiSuccess || !same(fresh.rowsTopDown(), expected)) << rc;
     }
+}
+
+// A region that ends with a row of MCUs leaves the start of the next row in the index, so
+// that the band of rows below it starts there: damaging the entropy data of the first band
+// (clear of the bytes that name the scan) after it was read changes nothing for the second.
+TEST(JpegRegion, TheBandBelowARegionStartsWhereTheRegionEnded)
+{
+    Bytes jpeg = readFile(fixture("big420.jpg"));
+    const Bytes whole = wholePicture(jpeg);
+    Reader r(jpeg);
+    const std::uint32_t w = r.width();
+    r.output(w, 16);
+    r.region(0, 0, 0, 16);
+    ASSERT_EQ(r.read(), JpegRoiSuccess);
+    std::size_t sos = 0;
+    for (std::size_t i = 0; i + 1 < jpeg.size(); ++i)
+        if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xDA) sos = i;
+    const std::size_t data = sos + 2 + ((jpeg[sos + 2] << 8) | jpeg[sos + 3]);
+    std::fill(jpeg.begin() + static_cast<std::ptrdiff_t>(data + 100),
+              jpeg.begin() + static_cast<std::ptrdiff_t>(data + 108), 0);
+    r.output(w, 16);
+    r.region(0, 16, 0, 32);
+    ASSERT_EQ(r.read(), JpegRoiSuccess);
+    EXPECT_TRUE(same(r.rowsTopDown(), crop(whole, w, 3, 0, 16, w, 16)));
+    // A fresh context decodes the damaged first row on its way to the band.
+    Reader fresh(jpeg);
+    fresh.output(w, 16);
+    fresh.region(0, 16, 0, 32);
+    ASSERT_EQ(fresh.read(), JpegRoiSuccess);
+    EXPECT_FALSE(same(fresh.rowsTopDown(), crop(whole, w, 3, 0, 16, w, 16)));
 }
 
 // A region that ends with the picture's last MCU row reads on to EOI as a whole read does:
