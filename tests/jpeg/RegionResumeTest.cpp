@@ -121,6 +121,21 @@ Bytes crop(const Bytes& picture, std::uint32_t width, std::uint32_t channels, st
     return out;
 }
 
+// Where the entropy data of the last scan begins: after its SOS segment.
+std::size_t entropyDataStart(const Bytes& jpeg)
+{
+    std::size_t sos = 0;
+    for (std::size_t i = 0; i + 1 < jpeg.size(); ++i)
+        if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xDA) sos = i;
+    return sos + 2 + ((jpeg[sos + 2] << 8) | jpeg[sos + 3]);
+}
+
+// Zeros make no markers: the bytes stay entropy data, decoded to other values.
+void zero(Bytes& jpeg, std::size_t from, std::size_t to)
+{
+    std::fill(jpeg.begin() + static_cast<std::ptrdiff_t>(from), jpeg.begin() + static_cast<std::ptrdiff_t>(to), 0);
+}
+
 struct Rect {
     int left, top, right, bottom;
 };
@@ -246,13 +261,9 @@ TEST(JpegRegion, LaterRegionsOnOneContextSeekThroughTheIndex)
         ASSERT_TRUE(same(r.rowsTopDown(), expected));
 
         // Zero a stretch in the first third of the entropy data (zeros make no markers).
-        std::size_t sos = 0;
-        for (std::size_t i = 0; i + 1 < jpeg.size(); ++i)
-            if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xDA) sos = i;
-        const std::size_t data = sos + 2 + ((jpeg[sos + 2] << 8) | jpeg[sos + 3]);
+        const std::size_t data = entropyDataStart(jpeg);
         const std::size_t span = (jpeg.size() - data) / 3;
-        std::fill(jpeg.begin() + static_cast<std::ptrdiff_t>(data + 80),
-                  jpeg.begin() + static_cast<std::ptrdiff_t>(data + span), 0);
+        zero(jpeg, data + 80, data + span);
 
         r.output(w, 10);
         ASSERT_EQ(r.read(), JpegRoiSuccess);
@@ -285,12 +296,8 @@ TEST(JpegRegion, TheBandBelowARegionStartsWhereTheRegionEnded)
     r.output(w, 16);
     r.region(0, 0, 0, 16);
     ASSERT_EQ(r.read(), JpegRoiSuccess);
-    std::size_t sos = 0;
-    for (std::size_t i = 0; i + 1 < jpeg.size(); ++i)
-        if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xDA) sos = i;
-    const std::size_t data = sos + 2 + ((jpeg[sos + 2] << 8) | jpeg[sos + 3]);
-    std::fill(jpeg.begin() + static_cast<std::ptrdiff_t>(data + 100),
-              jpeg.begin() + static_cast<std::ptrdiff_t>(data + 108), 0);
+    const std::size_t data = entropyDataStart(jpeg);
+    zero(jpeg, data + 100, data + 108);
     r.output(w, 16);
     r.region(0, 16, 0, 32);
     ASSERT_EQ(r.read(), JpegRoiSuccess);
