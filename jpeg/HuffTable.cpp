@@ -6,6 +6,33 @@
 
 namespace xtpjpeg {
 
+namespace {
+
+// The two-symbol lookup from the combined one.
+void buildPairs(HuffTable& t)
+{
+    constexpr int kFast = HuffTable::kFastAcBits;
+    for (int i = 0; i < (1 << kFast); ++i) {
+        const std::int32_t first = t.fastAc[i];
+        if (first == 0) {
+            t.pairAc[i] = 0;
+            continue;
+        }
+        const std::uint64_t len1 = first & 0xFF, run1 = (first >> 8) & 0xFF;
+        std::uint64_t len = len1, advance2 = 0, value2 = 0;
+        const std::int32_t second = t.fastAc[(i << len1) & ((1 << kFast) - 1)];
+        if (run1 < 64 && second != 0 && (second & 0xFF) <= kFast - static_cast<int>(len1)) {
+            len += second & 0xFF;
+            advance2 = ((second >> 8) & 0xFF) + 1;
+            value2 = static_cast<std::uint16_t>(second >> 16);
+        }
+        t.pairAc[i] = (value2 << 48) | (std::uint64_t{static_cast<std::uint16_t>(first >> 16)} << 32) |
+                      (advance2 << 24) | (run1 << 16) | (len1 << 8) | len;
+    }
+}
+
+} // namespace
+
 int buildHuffTable(HuffTable& t, const std::uint8_t counts[16], const std::uint8_t* values)
 {
     int total = 0;
@@ -101,6 +128,7 @@ int buildHuffTable(HuffTable& t, const std::uint8_t counts[16], const std::uint8
         }
         t.skipAc[i] = (len1 << 24) | (advance1 << 16) | (advance << 8) | len;
     }
+    buildPairs(t);
     t.defined = true;
     return JpegSuccess;
 }

@@ -35,6 +35,13 @@ struct HuffTable {
     // | (advance << 8) | bits, where an advance is run + 1 per symbol (65 + n for end of block);
     // 0 when not even the first symbol fits.
     std::int32_t skipAc[1 << kFastAcBits];
+    // Decoding sequential AC coefficients two symbols a lookup: by the same
+    // bits, the first symbol as in fastAc and a second one when its code and value bits follow
+    // within them and the first does not end the block (not an end of block):
+    // (value2 << 48) | (value1 << 32) | (advance2 << 24) | (run1 << 16) | (length1 << 8) |
+    // bits of both, where advance2 is run2 + 1 (0 without a second symbol, whose value is
+    // then 0), run1 and run2 as in fastAc; 0 when not even the first symbol fits.
+    std::uint64_t pairAc[1 << kFastAcBits];
 };
 
 // Builds the decode table of the 16 counts and the values of a DHT; JpegBadHuffmanTable when they

@@ -48,9 +48,10 @@ inline void storeCoefficient(std::int16_t* blk, const std::int16_t* q, int k, st
     blk[at] = dq(static_cast<std::int16_t>(v), q[at]);
 }
 
-// The AC symbols of a block from zigzag index k on that the combined lookups decide. Returns
-// the next index, 64 or more when the block has ended, or stops early at a symbol the general
-// path must decode. Without Ac pairs of symbols are passed over, storing nothing.
+// The AC symbols of a block from zigzag index k on that the combined lookups decide, up to two
+// a lookup (which shortens the chain from one lookup to the next). Returns the next index, 64
+// or more when the block has ended, or stops early at a symbol the general path must decode.
+// Without Ac they are passed over, storing nothing.
 template <bool Ac, class Dequant>
 inline int decodeAcRun(RegisterBits& r, const InputReader& in, const HuffTable& ac, int k, std::int16_t* blk,
                        const std::int16_t* q, Dequant dq)
@@ -71,13 +72,27 @@ inline int decodeAcRun(RegisterBits& r, const InputReader& in, const HuffTable& 
             k += (pass >> 8) & 0xFF;
             continue;
         }
-        const std::int32_t fast = ac.fastAc[index];
-        if (fast == 0) break;
-        r.drop(fast & 0xFF);
-        k += (fast >> 8) & 0xFF;
-        if (k > 63) break;
-        storeCoefficient(blk, q, k, fast >> 16, dq);
-        ++k;
+        const std::uint64_t pair = ac.pairAc[index];
+        if (pair == 0) break;
+        const int at = k + static_cast<int>((pair >> 16) & 0xFF);
+        const auto value1 = static_cast<std::int16_t>(pair >> 32);
+        if (at >= 63) {
+            // The first symbol ends the block (end of block, a run past coefficient 63, or
+            // coefficient 63 itself): the bits after it are the next block's.
+            r.drop(static_cast<int>((pair >> 8) & 0xFF));
+            if (at == 63) storeCoefficient(blk, q, 63, value1, dq);
+            return 64;
+        }
+        r.drop(static_cast<int>(pair & 0xFF));
+        const int next = at + static_cast<int>((pair >> 24) & 0xFF);
+        if (next > 63) { // the second symbol ends the block
+            storeCoefficient(blk, q, at, value1, dq);
+            return 64;
+        }
+        // Without a second symbol `next` is `at`, and the first overwrites this zero.
+        storeCoefficient(blk, q, next, static_cast<std::int16_t>(pair >> 48), dq);
+        storeCoefficient(blk, q, at, value1, dq);
+        k = next + 1;
     }
     return k;
 }

@@ -288,6 +288,56 @@ TEST(JpegExact, EndOfBlockAndZeroRunLength)
         for (int x = 0; x < 8; ++x) EXPECT_EQ(r.pixels[y * 16 + 8 + x], expected[y * 8 + x]);
 }
 
+// AC symbols are decoded two at a time where their bits allow. At the end of a block the
+// second must not be taken when the first stores coefficient 63: each block here is followed
+// by one with the same DC and no AC, whose DC code (00) and end of block read as an AC symbol
+// that would pair. A second symbol that lands on 63 ends the block; one whose run passes 63
+// is consumed and ends it without storing. (1, 1) first moves the pairs' alignment by one.
+// Quantisation 1.
+TEST(JpegExact, SymbolPairsAtTheEndOfABlock)
+{
+    // `first`, then (0, +-1) up to coefficient `last`, then `after`.
+    const auto ac = [](std::vector<std::pair<int, int>> first, int last, std::vector<std::pair<int, int>> after) {
+        for (int k = first.empty() ? 1 : 3; k <= last; ++k) first.push_back({0, k % 2 ? 1 : -1});
+        first.insert(first.end(), after.begin(), after.end());
+        return first;
+    };
+    struct Case {
+        Block block;
+        std::vector<std::pair<int, int>> stored; // the symbols the block keeps
+    };
+    const std::vector<Case> cases = {
+        {{-40, ac({}, 63, {})}, ac({}, 63, {})},                 // 63 first
+        {{24, ac({{1, 1}}, 63, {})}, ac({{1, 1}}, 63, {})},      // 63 second
+        {{8, ac({{1, 1}}, 62, {{1, 1}})}, ac({{1, 1}}, 62, {})}, // the second's run passes 63 by one
+        {{-16, ac({}, 61, {{5, 1}})}, ac({}, 61, {})},           // ... by more, the first at 61
+    };
+    std::vector<Block> blocks;
+    std::vector<std::vector<std::pair<int, int>>> stored;
+    for (const Case& c : cases) {
+        blocks.push_back(c.block);
+        stored.push_back(c.stored);
+        blocks.push_back({c.block.dc, {}});
+        stored.push_back({});
+    }
+    const int width = 8 * static_cast<int>(blocks.size());
+    const Result r = decodeAs(JpegWriter::baseline(width, 8, kGray, blocks), ColorGray, ColorGray, 1);
+    ASSERT_EQ(r.imageRc, 0);
+    for (std::size_t b = 0; b < blocks.size(); ++b) {
+        std::int16_t coef[64] = {}, expected[64];
+        coef[0] = static_cast<std::int16_t>(blocks[b].dc);
+        int k = 0;
+        for (auto [run, value] : stored[b]) {
+            k += run + 1;
+            coef[kZigzag[k]] = static_cast<std::int16_t>(value);
+        }
+        referenceIdct(coef, expected);
+        for (int y = 0; y < 8; ++y)
+            for (int x = 0; x < 8; ++x)
+                ASSERT_EQ(r.pixels[y * width + 8 * static_cast<int>(b) + x], expected[y * 8 + x]) << "block " << b;
+    }
+}
+
 TEST(JpegExact, NeutralGreyIs128_129_128)
 {
     for (const auto& comps : {k444, k422, k420}) {
