@@ -23,11 +23,6 @@ inline __m256i descale(__m256i v, int bits)
     return _mm256_srai_epi32(_mm256_add_epi32(v, _mm256_set1_epi32(1 << (bits - 1))), bits);
 }
 
-// Lanes 0..7 of a and b interleaved into eight (a, b) pairs of 16-bit values, for pmaddwd.
-inline __m256i pairs(__m128i a, __m128i b)
-{
-    return _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_unpacklo_epi16(a, b)), _mm_unpackhi_epi16(a, b), 1);
-}
 inline __m256i factors(std::int16_t a, std::int16_t b)
 {
     return _mm256_set1_epi32(static_cast<std::int32_t>(
@@ -69,6 +64,17 @@ inline __m256i factors(std::int16_t a, std::int16_t b)
 // Eight 32-bit lanes packed with signed saturation into eight 16-bit lanes.
 inline __m128i pack(__m256i v) { return _mm_packs_epi32(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1)); }
 
+// Whether four vectors of a packed row pass hold a value at either 16-bit limit, where the
+// pack may have saturated.
+inline bool anyAtLimit(const __m256i v[4])
+{
+    const __m256i high = _mm256_max_epi16(_mm256_max_epi16(v[0], v[1]), _mm256_max_epi16(v[2], v[3]));
+    const __m256i low = _mm256_min_epi16(_mm256_min_epi16(v[0], v[1]), _mm256_min_epi16(v[2], v[3]));
+    const __m256i limits = _mm256_or_si256(_mm256_cmpeq_epi16(high, _mm256_set1_epi16(32767)),
+                                           _mm256_cmpeq_epi16(low, _mm256_set1_epi16(-32768)));
+    return !_mm256_testz_si256(limits, limits);
+}
+
 } // namespace
 
 // As the SSE2 version: rows first (lane = row), then the column pass; a block whose row
@@ -105,19 +111,35 @@ void idct8x8Type1Avx2(std::int16_t* block)
     __m256i o[8];
     transform(_mm256_unpacklo_epi64(a, c), _mm256_unpackhi_epi64(a, c), _mm256_unpacklo_epi64(b, d),
               _mm256_unpackhi_epi64(b, d), o);
-    __m128i x[8];
-#pragma GCC unroll 8
-    for (int i = 0; i < 8; ++i) x[i] = pack(descale(o[i], 12));
-    if (anyAtLimit(x)) {
+    // Row pass outputs packed two columns a vector: packs of columns c and c + 1 holds, in
+    // its low half, rows 0, 2, 4, 6 of each, in its high half rows 1, 3, 5, 7.
+    __m256i cols[4];
+#pragma GCC unroll 4
+    for (int i = 0; i < 4; ++i) cols[i] = _mm256_packs_epi32(descale(o[2 * i], 12), descale(o[2 * i + 1], 12));
+    if (anyAtLimit(cols)) {
         idct8x8Type1Sse2(block);
         return;
     }
-    // Column pass: x[k] is now row (0, 2, 4, 6, 1, 3, 5, 7)[k] across the columns.
-    transpose8(x);
-    transform(pairs(x[0], x[2]), pairs(x[4], x[7]), pairs(x[6], x[5]), pairs(x[1], x[3]), o);
-    // ((v + 2^20) >> 21) fits 16 bits for any 32-bit v, so the pack does not saturate.
-#pragma GCC unroll 8
-    for (int r = 0; r < 8; ++r) storeSamples(block + r * 8, pack(descale(o[r], 21)));
+    // Column pass inputs: the pairs (x0, x4), (x2, x6) of both columns from the low half,
+    // (x1, x7), (x5, x3) from the high half, then gathered by column (lane = column).
+    const __m256i toPairs = _mm256_setr_epi8(0, 1, 4, 5, 8, 9, 12, 13, 2, 3, 6, 7, 10, 11, 14, 15, 0, 1, 6, 7, 8, 9, 14,
+                                             15, 4, 5, 2, 3, 12, 13, 10, 11);
+#pragma GCC unroll 4
+    for (int i = 0; i < 4; ++i) cols[i] = _mm256_shuffle_epi8(cols[i], toPairs);
+    const __m256i lo0 = _mm256_unpacklo_epi64(cols[0], cols[1]), hi0 = _mm256_unpackhi_epi64(cols[0], cols[1]);
+    const __m256i lo1 = _mm256_unpacklo_epi64(cols[2], cols[3]), hi1 = _mm256_unpackhi_epi64(cols[2], cols[3]);
+    transform(_mm256_permute2x128_si256(lo0, lo1, 0x20), _mm256_permute2x128_si256(lo0, lo1, 0x31),
+              _mm256_permute2x128_si256(hi0, hi1, 0x31), _mm256_permute2x128_si256(hi0, hi1, 0x20), o);
+    // Two rows a store: ((v + 2^20) >> 21) fits 16 bits for any 32-bit v, so the pack does
+    // not saturate.
+    const __m256i offset = _mm256_set1_epi16(128), limit = _mm256_set1_epi16(255), zero = _mm256_setzero_si256();
+#pragma GCC unroll 4
+    for (int r = 0; r < 8; r += 2) {
+        const __m256i rows =
+            _mm256_permute4x64_epi64(_mm256_packs_epi32(descale(o[r], 21), descale(o[r + 1], 21)), 0xD8);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(block + r * 8),
+                            _mm256_min_epi16(_mm256_max_epi16(_mm256_add_epi16(rows, offset), zero), limit));
+    }
 }
 
 namespace {
