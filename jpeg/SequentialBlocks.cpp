@@ -51,10 +51,11 @@ inline void storeCoefficient(std::int16_t* blk, const std::int16_t* q, int k, st
 // The AC symbols of a block from zigzag index k on that the combined lookups decide, up to two
 // a lookup (which shortens the chain from one lookup to the next). Returns the next index, 64
 // or more when the block has ended, or stops early at a symbol the general path must decode.
-// Without Ac they are passed over, storing nothing.
+// Without Ac they are passed over, storing nothing. Forced inline: as a call, the register
+// reader goes through memory.
 template <bool Ac, class Dequant>
-inline int decodeAcRun(RegisterBits& r, const InputReader& in, const HuffTable& ac, int k, std::int16_t* blk,
-                       const std::int16_t* q, Dequant dq)
+[[gnu::always_inline]] inline int decodeAcRun(RegisterBits& r, const InputReader& in, const HuffTable& ac, int k,
+                                              std::int16_t* blk, const std::int16_t* q, Dequant dq)
 {
     constexpr int kFast = HuffTable::kFastAcBits;
     while (k < 64 && r.ensure32(in)) {
@@ -73,7 +74,22 @@ inline int decodeAcRun(RegisterBits& r, const InputReader& in, const HuffTable& 
             continue;
         }
         const std::uint64_t pair = ac.pairAc[index];
-        if (pair == 0) break;
+        if (pair == 0) [[unlikely]] {
+            // Code and value bits longer than the lookup: a code of up to 8 bits is still
+            // decided by the lookahead table, and its value bits are at hand (32 or more
+            // buffered); a longer code, a ZRL or an end of block goes the general way.
+            const std::uint32_t e = ac.look[r.top(8)];
+            const int size = static_cast<int>(e & 15);
+            if ((e >> 8) == 0 || size == 0) break;
+            r.drop(static_cast<int>(e >> 8));
+            k += static_cast<int>((e >> 4) & 15);
+            const std::int32_t value = extend(r.top(size), size);
+            r.drop(size);
+            if (k > 63) return 64; // a run past coefficient 63 ends the block
+            storeCoefficient(blk, q, k, value, dq);
+            ++k;
+            continue;
+        }
         const int at = k + static_cast<int>((pair >> 16) & 0xFF);
         const auto value1 = static_cast<std::int16_t>(pair >> 32);
         if (at >= 63) {

@@ -338,6 +338,70 @@ TEST(JpegExact, SymbolPairsAtTheEndOfABlock)
     }
 }
 
+// A table with short codes for large values (code and value bits longer than the combined
+// lookups): such symbols are decoded from the lookahead table on the register reader, also
+// where one lands on coefficient 63 or its run passes 63. DC codes: 0 (difference 0) alone.
+TEST(JpegExact, ShortCodesOfLongValues)
+{
+    struct Symbol {
+        std::uint32_t code;
+        int length, run, size;
+    };
+    const Symbol eob{0b00, 2, 0, 0}, zero10{0b01, 2, 0, 10}, one9{0b100, 3, 1, 9}, zrl{0b101, 3, 15, 0},
+        zero1{0b1100, 4, 0, 1}, one10{0b1101, 4, 1, 10};
+    JpegWriter w;
+    w.soi();
+    w.dqt(0, 1);
+    w.segment(0xC4, {0x00, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+    w.segment(0xC4, {0x10, 0, 2, 2, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x00, 0x0A, 0x19, 0xF0, 0x01, 0x1A});
+    const int blockCount = 5;
+    w.sof(0xC0, 8 * blockCount, 8, kGray);
+    w.sos(kGray);
+    std::array<std::array<std::int16_t, 64>, blockCount> coef{};
+    int block = 0, k = 0;
+    const auto put = [&](const Symbol& sym, int value, bool kept) {
+        w.putBits(sym.code, sym.length);
+        if (sym.size) w.putBits(static_cast<std::uint32_t>(value < 0 ? value + (1 << sym.size) - 1 : value), sym.size);
+        k += sym.run + 1;
+        if (kept && sym.size) coef[block][kZigzag[k]] = static_cast<std::int16_t>(value);
+    };
+    const auto next = [&] {
+        ++block;
+        k = 0;
+        w.putBits(0, 1); // DC difference 0
+    };
+    w.putBits(0, 1);
+    put(zero10, 600, true);
+    put(zero10, -1000, true);
+    put(zrl, 0, true);
+    put(one9, 300, true);
+    put(zero1, -1, true);
+    put(eob, 0, true);
+    next(); // symbols that land on 63
+    for (int i = 1; i <= 61; ++i) put(zero1, i % 2 ? 1 : -1, true);
+    put(one9, -400, true);
+    next();
+    for (int i = 1; i <= 62; ++i) put(zero1, 1, true);
+    put(zero10, 700, true);
+    next(); // a run past 63: read, not stored
+    for (int i = 1; i <= 62; ++i) put(zero1, -1, true);
+    put(one10, 512, false);
+    next();
+    put(zero10, -513, true);
+    put(eob, 0, true);
+    w.flushBits();
+    w.eoi();
+    const Result r = decodeAs(w.out, ColorGray, ColorGray, 1);
+    ASSERT_EQ(r.imageRc, 0);
+    for (int b = 0; b < blockCount; ++b) {
+        std::int16_t expected[64];
+        referenceIdct(coef[b].data(), expected);
+        for (int y = 0; y < 8; ++y)
+            for (int x = 0; x < 8; ++x)
+                ASSERT_EQ(r.pixels[y * 8 * blockCount + 8 * b + x], expected[y * 8 + x]) << "block " << b;
+    }
+}
+
 TEST(JpegExact, NeutralGreyIs128_129_128)
 {
     for (const auto& comps : {k444, k422, k420}) {
