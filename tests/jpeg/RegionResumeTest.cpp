@@ -75,6 +75,14 @@ public:
         if (scale == 8) op = readsFile ? ReadEighthFile : ReadEighthBuffer;
         return jpegRead(&record, static_cast<JpegOperation>(op));
     }
+    // Rows [top, bottom) of the whole width (bottom 0: to the picture's last), into an
+    // output of just them.
+    int readRows(int top, int bottom)
+    {
+        output(width(), bottom > 0 ? bottom - top : static_cast<int>(height()) - top);
+        region(0, top, 0, bottom);
+        return read();
+    }
     // Top-down rows of the output (a bottom-up output turned over).
     Bytes rowsTopDown() const
     {
@@ -293,20 +301,14 @@ TEST(JpegRegion, TheBandBelowARegionStartsWhereTheRegionEnded)
     const Bytes whole = wholePicture(jpeg);
     Reader r(jpeg);
     const std::uint32_t w = r.width();
-    r.output(w, 16);
-    r.region(0, 0, 0, 16);
-    ASSERT_EQ(r.read(), JpegRoiSuccess);
+    ASSERT_EQ(r.readRows(0, 16), JpegRoiSuccess);
     const std::size_t data = entropyDataStart(jpeg);
     zero(jpeg, data + 100, data + 108);
-    r.output(w, 16);
-    r.region(0, 16, 0, 32);
-    ASSERT_EQ(r.read(), JpegRoiSuccess);
+    ASSERT_EQ(r.readRows(16, 32), JpegRoiSuccess);
     EXPECT_TRUE(same(r.rowsTopDown(), crop(whole, w, 3, 0, 16, w, 16)));
     // A fresh context decodes the damaged first row on its way to the band.
     Reader fresh(jpeg);
-    fresh.output(w, 16);
-    fresh.region(0, 16, 0, 32);
-    ASSERT_EQ(fresh.read(), JpegRoiSuccess);
+    ASSERT_EQ(fresh.readRows(16, 32), JpegRoiSuccess);
     EXPECT_FALSE(same(fresh.rowsTopDown(), crop(whole, w, 3, 0, 16, w, 16)));
 }
 
@@ -326,18 +328,11 @@ TEST(JpegRegion, ARegionReachingThePicturesEndFailsWhereTheWholeReadFails)
         const int wholeRc = whole.read();
         ASSERT_LT(wholeRc, 0);
         Reader r(*jpeg);
-        const std::uint32_t w = r.width(), h = r.height();
-        r.output(w, 8);
-        r.region(0, 8, 0, 16);
-        EXPECT_EQ(r.read(), JpegRoiSuccess);
-        r.output(w, 16);
-        r.region(0, static_cast<int>(h) - 16, 0, 0);
-        EXPECT_EQ(r.read(), wholeRc);
+        EXPECT_EQ(r.readRows(8, 16), JpegRoiSuccess);
+        EXPECT_EQ(r.readRows(static_cast<int>(r.height()) - 16, 0), wholeRc);
     }
     Reader r(good);
-    r.output(r.width(), 16);
-    r.region(0, static_cast<int>(r.height()) - 16, 0, 0);
-    EXPECT_EQ(r.read(), JpegRoiSuccess);
+    EXPECT_EQ(r.readRows(static_cast<int>(r.height()) - 16, 0), JpegRoiSuccess);
     EXPECT_TRUE(same(r.rowsTopDown(), crop(wholePicture(good), r.width(), 3, 0, r.height() - 16, r.width(), 16)));
 }
 
