@@ -252,6 +252,9 @@ struct ScanPlace {
     ScanWindow output;        // MCUs that write pixels
     ScanWindow stalledOutput; // those of them that write even when their blocks decode nothing
     bool completesRead;
+    // A region that ends with the scan's last MCU, in a read the scan completes, reads on to
+    // the end of the image as a whole read does, so that it fails where that one would.
+    bool readsToEnd;
     int restartFailure;
 };
 
@@ -330,10 +333,7 @@ int mcuOutcome(JPEG_PROPERTIES& p, JpegDecoderState& s, const ScanPlace& sp, std
     Scan& scan = s.scan;
     const std::int64_t number = static_cast<std::int64_t>(my) * sp.mcusX + mx + 1;
     const bool region = s.region.active();
-    // A region that ends with the scan's last MCU, in a read the scan completes, reads on to
-    // the end of the image as a whole read does, so that it fails where that one would.
-    const bool readsToEnd = sp.completesRead && windowEnd(sp.window, sp.mcusX) == sp.total;
-    if (region && !readsToEnd && nextWindowNumber(sp.window, mx, my, sp.mcusX) == 0) {
+    if (region && !sp.readsToEnd && nextWindowNumber(sp.window, mx, my, sp.mcusX) == 0) {
         endScan(scan, sp.mcusY);
         return sp.completesRead ? JpegRoiSuccess : passRestOfScan(s.input);
     }
@@ -422,6 +422,7 @@ int decodeSequentialScan(JPEG_PROPERTIES& p, JpegDecoderState& s)
     sp.output = sp.window;
     sp.stalledOutput = sp.window;
     sp.completesRead = whole;
+    sp.readsToEnd = whole && windowEnd(sp.window, sp.mcusX) == sp.total;
     sp.restartFailure = region ? JpegBadRstMarker : JpegMemoryError;
     if (region && sp.window.x1 == 0) { // nothing of the region reaches the output
         endScan(scan, sp.mcusY);
@@ -634,6 +635,7 @@ int decodeProgressiveScan(JPEG_PROPERTIES& p, JpegDecoderState& s)
     sp.output = s.renderScan ? sp.window : ScanWindow{};
     sp.stalledOutput = s.renderAll ? sp.output : ScanWindow{};
     sp.completesRead = false;
+    sp.readsToEnd = false;
     sp.restartFailure = JpegBadRstMarker;
     if (s.region.active() && sp.window.x1 == 0) {
         endScan(scan, sp.mcusY);
